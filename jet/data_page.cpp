@@ -1,0 +1,50 @@
+#include "jet/data_page.h"
+
+#include "jet/bytes.h"
+#include "jet/error.h"
+
+namespace jet {
+
+DataPage::DataPage(const Page& page, std::string where) : page_(page), where_(std::move(where)) {
+    if (page_[0] != kDataPageType)
+        throw Error(where_ + ": not a data page (type " + std::to_string(page_[0]) + ")");
+    if (kDataPageHeader + 2u * rowCount() > kPageSize)
+        throw Error(where_ + ": row count " + std::to_string(rowCount()) +
+                    " does not fit the page");
+}
+
+std::uint32_t DataPage::owner() const { return ByteView(page_, where_).u32(4); }
+
+std::uint16_t DataPage::rowCount() const { return ByteView(page_, where_).u16(12); }
+
+std::uint16_t DataPage::freeSpace() const { return ByteView(page_, where_).u16(2); }
+
+std::uint16_t DataPage::offsetWord(std::uint16_t row) const {
+    if (row >= rowCount())
+        throw Error(where_ + ": row " + std::to_string(row) + " does not exist (" +
+                    std::to_string(rowCount()) + " rows)");
+    return ByteView(page_, where_).u16(kDataPageHeader + 2u * row);
+}
+
+std::size_t DataPage::rowEnd(std::uint16_t row) const {
+    // Rows are packed downwards, so a row ends where the previous slot's row starts; deleted
+    // slots still keep their start offset.
+    return row == 0 ? kPageSize : offsetWord(static_cast<std::uint16_t>(row - 1)) & kRowOffsetMask;
+}
+
+std::span<const std::uint8_t> DataPage::rowBytes(std::uint16_t row) const {
+    std::size_t start = offsetWord(row) & kRowOffsetMask;
+    std::size_t end = rowEnd(row);
+    std::size_t tableEnd = kDataPageHeader + 2u * rowCount();
+    if (start < tableEnd || end > kPageSize || start > end)
+        throw Error(where_ + ", row " + std::to_string(row) + ": bounds " +
+                    std::to_string(start) + ".." + std::to_string(end) + " are not valid");
+    return std::span<const std::uint8_t>(page_).subspan(start, end - start);
+}
+
+RowId DataPage::overflowTarget(std::uint16_t row) const {
+    ByteView bytes(rowBytes(row), where_ + ", row " + std::to_string(row));
+    return RowId{bytes.u24(1), bytes.u8(0)};
+}
+
+} // namespace jet

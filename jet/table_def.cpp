@@ -1,0 +1,199 @@
+#include "jet/table_def.h"
+
+#include "jet/bytes.h"
+#include "jet/page_file.h"
+#include "jet/text_codec.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace jet {
+
+namespace {
+
+constexpr std::uint8_t kDefinitionPageType = 0x02;
+constexpr std::size_t kContinuationHeader = 8;
+
+// Offsets in a Jet 4 definition.
+constexpr std::size_t kNextPage = 4;
+constexpr std::size_t kRowCount = 16;
+constexpr std::size_t kAutoNumber = 20;
+constexpr std::size_t kVariableColumnCount = 43;
+constexpr std::size_t kColumnCount = 45;
+constexpr std::size_t kLogicalIndexCount = 47;
+constexpr std::size_t kRealIndexCount = 51;
+constexpr std::size_t kOwnedPagesMap = 55;
+constexpr std::size_t kFreeSpaceMap = 59;
+constexpr std::size_t kRealIndexEntries = 63;
+constexpr std::size_t kRealIndexEntrySize = 12;
+constexpr std::size_t kColumnDescriptorSize = 25;
+constexpr std::size_t kRealIndexBlockSize = 52;
+constexpr std::size_t kIndexSlots = 10;
+constexpr std::size_t kLogicalIndexEntrySize = 28;
+
+// Jet refuses more than 255 columns and far fewer indexes; bigger counts mean a corrupt page.
+constexpr std::size_t kMaxColumns = 256;
+constexpr std::size_t kMaxIndexes = 1024;
+
+MapLocation mapLocation(std::uint32_t pointer) {
+    return {pointer >> 8, static_cast<std::uint16_t>(pointer & 0xFF)};
+}
+
+std::vector<std::uint8_t> readDefinitionBytes(const PageFile& file, std::uint32_t first) {
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t pageCount = file.pageCount();
+    std::uint32_t page = first;
+    for (std::uint32_t visited = 0; page != 0; ++visited) {
+        if (visited >= pageCount)
+            throw Error(file.where(first) + ": the table definition's page chain loops");
+        if (page >= pageCount)
+            throw Error(file.where(page) + ": table definition page out of range (" +
+                        std::to_string(pageCount) + " pages)");
+        Page data = file.read(page);
+        if (data[0] != kDefinitionPageType)
+            throw Error(file.where(page) + ": not a table definition page (type " +
+                        std::to_string(data[0]) + ")");
+        std::size_t skip = bytes.empty() ? 0 : kContinuationHeader;
+        bytes.insert(bytes.end(), data.begin() + static_cast<std::ptrdiff_t>(skip), data.end());
+        page = ByteView(data, file.where(page)).u32(kNextPage);
+    }
+    return bytes;
+}
+
+std::string readName(const ByteView& view, std::size_t& at) {
+    std::uint16_t length = view.u16(at);
+    auto raw = view.slice(at + 2, length);
+    at += 2u + length;
+    return decodeText(raw);
+}
+
+Column readColumn(const ByteView& view, std::size_t at) {
+    Column column;
+    column.type = static_cast<ColumnType>(view.u8(at));
+    column.number = view.u16(at + 5);
+    column.variableIndex = view.u16(at + 7);
+    column.precision = view.u8(at + 11);
+    column.scale = view.u8(at + 12);
+    column.flags = view.u8(at + 15);
+    column.compressedUnicode = (view.u8(at + 16) & 0x01) != 0;
+    column.fixedOffset = view.u16(at + 21);
+    column.length = view.u16(at + 23);
+    return column;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+} // namespace
+
+std::string_view columnTypeName(ColumnType type) {
+    switch (type) {
+    case ColumnType::Boolean:
+        return "yes/no";
+    case ColumnType::Byte:
+        return "byte";
+    case ColumnType::Integer:
+        return "integer";
+    case ColumnType::Long:
+        return "long integer";
+    case ColumnType::Currency:
+        return "currency";
+    case ColumnType::Single:
+        return "single";
+    case ColumnType::Double:
+        return "double";
+    case ColumnType::DateTime:
+        return "date/time";
+    case ColumnType::Binary:
+        return "binary";
+    case ColumnType::Text:
+        return "text";
+    case ColumnType::Ole:
+        return "OLE";
+    case ColumnType::Memo:
+        return "memo";
+    case ColumnType::Guid:
+        return "replication ID";
+    case ColumnType::Numeric:
+        return "decimal";
+    case ColumnType::Complex:
+        return "complex";
+    }
+    return "unknown";
+}
+
+const Column* TableDef::find(std::string_view columnName) const {
+    for (const Column& c : columns)
+        if (sameName(c.name, columnName))
+            return &c;
+    return nullptr;
+}
+
+const Column& TableDef::column(std::string_view columnName) const {
+    if (const Column* c = find(columnName))
+        return *c;
+    throw Error("table " + name + " has no column " + std::string(columnName));
+}
+
+bool TableDef::isIndexed(const Column& c) const {
+    return std::any_of(realIndexes.begin(), realIndexes.end(), [&](const RealIndex& index) {
+        return std::find(index.columnNumbers.begin(), index.columnNumbers.end(), c.number) !=
+               index.columnNumbers.end();
+    });
+}
+
+TableDef readTableDef(const PageFile& file, std::uint32_t page, std::string name) {
+    std::vector<std::uint8_t> bytes = readDefinitionBytes(file, page);
+    ByteView view(bytes, file.where(page) + ": table definition of " + name);
+
+    TableDef def;
+    def.name = std::move(name);
+    def.definitionPage = page;
+    def.rowCount = view.u32(kRowCount);
+    def.nextAutoNumber = view.u32(kAutoNumber);
+    def.variableColumnCount = view.u16(kVariableColumnCount);
+    std::size_t columnCount = view.u16(kColumnCount);
+    std::size_t logicalIndexCount = view.u32(kLogicalIndexCount);
+    std::size_t realIndexCount = view.u32(kRealIndexCount);
+    def.ownedPages = mapLocation(view.u32(kOwnedPagesMap));
+    def.freeSpacePages = mapLocation(view.u32(kFreeSpaceMap));
+    if (columnCount > kMaxColumns || realIndexCount > kMaxIndexes ||
+        logicalIndexCount > kMaxIndexes)
+        throw Error(view.context() + ": implausible counts (" + std::to_string(columnCount) +
+                    " columns, " + std::to_string(realIndexCount) + " indexes)");
+
+    std::size_t at = kRealIndexEntries + realIndexCount * kRealIndexEntrySize;
+    for (std::size_t i = 0; i < columnCount; ++i, at += kColumnDescriptorSize)
+        def.columns.push_back(readColumn(view, at));
+    for (Column& column : def.columns)
+        column.name = readName(view, at);
+
+    for (std::size_t i = 0; i < realIndexCount; ++i, at += kRealIndexBlockSize) {
+        RealIndex index;
+        for (std::size_t slot = 0; slot < kIndexSlots; ++slot) {
+            std::uint16_t number = view.u16(at + 4 + slot * 3);
+            if (number != 0xFFFF)
+                index.columnNumbers.push_back(number);
+        }
+        index.flags = view.u8(at + 42);
+        def.realIndexes.push_back(std::move(index));
+    }
+    for (std::size_t i = 0; i < logicalIndexCount; ++i, at += kLogicalIndexEntrySize) {
+        LogicalIndex index;
+        index.realIndex = view.u32(at + 8);
+        index.kind = view.u8(at + 23);
+        def.logicalIndexes.push_back(std::move(index));
+    }
+    for (LogicalIndex& index : def.logicalIndexes)
+        index.name = readName(view, at);
+
+    std::stable_sort(def.columns.begin(), def.columns.end(),
+                     [](const Column& a, const Column& b) { return a.number < b.number; });
+    return def;
+}
+
+} // namespace jet

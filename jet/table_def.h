@@ -1,0 +1,101 @@
+#pragma once
+
+#include "jet/value.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace jet {
+
+class PageFile;
+
+enum class ColumnType : std::uint8_t {
+    Boolean = 0x01,
+    Byte = 0x02,
+    Integer = 0x03,
+    Long = 0x04,
+    Currency = 0x05,
+    Single = 0x06,
+    Double = 0x07,
+    DateTime = 0x08,
+    Binary = 0x09,
+    Text = 0x0A,
+    Ole = 0x0B,
+    Memo = 0x0C,
+    Guid = 0x0F,
+    Numeric = 0x10,
+    Complex = 0x12,
+};
+
+std::string_view columnTypeName(ColumnType type);
+
+// Column flags of the definition page.
+inline constexpr std::uint8_t kColumnFixed = 0x01;
+inline constexpr std::uint8_t kColumnNullable = 0x02;
+inline constexpr std::uint8_t kColumnAutoNumber = 0x04;
+
+struct Column {
+    std::string name;
+    ColumnType type = ColumnType::Text;
+    // The column's number counts deleted columns too; it is its bit in a row's null mask.
+    std::uint16_t number = 0;
+    // Slot in a row's variable-offset table (variable-length columns only).
+    std::uint16_t variableIndex = 0;
+    // Offset in a row's fixed area (fixed-length columns only).
+    std::uint16_t fixedOffset = 0;
+    // Width in bytes: a text(255) is 510.
+    std::uint16_t length = 0;
+    std::uint8_t flags = 0;
+    bool compressedUnicode = false;
+    std::uint8_t precision = 0;
+    std::uint8_t scale = 0;
+
+    bool isFixed() const { return (flags & kColumnFixed) != 0; }
+    bool isAutoNumber() const { return (flags & kColumnAutoNumber) != 0; }
+    bool isLongValue() const { return type == ColumnType::Memo || type == ColumnType::Ole; }
+};
+
+// An index as the file stores its keys: the numbers of the columns it covers.
+struct RealIndex {
+    std::vector<std::uint16_t> columnNumbers;
+    std::uint8_t flags = 0;
+};
+
+// An index as the user named it; several may share one real index.
+struct LogicalIndex {
+    std::string name;
+    std::uint32_t realIndex = 0;
+    std::uint8_t kind = 0; // 1 primary key, 2 foreign key reference
+};
+
+// A usage map is a row somewhere in the file: this is where.
+struct MapLocation {
+    std::uint32_t page = 0;
+    std::uint16_t row = 0;
+};
+
+struct TableDef {
+    std::string name;
+    std::uint32_t definitionPage = 0;
+    std::uint32_t rowCount = 0;
+    std::uint32_t nextAutoNumber = 0;
+    std::uint16_t variableColumnCount = 0;
+    // Columns in the order of their numbers, as readers list them.
+    std::vector<Column> columns;
+    std::vector<RealIndex> realIndexes;
+    std::vector<LogicalIndex> logicalIndexes;
+    MapLocation ownedPages;
+    MapLocation freeSpacePages;
+
+    const Column* find(std::string_view columnName) const;
+    const Column& column(std::string_view columnName) const; // throws when absent
+    bool isIndexed(const Column& column) const;
+};
+
+// Reads the definition that starts on `page`, following its continuation pages.
+TableDef readTableDef(const PageFile& file, std::uint32_t page, std::string name);
+
+} // namespace jet

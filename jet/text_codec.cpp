@@ -1,0 +1,148 @@
+#include "jet/text_codec.h"
+
+#include "jet/error.h"
+
+#include <optional>
+
+namespace jet {
+
+namespace {
+
+void appendUtf8(std::string& out, char32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// Turns UTF-16 code units into UTF-8, pairing surrogates.
+class Utf16ToUtf8 {
+public:
+    void push(char16_t unit) {
+        if (pendingHigh_) {
+            char16_t high = *pendingHigh_;
+            pendingHigh_.reset();
+            if (unit >= 0xDC00 && unit <= 0xDFFF) {
+                appendUtf8(out_, 0x10000 + ((char32_t{high} - 0xD800) << 10) +
+                                     (char32_t{unit} - 0xDC00));
+                return;
+            }
+            appendUtf8(out_, 0xFFFD);
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF)
+            pendingHigh_ = unit;
+        else if (unit >= 0xDC00 && unit <= 0xDFFF)
+            appendUtf8(out_, 0xFFFD);
+        else
+            appendUtf8(out_, unit);
+    }
+    std::string finish() {
+        if (pendingHigh_)
+            appendUtf8(out_, 0xFFFD);
+        return std::move(out_);
+    }
+
+private:
+    std::string out_;
+    std::optional<char16_t> pendingHigh_;
+};
+
+// Decodes UTF-8 into code points; throws on malformed input.
+std::u32string codePoints(std::string_view utf8) {
+    std::u32string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        auto byte = static_cast<unsigned char>(utf8[i]);
+        int extra = byte < 0x80 ? 0 : (byte >> 5) == 0x6 ? 1 : (byte >> 4) == 0xE ? 2
+                                  : (byte >> 3) == 0x1E ? 3 : -1;
+        if (extra < 0 || i + static_cast<std::size_t>(extra) >= utf8.size())
+            throw Error("text is not valid UTF-8");
+        char32_t code = extra == 0 ? byte : byte & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) {
+            auto next = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
+            if ((next & 0xC0) != 0x80)
+                throw Error("text is not valid UTF-8");
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            throw Error("text is not valid UTF-8");
+        out += code;
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string decodeText(std::span<const std::uint8_t> stored) {
+    Utf16ToUtf8 out;
+    if (stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE) {
+        bool oneByte = true;
+        for (std::size_t i = 2; i < stored.size();) {
+            if (stored[i] == 0x00) {
+                oneByte = !oneByte;
+                ++i;
+            } else if (oneByte) {
+                out.push(stored[i++]);
+            } else if (i + 1 < stored.size()) {
+                out.push(static_cast<char16_t>(stored[i] | stored[i + 1] << 8));
+                i += 2;
+            } else {
+                break;
+            }
+        }
+        return out.finish();
+    }
+    for (std::size_t i = 0; i + 1 < stored.size(); i += 2)
+        out.push(static_cast<char16_t>(stored[i] | stored[i + 1] << 8));
+    return out.finish();
+}
+
+Bytes encodeText(std::string_view utf8, bool compress) {
+    std::u32string codes = codePoints(utf8);
+    bool compressible = compress && !codes.empty();
+    for (char32_t code : codes)
+        compressible = compressible && code >= 0x01 && code <= 0xFF;
+    Bytes out;
+    if (compressible) {
+        out.reserve(codes.size() + 2);
+        out.push_back(0xFF);
+        out.push_back(0xFE);
+        for (char32_t code : codes)
+            out.push_back(static_cast<std::uint8_t>(code));
+        return out;
+    }
+    out.reserve(codes.size() * 2);
+    auto unit = [&](char32_t u) {
+        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(u >> 8));
+    };
+    for (char32_t code : codes) {
+        if (code >= 0x10000) {
+            unit(0xD800 + ((code - 0x10000) >> 10));
+            unit(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            unit(code);
+        }
+    }
+    return out;
+}
+
+std::size_t utf16Length(std::string_view utf8) {
+    std::size_t units = 0;
+    for (char32_t code : codePoints(utf8))
+        units += code >= 0x10000 ? 2 : 1;
+    return units;
+}
+
+} // namespace jet

@@ -1,0 +1,68 @@
+#include "jet/usage_map.h"
+
+#include "jet/bytes.h"
+#include "jet/data_page.h"
+#include "jet/page_file.h"
+
+namespace jet {
+
+namespace {
+
+constexpr std::size_t kBitmapPageHeader = 4;
+constexpr std::uint32_t kPagesPerBitmapPage = (kPageSize - kBitmapPageHeader) * 8;
+
+void collectBits(std::span<const std::uint8_t> bitmap, std::uint64_t firstPage,
+                 std::uint32_t pageCount, std::vector<std::uint32_t>& pages) {
+    for (std::size_t byte = 0; byte < bitmap.size(); ++byte) {
+        if (bitmap[byte] == 0)
+            continue;
+        for (unsigned bit = 0; bit < 8; ++bit) {
+            std::uint64_t page = firstPage + byte * 8 + bit;
+            if ((bitmap[byte] >> bit & 1) && page < pageCount)
+                pages.push_back(static_cast<std::uint32_t>(page));
+        }
+    }
+}
+
+} // namespace
+
+UsageMap readUsageMap(const PageFile& file, MapLocation location) {
+    std::uint32_t pageCount = file.pageCount();
+    if (location.page >= pageCount)
+        throw Error(file.where(location.page) + ": usage map page out of range (" +
+                    std::to_string(pageCount) + " pages)");
+    Page holder = file.read(location.page);
+    DataPage page(holder, file.where(location.page));
+    std::string where = file.where(location.page) + ", usage map row " +
+                        std::to_string(location.row);
+    ByteView row(page.rowBytes(location.row), where);
+
+    UsageMap map;
+    map.kind = row.u8(0);
+    if (map.kind == kInlineMap) {
+        map.startPage = row.u32(1);
+        collectBits(row.bytes().subspan(5), map.startPage, pageCount, map.pages);
+    } else if (map.kind == kReferenceMap) {
+        for (std::size_t at = 1; at + 4 <= row.size(); at += 4) {
+            std::uint32_t bitmapPage = row.u32(at);
+            map.bitmapPages.push_back(bitmapPage);
+            if (bitmapPage == 0)
+                continue;
+            if (bitmapPage >= pageCount)
+                throw Error(where + ": bitmap page " + std::to_string(bitmapPage) +
+                            " out of range");
+            Page bits = file.read(bitmapPage);
+            if (bits[0] != kUsageMapPageType)
+                throw Error(file.where(bitmapPage) + ": not a usage map page (type " +
+                            std::to_string(bits[0]) + ")");
+            std::uint64_t first = std::uint64_t{(at - 1) / 4} * kPagesPerBitmapPage;
+            collectBits(std::span<const std::uint8_t>(bits).subspan(kBitmapPageHeader), first,
+                        pageCount, map.pages);
+        }
+    } else {
+        throw Error(where + ": unknown usage map kind " + std::to_string(map.kind));
+    }
+    return map;
+}
+
+} // namespace jet

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "jet/table_def.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace jet {
+
+class PageFile;
+
+inline constexpr std::uint8_t kInlineMap = 0x00;
+inline constexpr std::uint8_t kReferenceMap = 0x01;
+inline constexpr std::uint8_t kUsageMapPageType = 0x05;
+
+// A usage map: a set of page numbers kept as a bitmap in a row of some page. An inline map
+// holds a start page and the bitmap itself; a reference map holds pointers to pages of type
+// 0x05 whose bytes after a 4-byte header are the bitmap.
+struct UsageMap {
+    std::uint8_t kind = kInlineMap;
+    std::uint32_t startPage = 0;                 // inline maps only
+    std::vector<std::uint32_t> bitmapPages;      // reference maps only
+    std::vector<std::uint32_t> pages;            // the pages whose bit is set, ascending
+};
+
+// Reads the map stored at `location`. Pages listed past the end of the file are dropped:
+// Access leaves such bits set in maps of free pages.
+UsageMap readUsageMap(const PageFile& file, MapLocation location);
+
+} // namespace jet

@@ -1,0 +1,40 @@
+#include "jet/error.h"
+#include "jet/text_codec.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+jet::Bytes bytes(std::initializer_list<int> values) {
+    jet::Bytes out;
+    for (int v : values)
+        out.push_back(static_cast<std::uint8_t>(v));
+    return out;
+}
+
+TEST(TextCodec, DecodesPlainAndCompressedForms) {
+    EXPECT_EQ(jet::decodeText(bytes({'a', 0, 0x14, 0x04})), "aД");
+    EXPECT_EQ(jet::decodeText(bytes({0xFF, 0xFE, 'a', 'b'})), "ab");
+    // A zero byte switches to two-byte characters and back.
+    EXPECT_EQ(jet::decodeText(bytes({0xFF, 0xFE, 'a', 0, 0x14, 0x04, 0, 'b'})), "aДb");
+    EXPECT_EQ(jet::decodeText(bytes({0x3D, 0xD8, 0x00, 0xDE})), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(jet::decodeText(bytes({0x3D, 0xD8})), "\xEF\xBF\xBD"); // lone surrogate
+}
+
+TEST(TextCodec, CompressesOnlyTextsInTheLatin1Range) {
+    EXPECT_EQ(jet::encodeText("ab", true), bytes({0xFF, 0xFE, 'a', 'b'}));
+    EXPECT_EQ(jet::encodeText("ab", false), bytes({'a', 0, 'b', 0}));
+    EXPECT_EQ(jet::encodeText("Да", true), bytes({0x14, 0x04, 0x30, 0x04}));
+    EXPECT_EQ(jet::encodeText("", true), bytes({}));
+    for (const char* text : {"Latin", "Кирилица", "mixed Ä and Ж", "\xF0\x9F\x98\x80"})
+        EXPECT_EQ(jet::decodeText(jet::encodeText(text, true)), text);
+}
+
+TEST(TextCodec, CountsUtf16Units) {
+    EXPECT_EQ(jet::utf16Length("aД"), 2u);
+    EXPECT_EQ(jet::utf16Length("\xF0\x9F\x98\x80"), 2u);
+    EXPECT_THROW(jet::utf16Length("\xC3"), jet::Error);
+    EXPECT_THROW(jet::encodeText("\xFF", true), jet::Error);
+}
+
+} // namespace

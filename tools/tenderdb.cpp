@@ -1,0 +1,115 @@
+// tenderdb: reads, checks and writes tender files from the command line.
+
+#include "jet/database.h"
+#include "tools/csv_format.h"
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kUsage = R"(Usage: tenderdb COMMAND ...
+
+Commands:
+  tables FILE          list the user tables, one a line
+  schema FILE          describe every user table: columns with type, width and flags, indexes
+  dump FILE TABLE      print the rows of TABLE as CSV, in the form of mdb-export's defaults
+  --help               show this text
+
+Exit status: 0 on success, 1 on an error (written to standard error), 2 on wrong usage.
+)";
+
+int usageError(const std::string& message) {
+    std::cerr << "tenderdb: " << message << "\n\n" << kUsage;
+    return 2;
+}
+
+void tables(const std::string& path) {
+    jet::Database db(path, jet::Database::Mode::ReadOnly);
+    for (const std::string& name : db.tableNames())
+        std::cout << name << '\n';
+}
+
+void schema(const std::string& path) {
+    jet::Database db(path, jet::Database::Mode::ReadOnly);
+    for (const std::string& name : db.tableNames()) {
+        jet::TableDef def = db.table(name);
+        std::cout << "table " << def.name << " (" << def.rowCount << " rows, definition page "
+                  << def.definitionPage << ")\n";
+        for (const jet::Column& c : def.columns) {
+            std::cout << "  " << c.name << ": " << jet::columnTypeName(c.type);
+            if (c.type == jet::ColumnType::Text)
+                std::cout << '(' << c.length / 2 << ')';
+            std::cout << " #" << c.number;
+            if (c.isFixed())
+                std::cout << " fixed@" << c.fixedOffset;
+            else
+                std::cout << " var#" << c.variableIndex;
+            if (c.isAutoNumber())
+                std::cout << " autonumber";
+            if (c.compressedUnicode)
+                std::cout << " compressed";
+            if (def.isIndexed(c))
+                std::cout << " indexed";
+            std::cout << '\n';
+        }
+        for (const jet::LogicalIndex& index : def.logicalIndexes) {
+            std::cout << "  index " << index.name << (index.kind == 1 ? " (primary key)" : "")
+                      << ':';
+            if (index.realIndex < def.realIndexes.size())
+                for (std::uint16_t number : def.realIndexes[index.realIndex].columnNumbers)
+                    for (const jet::Column& c : def.columns)
+                        if (c.number == number)
+                            std::cout << ' ' << c.name;
+            std::cout << '\n';
+        }
+    }
+}
+
+void dump(const std::string& path, const std::string& tableName) {
+    jet::Database db(path, jet::Database::Mode::ReadOnly);
+    jet::TableDef def = db.table(tableName);
+    std::string out = tenderdb::csvHeader(def) + '\n';
+    db.scan(def, [&](jet::RowId, const jet::Row& row) {
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            if (i > 0)
+                out += ',';
+            out += tenderdb::csvValue(def.columns[i], row[i]);
+        }
+        out += '\n';
+        if (out.size() > (1u << 16)) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
+    });
+    std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty())
+        return usageError("no command given");
+    const std::string& command = args[0];
+    try {
+        if (command == "--help" || command == "-h" || command == "help") {
+            std::cout << kUsage;
+        } else if (command == "tables" && args.size() == 2) {
+            tables(args[1]);
+        } else if (command == "schema" && args.size() == 2) {
+            schema(args[1]);
+        } else if (command == "dump" && args.size() == 3) {
+            dump(args[1], args[2]);
+        } else {
+            return usageError("unknown command or wrong arguments: " + command);
+        }
+    } catch (const std::exception& error) {
+        std::cout.flush();
+        std::cerr << "tenderdb: " << error.what() << '\n';
+        return 1;
+    }
+    return 0;
+}
