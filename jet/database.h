@@ -39,6 +39,15 @@ public:
     // One row by its id, following a relocation pointer.
     Row read(const TableDef& table, RowId id) const;
 
+    // New values (std::monostate for null) for some columns of one existing row. The change is
+    // durable when update returns; an indexed column, an autonumber, a value that does not fit
+    // its column or a read-only file throw Error and leave the row as it was.
+    struct ColumnChange {
+        std::string column;
+        Value value;
+    };
+    void update(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes);
+
 private:
     struct CatalogEntry {
         std::string name;
