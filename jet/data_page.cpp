@@ -3,6 +3,8 @@
 #include "jet/bytes.h"
 #include "jet/error.h"
 
+#include <algorithm>
+
 namespace jet {
 
 DataPage::DataPage(const Page& page, std::string where) : page_(page), where_(std::move(where)) {
@@ -13,11 +15,17 @@ DataPage::DataPage(const Page& page, std::string where) : page_(page), where_(st
                     " does not fit the page");
 }
 
-std::uint32_t DataPage::owner() const { return ByteView(page_, where_).u32(4); }
+std::uint32_t DataPage::owner() const {
+    return ByteView(page_, where_).u32(4);
+}
 
-std::uint16_t DataPage::rowCount() const { return ByteView(page_, where_).u16(12); }
+std::uint16_t DataPage::rowCount() const {
+    return ByteView(page_, where_).u16(12);
+}
 
-std::uint16_t DataPage::freeSpace() const { return ByteView(page_, where_).u16(2); }
+std::uint16_t DataPage::freeSpace() const {
+    return ByteView(page_, where_).u16(2);
+}
 
 std::uint16_t DataPage::offsetWord(std::uint16_t row) const {
     if (row >= rowCount())
@@ -37,14 +45,41 @@ std::span<const std::uint8_t> DataPage::rowBytes(std::uint16_t row) const {
     std::size_t end = rowEnd(row);
     std::size_t tableEnd = kDataPageHeader + 2u * rowCount();
     if (start < tableEnd || end > kPageSize || start > end)
-        throw Error(where_ + ", row " + std::to_string(row) + ": bounds " +
-                    std::to_string(start) + ".." + std::to_string(end) + " are not valid");
+        throw Error(where_ + ", row " + std::to_string(row) + ": bounds " + std::to_string(start) +
+                    ".." + std::to_string(end) + " are not valid");
     return std::span<const std::uint8_t>(page_).subspan(start, end - start);
 }
 
 RowId DataPage::overflowTarget(std::uint16_t row) const {
     ByteView bytes(rowBytes(row), where_ + ", row " + std::to_string(row));
     return RowId{bytes.u24(1), bytes.u8(0)};
+}
+
+Page newDataPage(std::uint32_t owner) {
+    Page page{};
+    page[0] = kDataPageType;
+    page[1] = 0x01;
+    putU16(page, 2, static_cast<std::uint16_t>(kPageSize - kDataPageHeader));
+    putU32(page, 4, owner);
+    return page;
+}
+
+std::optional<std::uint16_t> addRow(Page& page, std::span<const std::uint8_t> row,
+                                    std::uint16_t flags) {
+    DataPage view(page, "new row");
+    std::uint16_t count = view.rowCount();
+    std::size_t lowest = kPageSize;
+    for (std::uint16_t slot = 0; slot < count; ++slot)
+        lowest = std::min<std::size_t>(lowest, view.offsetWord(slot) & kRowOffsetMask);
+    std::size_t slotTableEnd = kDataPageHeader + 2u * (count + 1u);
+    if (count >= kMaxRowsPerPage || row.size() > lowest || lowest - row.size() < slotTableEnd)
+        return std::nullopt;
+    std::size_t start = lowest - row.size();
+    std::copy(row.begin(), row.end(), page.begin() + static_cast<std::ptrdiff_t>(start));
+    putU16(page, kDataPageHeader + 2u * count, static_cast<std::uint16_t>(start | flags));
+    putU16(page, 12, static_cast<std::uint16_t>(count + 1));
+    putU16(page, 2, static_cast<std::uint16_t>(start - slotTableEnd));
+    return count;
 }
 
 } // namespace jet

@@ -25,7 +25,7 @@ public:
     // Checks the page type; `where` prefixes every message.
     DataPage(const Page& page, std::string where);
 
-    std::uint32_t owner() const;     // definition page of the table the rows belong to
+    std::uint32_t owner() const; // definition page of the table the rows belong to
     std::uint16_t rowCount() const;
     std::uint16_t freeSpace() const;
     std::uint16_t offsetWord(std::uint16_t row) const; // raw, with its flags
@@ -45,5 +45,15 @@ private:
     const Page& page_;
     std::string where_;
 };
+
+// An empty data page of the table whose definition starts on page `owner`.
+Page newDataPage(std::uint32_t owner);
+
+// Adds a row in the next slot, below the lowest row of the page, with the given offset flags
+// (kRowDeleted for a relocated row's data, which scans reach only through its pointer). The
+// free-space count becomes the gap between the slot table and the lowest row. Returns the
+// slot, or std::nullopt when the page lacks room for the row and its slot.
+std::optional<std::uint16_t> addRow(Page& page, std::span<const std::uint8_t> row,
+                                    std::uint16_t flags = 0);
 
 } // namespace jet

@@ -8,7 +8,7 @@ namespace jet {
 namespace {
 
 std::span<const std::uint8_t> rowAt(const PageFile& file, Page& holder, RowId id,
-                                     const std::string& where) {
+                                    const std::string& where) {
     if (id.page >= file.pageCount())
         throw Error(where + ": long value page " + std::to_string(id.page) + " out of range");
     holder = file.read(id.page);
@@ -37,8 +37,8 @@ Bytes readLongValue(const PageFile& file, std::span<const std::uint8_t> definiti
     Page holder;
     if (kind == kLongValueSingle) {
         auto data = rowAt(file, holder, pointerAt(view, 4), where);
-        return Bytes(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(
-                                                      std::min(length, data.size())));
+        return Bytes(data.begin(),
+                     data.begin() + static_cast<std::ptrdiff_t>(std::min(length, data.size())));
     }
     if (kind != kLongValueChain)
         throw Error(where + ": unknown long value kind " + std::to_string(kind));

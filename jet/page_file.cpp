@@ -10,7 +10,9 @@ namespace jet {
 
 namespace {
 
-std::string systemError(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string systemError(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
 
 // Far past any real file, so the lock never covers bytes that are read or written.
 constexpr off_t kLockOffset = 0x7FFFFF00;
@@ -57,8 +59,8 @@ Page PageFile::read(std::uint32_t page) const {
     off_t offset = static_cast<off_t>(page) * static_cast<off_t>(kPageSize);
     std::size_t done = 0;
     while (done < kPageSize) {
-        ssize_t got = ::pread(fd_, data.data() + done, kPageSize - done,
-                              offset + static_cast<off_t>(done));
+        ssize_t got =
+            ::pread(fd_, data.data() + done, kPageSize - done, offset + static_cast<off_t>(done));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -86,8 +88,8 @@ void PageFile::write(std::uint32_t page, const Page& data) {
     off_t offset = static_cast<off_t>(page) * static_cast<off_t>(kPageSize);
     std::size_t done = 0;
     while (done < kPageSize) {
-        ssize_t put = ::pwrite(fd_, data.data() + done, kPageSize - done,
-                               offset + static_cast<off_t>(done));
+        ssize_t put =
+            ::pwrite(fd_, data.data() + done, kPageSize - done, offset + static_cast<off_t>(done));
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
@@ -107,7 +109,9 @@ void PageFile::sync() {
         throw Error(systemError(where() + ": cannot make the changes durable"));
 }
 
-std::string PageFile::where() const { return path_; }
+std::string PageFile::where() const {
+    return path_;
+}
 
 std::string PageFile::where(std::uint32_t page) const {
     return path_ + ", page " + std::to_string(page);

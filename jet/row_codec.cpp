@@ -5,7 +5,10 @@
 #include "jet/page_file.h"
 #include "jet/text_codec.h"
 
+#include <algorithm>
 #include <array>
+#include <climits>
+#include <cstring>
 
 namespace jet {
 
@@ -28,17 +31,22 @@ std::span<const std::uint8_t> RowLayout::variableBytes(const Column& column) con
     return variable[column.variableIndex];
 }
 
-RowLayout parseRow(std::span<const std::uint8_t> row, const std::string& where) {
+RowLayout parseRow(std::span<const std::uint8_t> row, bool hasVariableColumns,
+                   const std::string& where) {
     ByteView view(row, where);
     RowLayout layout;
     layout.bytes = row;
     layout.columnCount = view.u16(0);
     std::size_t maskSize = (layout.columnCount + 7u) / 8u;
-    if (maskSize + 4 > row.size())
+    if (maskSize + 2 > row.size())
         throw Error(where + ": row of " + std::to_string(row.size()) + " bytes cannot hold " +
                     std::to_string(layout.columnCount) + " columns");
     std::size_t maskAt = row.size() - maskSize;
     layout.nullMask = view.slice(maskAt, maskSize);
+    if (!hasVariableColumns) {
+        layout.fixedArea = row.subspan(2, maskAt - 2);
+        return layout;
+    }
 
     std::size_t variableCount = view.u16(maskAt - 2);
     // The offset table holds one entry per variable column plus the end of the variable data.
@@ -53,10 +61,14 @@ RowLayout parseRow(std::span<const std::uint8_t> row, const std::string& where) 
         std::size_t end = offset(i + 1);
         if (start > end || end > dataLimit)
             throw Error(where + ": variable column " + std::to_string(i) + " has bounds " +
-                        std::to_string(start) + ".." + std::to_string(end) +
-                        " outside the row");
+                        std::to_string(start) + ".." + std::to_string(end) + " outside the row");
         layout.variable.push_back(row.subspan(start, end - start));
     }
+    std::size_t variableStart = offset(0);
+    if (variableStart < 2 || variableStart > dataLimit)
+        throw Error(where + ": variable data starts at " + std::to_string(variableStart) +
+                    ", outside the row");
+    layout.fixedArea = row.subspan(2, variableStart - 2);
     return layout;
 }
 
@@ -113,8 +125,8 @@ Value decodeFixed(const Column& column, std::span<const std::uint8_t> raw,
     }
 }
 
-Value decodeVariable(const PageFile& file, const Column& column,
-                     std::span<const std::uint8_t> raw, const std::string& where) {
+Value decodeVariable(const PageFile& file, const Column& column, std::span<const std::uint8_t> raw,
+                     const std::string& where) {
     switch (column.type) {
     case ColumnType::Text:
         return decodeText(raw);
@@ -146,12 +158,198 @@ Value decodeValue(const PageFile& file, const Column& column, const RowLayout& l
 
 Row decodeRow(const PageFile& file, const TableDef& def, std::span<const std::uint8_t> row,
               const std::string& where) {
-    RowLayout layout = parseRow(row, where);
+    RowLayout layout = parseRow(row, def.variableColumnCount > 0, where);
     Row values;
     values.reserve(def.columns.size());
     for (const Column& column : def.columns)
         values.push_back(decodeValue(file, column, layout, where));
     return values;
+}
+
+} // namespace jet
+
+namespace jet {
+
+namespace {
+
+std::string fitError(const Column& column, const std::string& why) {
+    return "column " + column.name + ": " + why;
+}
+
+std::int64_t integerFor(const Column& column, const Value& value, std::int64_t low,
+                        std::int64_t high) {
+    std::int64_t number = 0;
+    if (const auto* i = std::get_if<std::int64_t>(&value))
+        number = *i;
+    else if (const auto* b = std::get_if<bool>(&value))
+        number = *b ? -1 : 0;
+    else
+        throw Error(fitError(column, "needs a whole number"));
+    if (number < low || number > high)
+        throw Error(fitError(column, std::to_string(number) + " is out of range " +
+                                         std::to_string(low) + ".." + std::to_string(high)));
+    return number;
+}
+
+double realFor(const Column& column, const Value& value) {
+    if (const auto* d = std::get_if<double>(&value))
+        return *d;
+    if (const auto* i = std::get_if<std::int64_t>(&value))
+        return static_cast<double>(*i);
+    if (const auto* t = std::get_if<DateTime>(&value))
+        return t->days;
+    throw Error(fitError(column, "needs a number"));
+}
+
+Bytes littleEndian(std::uint64_t raw, std::size_t size) {
+    Bytes out(size);
+    for (std::size_t i = 0; i < size; ++i)
+        out[i] = static_cast<std::uint8_t>(raw >> (8 * i));
+    return out;
+}
+
+} // namespace
+
+StoredValue encodeValue(const Column& column, const Value& value) {
+    if (column.type == ColumnType::Boolean) {
+        if (isNull(value))
+            return {false, {}};
+        if (const auto* b = std::get_if<bool>(&value))
+            return {*b, {}};
+        throw Error(fitError(column, "needs yes or no"));
+    }
+    if (isNull(value))
+        return {false, {}};
+    switch (column.type) {
+    case ColumnType::Byte:
+        return {true,
+                littleEndian(static_cast<std::uint64_t>(integerFor(column, value, 0, 255)), 1)};
+    case ColumnType::Integer:
+        return {true, littleEndian(static_cast<std::uint64_t>(
+                                       integerFor(column, value, INT16_MIN, INT16_MAX)),
+                                   2)};
+    case ColumnType::Long:
+        return {true, littleEndian(static_cast<std::uint64_t>(
+                                       integerFor(column, value, INT32_MIN, INT32_MAX)),
+                                   4)};
+    case ColumnType::Single: {
+        auto single = static_cast<float>(realFor(column, value));
+        std::uint32_t raw;
+        std::memcpy(&raw, &single, sizeof raw);
+        return {true, littleEndian(raw, 4)};
+    }
+    case ColumnType::Double:
+    case ColumnType::DateTime: {
+        double real = realFor(column, value);
+        std::uint64_t raw;
+        std::memcpy(&raw, &real, sizeof raw);
+        return {true, littleEndian(raw, 8)};
+    }
+    case ColumnType::Currency: {
+        const auto* money = std::get_if<Currency>(&value);
+        if (money == nullptr)
+            throw Error(fitError(column, "needs a currency amount"));
+        return {true, littleEndian(static_cast<std::uint64_t>(money->scaled), 8)};
+    }
+    case ColumnType::Text: {
+        const auto* text = std::get_if<std::string>(&value);
+        if (text == nullptr)
+            throw Error(fitError(column, "needs a text"));
+        std::size_t width = column.length / 2u;
+        std::size_t length = utf16Length(*text);
+        if (length > width)
+            throw Error(fitError(column, "text of " + std::to_string(length) +
+                                             " characters is longer than the column's " +
+                                             std::to_string(width)));
+        Bytes stored = encodeText(*text, column.compressedUnicode);
+        if (column.isFixed())
+            stored.resize(column.length, 0);
+        return {true, std::move(stored)};
+    }
+    case ColumnType::Binary:
+        if (const auto* raw = std::get_if<Bytes>(&value)) {
+            if (raw->size() > column.length)
+                throw Error(fitError(column, "binary value longer than the column"));
+            return {true, *raw};
+        }
+        throw Error(fitError(column, "needs bytes"));
+    default:
+        throw Error(fitError(column, "values of type " + std::string(columnTypeName(column.type)) +
+                                         " cannot be written"));
+    }
+}
+
+StoredValue storedValue(const Column& column, const RowLayout& layout) {
+    StoredValue stored{layout.bit(column.number), {}};
+    if (column.type == ColumnType::Boolean || !stored.present)
+        return stored;
+    auto raw = column.isFixed() ? layout.fixedBytes(column) : layout.variableBytes(column);
+    stored.bytes.assign(raw.begin(), raw.end());
+    return stored;
+}
+
+Bytes encodeRow(const TableDef& def, const std::vector<StoredValue>& values,
+                const RowLayout* replaced) {
+    if (values.size() != def.columns.size())
+        throw Error("table " + def.name + ": a row needs " + std::to_string(def.columns.size()) +
+                    " values, got " + std::to_string(values.size()));
+    std::uint16_t columnCount = def.maxColumnCount;
+    std::size_t fixedSize = 0;
+    for (const Column& column : def.columns) {
+        if (column.number >= columnCount)
+            columnCount = static_cast<std::uint16_t>(column.number + 1);
+        if (column.isFixed() && column.type != ColumnType::Boolean)
+            fixedSize = std::max<std::size_t>(fixedSize, column.fixedOffset + column.length);
+    }
+
+    if (replaced != nullptr) {
+        columnCount = std::max(columnCount, replaced->columnCount);
+        fixedSize = std::max(fixedSize, replaced->fixedArea.size());
+    }
+    Bytes row(2 + fixedSize, 0);
+    putU16(row, 0, columnCount);
+    if (replaced != nullptr)
+        std::copy(replaced->fixedArea.begin(), replaced->fixedArea.end(), row.begin() + 2);
+    Bytes nullMask((columnCount + 7u) / 8u, 0);
+    std::vector<const StoredValue*> variable(def.variableColumnCount, nullptr);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const Column& column = def.columns[i];
+        const StoredValue& value = values[i];
+        if (value.present)
+            nullMask[column.number / 8u] |= static_cast<std::uint8_t>(1u << (column.number % 8));
+        if (column.type == ColumnType::Boolean || !value.present)
+            continue;
+        if (column.isFixed()) {
+            if (value.bytes.size() != column.length)
+                throw Error(fitError(
+                    column, "fixed value of " + std::to_string(value.bytes.size()) +
+                                " bytes, the column holds " + std::to_string(column.length)));
+            std::copy(value.bytes.begin(), value.bytes.end(), row.begin() + 2 + column.fixedOffset);
+        } else if (column.variableIndex < variable.size()) {
+            variable[column.variableIndex] = &value;
+        } else {
+            throw Error(fitError(column, "variable slot " + std::to_string(column.variableIndex) +
+                                             " outside the table's " +
+                                             std::to_string(variable.size())));
+        }
+    }
+
+    if (!variable.empty()) {
+        std::vector<std::uint16_t> offsets;
+        for (const StoredValue* value : variable) {
+            offsets.push_back(static_cast<std::uint16_t>(row.size()));
+            if (value != nullptr)
+                row.insert(row.end(), value->bytes.begin(), value->bytes.end());
+        }
+        offsets.push_back(static_cast<std::uint16_t>(row.size()));
+        std::size_t tableAt = row.size();
+        row.resize(tableAt + 2 * offsets.size() + 2);
+        for (std::size_t i = 0; i < offsets.size(); ++i)
+            putU16(row, tableAt + 2 * (offsets.size() - 1 - i), offsets[i]);
+        putU16(row, row.size() - 2, static_cast<std::uint16_t>(variable.size()));
+    }
+    row.insert(row.end(), nullMask.begin(), nullMask.end());
+    return row;
 }
 
 } // namespace jet

@@ -18,6 +18,7 @@ constexpr std::size_t kContinuationHeader = 8;
 constexpr std::size_t kNextPage = 4;
 constexpr std::size_t kRowCount = 16;
 constexpr std::size_t kAutoNumber = 20;
+constexpr std::size_t kMaxColumnCount = 41;
 constexpr std::size_t kVariableColumnCount = 43;
 constexpr std::size_t kColumnCount = 45;
 constexpr std::size_t kLogicalIndexCount = 47;
@@ -155,6 +156,7 @@ TableDef readTableDef(const PageFile& file, std::uint32_t page, std::string name
     def.definitionPage = page;
     def.rowCount = view.u32(kRowCount);
     def.nextAutoNumber = view.u32(kAutoNumber);
+    def.maxColumnCount = view.u16(kMaxColumnCount);
     def.variableColumnCount = view.u16(kVariableColumnCount);
     std::size_t columnCount = view.u16(kColumnCount);
     std::size_t logicalIndexCount = view.u32(kLogicalIndexCount);

@@ -82,6 +82,9 @@ struct TableDef {
     std::uint32_t definitionPage = 0;
     std::uint32_t rowCount = 0;
     std::uint32_t nextAutoNumber = 0;
+    // How many column numbers rows of this table carry (deleted columns included): the column
+    // count written at the start of every row and the width of its null mask.
+    std::uint16_t maxColumnCount = 0;
     std::uint16_t variableColumnCount = 0;
     // Columns in the order of their numbers, as readers list them.
     std::vector<Column> columns;

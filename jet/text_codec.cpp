@@ -34,8 +34,8 @@ public:
             char16_t high = *pendingHigh_;
             pendingHigh_.reset();
             if (unit >= 0xDC00 && unit <= 0xDFFF) {
-                appendUtf8(out_, 0x10000 + ((char32_t{high} - 0xD800) << 10) +
-                                     (char32_t{unit} - 0xDC00));
+                appendUtf8(out_,
+                           0x10000 + ((char32_t{high} - 0xD800) << 10) + (char32_t{unit} - 0xDC00));
                 return;
             }
             appendUtf8(out_, 0xFFFD);
@@ -63,8 +63,11 @@ std::u32string codePoints(std::string_view utf8) {
     std::u32string out;
     for (std::size_t i = 0; i < utf8.size();) {
         auto byte = static_cast<unsigned char>(utf8[i]);
-        int extra = byte < 0x80 ? 0 : (byte >> 5) == 0x6 ? 1 : (byte >> 4) == 0xE ? 2
-                                  : (byte >> 3) == 0x1E ? 3 : -1;
+        int extra = byte < 0x80           ? 0
+                    : (byte >> 5) == 0x6  ? 1
+                    : (byte >> 4) == 0xE  ? 2
+                    : (byte >> 3) == 0x1E ? 3
+                                          : -1;
         if (extra < 0 || i + static_cast<std::size_t>(extra) >= utf8.size())
             throw Error("text is not valid UTF-8");
         char32_t code = extra == 0 ? byte : byte & (0x3F >> extra);

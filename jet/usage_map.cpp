@@ -33,8 +33,8 @@ UsageMap readUsageMap(const PageFile& file, MapLocation location) {
                     std::to_string(pageCount) + " pages)");
     Page holder = file.read(location.page);
     DataPage page(holder, file.where(location.page));
-    std::string where = file.where(location.page) + ", usage map row " +
-                        std::to_string(location.row);
+    std::string where =
+        file.where(location.page) + ", usage map row " + std::to_string(location.row);
     ByteView row(page.rowBytes(location.row), where);
 
     UsageMap map;

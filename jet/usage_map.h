@@ -18,9 +18,9 @@ inline constexpr std::uint8_t kUsageMapPageType = 0x05;
 // 0x05 whose bytes after a 4-byte header are the bitmap.
 struct UsageMap {
     std::uint8_t kind = kInlineMap;
-    std::uint32_t startPage = 0;                 // inline maps only
-    std::vector<std::uint32_t> bitmapPages;      // reference maps only
-    std::vector<std::uint32_t> pages;            // the pages whose bit is set, ascending
+    std::uint32_t startPage = 0;            // inline maps only
+    std::vector<std::uint32_t> bitmapPages; // reference maps only
+    std::vector<std::uint32_t> pages;       // the pages whose bit is set, ascending
 };
 
 // Reads the map stored at `location`. Pages listed past the end of the file are dropped:

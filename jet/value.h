@@ -29,10 +29,12 @@ struct Decimal {
 
 // One column value. Text is UTF-8 throughout the engine; integers of every width are widened;
 // single and double precision are both double. std::monostate is null.
-using Value = std::variant<std::monostate, bool, std::int64_t, double, std::string, Bytes,
-                           Currency, DateTime, Decimal>;
+using Value = std::variant<std::monostate, bool, std::int64_t, double, std::string, Bytes, Currency,
+                           DateTime, Decimal>;
 
-inline bool isNull(const Value& value) { return std::holds_alternative<std::monostate>(value); }
+inline bool isNull(const Value& value) {
+    return std::holds_alternative<std::monostate>(value);
+}
 
 // Where a row lives: a data page and its slot there. Stable for the life of the row: a row
 // that moves leaves a pointer at this place.
