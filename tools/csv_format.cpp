@@ -28,8 +28,8 @@ template <typename Float> std::string number(Float value) {
 
 std::string currency(std::int64_t scaled) {
     char buffer[64];
-    std::uint64_t magnitude = scaled < 0 ? 0 - static_cast<std::uint64_t>(scaled)
-                                         : static_cast<std::uint64_t>(scaled);
+    std::uint64_t magnitude =
+        scaled < 0 ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
     std::snprintf(buffer, sizeof buffer, "%s%llu.%04llu", scaled < 0 ? "-" : "",
                   static_cast<unsigned long long>(magnitude / 10000),
                   static_cast<unsigned long long>(magnitude % 10000));
