@@ -65,4 +65,20 @@ UsageMap readUsageMap(const PageFile& file, MapLocation location) {
     return map;
 }
 
+Bytes inlineMapRow(std::uint32_t startPage, std::span<const std::uint32_t> pages,
+                   std::size_t bitmapBytes) {
+    Bytes row(5 + bitmapBytes, 0);
+    row[0] = kInlineMap;
+    putU32(row, 1, startPage);
+    for (std::uint32_t page : pages) {
+        std::uint64_t bit = std::uint64_t{page} - startPage;
+        if (page < startPage || bit >= bitmapBytes * 8)
+            throw Error("usage map starting at page " + std::to_string(startPage) +
+                        " cannot hold page " + std::to_string(page) + " in " +
+                        std::to_string(bitmapBytes) + " bitmap bytes");
+        row[5 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+    }
+    return row;
+}
+
 } // namespace jet

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "jet/table_def.h"
+#include "jet/value.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace jet {
@@ -12,6 +14,8 @@ class PageFile;
 inline constexpr std::uint8_t kInlineMap = 0x00;
 inline constexpr std::uint8_t kReferenceMap = 0x01;
 inline constexpr std::uint8_t kUsageMapPageType = 0x05;
+// Access gives an inline map a 64-byte bitmap: 512 pages from its start page.
+inline constexpr std::size_t kInlineMapBitmapBytes = 64;
 
 // A usage map: a set of page numbers kept as a bitmap in a row of some page. An inline map
 // holds a start page and the bitmap itself; a reference map holds pointers to pages of type
@@ -26,5 +30,11 @@ struct UsageMap {
 // Reads the map stored at `location`. Pages listed past the end of the file are dropped:
 // Access leaves such bits set in maps of free pages.
 UsageMap readUsageMap(const PageFile& file, MapLocation location);
+
+// The row of an inline map starting at `startPage` with the bits of `pages` set, its bitmap
+// `bitmapBytes` long. Throws Error when a page lies outside the bitmap's reach, so that a caller
+// learns it needs a start page nearer its pages or a reference map.
+Bytes inlineMapRow(std::uint32_t startPage, std::span<const std::uint32_t> pages,
+                   std::size_t bitmapBytes = kInlineMapBitmapBytes);
 
 } // namespace jet
