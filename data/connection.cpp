@@ -1,0 +1,66 @@
+#include "data/connection.h"
+
+#include "data/error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+
+namespace data {
+
+QString Connection::databasePath() {
+    return QDir::currentPath() + QLatin1String("/DB.mdb");
+}
+
+void Connection::makeWritable(const QString& path) {
+    QFile file(path);
+    const QFileDevice::Permissions permissions = file.permissions();
+    if (!file.exists() || permissions.testFlag(QFileDevice::WriteOwner))
+        return;
+    // A refusal (a file of another user, a read-only medium) is not ours to report: opening the
+    // file for writing will say what is wrong.
+    file.setPermissions(permissions | QFileDevice::WriteOwner);
+}
+
+QString Connection::connectionString(const QString& path) {
+    const QString empty = QStringLiteral("\"\"");
+    const std::pair<QString, QString> settings[] = {
+        {QStringLiteral("Provider"), QStringLiteral("Microsoft.Jet.OLEDB.4.0")},
+        {QStringLiteral("User ID"), QStringLiteral("Admin")},
+        {QStringLiteral("Data Source"), path},
+        {QStringLiteral("Mode"), QStringLiteral("Share Deny None")},
+        {QStringLiteral("Extended Properties"), empty},
+        {QStringLiteral("Jet OLEDB:System database"), empty},
+        {QStringLiteral("Jet OLEDB:Registry Path"), empty},
+        {QStringLiteral("Jet OLEDB:Database Password"), empty},
+        {QStringLiteral("Jet OLEDB:Engine Type"), QStringLiteral("5")},
+        {QStringLiteral("Jet OLEDB:Database Locking Mode"), QStringLiteral("0")},
+        {QStringLiteral("Jet OLEDB:Global Partial Bulk Ops"), QStringLiteral("2")},
+        {QStringLiteral("Jet OLEDB:Global Bulk Transactions"), QStringLiteral("1")},
+        {QStringLiteral("Jet OLEDB:New Database Password"), empty},
+        {QStringLiteral("Jet OLEDB:Create System Database"), QStringLiteral("False")},
+        {QStringLiteral("Jet OLEDB:Encrypt Database"), QStringLiteral("False")},
+        {QStringLiteral("Jet OLEDB:Don't Copy Locale on Compact"), QStringLiteral("False")},
+        {QStringLiteral("Jet OLEDB:Compact Without Replica Repair"), QStringLiteral("False")},
+        {QStringLiteral("Jet OLEDB:SFP"), QStringLiteral("False")},
+    };
+    QStringList parts;
+    for (const auto& [name, value] : settings)
+        parts << name + QLatin1Char('=') + value;
+    return parts.join(QLatin1Char(';'));
+}
+
+void Connection::open(const QString& path) {
+    database_.reset();
+    description_ = connectionString(path);
+    makeWritable(path);
+    database_ = std::make_unique<jet::Database>(path.toStdString(), jet::Database::Mode::ReadWrite);
+}
+
+jet::Database& Connection::database() const {
+    if (database_ == nullptr)
+        throw Error(QStringLiteral("Няма връзка с базата данни."));
+    return *database_;
+}
+
+} // namespace data

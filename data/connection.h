@@ -1,0 +1,43 @@
+#pragma once
+
+#include "jet/database.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace data {
+
+// The one connection to the tender file. It stays open from the creation of the main window to
+// the end of the program; every dataset reads and posts through it.
+class Connection {
+public:
+    // The tender file of the process's working directory.
+    static QString databasePath();
+
+    // Gives the owner write permission on `path` and keeps every other permission bit; a file
+    // that cannot be changed (or does not exist) is left as it is, without an error.
+    static void makeWritable(const QString& path);
+
+    // The settings the connection is made with, as "name=value" pairs joined by ";". Our engine
+    // opens the file itself, so this string is the connection's description: Jet 4 format
+    // (engine type 5), the default user, no database password or workgroup file, shared access
+    // with page-level locking.
+    static QString connectionString(const QString& path);
+
+    // Makes the file writable, then opens it shared for reading and writing. Throws the
+    // engine's error when the file is missing, locked or unreadable; the connection then stays
+    // closed.
+    void open(const QString& path);
+    bool connected() const { return database_ != nullptr; }
+    const QString& description() const { return description_; }
+
+    // Throws Error when the connection is not open.
+    jet::Database& database() const;
+
+private:
+    std::unique_ptr<jet::Database> database_;
+    QString description_;
+};
+
+} // namespace data

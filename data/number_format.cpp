@@ -1,0 +1,57 @@
+#include "data/number_format.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace data {
+
+namespace {
+
+QString groupByThrees(const QString& digits) {
+    QString grouped;
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            grouped += QLatin1Char(' ');
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
+} // namespace
+
+QString formatNumber(double value, const QString& format, QChar decimalPoint) {
+    if (format.isEmpty())
+        return QString::number(value, 'g', 17).replace(QLatin1Char('.'), decimalPoint);
+
+    const qsizetype point = format.indexOf(QLatin1Char('.'));
+    const QString integerPattern = point < 0 ? format : format.left(point);
+    const QString decimalPattern = point < 0 ? QString() : format.mid(point + 1);
+    const qsizetype requiredIntegers = integerPattern.count(QLatin1Char('0'));
+    const bool grouped = integerPattern.contains(QLatin1Char(' '));
+    const qsizetype requiredDecimals = decimalPattern.count(QLatin1Char('0'));
+    const qsizetype maximumDecimals = requiredDecimals + decimalPattern.count(QLatin1Char('#'));
+
+    const QString fixed = QString::number(std::abs(value), 'f', static_cast<int>(maximumDecimals));
+    const qsizetype fixedPoint = fixed.indexOf(QLatin1Char('.'));
+    QString integers = fixedPoint < 0 ? fixed : fixed.left(fixedPoint);
+    QString decimals = fixedPoint < 0 ? QString() : fixed.mid(fixedPoint + 1);
+    while (decimals.size() > requiredDecimals && decimals.endsWith(QLatin1Char('0')))
+        decimals.chop(1);
+    if (integers == QLatin1String("0") && requiredIntegers == 0)
+        integers.clear();
+    while (integers.size() < requiredIntegers)
+        integers.prepend(QLatin1Char('0'));
+    if (grouped)
+        integers = groupByThrees(integers);
+
+    QString text = integers;
+    if (!decimals.isEmpty())
+        text += decimalPoint + decimals;
+    const bool showsNonZero = std::any_of(
+        fixed.begin(), fixed.end(), [](QChar c) { return c.isDigit() && c != QLatin1Char('0'); });
+    if (value < 0 && showsNonZero)
+        text.prepend(QLatin1Char('-'));
+    return text;
+}
+
+} // namespace data

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+
+namespace data {
+
+// Formats a number through a display format of the kind the tender's fields carry, such as
+// "# ### ##0.00" or "# ##0.#####": '0' is a digit always shown, '#' a digit shown when
+// significant, a space in the integer part groups the integer digits by threes with a space,
+// and '.' starts the decimals, which are written with `decimalPoint`. An empty format gives the
+// shortest form that reads back as the same number.
+QString formatNumber(double value, const QString& format, QChar decimalPoint);
+
+} // namespace data

@@ -1,0 +1,292 @@
+#include "data/tender_datasets.h"
+
+#include <QHash>
+
+#include <algorithm>
+
+namespace data {
+
+namespace {
+
+const QString kSpecs = QStringLiteral("SPECS");
+const QString kPredlogenia = QStringLiteral("PREDLOGENIA");
+
+FieldDef column(const QString& name, FieldType type, int size = 0) {
+    return FieldDef(name, type, size);
+}
+FieldDef integer(const QString& name) {
+    return column(name, FieldType::Integer);
+}
+FieldDef floating(const QString& name) {
+    return column(name, FieldType::Double);
+}
+FieldDef text(const QString& name, int size) {
+    return column(name, FieldType::Text, size);
+}
+QString numbered(const char* pattern, int n) {
+    return QString::fromLatin1(pattern).arg(n);
+}
+
+std::size_t columnIndex(const jet::TableDef& table, const char* name) {
+    return static_cast<std::size_t>(&table.column(name) - table.columns.data());
+}
+
+std::optional<double> number(const jet::Value& value) {
+    if (const auto* d = std::get_if<double>(&value))
+        return *d;
+    if (const auto* i = std::get_if<std::int64_t>(&value))
+        return static_cast<double>(*i);
+    return std::nullopt;
+}
+
+QVariant variant(const std::optional<double>& value) {
+    return value ? QVariant(*value) : QVariant();
+}
+
+void addTo(std::optional<double>& sum, double value) {
+    sum = sum.value_or(0.0) + value;
+}
+
+// Groups 1 to 6 of the tender record: identity, parameter descriptors, values and captions.
+std::vector<FieldDef> tenderRecordFields() {
+    std::vector<FieldDef> fields{
+        FieldDef(QStringLiteral("CODE"), FieldType::AutoIncrement).asReadOnly(),
+        text(QStringLiteral("IME_NA_FIRMATA"), 255),
+        text(QStringLiteral("IME_NA_KONKURSA"), 255),
+        column(QStringLiteral("IS_OBOSOBENI_POZICII"), FieldType::Boolean),
+        integer(QStringLiteral("KONKURS")),
+        column(QStringLiteral("NO_DDS"), FieldType::Boolean),
+    };
+    for (int n = 1; n <= 4; ++n) {
+        fields.push_back(integer(numbered("KP%1_TIP", n)));
+        fields.push_back(integer(numbered("KP%1_RAZRYAD", n)));
+        fields.push_back(text(numbered("KP%1_IME", n), 50));
+    }
+    fields.push_back(integer(QStringLiteral("PP1_OFERTA")));
+    fields.push_back(integer(QStringLiteral("PP1_RAZRYAD")));
+    fields.push_back(text(QStringLiteral("PP1_IME"), 50));
+    for (int n = 2; n <= 6; ++n) {
+        fields.push_back(integer(numbered("PP%1_OFERTA", n)));
+        fields.push_back(integer(numbered("PP%1_TIP", n)));
+        fields.push_back(integer(numbered("PP%1_RAZRYAD", n)));
+        fields.push_back(text(numbered("PP%1_IME", n), 50));
+    }
+    for (int n = 1; n <= 4; ++n) {
+        fields.push_back(text(numbered("KP%1_TEXT", n), 255));
+        fields.push_back(floating(numbered("KP%1_NUMBER", n)));
+    }
+    for (int n = 1; n <= 8; ++n)
+        fields.push_back(text(numbered("CAPTION_INFO%1", n), 100));
+    fields.push_back(text(QStringLiteral("CAPTION_PRODUCT"), 100));
+    fields.push_back(text(QStringLiteral("CAPTION_GOD_POTREBLENIE"), 100));
+    fields.push_back(integer(QStringLiteral("BROI_INFO_POLETA")));
+    fields.push_back(text(QStringLiteral("CAPTION_MAX_CENA"), 100));
+    fields.push_back(text(QStringLiteral("CAPTION_NOMER"), 100));
+    return fields;
+}
+
+// The rows of SPECS in the order the file holds them, with _NO_DDS when asked for.
+Query specsQuery(bool withNoDds) {
+    return [withNoDds](const jet::Database& database, const jet::TableDef& table, const Dataset&) {
+        const std::size_t noDds = columnIndex(table, "NO_DDS");
+        std::vector<SnapshotRow> rows;
+        database.scan(table, [&](jet::RowId id, const jet::Row& row) {
+            SnapshotRow snapshot{id, row, {}};
+            if (withNoDds) {
+                const auto* flag = std::get_if<bool>(&row[noDds]);
+                snapshot.derived.insert(QStringLiteral("_NO_DDS"), flag != nullptr && *flag
+                                                                       ? QStringLiteral("Да")
+                                                                       : QStringLiteral("Не"));
+            }
+            rows.push_back(std::move(snapshot));
+        });
+        return rows;
+    };
+}
+
+void sortByCustomCode(std::vector<SnapshotRow>& rows, std::size_t customCode) {
+    std::stable_sort(rows.begin(), rows.end(), [&](const SnapshotRow& a, const SnapshotRow& b) {
+        const auto* codeA = std::get_if<std::string>(&a.columns[customCode]);
+        const auto* codeB = std::get_if<std::string>(&b.columns[customCode]);
+        return orderedBefore(codeA ? QVariant(QString::fromStdString(*codeA)) : QVariant(),
+                             codeB ? QVariant(QString::fromStdString(*codeB)) : QVariant());
+    });
+}
+
+// What the positions of one lot add up to; every total stays null until a position adds to it.
+struct LotTotals {
+    std::optional<double> price;      // sum(PP1_NUMBER)
+    std::optional<double> totalPrice; // sum(PP1_NUMBER * GODISHNO_POTREBLENIE)
+    std::optional<double> positions;  // sum(1)
+    std::optional<double> offered;    // sum(1) where PP1_NUMBER > 0
+};
+
+std::vector<SnapshotRow> lotsWithTotals(const jet::Database& database, const jet::TableDef& table,
+                                        const Dataset&) {
+    const std::size_t masterCode = columnIndex(table, "MASTER_CODE");
+    const std::size_t productCode = columnIndex(table, "PRODUCT_CODE");
+    const std::size_t price = columnIndex(table, "PP1_NUMBER");
+    const std::size_t quantity = columnIndex(table, "GODISHNO_POTREBLENIE");
+
+    std::vector<SnapshotRow> lots;
+    QHash<std::int64_t, LotTotals> totals;
+    database.scan(table, [&](jet::RowId id, const jet::Row& row) {
+        const auto* master = std::get_if<std::int64_t>(&row[masterCode]);
+        if (master == nullptr) {
+            lots.push_back({id, row, {}});
+            return;
+        }
+        LotTotals& lot = totals[*master];
+        addTo(lot.positions, 1);
+        const std::optional<double> unitPrice = number(row[price]);
+        if (!unitPrice)
+            return;
+        addTo(lot.price, *unitPrice);
+        if (const std::optional<double> amount = number(row[quantity]))
+            addTo(lot.totalPrice, *unitPrice * *amount);
+        if (*unitPrice > 0)
+            addTo(lot.offered, 1);
+    });
+
+    for (SnapshotRow& lot : lots) {
+        const auto* code = std::get_if<std::int64_t>(&lot.columns[productCode]);
+        const LotTotals sums = code != nullptr ? totals.value(*code) : LotTotals{};
+        lot.derived.insert(QStringLiteral("_CENA"), variant(sums.price));
+        lot.derived.insert(QStringLiteral("_OBSHTA_CENA"), variant(sums.totalPrice));
+        lot.derived.insert(QStringLiteral("_OBSHT_BROI_POZICII"), variant(sums.positions));
+        lot.derived.insert(QStringLiteral("_OFERIRANI_POZICII"), variant(sums.offered));
+    }
+    sortByCustomCode(lots, columnIndex(table, "CUSTOM_CODE"));
+    return lots;
+}
+
+std::vector<SnapshotRow> positionsOfLot(const jet::Database& database, const jet::TableDef& table,
+                                        const Dataset& dataset) {
+    const QVariant wanted = dataset.parameter(QStringLiteral("MASTER_CODE"));
+    std::vector<SnapshotRow> positions;
+    if (wanted.isNull())
+        return positions; // "= null" matches no row
+    const std::int64_t lot = wanted.toLongLong();
+    const std::size_t masterCode = columnIndex(table, "MASTER_CODE");
+    database.scan(table, [&](jet::RowId id, const jet::Row& row) {
+        const auto* master = std::get_if<std::int64_t>(&row[masterCode]);
+        if (master != nullptr && *master == lot)
+            positions.push_back({id, row, {}});
+    });
+    sortByCustomCode(positions, columnIndex(table, "CUSTOM_CODE"));
+    return positions;
+}
+
+} // namespace
+
+std::optional<QString> orderingKey(const QVariant& customCode) {
+    if (customCode.isNull())
+        return std::nullopt;
+    return (QStringLiteral("0000000000") + customCode.toString()).right(10);
+}
+
+bool orderedBefore(const QVariant& customCodeA, const QVariant& customCodeB) {
+    const std::optional<QString> a = orderingKey(customCodeA);
+    const std::optional<QString> b = orderingKey(customCodeB);
+    if (!a || !b)
+        return !a && b;
+    return QString::compare(*a, *b, Qt::CaseInsensitive) < 0;
+}
+
+std::unique_ptr<Dataset> makeQrySpecsInit(Connection& connection) {
+    std::vector<FieldDef> fields;
+    for (int n = 1; n <= 4; ++n) {
+        fields.push_back(integer(numbered("KP%1_TIP", n)));
+        fields.push_back(integer(numbered("KP%1_RAZRYAD", n)));
+        fields.push_back(text(numbered("KP%1_IME", n), 50));
+    }
+    return std::make_unique<Dataset>(QStringLiteral("qrySpecsInit"), connection, kSpecs,
+                                     std::move(fields), specsQuery(false));
+}
+
+std::unique_ptr<Dataset> makeQrySpecs(Connection& connection) {
+    std::vector<FieldDef> fields = tenderRecordFields();
+    for (int n = 1; n <= 4; ++n)
+        fields.push_back(integer(numbered("KP%1_OGRANICHENIE", n)));
+    for (int n = 2; n <= 6; ++n)
+        fields.push_back(integer(numbered("PP%1_OGRANICHENIE", n)));
+    fields.push_back(FieldDef(QStringLiteral("_NO_DDS"), FieldType::Text, 255, FieldKind::Derived));
+    return std::make_unique<Dataset>(QStringLiteral("qrySpecs"), connection, kSpecs,
+                                     std::move(fields), specsQuery(true));
+}
+
+std::unique_ptr<Dataset> makeReportQrySpecs(Connection& connection) {
+    return std::make_unique<Dataset>(QStringLiteral("qrySpecs"), connection, kSpecs,
+                                     tenderRecordFields(), specsQuery(false));
+}
+
+std::unique_ptr<Dataset> makeQryObosobeniPozicii(Connection& connection) {
+    const auto derived = [](const char* name) {
+        return FieldDef(QString::fromLatin1(name), FieldType::Double, 0, FieldKind::Derived);
+    };
+    std::vector<FieldDef> fields{
+        integer(QStringLiteral("MASTER_CODE")),
+        FieldDef(QStringLiteral("_STATUS"), FieldType::Text, 255, FieldKind::Calculated),
+        derived("_CENA"),
+        derived("_OBSHT_BROI_POZICII"),
+        derived("_OFERIRANI_POZICII"),
+        text(QStringLiteral("CUSTOM_CODE"), 10),
+        column(QStringLiteral("IME"), FieldType::Memo),
+        text(QStringLiteral("MEASURE_IME"), 255),
+        text(QStringLiteral("BELEJKI"), 255),
+        floating(QStringLiteral("GODISHNO_POTREBLENIE")),
+    };
+    for (int n = 1; n <= 8; ++n)
+        fields.push_back(text(numbered("INFO%1", n), 255));
+    fields.push_back(floating(QStringLiteral("MAX_CENA")));
+    fields.push_back(floating(QStringLiteral("PP1_NUMBER")));
+    for (int n = 2; n <= 6; ++n) {
+        fields.push_back(text(numbered("PP%1_TEXT", n), 255));
+        fields.push_back(floating(numbered("PP%1_NUMBER", n)));
+    }
+    fields.push_back(integer(QStringLiteral("PRODUCT_CODE")));
+    fields.push_back(derived("_OBSHTA_CENA"));
+    return std::make_unique<Dataset>(QStringLiteral("qryObosobeniPozicii"), connection,
+                                     kPredlogenia, std::move(fields), lotsWithTotals);
+}
+
+std::unique_ptr<Dataset> makeQryData(Connection& connection) {
+    const auto calculated = [](const char* name, FieldType type, int size, const char* format) {
+        return FieldDef(QString::fromLatin1(name), type, size, FieldKind::Calculated)
+            .withFormat(QString::fromLatin1(format));
+    };
+    const QString offerFormat = QStringLiteral("# ### ##0.00");
+    std::vector<FieldDef> fields{
+        integer(QStringLiteral("PRODUCT_CODE")),
+        text(QStringLiteral("BELEJKI"), 255).withLabel(QStringLiteral("Бележки")).asReadOnly(),
+        text(QStringLiteral("MEASURE_IME"), 255).withLabel(QStringLiteral("М.Ед.")).asReadOnly(),
+        floating(QStringLiteral("GODISHNO_POTREBLENIE"))
+            .withLabel(QStringLiteral("Год. потр."))
+            .withFormat(QStringLiteral("# ###")),
+    };
+    for (int n = 1; n <= 8; ++n)
+        fields.push_back(text(numbered("INFO%1", n), 255));
+    fields.push_back(
+        floating(QStringLiteral("MAX_CENA")).withFormat(QStringLiteral("# ##0.00000")));
+    fields.push_back(calculated("_CENA_OBSHTO", FieldType::Double, 0, "# ##0.00"));
+    fields.push_back(calculated("_CENA_OBSHTO_DDS", FieldType::Double, 0, "# ##0.00"));
+    fields.push_back(calculated("_SAGLASIE", FieldType::Text, 10, ""));
+    fields.push_back(calculated("_CENA_OPAKOVKA", FieldType::Double, 0, "# ##0.00"));
+    fields.push_back(calculated("_CENA_OPAKOVKA_DDS", FieldType::Double, 0, "# ##0.00"));
+    fields.push_back(calculated("_BROY_OPAKOVKI", FieldType::Double, 0, "# ##0.#####"));
+    fields.push_back(calculated("_OBSHTA_STOYNOST", FieldType::Double, 0, "# ##0.00"));
+    fields.push_back(floating(QStringLiteral("PP1_NUMBER")).withFormat(offerFormat));
+    for (int n = 2; n <= 6; ++n) {
+        fields.push_back(text(numbered("PP%1_TEXT", n), 255));
+        fields.push_back(floating(numbered("PP%1_NUMBER", n)).withFormat(offerFormat));
+    }
+    fields.push_back(text(QStringLiteral("CUSTOM_CODE"), 10));
+    fields.push_back(
+        column(QStringLiteral("IME"), FieldType::Memo).withLabel(QStringLiteral("Наименование")));
+    auto dataset = std::make_unique<Dataset>(QStringLiteral("qryData"), connection, kPredlogenia,
+                                             std::move(fields), positionsOfLot);
+    dataset->setParameter(QStringLiteral("MASTER_CODE"), QVariant());
+    return dataset;
+}
+
+} // namespace data

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "data/dataset.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+
+namespace data {
+
+class Connection;
+
+// The order of lots and of a lot's positions: the code left-padded with ten zeros, of which the
+// last ten characters count, compared as text. A null code has a null key, which comes first.
+std::optional<QString> orderingKey(const QVariant& customCode);
+bool orderedBefore(const QVariant& customCodeA, const QVariant& customCodeB);
+
+// The datasets of the main window and of the reports module. Each is closed when made.
+
+// The tender record's descriptors of the tender parameters.
+std::unique_ptr<Dataset> makeQrySpecsInit(Connection& connection);
+// The tender record with _NO_DDS, "Да" or "Не" after NO_DDS.
+std::unique_ptr<Dataset> makeQrySpecs(Connection& connection);
+// The tender record as the reports see it: no limit codes and no _NO_DDS.
+std::unique_ptr<Dataset> makeReportQrySpecs(Connection& connection);
+// The lots with the totals of their positions, _CENA, _OBSHTA_CENA, _OBSHT_BROI_POZICII and
+// _OFERIRANI_POZICII, each null when no position contributes, and the calculated _STATUS.
+std::unique_ptr<Dataset> makeQryObosobeniPozicii(Connection& connection);
+// The positions of the lot whose PRODUCT_CODE is the parameter MASTER_CODE (null or -1: none).
+std::unique_ptr<Dataset> makeQryData(Connection& connection);
+
+} // namespace data
