@@ -77,6 +77,11 @@ TableDef Database::table(std::string_view name) const {
 
 void Database::scan(const TableDef& table, const RowVisitor& visit) const {
     UsageMap owned = readUsageMap(*file_, table.ownedPages);
+    // Rows on pages the file no longer has would silently be missing from the scan.
+    if (owned.pagesPastEnd > 0)
+        throw Error(file_->where(table.definitionPage) + ": table " + table.name +
+                    " has pages past the end of the file (" + std::to_string(file_->pageCount()) +
+                    " pages): the file is cut short");
     for (std::uint32_t pageNumber : owned.pages) {
         Page holder = file_->read(pageNumber);
         if (holder[0] != kDataPageType)

@@ -12,14 +12,18 @@ constexpr std::size_t kBitmapPageHeader = 4;
 constexpr std::uint32_t kPagesPerBitmapPage = (kPageSize - kBitmapPageHeader) * 8;
 
 void collectBits(std::span<const std::uint8_t> bitmap, std::uint64_t firstPage,
-                 std::uint32_t pageCount, std::vector<std::uint32_t>& pages) {
+                 std::uint32_t pageCount, UsageMap& map) {
     for (std::size_t byte = 0; byte < bitmap.size(); ++byte) {
         if (bitmap[byte] == 0)
             continue;
         for (unsigned bit = 0; bit < 8; ++bit) {
             std::uint64_t page = firstPage + byte * 8 + bit;
-            if ((bitmap[byte] >> bit & 1) && page < pageCount)
-                pages.push_back(static_cast<std::uint32_t>(page));
+            if ((bitmap[byte] >> bit & 1) == 0)
+                continue;
+            if (page < pageCount)
+                map.pages.push_back(static_cast<std::uint32_t>(page));
+            else
+                ++map.pagesPastEnd;
         }
     }
 }
@@ -41,7 +45,7 @@ UsageMap readUsageMap(const PageFile& file, MapLocation location) {
     map.kind = row.u8(0);
     if (map.kind == kInlineMap) {
         map.startPage = row.u32(1);
-        collectBits(row.bytes().subspan(5), map.startPage, pageCount, map.pages);
+        collectBits(row.bytes().subspan(5), map.startPage, pageCount, map);
     } else if (map.kind == kReferenceMap) {
         for (std::size_t at = 1; at + 4 <= row.size(); at += 4) {
             std::uint32_t bitmapPage = row.u32(at);
@@ -57,7 +61,7 @@ UsageMap readUsageMap(const PageFile& file, MapLocation location) {
                             std::to_string(bits[0]) + ")");
             std::uint64_t first = std::uint64_t{(at - 1) / 4} * kPagesPerBitmapPage;
             collectBits(std::span<const std::uint8_t>(bits).subspan(kBitmapPageHeader), first,
-                        pageCount, map.pages);
+                        pageCount, map);
         }
     } else {
         throw Error(where + ": unknown usage map kind " + std::to_string(map.kind));

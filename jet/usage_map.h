@@ -25,10 +25,12 @@ struct UsageMap {
     std::uint32_t startPage = 0;            // inline maps only
     std::vector<std::uint32_t> bitmapPages; // reference maps only
     std::vector<std::uint32_t> pages;       // the pages whose bit is set, ascending
+    std::size_t pagesPastEnd = 0;           // set bits for pages the file does not have
 };
 
-// Reads the map stored at `location`. Pages listed past the end of the file are dropped:
-// Access leaves such bits set in maps of free pages.
+// Reads the map stored at `location`. Pages listed past the end of the file are dropped from
+// `pages` and only counted: Access leaves such bits set in maps of free pages, while in a map of
+// owned pages they mean the file was cut short.
 UsageMap readUsageMap(const PageFile& file, MapLocation location);
 
 // The row of an inline map starting at `startPage` with the bits of `pages` set, its bitmap

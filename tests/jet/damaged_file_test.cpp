@@ -1,0 +1,259 @@
+// Damaged and foreign files: every one must end in a jet::Error whose message names the file and
+// what is wrong, never in a crash, a hang, a read out of bounds or a silently short result.
+
+#include "jet/bytes.h"
+#include "jet/data_page.h"
+#include "jet/database.h"
+#include "jet/header.h"
+#include "tests/jet/process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path shared(const std::string& name) {
+    return fs::path(BRX_SHARED_DIR) / "mdb" / name;
+}
+
+jet::Bytes contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return jet::Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A fresh folder per test, removed with everything in it at the end.
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (fs::temp_directory_path() / "jet-damaged-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("cannot create a temporary folder");
+        path_ = pattern;
+    }
+    ~TempFolder() { fs::remove_all(path_); }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    fs::path write(const std::string& name, const jet::Bytes& bytes) const {
+        fs::path file = path_ / name;
+        std::ofstream out(file, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        return file;
+    }
+
+private:
+    fs::path path_;
+};
+
+// Everything a reader of the file does: open, list the tables, read each definition and decode
+// every row. Returns the error's message, or nothing when the whole file read cleanly.
+std::optional<std::string> readEverything(const fs::path& path) {
+    try {
+        jet::Database db(path.string(), jet::Database::Mode::ReadOnly);
+        for (const std::string& name : db.tableNames())
+            db.scan(db.table(name), [](jet::RowId, const jet::Row&) {});
+    } catch (const jet::Error& error) {
+        return std::string(error.what());
+    }
+    return std::nullopt;
+}
+
+// Where things are in the shared files, looked up with the engine itself so that the patches
+// below hit what they mean to.
+struct Landmarks {
+    std::uint32_t definitionPage = 0; // of the file's first user table
+    jet::RowId firstRow;              // of that table
+    jet::RowId lastRow;
+};
+
+Landmarks landmarks(const fs::path& file) {
+    jet::Database db(file.string(), jet::Database::Mode::ReadOnly);
+    jet::TableDef def = db.table(db.tableNames().front());
+    Landmarks marks{def.definitionPage, {}, {}};
+    bool first = true;
+    db.scan(def, [&](jet::RowId id, const jet::Row&) {
+        if (std::exchange(first, false))
+            marks.firstRow = id;
+        marks.lastRow = id;
+    });
+    return marks;
+}
+
+std::size_t at(std::uint32_t page, std::size_t offset) {
+    return page * jet::kPageSize + offset;
+}
+
+struct DamageCase {
+    const char* name;
+    const char* source; // a shared file, relative to mdb/
+    std::function<void(jet::Bytes&, const Landmarks&)> damage;
+    std::vector<std::string> expected; // parts of the message, besides the file's path
+};
+
+void PrintTo(const DamageCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+const std::vector<DamageCase>& damageCases() {
+    static const std::vector<DamageCase> cases = {
+        {"EmptyFile",
+         "real/testV2000.mdb",
+         [](jet::Bytes& b, const Landmarks&) { b.clear(); },
+         {"empty or shorter than one page"}},
+        {"NoSignature",
+         "real/testV2000.mdb",
+         [](jet::Bytes& b, const Landmarks&) { b.assign(8 * jet::kPageSize, 0); },
+         {"not an Access database"}},
+        {"FirstPageOnly",
+         "real/testV2000.mdb",
+         [](jet::Bytes& b, const Landmarks&) { b.resize(jet::kPageSize); },
+         {"page 2", "out of range (1 pages)"}},
+        // Cut in the middle of the table's last data page, the file's last page: the rows
+        // there must not vanish from a listing that then looks complete.
+        {"CutMidDataPage",
+         "real/test2V2000.mdb",
+         [](jet::Bytes& b, const Landmarks& m) { b.resize(at(m.lastRow.page, 1000)); },
+         {"page 15: table MSP_PROJECTS has pages past the end of the file (60 pages): the file "
+          "is cut short"}},
+        {"EncryptedHeader",
+         "real/testV2000.mdb",
+         [](jet::Bytes& b, const Landmarks&) {
+             constexpr std::size_t masked = 0x18;
+             jet::maskHeader(b.data() + masked, 128);
+             jet::putU32(b, 0x3E, 0x12345678);
+             jet::maskHeader(b.data() + masked, 128);
+         },
+         {"encrypted"}},
+        {"UnknownVersion",
+         "real/testV2000.mdb",
+         [](jet::Bytes& b, const Landmarks&) { b[0x14] = 7; },
+         {"unsupported format version 7"}},
+        {"DefinitionContinuesOutOfRange",
+         "real/testV2000.mdb",
+         [](jet::Bytes& b, const Landmarks& m) {
+             jet::putU32(b, at(m.definitionPage, 4), 0x00FFFFFF);
+         },
+         {"page 16777215", "table definition page out of range"}},
+        {"DefinitionContinuesIntoItself",
+         "real/testV2000.mdb",
+         [](jet::Bytes& b, const Landmarks& m) {
+             jet::putU32(b, at(m.definitionPage, 4), m.definitionPage);
+         },
+         {"page chain loops"}},
+        {"OwnedPagesMapOutOfRange",
+         "real/testV2000.mdb",
+         [](jet::Bytes& b, const Landmarks& m) {
+             jet::putU32(b, at(m.definitionPage, 55), 0x00FFFF00);
+         },
+         {"page 65535", "usage map page out of range"}},
+        {"AbsurdColumnCount",
+         "real/testV2000.mdb",
+         [](jet::Bytes& b, const Landmarks& m) {
+             jet::putU16(b, at(m.definitionPage, 45), 0xFFFF);
+         },
+         {"implausible counts (65535 columns"}},
+        {"RowOffsetPastPageEnd",
+         "real/testV2000.mdb",
+         [](jet::Bytes& b, const Landmarks& m) {
+             std::size_t slot = at(m.firstRow.page, jet::kDataPageHeader + 2u * m.firstRow.row);
+             jet::putU16(b, slot, jet::kRowOffsetMask);
+         },
+         {"row 0: bounds 8191..4096 are not valid"}},
+        {"RowCountPastPageEnd",
+         "real/testV2000.mdb",
+         [](jet::Bytes& b, const Landmarks& m) { jet::putU16(b, at(m.firstRow.page, 12), 4000); },
+         {"row count 4000 does not fit the page"}},
+        // overflowTestV2000: row 2 of page 27 is relocated to row 0 of page 28. Pointing that
+        // row back at its origin makes a loop the reader must leave.
+        {"RelocationLoop",
+         "real/overflowTestV2000.mdb",
+         [](jet::Bytes& b, const Landmarks&) {
+             std::size_t slot = at(28, jet::kDataPageHeader);
+             std::uint16_t word = static_cast<std::uint16_t>(b[slot] | b[slot + 1] << 8);
+             jet::putU16(b, slot, static_cast<std::uint16_t>(word | jet::kRowOverflow));
+             std::size_t row = at(28, word & jet::kRowOffsetMask);
+             b[row] = 2;
+             jet::putU24(b, row + 1, 27);
+         },
+         {"relocation pointers loop"}},
+    };
+    return cases;
+}
+
+class DamagedFile : public testing::TestWithParam<DamageCase> {};
+
+TEST_P(DamagedFile, IsRefusedWithAMessageNamingFileAndFault) {
+    const DamageCase& c = GetParam();
+    fs::path source = shared(c.source);
+    jet::Bytes bytes = contents(source);
+    ASSERT_FALSE(bytes.empty()) << source;
+    c.damage(bytes, landmarks(source));
+    TempFolder folder;
+    fs::path copy = folder.write("damaged.mdb", bytes);
+
+    std::optional<std::string> message = readEverything(copy);
+    ASSERT_TRUE(message) << "the damaged file read without an error";
+    EXPECT_NE(message->find(copy.string()), std::string::npos) << *message;
+    for (const std::string& part : c.expected)
+        EXPECT_NE(message->find(part), std::string::npos) << *message;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DamagedFile, testing::ValuesIn(damageCases()),
+                         [](const testing::TestParamInfo<DamageCase>& damage) {
+                             return std::string(damage.param.name);
+                         });
+
+TEST(ForeignFile, MissingFileAndJet3FileAreRefused) {
+    TempFolder folder;
+    std::string missing = (fs::temp_directory_path() / "jet-no-such-file.mdb").string();
+    EXPECT_EQ(readEverything(missing),
+              missing + ": cannot open the file: No such file or directory");
+    std::string jet3 = shared("real/nwind.mdb").string();
+    EXPECT_EQ(readEverything(jet3),
+              jet3 + ": Jet 3 (Access 97) files are not supported, only Jet 4");
+}
+
+// The command line reports an error on standard error with status 1 and nothing on standard
+// output, whatever the command.
+TEST(TenderdbCommand, ReportsErrorsOnStandardErrorWithStatus1) {
+    TempFolder folder;
+    jet::Bytes bytes = contents(shared("real/testV2000.mdb"));
+    bytes.resize(jet::kPageSize);
+    std::string cut = folder.write("cut.mdb", bytes).string();
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"tables", cut},
+             {"schema", cut},
+             {"dump", cut, "Table1"},
+             {"dump", shared("real/testV2000.mdb"), "NoSuchTable"},
+             {"tables", shared("real/nwind.mdb")}}) {
+        std::vector<std::string> argv{TENDERDB_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        jettest::ProcessResult result = jettest::runProcess(argv);
+        EXPECT_EQ(result.status, 1) << args[0] << ' ' << args[1];
+        EXPECT_EQ(result.out, "") << args[0] << ' ' << args[1];
+        EXPECT_EQ(result.err.rfind("tenderdb: " + args[1], 0), 0u) << result.err;
+    }
+}
+
+TEST(TenderdbCommand, HelpSucceedsAndWrongUsageIsStatus2) {
+    jettest::ProcessResult help = jettest::runProcess({TENDERDB_PATH, "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("dump FILE TABLE"), std::string::npos);
+    EXPECT_EQ(help.err, "");
+    jettest::ProcessResult wrong = jettest::runProcess({TENDERDB_PATH, "dump", "only-a-file"});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_NE(wrong.err.find("Usage:"), std::string::npos);
+}
+
+} // namespace
