@@ -7,31 +7,32 @@
 
 namespace jet {
 
-DataPage::DataPage(const Page& page, std::string where) : page_(page), where_(std::move(where)) {
+DataPage::DataPage(const Page& page, std::string where)
+    : page_(page), view_(page, std::move(where)) {
     if (page_[0] != kDataPageType)
-        throw Error(where_ + ": not a data page (type " + std::to_string(page_[0]) + ")");
+        throw Error(view_.context() + ": not a data page (type " + std::to_string(page_[0]) + ")");
     if (kDataPageHeader + 2u * rowCount() > kPageSize)
-        throw Error(where_ + ": row count " + std::to_string(rowCount()) +
+        throw Error(view_.context() + ": row count " + std::to_string(rowCount()) +
                     " does not fit the page");
 }
 
 std::uint32_t DataPage::owner() const {
-    return ByteView(page_, where_).u32(4);
+    return view_.u32(4);
 }
 
 std::uint16_t DataPage::rowCount() const {
-    return ByteView(page_, where_).u16(12);
+    return view_.u16(12);
 }
 
 std::uint16_t DataPage::freeSpace() const {
-    return ByteView(page_, where_).u16(2);
+    return view_.u16(2);
 }
 
 std::uint16_t DataPage::offsetWord(std::uint16_t row) const {
     if (row >= rowCount())
-        throw Error(where_ + ": row " + std::to_string(row) + " does not exist (" +
+        throw Error(where() + ": row " + std::to_string(row) + " does not exist (" +
                     std::to_string(rowCount()) + " rows)");
-    return ByteView(page_, where_).u16(kDataPageHeader + 2u * row);
+    return view_.u16(kDataPageHeader + 2u * row);
 }
 
 std::size_t DataPage::rowEnd(std::uint16_t row) const {
@@ -45,13 +46,13 @@ std::span<const std::uint8_t> DataPage::rowBytes(std::uint16_t row) const {
     std::size_t end = rowEnd(row);
     std::size_t tableEnd = kDataPageHeader + 2u * rowCount();
     if (start < tableEnd || end > kPageSize || start > end)
-        throw Error(where_ + ", row " + std::to_string(row) + ": bounds " + std::to_string(start) +
+        throw Error(where() + ", row " + std::to_string(row) + ": bounds " + std::to_string(start) +
                     ".." + std::to_string(end) + " are not valid");
     return std::span<const std::uint8_t>(page_).subspan(start, end - start);
 }
 
 RowId DataPage::overflowTarget(std::uint16_t row) const {
-    ByteView bytes(rowBytes(row), where_ + ", row " + std::to_string(row));
+    ByteView bytes(rowBytes(row), where() + ", row " + std::to_string(row));
     return RowId{bytes.u24(1), bytes.u8(0)};
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "jet/bytes.h"
 #include "jet/page_file.h"
 #include "jet/value.h"
 
@@ -37,13 +38,15 @@ public:
     // Where an overflow row's pointer leads.
     RowId overflowTarget(std::uint16_t row) const;
 
-    const std::string& where() const { return where_; }
+    const std::string& where() const { return view_.context(); }
 
 private:
     std::size_t rowEnd(std::uint16_t row) const;
 
     const Page& page_;
-    std::string where_;
+    // Built once: scans call the accessors for every row, and each view made on the spot would
+    // copy the message prefix.
+    ByteView view_;
 };
 
 // An empty data page of the table whose definition starts on page `owner`.
