@@ -36,10 +36,23 @@ std::string currency(std::int64_t scaled) {
     return buffer;
 }
 
-// Days since 1899-12-30 to a civil date and time (proleptic Gregorian, whole seconds).
+// Access holds dates from 0100-01-01 to 9999-12-31, these many days from 1899-12-30.
+constexpr double kFirstDay = -657434;
+constexpr double kDayAfterLast = 2958466;
+
+// Days since 1899-12-30 to a civil date and time (proleptic Gregorian, whole seconds). The whole
+// part counts days from the epoch and the fraction's size is the time of that day, also before
+// the epoch: -1.25 is 1899-12-29 06:00.
 std::string dateTime(double days) {
-    double whole = std::floor(days);
-    auto seconds = static_cast<long long>(std::llround((days - whole) * 86400.0));
+    // A damaged value outside that range (or not a number) has no date; its stored day count is
+    // printed instead, so that it neither overflows the conversion below nor passes for a date.
+    if (!(days > kFirstDay - 1 && days < kDayAfterLast)) {
+        char buffer[64];
+        auto result = std::to_chars(buffer, buffer + sizeof buffer, days);
+        return quoted(std::string(buffer, result.ptr));
+    }
+    double whole = std::trunc(days);
+    auto seconds = static_cast<long long>(std::llround(std::abs(days - whole) * 86400.0));
     auto day = static_cast<long long>(whole);
     if (seconds >= 86400) {
         seconds -= 86400;

@@ -6,55 +6,23 @@
 #include "jet/database.h"
 #include "jet/header.h"
 #include "tests/jet/process.h"
+#include "tests/jet/test_files.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path shared(const std::string& name) {
-    return fs::path(BRX_SHARED_DIR) / "mdb" / name;
-}
-
-jet::Bytes contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return jet::Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// A fresh folder per test, removed with everything in it at the end.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "jet-damaged-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("cannot create a temporary folder");
-        path_ = pattern;
-    }
-    ~TempFolder() { fs::remove_all(path_); }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    fs::path write(const std::string& name, const jet::Bytes& bytes) const {
-        fs::path file = path_ / name;
-        std::ofstream out(file, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        return file;
-    }
-
-private:
-    fs::path path_;
-};
+using jettest::TempFolder;
 
 // Everything a reader of the file does: open, list the tables, read each definition and decode
 // every row. Returns the error's message, or nothing when the whole file read cleanly.
@@ -195,8 +163,8 @@ class DamagedFile : public testing::TestWithParam<DamageCase> {};
 
 TEST_P(DamagedFile, IsRefusedWithAMessageNamingFileAndFault) {
     const DamageCase& c = GetParam();
-    fs::path source = shared(c.source);
-    jet::Bytes bytes = contents(source);
+    fs::path source = jettest::sharedFile(c.source);
+    jet::Bytes bytes = jettest::fileBytes(source);
     ASSERT_FALSE(bytes.empty()) << source;
     c.damage(bytes, landmarks(source));
     TempFolder folder;
@@ -215,11 +183,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, DamagedFile, testing::ValuesIn(damageCases()),
                          });
 
 TEST(ForeignFile, MissingFileAndJet3FileAreRefused) {
-    TempFolder folder;
     std::string missing = (fs::temp_directory_path() / "jet-no-such-file.mdb").string();
     EXPECT_EQ(readEverything(missing),
               missing + ": cannot open the file: No such file or directory");
-    std::string jet3 = shared("real/nwind.mdb").string();
+    std::string jet3 = jettest::sharedFile("real/nwind.mdb").string();
     EXPECT_EQ(readEverything(jet3),
               jet3 + ": Jet 3 (Access 97) files are not supported, only Jet 4");
 }
@@ -228,15 +195,15 @@ TEST(ForeignFile, MissingFileAndJet3FileAreRefused) {
 // output, whatever the command.
 TEST(TenderdbCommand, ReportsErrorsOnStandardErrorWithStatus1) {
     TempFolder folder;
-    jet::Bytes bytes = contents(shared("real/testV2000.mdb"));
+    jet::Bytes bytes = jettest::fileBytes(jettest::sharedFile("real/testV2000.mdb"));
     bytes.resize(jet::kPageSize);
     std::string cut = folder.write("cut.mdb", bytes).string();
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"tables", cut},
              {"schema", cut},
              {"dump", cut, "Table1"},
-             {"dump", shared("real/testV2000.mdb"), "NoSuchTable"},
-             {"tables", shared("real/nwind.mdb")}}) {
+             {"dump", jettest::sharedFile("real/testV2000.mdb"), "NoSuchTable"},
+             {"tables", jettest::sharedFile("real/nwind.mdb")}}) {
         std::vector<std::string> argv{TENDERDB_PATH};
         argv.insert(argv.end(), args.begin(), args.end());
         jettest::ProcessResult result = jettest::runProcess(argv);
