@@ -8,9 +8,6 @@ namespace jet {
 
 namespace {
 
-constexpr std::size_t kBitmapPageHeader = 4;
-constexpr std::uint32_t kPagesPerBitmapPage = (kPageSize - kBitmapPageHeader) * 8;
-
 void collectBits(std::span<const std::uint8_t> bitmap, std::uint64_t firstPage,
                  std::uint32_t pageCount, UsageMap& map) {
     for (std::size_t byte = 0; byte < bitmap.size(); ++byte) {

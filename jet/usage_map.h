@@ -1,5 +1,6 @@
 #pragma once
 
+#include "jet/page_file.h"
 #include "jet/table_def.h"
 #include "jet/value.h"
 
@@ -16,6 +17,9 @@ inline constexpr std::uint8_t kReferenceMap = 0x01;
 inline constexpr std::uint8_t kUsageMapPageType = 0x05;
 // Access gives an inline map a 64-byte bitmap: 512 pages from its start page.
 inline constexpr std::size_t kInlineMapBitmapBytes = 64;
+// A bitmap page of a reference map: a 4-byte header, then bits for this many pages.
+inline constexpr std::size_t kBitmapPageHeader = 4;
+inline constexpr std::uint32_t kPagesPerBitmapPage = (kPageSize - kBitmapPageHeader) * 8;
 
 // A usage map: a set of page numbers kept as a bitmap in a row of some page. An inline map
 // holds a start page and the bitmap itself; a reference map holds pointers to pages of type

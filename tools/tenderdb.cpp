@@ -1,10 +1,12 @@
 // tenderdb: reads, checks and writes tender files from the command line.
 
 #include "jet/database.h"
+#include "tools/create_command.h"
 #include "tools/csv_format.h"
 
 #include <cstdio>
 #include <iostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,15 @@ Commands:
   tables FILE          list the user tables, one a line
   schema FILE          describe every user table: columns with type, width and flags, indexes
   dump FILE TABLE      print the rows of TABLE as CSV, in the form of mdb-export's defaults
+  create [OPTIONS] DESC.json OUT.mdb
+                       write a new tender file holding the tables and rows that DESC.json
+                       describes ({"SPECS": [rows], "PREDLOGENIA": [rows]}); options build
+                       files of another schema:
+                         --column-order authority|reversed|alphabetical
+                         --drop TABLE.COLUMN             (repeatable)
+                         --retype TABLE.COLUMN=TYPE      (repeatable; TYPE text(N), memo,
+                                                          long, integer, byte, double, single,
+                                                          currency, datetime, yesno)
   --help               show this text
 
 Exit status: 0 on success, 1 on an error (written to standard error), 2 on wrong usage.
@@ -103,9 +114,13 @@ int main(int argc, char** argv) {
             schema(args[1]);
         } else if (command == "dump" && args.size() == 3) {
             dump(args[1], args[2]);
+        } else if (command == "create") {
+            tenderdb::createCommand({args.begin() + 1, args.end()});
         } else {
             return usageError("unknown command or wrong arguments: " + command);
         }
+    } catch (const std::invalid_argument& error) {
+        return usageError(error.what());
     } catch (const std::exception& error) {
         std::cout.flush();
         std::cerr << "tenderdb: " << error.what() << '\n';

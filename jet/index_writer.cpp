@@ -1,0 +1,66 @@
+#include "jet/index_writer.h"
+
+#include "jet/bytes.h"
+
+#include <algorithm>
+
+namespace jet {
+
+namespace {
+
+constexpr std::uint8_t kLeafPageType = 0x04;
+constexpr std::uint8_t kValueFlag = 0x7F;
+constexpr std::uint8_t kNullFlag = 0x00;
+// The leaf page: a header, a bitmap marking where each entry ends, then the entries.
+constexpr std::size_t kEntryMaskAt = 27;
+constexpr std::size_t kEntryMaskSize = 453;
+constexpr std::size_t kEntriesAt = kEntryMaskAt + kEntryMaskSize;
+constexpr std::size_t kEntrySpace = std::min(kPageSize - kEntriesAt, kEntryMaskSize * 8);
+
+} // namespace
+
+Bytes encodeIndexEntry(const IndexEntry& entry) {
+    Bytes out;
+    if (entry.key) {
+        out.push_back(kValueFlag);
+        auto raw = static_cast<std::uint32_t>(*entry.key) ^ 0x80000000u;
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.push_back(static_cast<std::uint8_t>(raw >> shift));
+    } else {
+        out.push_back(kNullFlag);
+    }
+    for (int shift = 16; shift >= 0; shift -= 8)
+        out.push_back(static_cast<std::uint8_t>(entry.row.page >> shift));
+    out.push_back(static_cast<std::uint8_t>(entry.row.row));
+    return out;
+}
+
+std::optional<std::uint32_t> writeSingleLeafIndex(PageStore& store, std::uint32_t definitionPage,
+                                                  const std::vector<IndexEntry>& entries) {
+    std::vector<Bytes> encoded;
+    std::size_t total = 0;
+    for (const IndexEntry& entry : entries) {
+        encoded.push_back(encodeIndexEntry(entry));
+        total += encoded.back().size();
+    }
+    if (total > kEntrySpace)
+        return std::nullopt;
+    std::sort(encoded.begin(), encoded.end());
+
+    std::uint32_t number = store.allocate();
+    Page& page = store[number];
+    page[0] = kLeafPageType;
+    page[1] = 0x01;
+    putU32(page, 4, definitionPage);
+    std::size_t end = 0;
+    for (const Bytes& entry : encoded) {
+        std::copy(entry.begin(), entry.end(),
+                  page.begin() + static_cast<std::ptrdiff_t>(kEntriesAt + end));
+        end += entry.size();
+        page[kEntryMaskAt + end / 8] |= static_cast<std::uint8_t>(1u << (end % 8));
+    }
+    putU16(page, 2, static_cast<std::uint16_t>(kPageSize - kEntriesAt - end));
+    return number;
+}
+
+} // namespace jet

@@ -1,0 +1,68 @@
+#include "tools/create_command.h"
+
+#include "jet/error.h"
+#include "tools/tender_description.h"
+
+#include <fstream>
+#include <iostream>
+#include <stdexcept>
+
+namespace tenderdb {
+
+namespace {
+
+tender::SchemaChanges::Order parseOrder(const std::string& name) {
+    if (name == "authority")
+        return tender::SchemaChanges::Order::Authority;
+    if (name == "reversed")
+        return tender::SchemaChanges::Order::Reversed;
+    if (name == "alphabetical")
+        return tender::SchemaChanges::Order::Alphabetical;
+    throw std::invalid_argument("--column-order takes authority, reversed or alphabetical");
+}
+
+nlohmann::json readDescription(const std::string& path) {
+    std::ifstream in(path);
+    if (!in)
+        throw jet::Error(path + ": cannot read the description");
+    try {
+        return nlohmann::json::parse(in);
+    } catch (const nlohmann::json::parse_error& error) {
+        throw jet::Error(path + ": not valid JSON: " + error.what());
+    }
+}
+
+} // namespace
+
+void createCommand(const std::vector<std::string>& args) {
+    tender::SchemaChanges changes;
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        bool takesValue = arg == "--column-order" || arg == "--drop" || arg == "--retype";
+        if (takesValue && i + 1 == args.size())
+            throw std::invalid_argument(arg + " needs a value");
+        if (arg == "--column-order") {
+            changes.order = parseOrder(args[++i]);
+        } else if (arg == "--drop") {
+            changes.dropped.push_back(args[++i]);
+        } else if (arg == "--retype") {
+            const std::string& value = args[++i];
+            auto equals = value.find('=');
+            if (equals == std::string::npos)
+                throw std::invalid_argument("--retype takes TABLE.COLUMN=TYPE");
+            changes.retyped.push_back({value.substr(0, equals), value.substr(equals + 1)});
+        } else if (arg.rfind("--", 0) == 0) {
+            throw std::invalid_argument("unknown option " + arg);
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.size() != 2)
+        throw std::invalid_argument("create needs DESC.json and OUT.mdb");
+    jet::CreateResult result = tender::writeTender(readDescription(files[0]), files[1], changes);
+    for (const std::string& note : result.notes)
+        std::cerr << "tenderdb: note: " << note << '\n';
+}
+
+} // namespace tenderdb

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tenderdb {
+
+// tenderdb create [--column-order authority|reversed|alphabetical] [--drop TABLE.COLUMN]...
+//                 [--retype TABLE.COLUMN=TYPE]... DESC.json OUT.mdb
+// Writes the tender described in DESC.json to a new file; notes (an index left out) go to
+// standard error. Throws jet::Error on a description that does not fit; std::invalid_argument
+// on wrong usage.
+void createCommand(const std::vector<std::string>& args);
+
+} // namespace tenderdb

@@ -1,0 +1,160 @@
+#include "tools/tender_schema.h"
+
+#include "jet/error.h"
+
+#include <algorithm>
+
+namespace tender {
+
+namespace {
+
+using jet::ColumnSpec;
+using jet::ColumnType;
+
+ColumnSpec text(std::string name, std::uint16_t width) {
+    return {std::move(name), ColumnType::Text, width};
+}
+ColumnSpec of(std::string name, ColumnType type) {
+    return {std::move(name), type};
+}
+
+// Names of a parameter family: PREFIX1_SUFFIX .. PREFIXn_SUFFIX.
+std::vector<std::string> family(const std::string& prefix, int first, int last,
+                                const std::string& suffix) {
+    std::vector<std::string> names;
+    for (int i = first; i <= last; ++i)
+        names.push_back(prefix + std::to_string(i) + suffix);
+    return names;
+}
+
+void add(std::vector<ColumnSpec>& columns, const std::vector<std::string>& names, ColumnType type,
+         std::uint16_t width = 0) {
+    for (const std::string& name : names)
+        columns.push_back({name, type, width});
+}
+
+std::vector<ColumnSpec> specsColumns() {
+    std::vector<ColumnSpec> c;
+    c.push_back({"CODE", ColumnType::Long, 0, true});
+    c.push_back(text("IME_NA_FIRMATA", 255));
+    c.push_back(text("IME_NA_KONKURSA", 255));
+    c.push_back(of("IS_OBOSOBENI_POZICII", ColumnType::Boolean));
+    c.push_back(of("KONKURS", ColumnType::Long));
+    c.push_back(of("NO_DDS", ColumnType::Boolean));
+    add(c, family("KP", 1, 4, "_TIP"), ColumnType::Long);
+    add(c, family("KP", 1, 4, "_RAZRYAD"), ColumnType::Long);
+    add(c, family("KP", 1, 4, "_IME"), ColumnType::Text, 50);
+    add(c, family("KP", 1, 4, "_OGRANICHENIE"), ColumnType::Long);
+    add(c, family("KP", 1, 4, "_TEXT"), ColumnType::Text, 255);
+    add(c, family("KP", 1, 4, "_NUMBER"), ColumnType::Double);
+    c.push_back(of("PP1_OFERTA", ColumnType::Long));
+    c.push_back(of("PP1_RAZRYAD", ColumnType::Long));
+    c.push_back(text("PP1_IME", 50));
+    add(c, family("PP", 2, 6, "_OFERTA"), ColumnType::Long);
+    add(c, family("PP", 2, 6, "_TIP"), ColumnType::Long);
+    add(c, family("PP", 2, 6, "_RAZRYAD"), ColumnType::Long);
+    add(c, family("PP", 2, 6, "_IME"), ColumnType::Text, 50);
+    add(c, family("PP", 2, 6, "_OGRANICHENIE"), ColumnType::Long);
+    add(c, family("CAPTION_INFO", 1, 8, ""), ColumnType::Text, 100);
+    for (const char* name :
+         {"CAPTION_PRODUCT", "CAPTION_GOD_POTREBLENIE", "CAPTION_MAX_CENA", "CAPTION_NOMER"})
+        c.push_back(text(name, 100));
+    c.push_back(of("BROI_INFO_POLETA", ColumnType::Long));
+    return c;
+}
+
+std::vector<ColumnSpec> predlogeniaColumns() {
+    std::vector<ColumnSpec> c;
+    c.push_back(of("PRODUCT_CODE", ColumnType::Long));
+    c.push_back(text("CUSTOM_CODE", 10));
+    c.push_back(of("MASTER_CODE", ColumnType::Long));
+    c.push_back(text("BELEJKI", 255));
+    c.push_back(text("MEASURE_IME", 255));
+    c.push_back(of("GODISHNO_POTREBLENIE", ColumnType::Double));
+    c.push_back(of("PP1_NUMBER", ColumnType::Double));
+    for (int i = 2; i <= 6; ++i) {
+        c.push_back(text("PP" + std::to_string(i) + "_TEXT", 255));
+        c.push_back(of("PP" + std::to_string(i) + "_NUMBER", ColumnType::Double));
+    }
+    c.push_back(of("MAX_CENA", ColumnType::Double));
+    c.push_back(of("IME", ColumnType::Memo));
+    add(c, family("INFO", 1, 8, ""), ColumnType::Text, 255);
+    return c;
+}
+
+std::pair<std::string, std::string> splitQualified(const std::string& qualified) {
+    auto dot = qualified.find('.');
+    if (dot == std::string::npos)
+        throw jet::Error("column " + qualified + ": give it as TABLE.COLUMN");
+    return {qualified.substr(0, dot), qualified.substr(dot + 1)};
+}
+
+std::vector<ColumnSpec>::iterator findColumn(std::vector<jet::TableSpec>& tables,
+                                             const std::string& qualified, jet::TableSpec*& owner) {
+    auto [table, column] = splitQualified(qualified);
+    for (jet::TableSpec& spec : tables) {
+        if (spec.name != table)
+            continue;
+        auto at = std::find_if(spec.columns.begin(), spec.columns.end(),
+                               [&](const ColumnSpec& c) { return c.name == column; });
+        if (at != spec.columns.end()) {
+            owner = &spec;
+            return at;
+        }
+    }
+    throw jet::Error("no column " + qualified + " in the tender schema");
+}
+
+} // namespace
+
+ColumnSpec parseColumnType(const std::string& name, const std::string& type) {
+    static const std::pair<const char*, ColumnType> kTypes[] = {
+        {"memo", ColumnType::Memo},         {"long", ColumnType::Long},
+        {"integer", ColumnType::Integer},   {"byte", ColumnType::Byte},
+        {"double", ColumnType::Double},     {"single", ColumnType::Single},
+        {"currency", ColumnType::Currency}, {"datetime", ColumnType::DateTime},
+        {"yesno", ColumnType::Boolean}};
+    for (const auto& [typeName, columnType] : kTypes)
+        if (type == typeName)
+            return {name, columnType};
+    if (type.rfind("text(", 0) == 0 && type.back() == ')') {
+        std::string digits = type.substr(5, type.size() - 6);
+        if (!digits.empty() && digits.size() <= 3 &&
+            std::all_of(digits.begin(), digits.end(), [](char d) { return d >= '0' && d <= '9'; }))
+            return text(name, static_cast<std::uint16_t>(std::stoi(digits)));
+    }
+    throw jet::Error("unknown column type " + type +
+                     " (text(N), memo, long, integer, byte, double, single, currency, "
+                     "datetime, yesno)");
+}
+
+std::vector<jet::TableSpec> tenderSchema(const SchemaChanges& changes) {
+    std::vector<jet::TableSpec> tables(2);
+    tables[0].name = "SPECS";
+    tables[0].columns = specsColumns();
+    tables[0].indexes = {{"PrimaryKey", "CODE", true}};
+    tables[1].name = "PREDLOGENIA";
+    tables[1].columns = predlogeniaColumns();
+    tables[1].indexes = {{"PrimaryKey", "PRODUCT_CODE", true}, {"MASTER_CODE", "MASTER_CODE"}};
+
+    for (const auto& retype : changes.retyped) {
+        jet::TableSpec* owner = nullptr;
+        auto at = findColumn(tables, retype.column, owner);
+        *at = parseColumnType(at->name, retype.type);
+    }
+    for (const std::string& qualified : changes.dropped) {
+        jet::TableSpec* owner = nullptr;
+        auto at = findColumn(tables, qualified, owner);
+        owner->columns.erase(at);
+    }
+    for (jet::TableSpec& table : tables) {
+        if (changes.order == SchemaChanges::Order::Reversed)
+            std::reverse(table.columns.begin(), table.columns.end());
+        if (changes.order == SchemaChanges::Order::Alphabetical)
+            std::sort(table.columns.begin(), table.columns.end(),
+                      [](const ColumnSpec& a, const ColumnSpec& b) { return a.name < b.name; });
+    }
+    return tables;
+}
+
+} // namespace tender
