@@ -15,6 +15,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <set>
 
 namespace jet {
 
@@ -326,8 +327,11 @@ void finishTable(PageStore& store, MapRows& maps, Plan& plan) {
             throw Error("table " + plan.def.name + ": index " + plan.indexes[i].spec.name +
                         " outgrew its page");
         plan.placement.indexes[i].rootPage = *root;
-        plan.placement.indexes[i].entryCount =
-            static_cast<std::uint32_t>(plan.indexes[i].entries.size());
+        // The definition counts an index's distinct keys, null being one of them.
+        std::set<std::optional<std::int32_t>> keys;
+        for (const IndexEntry& entry : plan.indexes[i].entries)
+            keys.insert(entry.key);
+        plan.placement.indexes[i].entryCount = static_cast<std::uint32_t>(keys.size());
         std::vector<std::uint32_t> rootOnly{*root};
         maps.fill(plan.placement.indexes[i].map, buildUsageMapRow(store, rootOnly));
     }

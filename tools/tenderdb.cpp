@@ -1,6 +1,7 @@
 // tenderdb: reads, checks and writes tender files from the command line.
 
 #include "jet/database.h"
+#include "tools/check_command.h"
 #include "tools/create_command.h"
 #include "tools/csv_format.h"
 
@@ -27,6 +28,9 @@ Commands:
                          --retype TABLE.COLUMN=TYPE      (repeatable; TYPE text(N), memo,
                                                           long, integer, byte, double, single,
                                                           currency, datetime, yesno)
+  check FILE           walk every page and row of FILE and list what does not add up
+                       (usage maps, row offsets, free space, pointers, long values, index
+                       entries); exit status 0 when the file is sound, 1 otherwise
   --help               show this text
 
 Exit status: 0 on success, 1 on an error (written to standard error), 2 on wrong usage.
@@ -114,6 +118,8 @@ int main(int argc, char** argv) {
             schema(args[1]);
         } else if (command == "dump" && args.size() == 3) {
             dump(args[1], args[2]);
+        } else if (command == "check" && args.size() == 2) {
+            return tenderdb::checkCommand(args[1]);
         } else if (command == "create") {
             tenderdb::createCommand({args.begin() + 1, args.end()});
         } else {

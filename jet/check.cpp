@@ -1,0 +1,400 @@
+#include "jet/check.h"
+
+#include "jet/bytes.h"
+#include "jet/data_page.h"
+#include "jet/header.h"
+#include "jet/long_value.h"
+#include "jet/long_value_writer.h"
+#include "jet/page_file.h"
+#include "jet/row_codec.h"
+#include "jet/table_def.h"
+#include "jet/usage_map.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <set>
+
+namespace jet {
+
+namespace {
+
+constexpr std::uint32_t kCatalogPage = 2;
+constexpr std::uint32_t kGlobalMapPage = 1;
+constexpr std::int64_t kTableObject = 1;
+constexpr std::uint8_t kDefinitionPageType = 0x02;
+constexpr std::uint8_t kIndexNodeType = 0x03;
+constexpr std::uint8_t kIndexLeafType = 0x04;
+
+// What a page is known to be used for, gathered while walking.
+enum class Use { Header, GlobalMap, Definition, Data, LongValue, MapRows, Index, Bitmap };
+
+class Checker {
+public:
+    explicit Checker(const std::string& path) : file_(path, PageFile::Access::Read) {}
+
+    std::vector<std::string> run();
+
+private:
+    void problem(std::string text) { problems_.push_back(std::move(text)); }
+    void claim(std::uint32_t page, Use use) { uses_.emplace(page, use); }
+
+    void checkDataPage(std::uint32_t number, const Page& page);
+    std::optional<UsageMap> map(MapLocation at, const std::string& whose);
+    void checkTable(const std::string& name, std::uint32_t definitionPage);
+    void checkLongValue(std::span<const std::uint8_t> definition, const std::string& where);
+    void checkIndexes(const TableDef& def, const std::vector<std::uint8_t>& definition,
+                      const std::map<RowId, Row>& rows);
+
+    PageFile file_;
+    std::uint32_t pageCount_ = 0;
+    std::vector<std::string> problems_;
+    std::multimap<std::uint32_t, Use> uses_;
+    std::set<std::pair<std::uint32_t, std::uint16_t>> longValueRows_;
+};
+
+void Checker::checkDataPage(std::uint32_t number, const Page& page) {
+    std::string where = file_.where(number);
+    try {
+        DataPage data(page, where);
+        std::uint16_t count = data.rowCount();
+        std::size_t tableEnd = kDataPageHeader + 2u * count;
+        std::size_t previous = kPageSize;
+        for (std::uint16_t row = 0; row < count; ++row) {
+            std::size_t start = data.offsetWord(row) & kRowOffsetMask;
+            if (start < tableEnd || start > previous)
+                problem(where + ", row " + std::to_string(row) + ": starts at " +
+                        std::to_string(start) + ", outside " + std::to_string(tableEnd) + ".." +
+                        std::to_string(previous));
+            else
+                previous = start;
+        }
+        if (data.freeSpace() != previous - tableEnd)
+            problem(where + ": free space reads " + std::to_string(data.freeSpace()) +
+                    " bytes, the gap between row table and rows is " +
+                    std::to_string(previous - tableEnd));
+    } catch (const Error& error) {
+        problem(error.what());
+    }
+}
+
+std::optional<UsageMap> Checker::map(MapLocation at, const std::string& whose) {
+    try {
+        UsageMap result = readUsageMap(file_, at);
+        claim(at.page, Use::MapRows);
+        for (std::uint32_t bitmap : result.bitmapPages)
+            if (bitmap != 0)
+                claim(bitmap, Use::Bitmap);
+        return result;
+    } catch (const Error& error) {
+        problem(whose + ": " + error.what());
+        return std::nullopt;
+    }
+}
+
+void Checker::checkLongValue(std::span<const std::uint8_t> definition, const std::string& where) {
+    if (definition.size() < kLongValueHeader) {
+        problem(where + ": long value definition of " + std::to_string(definition.size()) +
+                " bytes");
+        return;
+    }
+    ByteView view(definition, where);
+    std::uint8_t kind = view.u8(3);
+    if (kind == kLongValueInline)
+        return;
+    std::uint32_t pointer = view.u32(4);
+    for (std::size_t steps = 0; pointer != 0; ++steps) {
+        RowId at{pointer >> 8, static_cast<std::uint16_t>(pointer & 0xFF)};
+        std::string link = where + ": long value row " + std::to_string(at.row) + " of page " +
+                           std::to_string(at.page);
+        if (at.page >= pageCount_) {
+            problem(link + " lies past the end of the file");
+            return;
+        }
+        if (!longValueRows_.emplace(at.page, at.row).second) {
+            problem(link + " is used twice");
+            return;
+        }
+        Page page = file_.read(at.page);
+        if (page[0] != kDataPageType || ByteView(page, link).u32(4) != kLongValueOwner) {
+            problem(link + " is not on a long-value page");
+            return;
+        }
+        claim(at.page, Use::LongValue);
+        if (kind != kLongValueChain)
+            return;
+        try {
+            DataPage data(page, file_.where(at.page));
+            pointer = ByteView(data.rowBytes(at.row), link).u32(0);
+        } catch (const Error& error) {
+            problem(error.what());
+            return;
+        }
+        if (steps > std::size_t{pageCount_} * kMaxRowsPerPage) {
+            problem(where + ": long value chain loops");
+            return;
+        }
+    }
+}
+
+void Checker::checkIndexes(const TableDef& def, const std::vector<std::uint8_t>& definition,
+                           const std::map<RowId, Row>& rows) {
+    // The reader keeps only the indexed columns; the root page and entry count are read here.
+    ByteView view(definition, "table definition of " + def.name);
+    std::size_t at = 63 + def.realIndexes.size() * 12 + def.columns.size() * 25;
+    for (std::size_t i = 0; i < def.columns.size(); ++i)
+        at += 2u + view.u16(at);
+    for (std::size_t i = 0; i < def.realIndexes.size(); ++i, at += 52) {
+        std::string where = "table " + def.name + ", index " + std::to_string(i);
+        std::uint32_t root = view.u32(at + 38);
+        if (auto pages = map(MapLocation{view.u32(at + 34) >> 8,
+                                         static_cast<std::uint16_t>(view.u32(at + 34) & 0xFF)},
+                             where))
+            for (std::uint32_t page : pages->pages)
+                claim(page, Use::Index);
+        if (root == 0 || root >= pageCount_) {
+            problem(where + ": root page " + std::to_string(root) + " is not in the file");
+            continue;
+        }
+        Page page = file_.read(root);
+        if (page[0] == kIndexNodeType)
+            continue; // trees of several pages are read by Access; their entries are not checked
+        if (page[0] != kIndexLeafType || ByteView(page, where).u32(4) != def.definitionPage) {
+            problem(where + ": root page " + std::to_string(root) +
+                    " is not an index page of the table");
+            continue;
+        }
+        const RealIndex& index = def.realIndexes[i];
+        const Column* column = nullptr;
+        for (const Column& c : def.columns)
+            if (index.columnNumbers.size() == 1 && c.number == index.columnNumbers[0] &&
+                c.type == ColumnType::Long)
+                column = &c;
+        // Keys of other types need Access's collation to compare, and rows with columns of
+        // types the engine does not decode cannot be compared with their entries.
+        bool decodable = std::all_of(def.columns.begin(), def.columns.end(), [](const Column& c) {
+            return c.type <= ColumnType::Numeric && c.type != ColumnType::Guid;
+        });
+        if (column == nullptr || !decodable)
+            continue;
+        std::size_t position = static_cast<std::size_t>(column - def.columns.data());
+        // Entries after the first leave out the bytes all entries of the page share.
+        std::size_t prefixLength = ByteView(page, where).u16(24);
+        std::vector<std::uint8_t> prefix;
+        std::size_t start = 0;
+        std::size_t entries = 0;
+        for (std::size_t bit = 0; bit < 453 * 8; ++bit) {
+            if (((page[27 + bit / 8] >> (bit % 8)) & 1) == 0)
+                continue;
+            std::vector<std::uint8_t> entry = prefix;
+            entry.insert(entry.end(), page.begin() + static_cast<std::ptrdiff_t>(480 + start),
+                         page.begin() + static_cast<std::ptrdiff_t>(480 + bit));
+            if (entries == 0)
+                prefix.assign(entry.begin(), entry.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                                 prefixLength, entry.size())));
+            start = bit;
+            ++entries;
+            if (entry.size() != 9 && entry.size() != 5) {
+                problem(where + ": entry " + std::to_string(entries) + " of " +
+                        std::to_string(entry.size()) + " bytes");
+                continue;
+            }
+            const std::uint8_t* tail = entry.data() + entry.size() - 4;
+            RowId id{std::uint32_t{tail[0]} << 16 | std::uint32_t{tail[1]} << 8 | tail[2], tail[3]};
+            auto row = rows.find(id);
+            if (row == rows.end()) {
+                problem(where + ": entry " + std::to_string(entries) + " points to page " +
+                        std::to_string(id.page) + " row " + std::to_string(id.row) +
+                        ", where the table has no row");
+                continue;
+            }
+            const Value& value = row->second[position];
+            std::optional<std::int64_t> key;
+            if (entry.size() == 9)
+                key = static_cast<std::int32_t>((std::uint32_t{entry[1]} << 24 |
+                                                 std::uint32_t{entry[2]} << 16 |
+                                                 std::uint32_t{entry[3]} << 8 | entry[4]) ^
+                                                0x80000000u);
+            const auto* actual = std::get_if<std::int64_t>(&value);
+            if ((actual == nullptr) != !key || (actual != nullptr && *actual != *key))
+                problem(where + ": entry " + std::to_string(entries) + " for page " +
+                        std::to_string(id.page) + " row " + std::to_string(id.row) +
+                        " does not hold the row's " + column->name);
+        }
+        if (entries != rows.size())
+            problem(where + ": " + std::to_string(entries) + " entries on its page for " +
+                    std::to_string(rows.size()) + " rows");
+    }
+}
+
+void Checker::checkTable(const std::string& name, std::uint32_t definitionPage) {
+    std::string where = "table " + name;
+    TableDef def;
+    std::vector<std::uint8_t> definition;
+    try {
+        def = readTableDef(file_, definitionPage, name);
+        for (std::uint32_t page = definitionPage; page != 0;) {
+            claim(page, Use::Definition);
+            Page bytes = file_.read(page);
+            definition.insert(definition.end(), bytes.begin() + (definition.empty() ? 0 : 8),
+                              bytes.end());
+            page = ByteView(bytes, where).u32(4);
+        }
+    } catch (const Error& error) {
+        problem(where + ": " + error.what());
+        return;
+    }
+    auto owned = map(def.ownedPages, where + ", owned pages");
+    auto freeSpace = map(def.freeSpacePages, where + ", pages with free space");
+    if (!owned)
+        return;
+    std::set<std::uint32_t> ownedData;
+    for (std::uint32_t page : owned->pages) {
+        Page bytes = file_.read(page);
+        if (bytes[0] == kDataPageType && ByteView(bytes, where).u32(4) == def.definitionPage) {
+            ownedData.insert(page);
+            claim(page, Use::Data);
+        } else if (bytes[0] != kDefinitionPageType && bytes[0] != kIndexNodeType &&
+                   bytes[0] != kIndexLeafType) {
+            problem(where + ": its usage map lists page " + std::to_string(page) +
+                    ", which holds no rows of the table");
+        }
+    }
+    if (freeSpace)
+        for (std::uint32_t page : freeSpace->pages)
+            if (ownedData.count(page) == 0)
+                problem(where + ": its free-space map lists page " + std::to_string(page) +
+                        ", which is not one of its data pages");
+
+    std::map<RowId, Row> rows;
+    std::set<RowId> relocated;
+    for (std::uint32_t number = 0; number < pageCount_; ++number) {
+        Page page = file_.read(number);
+        if (page[0] != kDataPageType || ByteView(page, where).u32(4) != def.definitionPage)
+            continue;
+        if (ownedData.count(number) == 0) {
+            problem(where + ": page " + std::to_string(number) +
+                    " holds rows of the table but its usage map does not list it");
+            claim(number, Use::Data);
+        }
+        DataPage data(page, file_.where(number));
+        for (std::uint16_t slot = 0; slot < data.rowCount(); ++slot) {
+            std::string rowWhere = file_.where(number) + ", row " + std::to_string(slot);
+            try {
+                if (data.isDeleted(slot))
+                    continue;
+                std::span<const std::uint8_t> bytes = data.rowBytes(slot);
+                if (data.isOverflow(slot)) {
+                    RowId target = data.overflowTarget(slot);
+                    if (target.page >= pageCount_) {
+                        problem(rowWhere + ": points past the end of the file");
+                        continue;
+                    }
+                    Page held = file_.read(target.page);
+                    DataPage targetPage(held, file_.where(target.page));
+                    if (targetPage.owner() != def.definitionPage ||
+                        targetPage.isOverflow(target.row) || !targetPage.isDeleted(target.row)) {
+                        problem(rowWhere + ": points to page " + std::to_string(target.page) +
+                                " row " + std::to_string(target.row) +
+                                ", which is not a moved row of the table");
+                        continue;
+                    }
+                    if (!relocated.insert(target).second)
+                        problem(rowWhere + ": another row points to the same moved row");
+                    bytes = targetPage.rowBytes(target.row);
+                    rows.emplace(RowId{number, slot},
+                                 decodeRow(file_, def,
+                                           std::vector<std::uint8_t>(bytes.begin(), bytes.end()),
+                                           rowWhere));
+                } else {
+                    rows.emplace(RowId{number, slot}, decodeRow(file_, def, bytes, rowWhere));
+                }
+                RowLayout layout = parseRow(bytes, def.variableColumnCount > 0, rowWhere);
+                for (const Column& column : def.columns)
+                    if (column.isLongValue() && layout.bit(column.number))
+                        checkLongValue(layout.variableBytes(column),
+                                       rowWhere + ", column " + column.name);
+            } catch (const Error& error) {
+                problem(error.what());
+            }
+        }
+    }
+    if (rows.size() != def.rowCount)
+        problem(where + ": " + std::to_string(rows.size()) + " rows, the definition counts " +
+                std::to_string(def.rowCount));
+    try {
+        checkIndexes(def, definition, rows);
+    } catch (const Error& error) {
+        problem(where + ": " + error.what());
+    }
+}
+
+std::vector<std::string> Checker::run() {
+    readHeader(file_);
+    pageCount_ = file_.pageCount();
+    claim(0, Use::Header);
+    claim(kGlobalMapPage, Use::GlobalMap);
+    if (pageCount_ <= kCatalogPage)
+        throw Error(file_.where() + ": too short to hold a catalog");
+
+    UsageMap globalMap = readUsageMap(file_, MapLocation{kGlobalMapPage, 0});
+    std::set<std::uint32_t> free(globalMap.pages.begin(), globalMap.pages.end());
+    for (std::uint32_t number = 1; number < pageCount_; ++number) {
+        Page page = file_.read(number);
+        if (page[0] == kDataPageType)
+            checkDataPage(number, page);
+        else if (page[0] > kUsageMapPageType && free.count(number) == 0)
+            problem(file_.where(number) + ": unknown page type " + std::to_string(page[0]));
+    }
+
+    TableDef catalog = readTableDef(file_, kCatalogPage, "MSysObjects");
+    checkTable("MSysObjects", kCatalogPage);
+    std::vector<std::pair<std::string, std::uint32_t>> tables;
+    const Column& id = catalog.column("Id");
+    const Column& type = catalog.column("Type");
+    const Column& name = catalog.column("Name");
+    UsageMap owned = readUsageMap(file_, catalog.ownedPages);
+    for (std::uint32_t number : owned.pages) {
+        Page page = file_.read(number);
+        if (page[0] != kDataPageType)
+            continue;
+        DataPage data(page, file_.where(number));
+        for (std::uint16_t slot = 0; slot < data.rowCount(); ++slot) {
+            if (data.isDeleted(slot) || data.isOverflow(slot))
+                continue;
+            try {
+                std::string where = file_.where(number) + ", row " + std::to_string(slot);
+                RowLayout layout = parseRow(data.rowBytes(slot), true, where);
+                Value kind = decodeValue(file_, type, layout, where);
+                Value objectId = decodeValue(file_, id, layout, where);
+                Value objectName = decodeValue(file_, name, layout, where);
+                const auto* k = std::get_if<std::int64_t>(&kind);
+                const auto* i = std::get_if<std::int64_t>(&objectId);
+                const auto* n = std::get_if<std::string>(&objectName);
+                if (k != nullptr && *k == kTableObject && i != nullptr && n != nullptr &&
+                    (*i & 0x00FFFFFF) != kCatalogPage)
+                    tables.emplace_back(*n, static_cast<std::uint32_t>(*i & 0x00FFFFFF));
+            } catch (const Error& error) {
+                problem(error.what());
+            }
+        }
+    }
+    for (const auto& [tableName, page] : tables)
+        checkTable(tableName, page);
+
+    for (const auto& [page, use] : uses_)
+        if (free.count(page) != 0 && use != Use::GlobalMap)
+            problem(file_.where(page) + ": in use, but the global usage map marks it free");
+    for (std::uint32_t page = 0; page < pageCount_; ++page)
+        if (uses_.count(page) == 0 && free.count(page) == 0)
+            problem(file_.where(page) + ": neither in use by any table nor marked free");
+    return problems_;
+}
+
+} // namespace
+
+std::vector<std::string> checkDatabase(const std::string& path) {
+    return Checker(path).run();
+}
+
+} // namespace jet

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace jet {
+
+// Walks every page and row of a database file and says what does not add up: pages of unknown
+// type or claimed by nothing, usage maps that list pages a table does not own or miss pages it
+// does, row offsets outside their page or overlapping, free-space counts that differ from the
+// gap on the page, relocation pointers that lead nowhere, long-value chains that break, loop or
+// share rows, row counts that differ from the definition, index entries that do not match the
+// rows. Each problem is one sentence naming the page (and row); none means the file is sound.
+// Throws Error only when the file cannot be read as a Jet 4 database at all.
+std::vector<std::string> checkDatabase(const std::string& path);
+
+} // namespace jet

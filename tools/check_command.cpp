@@ -1,0 +1,18 @@
+#include "tools/check_command.h"
+
+#include "jet/check.h"
+
+#include <iostream>
+
+namespace tenderdb {
+
+int checkCommand(const std::string& path) {
+    std::vector<std::string> problems = jet::checkDatabase(path);
+    for (const std::string& problem : problems)
+        std::cout << problem << '\n';
+    if (problems.empty())
+        std::cout << path << ": sound\n";
+    return problems.empty() ? 0 : 1;
+}
+
+} // namespace tenderdb
