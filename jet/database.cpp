@@ -2,6 +2,7 @@
 
 #include "jet/data_page.h"
 #include "jet/row_codec.h"
+#include "jet/row_update.h"
 #include "jet/usage_map.h"
 
 #include <algorithm>
@@ -120,6 +121,10 @@ Row Database::read(const TableDef& table, RowId id) const {
         return decodeRow(*file_, table, page.rowBytes(at.row), rowWhere(*file_, at));
     }
     throw Error(rowWhere(*file_, id) + ": relocation pointers loop");
+}
+
+void Database::update(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes) {
+    updateRow(*file_, table, id, changes);
 }
 
 } // namespace jet

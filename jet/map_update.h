@@ -1,0 +1,26 @@
+#pragma once
+
+#include "jet/page_file.h"
+#include "jet/table_def.h"
+
+#include <cstdint>
+
+namespace jet {
+
+// Changes to the usage maps of an existing file, written to disk at once. Each function leaves
+// the map readable after every single page write, so a post that stops part way leaves at most
+// a page that no map claims.
+
+// Whether the file's global map (page 1, row 0) has a bit for `page`.
+bool globalMapCovers(const PageFile& file, std::uint32_t page);
+
+// Marks `page` as in use in the global map, where a set bit means a free page. Throws Error
+// when the map has no bit for the page.
+void markPageInUse(PageFile& file, std::uint32_t page);
+
+// Adds `page` to the table map (owned pages or pages with free space) stored at `location`. An
+// inline map that cannot reach the page moves its start page when its pages allow, otherwise it
+// becomes a reference map whose bitmap pages are appended to the file.
+void addPageToMap(PageFile& file, MapLocation location, std::uint32_t page);
+
+} // namespace jet

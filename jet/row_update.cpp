@@ -1,0 +1,395 @@
+#include "jet/row_update.h"
+
+#include "jet/bytes.h"
+#include "jet/data_page.h"
+#include "jet/map_update.h"
+#include "jet/row_codec.h"
+#include "jet/usage_map.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <set>
+
+namespace jet {
+
+namespace {
+
+// Access refuses longer rows.
+constexpr std::size_t kMaxRowSize = 4060;
+// Where a relocated row lives: its row number, then its page in three bytes.
+constexpr std::size_t kPointerSize = 4;
+// Both flags and no bytes: the form Access gives a deleted row, skipped by every reader.
+constexpr std::uint16_t kReclaimed = kRowDeleted | kRowOverflow;
+constexpr std::uint16_t kSlotFlags = kRowDeleted | kRowOverflow;
+// Jet relocates a row once; a longer chain of pointers than this is damage.
+constexpr std::size_t kMaxHops = 4;
+
+std::string rowWhere(const PageFile& file, RowId id) {
+    return file.where(id.page) + ", row " + std::to_string(id.row);
+}
+
+struct Slot {
+    Bytes bytes;
+    std::uint16_t flags = 0;
+
+    bool reclaimed() const { return flags == kReclaimed && bytes.empty(); }
+};
+
+// A data page taken apart into its slots, so that rows can change size and the page be packed
+// again with every row keeping its slot number, and so its row id.
+struct SlotPage {
+    std::uint32_t number = 0;
+    Page image{};
+    std::vector<Slot> slots;
+    std::string where;
+
+    std::size_t usedBytes() const {
+        std::size_t used = kDataPageHeader + 2 * slots.size();
+        for (const Slot& slot : slots)
+            used += slot.bytes.size();
+        return used;
+    }
+    bool fits() const { return slots.size() <= kMaxRowsPerPage && usedBytes() <= kPageSize; }
+
+    // The rows packed from the page end downwards in slot order, free space recounted; the
+    // header's other fields stay as they were.
+    Page packed() const {
+        Page page{};
+        std::copy(image.begin(), image.begin() + kDataPageHeader, page.begin());
+        std::size_t end = kPageSize;
+        for (std::size_t i = 0; i < slots.size(); ++i) {
+            std::size_t start = end - slots[i].bytes.size();
+            std::copy(slots[i].bytes.begin(), slots[i].bytes.end(),
+                      page.begin() + static_cast<std::ptrdiff_t>(start));
+            putU16(page, kDataPageHeader + 2 * i,
+                   static_cast<std::uint16_t>(start | slots[i].flags));
+            end = start;
+        }
+        std::size_t tableEnd = kDataPageHeader + 2 * slots.size();
+        putU16(page, 12, static_cast<std::uint16_t>(slots.size()));
+        putU16(page, 2, static_cast<std::uint16_t>(end - tableEnd));
+        return page;
+    }
+
+    // Puts relocated row data (flagged deleted, so scans reach it only through its pointer) in
+    // a slot Access has freed, or else a new one. Returns the slot.
+    std::uint16_t place(const Bytes& row) {
+        auto freed =
+            std::find_if(slots.begin(), slots.end(), [](const Slot& s) { return s.reclaimed(); });
+        if (freed == slots.end())
+            freed = slots.insert(slots.end(), Slot{});
+        *freed = Slot{row, kRowDeleted};
+        return static_cast<std::uint16_t>(freed - slots.begin());
+    }
+};
+
+// The page as slots when it is a data page of `def`'s table, std::nullopt for any other page.
+std::optional<SlotPage> tablePage(const PageFile& file, std::uint32_t number, const TableDef& def) {
+    if (number >= file.pageCount())
+        return std::nullopt;
+    SlotPage page{number, file.read(number), {}, file.where(number)};
+    if (page.image[0] != kDataPageType)
+        return std::nullopt;
+    DataPage view(page.image, page.where);
+    if (view.owner() != def.definitionPage)
+        return std::nullopt;
+    for (std::uint16_t row = 0; row < view.rowCount(); ++row) {
+        auto bytes = view.rowBytes(row);
+        page.slots.push_back({Bytes(bytes.begin(), bytes.end()),
+                              static_cast<std::uint16_t>(view.offsetWord(row) & kSlotFlags)});
+    }
+    return page;
+}
+
+RowId pointerTarget(const Slot& slot, const std::string& where) {
+    if (slot.bytes.size() < kPointerSize)
+        throw Error(where + ": relocation pointer of " + std::to_string(slot.bytes.size()) +
+                    " bytes");
+    ByteView view(slot.bytes, where);
+    return RowId{view.u24(1), view.u8(0)};
+}
+
+Bytes pointerTo(RowId target) {
+    Bytes pointer(kPointerSize);
+    pointer[0] = static_cast<std::uint8_t>(target.row);
+    putU24(pointer, 1, target.page);
+    return pointer;
+}
+
+using EncodedChanges = std::vector<std::pair<std::size_t, StoredValue>>; // column index, value
+
+EncodedChanges encodeChanges(const TableDef& def,
+                             const std::vector<Database::ColumnChange>& changes) {
+    EncodedChanges encoded;
+    for (const Database::ColumnChange& change : changes) {
+        const Column& column = def.column(change.column);
+        std::size_t index = static_cast<std::size_t>(&column - def.columns.data());
+        std::string where = "table " + def.name + ", column " + column.name;
+        if (def.isIndexed(column))
+            throw Error(where + ": the column belongs to an index, which this program does not "
+                                "rewrite; changing it is refused");
+        if (column.isAutoNumber())
+            throw Error(where + ": an autonumber cannot be changed");
+        if (column.isLongValue())
+            throw Error(where + ": " + std::string(columnTypeName(column.type)) +
+                        " values cannot be written");
+        if (std::any_of(encoded.begin(), encoded.end(),
+                        [&](const auto& e) { return e.first == index; }))
+            throw Error(where + ": named twice in one post");
+        try {
+            encoded.emplace_back(index, encodeValue(column, change.value));
+        } catch (const Error& error) {
+            throw Error("table " + def.name + ", " + error.what());
+        }
+    }
+    return encoded;
+}
+
+Bytes rebuildRow(const TableDef& def, std::span<const std::uint8_t> stored,
+                 const EncodedChanges& changes, const std::string& where) {
+    RowLayout layout = parseRow(stored, def.variableColumnCount > 0, where);
+    std::vector<StoredValue> values;
+    values.reserve(def.columns.size());
+    for (const Column& column : def.columns)
+        values.push_back(storedValue(column, layout));
+    for (const auto& [index, value] : changes)
+        values[index] = value;
+    Bytes row = encodeRow(def, values, &layout);
+    if (row.size() > kMaxRowSize)
+        throw Error(where + ": with the new values the row would take " +
+                    std::to_string(row.size()) + " bytes, more than the " +
+                    std::to_string(kMaxRowSize) + " a row may hold");
+    return row;
+}
+
+// One post: the pages it reads under the lock and the order in which it writes them.
+class Post {
+public:
+    Post(PageFile& file, TableDef def, Durability durability)
+        : file_(file), def_(std::move(def)), durability_(durability) {}
+
+    void run(RowId id, const EncodedChanges& changes) {
+        loadTablePages();
+        std::vector<RowId> chain = locate(id);
+        RowId home = chain.back();
+        Bytes row = rebuildRow(def_, slot(home).bytes, changes, rowWhere(file_, home));
+        reclaimOrphans(chain);
+        // A relocated row goes home when it fits there again, which drops the pointer's hop;
+        // otherwise it stays where it lives as long as it fits that page.
+        bool placed = chain.size() > 1 && moveHome(chain, row);
+        if (!placed && !rewriteInPlace(home, row))
+            relocate(chain, row);
+        recordFreedRoom();
+        if (durability_ == Durability::Synced)
+            file_.sync();
+    }
+
+private:
+    // Every data page of the table, read once under the lock: the post needs them to find the
+    // row, room for it, and relocated data that no pointer leads to any more.
+    void loadTablePages() {
+        for (std::uint32_t number : readUsageMap(file_, def_.ownedPages).pages)
+            if (auto page = tablePage(file_, number, def_))
+                pages_.emplace(number, std::move(*page));
+    }
+
+    SlotPage& page(std::uint32_t number) {
+        auto found = pages_.find(number);
+        if (found != pages_.end())
+            return found->second;
+        // A page the owned-pages map does not list: the row id is stale or the file damaged.
+        throw Error(file_.where(number) + ": not a data page of table " + def_.name);
+    }
+
+    Slot& slot(RowId id) {
+        SlotPage& holder = page(id.page);
+        if (id.row >= holder.slots.size())
+            throw Error(rowWhere(file_, id) + ": no such row (the page has " +
+                        std::to_string(holder.slots.size()) + ")");
+        return holder.slots[id.row];
+    }
+
+    // The row's place followed through its relocation pointers: the id first, where the data
+    // lives last.
+    std::vector<RowId> locate(RowId id) {
+        std::vector<RowId> chain{id};
+        if ((slot(id).flags & kRowDeleted) != 0)
+            throw Error(rowWhere(file_, id) + ": the row has been deleted");
+        while ((slot(chain.back()).flags & kRowOverflow) != 0) {
+            if (chain.size() > kMaxHops)
+                throw Error(rowWhere(file_, id) + ": relocation pointers do not end");
+            RowId next = pointerTarget(slot(chain.back()), rowWhere(file_, chain.back()));
+            slot(next);
+            chain.push_back(next);
+        }
+        return chain;
+    }
+
+    void write(SlotPage edited) {
+        Page packed = edited.packed();
+        SlotPage& current = pages_.at(edited.number);
+        if (ByteView(packed, edited.where).u16(2) > ByteView(current.image, edited.where).u16(2))
+            freed_.insert(edited.number);
+        file_.write(edited.number, packed);
+        edited.image = packed;
+        current = std::move(edited);
+    }
+
+    // Frees the slots of `rows`, writing each page once.
+    void reclaim(const std::vector<RowId>& rows) {
+        std::map<std::uint32_t, SlotPage> edits;
+        for (RowId row : rows) {
+            auto [edit, added] = edits.try_emplace(row.page, page(row.page));
+            edit->second.slots[row.row] = Slot{{}, kReclaimed};
+        }
+        for (auto& [number, edit] : edits)
+            write(std::move(edit));
+    }
+
+    // Relocated data that no pointer leads to is left by a post that stopped between writing
+    // the data and the pointer, or between the pointer and freeing the data it replaced. Access
+    // never shows it, but readers that ignore the deleted flag would list it twice.
+    void reclaimOrphans(const std::vector<RowId>& chain) {
+        std::set<RowId> targets(chain.begin(), chain.end());
+        for (const auto& [number, holder] : pages_)
+            for (const Slot& s : holder.slots)
+                if ((s.flags & kSlotFlags) == kRowOverflow && s.bytes.size() >= kPointerSize)
+                    targets.insert(pointerTarget(s, holder.where));
+        std::vector<RowId> orphans;
+        for (const auto& [number, holder] : pages_)
+            for (std::size_t i = 0; i < holder.slots.size(); ++i) {
+                RowId id{number, static_cast<std::uint16_t>(i)};
+                const Slot& s = holder.slots[i];
+                if (s.flags == kRowDeleted && !s.bytes.empty() && !targets.contains(id))
+                    orphans.push_back(id);
+            }
+        reclaim(orphans);
+    }
+
+    // The row stays in its slot; its page is packed again around the new length.
+    bool rewriteInPlace(RowId home, const Bytes& row) {
+        SlotPage edited = page(home.page);
+        edited.slots[home.row].bytes = row;
+        if (!edited.fits())
+            return false;
+        write(std::move(edited));
+        return true;
+    }
+
+    // Gives the row's original slot its new content. The data the slot led to is freed in the
+    // same write where it shares the page, and after it (by `finish`) elsewhere, so no state
+    // on disk has a pointer to freed data.
+    struct HeaderEdit {
+        SlotPage page;
+        std::vector<RowId> elsewhere;
+    };
+    HeaderEdit editHeader(const std::vector<RowId>& chain, Slot content) {
+        HeaderEdit edit{page(chain.front().page), {}};
+        edit.page.slots[chain.front().row] = std::move(content);
+        for (auto link = chain.begin() + 1; link != chain.end(); ++link) {
+            if (link->page == edit.page.number)
+                edit.page.slots[link->row] = Slot{{}, kReclaimed};
+            else
+                edit.elsewhere.push_back(*link);
+        }
+        return edit;
+    }
+    void finish(HeaderEdit edit) {
+        write(std::move(edit.page));
+        reclaim(edit.elsewhere);
+    }
+
+    // A relocated row that fits its original slot again goes back there.
+    bool moveHome(const std::vector<RowId>& chain, const Bytes& row) {
+        HeaderEdit edit = editHeader(chain, Slot{row, 0});
+        if (!edit.page.fits())
+            return false;
+        finish(std::move(edit));
+        return true;
+    }
+
+    void relocate(const std::vector<RowId>& chain, const Bytes& row) {
+        std::set<std::uint32_t> excluded;
+        for (RowId link : chain)
+            excluded.insert(link.page);
+        std::optional<RowId> target = placeOnPageWithRoom(row, excluded);
+        if (!target)
+            target = placeOnNewPage(row);
+        // The data and the maps that lead to it are durable before the pointer is written.
+        if (durability_ == Durability::Synced)
+            file_.sync();
+        finish(editHeader(chain, Slot{pointerTo(*target), kRowOverflow}));
+    }
+
+    // Places the row on a page of the table that the free-space map lists and that has room.
+    std::optional<RowId> placeOnPageWithRoom(const Bytes& row,
+                                             const std::set<std::uint32_t>& excluded) {
+        for (std::uint32_t number : readUsageMap(file_, def_.freeSpacePages).pages) {
+            if (excluded.contains(number) || !pages_.contains(number))
+                continue;
+            SlotPage edited = pages_.at(number);
+            std::uint16_t slotNumber = edited.place(row);
+            if (!edited.fits())
+                continue;
+            write(std::move(edited));
+            return RowId{number, slotNumber};
+        }
+        return std::nullopt;
+    }
+
+    // A new page at the end of the file, recorded in the global map and then in the table's
+    // maps; until the owned-pages map lists it, no scan reaches it.
+    RowId placeOnNewPage(const Bytes& row) {
+        std::uint32_t number = file_.pageCount();
+        if (!globalMapCovers(file_, number))
+            throw Error(file_.where() + ": the file's page map cannot record page " +
+                        std::to_string(number) + ", so the row cannot move to a new page");
+        SlotPage fresh{number, newDataPage(def_.definitionPage), {}, file_.where(number)};
+        std::uint16_t slotNumber = fresh.place(row);
+        if (file_.append(fresh.packed()) != number)
+            throw Error(file_.where(number) + ": the file grew while it was locked");
+        fresh.image = fresh.packed();
+        pages_.emplace(number, std::move(fresh));
+        markPageInUse(file_, number);
+        addPageToMap(file_, def_.freeSpacePages, number);
+        addPageToMap(file_, def_.ownedPages, number);
+        return RowId{number, slotNumber};
+    }
+
+    // Pages that gained room are listed in the free-space map, so later posts find them.
+    void recordFreedRoom() {
+        if (freed_.empty())
+            return;
+        UsageMap listed = readUsageMap(file_, def_.freeSpacePages);
+        for (std::uint32_t number : freed_)
+            if (!std::binary_search(listed.pages.begin(), listed.pages.end(), number))
+                addPageToMap(file_, def_.freeSpacePages, number);
+    }
+
+    PageFile& file_;
+    TableDef def_;
+    Durability durability_;
+    std::map<std::uint32_t, SlotPage> pages_;
+    std::set<std::uint32_t> freed_;
+};
+
+} // namespace
+
+void checkChanges(const TableDef& table, const std::vector<Database::ColumnChange>& changes) {
+    encodeChanges(table, changes);
+}
+
+void updateRow(PageFile& file, const TableDef& table, RowId id,
+               const std::vector<Database::ColumnChange>& changes, Durability durability) {
+    if (!file.writable())
+        throw Error(file.where() + ": the file is open for reading only");
+    PageFile::WriteLock lock(file);
+    // Columns, maps and row counts are read again: another process may have changed them since
+    // `table` was read.
+    TableDef current = readTableDef(file, table.definitionPage, table.name);
+    EncodedChanges encoded = encodeChanges(current, changes);
+    Post(file, std::move(current), durability).run(id, encoded);
+}
+
+} // namespace jet

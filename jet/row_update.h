@@ -1,0 +1,29 @@
+#pragma once
+
+#include "jet/database.h"
+#include "jet/page_file.h"
+#include "jet/table_def.h"
+
+#include <vector>
+
+namespace jet {
+
+// Whether a post waits until its pages are durable. Only benchmarks measure without.
+enum class Durability { Synced, Unsynced };
+
+// Checks that every change names a column of `table` that a post may write: not indexed (its
+// index would go stale), not an autonumber, not a memo or OLE object, named once, and that each
+// value fits its column. Throws Error with the reason; writes nothing.
+void checkChanges(const TableDef& table, const std::vector<Database::ColumnChange>& changes);
+
+// Writes new values into some columns of the row `id` of `table` under the file's write lock.
+// The definition and every page the post changes are read again under the lock, so `table` may
+// come from an earlier read and the row may have moved since. A row that no longer fits its
+// page moves to another page of the table, leaving a pointer at `id`; new data and maps are
+// written (and made durable) before the pointer that leads to them, so every interruption
+// leaves each row readable with its old or its new values.
+void updateRow(PageFile& file, const TableDef& table, RowId id,
+               const std::vector<Database::ColumnChange>& changes,
+               Durability durability = Durability::Synced);
+
+} // namespace jet
