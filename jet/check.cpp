@@ -225,6 +225,31 @@ void Checker::checkIndexes(const TableDef& def, const std::vector<std::uint8_t>&
             problem(where + ": " + std::to_string(entries) + " entries on its page for " +
                     std::to_string(rows.size()) + " rows");
     }
+
+    // After the index names, the maps of each long-value column's pages, ended by 0xFFFF.
+    at += def.logicalIndexes.size() * 28;
+    for (std::size_t i = 0; i < def.logicalIndexes.size(); ++i)
+        at += 2u + view.u16(at);
+    while (at + 2 <= view.size() && view.u16(at) != 0xFFFF && at + 10 <= view.size()) {
+        std::string where =
+            "table " + def.name + ", long values of column " + std::to_string(view.u16(at));
+        for (std::size_t pointerAt : {at + 2, at + 6}) {
+            std::uint32_t pointer = view.u32(pointerAt);
+            if (pointer == 0)
+                continue; // Access leaves some columns without maps
+            auto pages =
+                map(MapLocation{pointer >> 8, static_cast<std::uint16_t>(pointer & 0xFF)}, where);
+            if (!pages)
+                continue;
+            for (std::uint32_t page : pages->pages) {
+                Page bytes = file_.read(page);
+                if (bytes[0] != kDataPageType || ByteView(bytes, where).u32(4) != kLongValueOwner)
+                    problem(where + ": its usage map lists page " + std::to_string(page) +
+                            ", which is not a long-value page");
+            }
+        }
+        at += 10;
+    }
 }
 
 void Checker::checkTable(const std::string& name, std::uint32_t definitionPage) {

@@ -4,6 +4,8 @@
 #include "tools/check_command.h"
 #include "tools/create_command.h"
 #include "tools/csv_format.h"
+#include "tools/generate_command.h"
+#include "tools/update_command.h"
 
 #include <cstdio>
 #include <iostream>
@@ -28,6 +30,15 @@ Commands:
                          --retype TABLE.COLUMN=TYPE      (repeatable; TYPE text(N), memo,
                                                           long, integer, byte, double, single,
                                                           currency, datetime, yesno)
+  generate --lots N --positions M [--seed S] [--description OUT.json] OUT.mdb
+                       write a realistic tender of that size (for benchmarks); with
+                       --description also the JSON description it was built from
+  update FILE TABLE (--where COLUMN=VALUE | --where-null COLUMN)
+                    (--set COLUMN=VALUE | --set-null COLUMN)...
+                       change the columns of every row of TABLE whose COLUMN holds VALUE (or
+                       is null) and print how many rows changed; a VALUE is read by its
+                       column's type: numbers with a decimal point, yes/no as true or false,
+                       text as given (an empty text is not null)
   check FILE           walk every page and row of FILE and list what does not add up
                        (usage maps, row offsets, free space, pointers, long values, index
                        entries); exit status 0 when the file is sound, 1 otherwise
@@ -120,6 +131,10 @@ int main(int argc, char** argv) {
             dump(args[1], args[2]);
         } else if (command == "check" && args.size() == 2) {
             return tenderdb::checkCommand(args[1]);
+        } else if (command == "generate") {
+            tenderdb::generateCommand({args.begin() + 1, args.end()});
+        } else if (command == "update") {
+            tenderdb::updateCommand({args.begin() + 1, args.end()});
         } else if (command == "create") {
             tenderdb::createCommand({args.begin() + 1, args.end()});
         } else {
