@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QStringList>
 
+#include <sys/stat.h>
+
 namespace data {
 
 QString Connection::databasePath() {
@@ -13,13 +15,15 @@ QString Connection::databasePath() {
 }
 
 void Connection::makeWritable(const QString& path) {
-    QFile file(path);
-    const QFileDevice::Permissions permissions = file.permissions();
-    if (!file.exists() || permissions.testFlag(QFileDevice::WriteOwner))
+    // POSIX calls rather than QFile's permissions: those mix in what the current user may do
+    // and drop the set-id and sticky bits, so writing them back would change more than one bit.
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(native.constData(), &info) != 0 || (info.st_mode & S_IWUSR) != 0)
         return;
     // A refusal (a file of another user, a read-only medium) is not ours to report: opening the
     // file for writing will say what is wrong.
-    file.setPermissions(permissions | QFileDevice::WriteOwner);
+    ::chmod(native.constData(), (info.st_mode & 07777) | S_IWUSR);
 }
 
 QString Connection::connectionString(const QString& path) {

@@ -401,4 +401,11 @@ void Dataset::setCurrentValue(int field, const QVariant& value) {
     emit recordChanged(current_);
 }
 
+bool DataSource::edit() {
+    if (!dataset_.active() || dataset_.isEmpty())
+        return false;
+    dataset_.edit();
+    return true;
+}
+
 } // namespace data

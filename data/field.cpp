@@ -56,8 +56,7 @@ bool Field::asBoolean() const {
     return !v.isNull() && v.toBool();
 }
 
-QString Field::displayText() const {
-    const QVariant v = value();
+QString Field::displayText(const QVariant& v) const {
     if (v.isNull())
         return {};
     switch (def_.type) {

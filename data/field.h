@@ -73,7 +73,9 @@ public:
     qint64 asInteger() const;
     bool asBoolean() const;
     // The value as shown on screen: numbers through the display format, a null as "".
-    QString displayText() const;
+    QString displayText() const { return displayText(value()); }
+    // Any value of this field as it would be shown.
+    QString displayText(const QVariant& value) const;
 
     // Writes the field of the edit buffer, or of the record being calculated for a calculated
     // field. Throws Error when the dataset is not being edited or the field is read-only.

@@ -54,4 +54,14 @@ QString formatNumber(double value, const QString& format, QChar decimalPoint) {
     return text;
 }
 
+QString numberDisplayMask(qint64 decimals) {
+    // Beyond fifteen decimals a double shows only rounding noise, and a count read from a
+    // damaged file must not make a pattern of gigabytes.
+    const qint64 shown = std::min(decimals, kMaxDisplayDecimals);
+    QString mask = QStringLiteral("# ### ##0");
+    if (shown > 0)
+        mask += QLatin1Char('.') + QString(static_cast<qsizetype>(shown), QLatin1Char('0'));
+    return mask;
+}
+
 } // namespace data

@@ -12,4 +12,10 @@ namespace data {
 // shortest form that reads back as the same number.
 QString formatNumber(double value, const QString& format, QChar decimalPoint);
 
+// The display format of a number parameter with `decimals` decimal places: "# ### ##0", and for
+// decimals > 0 a point and that many zeros ("# ### ##0.00" for 2). A count above
+// kMaxDisplayDecimals, which only a damaged tender states, counts as kMaxDisplayDecimals.
+QString numberDisplayMask(qint64 decimals);
+inline constexpr qint64 kMaxDisplayDecimals = 15;
+
 } // namespace data

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "data/connection.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+
+class DatasetTableModel;
+class ErrorGuard;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+class TfrmParameter;
+namespace data {
+class DataSource;
+class Dataset;
+} // namespace data
+
+// The main window: it owns the connection and the datasets of the tender, the four pages
+// through which the bidder works and the row of buttons below them. Closing it ends the
+// program.
+class TfmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // Connects the tender file of the working directory; a failure is shown in the error box
+    // and the window is made all the same. Handlers run inside `guard`.
+    explicit TfmMain(ErrorGuard& guard);
+    ~TfmMain() override;
+
+    // The window title and the application's title: the fixed prefix, the tender's name and
+    // the company's name.
+    void UpdateCaption();
+
+    data::Connection Connection;
+    std::unique_ptr<data::Dataset> qrySpecsInit;
+    std::unique_ptr<data::Dataset> qrySpecs;
+    std::unique_ptr<data::Dataset> qryObosobeniPozicii;
+    std::unique_ptr<data::Dataset> qryData;
+    data::DataSource* dsSpecs;
+    data::DataSource* dsData;
+    data::DataSource* dsObosobeniPozcii;
+
+    QTabWidget* pcMain;
+    QWidget* tsInfo;
+    QWidget* tsObosobeniPozicii;
+    QWidget* tsGrid;
+    QWidget* tsEdit;
+
+    QFrame* pnlBottom;
+    QPushButton* btnPrint;
+    QPushButton* btnExport;
+    QPushButton* btn1;
+    QPushButton* btnExit;
+
+    // Company page.
+    std::array<TfrmParameter*, 4> frmKParam;
+
+    // Lots page.
+    QTableView* grdObPoz;
+    DatasetTableModel* grdObPozModel;
+    QPushButton* btnUchastie;
+    QPushButton* btnOtkazUchastie;
+
+    // Positions page.
+    QTableView* grdData;
+    DatasetTableModel* grdDataModel;
+
+    // Edit page, stacked from the top.
+    QFrame* pnlSpec;
+    QLabel* lblCaptionKod;
+    QLabel* lblCaptionProduct;
+    QLabel* lblCaptionGodPotreblenie;
+    QLabel* lblMaxCena;
+    QLineEdit* edtKod;
+    QLineEdit* edtMeranEd;
+    QLineEdit* edtGodProtr;
+    QPlainTextEdit* mmoIME;
+    std::array<QFrame*, 4> pnlInfo; // pnlInfo12, pnlInfo34, pnlInfo56, pnlInfo78
+    std::array<QLabel*, 8> lblInfo;
+    std::array<QLineEdit*, 8> edtInfo;
+    QFrame* pnlOferta;
+    std::array<TfrmParameter*, 6> frmParameter;
+    QPushButton* btnUp;
+    QPushButton* btnDown;
+    QLineEdit* edtGoTo;
+    QPushButton* btnGoTo;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void pcMainChange();
+    void btnExitClick();
+
+    void createPages();
+    QWidget* createInfoPage();
+    QWidget* createLotsPage();
+    QWidget* createGridPage();
+    QWidget* createEditPage();
+    QFrame* createSpecPanel();
+    QFrame* createInfoPanel(int first);
+    QFrame* createOfferPanel();
+    void createBottomPanel();
+
+    void setUpPositionColumns();
+    void setUpInfoRows();
+    void fitHeightToOfferPanel();
+
+    ErrorGuard& guard_;
+    bool shown_ = false;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QString>
+
+#include <vector>
+
+class ErrorGuard;
+class QTableView;
+namespace data {
+class Dataset;
+}
+
+// One column of a grid over a dataset: the field shown, its title, colour and alignment.
+struct GridColumn {
+    QString field;
+    QString title;
+    int width = 64;
+    QColor color;
+    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+};
+
+// The visible records of a dataset as rows, the grid's columns as columns. Values show through
+// their fields' display formats.
+class DatasetTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    DatasetTableModel(data::Dataset& dataset, std::vector<GridColumn> columns,
+                      QObject* parent = nullptr);
+
+    data::Dataset& dataset() const { return dataset_; }
+    const GridColumn& column(int index) const {
+        return columns_.at(static_cast<std::size_t>(index));
+    }
+    void setColumnField(int index, const QString& field);
+    void setColumnTitle(int index, const QString& title);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    data::Dataset& dataset_;
+    std::vector<GridColumn> columns_;
+};
+
+// Makes `view` a read-only, whole-row grid over `model` that follows the dataset's current
+// record, and moves the record when the bidder picks another row. A move the dataset refuses
+// (a pending edit that cannot be posted) shows its error and keeps the row.
+void setUpDatasetGrid(QTableView& view, DatasetTableModel& model, ErrorGuard& guard);

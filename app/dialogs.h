@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QDialog;
+
+// Every modal question the program asks goes through here, so that windows and workflows can be
+// driven by tests without a user at the screen.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A question with Yes and No; true for Yes.
+    virtual bool confirm(const QString& text) = 0;
+    // An input problem, answered with OK.
+    virtual void warning(const QString& text) = 0;
+    // An error box with the error's text.
+    virtual void error(const QString& text) = 0;
+    // The offer type: 2 price offer, 1 technical offer, -1 cancelled. `caption` titles the
+    // question.
+    virtual int chooseOfferType(const QString& caption) = 0;
+    // A save-file dialog proposing `proposedPath`, listing the files that `filter` matches;
+    // no prompt before replacing a file. An empty result means cancelled.
+    virtual QString saveFileName(const QString& proposedPath, const QString& filter) = 0;
+    // Shows a report preview modally and returns when it has been closed.
+    virtual void showPreview(QDialog& preview) = 0;
+};
+
+// The dialogs on screen.
+class QtDialogs : public Dialogs {
+public:
+    // The offer type dialog is a window of its own, made at start-up; it answers through this.
+    using OfferTypeChooser = std::function<int(const QString& caption)>;
+    void setOfferTypeChooser(OfferTypeChooser chooser) { offerTypeChooser_ = std::move(chooser); }
+
+    bool confirm(const QString& text) override;
+    void warning(const QString& text) override;
+    void error(const QString& text) override;
+    int chooseOfferType(const QString& caption) override;
+    QString saveFileName(const QString& proposedPath, const QString& filter) override;
+    void showPreview(QDialog& preview) override;
+
+private:
+    OfferTypeChooser offerTypeChooser_;
+};

@@ -1,0 +1,57 @@
+#include "app/field_edit_binding.h"
+
+#include "app/error_guard.h"
+#include "data/dataset.h"
+
+#include <QLineEdit>
+
+FieldEditBinding::FieldEditBinding(QLineEdit& edit, data::DataSource& source,
+                                   const QString& fieldName, ErrorGuard& guard)
+    : QObject(&edit), edit_(edit), source_(source), field_(source.dataset().fieldByName(fieldName)),
+      guard_(guard) {
+    data::Dataset& dataset = source.dataset();
+    connect(&dataset, &data::Dataset::reset, this, &FieldEditBinding::show);
+    connect(&dataset, &data::Dataset::scrolled, this, &FieldEditBinding::show);
+    connect(&dataset, &data::Dataset::recordChanged, this, [this](int record) {
+        if (!modified_ && record == source_.dataset().recNo())
+            show();
+    });
+    connect(&dataset, &data::Dataset::stateChanged, this, [this] {
+        if (source_.dataset().state() != data::Dataset::State::Edit) {
+            modified_ = false;
+            show();
+        }
+    });
+    connect(&edit, &QLineEdit::textEdited, this, [this] { guard_.run([this] { typed(); }); });
+    connect(&edit, &QLineEdit::editingFinished, this,
+            [this] { guard_.run([this] { handOver(); }); });
+    dataset.addPendingInput(this, [this] { handOver(); });
+    show();
+}
+
+void FieldEditBinding::show() {
+    edit_.setText(field_.asString());
+    edit_.setMaxLength(field_.size() > 0 ? field_.size() : 32767);
+}
+
+void FieldEditBinding::typed() {
+    bool editing = false;
+    try {
+        editing = source_.edit();
+    } catch (...) {
+        show();
+        throw;
+    }
+    if (editing)
+        modified_ = true;
+    else
+        show();
+}
+
+void FieldEditBinding::handOver() {
+    if (!modified_)
+        return;
+    modified_ = false;
+    const QString text = edit_.text();
+    field_.setValue(text.isEmpty() ? QVariant() : QVariant(text));
+}

@@ -1,0 +1,19 @@
+#include "app/Main.h"
+#include "app/client_application.h"
+#include "app/dialogs.h"
+#include "app/error_guard.h"
+#include "app/startup.h"
+
+int main(int argc, char** argv) {
+    ClientApplication application(argc, argv);
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("BRX Client"));
+    QtDialogs dialogs;
+    ErrorGuard guard(dialogs);
+    application.setErrorGuard(&guard);
+
+    ClientModules modules = createModules(guard);
+    if (modules.fmMain == nullptr)
+        return 1; // without its main window the program has nothing to show
+    modules.fmMain->show();
+    return application.exec();
+}

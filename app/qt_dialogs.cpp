@@ -1,0 +1,55 @@
+#include "app/dialogs.h"
+
+#include "data/error.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+QWidget* activeWindow() {
+    return QApplication::activeWindow();
+}
+
+} // namespace
+
+bool QtDialogs::confirm(const QString& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Потвърждение"), text,
+                    QMessageBox::NoButton, activeWindow());
+    QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("Не"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+void QtDialogs::warning(const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Внимание"), text, QMessageBox::Ok,
+                    activeWindow());
+    box.exec();
+}
+
+void QtDialogs::error(const QString& text) {
+    QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok, activeWindow());
+    box.exec();
+}
+
+int QtDialogs::chooseOfferType(const QString& caption) {
+    if (!offerTypeChooser_)
+        throw data::Error(QStringLiteral("Изборът на тип оферта не е наличен."));
+    return offerTypeChooser_(caption);
+}
+
+QString QtDialogs::saveFileName(const QString& proposedPath, const QString& filter) {
+    return QFileDialog::getSaveFileName(activeWindow(), QString(), proposedPath, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
+void QtDialogs::showPreview(QDialog& preview) {
+    preview.exec();
+}

@@ -1,0 +1,57 @@
+#include "app/scripted_dialogs.h"
+
+#include <QDialog>
+
+namespace {
+
+template <typename T> T take(std::deque<T>& answers, T unanswered, bool& answered) {
+    answered = !answers.empty();
+    if (!answered)
+        return unanswered;
+    T answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+} // namespace
+
+bool ScriptedDialogs::confirm(const QString& text) {
+    bool answered = false;
+    const bool answer = take(confirmAnswers, false, answered);
+    asked.push_back({Kind::Confirm, text, answered});
+    return answer;
+}
+
+void ScriptedDialogs::warning(const QString& text) {
+    asked.push_back({Kind::Warning, text, true});
+}
+
+void ScriptedDialogs::error(const QString& text) {
+    asked.push_back({Kind::Error, text, true});
+}
+
+int ScriptedDialogs::chooseOfferType(const QString& caption) {
+    bool answered = false;
+    const int answer = take(offerTypeAnswers, -1, answered);
+    asked.push_back({Kind::OfferType, caption, answered});
+    return answer;
+}
+
+QString ScriptedDialogs::saveFileName(const QString& proposedPath, const QString&) {
+    bool answered = false;
+    const QString answer = take(saveFileAnswers, QString(), answered);
+    asked.push_back({Kind::SaveFile, proposedPath, answered});
+    return answer;
+}
+
+void ScriptedDialogs::showPreview(QDialog& preview) {
+    asked.push_back({Kind::Preview, preview.windowTitle(), true});
+}
+
+QStringList ScriptedDialogs::texts(Kind kind) const {
+    QStringList result;
+    for (const Question& question : asked)
+        if (question.kind == kind)
+            result << question.text;
+    return result;
+}

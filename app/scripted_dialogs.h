@@ -1,0 +1,36 @@
+#pragma once
+
+#include "app/dialogs.h"
+
+#include <QStringList>
+
+#include <deque>
+#include <vector>
+
+// Dialogs for tests: answers are queued beforehand and every question is recorded. A question
+// without a queued answer gets No, -1 or an empty file name and is marked as unanswered.
+class ScriptedDialogs : public Dialogs {
+public:
+    enum class Kind { Confirm, Warning, Error, OfferType, SaveFile, Preview };
+    struct Question {
+        Kind kind;
+        QString text;
+        bool answered;
+    };
+
+    std::deque<bool> confirmAnswers;
+    std::deque<int> offerTypeAnswers;
+    std::deque<QString> saveFileAnswers;
+    std::vector<Question> asked;
+
+    bool confirm(const QString& text) override;
+    void warning(const QString& text) override;
+    void error(const QString& text) override;
+    int chooseOfferType(const QString& caption) override;
+    QString saveFileName(const QString& proposedPath, const QString& filter) override;
+    void showPreview(QDialog& preview) override;
+
+    // The texts of the questions of one kind, in the order asked.
+    QStringList texts(Kind kind) const;
+    QStringList errors() const { return texts(Kind::Error); }
+};

@@ -1,0 +1,22 @@
+#include "app/startup.h"
+
+#include "app/Main.h"
+#include "app/error_guard.h"
+#include "export/dMain.h"
+#include "export/fSelectReport.h"
+#include "print/dReports.h"
+#include "print/fHelp.h"
+
+ClientModules::ClientModules() = default;
+ClientModules::ClientModules(ClientModules&&) noexcept = default;
+ClientModules::~ClientModules() = default;
+
+ClientModules createModules(ErrorGuard& guard) {
+    ClientModules modules;
+    guard.run([&] { modules.fmMain = std::make_unique<TfmMain>(guard); });
+    guard.run([&] { modules.fmHelp = std::make_unique<TfmHelp>(); });
+    guard.run([&] { modules.dmReports = std::make_unique<TdmReports>(); });
+    guard.run([&] { modules.fmSelectReport = std::make_unique<TfmSelectReport>(); });
+    guard.run([&] { modules.dmMain = std::make_unique<TdmMain>(); });
+    return modules;
+}

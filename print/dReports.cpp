@@ -1,0 +1,5 @@
+#include "print/dReports.h"
+
+TdmReports::TdmReports(QObject* parent) : QObject(parent) {
+    setObjectName(QStringLiteral("dmReports"));
+}

@@ -1,0 +1,341 @@
+#include "app/Main.h"
+#include "app/dataset_table_model.h"
+#include "app/error_guard.h"
+#include "app/field_edit_binding.h"
+#include "app/frParameter.h"
+#include "app/scripted_dialogs.h"
+#include "app/startup.h"
+#include "data/dataset.h"
+#include "data/error.h"
+#include "print/fHelp.h"
+
+#include "tender_fixture.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Kind = ScriptedDialogs::Kind;
+using State = data::Dataset::State;
+
+// Runs a test in `folder` as the working directory, as the bidder starts the program from the
+// tender's folder, and restores the previous one afterwards.
+class WorkingDirectory {
+public:
+    explicit WorkingDirectory(const QString& path) : previous_(QDir::currentPath()) {
+        QDir::setCurrent(path);
+    }
+    ~WorkingDirectory() { QDir::setCurrent(previous_); }
+
+private:
+    QString previous_;
+};
+
+class MainWindow : public ::testing::Test {
+protected:
+    // Makes and shows the main window over DB.mdb of the test's folder.
+    void start() {
+        WorkingDirectory here(folder.path());
+        window = std::make_unique<TfmMain>(guard);
+        window->show();
+    }
+
+    fixture::TenderFolder folder;
+    ScriptedDialogs dialogs;
+    ErrorGuard guard{dialogs};
+    std::unique_ptr<TfmMain> window;
+};
+
+TEST_F(MainWindow, HasFourPagesAndTheBottomButtons) {
+    folder.writeSample();
+    start();
+    ASSERT_EQ(window->pcMain->count(), 4);
+    const QStringList captions{"Данни за фирмата", "Обособени позиции", "Предложения",
+                               "Редактиране"};
+    for (int page = 0; page < 4; ++page)
+        EXPECT_EQ(window->pcMain->tabText(page), captions[page]);
+    EXPECT_EQ(window->pcMain->currentWidget(), window->tsInfo);
+    EXPECT_EQ(window->pnlBottom->height(), 40);
+    EXPECT_EQ(window->btnPrint->text(), QStringLiteral("Печат"));
+    EXPECT_EQ(window->btnExport->text(), QStringLiteral("Генериране на изх. файл"));
+    EXPECT_EQ(window->btn1->text(), QStringLiteral("Помощ"));
+    EXPECT_EQ(window->btnExit->text(), QStringLiteral("Изход"));
+    EXPECT_LT(window->btnExport->x(), window->btn1->x());
+    EXPECT_LT(window->btn1->x(), window->btnExit->x());
+    EXPECT_EQ(window->width(), 1009);
+    EXPECT_EQ(window->minimumSize(), window->maximumSize()); // fixed size
+    EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(dialogs.asked.empty());
+}
+
+TEST_F(MainWindow, TakesCaptionsAndColumnTitlesFromTheTender) {
+    folder.writeSample();
+    start();
+    EXPECT_EQ(window->lblCaptionKod->text(), QStringLiteral("№ по ред"));
+    EXPECT_EQ(window->lblCaptionProduct->text(),
+              QStringLiteral("Наименование на медицинското изделие"));
+    EXPECT_EQ(window->lblInfo[1]->text(), QStringLiteral("Вид на опаковката"));
+    const QAbstractItemModel& grid = *window->grdData->model();
+    EXPECT_EQ(grid.headerData(0, Qt::Horizontal).toString(), QStringLiteral("№ по ред"));
+    EXPECT_EQ(grid.headerData(2, Qt::Horizontal).toString(),
+              QStringLiteral("Прогнозно количество за 12 месеца"));
+    EXPECT_EQ(grid.headerData(3, Qt::Horizontal).toString(), QStringLiteral("Мярка"));
+    EXPECT_EQ(grid.headerData(4, Qt::Horizontal).toString(), QStringLiteral("Ед. цена без ДДС"));
+    EXPECT_EQ(grid.headerData(7, Qt::Horizontal).toString(), QStringLiteral("Опаковка (бр.)"));
+    EXPECT_EQ(window->grdObPoz->model()->headerData(0, Qt::Horizontal).toString(),
+              QStringLiteral("№ по ред"));
+    EXPECT_EQ(window->qrySpecs->state(), State::Browse);
+    EXPECT_TRUE(window->qryObosobeniPozicii->active());
+    EXPECT_TRUE(window->qryData->active());
+    EXPECT_FALSE(window->qrySpecsInit->active());
+}
+
+struct GeometryCase {
+    const char* name;
+    std::int64_t infoFields;                // BROI_INFO_POLETA
+    std::array<std::int64_t, 5> offerTypes; // PP2_TIP … PP6_TIP
+    int offerColumnWidth;
+    std::vector<int> offerColumnsShown; // of columns 5 … 9
+    std::array<bool, 4> infoPanels;
+    int shownInfoFields;
+    int offerPanelHeight;
+    int windowHeight;
+};
+
+class MainWindowGeometry : public MainWindow, public ::testing::WithParamInterface<GeometryCase> {};
+
+TEST_P(MainWindowGeometry, FitsColumnsPanelsAndHeightToTheTender) {
+    const GeometryCase& c = GetParam();
+    fixture::ColumnValues specs{{"BROI_INFO_POLETA", c.infoFields}};
+    for (int n = 2; n <= 6; ++n)
+        specs.push_back({"PP" + std::to_string(n) + "_TIP", c.offerTypes[n - 2]});
+    folder.writeSample(specs);
+    start();
+    ASSERT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(' ').toStdString();
+
+    for (int column = 5; column <= 9; ++column) {
+        const bool shown =
+            std::count(c.offerColumnsShown.begin(), c.offerColumnsShown.end(), column) > 0;
+        EXPECT_EQ(window->grdData->isColumnHidden(column), !shown) << "column " << column;
+        if (shown) {
+            EXPECT_EQ(window->grdData->columnWidth(column), c.offerColumnWidth);
+        }
+    }
+    EXPECT_FALSE(window->grdData->isColumnHidden(4));
+    EXPECT_EQ(window->grdData->columnWidth(4), c.offerColumnWidth);
+    for (std::size_t panel = 0; panel < 4; ++panel)
+        EXPECT_EQ(!window->pnlInfo[panel]->isHidden(), c.infoPanels[panel]) << "panel " << panel;
+    for (int k = 1; k <= 8; ++k) {
+        const std::size_t i = static_cast<std::size_t>(k - 1);
+        EXPECT_EQ(!window->edtInfo[i]->isHidden(), k <= c.shownInfoFields) << "info " << k;
+        EXPECT_EQ(!window->lblInfo[i]->isHidden(), k <= c.shownInfoFields) << "info " << k;
+    }
+    EXPECT_EQ(window->pnlOferta->height(), c.offerPanelHeight);
+    EXPECT_EQ(window->height(), c.windowHeight);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tenders, MainWindowGeometry,
+                         ::testing::Values(GeometryCase{"OnlyThePriceNoInfo",
+                                                        0,
+                                                        {0, 0, 0, 0, 0},
+                                                        582,
+                                                        {},
+                                                        {false, false, false, false},
+                                                        0,
+                                                        61,
+                                                        159 + 61 + 153},
+                                           GeometryCase{"OneTextParameterThreeInfo",
+                                                        3,
+                                                        {2, 0, 1, 4, 0},
+                                                        290,
+                                                        {5},
+                                                        {true, true, false, false},
+                                                        3,
+                                                        61,
+                                                        159 + 100 + 61 + 153},
+                                           GeometryCase{"TextAndNumberParameters",
+                                                        2,
+                                                        {2, 3, 0, 0, 0},
+                                                        193,
+                                                        {5, 6},
+                                                        {true, false, false, false},
+                                                        2,
+                                                        61,
+                                                        159 + 50 + 61 + 153},
+                                           GeometryCase{"SecondRowOfOfferFrames",
+                                                        5,
+                                                        {0, 0, 3, 0, 0},
+                                                        290,
+                                                        {7},
+                                                        {true, true, true, false},
+                                                        5,
+                                                        110,
+                                                        159 + 150 + 110 + 153},
+                                           GeometryCase{"EverythingInUse",
+                                                        8,
+                                                        {2, 3, 3, 2, 3},
+                                                        96,
+                                                        {5, 6, 7, 8, 9},
+                                                        {true, true, true, true},
+                                                        8,
+                                                        110,
+                                                        622}),
+                         [](const ::testing::TestParamInfo<GeometryCase>& tender) {
+                             return tender.param.name;
+                         });
+
+TEST_F(MainWindow, ATextParameterShowsItsTextColumn) {
+    folder.writeSample({{"PP2_TIP", std::int64_t{2}}, {"PP3_TIP", std::int64_t{3}}});
+    start();
+    auto& model = static_cast<DatasetTableModel&>(*window->grdData->model());
+    EXPECT_EQ(model.column(5).field, QStringLiteral("PP2_TEXT"));
+    EXPECT_EQ(model.column(6).field, QStringLiteral("PP3_NUMBER"));
+}
+
+TEST_F(MainWindow, TheTitleNamesTenderAndCompany) {
+    folder.writeSample({{"IME_NA_FIRMATA", std::string("Медика ООД")},
+                        {"IME_NA_KONKURSA", std::string("Консумативи")}});
+    start();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("ТЕНДИРО  (Велдора, Консумативи, Медика ООД)"));
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), window->windowTitle());
+}
+
+TEST_F(MainWindow, TheTitleKeepsItsFrameWhenTheNamesAreEmpty) {
+    folder.writeSample(
+        {{"IME_NA_FIRMATA", std::monostate{}}, {"IME_NA_KONKURSA", std::monostate{}}});
+    start();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("ТЕНДИРО  (Велдора, , )"));
+}
+
+TEST_F(MainWindow, AMissingFileShowsTheEnginesErrorAndTheWindowStillCloses) {
+    start();
+    const QStringList errors = dialogs.errors();
+    ASSERT_EQ(errors.size(), 2);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("DB.mdb"))) << errors[0].toStdString();
+    EXPECT_EQ(errors[1], QStringLiteral("Няма връзка с базата данни."));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->qrySpecs->active());
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(dialogs.errors().size(), 2);
+}
+
+TEST_F(MainWindow, AReadOnlyFileIsMadeWritableWithItsOtherPermissionsKept) {
+    const QString file = folder.writeSample();
+    const QFileDevice::Permissions readOnly =
+        QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ExeGroup;
+    ASSERT_TRUE(QFile::setPermissions(file, readOnly));
+    start();
+    EXPECT_TRUE(dialogs.asked.empty());
+    EXPECT_EQ(QFile::permissions(file) &
+                  ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
+              readOnly | QFileDevice::WriteOwner);
+}
+
+TEST_F(MainWindow, OpensTheTenderOfTheWorkingDirectoryNotOfTheProgramsFolder) {
+    folder.writeSample({{"IME_NA_KONKURSA", std::string("От работната папка")}});
+    ASSERT_NE(QDir(folder.path()).canonicalPath(),
+              QDir(QCoreApplication::applicationDirPath()).canonicalPath());
+    start();
+    EXPECT_TRUE(window->windowTitle().contains(QStringLiteral("От работната папка")));
+}
+
+TEST_F(MainWindow, ChangingPagesStoresTheTenderRecord) {
+    const QString file = folder.writeSample();
+    start();
+    window->qrySpecs->edit();
+    window->qrySpecs->fieldByName(QStringLiteral("IME_NA_FIRMATA"))
+        .setValue(QStringLiteral("Фирма"));
+    window->pcMain->setCurrentWidget(window->tsObosobeniPozicii);
+    EXPECT_EQ(window->qrySpecs->state(), State::Browse);
+    EXPECT_EQ(fixture::readColumn(file, "SPECS", {}, {}, "IME_NA_FIRMATA"),
+              jet::Value(std::string("Фирма")));
+}
+
+TEST_F(MainWindow, ClosingStoresThePositionAndTheTenderBeingEdited) {
+    const QString file = folder.writeSample();
+    start();
+    // A company name still being typed into a bound edit.
+    auto* edit = new QLineEdit(window->tsInfo);
+    new FieldEditBinding(*edit, *window->dsSpecs, QStringLiteral("IME_NA_FIRMATA"), guard);
+    edit->show();
+    QTest::keyClicks(edit, QStringLiteral("Medika"));
+    EXPECT_EQ(window->qrySpecs->state(), State::Edit);
+    // A price entered for the current position of lot 1.
+    window->qryData->close();
+    window->qryData->setParameter(QStringLiteral("MASTER_CODE"), 1);
+    window->qryData->open();
+    const jet::Value product =
+        window->qryData->fieldByName(QStringLiteral("PRODUCT_CODE")).asInteger();
+    window->qryData->edit();
+    window->qryData->fieldByName(QStringLiteral("PP1_NUMBER")).setValue(4.5);
+
+    QTest::mouseClick(window->btnExit, Qt::LeftButton);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(' ').toStdString();
+    EXPECT_EQ(fixture::readColumn(file, "SPECS", {}, {}, "IME_NA_FIRMATA"),
+              jet::Value(std::string("Medika")));
+    EXPECT_EQ(fixture::readColumn(file, "PREDLOGENIA", "PRODUCT_CODE", product, "PP1_NUMBER"),
+              jet::Value(4.5));
+}
+
+TEST_F(MainWindow, ClosingIsRefusedWhileThePositionFailsItsCheck) {
+    const QString file = folder.writeSample();
+    start();
+    window->qryData->close();
+    window->qryData->setParameter(QStringLiteral("MASTER_CODE"), 1);
+    window->qryData->open();
+    window->qryData->beforePost = [](data::Dataset& dataset) {
+        if (dataset.fieldByName(QStringLiteral("PP1_NUMBER")).asFloat() <= 0)
+            throw data::Error(QStringLiteral("Не е въведена цена.\r\n"));
+    };
+    const jet::Value product =
+        window->qryData->fieldByName(QStringLiteral("PRODUCT_CODE")).asInteger();
+    window->qryData->edit();
+    window->qryData->fieldByName(QStringLiteral("PP1_NUMBER")).clear();
+
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(dialogs.errors(), QStringList{QStringLiteral("Не е въведена цена.\r\n")});
+    EXPECT_EQ(window->qryData->state(), State::Edit);
+    EXPECT_EQ(window->qryData->recNo(), 0);
+    EXPECT_EQ(fixture::readColumn(file, "PREDLOGENIA", "PRODUCT_CODE", product, "PP1_NUMBER"),
+              jet::Value(0.08));
+}
+
+TEST(StartUp, MakesEveryModuleEvenWhenTheTenderIsMissing) {
+    fixture::TenderFolder folder;
+    WorkingDirectory here(folder.path());
+    ScriptedDialogs dialogs;
+    ErrorGuard guard(dialogs);
+    ClientModules modules = createModules(guard);
+    EXPECT_NE(modules.fmMain, nullptr);
+    EXPECT_NE(modules.fmHelp, nullptr);
+    EXPECT_NE(modules.dmReports, nullptr);
+    EXPECT_NE(modules.fmSelectReport, nullptr);
+    EXPECT_NE(modules.dmMain, nullptr);
+    EXPECT_EQ(dialogs.errors().size(), 1); // the connection; nothing is shown yet
+    EXPECT_FALSE(modules.fmHelp->isVisible());
+}
+
+TEST(ErrorGuard, ShowsTheErrorAndLetsTheProgramGoOn) {
+    ScriptedDialogs dialogs;
+    ErrorGuard guard(dialogs);
+    EXPECT_TRUE(guard.run([] {}));
+    EXPECT_FALSE(guard.run([] { throw data::Error(QStringLiteral("Грешка в данните")); }));
+    EXPECT_FALSE(guard.run([] { throw 42; }));
+    EXPECT_EQ(dialogs.errors(), (QStringList{QStringLiteral("Грешка в данните"),
+                                             QStringLiteral("Неочаквана грешка.")}));
+}
+
+} // namespace

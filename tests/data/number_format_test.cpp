@@ -1,0 +1,44 @@
+#include "data/number_format.h"
+
+#include "tender_fixture.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct FormatCase {
+    double value;
+    const char* format;
+    const char* shown;
+};
+
+TEST(NumberFormat, FollowsTheDisplayFormatsOfTheTender) {
+    const FormatCase cases[] = {
+        {1234567.5, "# ### ##0.00", "1 234 567.50"},
+        {1234567890.0, "# ### ##0", "1 234 567 890"},
+        {0.08, "# ### ##0.00", "0.08"},
+        {0.0, "# ### ##0", "0"},
+        {0.0, "# ###", ""}, // no required digit: a zero quantity shows nothing
+        {60000.0, "# ###", "60 000"},
+        {999.5, "# ###", "1 000"},
+        {12.5, "# ##0.#####", "12.5"},
+        {0.123456789, "# ##0.#####", "0.12346"},
+        {0.09, "# ##0.00000", "0.09000"},
+        {-3.14159, "# ##0.00", "-3.14"},
+        {-0.001, "# ##0.00", "0.00"}, // rounds to zero: no minus sign
+        {12.5, "# ### ##0.000", "12.500"},
+        {2.5, "", "2.5"},
+    };
+    for (const FormatCase& c : cases)
+        EXPECT_EQ(data::formatNumber(c.value, QString::fromUtf8(c.format), QLatin1Char('.')),
+                  QString::fromUtf8(c.shown))
+            << c.value << " through " << c.format;
+}
+
+TEST(NumberFormat, WritesTheGivenDecimalSeparator) {
+    EXPECT_EQ(data::formatNumber(1234.5, QStringLiteral("# ### ##0.00"), QLatin1Char(',')),
+              QStringLiteral("1 234,50"));
+    EXPECT_EQ(data::formatNumber(0.25, QString(), QLatin1Char(',')), QStringLiteral("0,25"));
+}
+
+} // namespace

@@ -1,0 +1,144 @@
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "data/error.h"
+#include "data/tender_datasets.h"
+
+#include "tender_fixture.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using data::Dataset;
+
+class TenderDatasets : public ::testing::Test {
+protected:
+    void SetUp() override { connection.open(folder.writeSample()); }
+
+    static QStringList column(Dataset& dataset, const char* field) {
+        QStringList values;
+        for (int r = 0; r < dataset.recordCount(); ++r)
+            values << dataset.valueAt(r, dataset.fieldByName(QString::fromLatin1(field)).index())
+                          .toString();
+        return values;
+    }
+
+    fixture::TenderFolder folder;
+    data::Connection connection;
+};
+
+TEST(OrderingKey, PadsCodesToTenCharactersAndPutsNullFirst) {
+    EXPECT_EQ(data::orderingKey(QStringLiteral("9A")), QStringLiteral("000000009A"));
+    EXPECT_EQ(data::orderingKey(QStringLiteral("")), QStringLiteral("0000000000"));
+    EXPECT_FALSE(data::orderingKey(QVariant()).has_value());
+
+    QList<QVariant> codes{QStringLiteral("9A"), QStringLiteral("10"), QVariant(),
+                          QStringLiteral("2"), QStringLiteral("1")};
+    std::stable_sort(codes.begin(), codes.end(), data::orderedBefore);
+    EXPECT_EQ(codes, (QList<QVariant>{QVariant(), QStringLiteral("1"), QStringLiteral("2"),
+                                      QStringLiteral("10"), QStringLiteral("9A")}));
+    EXPECT_FALSE(data::orderedBefore(QVariant(), QVariant()));
+}
+
+TEST_F(TenderDatasets, TheTenderRecordCarriesItsComputedVatText) {
+    auto specs = data::makeQrySpecs(connection);
+    specs->open();
+    ASSERT_EQ(specs->recordCount(), 1);
+    EXPECT_EQ(specs->fieldByName(QStringLiteral("_NO_DDS")).asString(), QStringLiteral("Не"));
+    EXPECT_TRUE(specs->fieldByName(QStringLiteral("_NO_DDS")).readOnly());
+    EXPECT_TRUE(specs->fieldByName(QStringLiteral("CODE")).readOnly());
+    EXPECT_EQ(specs->fieldByName(QStringLiteral("BROI_INFO_POLETA")).asInteger(), 2);
+    EXPECT_TRUE(specs->fieldByName(QStringLiteral("IME_NA_FIRMATA")).isNull());
+    EXPECT_EQ(specs->fieldCount(), 72);
+    EXPECT_EQ(specs->field(71).name(), QStringLiteral("_NO_DDS"));
+
+    fixture::updateRow(folder.file(), "SPECS", {}, {}, {{"NO_DDS", true}});
+    specs->close();
+    specs->open();
+    EXPECT_EQ(specs->fieldByName(QStringLiteral("_NO_DDS")).asString(), QStringLiteral("Да"));
+
+    auto init = data::makeQrySpecsInit(connection);
+    init->open();
+    EXPECT_EQ(init->fieldCount(), 12);
+    EXPECT_EQ(init->fieldByName(QStringLiteral("KP2_IME")).asString(),
+              QStringLiteral("Начин на плащане"));
+    EXPECT_THROW(init->fieldByName(QStringLiteral("KP1_TEXT")), data::FieldError);
+
+    auto reportSpecs = data::makeReportQrySpecs(connection);
+    EXPECT_EQ(reportSpecs->fieldCount(), 62);
+    EXPECT_EQ(reportSpecs->findField(QStringLiteral("KP1_OGRANICHENIE")), nullptr);
+}
+
+TEST_F(TenderDatasets, LotsCarryTheTotalsOfTheirPositionsInCodeOrder) {
+    auto lots = data::makeQryObosobeniPozicii(connection);
+    lots->open();
+    EXPECT_EQ(column(*lots, "CUSTOM_CODE"), (QStringList{"1", "2", "3", "4", "5", "6"}));
+    // A position whose lot does not exist is no lot and counts nowhere.
+    ASSERT_EQ(lots->recordCount(), 6);
+
+    lots->first();
+    EXPECT_DOUBLE_EQ(lots->fieldByName(QStringLiteral("_CENA")).asFloat(), 7.415);
+    EXPECT_DOUBLE_EQ(lots->fieldByName(QStringLiteral("_OBSHTA_CENA")).asFloat(), 26327.895);
+    EXPECT_EQ(lots->fieldByName(QStringLiteral("_OBSHT_BROI_POZICII")).value(), QVariant(7.0));
+    EXPECT_EQ(lots->fieldByName(QStringLiteral("_OFERIRANI_POZICII")).value(), QVariant(7.0));
+
+    lots->moveTo(2); // lot 3: five positions, none priced
+    EXPECT_EQ(lots->fieldByName(QStringLiteral("_OBSHT_BROI_POZICII")).value(), QVariant(5.0));
+    EXPECT_TRUE(lots->fieldByName(QStringLiteral("_CENA")).isNull());
+    EXPECT_TRUE(lots->fieldByName(QStringLiteral("_OFERIRANI_POZICII")).isNull());
+
+    lots->moveTo(4); // lot 5: no positions at all
+    EXPECT_EQ(lots->fieldByName(QStringLiteral("CUSTOM_CODE")).asString(), QStringLiteral("5"));
+    for (const char* total : {"_CENA", "_OBSHTA_CENA", "_OBSHT_BROI_POZICII", "_OFERIRANI_POZICII"})
+        EXPECT_TRUE(lots->fieldByName(QString::fromLatin1(total)).isNull()) << total;
+    EXPECT_EQ(lots->fieldByName(QStringLiteral("_OBSHT_BROI_POZICII")).asInteger(), 0);
+}
+
+TEST_F(TenderDatasets, PositionsAreThoseOfTheLotNamedByTheParameter) {
+    auto positions = data::makeQryData(connection);
+    positions->open(); // the parameter starts null
+    EXPECT_TRUE(positions->isEmpty());
+    EXPECT_TRUE(positions->bof() && positions->eof());
+
+    struct Case {
+        QVariant lot;
+        QStringList codes;
+    };
+    const Case cases[] = {
+        {QVariant(9), {"1", "2", "10", "9A"}},
+        {QVariant(33), {}},
+        {QVariant(-1), {}},
+        {QVariant(), {}},
+    };
+    for (const Case& c : cases) {
+        positions->close();
+        positions->setParameter(QStringLiteral("MASTER_CODE"), c.lot);
+        positions->open();
+        EXPECT_EQ(column(*positions, "CUSTOM_CODE"), c.codes) << c.lot.toString().toStdString();
+    }
+}
+
+TEST_F(TenderDatasets, PositionFieldsCarryTheirLabelsFormatsAndRights) {
+    auto positions = data::makeQryData(connection);
+    const auto& field = [&](const char* name) -> data::Field& {
+        return positions->fieldByName(QString::fromLatin1(name));
+    };
+    EXPECT_EQ(field("MEASURE_IME").displayLabel(), QStringLiteral("М.Ед."));
+    EXPECT_TRUE(field("MEASURE_IME").readOnly());
+    EXPECT_TRUE(field("BELEJKI").readOnly());
+    EXPECT_EQ(field("IME").displayLabel(), QStringLiteral("Наименование"));
+    EXPECT_EQ(field("GODISHNO_POTREBLENIE").displayFormat(), QStringLiteral("# ###"));
+    EXPECT_EQ(field("PP4_NUMBER").displayFormat(), QStringLiteral("# ### ##0.00"));
+    EXPECT_EQ(field("_BROY_OPAKOVKI").kind(), data::FieldKind::Calculated);
+    EXPECT_FALSE(field("PP1_NUMBER").readOnly());
+    EXPECT_EQ(positions->fieldCount(), 33);
+
+    positions->setParameter(QStringLiteral("MASTER_CODE"), 1);
+    positions->open();
+    EXPECT_EQ(field("GODISHNO_POTREBLENIE").displayText(), QStringLiteral("60 000"));
+    EXPECT_TRUE(field("_CENA_OBSHTO").isNull()); // no rule fills the calculated fields
+}
+
+} // namespace
