@@ -121,11 +121,13 @@ ColumnSpec parseColumnType(const std::string& name, const std::string& type) {
         std::string digits = type.substr(5, type.size() - 6);
         if (!digits.empty() && digits.size() <= 3 &&
             std::all_of(digits.begin(), digits.end(), [](char d) { return d >= '0' && d <= '9'; }))
-            return text(name, static_cast<std::uint16_t>(std::stoi(digits)));
+            if (int width = std::stoi(digits); width >= 1 && width <= 255)
+                return text(name, static_cast<std::uint16_t>(width));
     }
-    throw jet::Error("unknown column type " + type +
-                     " (text(N), memo, long, integer, byte, double, single, currency, "
-                     "datetime, yesno)");
+    throw jet::Error(
+        "unknown column type " + type +
+        " (text(N) with N from 1 to 255, memo, long, integer, byte, double, single, currency, "
+        "datetime, yesno)");
 }
 
 std::vector<jet::TableSpec> tenderSchema(const SchemaChanges& changes) {

@@ -1,0 +1,154 @@
+#include "tender_file_support.h"
+
+#include "jet/database.h"
+#include "tests/jet/process.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <random>
+
+namespace tendertest {
+
+Folder::Folder() {
+    std::random_device random;
+    path_ = std::filesystem::temp_directory_path() /
+            ("tenderfile-" + std::to_string(random()) + std::to_string(random()));
+    std::filesystem::create_directories(path_);
+}
+
+Folder::~Folder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+ExportedTable mdbExport(const std::string& file, const std::string& table) {
+    jettest::ProcessResult result = jettest::runProcess({"mdb-export", file, table});
+    if (result.status != 0)
+        throw std::runtime_error("mdb-export " + table + " failed: " + result.err);
+    const std::string& csv = result.out;
+    std::vector<std::vector<std::string>> records(1);
+    std::string field;
+    for (std::size_t i = 0; i < csv.size(); ++i) {
+        char c = csv[i];
+        if (c == '"') {
+            for (++i; i < csv.size(); ++i) {
+                if (csv[i] == '"' && i + 1 < csv.size() && csv[i + 1] == '"')
+                    field += csv[++i];
+                else if (csv[i] == '"')
+                    break;
+                else
+                    field += csv[i];
+            }
+        } else if (c == ',' || c == '\n') {
+            records.back().push_back(std::move(field));
+            field.clear();
+            if (c == '\n')
+                records.emplace_back();
+        } else {
+            field += c;
+        }
+    }
+    records.pop_back();
+    ExportedTable out;
+    out.columns = records.front();
+    out.rows.assign(records.begin() + 1, records.end());
+    return out;
+}
+
+namespace {
+
+// The description's value of `column` in the form mdb-export prints it: numbers are compared
+// as numbers by the caller, texts as they are, yes/no as 1 or 0.
+void expectExported(const nlohmann::json& value, const std::string& exported,
+                    const std::string& where) {
+    if (value.is_null() || (value.is_string() && value.get<std::string>().empty())) {
+        EXPECT_EQ(exported, "") << where;
+    } else if (value.is_string()) {
+        EXPECT_EQ(exported, value.get<std::string>()) << where;
+    } else if (value.is_boolean()) {
+        EXPECT_EQ(exported, value.get<bool>() ? "1" : "0") << where;
+    } else {
+        double expected = value.get<double>();
+        double actual = std::strtod(exported.c_str(), nullptr);
+        EXPECT_NEAR(actual, expected, std::abs(expected) * 1e-9) << where << ": " << exported;
+    }
+}
+
+void expectRead(const nlohmann::json& value, const jet::Value& read, const std::string& where) {
+    if (value.is_null()) {
+        EXPECT_TRUE(jet::isNull(read)) << where;
+    } else if (value.is_string()) {
+        const auto* text = std::get_if<std::string>(&read);
+        ASSERT_NE(text, nullptr) << where;
+        EXPECT_EQ(*text, value.get<std::string>()) << where;
+    } else if (value.is_boolean()) {
+        EXPECT_EQ(read, jet::Value(value.get<bool>())) << where;
+    } else if (const auto* integer = std::get_if<std::int64_t>(&read)) {
+        EXPECT_EQ(*integer, value.get<std::int64_t>()) << where;
+    } else {
+        const auto* real = std::get_if<double>(&read);
+        ASSERT_NE(real, nullptr) << where;
+        EXPECT_EQ(*real, value.get<double>()) << where;
+    }
+}
+
+} // namespace
+
+void expectFileHolds(const std::string& file, const nlohmann::json& description,
+                     const std::string& table) {
+    const nlohmann::json& rows =
+        description.contains(table) ? description.at(table) : nlohmann::json::array();
+    jet::Database db(file, jet::Database::Mode::ReadOnly);
+    jet::TableDef def = db.table(table);
+    // A missing autonumber is one past the highest so far; a yes/no cannot be null and reads no.
+    std::vector<std::int64_t> autoNumbers;
+    std::int64_t highest = 0;
+    for (const nlohmann::json& row : rows) {
+        if (row.contains("CODE") && row.at("CODE").is_number())
+            highest = std::max(highest, row.at("CODE").get<std::int64_t>());
+        else
+            ++highest;
+        autoNumbers.push_back(row.contains("CODE") && row.at("CODE").is_number()
+                                  ? row.at("CODE").get<std::int64_t>()
+                                  : highest);
+    }
+    auto valueOf = [&](std::size_t r, const std::string& column) -> nlohmann::json {
+        const nlohmann::json& row = rows[r];
+        const jet::Column& described = def.column(column);
+        if (described.isAutoNumber())
+            return autoNumbers[r];
+        if (row.contains(column) && !row.at(column).is_null())
+            return row.at(column);
+        if (described.type == jet::ColumnType::Boolean)
+            return false;
+        return nullptr;
+    };
+
+    ExportedTable exported = mdbExport(file, table);
+    ASSERT_EQ(exported.rows.size(), rows.size()) << table;
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (std::size_t c = 0; c < exported.columns.size(); ++c)
+            expectExported(valueOf(r, exported.columns[c]), exported.rows[r].at(c),
+                           "mdb-export " + table + " row " + std::to_string(r + 1) + " " +
+                               exported.columns[c]);
+
+    std::size_t r = 0;
+    db.scan(def, [&](jet::RowId, const jet::Row& row) {
+        for (std::size_t c = 0; c < def.columns.size(); ++c)
+            expectRead(valueOf(r, def.columns[c].name), row[c],
+                       "reader " + table + " row " + std::to_string(r + 1) + " " +
+                           def.columns[c].name);
+        ++r;
+    });
+    EXPECT_EQ(r, rows.size()) << table;
+}
+
+nlohmann::json readJson(const std::string& path) {
+    std::ifstream in(path);
+    return nlohmann::json::parse(in);
+}
+
+} // namespace tendertest

@@ -1,0 +1,325 @@
+// New tender files from descriptions: what goes in comes out through mdb-export and our reader,
+// the catalog and indexes are where readers look, and what does not fit is refused whole.
+
+#include "tender_file_support.h"
+
+#include "jet/check.h"
+#include "jet/database.h"
+#include "jet/text_codec.h"
+#include "tests/jet/process.h"
+#include "tools/tender_description.h"
+#include "tools/tender_generator.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+namespace {
+
+using nlohmann::json;
+using tendertest::Folder;
+
+json sampleTender() {
+    return tendertest::readJson(BRX_SOURCE_DIR "/samples/tender-sample.json");
+}
+
+std::string repeat(const std::string& piece, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i)
+        out += piece;
+    return out;
+}
+
+struct RoundTrip {
+    const char* name;
+    json description;
+};
+
+void PrintTo(const RoundTrip& roundTrip, std::ostream* out) {
+    *out << roundTrip.name;
+}
+
+std::vector<RoundTrip> roundTrips() {
+    std::string memo = repeat("Спринцовка тричастна, стерилна, Луер лок; ", 200); // 8 KB+
+    return {
+        {"sample", sampleTender()},
+        {"empty_specs",
+         {{"SPECS", json::array()},
+          {"PREDLOGENIA", {{{"PRODUCT_CODE", 1}, {"CUSTOM_CODE", "1"}, {"IME", "Лот"}}}}}},
+        {"no_tables_given", json::object()},
+        {"null_codes",
+         {{"SPECS", {{{"CODE", nullptr}, {"KONKURS", nullptr}}}},
+          {"PREDLOGENIA",
+           {{{"PRODUCT_CODE", 1}, {"CUSTOM_CODE", nullptr}, {"MASTER_CODE", nullptr}},
+            {{"PRODUCT_CODE", 2}, {"MASTER_CODE", 1}},
+            {{"PRODUCT_CODE", 3}, {"MASTER_CODE", 77}, {"CUSTOM_CODE", "9A"}}}}}},
+        {"given_autonumbers", {{"SPECS", {{{"CODE", 40}}, json::object(), {{"CODE", 7}}}}}},
+        {"cyrillic_and_latin1",
+         {{"SPECS",
+           {{{"IME_NA_FIRMATA", "„Медицинска техника“ ЕООД"},
+             {"IME_NA_KONKURSA", "Café Müller – Größe ½"},
+             {"NO_DDS", true},
+             {"IS_OBOSOBENI_POZICII", false}}}},
+          {"PREDLOGENIA", {{{"PRODUCT_CODE", 1}, {"IME", "Ёж – щъркел"}, {"PP2_TEXT", "Да"}}}}}},
+        {"full_width_texts",
+         {{"SPECS", {{{"KP1_IME", repeat("Я", 50)}, {"CAPTION_INFO1", repeat("z", 100)}}}},
+          {"PREDLOGENIA",
+           {{{"PRODUCT_CODE", 1},
+             {"CUSTOM_CODE", repeat("9", 10)},
+             {"BELEJKI", repeat("Ж", 255)},
+             {"INFO1", repeat("x", 255)},
+             {"PP2_TEXT", repeat("ä", 255)}}}}}},
+        {"memo_sizes",
+         {{"PREDLOGENIA",
+           {{{"PRODUCT_CODE", 1}, {"IME", "к"}},
+            {{"PRODUCT_CODE", 2}, {"IME", repeat("й", 40)}},       // just past inline
+            {{"PRODUCT_CODE", 3}, {"IME", repeat("ab", 1000)}},    // one long-value row
+            {{"PRODUCT_CODE", 4}, {"IME", memo}},                  // a chain of rows
+            {{"PRODUCT_CODE", 5}, {"IME", repeat("é", 9000)}}}}}}, // compressed chain
+        {"generated_300", tender::generateTender(12, 300, 7)},
+    };
+}
+
+class CreatedTender : public testing::TestWithParam<RoundTrip> {};
+
+TEST_P(CreatedTender, ReadsBackAsDescribedAndIsSound) {
+    Folder folder;
+    std::string file = folder.file("DB.mdb");
+    tender::writeTender(GetParam().description, file);
+
+    EXPECT_EQ(jet::checkDatabase(file), std::vector<std::string>{});
+    jettest::ProcessResult tables = jettest::runProcess({"mdb-tables", "-1", file});
+    EXPECT_EQ(tables.out, "SPECS\nPREDLOGENIA\n");
+    tendertest::expectFileHolds(file, GetParam().description, "SPECS");
+    tendertest::expectFileHolds(file, GetParam().description, "PREDLOGENIA");
+}
+
+INSTANTIATE_TEST_SUITE_P(Descriptions, CreatedTender, testing::ValuesIn(roundTrips()),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+// The size the benchmarks use: checked once here, timed in bench/.
+TEST(CreatedTender, FiftyThousandPositionsReadBackAndAreSound) {
+    Folder folder;
+    std::string file = folder.file("DB.mdb");
+    json tender = tender::generateTender(120, 50000, 3);
+    jet::CreateResult result = tender::writeTender(tender, file);
+    EXPECT_EQ(result.notes.size(), 2u); // the two indexes of PREDLOGENIA outgrow one page
+    EXPECT_EQ(jet::checkDatabase(file), std::vector<std::string>{});
+    tendertest::expectFileHolds(file, tender, "PREDLOGENIA");
+}
+
+TEST(CreatedTender, CatalogHoldsContainersSystemTablesAndTheTablesUnderTables) {
+    Folder folder;
+    std::string file = folder.file("DB.mdb");
+    tender::writeTender(sampleTender(), file);
+    tendertest::ExportedTable catalog = tendertest::mdbExport(file, "MSysObjects");
+    std::map<std::string, std::vector<std::string>> byName;
+    for (const auto& row : catalog.rows)
+        byName[row.at(2)] = row;
+    const std::string tablesContainer = "251658241"; // 0x0F000001
+    for (const char* container : {"Tables", "Databases", "Relationships"})
+        EXPECT_EQ(byName[container].at(1), "251658240") << container; // under the root
+    EXPECT_EQ(byName["Tables"].at(0), tablesContainer);
+    for (const char* table :
+         {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships", "SPECS", "PREDLOGENIA"}) {
+        ASSERT_EQ(byName.count(table), 1u) << table;
+        EXPECT_EQ(byName[table].at(1), tablesContainer) << table;
+        EXPECT_EQ(byName[table].at(3), "1") << table;
+    }
+    EXPECT_EQ(byName["MSysObjects"].at(0), "2");
+}
+
+TEST(CreatedTender, IndexesArePrimaryKeysAndMasterCode) {
+    Folder folder;
+    std::string file = folder.file("DB.mdb");
+    EXPECT_TRUE(tender::writeTender(sampleTender(), file).notes.empty());
+    jet::Database db(file, jet::Database::Mode::ReadOnly);
+    auto indexed = [&](const std::string& table) {
+        jet::TableDef def = db.table(table);
+        std::vector<std::pair<std::string, std::string>> out;
+        for (const jet::LogicalIndex& index : def.logicalIndexes)
+            for (const jet::Column& column : def.columns)
+                if (column.number == def.realIndexes.at(index.realIndex).columnNumbers.at(0))
+                    out.emplace_back(index.name + (index.kind == 1 ? " (primary key)" : ""),
+                                     column.name);
+        return out;
+    };
+    using Pairs = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(indexed("SPECS"), (Pairs{{"PrimaryKey (primary key)", "CODE"}}));
+    EXPECT_EQ(indexed("PREDLOGENIA"), (Pairs{{"PrimaryKey (primary key)", "PRODUCT_CODE"},
+                                             {"MASTER_CODE", "MASTER_CODE"}}));
+    EXPECT_TRUE(db.table("SPECS").column("CODE").isAutoNumber());
+}
+
+struct Refusal {
+    const char* name;
+    json description;
+    const char* message; // the part of the error that names the row and the column
+};
+
+void PrintTo(const Refusal& refusal, std::ostream* out) {
+    *out << refusal.name;
+}
+
+class RefusedTender : public testing::TestWithParam<Refusal> {};
+
+TEST_P(RefusedTender, NamesRowAndColumnAndWritesNothing) {
+    Folder folder;
+    std::string file = folder.file("DB.mdb");
+    try {
+        tender::writeTender(GetParam().description, file);
+        FAIL() << "accepted";
+    } catch (const jet::Error& error) {
+        EXPECT_NE(std::string(error.what()).find(GetParam().message), std::string::npos)
+            << error.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_FALSE(std::filesystem::exists(file + ".part"));
+}
+
+json positions(std::vector<json> rows) {
+    return {{"PREDLOGENIA", rows}};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Descriptions, RefusedTender,
+    testing::Values(
+        Refusal{"text_longer_than_width",
+                positions({{{"PRODUCT_CODE", 1}},
+                           {{"PRODUCT_CODE", 2}, {"CUSTOM_CODE", "12345678901"}}}),
+                "table PREDLOGENIA, row 2, column CUSTOM_CODE: text of 11 characters"},
+        Refusal{"string_for_number",
+                {{"SPECS", {{{"KONKURS", "2027"}}}}},
+                "table SPECS, row 1, column KONKURS: needs a whole number"},
+        Refusal{"fraction_for_integer", positions({{{"PRODUCT_CODE", 1.5}}}),
+                "row 1, column PRODUCT_CODE: needs a whole number"},
+        Refusal{"number_for_text", positions({{{"PRODUCT_CODE", 1}, {"PP2_TEXT", 5}}}),
+                "row 1, column PP2_TEXT: needs a string"},
+        Refusal{"integer_out_of_range", positions({{{"PRODUCT_CODE", 4294967296}}}),
+                "row 1, column PRODUCT_CODE: 4294967296 is out of range"},
+        Refusal{"unknown_column",
+                {{"SPECS", {json::object(), {{"KP5_TIP", 1}}}}},
+                "table SPECS, row 2, column KP5_TIP: no such column"},
+        Refusal{"unknown_table", {{"LOTS", json::array()}}, "table LOTS: not a table"},
+        Refusal{"duplicate_primary_key", positions({{{"PRODUCT_CODE", 1}}, {{"PRODUCT_CODE", 1}}}),
+                "row 2, column PRODUCT_CODE: value 1 is the primary key of row 1 already"},
+        Refusal{"missing_primary_key", positions({{{"CUSTOM_CODE", "1"}}}),
+                "row 1, column PRODUCT_CODE: the primary key needs a value"},
+        Refusal{"row_longer_than_a_page",
+                positions({{{"PRODUCT_CODE", 1},
+                            {"INFO1", repeat("Я", 255)},
+                            {"INFO2", repeat("Я", 255)},
+                            {"INFO3", repeat("Я", 255)},
+                            {"INFO4", repeat("Я", 255)},
+                            {"INFO5", repeat("Я", 255)},
+                            {"INFO6", repeat("Я", 255)},
+                            {"INFO7", repeat("Я", 255)},
+                            {"INFO8", repeat("Я", 255)}}}),
+                "table PREDLOGENIA, row 1: the row takes"}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(SchemaChanges, ReorderDropAndRetypeColumns) {
+    Folder folder;
+    std::string file = folder.file("DB.mdb");
+    tender::SchemaChanges changes;
+    changes.order = tender::SchemaChanges::Order::Reversed;
+    changes.dropped = {"SPECS.NO_DDS", "PREDLOGENIA.MASTER_CODE"};
+    changes.retyped = {{"PREDLOGENIA.PRODUCT_CODE", "text(20)"}, {"SPECS.KONKURS", "double"}};
+    json tender = {{"SPECS", {{{"KONKURS", 2027.5}, {"NO_DDS", true}}}},
+                   {"PREDLOGENIA", {{{"PRODUCT_CODE", "A-1"}, {"MASTER_CODE", 3}}}}};
+    jet::CreateResult result = tender::writeTender(tender, file, changes);
+
+    // Both PREDLOGENIA indexes lost their long integer column.
+    EXPECT_EQ(result.notes.size(), 2u);
+    EXPECT_EQ(jet::checkDatabase(file), std::vector<std::string>{});
+    jet::Database db(file, jet::Database::Mode::ReadOnly);
+    jet::TableDef specs = db.table("SPECS");
+    EXPECT_EQ(specs.columns.front().name, "BROI_INFO_POLETA");
+    EXPECT_EQ(specs.columns.back().name, "CODE");
+    EXPECT_EQ(specs.find("NO_DDS"), nullptr);
+    EXPECT_EQ(specs.column("KONKURS").type, jet::ColumnType::Double);
+    jet::TableDef positionsTable = db.table("PREDLOGENIA");
+    EXPECT_EQ(positionsTable.find("MASTER_CODE"), nullptr);
+    EXPECT_EQ(positionsTable.column("PRODUCT_CODE").type, jet::ColumnType::Text);
+    EXPECT_EQ(positionsTable.column("PRODUCT_CODE").length, 40);
+    EXPECT_TRUE(positionsTable.logicalIndexes.empty());
+    tendertest::ExportedTable exported = tendertest::mdbExport(file, "PREDLOGENIA");
+    EXPECT_EQ(exported.columns.front(), "INFO8");
+    EXPECT_EQ(exported.rows.at(0).back(), "A-1");
+}
+
+TEST(SchemaChanges, UnknownColumnOrTypeIsRefused) {
+    tender::SchemaChanges unknownColumn;
+    unknownColumn.dropped = {"SPECS.NOPE"};
+    EXPECT_THROW(tender::tenderSchema(unknownColumn), jet::Error);
+    tender::SchemaChanges unknownType;
+    unknownType.retyped = {{"SPECS.KONKURS", "text(300)"}};
+    EXPECT_THROW(tender::tenderSchema(unknownType), jet::Error);
+}
+
+// The command line: exit status 0 with the file, 1 with the reason and no file, 2 on usage.
+TEST(TenderdbCreate, ExitStatusAndMessages) {
+    Folder folder;
+    std::string good = BRX_SOURCE_DIR "/samples/tender-sample.json";
+    std::string bad = folder.file("bad.json");
+    {
+        std::ofstream out(bad);
+        out << R"({"SPECS": [{"KP1_IME": "an overly long caption of a tender parameter, over fifty"}]})";
+    }
+    std::string out = folder.file("DB.mdb");
+    auto run = [](std::vector<std::string> args) {
+        args.insert(args.begin(), TENDERDB_PATH);
+        return jettest::runProcess(args);
+    };
+
+    auto created = run({"create", "--column-order", "alphabetical", good, out});
+    EXPECT_EQ(created.status, 0) << created.err;
+    EXPECT_EQ(run({"check", out}).status, 0);
+    auto dumped = run({"dump", out, "PREDLOGENIA"});
+    EXPECT_EQ(dumped.out.substr(0, dumped.out.find(',')), "BELEJKI");
+
+    std::string refusedPath = folder.file("refused.mdb");
+    auto refused = run({"create", bad, refusedPath});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("table SPECS, row 1, column KP1_IME"), std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(refusedPath));
+
+    EXPECT_EQ(run({"create", good}).status, 2);
+    EXPECT_EQ(run({"create", "--retype", "SPECS.KONKURS", good, out}).status, 2);
+    EXPECT_EQ(run({"generate", "--lots", "0", "--positions", "5", out}).status, 2);
+
+    std::string description = folder.file("generated.json");
+    auto generated =
+        run({"generate", "--lots", "3", "--positions", "40", "--description", description, out});
+    EXPECT_EQ(generated.status, 0) << generated.err;
+    tendertest::expectFileHolds(out, tendertest::readJson(description), "PREDLOGENIA");
+}
+
+TEST(GeneratedTender, HasTheAskedSizeAndRealisticValues) {
+    json tender = tender::generateTender(7, 100, 11);
+    EXPECT_EQ(tender, tender::generateTender(7, 100, 11));
+    const json& rows = tender.at("PREDLOGENIA");
+    std::size_t lots = 0;
+    std::size_t priced = 0;
+    std::size_t longNames = 0;
+    for (const json& row : rows) {
+        if (!row.contains("MASTER_CODE")) {
+            ++lots;
+            EXPECT_GT(jet::utf16Length(row.at("IME").get<std::string>()), 50u);
+            continue;
+        }
+        priced += row.contains("PP1_NUMBER");
+        longNames += jet::utf16Length(row.at("IME").get<std::string>()) > 64;
+        EXPECT_GT(row.at("GODISHNO_POTREBLENIE").get<double>(), 0);
+    }
+    EXPECT_EQ(lots, 7u);
+    EXPECT_EQ(rows.size() - lots, 100u);
+    EXPECT_GT(priced, 0u);
+    EXPECT_LT(priced, 100u);
+    EXPECT_GT(longNames, 10u);
+}
+
+} // namespace
