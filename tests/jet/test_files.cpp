@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace jettest {
@@ -15,9 +14,11 @@ fs::path sharedFile(const std::string& name) {
 
 jet::Bytes fileBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
+    jet::Bytes bytes(fs::file_size(path));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!in)
         throw std::runtime_error("cannot read " + path.string());
-    return jet::Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return bytes;
 }
 
 TempFolder::TempFolder() {
