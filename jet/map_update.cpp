@@ -11,7 +11,6 @@ namespace jet {
 
 namespace {
 
-constexpr MapLocation kGlobalMap{1, 0};
 constexpr std::size_t kInlineMapHeader = 5; // kind byte and start page
 
 // A map row inside the image of its page, ready to be changed and written back.

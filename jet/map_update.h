@@ -11,6 +11,9 @@ namespace jet {
 // the map readable after every single page write, so a post that stops part way leaves at most
 // a page that no map claims.
 
+// The file's global map of pages in use. Unlike a table's maps, a set bit means a free page.
+inline constexpr MapLocation kGlobalMap{1, 0};
+
 // Whether the file's global map (page 1, row 0) has a bit for `page`.
 bool globalMapCovers(const PageFile& file, std::uint32_t page);
 

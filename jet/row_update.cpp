@@ -174,6 +174,9 @@ public:
         std::vector<RowId> chain = locate(id);
         RowId home = chain.back();
         Bytes row = rebuildRow(def_, slot(home).bytes, changes, rowWhere(file_, home));
+        // Everything that could refuse the post has been checked: writing may begin.
+        if (adoptUnrecordedPages())
+            loadTablePages();
         reclaimOrphans(chain);
         // A relocated row goes home when it fits there again, which drops the pointer's hop;
         // otherwise it stays where it lives as long as it fits that page.
@@ -189,9 +192,31 @@ private:
     // Every data page of the table, read once under the lock: the post needs them to find the
     // row, room for it, and relocated data that no pointer leads to any more.
     void loadTablePages() {
+        pages_.clear();
         for (std::uint32_t number : readUsageMap(file_, def_.ownedPages).pages)
             if (auto page = tablePage(file_, number, def_))
                 pages_.emplace(number, std::move(*page));
+    }
+
+    // A post that stopped after appending a page but before the global map marked it used
+    // leaves a page of the table that the global map calls free, perhaps missing from the
+    // table's maps. Such a page holds only relocated data no pointer leads to yet: it is
+    // recorded everywhere now, and its rows are freed as orphans. A free page that still holds
+    // live rows (Access may leave one) is not touched.
+    bool adoptUnrecordedPages() {
+        bool adopted = false;
+        for (std::uint32_t number : readUsageMap(file_, kGlobalMap).pages) {
+            std::optional<SlotPage> leftover = tablePage(file_, number, def_);
+            if (!leftover ||
+                std::any_of(leftover->slots.begin(), leftover->slots.end(),
+                            [](const Slot& s) { return (s.flags & kRowDeleted) == 0; }))
+                continue;
+            addPageToMap(file_, def_.freeSpacePages, number);
+            addPageToMap(file_, def_.ownedPages, number);
+            markPageInUse(file_, number);
+            adopted = true;
+        }
+        return adopted;
     }
 
     SlotPage& page(std::uint32_t number) {
@@ -338,8 +363,9 @@ private:
         return std::nullopt;
     }
 
-    // A new page at the end of the file, recorded in the global map and then in the table's
-    // maps; until the owned-pages map lists it, no scan reaches it.
+    // A new page at the end of the file, recorded in the table's maps and then in the global
+    // map; until the owned-pages map lists it no scan reaches it, and until the global map
+    // does, the next post finds and records it (see adoptUnrecordedPages).
     RowId placeOnNewPage(const Bytes& row) {
         std::uint32_t number = file_.pageCount();
         if (!globalMapCovers(file_, number))
@@ -351,9 +377,9 @@ private:
             throw Error(file_.where(number) + ": the file grew while it was locked");
         fresh.image = fresh.packed();
         pages_.emplace(number, std::move(fresh));
-        markPageInUse(file_, number);
         addPageToMap(file_, def_.freeSpacePages, number);
         addPageToMap(file_, def_.ownedPages, number);
+        markPageInUse(file_, number);
         return RowId{number, slotNumber};
     }
 
