@@ -309,13 +309,14 @@ void Checker::checkTable(const std::string& name, std::uint32_t definitionPage) 
                 if (data.isDeleted(slot))
                     continue;
                 std::span<const std::uint8_t> bytes = data.rowBytes(slot);
+                Page held; // the page a moved row's data lives on, while `bytes` points into it
                 if (data.isOverflow(slot)) {
                     RowId target = data.overflowTarget(slot);
                     if (target.page >= pageCount_) {
                         problem(rowWhere + ": points past the end of the file");
                         continue;
                     }
-                    Page held = file_.read(target.page);
+                    held = file_.read(target.page);
                     DataPage targetPage(held, file_.where(target.page));
                     if (targetPage.owner() != def.definitionPage ||
                         targetPage.isOverflow(target.row) || !targetPage.isDeleted(target.row)) {
@@ -327,13 +328,8 @@ void Checker::checkTable(const std::string& name, std::uint32_t definitionPage) 
                     if (!relocated.insert(target).second)
                         problem(rowWhere + ": another row points to the same moved row");
                     bytes = targetPage.rowBytes(target.row);
-                    rows.emplace(RowId{number, slot},
-                                 decodeRow(file_, def,
-                                           std::vector<std::uint8_t>(bytes.begin(), bytes.end()),
-                                           rowWhere));
-                } else {
-                    rows.emplace(RowId{number, slot}, decodeRow(file_, def, bytes, rowWhere));
                 }
+                rows.emplace(RowId{number, slot}, decodeRow(file_, def, bytes, rowWhere));
                 RowLayout layout = parseRow(bytes, def.variableColumnCount > 0, rowWhere);
                 for (const Column& column : def.columns)
                     if (column.isLongValue() && layout.bit(column.number))
