@@ -313,6 +313,33 @@ TEST_F(MainWindow, ClosingIsRefusedWhileThePositionFailsItsCheck) {
               jet::Value(0.08));
 }
 
+TEST_F(MainWindow, AnEmptyTenderRecordShowsNoParametersAndEmptyNames) {
+    nlohmann::json description = fixture::TenderFolder::sample();
+    description["SPECS"] = nlohmann::json::array();
+    folder.write(description);
+    start();
+    EXPECT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(' ').toStdString();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("ТЕНДИРО  (Велдора, , )"));
+    for (TfrmParameter* frame : window->frmKParam)
+        EXPECT_TRUE(frame->isHidden());
+    EXPECT_FALSE(window->frmParameter[0]->isHidden()); // the price is always asked for
+    for (std::size_t n = 1; n < 6; ++n)
+        EXPECT_TRUE(window->frmParameter[n]->isHidden());
+    EXPECT_EQ(window->grdData->columnWidth(4), 582);
+    EXPECT_EQ(window->height(), 373);
+}
+
+TEST_F(MainWindow, AMissingColumnShowsTheFieldErrorAndTheWindowStillCloses) {
+    folder.write(fixture::TenderFolder::sample(), {{}, {"SPECS.CAPTION_NOMER"}, {}});
+    start();
+    EXPECT_EQ(dialogs.errors(),
+              QStringList{QStringLiteral("qrySpecs: Полето 'CAPTION_NOMER' не е намерено")});
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->qrySpecs->active());
+    EXPECT_EQ(window->windowTitle(), QString()); // the remaining steps were skipped
+    EXPECT_TRUE(window->close());
+}
+
 TEST(StartUp, MakesEveryModuleEvenWhenTheTenderIsMissing) {
     fixture::TenderFolder folder;
     WorkingDirectory here(folder.path());

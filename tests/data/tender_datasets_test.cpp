@@ -141,4 +141,68 @@ TEST_F(TenderDatasets, PositionFieldsCarryTheirLabelsFormatsAndRights) {
     EXPECT_TRUE(field("_CENA_OBSHTO").isNull()); // no rule fills the calculated fields
 }
 
+TEST(FieldLists, AColumnMissingOrOfAnotherBaseTypeKeepsTheDatasetClosed) {
+    using Make = std::unique_ptr<Dataset> (*)(data::Connection&);
+    struct Case {
+        Make make;
+        tender::SchemaChanges changes;
+        const char* error; // empty: the dataset opens
+    };
+    const auto dropped = [](const char* column) { return tender::SchemaChanges{{}, {column}, {}}; };
+    const auto retyped = [](const char* column, const char* type) {
+        return tender::SchemaChanges{{}, {}, {{column, type}}};
+    };
+    const Case cases[] = {
+        {data::makeQrySpecs, dropped("SPECS.CAPTION_NOMER"),
+         "qrySpecs: Полето 'CAPTION_NOMER' не е намерено"},
+        {data::makeQrySpecsInit, dropped("SPECS.KP3_IME"),
+         "qrySpecsInit: Полето 'KP3_IME' не е намерено"},
+        {data::makeQrySpecsInit, dropped("SPECS.CAPTION_NOMER"), ""}, // not in its list
+        {data::makeQryData, retyped("PREDLOGENIA.PP1_NUMBER", "text(50)"),
+         "qryData: Полето 'PP1_NUMBER' е от тип text, а се очаква double"},
+        {data::makeQryObosobeniPozicii, retyped("PREDLOGENIA.IME", "text(255)"),
+         "qryObosobeniPozicii: Полето 'IME' е от тип text, а се очаква memo"},
+        {data::makeQrySpecs, retyped("SPECS.NO_DDS", "long"),
+         "qrySpecs: Полето 'NO_DDS' е от тип long integer, а се очаква yes/no"},
+        // Another width of the same base type fits.
+        {data::makeQrySpecs, retyped("SPECS.KONKURS", "integer"), ""},
+        {data::makeQryData, retyped("PREDLOGENIA.PP1_NUMBER", "single"), ""},
+    };
+    for (const Case& c : cases) {
+        fixture::TenderFolder folder;
+        data::Connection connection;
+        connection.open(folder.write(fixture::TenderFolder::sample(), c.changes));
+        std::unique_ptr<Dataset> dataset = c.make(connection);
+        dataset->setParameter(QStringLiteral("MASTER_CODE"), 1);
+        if (*c.error == 0) {
+            EXPECT_NO_THROW(dataset->open()) << dataset->name().toStdString();
+            continue;
+        }
+        try {
+            dataset->open();
+            ADD_FAILURE() << "opened despite: " << c.error;
+        } catch (const data::FieldError& error) {
+            EXPECT_STREQ(error.what(), c.error);
+        }
+        EXPECT_FALSE(dataset->active());
+    }
+}
+
+TEST(EmptyTenderRecord, ReadsEveryValueAsNull) {
+    fixture::TenderFolder folder;
+    nlohmann::json description = fixture::TenderFolder::sample();
+    description["SPECS"] = nlohmann::json::array();
+    data::Connection connection;
+    connection.open(folder.write(description));
+    auto specs = data::makeQrySpecs(connection);
+    specs->open();
+    EXPECT_TRUE(specs->isEmpty());
+    EXPECT_TRUE(specs->bof() && specs->eof());
+    EXPECT_EQ(specs->recNo(), -1);
+    for (const char* name : {"IME_NA_FIRMATA", "PP2_TIP", "BROI_INFO_POLETA", "_NO_DDS"})
+        EXPECT_TRUE(specs->fieldByName(QString::fromLatin1(name)).isNull()) << name;
+    EXPECT_EQ(specs->fieldByName(QStringLiteral("PP2_TIP")).asInteger(), 0);
+    EXPECT_THROW(specs->edit(), data::Error);
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "jet/database.h"
 #include "jet/error.h"
+#include "tools/tender_description.h"
 
 #include <QFile>
 
@@ -42,15 +43,42 @@ QString TenderFolder::file(const QString& name) const {
     return dir_.filePath(name);
 }
 
+nlohmann::json TenderFolder::sample() {
+    QFile file(QStringLiteral(BRX_SHARED_DIR "/mdb/tender-sample.json"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw jet::Error("fixture: cannot read the sample tender's description");
+    return nlohmann::json::parse(file.readAll().toStdString());
+}
+
 QString TenderFolder::writeSample(const ColumnValues& specs, const QString& name) const {
+    nlohmann::json description = sample();
+    nlohmann::json& record = description["SPECS"][0];
+    for (const auto& [column, value] : specs) {
+        if (jet::isNull(value))
+            record[column] = nullptr;
+        else if (const auto* number = std::get_if<std::int64_t>(&value))
+            record[column] = *number;
+        else if (const auto* real = std::get_if<double>(&value))
+            record[column] = *real;
+        else if (const auto* flag = std::get_if<bool>(&value))
+            record[column] = *flag;
+        else
+            record[column] = std::get<std::string>(value);
+    }
+    return write(description, {}, name);
+}
+
+QString TenderFolder::write(const nlohmann::json& description, const tender::SchemaChanges& changes,
+                            const QString& name) const {
     const QString target = file(name);
     QFile::remove(target);
-    if (!QFile::copy(QStringLiteral(BRX_SHARED_DIR "/mdb/tender-sample.mdb"), target))
-        throw jet::Error("fixture: cannot copy the sample tender");
-    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                      QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    if (!specs.empty())
-        updateRow(target, "SPECS", {}, {}, specs);
+    nlohmann::json fitted = description;
+    for (const tender::SchemaChanges::Retype& retype : changes.retyped) {
+        const std::size_t dot = retype.column.find('.');
+        for (nlohmann::json& row : fitted[retype.column.substr(0, dot)])
+            row.erase(retype.column.substr(dot + 1));
+    }
+    tender::writeTender(fitted, target.toStdString(), changes);
     return target;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "jet/value.h"
+#include "tools/tender_schema.h"
+
+#include <nlohmann/json.hpp>
 
 #include <QString>
 #include <QTemporaryDir>
@@ -27,10 +30,17 @@ public:
     QString path() const { return dir_.path(); }
     QString file(const QString& name = QStringLiteral("DB.mdb")) const;
 
-    // Copies the sample tender into the folder under `name` and changes its tender record as
-    // given.
+    // Writes the sample tender under `name`, its tender record changed as given.
     QString writeSample(const ColumnValues& specs = {},
                         const QString& name = QStringLiteral("DB.mdb")) const;
+    // Writes a tender described as {"SPECS": [...], "PREDLOGENIA": [...]}, its schema changed
+    // as given (columns left out, or retyped and then left empty).
+    QString write(const nlohmann::json& description, const tender::SchemaChanges& changes = {},
+                  const QString& name = QStringLiteral("DB.mdb")) const;
+
+    // The description of the shared sample tender: six lots, among them one without positions,
+    // codes that sort as text, and a position whose lot does not exist.
+    static nlohmann::json sample();
 
 private:
     QTemporaryDir dir_;
