@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Times `tenderdb dump` against `mdb-export` on the biggest table (by row count) of the shared
-# Jet 4 files, both as whole processes, and writes the medians and their ratio to RESULTS.md.
+# Jet 4 files, both as whole processes, and writes the medians and their ratios to its section
+# of bench/RESULTS.md.
 # Run by hand: bench/dump_vs_mdb_export.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -50,8 +51,9 @@ ratio=$(awk -v a="$theirs" -v b="$ours" 'BEGIN { printf "%.2f", a / b }')
 cpu_ratio=$(awk -v a="$theirs_cpu" -v b="$ours_cpu" 'BEGIN { printf "%.2f", a / b }')
 cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -1)
 
-cat > bench/RESULTS.md <<REPORT
-# tenderdb dump against mdb-export
+section=$(cat <<REPORT
+<!-- dump_vs_mdb_export.sh: begin -->
+## tenderdb dump against mdb-export
 
 Written by \`bench/dump_vs_mdb_export.sh\` on $(date -u +%Y-%m-%d) (commit $(git rev-parse --short HEAD)).
 
@@ -71,5 +73,20 @@ tenderdb is faster).
 
 The table is small, so both figures are mostly process start-up and the reading of the file's
 catalog; the test suite checks that the two outputs agree.
+<!-- dump_vs_mdb_export.sh: end -->
 REPORT
+)
+
+# RESULTS.md is shared with the other benchmarks: only this script's section is replaced.
+results=bench/RESULTS.md
+[ -f "$results" ] || printf '# Benchmark results\n\n' >"$results"
+if grep -q '^<!-- dump_vs_mdb_export.sh: begin -->$' "$results"; then
+    awk -v section="$section" '
+        /^<!-- dump_vs_mdb_export.sh: begin -->$/ { print section; skip = 1; next }
+        /^<!-- dump_vs_mdb_export.sh: end -->$/ { skip = 0; next }
+        !skip' "$results" >"$results.new"
+    mv "$results.new" "$results"
+else
+    printf '%s\n' "$section" >>"$results"
+fi
 echo "tenderdb $ours ms ($ours_cpu ms cpu), mdb-export $theirs ms ($theirs_cpu ms cpu), ratio $ratio ($cpu_ratio cpu)"
