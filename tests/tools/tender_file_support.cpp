@@ -60,10 +60,22 @@ ExportedTable mdbExport(const std::string& file, const std::string& table) {
 
 namespace {
 
+// Where a compared value is, streamed only when a comparison fails.
+struct Where {
+    const char* reader;
+    const std::string& table;
+    std::size_t row;
+    const std::string& column;
+};
+
+std::ostream& operator<<(std::ostream& out, const Where& where) {
+    return out << where.reader << ' ' << where.table << " row " << where.row + 1 << ' '
+               << where.column;
+}
+
 // The description's value of `column` in the form mdb-export prints it: numbers are compared
 // as numbers by the caller, texts as they are, yes/no as 1 or 0.
-void expectExported(const nlohmann::json& value, const std::string& exported,
-                    const std::string& where) {
+void expectExported(const nlohmann::json& value, const std::string& exported, const Where& where) {
     if (value.is_null() || (value.is_string() && value.get<std::string>().empty())) {
         EXPECT_EQ(exported, "") << where;
     } else if (value.is_string()) {
@@ -77,7 +89,7 @@ void expectExported(const nlohmann::json& value, const std::string& exported,
     }
 }
 
-void expectRead(const nlohmann::json& value, const jet::Value& read, const std::string& where) {
+void expectRead(const nlohmann::json& value, const jet::Value& read, const Where& where) {
     if (value.is_null()) {
         EXPECT_TRUE(jet::isNull(read)) << where;
     } else if (value.is_string()) {
@@ -115,32 +127,33 @@ void expectFileHolds(const std::string& file, const nlohmann::json& description,
                                   ? row.at("CODE").get<std::int64_t>()
                                   : highest);
     }
-    auto valueOf = [&](std::size_t r, const std::string& column) -> nlohmann::json {
+    auto valueOf = [&](std::size_t r, const jet::Column& column) -> nlohmann::json {
         const nlohmann::json& row = rows[r];
-        const jet::Column& described = def.column(column);
-        if (described.isAutoNumber())
+        if (column.isAutoNumber())
             return autoNumbers[r];
-        if (row.contains(column) && !row.at(column).is_null())
-            return row.at(column);
-        if (described.type == jet::ColumnType::Boolean)
+        auto at = row.find(column.name);
+        if (at != row.end() && !at->is_null())
+            return *at;
+        if (column.type == jet::ColumnType::Boolean)
             return false;
         return nullptr;
     };
 
     ExportedTable exported = mdbExport(file, table);
     ASSERT_EQ(exported.rows.size(), rows.size()) << table;
+    std::vector<const jet::Column*> exportedColumns;
+    for (const std::string& name : exported.columns)
+        exportedColumns.push_back(&def.column(name));
     for (std::size_t r = 0; r < rows.size(); ++r)
-        for (std::size_t c = 0; c < exported.columns.size(); ++c)
-            expectExported(valueOf(r, exported.columns[c]), exported.rows[r].at(c),
-                           "mdb-export " + table + " row " + std::to_string(r + 1) + " " +
-                               exported.columns[c]);
+        for (std::size_t c = 0; c < exportedColumns.size(); ++c)
+            expectExported(valueOf(r, *exportedColumns[c]), exported.rows[r].at(c),
+                           Where{"mdb-export", table, r, exported.columns[c]});
 
     std::size_t r = 0;
     db.scan(def, [&](jet::RowId, const jet::Row& row) {
         for (std::size_t c = 0; c < def.columns.size(); ++c)
-            expectRead(valueOf(r, def.columns[c].name), row[c],
-                       "reader " + table + " row " + std::to_string(r + 1) + " " +
-                           def.columns[c].name);
+            expectRead(valueOf(r, def.columns[c]), row[c],
+                       Where{"reader", table, r, def.columns[c].name});
         ++r;
     });
     EXPECT_EQ(r, rows.size()) << table;
