@@ -5,6 +5,7 @@
 #include "app/frParameter.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
+#include "offer/dataset_rules.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -64,6 +65,7 @@ TfmMain::TfmMain(ErrorGuard& guard)
       dsData(new data::DataSource(*qryData, this)),
       dsObosobeniPozcii(new data::DataSource(*qryObosobeniPozicii, this)), guard_(guard) {
     setObjectName(QStringLiteral("fmMain"));
+    offer::installDatasetRules(*qrySpecs, *qryObosobeniPozicii, *qryData);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
 
     auto* client = new QWidget(this);
@@ -104,19 +106,6 @@ void TfmMain::createPages() {
     pcMain->addTab(tsObosobeniPozicii, QStringLiteral("Обособени позиции"));
     pcMain->addTab(tsGrid, QStringLiteral("Предложения"));
     pcMain->addTab(tsEdit, QStringLiteral("Редактиране"));
-}
-
-QWidget* TfmMain::createInfoPage() {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    for (std::size_t i = 0; i < frmKParam.size(); ++i) {
-        frmKParam[i] = new TfrmParameter(page);
-        frmKParam[i]->setObjectName(numbered("frmKParam%1", static_cast<int>(i) + 1));
-        frmKParam[i]->setFixedWidth(320);
-        layout->addWidget(frmKParam[i]);
-    }
-    layout->addStretch();
-    return page;
 }
 
 QWidget* TfmMain::createLotsPage() {
@@ -240,7 +229,7 @@ QFrame* TfmMain::createOfferPanel() {
     panel->setFixedHeight(110);
     heading(QStringLiteral("Оферта:"), panel)->move(8, 2);
     for (std::size_t i = 0; i < frmParameter.size(); ++i) {
-        frmParameter[i] = new TfrmParameter(panel);
+        frmParameter[i] = new TfrmParameter(guard_, panel);
         frmParameter[i]->setObjectName(numbered("frmParameter%1", static_cast<int>(i) + 1));
         const int column = static_cast<int>(i % 3);
         const int row = static_cast<int>(i / 3);
