@@ -181,6 +181,7 @@ void Checker::checkIndexes(const TableDef& def, const std::vector<std::uint8_t>&
         // Entries after the first leave out the bytes all entries of the page share.
         std::size_t prefixLength = ByteView(page, where).u16(24);
         std::vector<std::uint8_t> prefix;
+        std::vector<std::uint8_t> previous;
         std::size_t start = 0;
         std::size_t entries = 0;
         for (std::size_t bit = 0; bit < 453 * 8; ++bit) {
@@ -194,6 +195,10 @@ void Checker::checkIndexes(const TableDef& def, const std::vector<std::uint8_t>&
                                                                  prefixLength, entry.size())));
             start = bit;
             ++entries;
+            if (!previous.empty() && !(previous < entry))
+                problem(where + ": entry " + std::to_string(entries) +
+                        " does not sort after the one before it");
+            previous = entry;
             if (entry.size() != 9 && entry.size() != 5) {
                 problem(where + ": entry " + std::to_string(entries) + " of " +
                         std::to_string(entry.size()) + " bytes");

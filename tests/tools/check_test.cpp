@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -104,58 +105,65 @@ TEST_P(DamagedFile, IsReportedWhereItIs) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, DamagedFile,
-    testing::Values(Damage{"free_space_count",
-                           [](const std::string& file, const Layout& at) {
-                               patch(file, at.firstDataPage,
-                                     [](jet::Page& p) { jet::putU16(p, 2, 7); });
-                           },
-                           "free space reads 7 bytes"},
-                    Damage{"row_offset_outside_page",
-                           [](const std::string& file, const Layout& at) {
-                               patch(file, at.firstDataPage,
-                                     [](jet::Page& p) { jet::putU16(p, 16, 10); });
-                           },
-                           "row 1: starts at 10"},
-                    Damage{"page_missing_from_usage_map",
-                           [](const std::string& file, const Layout& at) {
-                               jet::MapLocation map = at.positions.ownedPages;
-                               patch(file, map.page, [&](jet::Page& p) {
-                                   std::size_t row = jet::DataPage(p, "map").offsetWord(map.row) &
-                                                     jet::kRowOffsetMask;
-                                   std::fill(p.begin() + static_cast<std::ptrdiff_t>(row + 5),
-                                             p.begin() + static_cast<std::ptrdiff_t>(row + 69), 0);
-                               });
-                           },
-                           "holds rows of the table but its usage map does not list it"},
-                    Damage{"long_value_pointer_to_data_page",
-                           [](const std::string& file, const Layout& at) {
-                               patch(file, at.firstDataPage, [&](jet::Page& p) {
-                                   jet::putU32(p, at.longMemoAt + 4, at.firstDataPage << 8);
-                               });
-                           },
-                           "is not on a long-value page"},
-                    Damage{"row_count_of_definition",
-                           [](const std::string& file, const Layout& at) {
-                               patch(file, at.positions.definitionPage,
-                                     [](jet::Page& p) { jet::putU32(p, 16, 3); });
-                           },
-                           "table PREDLOGENIA: 14 rows, the definition counts 3"},
-                    Damage{"index_entry_points_elsewhere",
-                           [](const std::string& file, const Layout& at) {
-                               // The first entry's row number: flag, 4 key bytes, 3 page bytes,
-                               // row.
-                               patch(file, at.indexLeaf, [](jet::Page& p) { p[480 + 8] ^= 0x01; });
-                           },
-                           "index 0: entry 1 for page"},
-                    Damage{"used_page_marked_free",
-                           [](const std::string& file, const Layout&) {
-                               patch(file, 1, [](jet::Page& p) {
-                                   std::size_t row = jet::DataPage(p, "global map").offsetWord(0) &
-                                                     jet::kRowOffsetMask;
-                                   p[row + 5] |= 0x04; // page 2, the catalog's definition
-                               });
-                           },
-                           "page 2: in use, but the global usage map marks it free"}),
+    testing::Values(
+        Damage{"free_space_count",
+               [](const std::string& file, const Layout& at) {
+                   patch(file, at.firstDataPage, [](jet::Page& p) { jet::putU16(p, 2, 7); });
+               },
+               "free space reads 7 bytes"},
+        Damage{"row_offset_outside_page",
+               [](const std::string& file, const Layout& at) {
+                   patch(file, at.firstDataPage, [](jet::Page& p) { jet::putU16(p, 16, 10); });
+               },
+               "row 1: starts at 10"},
+        Damage{"page_missing_from_usage_map",
+               [](const std::string& file, const Layout& at) {
+                   jet::MapLocation map = at.positions.ownedPages;
+                   patch(file, map.page, [&](jet::Page& p) {
+                       std::size_t row =
+                           jet::DataPage(p, "map").offsetWord(map.row) & jet::kRowOffsetMask;
+                       std::fill(p.begin() + static_cast<std::ptrdiff_t>(row + 5),
+                                 p.begin() + static_cast<std::ptrdiff_t>(row + 69), 0);
+                   });
+               },
+               "holds rows of the table but its usage map does not list it"},
+        Damage{"long_value_pointer_to_data_page",
+               [](const std::string& file, const Layout& at) {
+                   patch(file, at.firstDataPage, [&](jet::Page& p) {
+                       jet::putU32(p, at.longMemoAt + 4, at.firstDataPage << 8);
+                   });
+               },
+               "is not on a long-value page"},
+        Damage{"row_count_of_definition",
+               [](const std::string& file, const Layout& at) {
+                   patch(file, at.positions.definitionPage,
+                         [](jet::Page& p) { jet::putU32(p, 16, 3); });
+               },
+               "table PREDLOGENIA: 14 rows, the definition counts 3"},
+        Damage{"index_entry_points_elsewhere",
+               [](const std::string& file, const Layout& at) {
+                   // The first entry's row number: flag, 4 key bytes, 3 page bytes,
+                   // row.
+                   patch(file, at.indexLeaf, [](jet::Page& p) { p[480 + 8] ^= 0x01; });
+               },
+               "index 0: entry 1 for page"},
+        Damage{"index_entries_out_of_order",
+               [](const std::string& file, const Layout& at) {
+                   // Swap the keys of the first two entries of nine bytes each.
+                   patch(file, at.indexLeaf, [](jet::Page& p) {
+                       std::swap_ranges(p.begin() + 481, p.begin() + 485, p.begin() + 490);
+                   });
+               },
+               "entry 2 does not sort after the one before it"},
+        Damage{"used_page_marked_free",
+               [](const std::string& file, const Layout&) {
+                   patch(file, 1, [](jet::Page& p) {
+                       std::size_t row =
+                           jet::DataPage(p, "global map").offsetWord(0) & jet::kRowOffsetMask;
+                       p[row + 5] |= 0x04; // page 2, the catalog's definition
+                   });
+               },
+               "page 2: in use, but the global usage map marks it free"}),
     [](const auto& test) { return std::string(test.param.name); });
 
 // Rows changed through the engine's update, grown until they move to other pages, leave a file

@@ -3,6 +3,7 @@
 
 #include "tender_file_support.h"
 
+#include "jet/bytes.h"
 #include "jet/check.h"
 #include "jet/database.h"
 #include "jet/text_codec.h"
@@ -151,6 +152,41 @@ TEST(CreatedTender, IndexesArePrimaryKeysAndMasterCode) {
     EXPECT_EQ(indexed("PREDLOGENIA"), (Pairs{{"PrimaryKey (primary key)", "PRODUCT_CODE"},
                                              {"MASTER_CODE", "MASTER_CODE"}}));
     EXPECT_TRUE(db.table("SPECS").column("CODE").isAutoNumber());
+}
+
+// Index pages hold one entry per row, the flag byte, the key and the row's place; the shared
+// sample tender was written by another tool from the same description, so the two files' keys,
+// read page by page in entry order, must be the same.
+std::vector<jet::Bytes> indexKeys(const std::string& file, const std::string& table) {
+    jet::Database db(file, jet::Database::Mode::ReadOnly);
+    std::uint32_t owner = db.table(table).definitionPage;
+    std::vector<jet::Bytes> keys;
+    for (std::uint32_t number = 0; number < db.file().pageCount(); ++number) {
+        jet::Page page = db.file().read(number);
+        if (page[0] != 0x04 || jet::ByteView(page, "leaf").u32(4) != owner)
+            continue;
+        std::size_t start = 0;
+        for (std::size_t bit = 0; bit < 453 * 8; ++bit)
+            if ((page[27 + bit / 8] >> (bit % 8)) & 1) {
+                keys.emplace_back(page.begin() + static_cast<std::ptrdiff_t>(480 + start),
+                                  page.begin() + static_cast<std::ptrdiff_t>(480 + bit - 4));
+                start = bit;
+            }
+        keys.emplace_back(); // between pages
+    }
+    return keys;
+}
+
+TEST(CreatedTender, IndexKeysEqualThoseAnotherWriterMadeForTheSameTender) {
+    Folder folder;
+    std::string file = folder.file("DB.mdb");
+    std::string shared = BRX_SHARED_DIR "/mdb/tender-sample";
+    tender::writeTender(tendertest::readJson(shared + ".json"), file);
+    for (const char* table : {"SPECS", "PREDLOGENIA"}) {
+        std::vector<jet::Bytes> ours = indexKeys(file, table);
+        EXPECT_EQ(ours, indexKeys(shared + ".mdb", table)) << table;
+        EXPECT_GT(ours.size(), 1u) << table;
+    }
 }
 
 struct Refusal {
