@@ -109,6 +109,16 @@ void PageFile::sync() {
         throw Error(systemError(where() + ": cannot make the changes durable"));
 }
 
+void PageFile::checkStillAtPath() const {
+    struct stat opened {};
+    struct stat named {};
+    if (::fstat(fd_, &opened) != 0)
+        throw Error(systemError(where() + ": cannot read the file's status"));
+    if (::stat(path_.c_str(), &named) != 0 || named.st_dev != opened.st_dev ||
+        named.st_ino != opened.st_ino)
+        throw Error(where() + ": the file was removed or replaced since it was opened");
+}
+
 std::string PageFile::where() const {
     return path_;
 }

@@ -36,6 +36,9 @@ public:
     std::uint32_t append(const Page& data);
     // Makes every write so far durable before returning.
     void sync();
+    // Throws Error when the path no longer leads to this open file (it was removed, or another
+    // file put in its place): what a writer posted there would be lost with it.
+    void checkStillAtPath() const;
 
     // "FILE" or "FILE, page N": the prefix of every message about this file.
     std::string where() const;

@@ -411,6 +411,7 @@ void updateRow(PageFile& file, const TableDef& table, RowId id,
     if (!file.writable())
         throw Error(file.where() + ": the file is open for reading only");
     PageFile::WriteLock lock(file);
+    file.checkStillAtPath();
     // Columns, maps and row counts are read again: another process may have changed them since
     // `table` was read.
     TableDef current = readTableDef(file, table.definitionPage, table.name);
