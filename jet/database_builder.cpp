@@ -140,18 +140,28 @@ struct Plan {
     std::uint8_t type = kUserTable;
     TableDef def;
     std::vector<PlannedIndex> indexes;
+    std::vector<const Column*> primaryKeys; // each row needs a distinct value in these
     std::vector<std::uint32_t> definitionPages;
     DefinitionPlacement placement;
     std::vector<std::unique_ptr<LongValueWriter>> longValues; // by longValueColumns slot
     std::vector<std::uint32_t> dataPages;
 };
 
+Plan planFor(const TableSpec& spec, std::uint8_t type) {
+    Plan plan;
+    plan.spec = &spec;
+    plan.type = type;
+    plan.def = layoutTable(spec.name, spec.columns);
+    return plan;
+}
+
 std::string rowWhere(const TableSpec& table, std::size_t row) {
     return "table " + table.name + ", row " + std::to_string(row + 1);
 }
 
 // Decides which of the table's indexes can be written: over a long integer column, with
-// entries that fit one index page, and for a primary key a distinct value in every row.
+// entries that fit one index page. A primary key's column is kept to be checked row by row
+// even when its index is left out.
 void planIndexes(Plan& plan, CreateResult& result) {
     const TableSpec& spec = *plan.spec;
     for (const IndexSpec& index : spec.indexes) {
@@ -168,25 +178,13 @@ void planIndexes(Plan& plan, CreateResult& result) {
             leaveOut("column " + column->name + " is not a long integer");
             continue;
         }
+        if (index.primaryKey)
+            plan.primaryKeys.push_back(column);
         std::size_t position = static_cast<std::size_t>(column - plan.def.columns.data());
         std::size_t space = 0;
-        std::map<std::int64_t, std::size_t> seen;
-        for (std::size_t r = 0; r < spec.rows.size(); ++r) {
-            const Value& value = spec.rows[r].at(position);
-            bool null = isNull(value) && !column->isAutoNumber();
+        for (const Row& row : spec.rows) {
+            bool null = isNull(row.at(position)) && !column->isAutoNumber();
             space += null ? kNullEntrySize : kKeyEntrySize;
-            if (!index.primaryKey || column->isAutoNumber())
-                continue;
-            if (null)
-                throw Error(rowWhere(spec, r) + ", column " + column->name +
-                            ": the primary key needs a value");
-            if (const auto* key = std::get_if<std::int64_t>(&value)) {
-                auto [at, fresh] = seen.emplace(*key, r);
-                if (!fresh)
-                    throw Error(rowWhere(spec, r) + ", column " + column->name + ": value " +
-                                std::to_string(*key) + " is the primary key of row " +
-                                std::to_string(at->second + 1) + " already");
-            }
         }
         if (space > kLeafEntrySpace) {
             leaveOut("its " + std::to_string(spec.rows.size()) +
@@ -264,10 +262,25 @@ RowId placeRow(PageStore& store, Plan& plan, const Bytes& row) {
     return {page, *addRow(store[page], row)};
 }
 
+// A primary key needs a value in every row, each row's its own, autonumbers included.
+void checkPrimaryKey(const Plan& plan, const Column& column, const Row& values, std::size_t row,
+                     std::map<std::int64_t, std::size_t>& seen) {
+    const Value& value = values[static_cast<std::size_t>(&column - plan.def.columns.data())];
+    std::string where = rowWhere(*plan.spec, row) + ", column " + column.name;
+    const auto* key = std::get_if<std::int64_t>(&value);
+    if (key == nullptr)
+        throw Error(where + ": the primary key needs a value");
+    auto [at, fresh] = seen.emplace(*key, row);
+    if (!fresh)
+        throw Error(where + ": value " + std::to_string(*key) + " is the primary key of row " +
+                    std::to_string(at->second + 1) + " already");
+}
+
 // Encodes and places every row; fills in autonumbers and collects index entries.
 void writeRows(PageStore& store, Plan& plan) {
     const TableSpec& spec = *plan.spec;
     std::int64_t lastAutoNumber = 0;
+    std::map<const Column*, std::map<std::int64_t, std::size_t>> seen;
     for (std::size_t r = 0; r < spec.rows.size(); ++r) {
         const Row& given = spec.rows[r];
         if (given.size() != plan.def.columns.size())
@@ -293,6 +306,8 @@ void writeRows(PageStore& store, Plan& plan) {
                 throw Error(rowWhere(spec, r) + ", " + message);
             }
         }
+        for (const Column* key : plan.primaryKeys)
+            checkPrimaryKey(plan, *key, values, r, seen[key]);
         Bytes row = encodeRow(plan.def, stored);
         if (row.size() > kMaxRowSize)
             throw Error(rowWhere(spec, r) + ": the row takes " + std::to_string(row.size()) +
@@ -442,11 +457,9 @@ CreateResult createDatabase(const std::string& path, const std::vector<TableSpec
     std::vector<TableSpec> system = systemTables();
     std::vector<Plan> plans;
     for (const TableSpec& spec : system)
-        plans.push_back(
-            {&spec, kSystemTable, layoutTable(spec.name, spec.columns), {}, {}, {}, {}, {}});
+        plans.push_back(planFor(spec, kSystemTable));
     for (const TableSpec& spec : tables) {
-        plans.push_back(
-            {&spec, kUserTable, layoutTable(spec.name, spec.columns), {}, {}, {}, {}, {}});
+        plans.push_back(planFor(spec, kUserTable));
         planIndexes(plans.back(), result);
     }
     for (Plan& plan : plans)
