@@ -3,6 +3,7 @@
 #include "jet/error.h"
 #include "tools/tender_description.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <stdexcept>
@@ -34,15 +35,23 @@ nlohmann::json readDescription(const std::string& path) {
 
 } // namespace
 
+void refuseToReplace(const std::string& path, bool force) {
+    if (!force && std::filesystem::exists(path))
+        throw jet::Error(path + ": the file exists; pass --force to replace it");
+}
+
 void createCommand(const std::vector<std::string>& args) {
     tender::SchemaChanges changes;
     std::vector<std::string> files;
+    bool force = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         bool takesValue = arg == "--column-order" || arg == "--drop" || arg == "--retype";
         if (takesValue && i + 1 == args.size())
             throw std::invalid_argument(arg + " needs a value");
-        if (arg == "--column-order") {
+        if (arg == "--force") {
+            force = true;
+        } else if (arg == "--column-order") {
             changes.order = parseOrder(args[++i]);
         } else if (arg == "--drop") {
             changes.dropped.push_back(args[++i]);
@@ -60,6 +69,7 @@ void createCommand(const std::vector<std::string>& args) {
     }
     if (files.size() != 2)
         throw std::invalid_argument("create needs DESC.json and OUT.mdb");
+    refuseToReplace(files[1], force);
     jet::CreateResult result = tender::writeTender(readDescription(files[0]), files[1], changes);
     for (const std::string& note : result.notes)
         std::cerr << "tenderdb: note: " << note << '\n';

@@ -1,6 +1,7 @@
 #include "tools/generate_command.h"
 
 #include "jet/error.h"
+#include "tools/create_command.h"
 #include "tools/tender_description.h"
 #include "tools/tender_generator.h"
 
@@ -34,8 +35,13 @@ void generateCommand(const std::vector<std::string>& args) {
     long seed = 1;
     std::string descriptionPath;
     std::string out;
+    bool force = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (arg == "--force") {
+            force = true;
+            continue;
+        }
         if (arg.rfind("--", 0) == 0 && i + 1 == args.size())
             throw std::invalid_argument(arg + " needs a value");
         if (arg == "--lots")
@@ -53,6 +59,7 @@ void generateCommand(const std::vector<std::string>& args) {
     }
     if (lots < 0 || positions < 0 || out.empty())
         throw std::invalid_argument("generate needs --lots N --positions M OUT.mdb");
+    refuseToReplace(out, force);
     nlohmann::json tender = tender::generateTender(
         static_cast<int>(lots), static_cast<int>(positions), static_cast<std::uint32_t>(seed));
     if (!descriptionPath.empty()) {

@@ -21,7 +21,7 @@ Commands:
   tables FILE          list the user tables, one a line
   schema FILE          describe every user table: columns with type, width and flags, indexes
   dump FILE TABLE      print the rows of TABLE as CSV, in the form of mdb-export's defaults
-  create [OPTIONS] DESC.json OUT.mdb
+  create [OPTIONS] [--force] DESC.json OUT.mdb
                        write a new tender file holding the tables and rows that DESC.json
                        describes ({"SPECS": [rows], "PREDLOGENIA": [rows]}); options build
                        files of another schema:
@@ -30,9 +30,10 @@ Commands:
                          --retype TABLE.COLUMN=TYPE      (repeatable; TYPE text(N), memo,
                                                           long, integer, byte, double, single,
                                                           currency, datetime, yesno)
-  generate --lots N --positions M [--seed S] [--description OUT.json] OUT.mdb
+  generate --lots N --positions M [--seed S] [--description OUT.json] [--force] OUT.mdb
                        write a realistic tender of that size (for benchmarks); with
-                       --description also the JSON description it was built from
+                       --description also the JSON description it was built from;
+                       both replace an existing OUT.mdb only with --force
   update FILE TABLE (--where COLUMN=VALUE | --where-null COLUMN)
                     (--set COLUMN=VALUE | --set-null COLUMN)...
                        change the columns of every row of TABLE whose COLUMN holds VALUE (or

@@ -298,7 +298,8 @@ TEST(SchemaChanges, UnknownColumnOrTypeIsRefused) {
     EXPECT_THROW(tender::tenderSchema(unknownType), jet::Error);
 }
 
-// The command line: exit status 0 with the file, 1 with the reason and no file, 2 on usage.
+// The command line: exit status 0 with the file, 1 with the reason and no file (or the old file
+// untouched), 2 on usage.
 TEST(TenderdbCreate, ExitStatusAndMessages) {
     Folder folder;
     std::string good = BRX_SOURCE_DIR "/samples/tender-sample.json";
@@ -330,9 +331,13 @@ TEST(TenderdbCreate, ExitStatusAndMessages) {
     EXPECT_EQ(run({"create", "--retype", "SPECS.KONKURS", good, out}).status, 2);
     EXPECT_EQ(run({"generate", "--lots", "0", "--positions", "5", out}).status, 2);
 
+    auto replaced = run({"create", good, out});
+    EXPECT_EQ(replaced.status, 1);
+    EXPECT_NE(replaced.err.find("pass --force to replace it"), std::string::npos);
+
     std::string description = folder.file("generated.json");
-    auto generated =
-        run({"generate", "--lots", "3", "--positions", "40", "--description", description, out});
+    auto generated = run({"generate", "--lots", "3", "--positions", "40", "--description",
+                          description, "--force", out});
     EXPECT_EQ(generated.status, 0) << generated.err;
     tendertest::expectFileHolds(out, tendertest::readJson(description), "PREDLOGENIA");
 }
