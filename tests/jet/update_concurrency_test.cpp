@@ -29,9 +29,9 @@ int postRepeatedly(const std::string& path, RowId id) {
             static_cast<std::size_t>(&def.column("PP1_NUMBER") - def.columns.data());
         const Value big = jettest::repeat("Ж", 255);
         for (int i = 0; i < kPostsPerProcess; ++i) {
-            const Value* count = &db.read(def, id)[counter];
-            double next =
-                (std::holds_alternative<double>(*count) ? std::get<double>(*count) : 0) + 1;
+            jet::Row row = db.read(def, id);
+            const auto* count = std::get_if<double>(&row[counter]);
+            double next = (count != nullptr ? *count : 0) + 1;
             std::vector<Database::ColumnChange> changes{{"PP1_NUMBER", next}};
             if (i % 100 == 10 || i % 100 == 60)
                 for (const char* column : {"INFO1", "INFO2", "INFO3", "INFO4", "INFO5"})
