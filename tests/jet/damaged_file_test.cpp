@@ -5,6 +5,7 @@
 #include "jet/data_page.h"
 #include "jet/database.h"
 #include "jet/header.h"
+#include "jet/row_codec.h"
 #include "tests/jet/process.h"
 #include "tests/jet/test_files.h"
 
@@ -43,18 +44,27 @@ struct Landmarks {
     std::uint32_t definitionPage = 0; // of the file's first user table
     jet::RowId firstRow;              // of that table
     jet::RowId lastRow;
+    std::size_t firstMemo = 0; // file offset of the first row's first memo definition, if any
 };
 
 Landmarks landmarks(const fs::path& file) {
     jet::Database db(file.string(), jet::Database::Mode::ReadOnly);
     jet::TableDef def = db.table(db.tableNames().front());
-    Landmarks marks{def.definitionPage, {}, {}};
+    Landmarks marks{def.definitionPage, {}, {}, 0};
     bool first = true;
     db.scan(def, [&](jet::RowId id, const jet::Row&) {
         if (std::exchange(first, false))
             marks.firstRow = id;
         marks.lastRow = id;
     });
+    jet::Page page = db.file().read(marks.firstRow.page);
+    auto row = jet::DataPage(page, "").rowBytes(marks.firstRow.row);
+    jet::RowLayout layout = jet::parseRow(row, def.variableColumnCount > 0, "");
+    for (const jet::Column& column : def.columns)
+        if (column.type == jet::ColumnType::Memo && marks.firstMemo == 0)
+            marks.firstMemo =
+                marks.firstRow.page * jet::kPageSize +
+                static_cast<std::size_t>(layout.variableBytes(column).data() - page.data());
     return marks;
 }
 
@@ -142,6 +152,22 @@ const std::vector<DamageCase>& damageCases() {
          "real/testV2000.mdb",
          [](jet::Bytes& b, const Landmarks& m) { jet::putU16(b, at(m.firstRow.page, 12), 4000); },
          {"row count 4000 does not fit the page"}},
+        // A memo stored as a chain of long-value rows whose first row leads back to itself: the
+        // reader must give up rather than follow it for ever.
+        {"LongValueChainLoops",
+         "real/DateTestDatabase.mdb",
+         [](jet::Bytes& b, const Landmarks& m) {
+             // The second row of the page becomes a chain row pointing to itself, and the
+             // memo of the first row a chain of the largest length starting there.
+             ASSERT_NE(m.firstMemo, 0u) << "the first row has no memo";
+             jet::RowId loop{m.firstRow.page, static_cast<std::uint16_t>(m.firstRow.row + 1)};
+             std::size_t slot = at(loop.page, jet::kDataPageHeader + 2u * loop.row);
+             std::size_t row = at(loop.page, (b[slot] | b[slot + 1] << 8) & jet::kRowOffsetMask);
+             jet::putU32(b, row, loop.page << 8 | loop.row);
+             jet::putU32(b, m.firstMemo, 0x00FFFFFF);
+             jet::putU32(b, m.firstMemo + 4, loop.page << 8 | loop.row);
+         },
+         {"column LongTextCol: long value chain loops"}},
         // overflowTestV2000: row 2 of page 27 is relocated to row 0 of page 28. Pointing that
         // row back at its origin makes a loop the reader must leave.
         {"RelocationLoop",
