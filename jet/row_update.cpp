@@ -84,16 +84,13 @@ struct SlotPage {
     }
 };
 
-// The page as slots when it is a data page of `def`'s table, std::nullopt for any other page.
-std::optional<SlotPage> tablePage(const PageFile& file, std::uint32_t number, const TableDef& def) {
-    if (number >= file.pageCount())
-        return std::nullopt;
-    SlotPage page{number, file.read(number), {}, file.where(number)};
-    if (page.image[0] != kDataPageType)
-        return std::nullopt;
+bool ofTable(const Page& image, const TableDef& def) {
+    return image[0] == kDataPageType && ByteView(image, def.name).u32(4) == def.definitionPage;
+}
+
+SlotPage unpack(std::uint32_t number, const Page& image, std::string where) {
+    SlotPage page{number, image, {}, std::move(where)};
     DataPage view(page.image, page.where);
-    if (view.owner() != def.definitionPage)
-        return std::nullopt;
     for (std::uint16_t row = 0; row < view.rowCount(); ++row) {
         auto bytes = view.rowBytes(row);
         page.slots.push_back({Bytes(bytes.begin(), bytes.end()),
@@ -191,11 +188,15 @@ public:
 private:
     // Every data page of the table, read once under the lock: the post needs them to find the
     // row, room for it, and relocated data that no pointer leads to any more.
+    // Only the pages the post changes are taken apart into slots.
     void loadTablePages() {
+        images_.clear();
         pages_.clear();
-        for (std::uint32_t number : readUsageMap(file_, def_.ownedPages).pages)
-            if (auto page = tablePage(file_, number, def_))
-                pages_.emplace(number, std::move(*page));
+        for (std::uint32_t number : readUsageMap(file_, def_.ownedPages).pages) {
+            Page image = file_.read(number);
+            if (ofTable(image, def_))
+                images_.emplace(number, image);
+        }
     }
 
     // A post that stopped after appending a page but before the global map marked it used
@@ -206,10 +207,14 @@ private:
     bool adoptUnrecordedPages() {
         bool adopted = false;
         for (std::uint32_t number : readUsageMap(file_, kGlobalMap).pages) {
-            std::optional<SlotPage> leftover = tablePage(file_, number, def_);
-            if (!leftover ||
-                std::any_of(leftover->slots.begin(), leftover->slots.end(),
-                            [](const Slot& s) { return (s.flags & kRowDeleted) == 0; }))
+            Page image = file_.read(number);
+            if (!ofTable(image, def_))
+                continue;
+            DataPage leftover(image, file_.where(number));
+            bool live = false;
+            for (std::uint16_t row = 0; row < leftover.rowCount(); ++row)
+                live = live || !leftover.isDeleted(row);
+            if (live)
                 continue;
             addPageToMap(file_, def_.freeSpacePages, number);
             addPageToMap(file_, def_.ownedPages, number);
@@ -223,6 +228,10 @@ private:
         auto found = pages_.find(number);
         if (found != pages_.end())
             return found->second;
+        auto image = images_.find(number);
+        if (image != images_.end())
+            return pages_.emplace(number, unpack(number, image->second, file_.where(number)))
+                .first->second;
         // A page the owned-pages map does not list: the row id is stale or the file damaged.
         throw Error(file_.where(number) + ": not a data page of table " + def_.name);
     }
@@ -253,11 +262,12 @@ private:
 
     void write(SlotPage edited) {
         Page packed = edited.packed();
-        SlotPage& current = pages_.at(edited.number);
+        SlotPage& current = page(edited.number);
         if (ByteView(packed, edited.where).u16(2) > ByteView(current.image, edited.where).u16(2))
             freed_.insert(edited.number);
         file_.write(edited.number, packed);
         edited.image = packed;
+        images_[edited.number] = packed;
         current = std::move(edited);
     }
 
@@ -277,18 +287,21 @@ private:
     // never shows it, but readers that ignore the deleted flag would list it twice.
     void reclaimOrphans(const std::vector<RowId>& chain) {
         std::set<RowId> targets(chain.begin(), chain.end());
-        for (const auto& [number, holder] : pages_)
-            for (const Slot& s : holder.slots)
-                if ((s.flags & kSlotFlags) == kRowOverflow && s.bytes.size() >= kPointerSize)
-                    targets.insert(pointerTarget(s, holder.where));
-        std::vector<RowId> orphans;
-        for (const auto& [number, holder] : pages_)
-            for (std::size_t i = 0; i < holder.slots.size(); ++i) {
-                RowId id{number, static_cast<std::uint16_t>(i)};
-                const Slot& s = holder.slots[i];
-                if (s.flags == kRowDeleted && !s.bytes.empty() && !targets.contains(id))
-                    orphans.push_back(id);
+        std::vector<RowId> candidates;
+        for (const auto& [number, image] : images_) {
+            DataPage view(image, file_.where(number));
+            for (std::uint16_t row = 0; row < view.rowCount(); ++row) {
+                std::uint16_t flags = view.offsetWord(row) & kSlotFlags;
+                if (flags == kRowOverflow && view.rowBytes(row).size() >= kPointerSize)
+                    targets.insert(view.overflowTarget(row));
+                else if (flags == kRowDeleted && !view.rowBytes(row).empty())
+                    candidates.push_back({number, row});
             }
+        }
+        std::vector<RowId> orphans;
+        for (RowId id : candidates)
+            if (!targets.contains(id))
+                orphans.push_back(id);
         reclaim(orphans);
     }
 
@@ -351,9 +364,9 @@ private:
     std::optional<RowId> placeOnPageWithRoom(const Bytes& row,
                                              const std::set<std::uint32_t>& excluded) {
         for (std::uint32_t number : readUsageMap(file_, def_.freeSpacePages).pages) {
-            if (excluded.contains(number) || !pages_.contains(number))
+            if (excluded.contains(number) || !images_.contains(number))
                 continue;
-            SlotPage edited = pages_.at(number);
+            SlotPage edited = page(number);
             std::uint16_t slotNumber = edited.place(row);
             if (!edited.fits())
                 continue;
@@ -376,6 +389,7 @@ private:
         if (file_.append(fresh.packed()) != number)
             throw Error(file_.where(number) + ": the file grew while it was locked");
         fresh.image = fresh.packed();
+        images_.emplace(number, fresh.image);
         pages_.emplace(number, std::move(fresh));
         addPageToMap(file_, def_.freeSpacePages, number);
         addPageToMap(file_, def_.ownedPages, number);
@@ -396,7 +410,8 @@ private:
     PageFile& file_;
     TableDef def_;
     Durability durability_;
-    std::map<std::uint32_t, SlotPage> pages_;
+    std::map<std::uint32_t, Page> images_;    // every data page of the table
+    std::map<std::uint32_t, SlotPage> pages_; // those taken apart so far
     std::set<std::uint32_t> freed_;
 };
 
