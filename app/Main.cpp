@@ -90,7 +90,13 @@ TfmMain::TfmMain(ErrorGuard& guard)
     guard_.run([this] { FormCreate(); });
 }
 
-TfmMain::~TfmMain() = default;
+TfmMain::~TfmMain() {
+    // Pages, grids and bound controls read the datasets to their end, so they go first: the
+    // datasets, being members, would otherwise die before the window's children.
+    delete takeCentralWidget();
+    delete grdDataModel;
+    delete grdObPozModel;
+}
 
 void TfmMain::FormCreate() {
     Connection.open(data::Connection::databasePath());

@@ -10,8 +10,13 @@ FieldEditBinding::FieldEditBinding(QLineEdit& edit, data::DataSource& source,
     : QObject(&edit), edit_(edit), source_(source), field_(source.dataset().fieldByName(fieldName)),
       guard_(guard) {
     data::Dataset& dataset = source.dataset();
-    connect(&dataset, &data::Dataset::reset, this, &FieldEditBinding::show);
-    connect(&dataset, &data::Dataset::scrolled, this, &FieldEditBinding::show);
+    // Another record, or none: text typed for the one before is dropped, never handed to this one.
+    const auto showAnotherRecord = [this] {
+        modified_ = false;
+        show();
+    };
+    connect(&dataset, &data::Dataset::reset, this, showAnotherRecord);
+    connect(&dataset, &data::Dataset::scrolled, this, showAnotherRecord);
     connect(&dataset, &data::Dataset::recordChanged, this, [this](int record) {
         if (!modified_ && record == source_.dataset().recNo())
             show();

@@ -289,6 +289,28 @@ TEST_F(MainWindow, ClosingStoresThePositionAndTheTenderBeingEdited) {
               jet::Value(4.5));
 }
 
+TEST_F(MainWindow, TextTypedForOneRecordIsNeverHandedToAnother) {
+    folder.writeSample();
+    start();
+    data::Dataset& positions = *window->qryData;
+    positions.close();
+    positions.setParameter(QStringLiteral("MASTER_CODE"), 1);
+    positions.open();
+    auto* edit = new QLineEdit(window->tsEdit);
+    new FieldEditBinding(*edit, *window->dsData, QStringLiteral("PP3_TEXT"), guard);
+    edit->show();
+    QTest::keyClicks(edit, QStringLiteral("Stale"));
+    ASSERT_EQ(positions.state(), State::Edit);
+
+    positions.close(); // another lot becomes current: the typed text is dropped
+    positions.setParameter(QStringLiteral("MASTER_CODE"), 9);
+    positions.open();
+    EXPECT_EQ(edit->text(), QString());
+    emit edit->editingFinished(); // the focus leaves the edit
+    EXPECT_EQ(positions.state(), State::Browse);
+    EXPECT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(' ').toStdString();
+}
+
 TEST_F(MainWindow, ClosingIsRefusedWhileThePositionFailsItsCheck) {
     const QString file = folder.writeSample();
     start();
