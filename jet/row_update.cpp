@@ -181,8 +181,7 @@ public:
         if (!placed && !rewriteInPlace(home, row))
             relocate(chain, row);
         recordFreedRoom();
-        if (durability_ == Durability::Synced)
-            file_.sync();
+        syncIfDurable();
     }
 
 private:
@@ -335,6 +334,11 @@ private:
     }
     void finish(HeaderEdit edit) {
         write(std::move(edit.page));
+        if (edit.elsewhere.empty())
+            return;
+        // Writes may reach the disk in any order: the slot's new content must be durable before
+        // the data it no longer leads to is freed.
+        syncIfDurable();
         reclaim(edit.elsewhere);
     }
 
@@ -355,8 +359,7 @@ private:
         if (!target)
             target = placeOnNewPage(row);
         // The data and the maps that lead to it are durable before the pointer is written.
-        if (durability_ == Durability::Synced)
-            file_.sync();
+        syncIfDurable();
         finish(editHeader(chain, Slot{pointerTo(*target), kRowOverflow}));
     }
 
@@ -405,6 +408,11 @@ private:
         for (std::uint32_t number : freed_)
             if (!std::binary_search(listed.pages.begin(), listed.pages.end(), number))
                 addPageToMap(file_, def_.freeSpacePages, number);
+    }
+
+    void syncIfDurable() {
+        if (durability_ == Durability::Synced)
+            file_.sync();
     }
 
     PageFile& file_;
