@@ -311,6 +311,36 @@ TEST_F(MainWindow, TextTypedForOneRecordIsNeverHandedToAnother) {
     EXPECT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(' ').toStdString();
 }
 
+TEST_F(MainWindow, TheGridFollowsTheCurrentPositionAndMovesIt) {
+    folder.writeSample();
+    start();
+    data::Dataset& positions = *window->qryData;
+    positions.close();
+    positions.setParameter(QStringLiteral("MASTER_CODE"), 1);
+    positions.open();
+    QTableView& grid = *window->grdData;
+    const QAbstractItemModel& model = *grid.model();
+    ASSERT_EQ(model.rowCount(), 7);
+    EXPECT_EQ(model.index(0, 2).data().toString(), QStringLiteral("60 000"));
+    EXPECT_EQ(model.index(0, 4).data().toString(), QStringLiteral("0.08"));
+    EXPECT_EQ(grid.currentIndex().row(), 0);
+
+    positions.next();
+    EXPECT_EQ(grid.currentIndex().row(), 1);
+    grid.setCurrentIndex(model.index(4, 0)); // the bidder picks a row
+    EXPECT_EQ(positions.recNo(), 4);
+
+    positions.beforePost = [](data::Dataset&) {
+        throw data::Error(QStringLiteral("Не е въведена цена."));
+    };
+    positions.edit();
+    grid.setCurrentIndex(model.index(2, 0));
+    EXPECT_EQ(dialogs.errors(), QStringList{QStringLiteral("Не е въведена цена.")});
+    EXPECT_EQ(positions.recNo(), 4);
+    EXPECT_EQ(grid.currentIndex().row(), 4);
+    EXPECT_EQ(positions.state(), State::Edit);
+}
+
 TEST_F(MainWindow, ClosingIsRefusedWhileThePositionFailsItsCheck) {
     const QString file = folder.writeSample();
     start();
