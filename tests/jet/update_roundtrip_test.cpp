@@ -5,6 +5,7 @@
 #include "jet/data_page.h"
 #include "jet/database.h"
 #include "jet/row_codec.h"
+#include "jet/usage_map.h"
 #include "tests/jet/update_support.h"
 
 #include <gtest/gtest.h>
@@ -57,10 +58,25 @@ protected:
     void verify() {
         for (const auto& [name, rows] : expected) {
             jet::TableDef def = db.table(name);
+            expectFreeSpaceCounted(def);
             ASSERT_EQ(jettest::readRows(db, def), rows) << name;
             ASSERT_EQ(jettest::exportRecords(copy.path(), def),
                       jettest::recordsOf(def, jettest::valuesOf(rows)))
                 << name;
+        }
+    }
+
+    // Each data page's free-space count is the gap between its slot table and its rows.
+    void expectFreeSpaceCounted(const jet::TableDef& def) {
+        for (std::uint32_t number : jet::readUsageMap(db.file(), def.ownedPages).pages) {
+            if (db.file().read(number)[0] != jet::kDataPageType)
+                continue;
+            jet::DataPage data = page(number);
+            std::size_t lowest = jet::kPageSize;
+            for (std::uint16_t row = 0; row < data.rowCount(); ++row)
+                lowest = std::min<std::size_t>(lowest, data.offsetWord(row) & jet::kRowOffsetMask);
+            EXPECT_EQ(data.freeSpace(), lowest - jet::kDataPageHeader - 2u * data.rowCount())
+                << def.name << ", page " << number;
         }
     }
 
