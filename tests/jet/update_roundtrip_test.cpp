@@ -24,10 +24,13 @@ using Changes = std::vector<Database::ColumnChange>;
 
 const std::string kCyrillic = "Ж";
 
-// A copy of the sample and the rows both readers must list; `post` changes the copy and the
+// A copy of a shared file and the rows both readers must list; `post` changes the copy and the
 // expectation together and checks every table.
-class UpdateRoundTrip : public ::testing::Test {
+class RoundTrip : public ::testing::Test {
 protected:
+    explicit RoundTrip(const std::string& file)
+        : copy(file), db(copy.path().string(), Database::Mode::ReadWrite) {}
+
     void SetUp() override {
         for (const std::string& name : db.tableNames())
             expected[name] = jettest::readRows(db, db.table(name));
@@ -85,11 +88,33 @@ protected:
         return jet::DataPage(holder, db.file().where(number));
     }
 
-    jettest::FileCopy copy{"tender-sample.mdb"};
-    Database db{copy.path().string(), Database::Mode::ReadWrite};
+    jettest::FileCopy copy;
+    Database db;
     std::map<std::string, std::map<RowId, jet::Row>> expected;
     jet::Page holder{};
 };
+
+class UpdateRoundTrip : public RoundTrip {
+protected:
+    UpdateRoundTrip() : RoundTrip("tender-sample.mdb") {}
+};
+
+// Access moved rows 2 and 4 of page 27 to pages 28 and 31; the table has a deleted column.
+class UpdateAccessRelocatedRows : public RoundTrip {
+protected:
+    UpdateAccessRelocatedRows() : RoundTrip("real/overflowTestV2000.mdb") {}
+};
+
+TEST_F(UpdateAccessRelocatedRows, FollowsAccesssPointersAndBringsTheRowsHome) {
+    const RowId moved[] = {{27, 2}, {27, 4}};
+    for (RowId id : moved)
+        ASSERT_TRUE(page(27).isOverflow(id.row));
+    post("Table1", moved[0], {{"data10", std::string("x")}});
+    post("Table1", moved[1], {{"data4", repeat(kCyrillic, 50)}, {"data9", repeat("é", 50)}});
+    for (RowId id : moved)
+        EXPECT_FALSE(page(27).isOverflow(id.row));
+    post("Table1", moved[1], {{"data4", std::monostate{}}});
+}
 
 struct ValueCase {
     const char* table;
