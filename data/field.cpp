@@ -57,6 +57,8 @@ bool Field::asBoolean() const {
 }
 
 QString Field::displayText(const QVariant& v) const {
+    if (onGetText)
+        return onGetText(*this, v);
     if (v.isNull())
         return {};
     switch (def_.type) {
@@ -94,6 +96,8 @@ void Field::setValue(const QVariant& value) {
                             .arg(value.toString(), def_.name));
     }
     dataset_.setCurrentValue(index_, typed);
+    if (onChange)
+        onChange(*this);
 }
 
 } // namespace data

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+
 namespace data {
 
 class Dataset;
@@ -81,6 +83,12 @@ public:
     // field. Throws Error when the dataset is not being edited or the field is read-only.
     void setValue(const QVariant& value);
     void clear() { setValue(QVariant()); }
+
+    // Rules the dataset's owner hangs on the field. onChange runs after every write through
+    // setValue and may write the field again; onGetText, when set, gives the text of every value,
+    // a null included, in place of the display format's.
+    std::function<void(Field&)> onChange;
+    std::function<QString(const Field&, const QVariant&)> onGetText;
 
 private:
     Dataset& dataset_;

@@ -41,4 +41,16 @@ TEST(NumberFormat, WritesTheGivenDecimalSeparator) {
     EXPECT_EQ(data::formatNumber(0.25, QString(), QLatin1Char(',')), QStringLiteral("0,25"));
 }
 
+TEST(NumberFormat, TheMaskOfANumberParameterHasItsDecimals) {
+    const std::pair<qint64, const char*> cases[] = {
+        {0, "# ### ##0"},
+        {3, "# ### ##0.000"},
+        {2, "# ### ##0.00"},
+        {-2, "# ### ##0"}, // no tender states a negative count; it shows no decimals
+        {1000000000000, "# ### ##0.000000000000000"}, // a damaged count is held at fifteen
+    };
+    for (const auto& [decimals, mask] : cases)
+        EXPECT_EQ(data::numberDisplayMask(decimals), QString::fromLatin1(mask)) << decimals;
+}
+
 } // namespace
