@@ -114,19 +114,6 @@ void TfmMain::createPages() {
     pcMain->addTab(tsEdit, QStringLiteral("Редактиране"));
 }
 
-QWidget* TfmMain::createInfoPage() {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    for (std::size_t i = 0; i < frmKParam.size(); ++i) {
-        frmKParam[i] = new TfrmParameter(page);
-        frmKParam[i]->setObjectName(numbered("frmKParam%1", static_cast<int>(i) + 1));
-        frmKParam[i]->setFixedWidth(320);
-        layout->addWidget(frmKParam[i]);
-    }
-    layout->addStretch();
-    return page;
-}
-
 QWidget* TfmMain::createLotsPage() {
     auto* page = new QWidget;
     grdObPoz = new QTableView(page);
@@ -248,7 +235,7 @@ QFrame* TfmMain::createOfferPanel() {
     panel->setFixedHeight(110);
     heading(QStringLiteral("Оферта:"), panel)->move(8, 2);
     for (std::size_t i = 0; i < frmParameter.size(); ++i) {
-        frmParameter[i] = new TfrmParameter(panel);
+        frmParameter[i] = new TfrmParameter(guard_, panel);
         frmParameter[i]->setObjectName(numbered("frmParameter%1", static_cast<int>(i) + 1));
         const int column = static_cast<int>(i % 3);
         const int row = static_cast<int>(i / 3);

@@ -9,6 +9,7 @@
 
 class DatasetTableModel;
 class ErrorGuard;
+class QCheckBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -20,6 +21,7 @@ class TfrmParameter;
 namespace data {
 class DataSource;
 class Dataset;
+class Field;
 } // namespace data
 
 // The main window: it owns the connection and the datasets of the tender, the four pages
@@ -59,6 +61,9 @@ public:
     QPushButton* btnExit;
 
     // Company page.
+    QLabel* Label1;
+    QLineEdit* edtfirma;
+    QCheckBox* chk1;
     std::array<TfrmParameter*, 4> frmKParam;
 
     // Lots page.
@@ -103,7 +108,11 @@ private:
     void btnExitClick();
 
     void createPages();
+    // The company page and the rules of its fields, in company_page.cpp.
     QWidget* createInfoPage();
+    void edtfirmaKeyPress(QChar& Key);
+    void qrySpecsIME_NA_FIRMATAChange(data::Field& Sender);
+    QString qrySpecsNO_DDSGetText(const data::Field& Sender, const QVariant& value) const;
     QWidget* createLotsPage();
     QWidget* createGridPage();
     QWidget* createEditPage();

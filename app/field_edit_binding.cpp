@@ -6,9 +6,10 @@
 #include <QLineEdit>
 
 FieldEditBinding::FieldEditBinding(QLineEdit& edit, data::DataSource& source,
-                                   const QString& fieldName, ErrorGuard& guard)
+                                   const QString& fieldName, ErrorGuard& guard,
+                                   EditConversion conversion)
     : QObject(&edit), edit_(edit), source_(source), field_(source.dataset().fieldByName(fieldName)),
-      guard_(guard) {
+      guard_(guard), conversion_(std::move(conversion)) {
     data::Dataset& dataset = source.dataset();
     // Another record, or none: text typed for the one before is dropped, never handed to this one.
     const auto showAnotherRecord = [this] {
@@ -35,7 +36,7 @@ FieldEditBinding::FieldEditBinding(QLineEdit& edit, data::DataSource& source,
 }
 
 void FieldEditBinding::show() {
-    edit_.setText(field_.asString());
+    edit_.setText(conversion_.show ? conversion_.show(field_.value()) : field_.asString());
     edit_.setMaxLength(field_.size() > 0 ? field_.size() : 32767);
 }
 
@@ -56,7 +57,16 @@ void FieldEditBinding::typed() {
 void FieldEditBinding::handOver() {
     if (!modified_)
         return;
-    modified_ = false;
     const QString text = edit_.text();
-    field_.setValue(text.isEmpty() ? QVariant() : QVariant(text));
+    const QVariant value = conversion_.read ? conversion_.read(text)
+                           : text.isEmpty() ? QVariant()
+                                            : QVariant(text);
+    // Cleared before the write so that the field's change shows back in the edit.
+    modified_ = false;
+    try {
+        field_.setValue(value);
+    } catch (...) {
+        modified_ = true;
+        throw;
+    }
 }

@@ -1,25 +1,73 @@
 #include "app/frParameter.h"
 
-#include <QLabel>
-#include <QLineEdit>
+#include "app/field_edit_binding.h"
+#include "app/validating_edit.h"
+#include "data/dataset.h"
 
-TfrmParameter::TfrmParameter(QWidget* parent)
-    : QFrame(parent), lblParameter(new QLabel(this)), edtParam(new QLineEdit(this)) {
+#include <QLabel>
+
+namespace {
+
+constexpr int kTextParameter = 2;
+constexpr int kNumberParameter = 3;
+constexpr int kMaxTextLength = 255;
+
+} // namespace
+
+TfrmParameter::TfrmParameter(ErrorGuard& guard, QWidget* parent)
+    : QFrame(parent), lblParameter(new QLabel(this)), edtParam(new ValidatingEdit(this)),
+      guard_(guard) {
     setFixedHeight(37);
     edtParam->setStyleSheet(QStringLiteral("background-color: #E9FEE7;"));
 }
 
-void TfrmParameter::InitFrame(data::DataSource& DS, int ParamType, int /*FracPartCount*/,
-                              const QString& /*FieldPartName*/, const QString& ParamName) {
-    // The typed input and its binding to the parameter's column come with the frame's input
-    // rules; what the main window's layout needs from the frame is whether it is shown.
+void TfrmParameter::InitFrame(data::DataSource& DS, int ParamType, int FracPartCount,
+                              const QString& FieldPartName, const QString& ParamName) {
+    edtParam->hide();
+    delete binding_;
+    binding_ = nullptr;
     dataSource_ = &DS;
-    const bool inUse = ParamType == 2 || ParamType == 3;
+
+    const bool inUse = ParamType == kTextParameter || ParamType == kNumberParameter;
     lblParameter->setEnabled(inUse);
     edtParam->setEnabled(inUse);
     setVisible(inUse);
     if (inUse)
         lblParameter->setText(ParamName);
+
+    if (ParamType == kTextParameter) {
+        edtParam->setTextFormat();
+        edtParam->setMaxLength(kMaxTextLength);
+        bind(FieldPartName + QStringLiteral("TEXT"), ParamName);
+    } else if (ParamType == kNumberParameter) {
+        // A negative count, which no tender states, is taken as 0.
+        if (FracPartCount > 0)
+            edtParam->setDecimalFormat(FracPartCount);
+        else
+            edtParam->setIntegerFormat();
+        edtParam->setMaxLength(32767); // the widget's own limit: none in practice
+        bind(FieldPartName + QStringLiteral("NUMBER"), ParamName);
+    } else {
+        dataSource_ = nullptr;
+        edtParam->clear();
+    }
+    edtParam->show();
+}
+
+void TfrmParameter::bind(const QString& fieldName, const QString& caption) {
+    const ValidatingEdit* edit = edtParam;
+    EditConversion conversion{
+        [edit](const QVariant& value) { return edit->textOf(value); },
+        [edit, caption](const QString& text) { return edit->valueOf(text, caption); },
+    };
+    try {
+        binding_ =
+            new FieldEditBinding(*edtParam, *dataSource_, fieldName, guard_, std::move(conversion));
+        edtParam->setReadOnly(false);
+    } catch (const data::FieldError&) {
+        edtParam->clear();
+        edtParam->setReadOnly(true);
+    }
 }
 
 void TfrmParameter::resizeEvent(QResizeEvent* event) {

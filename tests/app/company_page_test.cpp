@@ -1,0 +1,264 @@
+#include "app/Main.h"
+#include "app/error_guard.h"
+#include "app/field_edit_binding.h"
+#include "app/frParameter.h"
+#include "app/scripted_dialogs.h"
+#include "app/validating_edit.h"
+#include "data/dataset.h"
+
+#include "tender_fixture.h"
+#include "typing.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using State = data::Dataset::State;
+
+class CompanyPage : public ::testing::Test {
+protected:
+    // Makes and shows the main window over DB.mdb of the test's folder, as the bidder starts
+    // the program there.
+    void start(const fixture::ColumnValues& specs = {}) {
+        file = folder.writeSample(specs);
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(folder.path());
+        window = std::make_unique<TfmMain>(guard);
+        QDir::setCurrent(previous);
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        ASSERT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(' ').toStdString();
+    }
+
+    void typeCompanyName(const QString& text) {
+        window->edtfirma->setFocus();
+        window->edtfirma->selectAll();
+        typing::keys(window->edtfirma, text);
+    }
+
+    // Leaves the company name edit for the next control, as Tab does.
+    void leaveCompanyName() {
+        QTest::keyClick(window->edtfirma, Qt::Key_Tab);
+        ASSERT_FALSE(window->edtfirma->hasFocus());
+    }
+
+    void changePage() { window->pcMain->setCurrentWidget(window->tsObosobeniPozicii); }
+
+    jet::Value stored(const char* column) const {
+        return fixture::readColumn(file, "SPECS", {}, {}, column);
+    }
+    data::Field& field(const char* name) const {
+        return window->qrySpecs->fieldByName(QString::fromLatin1(name));
+    }
+
+    fixture::TenderFolder folder;
+    QString file;
+    ScriptedDialogs dialogs;
+    ErrorGuard guard{dialogs};
+    std::unique_ptr<TfmMain> window;
+};
+
+const QString kTitlePrefix = QStringLiteral("ТЕНДИРО  (Велдора, Търг, ");
+
+TEST_F(CompanyPage, TheCompanyNameDropsTheCharactersAFileNameCannotHold) {
+    start();
+    typeCompanyName(QStringLiteral("А\"*/<Б>?\\|В: Г"));
+    EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: Г"));
+
+    // Pasted text is taken as it is.
+    QGuiApplication::clipboard()->setText(QStringLiteral("<Д|Е>"));
+    QTest::keyClick(window->edtfirma, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: Г<Д|Е>"));
+}
+
+TEST_F(CompanyPage, ANameIsTrimmedAndTitledOnLeavingTheEditAndStoredOnChangingPages) {
+    start({{"IME_NA_KONKURSA", std::string("Търг")}});
+    typeCompanyName(QStringLiteral("  Медика ООД  "));
+    EXPECT_EQ(window->windowTitle(), kTitlePrefix + QStringLiteral(")"));
+    leaveCompanyName();
+    EXPECT_EQ(field("IME_NA_FIRMATA").value(), QVariant(QStringLiteral("Медика ООД")));
+    EXPECT_EQ(window->edtfirma->text(), QStringLiteral("Медика ООД"));
+    EXPECT_EQ(window->windowTitle(), kTitlePrefix + QStringLiteral("Медика ООД)"));
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), window->windowTitle());
+    EXPECT_TRUE(jet::isNull(stored("IME_NA_FIRMATA")));
+
+    changePage();
+    EXPECT_EQ(window->qrySpecs->state(), State::Browse);
+    EXPECT_EQ(stored("IME_NA_FIRMATA"), jet::Value(std::string("Медика ООД")));
+}
+
+TEST_F(CompanyPage, ABlankNameIsStoredAsNull) {
+    start(
+        {{"IME_NA_KONKURSA", std::string("Търг")}, {"IME_NA_FIRMATA", std::string("Стара фирма")}});
+    typeCompanyName(QStringLiteral("   "));
+    // Still in the edit: changing pages hands the name over, trims it and stores it.
+    changePage();
+    EXPECT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(' ').toStdString();
+    EXPECT_TRUE(jet::isNull(stored("IME_NA_FIRMATA")));
+    EXPECT_EQ(window->windowTitle(), kTitlePrefix + QStringLiteral(")"));
+}
+
+TEST_F(CompanyPage, TheVatChoiceShowsNoUnlessTickedAndIsStoredOnChangingPages) {
+    start({{"NO_DDS", false}});
+    data::Field& noDds = field("NO_DDS");
+    // A yes/no column of the file is never null, but the field of a tender without a record is.
+    EXPECT_EQ(noDds.displayText(QVariant()), QStringLiteral("Не"));
+    EXPECT_EQ(noDds.displayText(), QStringLiteral("Не"));
+    EXPECT_FALSE(window->chk1->isChecked());
+    EXPECT_EQ(window->chk1->text(), QStringLiteral("Фирмата не е регистрирана по ДДС"));
+
+    QTest::mouseClick(window->chk1, Qt::LeftButton);
+    EXPECT_EQ(window->qrySpecs->state(), State::Edit);
+    EXPECT_EQ(noDds.displayText(), QStringLiteral("Да"));
+    EXPECT_EQ(stored("NO_DDS"), jet::Value(false));
+    changePage();
+    EXPECT_EQ(stored("NO_DDS"), jet::Value(true));
+
+    window->pcMain->setCurrentWidget(window->tsInfo);
+    QTest::mouseClick(window->chk1, Qt::LeftButton);
+    EXPECT_EQ(noDds.displayText(), QStringLiteral("Не"));
+    changePage();
+    EXPECT_EQ(stored("NO_DDS"), jet::Value(false));
+}
+
+TEST_F(CompanyPage, TenderParametersAreStoredOnChangingPagesOnly) {
+    start({{"KP1_TIP", std::int64_t{3}},
+           {"KP1_RAZRYAD", std::int64_t{2}},
+           {"KP2_TIP", std::int64_t{2}},
+           {"KP3_TIP", std::int64_t{3}},
+           {"KP3_RAZRYAD", std::int64_t{0}}});
+    TfrmParameter& decimal = *window->frmKParam[0];
+    TfrmParameter& text = *window->frmKParam[1];
+    TfrmParameter& integer = *window->frmKParam[2];
+    decimal.edtParam->setFocus();
+    typing::type(decimal.edtParam, QStringLiteral("12{keypad}5"));
+    text.edtParam->setFocus();
+    typing::keys(text.edtParam, QStringLiteral("по банков път"));
+    integer.edtParam->setFocus();
+    typing::type(integer.edtParam, QStringLiteral("30{sep}"));
+    window->edtfirma->setFocus();
+    EXPECT_EQ(decimal.edtParam->text(), typing::spelled("12{sep}50"));
+    EXPECT_EQ(integer.edtParam->text(), QStringLiteral("30"));
+    EXPECT_TRUE(jet::isNull(stored("KP1_NUMBER")));
+    EXPECT_TRUE(jet::isNull(stored("KP2_TEXT")));
+
+    changePage();
+    EXPECT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(' ').toStdString();
+    EXPECT_EQ(stored("KP1_NUMBER"), jet::Value(12.5));
+    EXPECT_EQ(stored("KP2_TEXT"), jet::Value(std::string("по банков път")));
+    EXPECT_EQ(stored("KP3_NUMBER"), jet::Value(30.0));
+}
+
+TEST_F(CompanyPage, ClosingStoresANameStillBeingTyped) {
+    start();
+    typeCompanyName(QStringLiteral("Медика "));
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(stored("IME_NA_FIRMATA"), jet::Value(std::string("Медика")));
+}
+
+TEST_F(CompanyPage, LaysOutTheNameTheVatChoiceAndTwoRowsOfParameters) {
+    start({{"KP1_TIP", std::int64_t{2}},
+           {"KP2_TIP", std::int64_t{3}},
+           {"KP3_TIP", std::int64_t{3}},
+           {"KP4_TIP", std::int64_t{2}}});
+    const QRect name = window->edtfirma->geometry();
+    EXPECT_EQ(name.width(), 297);
+    EXPECT_LT(window->Label1->geometry().bottom(), name.top());
+    EXPECT_EQ(window->Label1->text(), QStringLiteral("Наименование на фирмата"));
+    EXPECT_GT(window->chk1->x(), name.right());
+    EXPECT_TRUE(window->edtfirma->styleSheet().contains(QStringLiteral("#E9FEE7")));
+    EXPECT_EQ(window->edtfirma->maxLength(), 255);
+
+    std::array<QRect, 4> frames;
+    for (std::size_t i = 0; i < 4; ++i) {
+        frames[i] = window->frmKParam[i]->geometry();
+        EXPECT_EQ(frames[i].width(), 297);
+        EXPECT_FALSE(window->frmKParam[i]->isHidden());
+        EXPECT_TRUE(window->frmKParam[i]->edtParam->styleSheet().contains("#E9FEE7"));
+    }
+    EXPECT_GT(frames[0].top(), name.bottom());
+    EXPECT_EQ(frames[0].top(), frames[1].top());
+    EXPECT_GT(frames[1].left(), frames[0].right());
+    EXPECT_EQ(frames[2].top(), frames[3].top());
+    EXPECT_GT(frames[2].top(), frames[0].bottom());
+    EXPECT_EQ(frames[2].left(), frames[0].left());
+    EXPECT_EQ(frames[3].left(), frames[1].left());
+
+    // Tab order: name, VAT choice, the parameters in their order.
+    EXPECT_EQ(window->edtfirma->nextInFocusChain(), window->chk1);
+}
+
+TEST_F(CompanyPage, EveryTypeCodeZeroLeavesTheNameTheVatChoiceAndThePrice) {
+    fixture::ColumnValues specs;
+    for (int n = 1; n <= 4; ++n)
+        specs.push_back({"KP" + std::to_string(n) + "_TIP", std::int64_t{0}});
+    for (int n = 2; n <= 6; ++n)
+        specs.push_back({"PP" + std::to_string(n) + "_TIP", std::int64_t{0}});
+    start(specs);
+    for (TfrmParameter* frame : window->frmKParam)
+        EXPECT_TRUE(frame->isHidden());
+    EXPECT_TRUE(window->edtfirma->isVisible());
+    EXPECT_TRUE(window->chk1->isVisible());
+    EXPECT_FALSE(window->frmParameter[0]->isHidden());
+    for (std::size_t i = 1; i < 6; ++i)
+        EXPECT_TRUE(window->frmParameter[i]->isHidden());
+}
+
+TEST_F(CompanyPage, TheTenFramesAreSetUpFromTheTenderAtTheFirstShowing) {
+    // The price is a number parameter whatever else the tender says.
+    start({{"KP1_TIP", std::int64_t{3}},
+           {"KP1_RAZRYAD", std::int64_t{1}},
+           {"KP1_IME", std::string("Срок")},
+           {"KP2_TIP", std::int64_t{2}},
+           {"KP3_TIP", std::int64_t{1}},
+           {"KP4_TIP", std::int64_t{4}},
+           {"PP1_RAZRYAD", std::int64_t{3}},
+           {"PP1_IME", std::string("Цена")},
+           {"PP2_TIP", std::int64_t{2}},
+           {"PP3_TIP", std::int64_t{3}},
+           {"PP3_RAZRYAD", std::int64_t{0}},
+           {"PP4_TIP", std::int64_t{0}}});
+    struct Expected {
+        TfrmParameter* frame;
+        data::DataSource* source;
+        const char* field; // nullptr: not in use
+        ValidatingEdit::Format format;
+        int decimals;
+    };
+    using F = ValidatingEdit::Format;
+    const Expected expected[] = {
+        {window->frmKParam[0], window->dsSpecs, "KP1_NUMBER", F::Decimal, 1},
+        {window->frmKParam[1], window->dsSpecs, "KP2_TEXT", F::Text, 0},
+        {window->frmKParam[2], nullptr, nullptr, F::Text, 0},
+        {window->frmKParam[3], nullptr, nullptr, F::Text, 0},
+        {window->frmParameter[0], window->dsData, "PP1_NUMBER", F::Decimal, 3},
+        {window->frmParameter[1], window->dsData, "PP2_TEXT", F::Text, 0},
+        {window->frmParameter[2], window->dsData, "PP3_NUMBER", F::Integer, 0},
+        {window->frmParameter[3], nullptr, nullptr, F::Text, 0},
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.frame->objectName().toStdString());
+        EXPECT_EQ(e.frame->dataSource(), e.source);
+        EXPECT_EQ(e.frame->isHidden(), e.field == nullptr);
+        if (e.field == nullptr)
+            continue;
+        ASSERT_NE(e.frame->binding(), nullptr);
+        EXPECT_EQ(e.frame->binding()->field().name(), QString::fromLatin1(e.field));
+        EXPECT_EQ(e.frame->edtParam->format(), e.format);
+        EXPECT_EQ(e.frame->edtParam->decimals(), e.decimals);
+    }
+    EXPECT_EQ(window->frmKParam[0]->lblParameter->text(), QStringLiteral("Срок"));
+    EXPECT_EQ(window->frmParameter[0]->lblParameter->text(), QStringLiteral("Цена"));
+}
+
+} // namespace

@@ -1,0 +1,274 @@
+#include "app/error_guard.h"
+#include "app/field_edit_binding.h"
+#include "app/frParameter.h"
+#include "app/scripted_dialogs.h"
+#include "app/validating_edit.h"
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "data/tender_datasets.h"
+
+#include "tender_fixture.h"
+#include "typing.h"
+
+#include <QLabel>
+#include <QLocale>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <memory>
+
+namespace {
+
+using State = data::Dataset::State;
+using Format = ValidatingEdit::Format;
+
+// The process runs under the regional settings its ctest entry names in LC_ALL.
+TEST(RegionalSettings, AreThoseTheTestRunAskedFor) {
+    const QString asked = QString::fromLocal8Bit(qgetenv("LC_ALL"));
+    const std::pair<const char*, const char*> separators[] = {{"bg_BG", ","}, {"en_US", "."}};
+    bool known = false;
+    for (const auto& [locale, separator] : separators) {
+        if (!asked.startsWith(QString::fromLatin1(locale)))
+            continue;
+        known = true;
+        EXPECT_EQ(ValidatingEdit::decimalPoint(), QString::fromLatin1(separator)) << locale;
+    }
+    if (!known)
+        GTEST_SKIP() << "run outside ctest: the system's own settings apply";
+}
+
+// One frame over the tender record of a sample tender, in a window of its own, with a second
+// input to move the focus to.
+class ParameterFrame : public ::testing::Test {
+protected:
+    void open(const fixture::ColumnValues& specs = {}) {
+        file = folder.writeSample(specs);
+        connection.open(file);
+        qrySpecs = data::makeQrySpecs(connection);
+        qrySpecs->open();
+        dsSpecs = std::make_unique<data::DataSource>(*qrySpecs);
+        window = std::make_unique<QWidget>();
+        window->resize(400, 120);
+        frame = new TfrmParameter(guard, window.get());
+        frame->setGeometry(8, 8, 297, 37);
+        elsewhere = new QLineEdit(window.get());
+        elsewhere->setGeometry(8, 60, 297, 21);
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    void init(int type, int decimals, const char* prefix = "KP1_") {
+        frame->InitFrame(*dsSpecs, type, decimals, QString::fromLatin1(prefix),
+                         QStringLiteral("Срок на доставка"));
+    }
+
+    // Types into the frame's edit, then leaves it as the bidder does.
+    void typeAndLeave(const QString& keys) {
+        frame->edtParam->setFocus();
+        typing::type(frame->edtParam, keys);
+        elsewhere->setFocus();
+    }
+
+    jet::Value stored(const char* column) const {
+        return fixture::readColumn(file, "SPECS", {}, {}, column);
+    }
+
+    fixture::TenderFolder folder;
+    QString file;
+    ScriptedDialogs dialogs;
+    ErrorGuard guard{dialogs};
+    data::Connection connection;
+    std::unique_ptr<data::Dataset> qrySpecs;
+    std::unique_ptr<data::DataSource> dsSpecs;
+    std::unique_ptr<QWidget> window;
+    TfrmParameter* frame = nullptr;
+    QLineEdit* elsewhere = nullptr;
+};
+
+struct TypeCase {
+    int type;
+    bool inUse;
+    const char* field; // bound field, when in use
+    Format format;
+};
+
+TEST_F(ParameterFrame, TypeCodesDecideWhetherAndHowTheParameterIsInput) {
+    open();
+    const TypeCase cases[] = {
+        {2, true, "KP1_TEXT", Format::Text}, {3, true, "KP1_NUMBER", Format::Integer},
+        {0, false, nullptr, Format::Text},   {1, false, nullptr, Format::Text},
+        {4, false, nullptr, Format::Text},   {-1, false, nullptr, Format::Text},
+    };
+    for (const TypeCase& c : cases) {
+        SCOPED_TRACE(c.type);
+        init(2, 0); // bound first: a later set-up must detach what an earlier one bound
+        init(c.type, 0);
+        EXPECT_EQ(!frame->isHidden(), c.inUse);
+        EXPECT_EQ(frame->edtParam->isEnabled(), c.inUse);
+        EXPECT_EQ(frame->lblParameter->isEnabled(), c.inUse);
+        EXPECT_EQ(frame->dataSource() != nullptr, c.inUse);
+        ASSERT_EQ(frame->binding() != nullptr, c.inUse);
+        if (!c.inUse)
+            continue;
+        EXPECT_EQ(frame->binding()->field().name(), QString::fromLatin1(c.field));
+        EXPECT_EQ(frame->edtParam->format(), c.format);
+        EXPECT_EQ(frame->lblParameter->text(), QStringLiteral("Срок на доставка"));
+    }
+
+    // What is typed into a frame not in use reaches no field.
+    init(4, 0);
+    typing::keys(frame->edtParam, QStringLiteral("12"));
+    EXPECT_EQ(qrySpecs->state(), State::Browse);
+    EXPECT_TRUE(dialogs.asked.empty());
+}
+
+TEST_F(ParameterFrame, TheEditSitsBelowTheCaptionOnAGreenBackground) {
+    open();
+    init(2, 0);
+    EXPECT_EQ(frame->height(), 37);
+    EXPECT_EQ(frame->edtParam->geometry(), QRect(0, 16, 297, 21));
+    EXPECT_EQ(frame->lblParameter->width(), 297);
+    EXPECT_TRUE(frame->edtParam->styleSheet().contains(QStringLiteral("#E9FEE7")));
+    EXPECT_TRUE(frame->edtParam->alignment().testFlag(Qt::AlignLeft));
+}
+
+TEST_F(ParameterFrame, ATextParameterTakes255CharactersAndRefusesThe256th) {
+    open();
+    init(2, 0);
+    const QString text = QString(254, QChar(u'ж')) + QStringLiteral("яю");
+    typeAndLeave(text);
+    EXPECT_EQ(frame->edtParam->text(), text.left(255));
+    EXPECT_EQ(qrySpecs->fieldByName(QStringLiteral("KP1_TEXT")).asString(), text.left(255));
+    EXPECT_TRUE(jet::isNull(stored("KP1_TEXT"))); // the owner of the record posts it
+    qrySpecs->post();
+    EXPECT_EQ(stored("KP1_TEXT"), jet::Value(text.left(255).toStdString()));
+}
+
+struct KeystrokeCase {
+    const char* typed; // in the placeholders of typing.h
+    const char* shown;
+};
+
+void expectKeystrokes(TfrmParameter& frame, const std::vector<KeystrokeCase>& cases) {
+    for (const KeystrokeCase& c : cases) {
+        frame.edtParam->clear();
+        typing::type(frame.edtParam, QString::fromUtf8(c.typed));
+        EXPECT_EQ(frame.edtParam->text(), typing::spelled(QString::fromUtf8(c.shown)))
+            << "typed " << c.typed;
+    }
+}
+
+TEST_F(ParameterFrame, AnIntegerParameterRefusesTheDecimalSeparator) {
+    open();
+    init(3, 0);
+    expectKeystrokes(*frame, {
+                                 {"12{sep}5", "125"},
+                                 {"12{keypad}5", "125"},
+                                 {"12{other}5", "125"},
+                                 {"-7", "-7"},
+                                 {"7-", "7"},
+                                 {"+7", "7"},
+                                 {"1 000", "1000"},
+                                 {"1e5", "15"},
+                             });
+}
+
+TEST_F(ParameterFrame, ADecimalParameterTakesTheRegionalSeparatorAndItsDecimalsOnly) {
+    open();
+    init(3, 2);
+    const std::string manyNines(400, '9');
+    expectKeystrokes(*frame, {
+                                 {"12{sep}5", "12{sep}5"},
+                                 // The keypad's separator key enters the regional separator.
+                                 {"12{keypad}5", "12{sep}5"},
+                                 // The other character groups thousands in the other kind of
+                                 // locale; it is refused, never read as the separator.
+                                 {"12{other}5", "125"},
+                                 {"1{other}234{sep}5", "1234{sep}5"},
+                                 {"1{sep}2{sep}3", "1{sep}23"},
+                                 {"1{sep}234", "1{sep}23"},
+                                 {"{sep}5", "{sep}5"},
+                                 {"-3{sep}25", "-3{sep}25"},
+                                 {"3-", "3"},
+                                 {"abc", ""},
+                             });
+    // No more digits than a double holds: the 309th is refused rather than stored as infinity.
+    frame->edtParam->clear();
+    typing::keys(frame->edtParam, QString::fromStdString(manyNines));
+    EXPECT_EQ(frame->edtParam->text().size(), 308);
+}
+
+TEST_F(ParameterFrame, ADecimalParameterShowsExactlyItsDecimals) {
+    open({{"KP1_NUMBER", 12.5}, {"KP2_NUMBER", 1234.56}});
+    init(3, 2);
+    EXPECT_EQ(frame->edtParam->text(), typing::spelled("12{sep}50"));
+    frame->InitFrame(*dsSpecs, 3, 3, QStringLiteral("KP2_"), QStringLiteral("Гаранция"));
+    EXPECT_EQ(frame->edtParam->text(), typing::spelled("1234{sep}560"));
+    frame->InitFrame(*dsSpecs, 3, 0, QStringLiteral("KP2_"), QStringLiteral("Гаранция"));
+    EXPECT_EQ(frame->edtParam->text(), QStringLiteral("1235"));
+
+    // Typed and left: the value goes to the field and comes back with both decimals.
+    init(3, 2);
+    frame->edtParam->selectAll();
+    typeAndLeave(QStringLiteral("7{sep}5"));
+    EXPECT_EQ(frame->edtParam->text(), typing::spelled("7{sep}50"));
+    EXPECT_EQ(qrySpecs->fieldByName(QStringLiteral("KP1_NUMBER")).value(), QVariant(7.5));
+    qrySpecs->post();
+    EXPECT_EQ(stored("KP1_NUMBER"), jet::Value(7.5));
+    EXPECT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(' ').toStdString();
+}
+
+TEST_F(ParameterFrame, AnEmptiedNumberIsStoredAsNull) {
+    open({{"KP1_NUMBER", 30.0}});
+    init(3, 0);
+    frame->edtParam->setFocus();
+    frame->edtParam->selectAll();
+    QTest::keyClick(frame->edtParam, Qt::Key_Delete);
+    qrySpecs->post();
+    EXPECT_TRUE(jet::isNull(stored("KP1_NUMBER")));
+}
+
+TEST_F(ParameterFrame, ALoneSignIsRefusedOnStoringAndStaysToBeCompleted) {
+    open({{"KP1_NUMBER", 30.0}});
+    init(3, 0);
+    frame->edtParam->selectAll();
+    typeAndLeave(QStringLiteral("-"));
+    qrySpecs->edit(); // typing did so already; the owner posts now
+    EXPECT_FALSE(guard.run([this] { qrySpecs->post(); }));
+    EXPECT_EQ(dialogs.errors().last(),
+              QStringLiteral("„-“ не е число. Въведете число в полето „Срок на доставка“."));
+    EXPECT_EQ(qrySpecs->state(), State::Edit);
+    EXPECT_EQ(stored("KP1_NUMBER"), jet::Value(30.0));
+
+    // Still pending: a second attempt neither stores the old value under the shown text.
+    EXPECT_FALSE(guard.run([this] { qrySpecs->post(); }));
+    EXPECT_EQ(stored("KP1_NUMBER"), jet::Value(30.0));
+
+    frame->edtParam->setFocus();
+    frame->edtParam->end(false);
+    typing::keys(frame->edtParam, QStringLiteral("5"));
+    qrySpecs->post();
+    EXPECT_EQ(stored("KP1_NUMBER"), jet::Value(-5.0));
+}
+
+TEST_F(ParameterFrame, AColumnTheDatasetLacksLeavesTheEditAttachedButClosedToInput) {
+    open();
+    frame->InitFrame(*dsSpecs, 2, 0, QStringLiteral("XX1_"), QStringLiteral("Без колона"));
+    EXPECT_TRUE(dialogs.asked.empty());
+    EXPECT_FALSE(frame->isHidden());
+    EXPECT_EQ(frame->dataSource(), dsSpecs.get());
+    EXPECT_EQ(frame->binding(), nullptr);
+    typing::keys(frame->edtParam, QStringLiteral("текст"));
+    EXPECT_EQ(frame->edtParam->text(), QString());
+    EXPECT_EQ(qrySpecs->state(), State::Browse);
+
+    // Set up again for a column that exists, the edit takes input again.
+    init(2, 0);
+    typing::keys(frame->edtParam, QStringLiteral("текст"));
+    EXPECT_EQ(qrySpecs->state(), State::Edit);
+}
+
+} // namespace
