@@ -19,6 +19,9 @@ TfrmParameter::TfrmParameter(ErrorGuard& guard, QWidget* parent)
       guard_(guard) {
     setFixedHeight(37);
     edtParam->setStyleSheet(QStringLiteral("background-color: #E9FEE7;"));
+    // Until InitFrame says otherwise the parameter is not in use: a window whose start-up
+    // failed shows no input that would take text and store it nowhere.
+    hide();
 }
 
 void TfrmParameter::InitFrame(data::DataSource& DS, int ParamType, int FracPartCount,

@@ -28,8 +28,9 @@ class CompanyPage : public ::testing::Test {
 protected:
     // Makes and shows the main window over DB.mdb of the test's folder, as the bidder starts
     // the program there.
-    void start(const fixture::ColumnValues& specs = {}) {
-        file = folder.writeSample(specs);
+    void start(const fixture::ColumnValues& specs = {}, bool withFile = true) {
+        if (withFile)
+            file = folder.writeSample(specs);
         const QString previous = QDir::currentPath();
         QDir::setCurrent(folder.path());
         window = std::make_unique<TfmMain>(guard);
@@ -37,7 +38,9 @@ protected:
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        ASSERT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(' ').toStdString();
+        if (withFile) {
+            ASSERT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(' ').toStdString();
+        }
     }
 
     void typeCompanyName(const QString& text) {
@@ -72,6 +75,9 @@ const QString kTitlePrefix = QStringLiteral("ТЕНДИРО  (Велдора, Т
 
 TEST_F(CompanyPage, TheCompanyNameDropsTheCharactersAFileNameCannotHold) {
     start();
+    typeCompanyName(QStringLiteral("<|"));
+    EXPECT_EQ(window->edtfirma->text(), QString());
+    EXPECT_EQ(window->qrySpecs->state(), State::Browse);
     typeCompanyName(QStringLiteral("А\"*/<Б>?\\|В: Г"));
     EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: Г"));
 
@@ -196,6 +202,20 @@ TEST_F(CompanyPage, LaysOutTheNameTheVatChoiceAndTwoRowsOfParameters) {
 
     // Tab order: name, VAT choice, the parameters in their order.
     EXPECT_EQ(window->edtfirma->nextInFocusChain(), window->chk1);
+}
+
+TEST_F(CompanyPage, WithoutATenderNoParameterFrameShowsAndNothingTakesInput) {
+    start({}, /*withFile=*/false);
+    EXPECT_EQ(dialogs.errors().size(), 2); // the connection, then the first showing
+    for (TfrmParameter* frame : window->frmKParam)
+        EXPECT_TRUE(frame->isHidden());
+    for (TfrmParameter* frame : window->frmParameter)
+        EXPECT_TRUE(frame->isHidden());
+    typeCompanyName(QStringLiteral("Медика"));
+    EXPECT_EQ(window->edtfirma->text(), QString());
+    QTest::mouseClick(window->chk1, Qt::LeftButton);
+    EXPECT_FALSE(window->chk1->isChecked());
+    EXPECT_EQ(dialogs.errors().size(), 2);
 }
 
 TEST_F(CompanyPage, EveryTypeCodeZeroLeavesTheNameTheVatChoiceAndThePrice) {
