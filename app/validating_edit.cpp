@@ -25,7 +25,8 @@ NumberReading readNumber(const QString& text, int decimals) {
     if (text.isEmpty())
         return {QValidator::Acceptable, std::nullopt};
     const QString point = QRegularExpression::escape(ValidatingEdit::decimalPoint());
-    const QString fractionPart = decimals > 0 ? QStringLiteral("(?:%1([0-9]*))?").arg(point) : "";
+    const QString fractionPart =
+        decimals > 0 ? QStringLiteral("(?:%1([0-9]*))?").arg(point) : QString();
     const QRegularExpression shape(QStringLiteral("^(-?)([0-9]*)%1$").arg(fractionPart));
     const QRegularExpressionMatch match = shape.match(text);
     if (!match.hasMatch() || match.capturedLength(3) > decimals)
