@@ -4,6 +4,7 @@
 #include "jet/data_page.h"
 #include "jet/map_update.h"
 #include "jet/row_codec.h"
+#include "jet/slot_page.h"
 #include "jet/usage_map.h"
 
 #include <algorithm>
@@ -19,9 +20,6 @@ namespace {
 constexpr std::size_t kMaxRowSize = 4060;
 // Where a relocated row lives: its row number, then its page in three bytes.
 constexpr std::size_t kPointerSize = 4;
-// Both flags and no bytes: the form Access gives a deleted row, skipped by every reader.
-constexpr std::uint16_t kReclaimed = kRowDeleted | kRowOverflow;
-constexpr std::uint16_t kSlotFlags = kRowDeleted | kRowOverflow;
 // Jet relocates a row once; a longer chain of pointers than this is damage.
 constexpr std::size_t kMaxHops = 4;
 
@@ -29,74 +27,8 @@ std::string rowWhere(const PageFile& file, RowId id) {
     return file.where(id.page) + ", row " + std::to_string(id.row);
 }
 
-struct Slot {
-    Bytes bytes;
-    std::uint16_t flags = 0;
-
-    bool reclaimed() const { return flags == kReclaimed && bytes.empty(); }
-};
-
-// A data page taken apart into its slots, so that rows can change size and the page be packed
-// again with every row keeping its slot number, and so its row id.
-struct SlotPage {
-    std::uint32_t number = 0;
-    Page image{};
-    std::vector<Slot> slots;
-    std::string where;
-
-    std::size_t usedBytes() const {
-        std::size_t used = kDataPageHeader + 2 * slots.size();
-        for (const Slot& slot : slots)
-            used += slot.bytes.size();
-        return used;
-    }
-    bool fits() const { return slots.size() <= kMaxRowsPerPage && usedBytes() <= kPageSize; }
-
-    // The rows packed from the page end downwards in slot order, free space recounted; the
-    // header's other fields stay as they were.
-    Page packed() const {
-        Page page{};
-        std::copy(image.begin(), image.begin() + kDataPageHeader, page.begin());
-        std::size_t end = kPageSize;
-        for (std::size_t i = 0; i < slots.size(); ++i) {
-            std::size_t start = end - slots[i].bytes.size();
-            std::copy(slots[i].bytes.begin(), slots[i].bytes.end(),
-                      page.begin() + static_cast<std::ptrdiff_t>(start));
-            putU16(page, kDataPageHeader + 2 * i,
-                   static_cast<std::uint16_t>(start | slots[i].flags));
-            end = start;
-        }
-        std::size_t tableEnd = kDataPageHeader + 2 * slots.size();
-        putU16(page, 12, static_cast<std::uint16_t>(slots.size()));
-        putU16(page, 2, static_cast<std::uint16_t>(end - tableEnd));
-        return page;
-    }
-
-    // Puts relocated row data (flagged deleted, so scans reach it only through its pointer) in
-    // a slot Access has freed, or else a new one. Returns the slot.
-    std::uint16_t place(const Bytes& row) {
-        auto freed =
-            std::find_if(slots.begin(), slots.end(), [](const Slot& s) { return s.reclaimed(); });
-        if (freed == slots.end())
-            freed = slots.insert(slots.end(), Slot{});
-        *freed = Slot{row, kRowDeleted};
-        return static_cast<std::uint16_t>(freed - slots.begin());
-    }
-};
-
 bool ofTable(const Page& image, const TableDef& def) {
     return image[0] == kDataPageType && ByteView(image, def.name).u32(4) == def.definitionPage;
-}
-
-SlotPage unpack(std::uint32_t number, const Page& image, std::string where) {
-    SlotPage page{number, image, {}, std::move(where)};
-    DataPage view(page.image, page.where);
-    for (std::uint16_t row = 0; row < view.rowCount(); ++row) {
-        auto bytes = view.rowBytes(row);
-        page.slots.push_back({Bytes(bytes.begin(), bytes.end()),
-                              static_cast<std::uint16_t>(view.offsetWord(row) & kSlotFlags)});
-    }
-    return page;
 }
 
 RowId pointerTarget(const Slot& slot, const std::string& where) {
@@ -229,7 +161,8 @@ private:
             return found->second;
         auto image = images_.find(number);
         if (image != images_.end())
-            return pages_.emplace(number, unpack(number, image->second, file_.where(number)))
+            return pages_
+                .emplace(number, unpackDataPage(number, image->second, file_.where(number)))
                 .first->second;
         // A page the owned-pages map does not list: the row id is stale or the file damaged.
         throw Error(file_.where(number) + ": not a data page of table " + def_.name);
@@ -275,7 +208,7 @@ private:
         std::map<std::uint32_t, SlotPage> edits;
         for (RowId row : rows) {
             auto [edit, added] = edits.try_emplace(row.page, page(row.page));
-            edit->second.slots[row.row] = Slot{{}, kReclaimed};
+            edit->second.slots[row.row] = Slot{{}, kReclaimedRow};
         }
         for (auto& [number, edit] : edits)
             write(std::move(edit));
@@ -290,7 +223,7 @@ private:
         for (const auto& [number, image] : images_) {
             DataPage view(image, file_.where(number));
             for (std::uint16_t row = 0; row < view.rowCount(); ++row) {
-                std::uint16_t flags = view.offsetWord(row) & kSlotFlags;
+                std::uint16_t flags = view.offsetWord(row) & kRowFlags;
                 if (flags == kRowOverflow && view.rowBytes(row).size() >= kPointerSize)
                     targets.insert(view.overflowTarget(row));
                 else if (flags == kRowDeleted && !view.rowBytes(row).empty())
@@ -326,7 +259,7 @@ private:
         edit.page.slots[chain.front().row] = std::move(content);
         for (auto link = chain.begin() + 1; link != chain.end(); ++link) {
             if (link->page == edit.page.number)
-                edit.page.slots[link->row] = Slot{{}, kReclaimed};
+                edit.page.slots[link->row] = Slot{{}, kReclaimedRow};
             else
                 edit.elsewhere.push_back(*link);
         }
