@@ -2,9 +2,11 @@
 
 #include "jet/bytes.h"
 #include "jet/data_page.h"
+#include "jet/slot_page.h"
 #include "jet/usage_map.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace jet {
@@ -12,6 +14,9 @@ namespace jet {
 namespace {
 
 constexpr std::size_t kInlineMapHeader = 5; // kind byte and start page
+// Access grows the global map's bitmap in steps of this many bytes: its own file of 743 pages
+// has a 96-byte bitmap where small files have 64.
+constexpr std::size_t kGlobalMapStep = 32;
 
 // A map row inside the image of its page, ready to be changed and written back.
 struct MapRow {
@@ -130,21 +135,52 @@ void addToReferenceMap(PageFile& file, MapLocation location, MapRow& row, std::u
     file.write(bitmapPage, bitmap);
 }
 
-} // namespace
-
-bool globalMapCovers(const PageFile& file, std::uint32_t page) {
-    MapRow row = loadMapRow(file, kGlobalMap);
+bool reaches(const MapRow& row, std::uint32_t page) {
     std::uint32_t start = row.startPage();
     return row.kind() == kInlineMap && page >= start && page - start < row.inlineBits();
 }
 
+// Page 1 with the global map's bitmap long enough for `page`; the other rows of the page move
+// down to make room and keep their row numbers. Pages the bitmap newly covers are free when
+// the file does not have them yet, in use when it does. std::nullopt when the map does not
+// start at page 0 or page 1 lacks the room.
+std::optional<SlotPage> grownGlobalMap(const PageFile& file, const MapRow& row,
+                                       std::uint32_t page) {
+    if (row.kind() != kInlineMap || row.startPage() != 0)
+        return std::nullopt;
+    std::size_t bytes = (page / 8 + kGlobalMapStep) / kGlobalMapStep * kGlobalMapStep;
+    SlotPage holder = unpackDataPage(kGlobalMap.page, row.page, row.where);
+    Bytes& grown = holder.slots.at(kGlobalMap.row).bytes;
+    std::size_t oldBits = row.inlineBits();
+    grown.resize(kInlineMapHeader + bytes, 0);
+    std::uint32_t pageCount = file.pageCount();
+    for (std::size_t bit = oldBits; bit < bytes * 8; ++bit)
+        setBit(std::span<std::uint8_t>(grown).subspan(kInlineMapHeader), bit, bit >= pageCount);
+    if (!holder.fits())
+        return std::nullopt;
+    return holder;
+}
+
+} // namespace
+
+bool globalMapCanRecord(const PageFile& file, std::uint32_t page) {
+    MapRow row = loadMapRow(file, kGlobalMap);
+    return reaches(row, page) || grownGlobalMap(file, row, page).has_value();
+}
+
 void markPageInUse(PageFile& file, std::uint32_t page) {
     MapRow row = loadMapRow(file, kGlobalMap);
-    std::uint32_t start = row.startPage();
-    if (row.kind() != kInlineMap || page < start || page - start >= row.inlineBits())
-        throw Error(row.where + ": the file's page map has no place for page " +
-                    std::to_string(page));
-    std::uint64_t bit = page - start;
+    if (!reaches(row, page)) {
+        std::optional<SlotPage> grown = grownGlobalMap(file, row, page);
+        if (!grown)
+            throw Error(row.where + ": the file's page map cannot grow to page " +
+                        std::to_string(page));
+        Bytes& bitmap = grown->slots[kGlobalMap.row].bytes;
+        setBit(std::span<std::uint8_t>(bitmap).subspan(kInlineMapHeader), page, false);
+        file.write(kGlobalMap.page, grown->packed());
+        return;
+    }
+    std::uint64_t bit = page - row.startPage();
     auto bitmap = row.bytes().subspan(kInlineMapHeader);
     if ((bitmap[bit / 8] >> (bit % 8) & 1) == 0)
         return; // already in use

@@ -14,11 +14,12 @@ namespace jet {
 // The file's global map of pages in use. Unlike a table's maps, a set bit means a free page.
 inline constexpr MapLocation kGlobalMap{1, 0};
 
-// Whether the file's global map (page 1, row 0) has a bit for `page`.
-bool globalMapCovers(const PageFile& file, std::uint32_t page);
+// Whether markPageInUse can record `page`: the global map has a bit for it, or page 1 has room
+// to lengthen the map's bitmap as Access does when a file outgrows it.
+bool globalMapCanRecord(const PageFile& file, std::uint32_t page);
 
-// Marks `page` as in use in the global map, where a set bit means a free page. Throws Error
-// when the map has no bit for the page.
+// Marks `page` as in use in the global map, where a set bit means a free page, lengthening the
+// bitmap when the page lies past it. Throws Error when the map cannot record the page.
 void markPageInUse(PageFile& file, std::uint32_t page);
 
 // Adds `page` to the table map (owned pages or pages with free space) stored at `location`. An

@@ -317,7 +317,7 @@ private:
     // does, the next post finds and records it (see adoptUnrecordedPages).
     RowId placeOnNewPage(const Bytes& row) {
         std::uint32_t number = file_.pageCount();
-        if (!globalMapCovers(file_, number))
+        if (!globalMapCanRecord(file_, number))
             throw Error(file_.where() + ": the file's page map cannot record page " +
                         std::to_string(number) + ", so the row cannot move to a new page");
         SlotPage fresh{number, newDataPage(def_.definitionPage), {}, file_.where(number)};

@@ -1,12 +1,14 @@
 // Adding pages to the usage maps of an existing file: a bit set where the map reaches the page,
 // an inline map moved to a new start page when its pages allow, promoted to a reference map when
-// they do not. testV2000.mdb has room in its global map past its last page, and tables whose
-// inline maps hold one page or none.
+// they do not, the global map lengthened when the file outgrows it. testV2000.mdb has room in
+// its global map past its last page, and tables whose inline maps hold one page or none.
 
+#include "jet/data_page.h"
 #include "jet/map_update.h"
 #include "jet/page_file.h"
 #include "jet/table_def.h"
 #include "jet/usage_map.h"
+#include "tests/jet/process.h"
 #include "tests/jet/update_support.h"
 
 #include <gtest/gtest.h>
@@ -53,10 +55,54 @@ TEST(UsageMapUpdate, RecordsPagesWhereverTheMapReaches) {
     Pages free = jet::readUsageMap(file, jet::kGlobalMap).pages;
     EXPECT_FALSE(std::binary_search(free.begin(), free.end(), end));
 
-    // The global map reaches 768 pages here; a page past it is refused, not lost.
-    EXPECT_TRUE(jet::globalMapCovers(file, 767));
-    EXPECT_FALSE(jet::globalMapCovers(file, 768));
-    EXPECT_THROW(jet::markPageInUse(file, 768), jet::Error);
+    // Past its 768 pages the global map grows in Access's steps of 32 bytes; pages the file does
+    // not have yet are free in it, the other row of page 1 moves down intact, and a page past
+    // what page 1 can hold is refused.
+    jet::Page before = file.read(jet::kGlobalMap.page);
+    auto otherRow = [](const jet::Page& page) {
+        auto bytes = jet::DataPage(page, "page 1").rowBytes(1);
+        return jet::Bytes(bytes.begin(), bytes.end());
+    };
+    EXPECT_TRUE(jet::globalMapCanRecord(file, 800));
+    jet::markPageInUse(file, 800);
+    jet::UsageMap global = jet::readUsageMap(file, jet::kGlobalMap);
+    EXPECT_EQ(global.pagesPastEnd, 1024u - file.pageCount() - 1);
+    EXPECT_EQ(otherRow(file.read(jet::kGlobalMap.page)), otherRow(before));
+    EXPECT_FALSE(jet::globalMapCanRecord(file, 100000));
+    EXPECT_THROW(jet::markPageInUse(file, 100000), jet::Error);
+}
+
+// A tender of 5,000 positions fills 510 pages, nearly all that the global map and the inline
+// free-space map of 512 pages reach: rows that move to new pages take the file past both.
+TEST(UsageMapUpdate, RowsMovePastTheReachOfTheFilesMaps) {
+    jettest::TempFolder folder;
+    std::string path = folder.write("generated.mdb", {}).string();
+    auto generated = jettest::runProcess(
+        {TENDERDB_PATH, "generate", "--force", "--lots", "10", "--positions", "5000", path});
+    ASSERT_EQ(generated.status, 0) << generated.err;
+
+    jet::Database db(path, jet::Database::Mode::ReadWrite);
+    jet::TableDef def = db.table("PREDLOGENIA");
+    auto expected = jettest::readRows(db, def);
+    const std::uint32_t pagesBefore = db.file().pageCount();
+    ASSERT_LT(pagesBefore, 512u);
+    const jet::Value big = jettest::repeat("Ж", 255);
+    std::vector<jet::Database::ColumnChange> grow;
+    for (const char* column : {"INFO1", "INFO2", "INFO3", "INFO4", "INFO5"})
+        grow.push_back({column, big});
+    auto row = expected.begin();
+    for (int i = 0; i < 12; ++i, ++row) {
+        db.update(def, row->first, grow);
+        for (const auto& change : grow)
+            row->second[static_cast<std::size_t>(&def.column(change.column) - def.columns.data())] =
+                change.value;
+    }
+    EXPECT_GT(db.file().pageCount(), 512u);
+    EXPECT_EQ(jettest::readRows(db, def), expected);
+    EXPECT_EQ(jettest::exportRecords(path, def),
+              jettest::recordsOf(def, jettest::valuesOf(expected)));
+    auto check = jettest::runProcess({TENDERDB_PATH, "check", path});
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
 }
 
 } // namespace
