@@ -118,8 +118,8 @@ public:
 
 private:
     // Every data page of the table, read once under the lock: the post needs them to find the
-    // row, room for it, and relocated data that no pointer leads to any more.
-    // Only the pages the post changes are taken apart into slots.
+    // row, room for it, and relocated data that no pointer leads to any more. Only the pages it
+    // changes are taken apart into slots.
     void loadTablePages() {
         images_.clear();
         pages_.clear();
