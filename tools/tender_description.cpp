@@ -2,6 +2,7 @@
 
 #include "jet/error.h"
 
+#include <climits>
 #include <cmath>
 
 namespace tender {
@@ -36,8 +37,9 @@ jet::Value toValue(const jet::ColumnSpec& column, const nlohmann::json& value) {
             return refuse("needs a number, got " + value.dump());
         return value.get<double>();
     case ColumnType::Currency:
-        if (!value.is_number())
-            return refuse("needs a number, got " + value.dump());
+        // Stored as ten-thousandths in 64 bits.
+        if (!value.is_number() || std::abs(value.get<double>()) > 9e14)
+            return refuse("needs an amount of at most 9e14, got " + value.dump());
         return jet::Currency{static_cast<std::int64_t>(std::llround(value.get<double>() * 1e4))};
     case ColumnType::DateTime:
         if (!value.is_number())
@@ -47,6 +49,8 @@ jet::Value toValue(const jet::ColumnSpec& column, const nlohmann::json& value) {
         break;
     }
     if (isIntegerType(column.type)) {
+        if (value.is_number_unsigned() && value.get<std::uint64_t>() > INT64_MAX)
+            return refuse(value.dump() + " is out of range");
         if (value.is_number_integer())
             return value.get<std::int64_t>();
         if (value.is_number_float()) {

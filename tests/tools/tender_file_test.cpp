@@ -7,6 +7,7 @@
 #include "jet/check.h"
 #include "jet/database.h"
 #include "jet/text_codec.h"
+#include "jet/usage_map.h"
 #include "tests/jet/process.h"
 #include "tools/tender_description.h"
 #include "tools/tender_generator.h"
@@ -100,15 +101,20 @@ TEST_P(CreatedTender, ReadsBackAsDescribedAndIsSound) {
 INSTANTIATE_TEST_SUITE_P(Descriptions, CreatedTender, testing::ValuesIn(roundTrips()),
                          [](const auto& test) { return std::string(test.param.name); });
 
-// The size the benchmarks use: checked once here, timed in bench/.
-TEST(CreatedTender, FiftyThousandPositionsReadBackAndAreSound) {
+// The size the benchmarks use (smaller under the sanitizers, see CMakeLists.txt): past an
+// inline usage map's reach, so its maps are reference maps, and past one index page.
+TEST(CreatedTender, BigGeneratedTenderReadsBackAndIsSound) {
     Folder folder;
     std::string file = folder.file("DB.mdb");
-    json tender = tender::generateTender(120, 50000, 3);
+    json tender = tender::generateTender(120, BIG_TENDER_POSITIONS, 3);
     jet::CreateResult result = tender::writeTender(tender, file);
     EXPECT_EQ(result.notes.size(), 2u); // the two indexes of PREDLOGENIA outgrow one page
     EXPECT_EQ(jet::checkDatabase(file), std::vector<std::string>{});
     tendertest::expectFileHolds(file, tender, "PREDLOGENIA");
+
+    jet::Database db(file, jet::Database::Mode::ReadOnly);
+    jet::UsageMap owned = jet::readUsageMap(db.file(), db.table("PREDLOGENIA").ownedPages);
+    EXPECT_EQ(owned.kind, jet::kReferenceMap);
 }
 
 TEST(CreatedTender, CatalogHoldsContainersSystemTablesAndTheTablesUnderTables) {
@@ -235,6 +241,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "row 1, column PP2_TEXT: needs a string"},
         Refusal{"integer_out_of_range", positions({{{"PRODUCT_CODE", 4294967296}}}),
                 "row 1, column PRODUCT_CODE: 4294967296 is out of range"},
+        Refusal{"integer_past_64_bits", positions({{{"PRODUCT_CODE", 18446744073709551615u}}}),
+                "row 1, column PRODUCT_CODE: 18446744073709551615 is out of range"},
         Refusal{"unknown_column",
                 {{"SPECS", {json::object(), {{"KP5_TIP", 1}}}}},
                 "table SPECS, row 2, column KP5_TIP: no such column"},
