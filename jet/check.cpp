@@ -3,6 +3,7 @@
 #include "jet/bytes.h"
 #include "jet/data_page.h"
 #include "jet/header.h"
+#include "jet/index_writer.h"
 #include "jet/long_value.h"
 #include "jet/long_value_writer.h"
 #include "jet/page_file.h"
@@ -23,8 +24,6 @@ constexpr std::uint32_t kCatalogPage = 2;
 constexpr std::uint32_t kGlobalMapPage = 1;
 constexpr std::int64_t kTableObject = 1;
 constexpr std::uint8_t kDefinitionPageType = 0x02;
-constexpr std::uint8_t kIndexNodeType = 0x03;
-constexpr std::uint8_t kIndexLeafType = 0x04;
 
 // What a page is known to be used for, gathered while walking.
 enum class Use { Header, GlobalMap, Definition, Data, LongValue, MapRows, Index, Bitmap };
@@ -157,9 +156,9 @@ void Checker::checkIndexes(const TableDef& def, const std::vector<std::uint8_t>&
             continue;
         }
         Page page = file_.read(root);
-        if (page[0] == kIndexNodeType)
+        if (page[0] == kIndexNodePageType)
             continue; // trees of several pages are read by Access; their entries are not checked
-        if (page[0] != kIndexLeafType || ByteView(page, where).u32(4) != def.definitionPage) {
+        if (page[0] != kIndexLeafPageType || ByteView(page, where).u32(4) != def.definitionPage) {
             problem(where + ": root page " + std::to_string(root) +
                     " is not an index page of the table");
             continue;
@@ -184,12 +183,13 @@ void Checker::checkIndexes(const TableDef& def, const std::vector<std::uint8_t>&
         std::vector<std::uint8_t> previous;
         std::size_t start = 0;
         std::size_t entries = 0;
-        for (std::size_t bit = 0; bit < 453 * 8; ++bit) {
-            if (((page[27 + bit / 8] >> (bit % 8)) & 1) == 0)
+        for (std::size_t bit = 0; bit < kIndexEntryMaskSize * 8; ++bit) {
+            if (((page[kIndexEntryMaskAt + bit / 8] >> (bit % 8)) & 1) == 0)
                 continue;
             std::vector<std::uint8_t> entry = prefix;
-            entry.insert(entry.end(), page.begin() + static_cast<std::ptrdiff_t>(480 + start),
-                         page.begin() + static_cast<std::ptrdiff_t>(480 + bit));
+            entry.insert(entry.end(),
+                         page.begin() + static_cast<std::ptrdiff_t>(kIndexEntriesAt + start),
+                         page.begin() + static_cast<std::ptrdiff_t>(kIndexEntriesAt + bit));
             if (entries == 0)
                 prefix.assign(entry.begin(), entry.begin() + static_cast<std::ptrdiff_t>(std::min(
                                                                  prefixLength, entry.size())));
@@ -199,7 +199,7 @@ void Checker::checkIndexes(const TableDef& def, const std::vector<std::uint8_t>&
                 problem(where + ": entry " + std::to_string(entries) +
                         " does not sort after the one before it");
             previous = entry;
-            if (entry.size() != 9 && entry.size() != 5) {
+            if (entry.size() != kIndexKeyEntrySize && entry.size() != kIndexNullEntrySize) {
                 problem(where + ": entry " + std::to_string(entries) + " of " +
                         std::to_string(entry.size()) + " bytes");
                 continue;
@@ -215,7 +215,7 @@ void Checker::checkIndexes(const TableDef& def, const std::vector<std::uint8_t>&
             }
             const Value& value = row->second[position];
             std::optional<std::int64_t> key;
-            if (entry.size() == 9)
+            if (entry.size() == kIndexKeyEntrySize)
                 key = static_cast<std::int32_t>((std::uint32_t{entry[1]} << 24 |
                                                  std::uint32_t{entry[2]} << 16 |
                                                  std::uint32_t{entry[3]} << 8 | entry[4]) ^
@@ -284,8 +284,8 @@ void Checker::checkTable(const std::string& name, std::uint32_t definitionPage) 
         if (bytes[0] == kDataPageType && ByteView(bytes, where).u32(4) == def.definitionPage) {
             ownedData.insert(page);
             claim(page, Use::Data);
-        } else if (bytes[0] != kDefinitionPageType && bytes[0] != kIndexNodeType &&
-                   bytes[0] != kIndexLeafType) {
+        } else if (bytes[0] != kDefinitionPageType && bytes[0] != kIndexNodePageType &&
+                   bytes[0] != kIndexLeafPageType) {
             problem(where + ": its usage map lists page " + std::to_string(page) +
                     ", which holds no rows of the table");
         }

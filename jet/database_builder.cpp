@@ -45,10 +45,6 @@ constexpr std::size_t kGlobalMapRows = 2;
 constexpr std::uint8_t kIndexUnique = 0x01;
 constexpr std::uint8_t kIndexRequired = 0x08;
 constexpr std::uint8_t kPrimaryKeyKind = 1;
-// An index entry of a long integer key: flag, 4 key bytes, 4 row bytes; a null has no key.
-constexpr std::size_t kKeyEntrySize = 9;
-constexpr std::size_t kNullEntrySize = 5;
-constexpr std::size_t kLeafEntrySpace = 3616;
 
 constexpr std::uint16_t kCodePage = 1252;
 constexpr std::uint16_t kGeneralSortOrder = 0x0409;
@@ -184,9 +180,9 @@ void planIndexes(Plan& plan, CreateResult& result) {
         std::size_t space = 0;
         for (const Row& row : spec.rows) {
             bool null = isNull(row.at(position)) && !column->isAutoNumber();
-            space += null ? kNullEntrySize : kKeyEntrySize;
+            space += null ? kIndexNullEntrySize : kIndexKeyEntrySize;
         }
-        if (space > kLeafEntrySpace) {
+        if (space > kIndexEntrySpace) {
             leaveOut("its " + std::to_string(spec.rows.size()) +
                      " entries need more than one index page, and trees of index pages are "
                      "not written");

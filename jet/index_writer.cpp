@@ -8,14 +8,8 @@ namespace jet {
 
 namespace {
 
-constexpr std::uint8_t kLeafPageType = 0x04;
 constexpr std::uint8_t kValueFlag = 0x7F;
 constexpr std::uint8_t kNullFlag = 0x00;
-// The leaf page: a header, a bitmap marking where each entry ends, then the entries.
-constexpr std::size_t kEntryMaskAt = 27;
-constexpr std::size_t kEntryMaskSize = 453;
-constexpr std::size_t kEntriesAt = kEntryMaskAt + kEntryMaskSize;
-constexpr std::size_t kEntrySpace = std::min(kPageSize - kEntriesAt, kEntryMaskSize * 8);
 
 } // namespace
 
@@ -43,23 +37,23 @@ std::optional<std::uint32_t> writeSingleLeafIndex(PageStore& store, std::uint32_
         encoded.push_back(encodeIndexEntry(entry));
         total += encoded.back().size();
     }
-    if (total > kEntrySpace)
+    if (total > kIndexEntrySpace)
         return std::nullopt;
     std::sort(encoded.begin(), encoded.end());
 
     std::uint32_t number = store.allocate();
     Page& page = store[number];
-    page[0] = kLeafPageType;
+    page[0] = kIndexLeafPageType;
     page[1] = 0x01;
     putU32(page, 4, definitionPage);
     std::size_t end = 0;
     for (const Bytes& entry : encoded) {
         std::copy(entry.begin(), entry.end(),
-                  page.begin() + static_cast<std::ptrdiff_t>(kEntriesAt + end));
+                  page.begin() + static_cast<std::ptrdiff_t>(kIndexEntriesAt + end));
         end += entry.size();
-        page[kEntryMaskAt + end / 8] |= static_cast<std::uint8_t>(1u << (end % 8));
+        page[kIndexEntryMaskAt + end / 8] |= static_cast<std::uint8_t>(1u << (end % 8));
     }
-    putU16(page, 2, static_cast<std::uint16_t>(kPageSize - kEntriesAt - end));
+    putU16(page, 2, static_cast<std::uint16_t>(kPageSize - kIndexEntriesAt - end));
     return number;
 }
 

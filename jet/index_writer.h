@@ -9,6 +9,19 @@
 
 namespace jet {
 
+inline constexpr std::uint8_t kIndexNodePageType = 0x03;
+inline constexpr std::uint8_t kIndexLeafPageType = 0x04;
+// An index page: a header, a bitmap marking where each entry ends, then the entries.
+inline constexpr std::size_t kIndexEntryMaskAt = 27;
+inline constexpr std::size_t kIndexEntryMaskSize = 453;
+inline constexpr std::size_t kIndexEntriesAt = kIndexEntryMaskAt + kIndexEntryMaskSize;
+inline constexpr std::size_t kIndexEntrySpace =
+    kIndexEntryMaskSize * 8 < kPageSize - kIndexEntriesAt ? kIndexEntryMaskSize * 8
+                                                          : kPageSize - kIndexEntriesAt;
+// The size of a long integer key's entry, and of a null's, which has no key bytes.
+inline constexpr std::size_t kIndexKeyEntrySize = 9;
+inline constexpr std::size_t kIndexNullEntrySize = 5;
+
 // One row's entry in an index over one long integer column: its key (nullopt for null) and
 // where the row is.
 struct IndexEntry {
