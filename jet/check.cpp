@@ -42,8 +42,7 @@ private:
     std::optional<UsageMap> map(MapLocation at, const std::string& whose);
     void checkTable(const std::string& name, std::uint32_t definitionPage);
     void checkLongValue(std::span<const std::uint8_t> definition, const std::string& where);
-    void checkIndexes(const TableDef& def, const std::vector<std::uint8_t>& definition,
-                      const std::map<RowId, Row>& rows);
+    void checkIndexes(const TableDef& def, const std::map<RowId, Row>& rows);
 
     PageFile file_;
     std::uint32_t pageCount_ = 0;
@@ -136,19 +135,11 @@ void Checker::checkLongValue(std::span<const std::uint8_t> definition, const std
     }
 }
 
-void Checker::checkIndexes(const TableDef& def, const std::vector<std::uint8_t>& definition,
-                           const std::map<RowId, Row>& rows) {
-    // The reader keeps only the indexed columns; the root page and entry count are read here.
-    ByteView view(definition, "table definition of " + def.name);
-    std::size_t at = 63 + def.realIndexes.size() * 12 + def.columns.size() * 25;
-    for (std::size_t i = 0; i < def.columns.size(); ++i)
-        at += 2u + view.u16(at);
-    for (std::size_t i = 0; i < def.realIndexes.size(); ++i, at += 52) {
+void Checker::checkIndexes(const TableDef& def, const std::map<RowId, Row>& rows) {
+    for (std::size_t i = 0; i < def.realIndexes.size(); ++i) {
         std::string where = "table " + def.name + ", index " + std::to_string(i);
-        std::uint32_t root = view.u32(at + 38);
-        if (auto pages = map(MapLocation{view.u32(at + 34) >> 8,
-                                         static_cast<std::uint16_t>(view.u32(at + 34) & 0xFF)},
-                             where))
+        std::uint32_t root = def.realIndexes[i].rootPage;
+        if (auto pages = map(def.realIndexes[i].pages, where))
             for (std::uint32_t page : pages->pages)
                 claim(page, Use::Index);
         if (root == 0 || root >= pageCount_) {
@@ -231,19 +222,13 @@ void Checker::checkIndexes(const TableDef& def, const std::vector<std::uint8_t>&
                     std::to_string(rows.size()) + " rows");
     }
 
-    // After the index names, the maps of each long-value column's pages, ended by 0xFFFF.
-    at += def.logicalIndexes.size() * 28;
-    for (std::size_t i = 0; i < def.logicalIndexes.size(); ++i)
-        at += 2u + view.u16(at);
-    while (at + 2 <= view.size() && view.u16(at) != 0xFFFF && at + 10 <= view.size()) {
+    for (const LongValueMaps& maps : def.longValueMaps) {
         std::string where =
-            "table " + def.name + ", long values of column " + std::to_string(view.u16(at));
-        for (std::size_t pointerAt : {at + 2, at + 6}) {
-            std::uint32_t pointer = view.u32(pointerAt);
-            if (pointer == 0)
+            "table " + def.name + ", long values of column " + std::to_string(maps.columnNumber);
+        for (MapLocation location : {maps.owned, maps.freeSpace}) {
+            if (location.page == 0 && location.row == 0)
                 continue; // Access leaves some columns without maps
-            auto pages =
-                map(MapLocation{pointer >> 8, static_cast<std::uint16_t>(pointer & 0xFF)}, where);
+            auto pages = map(location, where);
             if (!pages)
                 continue;
             for (std::uint32_t page : pages->pages) {
@@ -253,22 +238,17 @@ void Checker::checkIndexes(const TableDef& def, const std::vector<std::uint8_t>&
                             ", which is not a long-value page");
             }
         }
-        at += 10;
     }
 }
 
 void Checker::checkTable(const std::string& name, std::uint32_t definitionPage) {
     std::string where = "table " + name;
     TableDef def;
-    std::vector<std::uint8_t> definition;
     try {
         def = readTableDef(file_, definitionPage, name);
         for (std::uint32_t page = definitionPage; page != 0;) {
             claim(page, Use::Definition);
-            Page bytes = file_.read(page);
-            definition.insert(definition.end(), bytes.begin() + (definition.empty() ? 0 : 8),
-                              bytes.end());
-            page = ByteView(bytes, where).u32(4);
+            page = ByteView(file_.read(page), where).u32(4);
         }
     } catch (const Error& error) {
         problem(where + ": " + error.what());
@@ -349,7 +329,7 @@ void Checker::checkTable(const std::string& name, std::uint32_t definitionPage) 
         problem(where + ": " + std::to_string(rows.size()) + " rows, the definition counts " +
                 std::to_string(def.rowCount));
     try {
-        checkIndexes(def, definition, rows);
+        checkIndexes(def, rows);
     } catch (const Error& error) {
         problem(where + ": " + error.what());
     }

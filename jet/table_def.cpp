@@ -16,6 +16,7 @@ constexpr std::size_t kContinuationHeader = 8;
 
 // Offsets in a Jet 4 definition.
 constexpr std::size_t kNextPage = 4;
+constexpr std::size_t kDefinitionLength = 8;
 constexpr std::size_t kRowCount = 16;
 constexpr std::size_t kAutoNumber = 20;
 constexpr std::size_t kMaxColumnCount = 41;
@@ -31,6 +32,7 @@ constexpr std::size_t kColumnDescriptorSize = 25;
 constexpr std::size_t kRealIndexBlockSize = 52;
 constexpr std::size_t kIndexSlots = 10;
 constexpr std::size_t kLogicalIndexEntrySize = 28;
+constexpr std::size_t kLongValueMapsSize = 10;
 
 // Jet refuses more than 255 columns and far fewer indexes; bigger counts mean a corrupt page.
 constexpr std::size_t kMaxColumns = 256;
@@ -181,7 +183,9 @@ TableDef readTableDef(const PageFile& file, std::uint32_t page, std::string name
             if (number != 0xFFFF)
                 index.columnNumbers.push_back(number);
         }
-        index.flags = view.u8(at + 42);
+        index.pages = mapLocation(view.u32(at + 34));
+        index.rootPage = view.u32(at + 38);
+        index.flags = view.u8(at + 46);
         def.realIndexes.push_back(std::move(index));
     }
     for (std::size_t i = 0; i < logicalIndexCount; ++i, at += kLogicalIndexEntrySize) {
@@ -192,6 +196,15 @@ TableDef readTableDef(const PageFile& file, std::uint32_t page, std::string name
     }
     for (LogicalIndex& index : def.logicalIndexes)
         index.name = readName(view, at);
+
+    // Then, within the definition's recorded length, the maps of each long-value column's
+    // pages, ended by 0xFFFF.
+    std::size_t end = std::min<std::size_t>(view.u32(kDefinitionLength), view.size());
+    while (at + kLongValueMapsSize <= end && view.u16(at) != 0xFFFF) {
+        def.longValueMaps.push_back(
+            {view.u16(at), mapLocation(view.u32(at + 2)), mapLocation(view.u32(at + 6))});
+        at += kLongValueMapsSize;
+    }
 
     std::stable_sort(def.columns.begin(), def.columns.end(),
                      [](const Column& a, const Column& b) { return a.number < b.number; });

@@ -58,10 +58,26 @@ struct Column {
     bool isLongValue() const { return type == ColumnType::Memo || type == ColumnType::Ole; }
 };
 
-// An index as the file stores its keys: the numbers of the columns it covers.
+// A usage map is a row somewhere in the file: this is where.
+struct MapLocation {
+    std::uint32_t page = 0;
+    std::uint16_t row = 0;
+};
+
+// An index as the file stores its keys: the numbers of the columns it covers, where its pages
+// are listed and which of them is the root of its tree.
 struct RealIndex {
     std::vector<std::uint16_t> columnNumbers;
-    std::uint8_t flags = 0;
+    std::uint8_t flags = 0; // 0x01 unique, 0x02 ignores nulls, 0x08 required
+    MapLocation pages;
+    std::uint32_t rootPage = 0;
+};
+
+// The maps of the long-value pages that hold one memo or OLE column's values.
+struct LongValueMaps {
+    std::uint16_t columnNumber = 0;
+    MapLocation owned;
+    MapLocation freeSpace;
 };
 
 // An index as the user named it; several may share one real index.
@@ -69,12 +85,6 @@ struct LogicalIndex {
     std::string name;
     std::uint32_t realIndex = 0;
     std::uint8_t kind = 0; // 1 primary key, 2 foreign key reference
-};
-
-// A usage map is a row somewhere in the file: this is where.
-struct MapLocation {
-    std::uint32_t page = 0;
-    std::uint16_t row = 0;
 };
 
 struct TableDef {
@@ -92,6 +102,7 @@ struct TableDef {
     std::vector<LogicalIndex> logicalIndexes;
     MapLocation ownedPages;
     MapLocation freeSpacePages;
+    std::vector<LongValueMaps> longValueMaps; // where the definition records them
 
     const Column* find(std::string_view columnName) const;
     const Column& column(std::string_view columnName) const; // throws when absent

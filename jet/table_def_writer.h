@@ -40,11 +40,6 @@ struct DefinitionPlacement {
         std::uint32_t entryCount = 0;
     };
     std::vector<IndexPages> indexes; // one per real index of the definition
-    struct LongValueMaps {
-        std::uint16_t columnNumber = 0;
-        MapLocation owned;
-        MapLocation freeSpace;
-    };
     std::vector<LongValueMaps> longValueColumns;
 };
 
