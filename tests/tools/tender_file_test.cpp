@@ -158,6 +158,14 @@ TEST(CreatedTender, IndexesArePrimaryKeysAndMasterCode) {
     EXPECT_EQ(indexed("PREDLOGENIA"), (Pairs{{"PrimaryKey (primary key)", "PRODUCT_CODE"},
                                              {"MASTER_CODE", "MASTER_CODE"}}));
     EXPECT_TRUE(db.table("SPECS").column("CODE").isAutoNumber());
+
+    // Unique and required for the primary keys, as Access marks them (0x80 it sets on all).
+    jet::TableDef positions = db.table("PREDLOGENIA");
+    EXPECT_EQ(positions.realIndexes.at(0).flags, 0x89);
+    EXPECT_EQ(positions.realIndexes.at(1).flags, 0x80);
+    EXPECT_EQ(db.table("SPECS").realIndexes.at(0).flags, 0x89);
+    jet::Database other(BRX_SHARED_DIR "/mdb/tender-sample.mdb", jet::Database::Mode::ReadOnly);
+    EXPECT_EQ(other.table("PREDLOGENIA").realIndexes.at(0).flags, 0x89);
 }
 
 // Index pages hold one entry per row, the flag byte, the key and the row's place; the shared
