@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,7 +28,8 @@ constexpr int kFirstFrameTop = 56;
 constexpr int kFrameRowStep = 45;
 
 // Passes every character typed into the watched widget through `handler`, which drops one by
-// setting it to the null character. Only key presses pass here: pasted text is not seen.
+// setting it to the null character. Typed means pressed on the keyboard or committed by an input
+// method; pasted text is not seen.
 class TypedKeyFilter : public QObject {
 public:
     TypedKeyFilter(std::function<void(QChar&)> handler, QObject* parent)
@@ -35,26 +37,42 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress)
-            return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        QString kept;
-        for (QChar typed : key->text()) {
-            handler_(typed);
-            if (!typed.isNull())
-                kept += typed;
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const QString kept = passed(key->text());
+            if (kept == key->text())
+                return false;
+            if (!kept.isEmpty()) {
+                QKeyEvent rest(key->type(), key->key(), key->modifiers(), kept, key->isAutoRepeat(),
+                               static_cast<ushort>(key->count()));
+                QCoreApplication::sendEvent(watched, &rest);
+            }
+            return true;
         }
-        if (kept == key->text())
-            return false;
-        if (!kept.isEmpty()) {
-            QKeyEvent rest(key->type(), key->key(), key->modifiers(), kept, key->isAutoRepeat(),
-                           static_cast<ushort>(key->count()));
+        if (event->type() == QEvent::InputMethod) {
+            const auto* input = static_cast<QInputMethodEvent*>(event);
+            const QString kept = passed(input->commitString());
+            if (kept == input->commitString())
+                return false;
+            QInputMethodEvent rest(input->preeditString(), input->attributes());
+            rest.setCommitString(kept, input->replacementStart(), input->replacementLength());
             QCoreApplication::sendEvent(watched, &rest);
+            return true;
         }
-        return true;
+        return false;
     }
 
 private:
+    QString passed(const QString& typed) const {
+        QString kept;
+        for (QChar c : typed) {
+            handler_(c);
+            if (!c.isNull())
+                kept += c;
+        }
+        return kept;
+    }
+
     std::function<void(QChar&)> handler_;
 };
 

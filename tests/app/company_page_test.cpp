@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -81,10 +82,16 @@ TEST_F(CompanyPage, TheCompanyNameDropsTheCharactersAFileNameCannotHold) {
     typeCompanyName(QStringLiteral("А\"*/<Б>?\\|В: Г"));
     EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: Г"));
 
+    // Characters an input method commits are typed too.
+    QInputMethodEvent composed;
+    composed.setCommitString(QStringLiteral("?Д*"));
+    QApplication::sendEvent(window->edtfirma, &composed);
+    EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: ГД"));
+
     // Pasted text is taken as it is.
     QGuiApplication::clipboard()->setText(QStringLiteral("<Д|Е>"));
     QTest::keyClick(window->edtfirma, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: Г<Д|Е>"));
+    EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: ГД<Д|Е>"));
 }
 
 TEST_F(CompanyPage, ANameIsTrimmedAndTitledOnLeavingTheEditAndStoredOnChangingPages) {
