@@ -50,20 +50,20 @@ constexpr std::uint16_t kCodePage = 1252;
 constexpr std::uint16_t kGeneralSortOrder = 0x0409;
 constexpr double kUnixEpochDays = 25569.0;
 
-ColumnSpec text(const char* name, std::uint16_t width) {
+NewColumn text(const char* name, std::uint16_t width) {
     return {name, ColumnType::Text, width, false, false};
 }
-ColumnSpec binary(const char* name) {
+NewColumn binary(const char* name) {
     return {name, ColumnType::Binary, 255, false, false};
 }
-ColumnSpec of(const char* name, ColumnType type) {
+NewColumn of(const char* name, ColumnType type) {
     return {name, type, 0, false, false};
 }
 
 // The system tables, in the order of their definition pages 2 to 5.
-std::vector<TableSpec> systemTables() {
+std::vector<NewTable> systemTables() {
     using T = ColumnType;
-    std::vector<TableSpec> tables(4);
+    std::vector<NewTable> tables(4);
     tables[0].name = "MSysObjects";
     tables[0].columns = {of("Id", T::Long),
                          of("ParentId", T::Long),
@@ -125,14 +125,14 @@ private:
 };
 
 struct PlannedIndex {
-    IndexSpec spec;
+    NewIndex asked;
     const Column* column = nullptr;
     std::vector<IndexEntry> entries;
 };
 
 // A table on its way into the file.
 struct Plan {
-    const TableSpec* spec = nullptr;
+    const NewTable* source = nullptr;
     std::uint8_t type = kUserTable;
     TableDef def;
     std::vector<PlannedIndex> indexes;
@@ -143,15 +143,15 @@ struct Plan {
     std::vector<std::uint32_t> dataPages;
 };
 
-Plan planFor(const TableSpec& spec, std::uint8_t type) {
+Plan planFor(const NewTable& table, std::uint8_t type) {
     Plan plan;
-    plan.spec = &spec;
+    plan.source = &table;
     plan.type = type;
-    plan.def = layoutTable(spec.name, spec.columns);
+    plan.def = layoutTable(table.name, table.columns);
     return plan;
 }
 
-std::string rowWhere(const TableSpec& table, std::size_t row) {
+std::string rowWhere(const NewTable& table, std::size_t row) {
     return "table " + table.name + ", row " + std::to_string(row + 1);
 }
 
@@ -159,11 +159,11 @@ std::string rowWhere(const TableSpec& table, std::size_t row) {
 // entries that fit one index page. A primary key's column is kept to be checked row by row
 // even when its index is left out.
 void planIndexes(Plan& plan, CreateResult& result) {
-    const TableSpec& spec = *plan.spec;
-    for (const IndexSpec& index : spec.indexes) {
+    const NewTable& source = *plan.source;
+    for (const NewIndex& index : source.indexes) {
         const Column* column = plan.def.find(index.column);
         auto leaveOut = [&](const std::string& why) {
-            result.notes.push_back("table " + spec.name + ": index " + index.name +
+            result.notes.push_back("table " + source.name + ": index " + index.name +
                                    " left out: " + why);
         };
         if (column == nullptr) {
@@ -178,12 +178,12 @@ void planIndexes(Plan& plan, CreateResult& result) {
             plan.primaryKeys.push_back(column);
         std::size_t position = static_cast<std::size_t>(column - plan.def.columns.data());
         std::size_t space = 0;
-        for (const Row& row : spec.rows) {
+        for (const Row& row : source.rows) {
             bool null = isNull(row.at(position)) && !column->isAutoNumber();
             space += null ? kIndexNullEntrySize : kIndexKeyEntrySize;
         }
         if (space > kIndexEntrySpace) {
-            leaveOut("its " + std::to_string(spec.rows.size()) +
+            leaveOut("its " + std::to_string(source.rows.size()) +
                      " entries need more than one index page, and trees of index pages are "
                      "not written");
             continue;
@@ -193,11 +193,11 @@ void planIndexes(Plan& plan, CreateResult& result) {
     for (const PlannedIndex& index : plan.indexes) {
         RealIndex real;
         real.columnNumbers = {index.column->number};
-        real.flags = index.spec.primaryKey ? kIndexUnique | kIndexRequired : 0;
+        real.flags = index.asked.primaryKey ? kIndexUnique | kIndexRequired : 0;
         LogicalIndex logical;
-        logical.name = index.spec.name;
+        logical.name = index.asked.name;
         logical.realIndex = static_cast<std::uint32_t>(plan.def.realIndexes.size());
-        logical.kind = index.spec.primaryKey ? kPrimaryKeyKind : 0;
+        logical.kind = index.asked.primaryKey ? kPrimaryKeyKind : 0;
         plan.def.realIndexes.push_back(std::move(real));
         plan.def.logicalIndexes.push_back(std::move(logical));
     }
@@ -262,7 +262,7 @@ RowId placeRow(PageStore& store, Plan& plan, const Bytes& row) {
 void checkPrimaryKey(const Plan& plan, const Column& column, const Row& values, std::size_t row,
                      std::map<std::int64_t, std::size_t>& seen) {
     const Value& value = values[static_cast<std::size_t>(&column - plan.def.columns.data())];
-    std::string where = rowWhere(*plan.spec, row) + ", column " + column.name;
+    std::string where = rowWhere(*plan.source, row) + ", column " + column.name;
     const auto* key = std::get_if<std::int64_t>(&value);
     if (key == nullptr)
         throw Error(where + ": the primary key needs a value");
@@ -274,13 +274,13 @@ void checkPrimaryKey(const Plan& plan, const Column& column, const Row& values, 
 
 // Encodes and places every row; fills in autonumbers and collects index entries.
 void writeRows(PageStore& store, Plan& plan) {
-    const TableSpec& spec = *plan.spec;
+    const NewTable& source = *plan.source;
     std::int64_t lastAutoNumber = 0;
     std::map<const Column*, std::map<std::int64_t, std::size_t>> seen;
-    for (std::size_t r = 0; r < spec.rows.size(); ++r) {
-        const Row& given = spec.rows[r];
+    for (std::size_t r = 0; r < source.rows.size(); ++r) {
+        const Row& given = source.rows[r];
         if (given.size() != plan.def.columns.size())
-            throw Error(rowWhere(spec, r) + ": " + std::to_string(given.size()) + " values for " +
+            throw Error(rowWhere(source, r) + ": " + std::to_string(given.size()) + " values for " +
                         std::to_string(plan.def.columns.size()) + " columns");
         Row values = given;
         std::vector<StoredValue> stored;
@@ -299,14 +299,14 @@ void writeRows(PageStore& store, Plan& plan) {
                 std::string message = error.what();
                 if (message.rfind("column ", 0) != 0)
                     message = "column " + column.name + ": " + message;
-                throw Error(rowWhere(spec, r) + ", " + message);
+                throw Error(rowWhere(source, r) + ", " + message);
             }
         }
         for (const Column* key : plan.primaryKeys)
             checkPrimaryKey(plan, *key, values, r, seen[key]);
         Bytes row = encodeRow(plan.def, stored);
         if (row.size() > kMaxRowSize)
-            throw Error(rowWhere(spec, r) + ": the row takes " + std::to_string(row.size()) +
+            throw Error(rowWhere(source, r) + ": the row takes " + std::to_string(row.size()) +
                         " bytes, more than the " + std::to_string(kMaxRowSize) + " a row may take");
         RowId id = placeRow(store, plan, row);
         for (PlannedIndex& index : plan.indexes) {
@@ -318,7 +318,7 @@ void writeRows(PageStore& store, Plan& plan) {
             index.entries.push_back({number, id});
         }
     }
-    plan.def.rowCount = static_cast<std::uint32_t>(spec.rows.size());
+    plan.def.rowCount = static_cast<std::uint32_t>(source.rows.size());
     plan.def.nextAutoNumber = static_cast<std::uint32_t>(lastAutoNumber);
 }
 
@@ -335,7 +335,7 @@ void finishTable(PageStore& store, MapRows& maps, Plan& plan) {
     for (std::size_t i = 0; i < plan.indexes.size(); ++i) {
         auto root = writeSingleLeafIndex(store, plan.def.definitionPage, plan.indexes[i].entries);
         if (!root)
-            throw Error("table " + plan.def.name + ": index " + plan.indexes[i].spec.name +
+            throw Error("table " + plan.def.name + ": index " + plan.indexes[i].asked.name +
                         " outgrew its page");
         plan.placement.indexes[i].rootPage = *root;
         // The definition counts an index's distinct keys, null being one of them.
@@ -437,7 +437,7 @@ double now() {
 
 } // namespace
 
-CreateResult createDatabase(const std::string& path, const std::vector<TableSpec>& tables,
+CreateResult createDatabase(const std::string& path, const std::vector<NewTable>& tables,
                             const CreateOptions& options) {
     CreateResult result;
     double created = options.created.value_or(now());
@@ -450,12 +450,12 @@ CreateResult createDatabase(const std::string& path, const std::vector<TableSpec
     store.allocate(); // header
     store.allocate(); // global usage map
 
-    std::vector<TableSpec> system = systemTables();
+    std::vector<NewTable> system = systemTables();
     std::vector<Plan> plans;
-    for (const TableSpec& spec : system)
-        plans.push_back(planFor(spec, kSystemTable));
-    for (const TableSpec& spec : tables) {
-        plans.push_back(planFor(spec, kUserTable));
+    for (const NewTable& table : system)
+        plans.push_back(planFor(table, kSystemTable));
+    for (const NewTable& table : tables) {
+        plans.push_back(planFor(table, kUserTable));
         planIndexes(plans.back(), result);
     }
     for (Plan& plan : plans)

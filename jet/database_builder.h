@@ -10,7 +10,7 @@
 namespace jet {
 
 // An index of a table to be created, over one long integer column.
-struct IndexSpec {
+struct NewIndex {
     std::string name;
     std::string column;
     bool primaryKey = false; // unique and required: every row needs a distinct value
@@ -18,10 +18,10 @@ struct IndexSpec {
 
 // A table to be created with its rows, each row holding one value per column in the order of
 // `columns`. A null in an autonumber column is given the next number.
-struct TableSpec {
+struct NewTable {
     std::string name;
-    std::vector<ColumnSpec> columns;
-    std::vector<IndexSpec> indexes;
+    std::vector<NewColumn> columns;
+    std::vector<NewIndex> indexes;
     std::vector<Row> rows;
 };
 
@@ -45,7 +45,7 @@ struct CreateResult {
 // Every value is checked against its column first; one that does not fit throws Error naming
 // the table, the row (counted from 1) and the column, and then nothing is written. The file
 // appears complete or not at all: it is built in memory and renamed into place.
-CreateResult createDatabase(const std::string& path, const std::vector<TableSpec>& tables,
+CreateResult createDatabase(const std::string& path, const std::vector<NewTable>& tables,
                             const CreateOptions& options = {});
 
 } // namespace jet

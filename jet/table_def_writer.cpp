@@ -64,44 +64,45 @@ void appendName(Bytes& out, const std::string& name) {
 
 } // namespace
 
-TableDef layoutTable(const std::string& name, std::span<const ColumnSpec> columns) {
+TableDef layoutTable(const std::string& name, std::span<const NewColumn> columns) {
     TableDef def;
     def.name = name;
     std::uint16_t fixedOffset = 0;
-    for (const ColumnSpec& spec : columns) {
+    for (const NewColumn& asked : columns) {
         Column column;
-        column.name = spec.name;
-        column.type = spec.type;
+        column.name = asked.name;
+        column.type = asked.type;
         column.number = static_cast<std::uint16_t>(def.columns.size());
         column.flags = kColumnNullable;
-        std::uint16_t fixed = fixedLength(spec.type);
+        std::uint16_t fixed = fixedLength(asked.type);
         if (fixed > 0) {
             column.flags |= kColumnFixed;
             column.length = fixed;
             // Yes/no values live in the null mask and take no room in the fixed area.
-            if (spec.type != ColumnType::Boolean) {
+            if (asked.type != ColumnType::Boolean) {
                 column.fixedOffset = fixedOffset;
                 fixedOffset = static_cast<std::uint16_t>(fixedOffset + fixed);
             }
             column.variableIndex = def.variableColumnCount;
-        } else if (spec.type == ColumnType::Text || spec.type == ColumnType::Binary) {
-            if (spec.width == 0 || spec.width > 255)
-                throw Error("table " + name + ", column " + spec.name + ": width " +
-                            std::to_string(spec.width) + " is outside 1..255");
-            bool text = spec.type == ColumnType::Text;
-            column.length = static_cast<std::uint16_t>(text ? spec.width * 2 : spec.width);
-            column.compressedUnicode = text && spec.compressed;
+        } else if (asked.type == ColumnType::Text || asked.type == ColumnType::Binary) {
+            if (asked.width == 0 || asked.width > 255)
+                throw Error("table " + name + ", column " + asked.name + ": width " +
+                            std::to_string(asked.width) + " is outside 1..255");
+            bool text = asked.type == ColumnType::Text;
+            column.length = static_cast<std::uint16_t>(text ? asked.width * 2 : asked.width);
+            column.compressedUnicode = text && asked.compressed;
             column.variableIndex = def.variableColumnCount++;
-        } else if (spec.type == ColumnType::Memo || spec.type == ColumnType::Ole) {
-            column.compressedUnicode = spec.type == ColumnType::Memo && spec.compressed;
+        } else if (asked.type == ColumnType::Memo || asked.type == ColumnType::Ole) {
+            column.compressedUnicode = asked.type == ColumnType::Memo && asked.compressed;
             column.variableIndex = def.variableColumnCount++;
         } else {
-            throw Error("table " + name + ", column " + spec.name + ": a new table cannot have a " +
-                        std::string(columnTypeName(spec.type)) + " column");
+            throw Error("table " + name + ", column " + asked.name +
+                        ": a new table cannot have a " + std::string(columnTypeName(asked.type)) +
+                        " column");
         }
-        if (spec.autoNumber) {
-            if (spec.type != ColumnType::Long)
-                throw Error("table " + name + ", column " + spec.name +
+        if (asked.autoNumber) {
+            if (asked.type != ColumnType::Long)
+                throw Error("table " + name + ", column " + asked.name +
                             ": only a long integer column can be an autonumber");
             column.flags |= kColumnAutoNumber;
         }

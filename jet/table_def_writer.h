@@ -15,7 +15,7 @@ inline constexpr std::uint8_t kUserTable = 0x4E;
 inline constexpr std::uint8_t kSystemTable = 0x53;
 
 // A column of a table to be created.
-struct ColumnSpec {
+struct NewColumn {
     std::string name;
     ColumnType type = ColumnType::Text;
     std::uint16_t width = 0; // characters for text, bytes for binary
@@ -28,7 +28,7 @@ struct ColumnSpec {
 // The definition of a new table whose columns are given in their order: numbers, variable
 // slots and fixed offsets as Access assigns them, every column nullable. Throws Error for a type
 // a new table cannot have or a text or binary width outside 1..255.
-TableDef layoutTable(const std::string& name, std::span<const ColumnSpec> columns);
+TableDef layoutTable(const std::string& name, std::span<const NewColumn> columns);
 
 // What a definition records beside its columns and indexes: the table's kind, where the pages
 // of each real index are, and the usage maps of its memo and OLE columns.

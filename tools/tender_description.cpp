@@ -15,7 +15,7 @@ bool isIntegerType(ColumnType type) {
     return type == ColumnType::Byte || type == ColumnType::Integer || type == ColumnType::Long;
 }
 
-jet::Value toValue(const jet::ColumnSpec& column, const nlohmann::json& value) {
+jet::Value toValue(const jet::NewColumn& column, const nlohmann::json& value) {
     auto refuse = [&](const std::string& why) -> jet::Value {
         throw jet::Error("column " + column.name + ": " + why);
     };
@@ -72,21 +72,21 @@ bool isDropped(const SchemaChanges& changes, const std::string& table, const std
 
 } // namespace
 
-std::vector<jet::TableSpec> tenderTables(const nlohmann::json& description,
-                                         const SchemaChanges& changes) {
+std::vector<jet::NewTable> tenderTables(const nlohmann::json& description,
+                                        const SchemaChanges& changes) {
     if (!description.is_object())
         throw jet::Error("the tender description must be an object of tables");
-    std::vector<jet::TableSpec> tables = tenderSchema(changes);
+    std::vector<jet::NewTable> tables = tenderSchema(changes);
     for (const auto& [name, rows] : description.items()) {
         bool known = false;
-        for (const jet::TableSpec& table : tables)
+        for (const jet::NewTable& table : tables)
             known = known || table.name == name;
         if (!known)
             throw jet::Error("table " + name + ": not a table of a tender file");
         if (!rows.is_array())
             throw jet::Error("table " + name + ": its rows must be a list");
     }
-    for (jet::TableSpec& table : tables) {
+    for (jet::NewTable& table : tables) {
         if (!description.contains(table.name))
             continue;
         const nlohmann::json& rows = description.at(table.name);

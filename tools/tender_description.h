@@ -27,8 +27,8 @@ namespace tender {
 // Anything that does not fit (an unknown table or column, a value of the wrong kind, a text
 // longer than its column) throws jet::Error naming the table, the row (counted from 1) and the
 // column, and no file is written.
-std::vector<jet::TableSpec> tenderTables(const nlohmann::json& description,
-                                         const SchemaChanges& changes = {});
+std::vector<jet::NewTable> tenderTables(const nlohmann::json& description,
+                                        const SchemaChanges& changes = {});
 
 // Builds the tables and writes them to a new file at `path`; returns what the engine noted.
 jet::CreateResult writeTender(const nlohmann::json& description, const std::string& path,

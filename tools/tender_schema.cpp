@@ -8,13 +8,13 @@ namespace tender {
 
 namespace {
 
-using jet::ColumnSpec;
 using jet::ColumnType;
+using jet::NewColumn;
 
-ColumnSpec text(std::string name, std::uint16_t width) {
+NewColumn text(std::string name, std::uint16_t width) {
     return {std::move(name), ColumnType::Text, width};
 }
-ColumnSpec of(std::string name, ColumnType type) {
+NewColumn of(std::string name, ColumnType type) {
     return {std::move(name), type};
 }
 
@@ -27,14 +27,14 @@ std::vector<std::string> family(const std::string& prefix, int first, int last,
     return names;
 }
 
-void add(std::vector<ColumnSpec>& columns, const std::vector<std::string>& names, ColumnType type,
+void add(std::vector<NewColumn>& columns, const std::vector<std::string>& names, ColumnType type,
          std::uint16_t width = 0) {
     for (const std::string& name : names)
         columns.push_back({name, type, width});
 }
 
-std::vector<ColumnSpec> specsColumns() {
-    std::vector<ColumnSpec> c;
+std::vector<NewColumn> specsColumns() {
+    std::vector<NewColumn> c;
     c.push_back({"CODE", ColumnType::Long, 0, true});
     c.push_back(text("IME_NA_FIRMATA", 255));
     c.push_back(text("IME_NA_KONKURSA", 255));
@@ -63,8 +63,8 @@ std::vector<ColumnSpec> specsColumns() {
     return c;
 }
 
-std::vector<ColumnSpec> predlogeniaColumns() {
-    std::vector<ColumnSpec> c;
+std::vector<NewColumn> predlogeniaColumns() {
+    std::vector<NewColumn> c;
     c.push_back(of("PRODUCT_CODE", ColumnType::Long));
     c.push_back(text("CUSTOM_CODE", 10));
     c.push_back(of("MASTER_CODE", ColumnType::Long));
@@ -89,16 +89,16 @@ std::pair<std::string, std::string> splitQualified(const std::string& qualified)
     return {qualified.substr(0, dot), qualified.substr(dot + 1)};
 }
 
-std::vector<ColumnSpec>::iterator findColumn(std::vector<jet::TableSpec>& tables,
-                                             const std::string& qualified, jet::TableSpec*& owner) {
+std::vector<NewColumn>::iterator findColumn(std::vector<jet::NewTable>& tables,
+                                            const std::string& qualified, jet::NewTable*& owner) {
     auto [table, column] = splitQualified(qualified);
-    for (jet::TableSpec& spec : tables) {
-        if (spec.name != table)
+    for (jet::NewTable& candidate : tables) {
+        if (candidate.name != table)
             continue;
-        auto at = std::find_if(spec.columns.begin(), spec.columns.end(),
-                               [&](const ColumnSpec& c) { return c.name == column; });
-        if (at != spec.columns.end()) {
-            owner = &spec;
+        auto at = std::find_if(candidate.columns.begin(), candidate.columns.end(),
+                               [&](const NewColumn& c) { return c.name == column; });
+        if (at != candidate.columns.end()) {
+            owner = &candidate;
             return at;
         }
     }
@@ -107,7 +107,7 @@ std::vector<ColumnSpec>::iterator findColumn(std::vector<jet::TableSpec>& tables
 
 } // namespace
 
-ColumnSpec parseColumnType(const std::string& name, const std::string& type) {
+NewColumn parseColumnType(const std::string& name, const std::string& type) {
     static const std::pair<const char*, ColumnType> kTypes[] = {
         {"memo", ColumnType::Memo},         {"long", ColumnType::Long},
         {"integer", ColumnType::Integer},   {"byte", ColumnType::Byte},
@@ -130,8 +130,8 @@ ColumnSpec parseColumnType(const std::string& name, const std::string& type) {
         "datetime, yesno)");
 }
 
-std::vector<jet::TableSpec> tenderSchema(const SchemaChanges& changes) {
-    std::vector<jet::TableSpec> tables(2);
+std::vector<jet::NewTable> tenderSchema(const SchemaChanges& changes) {
+    std::vector<jet::NewTable> tables(2);
     tables[0].name = "SPECS";
     tables[0].columns = specsColumns();
     tables[0].indexes = {{"PrimaryKey", "CODE", true}};
@@ -140,21 +140,21 @@ std::vector<jet::TableSpec> tenderSchema(const SchemaChanges& changes) {
     tables[1].indexes = {{"PrimaryKey", "PRODUCT_CODE", true}, {"MASTER_CODE", "MASTER_CODE"}};
 
     for (const auto& retype : changes.retyped) {
-        jet::TableSpec* owner = nullptr;
+        jet::NewTable* owner = nullptr;
         auto at = findColumn(tables, retype.column, owner);
         *at = parseColumnType(at->name, retype.type);
     }
     for (const std::string& qualified : changes.dropped) {
-        jet::TableSpec* owner = nullptr;
+        jet::NewTable* owner = nullptr;
         auto at = findColumn(tables, qualified, owner);
         owner->columns.erase(at);
     }
-    for (jet::TableSpec& table : tables) {
+    for (jet::NewTable& table : tables) {
         if (changes.order == SchemaChanges::Order::Reversed)
             std::reverse(table.columns.begin(), table.columns.end());
         if (changes.order == SchemaChanges::Order::Alphabetical)
             std::sort(table.columns.begin(), table.columns.end(),
-                      [](const ColumnSpec& a, const ColumnSpec& b) { return a.name < b.name; });
+                      [](const NewColumn& a, const NewColumn& b) { return a.name < b.name; });
     }
     return tables;
 }

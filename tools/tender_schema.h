@@ -25,10 +25,10 @@ struct SchemaChanges {
 // of the authority's files (SPECS.CODE an autonumber), the primary keys on SPECS.CODE and
 // PREDLOGENIA.PRODUCT_CODE and an index on PREDLOGENIA.MASTER_CODE, changed as asked. No rows.
 // Throws jet::Error for a change naming an unknown column or type.
-std::vector<jet::TableSpec> tenderSchema(const SchemaChanges& changes = {});
+std::vector<jet::NewTable> tenderSchema(const SchemaChanges& changes = {});
 
 // "text(50)", "memo", "long", "integer", "byte", "double", "single", "currency", "datetime"
 // or "yesno" as a column of that type (width for text only). Throws jet::Error otherwise.
-jet::ColumnSpec parseColumnType(const std::string& name, const std::string& type);
+jet::NewColumn parseColumnType(const std::string& name, const std::string& type);
 
 } // namespace tender
