@@ -243,7 +243,7 @@ TEST_F(ParameterFrame, ALoneSignIsRefusedOnStoringAndStaysToBeCompleted) {
     EXPECT_EQ(qrySpecs->state(), State::Edit);
     EXPECT_EQ(stored("KP1_NUMBER"), jet::Value(30.0));
 
-    // Still pending: a second attempt neither stores the old value under the shown text.
+    // Still pending: a second attempt does not store the old value under the text shown either.
     EXPECT_FALSE(guard.run([this] { qrySpecs->post(); }));
     EXPECT_EQ(stored("KP1_NUMBER"), jet::Value(30.0));
 
