@@ -165,13 +165,12 @@ QWidget* TfmMain::createGridPage() {
     std::vector<GridColumn> columns{
         {QStringLiteral("CUSTOM_CODE"), QStringLiteral("CUSTOM_CODE"), 57, kTenderColour},
         {QStringLiteral("IME"), QStringLiteral("Наименование"), 166, kTenderColour},
-        {QStringLiteral("GODISHNO_POTREBLENIE"), QStringLiteral("Год. потр."), 63, kTenderColour,
-         Qt::AlignRight | Qt::AlignVCenter},
+        {QStringLiteral("GODISHNO_POTREBLENIE"), QStringLiteral("Год. потр."), 63, kTenderColour},
         {QStringLiteral("MEASURE_IME"), QStringLiteral("Мярка"), 63, kTenderColour},
     };
     for (int n = 1; n <= 6; ++n)
-        columns.push_back({numbered("PP%1_NUMBER", n), numbered("PP%1_NUMBER", n), 96, kOfferColour,
-                           Qt::AlignRight | Qt::AlignVCenter});
+        columns.push_back(
+            {numbered("PP%1_NUMBER", n), numbered("PP%1_NUMBER", n), 96, kOfferColour});
     grdData = new QTableView(page);
     grdDataModel = new DatasetTableModel(*qryData, std::move(columns), this);
     setUpDatasetGrid(*grdData, *grdDataModel, guard_);

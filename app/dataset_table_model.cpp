@@ -52,8 +52,15 @@ QVariant DatasetTableModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::BackgroundRole:
         return shown.color.isValid() ? QVariant(shown.color) : QVariant();
-    case Qt::TextAlignmentRole:
-        return QVariant::fromValue(shown.alignment);
+    case Qt::TextAlignmentRole: {
+        if (shown.alignment)
+            return QVariant::fromValue(*shown.alignment);
+        const data::Field* field = dataset_.findField(shown.field);
+        const bool number = field != nullptr && (field->type() == data::FieldType::Double ||
+                                                 field->type() == data::FieldType::Integer);
+        return QVariant::fromValue(Qt::Alignment(number ? Qt::AlignRight : Qt::AlignLeft) |
+                                   Qt::AlignVCenter);
+    }
     default:
         return {};
     }

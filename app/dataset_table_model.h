@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 class ErrorGuard;
@@ -18,7 +19,8 @@ struct GridColumn {
     QString title;
     int width = 64;
     QColor color;
-    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+    // Unset: numbers to the right, everything else to the left.
+    std::optional<Qt::Alignment> alignment = std::nullopt;
 };
 
 // The visible records of a dataset as rows, the grid's columns as columns. Values show through

@@ -323,6 +323,12 @@ TEST_F(MainWindow, TheGridFollowsTheCurrentPositionAndMovesIt) {
     ASSERT_EQ(model.rowCount(), 7);
     EXPECT_EQ(model.index(0, 2).data().toString(), QStringLiteral("60 000"));
     EXPECT_EQ(model.index(0, 4).data().toString(), QStringLiteral("0.08"));
+    const auto alignment = [&](int column) {
+        return model.index(0, column).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
+               Qt::AlignHorizontal_Mask;
+    };
+    EXPECT_EQ(alignment(4), Qt::AlignRight);
+    EXPECT_EQ(alignment(5), Qt::AlignLeft); // PP2_TEXT, a text parameter in the sample
     EXPECT_EQ(grid.currentIndex().row(), 0);
 
     positions.next();
