@@ -79,8 +79,7 @@ TfmMain::TfmMain(ErrorGuard& guard)
     setCentralWidget(client);
 
     setFixedSize(1009, 590);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen();
 
     connect(pcMain, &QTabWidget::currentChanged, this,
             [this] { guard_.run([this] { pcMainChange(); }); });
@@ -390,6 +389,12 @@ void TfmMain::fitHeightToOfferPanel() {
     area.setHeight(std::max(area.height(), layout->minimumSize().height()));
     layout->setGeometry(area);
     setFixedHeight(pnlOferta->geometry().top() + pnlOferta->height() + 153);
+    centreOnScreen();
+}
+
+void TfmMain::centreOnScreen() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 }
 
 void TfmMain::UpdateCaption() {

@@ -124,6 +124,7 @@ private:
     void setUpPositionColumns();
     void setUpInfoRows();
     void fitHeightToOfferPanel();
+    void centreOnScreen();
 
     ErrorGuard& guard_;
     bool shown_ = false;
