@@ -289,7 +289,7 @@ void Checker::checkTable(const std::string& name, std::uint32_t definitionPage) 
         }
         DataPage data(page, file_.where(number));
         for (std::uint16_t slot = 0; slot < data.rowCount(); ++slot) {
-            std::string rowWhere = file_.where(number) + ", row " + std::to_string(slot);
+            std::string rowWhere = file_.where(RowId{number, slot});
             try {
                 if (data.isDeleted(slot))
                     continue;

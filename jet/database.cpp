@@ -17,17 +17,6 @@ constexpr std::int64_t kTableObject = 1;
 // Flags of system and hidden tables in the catalog.
 constexpr std::int64_t kSystemFlags = 0x80000002;
 
-std::string rowWhere(const PageFile& file, RowId id) {
-    return file.where(id.page) + ", row " + std::to_string(id.row);
-}
-
-bool sameName(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
 std::int64_t asInteger(const Value& value) {
     if (const auto* i = std::get_if<std::int64_t>(&value))
         return *i;
@@ -98,7 +87,7 @@ void Database::scan(const TableDef& table, const RowVisitor& visit) const {
                 visit(id, read(table, id));
                 continue;
             }
-            visit(id, decodeRow(*file_, table, page.rowBytes(slot), rowWhere(*file_, id)));
+            visit(id, decodeRow(*file_, table, page.rowBytes(slot), file_->where(id)));
         }
     }
 }
@@ -108,19 +97,19 @@ Row Database::read(const TableDef& table, RowId id) const {
     // Jet relocates a row at most once; a second hop is tolerated, a longer chain is damage.
     for (int hops = 0; hops < 4; ++hops) {
         if (at.page >= file_->pageCount())
-            throw Error(rowWhere(*file_, id) + ": points to page " + std::to_string(at.page) +
+            throw Error(file_->where(id) + ": points to page " + std::to_string(at.page) +
                         " past the end of the file");
         Page holder = file_->read(at.page);
         DataPage page(holder, file_->where(at.page));
         if (page.owner() != table.definitionPage)
-            throw Error(rowWhere(*file_, at) + ": the page belongs to another table");
+            throw Error(file_->where(at) + ": the page belongs to another table");
         if (page.isOverflow(at.row)) {
             at = page.overflowTarget(at.row);
             continue;
         }
-        return decodeRow(*file_, table, page.rowBytes(at.row), rowWhere(*file_, at));
+        return decodeRow(*file_, table, page.rowBytes(at.row), file_->where(at));
     }
-    throw Error(rowWhere(*file_, id) + ": relocation pointers loop");
+    throw Error(file_->where(id) + ": relocation pointers loop");
 }
 
 void Database::update(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes) {

@@ -123,6 +123,10 @@ std::string PageFile::where() const {
     return path_;
 }
 
+std::string PageFile::where(RowId row) const {
+    return where(row.page) + ", row " + std::to_string(row.row);
+}
+
 std::string PageFile::where(std::uint32_t page) const {
     return path_ + ", page " + std::to_string(page);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "jet/error.h"
+#include "jet/value.h"
 
 #include <array>
 #include <cstddef>
@@ -43,6 +44,8 @@ public:
     // "FILE" or "FILE, page N": the prefix of every message about this file.
     std::string where() const;
     std::string where(std::uint32_t page) const;
+    // "FILE, page N, row R".
+    std::string where(RowId row) const;
 
     // Holds an exclusive byte-range lock (one per open file description, so it also excludes
     // other PageFiles of the same process) while writers change pages. Readers never take it.

@@ -23,10 +23,6 @@ constexpr std::size_t kPointerSize = 4;
 // Jet relocates a row once; a longer chain of pointers than this is damage.
 constexpr std::size_t kMaxHops = 4;
 
-std::string rowWhere(const PageFile& file, RowId id) {
-    return file.where(id.page) + ", row " + std::to_string(id.row);
-}
-
 bool ofTable(const Page& image, const TableDef& def) {
     return image[0] == kDataPageType && ByteView(image, def.name).u32(4) == def.definitionPage;
 }
@@ -102,7 +98,7 @@ public:
         loadTablePages();
         std::vector<RowId> chain = locate(id);
         RowId home = chain.back();
-        Bytes row = rebuildRow(def_, slot(home).bytes, changes, rowWhere(file_, home));
+        Bytes row = rebuildRow(def_, slot(home).bytes, changes, file_.where(home));
         // Everything that could refuse the post has been checked: writing may begin.
         if (adoptUnrecordedPages())
             loadTablePages();
@@ -171,7 +167,7 @@ private:
     Slot& slot(RowId id) {
         SlotPage& holder = page(id.page);
         if (id.row >= holder.slots.size())
-            throw Error(rowWhere(file_, id) + ": no such row (the page has " +
+            throw Error(file_.where(id) + ": no such row (the page has " +
                         std::to_string(holder.slots.size()) + ")");
         return holder.slots[id.row];
     }
@@ -181,11 +177,11 @@ private:
     std::vector<RowId> locate(RowId id) {
         std::vector<RowId> chain{id};
         if ((slot(id).flags & kRowDeleted) != 0)
-            throw Error(rowWhere(file_, id) + ": the row has been deleted");
+            throw Error(file_.where(id) + ": the row has been deleted");
         while ((slot(chain.back()).flags & kRowOverflow) != 0) {
             if (chain.size() > kMaxHops)
-                throw Error(rowWhere(file_, id) + ": relocation pointers do not end");
-            RowId next = pointerTarget(slot(chain.back()), rowWhere(file_, chain.back()));
+                throw Error(file_.where(id) + ": relocation pointers do not end");
+            RowId next = pointerTarget(slot(chain.back()), file_.where(chain.back()));
             slot(next);
             chain.push_back(next);
         }

@@ -84,14 +84,14 @@ Column readColumn(const ByteView& view, std::size_t at) {
     return column;
 }
 
+} // namespace
+
 bool sameName(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         return std::tolower(static_cast<unsigned char>(x)) ==
                std::tolower(static_cast<unsigned char>(y));
     });
 }
-
-} // namespace
 
 std::string_view columnTypeName(ColumnType type) {
     switch (type) {

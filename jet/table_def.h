@@ -109,6 +109,9 @@ struct TableDef {
     bool isIndexed(const Column& column) const;
 };
 
+// Jet compares table and column names without regard to case.
+bool sameName(std::string_view a, std::string_view b);
+
 // Reads the definition that starts on `page`, following its continuation pages.
 TableDef readTableDef(const PageFile& file, std::uint32_t page, std::string name);
 
