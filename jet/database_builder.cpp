@@ -41,6 +41,7 @@ constexpr const char* kInterfaceContainers[] = {"DataAccessPages", "Forms",   "M
 constexpr std::uint32_t kGlobalMapPage = 1;
 constexpr std::uint32_t kFirstSystemTablePage = 2;
 constexpr std::size_t kGlobalMapRows = 2;
+constexpr std::size_t kGlobalMapStep = 32;
 
 constexpr std::uint8_t kIndexUnique = 0x01;
 constexpr std::uint8_t kIndexRequired = 0x08;
@@ -417,16 +418,23 @@ Page headerPage(double created) {
 }
 
 // Page 1: the map of free pages. Every page of the new file is in use; Access marks the pages
-// past the end of the file as free.
+// past the end of the file as free, and gives the bitmap 64 bytes, lengthened in steps of 32
+// bytes as far as the file needs.
 void writeGlobalMap(PageStore& store) {
+    std::uint32_t last = store.size() - 1;
+    std::size_t bytes = std::max<std::size_t>(
+        kInlineMapBitmapBytes, (last / 8 + kGlobalMapStep) / kGlobalMapStep * kGlobalMapStep);
+    std::vector<std::uint32_t> free;
+    for (std::uint32_t p = store.size(); p < bytes * 8; ++p)
+        free.push_back(p);
     Page& page = store[kGlobalMapPage];
     page = newDataPage(1);
-    std::vector<std::uint32_t> free;
-    for (std::uint32_t p = store.size(); p < kInlineMapBitmapBytes * 8; ++p)
-        free.push_back(p);
-    addRow(page, inlineMapRow(0, free));
+    if (!addRow(page, inlineMapRow(0, free, bytes)))
+        throw Error("the file's " + std::to_string(store.size()) +
+                    " pages are more than its page map can hold");
     for (std::size_t i = 1; i < kGlobalMapRows; ++i)
-        addRow(page, inlineMapRow(0, {}));
+        if (!addRow(page, inlineMapRow(0, {})))
+            throw Error("the file's page map leaves no room on its page");
 }
 
 double now() {

@@ -115,6 +115,11 @@ TEST(CreatedTender, BigGeneratedTenderReadsBackAndIsSound) {
     jet::Database db(file, jet::Database::Mode::ReadOnly);
     jet::UsageMap owned = jet::readUsageMap(db.file(), db.table("PREDLOGENIA").ownedPages);
     EXPECT_EQ(owned.kind, jet::kReferenceMap);
+    // The map of free pages reaches every page of the file, none of them free.
+    jet::UsageMap global = jet::readUsageMap(db.file(), jet::MapLocation{1, 0});
+    EXPECT_EQ(global.pages, std::vector<std::uint32_t>{});
+    EXPECT_GE(global.pagesPastEnd, 1u);
+    EXPECT_LT(global.pagesPastEnd, 32u * 8);
 }
 
 TEST(CreatedTender, CatalogHoldsContainersSystemTablesAndTheTablesUnderTables) {
