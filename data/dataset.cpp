@@ -148,8 +148,15 @@ void Dataset::open() {
     table_ = std::move(table);
     columnOfField_ = std::move(columnOf);
     state_ = State::Browse;
-    for (Record& record : records_)
-        calculate(record);
+    try {
+        for (Record& record : records_)
+            calculate(record);
+    } catch (...) {
+        // A dataset whose calculated fields could not be computed is not open: nothing may
+        // browse or post records that hold half of their values.
+        close();
+        throw;
+    }
     rebuildVisible();
     arrive(visible_.empty() ? -1 : 0, true, visible_.empty());
     emit reset();

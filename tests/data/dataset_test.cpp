@@ -200,6 +200,15 @@ TEST_F(PositionsOfLot1, BeforeOpenRunsFirstAndItsErrorKeepsTheDatasetClosed) {
     EXPECT_FALSE(positions->active());
 }
 
+TEST_F(PositionsOfLot1, AnErrorInTheCalculationKeepsTheDatasetClosed) {
+    positions->close();
+    positions->onCalcFields = [](Dataset&) { throw data::Error(QStringLiteral("не сега")); };
+    EXPECT_THROW(positions->open(), data::Error);
+    EXPECT_FALSE(positions->active());
+    EXPECT_EQ(positions->recordCount(), 0);
+    EXPECT_THROW(positions->edit(), data::Error);
+}
+
 TEST(DatasetWithoutConnection, FailsToOpenWithTheDataLayersError) {
     data::Connection connection;
     auto specs = data::makeQrySpecs(connection);
