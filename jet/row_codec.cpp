@@ -98,27 +98,6 @@ Decimal decodeDecimal(const ByteView& view, std::uint8_t scale) {
     return Decimal{(negative ? "-" : "") + digits};
 }
 
-// Bytes a fixed value of each type occupies; types not listed are kept as raw bytes.
-std::size_t fixedValueSize(ColumnType type) {
-    switch (type) {
-    case ColumnType::Byte:
-        return 1;
-    case ColumnType::Integer:
-        return 2;
-    case ColumnType::Long:
-    case ColumnType::Single:
-        return 4;
-    case ColumnType::Currency:
-    case ColumnType::Double:
-    case ColumnType::DateTime:
-        return 8;
-    case ColumnType::Numeric:
-        return 17;
-    default:
-        return 0;
-    }
-}
-
 Value decodeFixed(const Column& column, std::span<const std::uint8_t> raw,
                   const std::string& where) {
     // Checked once here, so the reads below cannot fail and a scan builds no message per value.

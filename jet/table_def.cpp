@@ -93,6 +93,29 @@ bool sameName(std::string_view a, std::string_view b) {
     });
 }
 
+std::uint16_t fixedValueSize(ColumnType type) {
+    switch (type) {
+    case ColumnType::Boolean:
+    case ColumnType::Byte:
+        return 1;
+    case ColumnType::Integer:
+        return 2;
+    case ColumnType::Long:
+    case ColumnType::Single:
+        return 4;
+    case ColumnType::Currency:
+    case ColumnType::Double:
+    case ColumnType::DateTime:
+        return 8;
+    case ColumnType::Guid:
+        return 16;
+    case ColumnType::Numeric:
+        return 17;
+    default:
+        return 0;
+    }
+}
+
 std::string_view columnTypeName(ColumnType type) {
     switch (type) {
     case ColumnType::Boolean:

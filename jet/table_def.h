@@ -32,6 +32,10 @@ enum class ColumnType : std::uint8_t {
 
 std::string_view columnTypeName(ColumnType type);
 
+// Bytes a value of a fixed-length type takes in a row (a yes/no is counted as one, though its
+// value lives in the null mask); 0 for the variable-length types.
+std::uint16_t fixedValueSize(ColumnType type);
+
 // Column flags of the definition page.
 inline constexpr std::uint8_t kColumnFixed = 0x01;
 inline constexpr std::uint8_t kColumnNullable = 0x02;

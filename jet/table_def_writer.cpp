@@ -31,25 +31,6 @@ constexpr std::uint8_t kIndexAlwaysSet = 0x80;
 constexpr std::uint8_t kPrimaryKeyKind = 1;
 constexpr std::uint8_t kAscending = 0x01;
 
-std::uint16_t fixedLength(ColumnType type) {
-    switch (type) {
-    case ColumnType::Boolean:
-    case ColumnType::Byte:
-        return 1;
-    case ColumnType::Integer:
-        return 2;
-    case ColumnType::Long:
-    case ColumnType::Single:
-        return 4;
-    case ColumnType::Currency:
-    case ColumnType::Double:
-    case ColumnType::DateTime:
-        return 8;
-    default:
-        return 0;
-    }
-}
-
 std::uint32_t mapPointer(MapLocation location) {
     return location.page << 8 | location.row;
 }
@@ -74,7 +55,7 @@ TableDef layoutTable(const std::string& name, std::span<const NewColumn> columns
         column.type = asked.type;
         column.number = static_cast<std::uint16_t>(def.columns.size());
         column.flags = kColumnNullable;
-        std::uint16_t fixed = fixedLength(asked.type);
+        std::uint16_t fixed = fixedValueSize(asked.type);
         if (fixed > 0) {
             column.flags |= kColumnFixed;
             column.length = fixed;
