@@ -68,4 +68,9 @@ void TrimField(data::Field& field) {
         field.setValue(trimmed);
 }
 
+bool PoziciaIsFill(const data::Dataset& qryData) {
+    const data::Field& price = qryData.fieldByName(QStringLiteral("PP1_NUMBER"));
+    return !price.isNull() && price.asFloat() > 0;
+}
+
 } // namespace offer

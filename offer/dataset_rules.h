@@ -41,6 +41,11 @@ void qryDataBeforePost(const data::Dataset& qryData, const data::Dataset& qrySpe
 QString lotStatus(const data::Dataset& lots, const QLocale& regional);
 void qryObosobeniPoziciiCalcFields(data::Dataset& lots, const QLocale& regional);
 
+// Whether the current position of `qryData` is complete enough to go into an offer file: it
+// must carry a price greater than 0. Nothing more is demanded: every stored position has passed
+// the position check, and a stricter test would silently drop priced positions from the offer.
+bool PoziciaIsFill(const data::Dataset& qryData);
+
 // Removes leading and trailing spaces and control characters from a text field being edited:
 // writes nothing when there are none, sets null when nothing else is left.
 void TrimField(data::Field& field);
