@@ -61,6 +61,7 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
         },
         this);
     setUpDatasetGrid(*grdObPoz, *grdObPozModel, guard);
+    grdObPoz->setTabKeyNavigation(false); // Tab leaves the grid, as in the rest of the window
     (new PositionKeys(positions, guard, this))->watch(*grdObPoz);
     setFocusProxy(grdObPoz);
 

@@ -60,6 +60,7 @@ PositionsPage::PositionsPage(data::Dataset& positions, ErrorGuard& guard, QWidge
     grdData->setObjectName(QStringLiteral("grdData"));
     grdDataModel = new DatasetTableModel(positions, std::move(columns), this);
     setUpDatasetGrid(*grdData, *grdDataModel, guard);
+    grdData->setTabKeyNavigation(false); // Tab leaves the grid, as in the rest of the window
     (new PositionKeys(positions, guard, this))->watch(*grdData);
     setFocusProxy(grdData);
 
