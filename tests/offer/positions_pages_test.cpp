@@ -38,6 +38,26 @@ protected:
     bool downEnabled() const { return window->btnDown->isEnabled(); }
 };
 
+TEST_F(Positions, TabGoesFromTheOfferedValuesToMovingOnAndThenToTheDescription) {
+    start(fixture::TenderFolder::sample()); // price, three parameters and two info fields
+    editLot("1");
+    window->btnDownClick(); // "Предишен" works from the second position on
+    std::vector<QWidget*> expected;
+    for (std::size_t frame = 0; frame < 4; ++frame)
+        expected.push_back(window->frmParameter[frame]->edtParam);
+    expected.insert(expected.end(),
+                    {window->btnUp, window->edtGoTo, window->btnDown, window->edtInfo[0],
+                     window->edtInfo[1], window->edtKod, window->edtMeranEd, window->edtGodProtr,
+                     window->mmoIME, window->btnGoTo});
+    ASSERT_EQ(QApplication::focusWidget(), expected.front());
+    for (std::size_t i = 1; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), expected[i])
+            << "step " << i << ": " << QApplication::focusWidget()->objectName().toStdString();
+    }
+    EXPECT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(u' ').toStdString();
+}
+
 TEST_F(Positions, DownOnTheLastRowInsertAndDeleteLeaveTheListsAsTheyAre) {
     start();
     chooseLot(QStringLiteral("2"));
