@@ -41,6 +41,10 @@ struct ParticipationCase {
     int positionsListed;
 };
 
+void PrintTo(const ParticipationCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class Participation : public LotsPage, public ::testing::WithParamInterface<ParticipationCase> {};
 
 TEST_P(Participation, AsksWithTheLotsCodeAndFollowsTheAnswer) {
