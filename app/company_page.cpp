@@ -3,6 +3,7 @@
 // it when the bidder changes pages and when it closes.
 
 #include "app/Main.h"
+#include "app/colours.h"
 
 #include "app/field_check_box_binding.h"
 #include "app/field_edit_binding.h"
@@ -86,7 +87,7 @@ QWidget* TfmMain::createInfoPage() {
     edtfirma = new QLineEdit(page);
     edtfirma->setObjectName(QStringLiteral("edtfirma"));
     edtfirma->setGeometry(kLeft, 24, kColumnWidth, 21);
-    edtfirma->setStyleSheet(QStringLiteral("background-color: #E9FEE7;"));
+    edtfirma->setStyleSheet(colours::background(colours::kOffer));
     edtfirma->installEventFilter(
         new TypedKeyFilter([this](QChar& Key) { edtfirmaKeyPress(Key); }, edtfirma));
     new FieldEditBinding(*edtfirma, *dsSpecs, QStringLiteral("IME_NA_FIRMATA"), guard_);

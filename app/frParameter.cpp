@@ -1,5 +1,6 @@
 #include "app/frParameter.h"
 
+#include "app/colours.h"
 #include "app/field_edit_binding.h"
 #include "app/validating_edit.h"
 #include "data/dataset.h"
@@ -18,7 +19,7 @@ TfrmParameter::TfrmParameter(ErrorGuard& guard, QWidget* parent)
     : QFrame(parent), lblParameter(new QLabel(this)), edtParam(new ValidatingEdit(this)),
       guard_(guard) {
     setFixedHeight(37);
-    edtParam->setStyleSheet(QStringLiteral("background-color: #E9FEE7;"));
+    edtParam->setStyleSheet(colours::background(colours::kOffer));
     // Until InitFrame says otherwise the parameter is not in use: a window whose start-up
     // failed shows no input that would take text and store it nowhere.
     hide();

@@ -1,5 +1,6 @@
 #include "offer/edit_page.h"
 
+#include "app/colours.h"
 #include "app/dialogs.h"
 #include "app/error_guard.h"
 #include "app/frParameter.h"
@@ -39,7 +40,7 @@ QLabel* heading(const QString& text, QWidget* parent) {
 QLineEdit* readOnlyEdit(QWidget* parent) {
     auto* edit = new QLineEdit(parent);
     edit->setReadOnly(true);
-    edit->setStyleSheet(QStringLiteral("background-color: #FFE8EA;"));
+    edit->setStyleSheet(colours::background(colours::kTender));
     return edit;
 }
 
@@ -122,7 +123,7 @@ QFrame* EditPage::createSpecPanel() {
     mmoIME->setReadOnly(true);
     mmoIME->setTabChangesFocus(true);
     mmoIME->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    mmoIME->setStyleSheet(QStringLiteral("background-color: #FFE8EA;"));
+    mmoIME->setStyleSheet(colours::background(colours::kTender));
     captioned(lblCaptionProduct, mmoIME, 140, 20, 678, 119);
     // The maximum price is not shown to the bidder; its caption is kept with the others.
     lblMaxCena = new QLabel(panel);

@@ -1,5 +1,6 @@
 #include "offer/lots_page.h"
 
+#include "app/colours.h"
 #include "app/dataset_table_model.h"
 #include "app/dialogs.h"
 #include "app/error_guard.h"
@@ -25,7 +26,6 @@ constexpr int kNoLot = -1;
 constexpr qsizetype kWholeNameBelow = 50;
 constexpr qsizetype kCutNameLength = 47;
 
-const QColor kTenderColour(0xFF, 0xE8, 0xEA);
 const QColor kParticipationColour(0xD7, 0xFB, 0xC8);
 const QColor kTotalsColour(0xEC, 0xEC, 0xFF);
 
@@ -52,8 +52,8 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
     grdObPozModel = new DatasetTableModel(
         lots,
         {
-            {QStringLiteral("CUSTOM_CODE"), QStringLiteral("CUSTOM_CODE"), 70, kTenderColour},
-            {QStringLiteral("IME"), QStringLiteral("Обособена позиция"), 414, kTenderColour},
+            {QStringLiteral("CUSTOM_CODE"), QStringLiteral("CUSTOM_CODE"), 70, colours::kTender},
+            {QStringLiteral("IME"), QStringLiteral("Обособена позиция"), 414, colours::kTender},
             {kParticipation, QStringLiteral("Участие"), 61, kParticipationColour, Qt::AlignCenter},
             {QStringLiteral("_OBSHT_BROI_POZICII"), QStringLiteral("Общо поз."), 65, kTotalsColour},
             {QStringLiteral("_OFERIRANI_POZICII"), QStringLiteral("Офер. поз."), 65, kTotalsColour},

@@ -1,5 +1,6 @@
 #include "offer/positions_page.h"
 
+#include "app/colours.h"
 #include "app/dataset_table_model.h"
 #include "app/error_guard.h"
 #include "data/dataset.h"
@@ -14,8 +15,6 @@ namespace offer {
 
 namespace {
 
-const QColor kTenderColour(0xFF, 0xE8, 0xEA);
-const QColor kOfferColour(0xE9, 0xFE, 0xE7);
 constexpr int kFirstOfferColumn = 4;
 constexpr int kOfferColumnsWidth = 583;
 constexpr int kTextParameter = 2;
@@ -48,14 +47,15 @@ PositionsPage::PositionsPage(data::Dataset& positions, ErrorGuard& guard, QWidge
     bands->addStretch();
 
     std::vector<GridColumn> columns{
-        {QStringLiteral("CUSTOM_CODE"), QStringLiteral("CUSTOM_CODE"), 57, kTenderColour},
-        {QStringLiteral("IME"), QStringLiteral("Наименование"), 166, kTenderColour},
-        {QStringLiteral("GODISHNO_POTREBLENIE"), QStringLiteral("Год. потр."), 63, kTenderColour},
-        {QStringLiteral("MEASURE_IME"), QStringLiteral("Мярка"), 63, kTenderColour},
+        {QStringLiteral("CUSTOM_CODE"), QStringLiteral("CUSTOM_CODE"), 57, colours::kTender},
+        {QStringLiteral("IME"), QStringLiteral("Наименование"), 166, colours::kTender},
+        {QStringLiteral("GODISHNO_POTREBLENIE"), QStringLiteral("Год. потр."), 63,
+         colours::kTender},
+        {QStringLiteral("MEASURE_IME"), QStringLiteral("Мярка"), 63, colours::kTender},
     };
     for (int n = 1; n <= 6; ++n)
         columns.push_back(
-            {numbered("PP%1_NUMBER", n), numbered("PP%1_NUMBER", n), 96, kOfferColour});
+            {numbered("PP%1_NUMBER", n), numbered("PP%1_NUMBER", n), 96, colours::kOffer});
     grdData = new QTableView(this);
     grdData->setObjectName(QStringLiteral("grdData"));
     grdDataModel = new DatasetTableModel(positions, std::move(columns), this);
