@@ -66,8 +66,8 @@ TEST_F(MainWindow, HasFourPagesAndTheBottomButtons) {
                                "Предложения за: 1. Спринцовки, игли и канюли за еднократна "
                                "употреб...",
                                "Редактиране"};
-    const std::array<QWidget*, 4> pages{window->tsInfo, window->tsObosobeniPozicii,
-                                        window->tsGrid, window->tsEdit};
+    const std::array<QWidget*, 4> pages{window->tsInfo, window->tsObosobeniPozicii, window->tsGrid,
+                                        window->tsEdit};
     for (int page = 0; page < 4; ++page) {
         EXPECT_EQ(window->pcMain->tabText(page), captions[page]);
         EXPECT_EQ(window->pcMain->widget(page), pages[static_cast<std::size_t>(page)]);
