@@ -55,6 +55,11 @@ TEST_F(Positions, TabGoesFromTheOfferedValuesToMovingOnAndThenToTheDescription) 
         EXPECT_EQ(QApplication::focusWidget(), expected[i])
             << "step " << i << ": " << QApplication::focusWidget()->objectName().toStdString();
     }
+    // The page keys work from every control, the multi-line name included.
+    QTest::keyClick(window->mmoIME, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(window->pcMain->currentWidget(), window->tsInfo);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(window->pcMain->currentWidget(), window->tsEdit);
     EXPECT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(u' ').toStdString();
 }
 
