@@ -271,10 +271,16 @@ TEST_F(Positions, LeavingWithAPositionTheCheckRefusesKeepsTheBidderOnTheEditPage
     EXPECT_EQ(dialogs.errors().size(), 2);
     EXPECT_EQ(positions().state(), State::Edit);
 
+    // The page keys: asked once, and the edit page stays.
+    price()->setFocus();
+    QTest::keyClick(price(), Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(dialogs.errors().size(), 3);
+    EXPECT_EQ(window->pcMain->currentWidget(), window->tsEdit);
+
     price()->setFocus();
     typePrice(QStringLiteral("3"));
     window->btn1->setFocus();
-    EXPECT_EQ(dialogs.errors().size(), 2);
+    EXPECT_EQ(dialogs.errors().size(), 3);
     EXPECT_EQ(onDisk(21, "PP1_NUMBER"), jet::Value(3.0));
     EXPECT_EQ(positions().state(), State::Browse);
 }
