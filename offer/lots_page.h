@@ -37,7 +37,7 @@ public:
              QWidget* parent = nullptr);
     ~LotsPage() override;
 
-    // Called once, when the main window has made all its controls.
+    // Called once, when the main window has made all its controls and before the lots open.
     void follow(const LotFollowers& followers);
 
     // Reopens the positions on the current lot and sets buttons, pages and captions after it.
