@@ -19,8 +19,14 @@ done
 work=$(mktemp -d)
 json=$work/times.json
 trap 'rm -rf "$work"' EXIT
-# One lot, taken part in, every position priced.
-"$tenderdb" generate --lots 1 --positions "$positions" "$work/DB.mdb" >/dev/null
+# One lot, taken part in, every position priced; the company and the tender parameters filled
+# in as the bidder would before exporting.
+"$tenderdb" generate --lots 1 --positions "$positions" --description "$work/generated.json" \
+    "$work/generated.mdb" >/dev/null
+jq '.SPECS[0] += {"IME_NA_FIRMATA": "ЕТ Иван", "KP1_NUMBER": 30, "KP2_NUMBER": 30,
+                  "KP3_NUMBER": 30, "KP4_NUMBER": 30, "KP1_TEXT": "да", "KP2_TEXT": "да",
+                  "KP3_TEXT": "да", "KP4_TEXT": "да"}' "$work/generated.json" >"$work/DB.json"
+"$tenderdb" create "$work/DB.json" "$work/DB.mdb" >/dev/null
 "$brxoffer" xml "$work/DB.mdb" 1 --type price -o "$work/offer.xml" >/dev/null
 bytes=$(stat -c %s "$work/offer.xml")
 
@@ -56,8 +62,9 @@ section=$(cat <<REPORT
 Written by \`bench/offer_export_bench.sh\` on $(date -u +%Y-%m-%d) (commit $(git rev-parse --short HEAD)).
 
 - Machine: $cpu, $(nproc) cores shared with other work; load average after the runs: $load
-- Tender: \`tenderdb generate --lots 1 --positions $positions\`, one lot taken part in, every
-  position priced; the price offer is $bytes bytes
+- Tender: \`tenderdb generate --lots 1 --positions $positions\` with the company and tender
+  parameters filled in, one lot taken part in, every position priced; the price offer is
+  $bytes bytes
 - Each command as a whole process (hyperfine): $rounds rounds of $runs runs of each after 2
   warm-up runs; the figures are medians over the rounds
 - Reference, measured in the same runs: reading the lot (\`tenderdb dump\` of PREDLOGENIA, which

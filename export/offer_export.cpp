@@ -168,22 +168,12 @@ QString OfferExport::proposedFileName(int offerType, const QString& companyName,
 }
 
 QByteArray offerFileBytes(const QString& content) {
-    QString lines;
-    lines.reserve(content.size() + content.size() / 64 + 2);
-    for (qsizetype i = 0; i < content.size(); ++i) {
-        const QChar c = content[i];
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            lines += QStringLiteral("\r\n");
-            if (c == QLatin1Char('\r') && i + 1 < content.size() &&
-                content[i + 1] == QLatin1Char('\n'))
-                ++i;
-        } else {
-            lines += c;
-        }
-    }
-    if (!content.isEmpty() && !content.endsWith(QLatin1Char('\r')) &&
-        !content.endsWith(QLatin1Char('\n')))
-        lines += QStringLiteral("\r\n");
+    QString lines = content;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (!lines.isEmpty() && !lines.endsWith(QLatin1Char('\n')))
+        lines += QLatin1Char('\n');
+    lines.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return QByteArray("\xEF\xBB\xBF") + lines.toUtf8();
 }
 
