@@ -33,13 +33,16 @@ bytes=$(stat -c %s "$work/offer.xml")
 export_cmd="$brxoffer xml $work/DB.mdb 1 --type price -o $work/export.xml"
 read_cmd="$tenderdb dump $work/DB.mdb PREDLOGENIA"
 write_cmd="cp $work/offer.xml $work/copy.xml"
+# The export makes its file durable before it replaces an old one; cp does not sync.
+durable_cmd="dd if=$work/offer.xml of=$work/durable.xml conv=fsync status=none"
 # Several rounds, each timing all three, so that other work on the machine weighs on each alike;
 # every figure is the median over the rounds.
 declare -A samples
 for ((round = 1; round <= rounds; round++)); do
     LC_ALL=bg_BG.UTF-8 hyperfine -N --warmup 2 --runs "$runs" --export-json "$json" --style none \
-        -n export "$export_cmd" -n read "$read_cmd" -n write "$write_cmd" >/dev/null
-    for name in export read write; do
+        -n export "$export_cmd" -n read "$read_cmd" -n write "$write_cmd" \
+        -n durable "$durable_cmd" >/dev/null
+    for name in export read write durable; do
         samples[$name]+="$(jq -r --arg n "$name" '.results[] | select(.command == $n) | .median * 1000' "$json") "
         samples[$name.cpu]+="$(jq -r --arg n "$name" '.results[] | select(.command == $n) | (.user + .system) * 1000' "$json") "
     done
@@ -48,11 +51,12 @@ load=$(cut -d' ' -f1-3 /proc/loadavg)
 median() { tr ' ' '\n' <<<"$1" | sed '/^$/d' | sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 sum() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a + b }'; }
-for key in export read write export.cpu read.cpu write.cpu; do
+for key in export read write durable export.cpu read.cpu write.cpu durable.cpu; do
     declare "m_${key/./_}=$(median "${samples[$key]}")"
 done
 reference=$(sum "$m_read" "$m_write")
 reference_cpu=$(sum "$m_read_cpu" "$m_write_cpu")
+durable_reference=$(sum "$m_read" "$m_durable")
 cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -1)
 
 section=$(cat <<REPORT
@@ -75,9 +79,11 @@ Written by \`bench/offer_export_bench.sh\` on $(date -u +%Y-%m-%d) (commit $(git
 | \`brx-offer xml\` | $(printf '%.2f' "$m_export") ms | $(printf '%.2f' "$m_export_cpu") ms |
 | \`tenderdb dump\` (read the lot) | $(printf '%.2f' "$m_read") ms | $(printf '%.2f' "$m_read_cpu") ms |
 | \`cp\` (write the bytes) | $(printf '%.2f' "$m_write") ms | $(printf '%.2f' "$m_write_cpu") ms |
+| \`dd conv=fsync\` (write the bytes and sync them) | $(printf '%.2f' "$m_durable") ms | $(printf '%.2f' "$m_durable_cpu") ms |
 
 export / (read + write): **$(ratio "$m_export" "$reference")** in wall time,
 **$(ratio "$m_export_cpu" "$reference_cpu")** in processor time (goal: at most 2);
+export / (read + synced write): $(ratio "$m_export" "$durable_reference") in wall time;
 export / cp alone: $(ratio "$m_export" "$m_write") in wall time.
 <!-- offer_export_bench.sh: end -->
 REPORT
