@@ -50,6 +50,7 @@ TEST_F(ExportButton, WritesTheOfferOfTheCurrentLot) {
         EXPECT_EQ(exporttest::contents(target),
                   exporttest::contents(exporttest::goldenFile(golden)))
             << golden.toStdString();
+        EXPECT_EQ(exporttest::xmllintProblems(target), QString());
     }
     EXPECT_EQ(dialogs.errors(), QStringList());
     EXPECT_EQ(dialogs.texts(ScriptedDialogs::Kind::SaveFile),
@@ -80,6 +81,7 @@ TEST_F(ExportButton, APriceBeingTypedIsStoredAndExported) {
     EXPECT_EQ(dialogs.errors(), QStringList());
     EXPECT_TRUE(exporttest::contents(target).contains(
         "<CUSTOM_CODE>1</CUSTOM_CODE><PP1_NUMBER>99</PP1_NUMBER>"));
+    EXPECT_EQ(exporttest::xmllintProblems(target), QString());
     EXPECT_EQ(fixture::readColumn(folder.file(), "PREDLOGENIA", "PRODUCT_CODE", std::int64_t{302},
                                   "PP1_NUMBER"),
               jet::Value(99.0));

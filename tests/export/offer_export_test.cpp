@@ -225,6 +225,7 @@ TEST_F(OfferExportTest, ALotWithoutPositionsGivesAnOfferWithoutPositions) {
     const QByteArray written = contents(target);
     EXPECT_TRUE(written.contains("</KONKURS></PREDL>\r\n")) << written.toStdString();
     EXPECT_FALSE(written.contains("POZICII"));
+    EXPECT_EQ(exporttest::xmllintProblems(target), QString());
     EXPECT_EQ(dialogs.texts(Kind::SaveFile),
               QStringList{QStringLiteral("CenovaOferta_ET Ivan_OP_7.xml")});
 }
@@ -248,6 +249,7 @@ TEST_F(OfferExportTest, APositionBeingEditedIsStoredOnTheWalkOrStopsTheExport) {
     EXPECT_EQ(
         fixture::readColumn(file, "PREDLOGENIA", "PRODUCT_CODE", std::int64_t{303}, "PP1_NUMBER"),
         jet::Value(7.25));
+    EXPECT_EQ(exporttest::xmllintProblems(target), QString());
 
     // A price of 0 fails the check: its message, no save dialog, no new file.
     QFile::remove(target);
