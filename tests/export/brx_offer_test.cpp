@@ -128,6 +128,12 @@ TEST_F(BrxOffer, RefusesWithTheReasonAndWritesNothing) {
                  out);
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.err.contains(QStringLiteral("none.mdb"))) << missing.err.toStdString();
+    const ProgramRun unwritable =
+        brxOffer({QStringLiteral("xml"), file, QStringLiteral("3"), QStringLiteral("--type"),
+                  QStringLiteral("price"), QStringLiteral("-o"), QStringLiteral("no folder/o.xml")},
+                 out);
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_EQ(unwritable.err, QStringLiteral("Error Saving File\n"));
     EXPECT_EQ(outEntries(), QStringList());
 }
 
