@@ -5,7 +5,6 @@
 #include "export/BRX_XSD.h"
 #include "export/dMain.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -19,10 +18,6 @@ namespace {
 const QString kLotNotOffered =
     QStringLiteral("Не сте оферирали всички продукти за текущата обособена позиция!");
 const QString kErrorSavingFile = QStringLiteral("Error Saving File");
-
-QString numbered(const char* pattern, int n) {
-    return QString::fromLatin1(pattern).arg(n);
-}
 
 // Runs `write`, prefixing the message of a refused text with `where` and saying that nothing
 // was written, so that the bidder knows which value to correct.
@@ -65,8 +60,8 @@ Inclusion inclusion(const data::Dataset& specs, int offerType) {
     Inclusion result;
     result.price = specs.fieldByName(QStringLiteral("PP1_OFERTA")).asInteger() == offerType;
     for (int n = 2; n <= 6; ++n) {
-        const qint64 tip = specs.fieldByName(numbered("PP%1_TIP", n)).asInteger();
-        const qint64 oferta = specs.fieldByName(numbered("PP%1_OFERTA", n)).asInteger();
+        const qint64 tip = specs.fieldByName(QStringLiteral("PP%1_TIP").arg(n)).asInteger();
+        const qint64 oferta = specs.fieldByName(QStringLiteral("PP%1_OFERTA").arg(n)).asInteger();
         if (tip != 1 && oferta == offerType)
             result.parameterTip[static_cast<std::size_t>(n)] = tip == 3 ? 3 : 2;
     }
@@ -82,10 +77,12 @@ void writePosition(IXMLPOZICII& pozicia, const data::Dataset& position, const In
     for (int n = 2; n <= 6; ++n) {
         switch (included.parameterTip[static_cast<std::size_t>(n)]) {
         case 3:
-            pozicia.Set_PP_NUMBER(n, position.fieldByName(numbered("PP%1_NUMBER", n)).asFloat());
+            pozicia.Set_PP_NUMBER(
+                n, position.fieldByName(QStringLiteral("PP%1_NUMBER").arg(n)).asFloat());
             break;
         case 2:
-            pozicia.Set_PP_TEXT(n, position.fieldByName(numbered("PP%1_TEXT", n)).asString());
+            pozicia.Set_PP_TEXT(
+                n, position.fieldByName(QStringLiteral("PP%1_TEXT").arg(n)).asString());
             break;
         default:
             break;
