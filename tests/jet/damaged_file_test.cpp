@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -237,6 +239,30 @@ TEST(TenderdbCommand, ReportsErrorsOnStandardErrorWithStatus1) {
         EXPECT_EQ(result.out, "") << args[0] << ' ' << args[1];
         EXPECT_EQ(result.err.rfind("tenderdb: " + args[1], 0), 0u) << result.err;
     }
+}
+
+// A FIFO must be refused at once: opening one for reading would otherwise wait for a writer that
+// never comes. `timeout` turns such a wait into status 124.
+TEST(TenderdbCommand, RefusesWhatIsNotARegularFileWithoutWaiting) {
+    TempFolder folder;
+    fs::path placeholder = folder.write("fifo.mdb", {});
+    fs::remove(placeholder);
+    std::string fifo = placeholder.string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"tables", fifo},
+             {"schema", fifo},
+             {"dump", fifo, "Table1"},
+             {"check", fifo},
+             {"update", fifo, "T", "--where", "A=1", "--set", "B=2"}}) {
+        std::vector<std::string> argv{"timeout", "5", TENDERDB_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        jettest::ProcessResult result = jettest::runProcess(argv);
+        EXPECT_EQ(result.status, 1) << args[0];
+        EXPECT_EQ(result.err, "tenderdb: " + fifo + ": not a regular file\n") << args[0];
+    }
+    std::string folderPath = placeholder.parent_path().string();
+    EXPECT_EQ(readEverything(folderPath), folderPath + ": not a regular file");
 }
 
 TEST(TenderdbCommand, HelpSucceedsAndWrongUsageIsStatus2) {
