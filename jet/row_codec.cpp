@@ -260,7 +260,12 @@ StoredValue encodeValue(const Column& column, const Value& value) {
         if (text == nullptr)
             throw Error(fitError(column, "needs a text"));
         std::size_t width = column.length / 2u;
-        std::size_t length = utf16Length(*text);
+        std::size_t length = 0;
+        try {
+            length = utf16Length(*text);
+        } catch (const Error& error) {
+            throw Error(fitError(column, error.what()));
+        }
         if (length > width)
             throw Error(fitError(column, "text of " + std::to_string(length) +
                                              " characters is longer than the column's " +
