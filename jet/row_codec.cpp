@@ -139,6 +139,9 @@ Value decodeVariable(const PageFile& file, const Column& column, std::span<const
     case ColumnType::Ole:
         return readLongValue(file, raw, where + ", column " + column.name);
     default:
+        // Access keeps numbers of some system tables among the variable-length values.
+        if (fixedValueSize(column.type) > 0)
+            return decodeFixed(column, raw, where);
         return Bytes(raw.begin(), raw.end());
     }
 }
