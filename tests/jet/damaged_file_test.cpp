@@ -5,7 +5,9 @@
 #include "jet/data_page.h"
 #include "jet/database.h"
 #include "jet/header.h"
+#include "jet/long_value.h"
 #include "jet/row_codec.h"
+#include "jet/usage_map.h"
 #include "tests/jet/process.h"
 #include "tests/jet/test_files.h"
 
@@ -209,6 +211,40 @@ INSTANTIATE_TEST_SUITE_P(Cases, DamagedFile, testing::ValuesIn(damageCases()),
                          [](const testing::TestParamInfo<DamageCase>& damage) {
                              return std::string(damage.param.name);
                          });
+
+// In a sound file a chain's pieces add up to its stated length. Where the last piece holds more
+// than is still missing, the value is only as long as stated: the rest is no part of it.
+TEST(LongValueChain, IsReadToItsStatedLengthOnly) {
+    jet::Database db(jettest::sharedFile("tender-sample.mdb").string(),
+                     jet::Database::Mode::ReadOnly);
+    jet::TableDef def = db.table("PREDLOGENIA");
+    const jet::Column& memo = def.column("IME");
+    jet::Bytes definition;
+    for (std::uint32_t number : jet::readUsageMap(db.file(), def.ownedPages).pages) {
+        jet::Page page = db.file().read(number);
+        if (page[0] != jet::kDataPageType || !definition.empty())
+            continue;
+        jet::DataPage data(page, "page");
+        for (std::uint16_t slot = 0; slot < data.rowCount() && definition.empty(); ++slot) {
+            if (data.isDeleted(slot) || data.isOverflow(slot))
+                continue;
+            auto bytes = jet::parseRow(data.rowBytes(slot), true, "row").variableBytes(memo);
+            if (bytes.size() >= jet::kLongValueHeader && bytes[3] == jet::kLongValueChain)
+                definition.assign(bytes.begin(), bytes.end());
+        }
+    }
+    ASSERT_FALSE(definition.empty()) << "no memo of the sample is a chain";
+    const jet::Bytes whole = jet::readLongValue(db.file(), definition, "memo");
+    ASSERT_GT(whole.size(), jet::kPageSize) << "the chain has a single piece";
+
+    for (std::size_t length : {whole.size() - 1, whole.size() - 100, std::size_t{10}}) {
+        SCOPED_TRACE(length);
+        jet::Bytes shorter = definition;
+        jet::putU24(shorter, 0, static_cast<std::uint32_t>(length));
+        EXPECT_EQ(jet::readLongValue(db.file(), shorter, "memo"),
+                  jet::Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)));
+    }
+}
 
 TEST(ForeignFile, MissingFileAndJet3FileAreRefused) {
     std::string missing = (fs::temp_directory_path() / "jet-no-such-file.mdb").string();

@@ -26,6 +26,8 @@ TEST(TextCodec, CompressesOnlyTextsInTheLatin1Range) {
     EXPECT_EQ(jet::encodeText("ab", false), bytes({'a', 0, 'b', 0}));
     EXPECT_EQ(jet::encodeText("Да", true), bytes({0x14, 0x04, 0x30, 0x04}));
     EXPECT_EQ(jet::encodeText("", true), bytes({}));
+    EXPECT_EQ(jet::encodeText("\x01\xC3\xBF", true), bytes({0xFF, 0xFE, 0x01, 0xFF}));
+    EXPECT_EQ(jet::encodeText("\xC4\x80", true), bytes({0x00, 0x01}));
     for (const char* text : {"Latin", "Кирилица", "mixed Ä and Ж", "\xF0\x9F\x98\x80"})
         EXPECT_EQ(jet::decodeText(jet::encodeText(text, true)), text);
 }
