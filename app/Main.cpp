@@ -1,5 +1,6 @@
 #include "app/Main.h"
 
+#include "app/application_title.h"
 #include "app/dataset_table_model.h"
 #include "app/error_guard.h"
 #include "app/frParameter.h"
@@ -309,7 +310,7 @@ void TfmMain::UpdateCaption() {
         qrySpecs->fieldByName(QStringLiteral("IME_NA_KONKURSA")).asString() + QStringLiteral(", ") +
         qrySpecs->fieldByName(QStringLiteral("IME_NA_FIRMATA")).asString() + QStringLiteral(")");
     setWindowTitle(title);
-    QGuiApplication::setApplicationDisplayName(title);
+    setApplicationTitle(title);
 }
 
 void TfmMain::pcMainChange() {

@@ -1,4 +1,5 @@
 #include "app/Main.h"
+#include "app/application_title.h"
 #include "app/client_application.h"
 #include "app/dialogs.h"
 #include "app/error_guard.h"
@@ -7,7 +8,9 @@
 
 int main(int argc, char** argv) {
     ClientApplication application(argc, argv);
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("BRX Client"));
+    setApplicationTitle(QStringLiteral("BRX Client"));
+    // Ties the windows to the installed desktop entry (brx-client.desktop) on Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral("brx-client"));
     QtDialogs dialogs;
     ErrorGuard guard(dialogs);
     application.setErrorGuard(&guard);
