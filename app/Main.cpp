@@ -1,11 +1,18 @@
 #include "app/Main.h"
 
 #include "app/dataset_table_model.h"
+#include "app/dialogs.h"
 #include "app/error_guard.h"
 #include "app/frParameter.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
+#include "export/dMain.h"
 #include "offer/dataset_rules.h"
+#include "print/builtin_layouts.h"
+#include "print/dReports.h"
+#include "print/fHelp.h"
+#include "print/report_source.h"
+#include "report/report.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -63,7 +70,14 @@ TfmMain::TfmMain(ErrorGuard& guard)
       qryObosobeniPozicii(data::makeQryObosobeniPozicii(Connection)),
       qryData(data::makeQryData(Connection)), dsSpecs(new data::DataSource(*qrySpecs, this)),
       dsData(new data::DataSource(*qryData, this)),
-      dsObosobeniPozcii(new data::DataSource(*qryObosobeniPozicii, this)), guard_(guard) {
+      dsObosobeniPozcii(new data::DataSource(*qryObosobeniPozicii, this)),
+      dsReportSpecs(
+          std::make_unique<DatasetReportSource>(QStringLiteral("dsReportSpecs"), *qrySpecs)),
+      dsReportData(std::make_unique<DatasetReportSource>(QStringLiteral("dsReportData"), *qryData)),
+      dsReportOP(std::make_unique<DatasetReportSource>(QStringLiteral("dsReportOP"),
+                                                       *qryObosobeniPozicii)),
+      rptReport(std::make_unique<report::Report>()), rptReport2(std::make_unique<report::Report>()),
+      rptReportAll(std::make_unique<report::Report>()), guard_(guard) {
     setObjectName(QStringLiteral("fmMain"));
     offer::installDatasetRules(*qrySpecs, *qryObosobeniPozicii, *qryData);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
@@ -85,6 +99,12 @@ TfmMain::TfmMain(ErrorGuard& guard)
             [this] { guard_.run([this] { pcMainChange(); }); });
     connect(btnExit, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnExitClick(); }); });
+    connect(btnPrint, &QPushButton::clicked, this,
+            [this] { guard_.run([this] { btnPrintClick(); }); });
+    connect(btn1, &QPushButton::clicked, this, [this] { guard_.run([this] { btn1Click(); }); });
+    rptReport->setModel(layouts::lotPriceOffer());
+    rptReport2->setModel(layouts::offerWithNotes());
+    rptReportAll->setModel(layouts::offerWithPriceAndNotes());
 
     guard_.run([this] { FormCreate(); });
 }
@@ -429,4 +449,23 @@ void TfmMain::FormClose() {
 
 void TfmMain::btnExitClick() {
     close();
+}
+
+void TfmMain::btnPrintClick() {
+    const QString problems = TdmMain::IsKonkOK(*qrySpecs);
+    if (!problems.isEmpty()) {
+        guard_.dialogs().error(
+            QStringLiteral("Необходимо е данните за фирмата да са попълнени коректно:\n\r\n\r") +
+            problems);
+        const QSignalBlocker quiet(pcMain); // the page change stores nothing here
+        pcMain->setCurrentWidget(tsInfo);
+        return;
+    }
+    if (dmReports != nullptr)
+        dmReports->PrintObshtestvenaPorachka();
+}
+
+void TfmMain::btn1Click() {
+    if (fmHelp != nullptr)
+        fmHelp->ShowHelp(guard_.dialogs());
 }

@@ -7,8 +7,11 @@
 #include <array>
 #include <memory>
 
+class DatasetReportSource;
 class DatasetTableModel;
 class ErrorGuard;
+class TdmReports;
+class TfmHelp;
 class QCheckBox;
 class QFrame;
 class QLabel;
@@ -23,6 +26,9 @@ class DataSource;
 class Dataset;
 class Field;
 } // namespace data
+namespace report {
+class Report;
+}
 
 // The main window: it owns the connection and the datasets of the tender, the four pages
 // through which the bidder works and the row of buttons below them. Closing it ends the
@@ -47,6 +53,19 @@ public:
     data::DataSource* dsSpecs;
     data::DataSource* dsData;
     data::DataSource* dsObosobeniPozcii;
+
+    // The window's own report layouts and the report datasets over its datasets, which every
+    // template may name.
+    std::unique_ptr<DatasetReportSource> dsReportSpecs;
+    std::unique_ptr<DatasetReportSource> dsReportData;
+    std::unique_ptr<DatasetReportSource> dsReportOP;
+    std::unique_ptr<report::Report> rptReport;
+    std::unique_ptr<report::Report> rptReport2;
+    std::unique_ptr<report::Report> rptReportAll;
+
+    // The modules made after the window, on which its print and help buttons call.
+    TdmReports* dmReports = nullptr;
+    TfmHelp* fmHelp = nullptr;
 
     QTabWidget* pcMain;
     QWidget* tsInfo;
@@ -106,6 +125,8 @@ private:
     void FormClose();
     void pcMainChange();
     void btnExitClick();
+    void btnPrintClick();
+    void btn1Click();
 
     void createPages();
     // The company page and the rules of its fields, in company_page.cpp.
