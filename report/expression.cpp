@@ -12,13 +12,31 @@
 namespace report {
 
 struct MemoText::Node {
-    enum class Kind { Number, Text, Field, Date, Time, Page, TotalPages, Line, Negate, Binary };
+    enum class Kind {
+        Number,
+        Text,
+        Field,
+        Date,
+        Time,
+        Page,
+        TotalPages,
+        Line,
+        Negate,
+        Not,
+        Binary,  // + - * /
+        Compare, // = <> < > <= >=
+        Logical, // and, or
+        Iif,     // IIF(condition, then, else)
+        Sum,     // SUM(value): the total of the value over the rows printed so far
+    };
     Kind kind = Kind::Number;
     double number = 0;
     QString text; // a text literal, a field's name, or the operator of a binary node
     const ReportDataset* dataset = nullptr;
     std::unique_ptr<Node> left;
     std::unique_ptr<Node> right;
+    std::unique_ptr<Node> third;
+    mutable double total = 0; // of a SUM
 };
 
 namespace {
@@ -29,10 +47,11 @@ using Node = MemoText::Node;
 // parenthesised expressions, with unary minus.
 class Parser {
 public:
-    Parser(const QString& text, const QString& objectName) : text_(text), object_(objectName) {}
+    Parser(const QString& text, const QString& objectName, std::vector<const Node*>& sums)
+        : text_(text), object_(objectName), sums_(sums) {}
 
     std::unique_ptr<Node> parseWhole() {
-        auto node = parseSum();
+        auto node = parseOr();
         skipSpaces();
         if (pos_ < text_.size())
             fail(QStringLiteral("неочакван знак „%1“").arg(text_[pos_]));
@@ -59,13 +78,58 @@ private:
         return false;
     }
 
-    static std::unique_ptr<Node> binary(QChar op, std::unique_ptr<Node> left,
-                                        std::unique_ptr<Node> right) {
+    // A keyword such as "and", not followed by a letter of a longer name.
+    bool takeWord(QLatin1String word) {
+        skipSpaces();
+        const qsizetype end = pos_ + word.size();
+        if (end > text_.size() ||
+            QStringView(text_).mid(pos_, word.size()).compare(word, Qt::CaseInsensitive) != 0 ||
+            (end < text_.size() && (text_[end].isLetterOrNumber() || text_[end] == u'_')))
+            return false;
+        pos_ = end;
+        return true;
+    }
+
+    static std::unique_ptr<Node> binary(Node::Kind kind, const QString& op,
+                                        std::unique_ptr<Node> left, std::unique_ptr<Node> right) {
         auto node = std::make_unique<Node>();
-        node->kind = Node::Kind::Binary;
+        node->kind = kind;
         node->text = op;
         node->left = std::move(left);
         node->right = std::move(right);
+        return node;
+    }
+    static std::unique_ptr<Node> binary(QChar op, std::unique_ptr<Node> left,
+                                        std::unique_ptr<Node> right) {
+        return binary(Node::Kind::Binary, op, std::move(left), std::move(right));
+    }
+
+    std::unique_ptr<Node> parseOr() {
+        auto node = parseAnd();
+        while (takeWord(QLatin1String("or")))
+            node = binary(Node::Kind::Logical, QStringLiteral("or"), std::move(node), parseAnd());
+        return node;
+    }
+
+    std::unique_ptr<Node> parseAnd() {
+        auto node = parseComparison();
+        while (takeWord(QLatin1String("and")))
+            node = binary(Node::Kind::Logical, QStringLiteral("and"), std::move(node),
+                          parseComparison());
+        return node;
+    }
+
+    std::unique_ptr<Node> parseComparison() {
+        auto node = parseSum();
+        static const char* const kOperators[] = {"<>", "<=", ">=", "=", "<", ">"};
+        skipSpaces();
+        for (const char* op : kOperators) {
+            const QLatin1String symbol(op);
+            if (QStringView(text_).mid(pos_).startsWith(symbol)) {
+                pos_ += symbol.size();
+                return binary(Node::Kind::Compare, symbol, std::move(node), parseSum());
+            }
+        }
         return node;
     }
 
@@ -104,8 +168,14 @@ private:
             node->left = parseFactor();
             return node;
         }
+        if (takeWord(QLatin1String("not"))) {
+            auto node = std::make_unique<Node>();
+            node->kind = Node::Kind::Not;
+            node->left = parseFactor();
+            return node;
+        }
         if (take(u'(')) {
-            auto node = parseSum();
+            auto node = parseOr();
             if (!take(u')'))
                 fail(QStringLiteral("липсва „)“"));
             return node;
@@ -174,8 +244,34 @@ private:
         return text_.mid(start, pos_ - start);
     }
 
+    std::unique_ptr<Node> parseIif() {
+        auto node = std::make_unique<Node>();
+        node->kind = Node::Kind::Iif;
+        node->left = parseOr();
+        if (!take(u','))
+            fail(QStringLiteral("IIF иска три стойности"));
+        node->right = parseOr();
+        if (!take(u','))
+            fail(QStringLiteral("IIF иска три стойности"));
+        node->third = parseOr();
+        if (!take(u')'))
+            fail(QStringLiteral("липсва „)“"));
+        return node;
+    }
+
     std::unique_ptr<Node> parseReference() {
         const QString name = readName();
+        if (name.compare(QLatin1String("IIF"), Qt::CaseInsensitive) == 0 && take(u'('))
+            return parseIif();
+        if (name.compare(QLatin1String("SUM"), Qt::CaseInsensitive) == 0 && take(u'(')) {
+            auto sum = std::make_unique<Node>();
+            sum->kind = Node::Kind::Sum;
+            sum->left = parseOr();
+            if (!take(u')'))
+                fail(QStringLiteral("липсва „)“"));
+            sums_.push_back(sum.get());
+            return sum;
+        }
         auto node = std::make_unique<Node>();
         if (take(u'.')) {
             const QString field = readName();
@@ -209,6 +305,7 @@ private:
 
     const QString& text_;
     const QString& object_;
+    std::vector<const Node*>& sums_;
     qsizetype pos_ = 0;
 };
 
@@ -248,6 +345,35 @@ bool isText(const QVariant& value) {
     return value.typeId() == QMetaType::QString;
 }
 
+bool isNumber(const QVariant& value);
+
+// Numbers, yes/no values and nulls compare as numbers, anything else as text.
+int compareValues(const QVariant& left, const QVariant& right) {
+    const auto numeric = [](const QVariant& v) {
+        return v.isNull() || isNumber(v) || v.typeId() == QMetaType::Bool;
+    };
+    if (numeric(left) && numeric(right)) {
+        const double a = toNumber(left);
+        const double b = toNumber(right);
+        return a < b ? -1 : (a > b ? 1 : 0);
+    }
+    return QString::compare(left.toString(), right.toString(), Qt::CaseSensitive);
+}
+
+bool holds(const QString& op, int order) {
+    if (op == QLatin1String("="))
+        return order == 0;
+    if (op == QLatin1String("<>"))
+        return order != 0;
+    if (op == QLatin1String("<"))
+        return order < 0;
+    if (op == QLatin1String(">"))
+        return order > 0;
+    if (op == QLatin1String("<="))
+        return order <= 0;
+    return order >= 0;
+}
+
 QVariant evaluateNode(const Node& node, const EvalContext& context) {
     switch (node.kind) {
     case Node::Kind::Number:
@@ -268,6 +394,22 @@ QVariant evaluateNode(const Node& node, const EvalContext& context) {
         return context.line;
     case Node::Kind::Negate:
         return -toNumber(evaluateNode(*node.left, context));
+    case Node::Kind::Not:
+        return !isTrue(evaluateNode(*node.left, context));
+    case Node::Kind::Iif:
+        return isTrue(evaluateNode(*node.left, context)) ? evaluateNode(*node.right, context)
+                                                         : evaluateNode(*node.third, context);
+    case Node::Kind::Compare:
+        return holds(node.text, compareValues(evaluateNode(*node.left, context),
+                                              evaluateNode(*node.right, context)));
+    case Node::Kind::Logical: {
+        const bool left = isTrue(evaluateNode(*node.left, context));
+        if (node.text == QLatin1String("and") ? !left : left)
+            return left;
+        return isTrue(evaluateNode(*node.right, context));
+    }
+    case Node::Kind::Sum:
+        return node.total;
     case Node::Kind::Binary:
         break;
     }
@@ -348,6 +490,19 @@ QString qtDateFormat(const QString& format) {
 
 } // namespace
 
+bool isTrue(const QVariant& value) {
+    if (value.isNull())
+        return false;
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString().trimmed();
+        return text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+               text == QLatin1String("1") || text == QStringLiteral("Да");
+    }
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    return toNumber(value) != 0;
+}
+
 QString formatValue(const QVariant& value, const DisplayFormat& format) {
     if (value.isNull())
         return {};
@@ -397,7 +552,8 @@ MemoText MemoText::bind(const QString& text, const QString& objectName) {
         if (!literal.isEmpty())
             memo.segments_.push_back({std::exchange(literal, QString()), nullptr});
         const QString inner = text.mid(open + 1, close - open - 1);
-        memo.segments_.push_back({QString(), Parser(inner, objectName).parseWhole()});
+        memo.segments_.push_back(
+            {QString(), Parser(inner, objectName, memo.sums_).parseWhole()});
         pos = close + 1;
     }
     if (!literal.isEmpty())
@@ -428,6 +584,16 @@ QVariant MemoText::value(const EvalContext& context) const {
     if (segments_.size() == 1 && segments_[0].expression)
         return evaluateNode(*segments_[0].expression, context);
     return evaluate(context, {});
+}
+
+void MemoText::resetSums() const {
+    for (const Node* sum : sums_)
+        sum->total = 0;
+}
+
+void MemoText::accumulate(const EvalContext& context) const {
+    for (const Node* sum : sums_)
+        sum->total += toNumber(evaluateNode(*sum->left, context));
 }
 
 bool MemoText::hasExpressions() const {

@@ -24,7 +24,9 @@ struct EvalContext {
 };
 
 // A memo's text bound to the registered datasets: literals and bracketed expressions such as
-// [Data."IME"], [(<Data."PP1_NUMBER">*1.2)], [Date], [Page#] and [TotalPages#]. Binding finds
+// [Data."IME"], [(<Data."PP1_NUMBER">*1.2)], [Date], [Page#] and [TotalPages#], with
+// comparisons, and, or, not and IIF(condition, then, else) for what depends on the data, and
+// SUM(value) for totals. Binding finds
 // every dataset and field once, so a report of many rows pays for it once per object.
 class MemoText {
 public:
@@ -43,6 +45,11 @@ public:
 
     bool hasExpressions() const;
 
+    // SUM(value) gives the total of the value over the rows of the master data printed since
+    // the last reset; the layout adds each row as it prints it.
+    void resetSums() const;
+    void accumulate(const EvalContext& context) const;
+
     struct Node;
     struct Segment {
         QString literal;
@@ -51,7 +58,13 @@ public:
 
 private:
     std::vector<Segment> segments_;
+    std::vector<const Node*> sums_; // within segments_
+
 };
+
+// Whether a value counts as true in a condition: a true yes/no value, a number other than 0,
+// the texts "True", "1" and "Да"; a null is false.
+bool isTrue(const QVariant& value);
 
 // A value as a memo with `format` shows it.
 QString formatValue(const QVariant& value, const DisplayFormat& format);

@@ -41,19 +41,6 @@ BoundBand bind(const Band& band) {
     return bound;
 }
 
-bool truthy(const QVariant& value) {
-    if (value.isNull())
-        return false;
-    if (value.typeId() == QMetaType::QString) {
-        const QString text = value.toString().trimmed();
-        return text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
-               text == QLatin1String("1") || text == QStringLiteral("Да");
-    }
-    if (value.typeId() == QMetaType::Bool)
-        return value.toBool();
-    return value.toDouble() != 0;
-}
-
 class PageFlow {
 public:
     PageFlow(const ReportPageSpec& spec, const QDateTime& started, std::vector<PreparedPage>& pages)
@@ -119,10 +106,18 @@ private:
             return;
         }
         context_.line = 0;
+        forEachText([](const MemoText& text) { text.resetSums(); });
         for (band.dataset->first(); !band.dataset->eof(); band.dataset->next()) {
             ++context_.line;
+            forEachText([this](const MemoText& text) { text.accumulate(context_); });
             place(band);
         }
+    }
+
+    template <typename F> void forEachText(F f) const {
+        for (const BoundBand& band : bands_)
+            for (const BoundObject& object : band.objects)
+                f(object.text);
     }
 
     // Puts a band at the current position, on a new page when it does not fit below what is
@@ -151,34 +146,74 @@ private:
             switch (object.kind) {
             case ObjectKind::Memo:
                 object.text = b.text.evaluate(context_, object.displayFormat);
+                // Conditional lines that came out empty leave no blank line at the end.
+                while (object.text.endsWith(u'\n') || object.text.endsWith(u'\r'))
+                    object.text.chop(1);
                 break;
             case ObjectKind::Rich:
                 object.text = b.text.evaluate(context_, {}, escapeRtf);
                 break;
             case ObjectKind::CheckBox:
                 if (b.text.hasExpressions())
-                    object.checked = truthy(b.text.value(context_));
+                    object.checked = isTrue(b.text.value(context_));
                 break;
             case ObjectKind::Line:
             case ObjectKind::Shape:
                 break;
             }
-            if (band.stretches && object.stretch != Stretch::None) {
-                double needed = object.rect.height();
-                if (object.kind == ObjectKind::Memo)
-                    needed = memoTextHeight(object, object.text);
-                else if (object.kind == ObjectKind::Rich)
-                    needed = richTextHeight(object.text, object.rect.width());
-                object.rect.setHeight(std::max(object.rect.height(), needed));
-                result.height = std::max(result.height, object.rect.bottom());
-            }
             result.objects.push_back(std::move(object));
         }
         if (band.stretches)
-            for (ReportObject& object : result.objects)
-                if (object.stretch == Stretch::MaxHeight)
-                    object.rect.setBottom(result.height);
+            stretch(result);
         return result;
+    }
+
+    // Grows the stretching objects to their content, moves the objects below a grown one down
+    // by as much, and the band with them; objects that reach to the band's bottom go last.
+    static void stretch(Instance& band) {
+        auto& objects = band.objects;
+        const std::size_t count = objects.size();
+        std::vector<double> growth(count, 0);
+        for (std::size_t i = 0; i < count; ++i) {
+            ReportObject& object = objects[i];
+            if (object.stretch == Stretch::None)
+                continue;
+            double needed = object.rect.height();
+            if (object.kind == ObjectKind::Memo)
+                needed = memoTextHeight(object, object.text);
+            else if (object.kind == ObjectKind::Rich)
+                needed = richTextHeight(object.text, object.rect.width());
+            growth[i] = std::max(0.0, needed - object.rect.height());
+        }
+        std::vector<std::size_t> byTop(count);
+        for (std::size_t i = 0; i < count; ++i)
+            byTop[i] = i;
+        std::stable_sort(byTop.begin(), byTop.end(), [&](std::size_t a, std::size_t b) {
+            return objects[a].rect.top() < objects[b].rect.top();
+        });
+        std::vector<double> shift(count, 0);
+        for (std::size_t n = 0; n < count; ++n) {
+            const std::size_t i = byTop[n];
+            if (!objects[i].shifts)
+                continue;
+            for (std::size_t m = 0; m < n; ++m) {
+                const std::size_t j = byTop[m];
+                const QRectF& above = objects[j].rect;
+                const QRectF& below = objects[i].rect;
+                const bool overlapsAcross =
+                    above.left() < below.right() && below.left() < above.right();
+                if (overlapsAcross && above.bottom() <= below.top() + 0.01)
+                    shift[i] = std::max(shift[i], shift[j] + growth[j]);
+            }
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            objects[i].rect.translate(0, shift[i]);
+            objects[i].rect.setHeight(objects[i].rect.height() + growth[i]);
+            band.height = std::max(band.height, objects[i].rect.bottom());
+        }
+        for (ReportObject& object : objects)
+            if (object.stretch == Stretch::MaxHeight)
+                object.rect.setBottom(band.height);
     }
 
     void put(Instance prepared) {

@@ -70,6 +70,7 @@ struct ReportObject {
     DisplayFormat displayFormat;
     ShapeKind shape = ShapeKind::Rectangle;
     double curve = 2;     // corner radius of a rounded rectangle, in tenths of the shorter side
+    bool shifts = true;   // moves down by what the objects above it grew
     bool checked = false; // a check box without expression
     double lineWidth = 1;
     QColor lineColor = Qt::black;

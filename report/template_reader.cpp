@@ -170,6 +170,7 @@ std::optional<ReportObject> readObject(const QStringView element, const Attribut
     } else {
         return std::nullopt;
     }
+    object.shifts = a.text("ShiftMode", QString()) != QLatin1String("smDontShift");
     const QString stretch = a.text("StretchMode", QString());
     object.stretch = stretch == QLatin1String("smActualHeight") ? Stretch::ActualHeight
                      : stretch == QLatin1String("smMaxHeight")  ? Stretch::MaxHeight
