@@ -417,7 +417,7 @@ QVariant evaluateNode(const Node& node, const EvalContext& context) {
     const QVariant right = evaluateNode(*node.right, context);
     const QChar op = node.text[0];
     if (op == u'+' && (isText(left) || isText(right)))
-        return left.toString() + right.toString();
+        return formatValue(left, {}) + formatValue(right, {});
     const double a = toNumber(left);
     const double b = toNumber(right);
     if (op == u'+')
@@ -552,8 +552,7 @@ MemoText MemoText::bind(const QString& text, const QString& objectName) {
         if (!literal.isEmpty())
             memo.segments_.push_back({std::exchange(literal, QString()), nullptr});
         const QString inner = text.mid(open + 1, close - open - 1);
-        memo.segments_.push_back(
-            {QString(), Parser(inner, objectName, memo.sums_).parseWhole()});
+        memo.segments_.push_back({QString(), Parser(inner, objectName, memo.sums_).parseWhole()});
         pos = close + 1;
     }
     if (!literal.isEmpty())

@@ -59,7 +59,6 @@ public:
 private:
     std::vector<Segment> segments_;
     std::vector<const Node*> sums_; // within segments_
-
 };
 
 // Whether a value counts as true in a condition: a true yes/no value, a number other than 0,

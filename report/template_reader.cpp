@@ -24,7 +24,7 @@ QColor colourOf(qint64 value) {
 
 class Attributes {
 public:
-    explicit Attributes(const QXmlStreamAttributes& attributes) : attributes_(attributes) {}
+    explicit Attributes(QXmlStreamAttributes attributes) : attributes_(std::move(attributes)) {}
 
     std::optional<QString> text(const char* name) const {
         const QLatin1String key(name);
@@ -57,7 +57,7 @@ public:
     }
 
 private:
-    const QXmlStreamAttributes& attributes_;
+    QXmlStreamAttributes attributes_;
 };
 
 FontSpec readFont(const Attributes& a) {
