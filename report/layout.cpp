@@ -124,7 +124,9 @@ private:
     // there; a band taller than an empty page goes on it all the same.
     void place(const BoundBand& band) {
         Instance prepared = instance(band);
-        if (y_ + prepared.height > printableHeight_ - footerHeight() && y_ > contentStart_) {
+        constexpr double kTolerance = 0.01; // of sizes converted from millimetres
+        if (y_ + prepared.height > printableHeight_ - footerHeight() + kTolerance &&
+            y_ > contentStart_) {
             finishPage();
             startPage();
             prepared = instance(band);
