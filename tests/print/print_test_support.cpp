@@ -11,7 +11,7 @@
 
 namespace printing {
 
-nlohmann::json offerTender(int positions, int priced, bool noVat) {
+nlohmann::json offerTender(int positions, int priced, bool noVat, bool takingPart) {
     nlohmann::json specs = {
         {"IME_NA_FIRMATA", "Медикс ООД"},
         {"IME_NA_KONKURSA", "Доставка на превързочни материали за МБАЛ – Габрово"},
@@ -30,10 +30,11 @@ nlohmann::json offerTender(int positions, int priced, bool noVat) {
         {"CAPTION_GOD_POTREBLENIE", "Прогнозно количество"},
     };
     nlohmann::json rows = nlohmann::json::array();
-    rows.push_back({{"PRODUCT_CODE", kLot},
-                    {"CUSTOM_CODE", "3"},
-                    {"IME", "Превързочни материали"},
-                    {"PP2_TEXT", "Да"}});
+    nlohmann::json lot = {
+        {"PRODUCT_CODE", kLot}, {"CUSTOM_CODE", "3"}, {"IME", "Превързочни материали"}};
+    if (takingPart)
+        lot["PP2_TEXT"] = "Да";
+    rows.push_back(lot);
     for (int i = 1; i <= positions; ++i) {
         nlohmann::json row = {{"PRODUCT_CODE", 100 + i},
                               {"MASTER_CODE", kLot},
@@ -96,14 +97,10 @@ void PrintTest::start(const nlohmann::json& tender) {
     window->dmReports = reports.get();
     guard.run([this] { reports->DataModuleCreate(); });
     ASSERT_TRUE(dialogs.errors().isEmpty()) << dialogs.errors().join(u'\n').toStdString();
-    showPositionsOf(kLot);
 }
 
-void PrintTest::showPositionsOf(int masterCode) {
-    data::Dataset& positions = *window->qryData;
-    positions.close();
-    positions.setParameter(QStringLiteral("MASTER_CODE"), masterCode);
-    positions.open();
+void PrintTest::print() {
+    guard.run([this] { reports->PrintObshtestvenaPorachka(); });
 }
 
 } // namespace printing

@@ -16,10 +16,11 @@ namespace printing {
 
 inline constexpr int kLot = 1; // PRODUCT_CODE of the tender's lot taken part in
 
-// A tender of "Медикс ООД" with one lot, code 3, taken part in, of `positions` positions of which
-// the first `priced` carry a price. Position i is "Марля хидрофилна i", quantity 10 * i, price
-// 1.25 * i, trade name "Марка-i" (technical offer) and 12 in a pack (price offer).
-nlohmann::json offerTender(int positions, int priced, bool noVat = false);
+// A tender of "Медикс ООД" with one lot, code 3, taken part in unless told otherwise, of
+// `positions` positions of which the first `priced` carry a price. Position i is "Марля хидрофилна
+// i", quantity 10 * i, price 1.25 * i, trade name "Марка-i" (technical offer) and 12 in a pack
+// (price offer).
+nlohmann::json offerTender(int positions, int priced, bool noVat = false, bool takingPart = true);
 
 // The text of a PDF, or of its page `page` (from 1), as pdftotext reads it in the order it was
 // written.
@@ -44,9 +45,11 @@ private:
 // from the program's folder.
 class PrintTest : public ::testing::Test {
 protected:
+    // The main window stands on the lot, its positions listed.
     void start(const nlohmann::json& tender);
-    // Lists the positions of the lot `masterCode` (-1: none) as the lots page would.
-    void showPositionsOf(int masterCode);
+    // Prints as the print button does, which the window enables only once every position of
+    // the lot is priced.
+    void print();
 
     fixture::TenderFolder folder;
     PrintingDialogs dialogs{folder.path()};

@@ -19,10 +19,18 @@ QString words(const QString& text) {
     return text.simplified();
 }
 
+TEST_F(PrintTest, PrintButtonWaitsForEveryPositionToBePriced) {
+    start(offerTender(3, 2));
+    EXPECT_FALSE(window->btnPrint->isEnabled());
+    dialogs.offerTypeAnswers = {2};
+    window->btnPrint->click();
+    EXPECT_TRUE(dialogs.asked.empty());
+}
+
 TEST_F(PrintTest, PriceOfferListsThePricedPositionsWithTotals) {
     start(offerTender(3, 2));
     dialogs.offerTypeAnswers = {2};
-    window->btnPrint->click();
+    print();
 
     ASSERT_EQ(dialogs.pdfs.size(), 1) << dialogs.errors().join(u'\n').toStdString();
     EXPECT_EQ(dialogs.texts(Kind::OfferType),
@@ -57,7 +65,7 @@ TEST_F(PrintTest, PriceOfferOfABidderOutsideVatShowsNoVatTotal) {
 TEST_F(PrintTest, AfterThePriceOfferEveryPositionIsListedAgain) {
     start(offerTender(3, 2));
     dialogs.offerTypeAnswers = {2};
-    window->btnPrint->click();
+    print();
 
     ASSERT_EQ(dialogs.previewPageCounts.size(), 1u);
     EXPECT_FALSE(window->qryData->filtered());
@@ -69,7 +77,7 @@ TEST_F(PrintTest, AfterThePriceOfferEveryPositionIsListedAgain) {
 TEST_F(PrintTest, TechnicalOfferListsEveryPositionWithItsTechnicalValues) {
     start(offerTender(3, 2));
     dialogs.offerTypeAnswers = {1};
-    window->btnPrint->click();
+    print();
 
     ASSERT_EQ(dialogs.pdfs.size(), 1);
     const QString text = words(pdfText(dialogs.pdfs[0]));
@@ -103,8 +111,8 @@ TEST_F(PrintTest, ALongLotHasThePageHeaderAndItsNumberOnEveryPage) {
 }
 
 TEST_F(PrintTest, ALotNotTakenPartInPrintsNoPositions) {
-    start(offerTender(3, 3));
-    showPositionsOf(-1);
+    start(offerTender(3, 3, /*noVat=*/false, /*takingPart=*/false));
+    EXPECT_EQ(window->qryData->recordCount(), 0);
     dialogs.offerTypeAnswers = {1};
     window->btnPrint->click();
 
@@ -146,7 +154,7 @@ TEST_F(PrintTest, IncompleteCompanyDataIsToldAndTheCompanyPageShown) {
 TEST_F(PrintTest, CancellingTheOfferTypeTouchesNoDataset) {
     start(offerTender(2, 1));
     dialogs.offerTypeAnswers = {-1};
-    window->btnPrint->click();
+    print();
 
     EXPECT_EQ(dialogs.texts(Kind::OfferType).size(), 1);
     EXPECT_TRUE(dialogs.texts(Kind::Preview).isEmpty());
