@@ -1,5 +1,6 @@
 #include "app/Main.h"
 
+#include "app/application_title.h"
 #include "app/dataset_table_model.h"
 #include "app/dialogs.h"
 #include "app/error_guard.h"
@@ -7,6 +8,7 @@
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
 #include "export/dMain.h"
+#include "export/offer_export.h"
 #include "offer/dataset_rules.h"
 #include "offer/position_keys.h"
 #include "print/builtin_layouts.h"
@@ -97,6 +99,8 @@ TfmMain::TfmMain(ErrorGuard& guard)
     rptReport->setModel(layouts::lotPriceOffer());
     rptReport2->setModel(layouts::offerWithNotes());
     rptReportAll->setModel(layouts::offerWithPriceAndNotes());
+    connect(btnExport, &QPushButton::clicked, this,
+            [this] { guard_.run([this] { btnExportClick(); }); });
 
     guard_.run([this] { FormCreate(); });
 }
@@ -326,7 +330,7 @@ void TfmMain::UpdateCaption() {
         qrySpecs->fieldByName(QStringLiteral("IME_NA_KONKURSA")).asString() + QStringLiteral(", ") +
         qrySpecs->fieldByName(QStringLiteral("IME_NA_FIRMATA")).asString() + QStringLiteral(")");
     setWindowTitle(title);
-    QGuiApplication::setApplicationDisplayName(title);
+    setApplicationTitle(title);
 }
 
 void TfmMain::pcMainChange() {
@@ -377,4 +381,19 @@ void TfmMain::btnPrintClick() {
 void TfmMain::btn1Click() {
     if (fmHelp != nullptr)
         fmHelp->ShowHelp(guard_.dialogs());
+}
+
+void TfmMain::btnExportClick() {
+    ExportXML();
+}
+
+int TfmMain::ExportXML() {
+    OfferExport(guard_.dialogs()).ExportXML({*qrySpecs, *qryObosobeniPozicii, *qryData, [this] {
+                                                 return PoziciaIsFill();
+                                             }});
+    return 0;
+}
+
+void TfmMain::SaveFile(const QString& FileName, const QString& content) {
+    OfferExport(guard_.dialogs()).SaveFile(FileName, content);
 }

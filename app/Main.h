@@ -48,6 +48,13 @@ public:
     // the company's name.
     void UpdateCaption();
 
+    // Writes the offer file of the current lot, asking for the offer type and the path; the
+    // result is always 0.
+    int ExportXML();
+    // Writes an offer file's `content` to `FileName` (byte order mark, CR LF lines), replacing
+    // an earlier file only when the new one is complete; "Error Saving File" on failure.
+    void SaveFile(const QString& FileName, const QString& content);
+
     data::Connection Connection;
     std::unique_ptr<data::Dataset> qrySpecsInit;
     std::unique_ptr<data::Dataset> qrySpecs;
@@ -147,6 +154,7 @@ private:
     void btnExitClick();
     void btnPrintClick();
     void btn1Click();
+    void btnExportClick();
 
     void createPages();
     // The company page and the rules of its fields, in company_page.cpp.
