@@ -2,13 +2,20 @@
 
 #include "app/application_title.h"
 #include "app/dataset_table_model.h"
+#include "app/dialogs.h"
 #include "app/error_guard.h"
 #include "app/frParameter.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
+#include "export/dMain.h"
 #include "export/offer_export.h"
 #include "offer/dataset_rules.h"
 #include "offer/position_keys.h"
+#include "print/builtin_layouts.h"
+#include "print/dReports.h"
+#include "print/fHelp.h"
+#include "print/report_source.h"
+#include "report/report.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -57,7 +64,14 @@ TfmMain::TfmMain(ErrorGuard& guard)
       qryObosobeniPozicii(data::makeQryObosobeniPozicii(Connection)),
       qryData(data::makeQryData(Connection)), dsSpecs(new data::DataSource(*qrySpecs, this)),
       dsData(new data::DataSource(*qryData, this)),
-      dsObosobeniPozcii(new data::DataSource(*qryObosobeniPozicii, this)), guard_(guard) {
+      dsObosobeniPozcii(new data::DataSource(*qryObosobeniPozicii, this)),
+      dsReportSpecs(
+          std::make_unique<DatasetReportSource>(QStringLiteral("dsReportSpecs"), *qrySpecs)),
+      dsReportData(std::make_unique<DatasetReportSource>(QStringLiteral("dsReportData"), *qryData)),
+      dsReportOP(std::make_unique<DatasetReportSource>(QStringLiteral("dsReportOP"),
+                                                       *qryObosobeniPozicii)),
+      rptReport(std::make_unique<report::Report>()), rptReport2(std::make_unique<report::Report>()),
+      rptReportAll(std::make_unique<report::Report>()), guard_(guard) {
     setObjectName(QStringLiteral("fmMain"));
     offer::installDatasetRules(*qrySpecs, *qryObosobeniPozicii, *qryData);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
@@ -79,6 +93,12 @@ TfmMain::TfmMain(ErrorGuard& guard)
     connect(pcMain, &QTabWidget::currentChanged, this, &TfmMain::pageChosen);
     connect(btnExit, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnExitClick(); }); });
+    connect(btnPrint, &QPushButton::clicked, this,
+            [this] { guard_.run([this] { btnPrintClick(); }); });
+    connect(btn1, &QPushButton::clicked, this, [this] { guard_.run([this] { btn1Click(); }); });
+    rptReport->setModel(layouts::lotPriceOffer());
+    rptReport2->setModel(layouts::offerWithNotes());
+    rptReportAll->setModel(layouts::offerWithPriceAndNotes());
     connect(btnExport, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnExportClick(); }); });
 
@@ -336,6 +356,31 @@ void TfmMain::FormClose() {
 
 void TfmMain::btnExitClick() {
     close();
+}
+
+void TfmMain::btnPrintClick() {
+    const QString problems = TdmMain::IsKonkOK(*qrySpecs);
+    if (!problems.isEmpty()) {
+        guard_.dialogs().error(
+            QStringLiteral("Необходимо е данните за фирмата да са попълнени коректно:\n\r\n\r") +
+            problems);
+        // The company page comes to the front without the page change handler, so the tender
+        // record is not stored; a position being edited is stored as leaving its page does.
+        leaveEditPage();
+        if (onEditPage_)
+            return;
+        const QSignalBlocker quiet(pcMain);
+        pcMain->setCurrentWidget(tsInfo);
+        previousPage_ = tsInfo;
+        return;
+    }
+    if (dmReports != nullptr)
+        dmReports->PrintObshtestvenaPorachka();
+}
+
+void TfmMain::btn1Click() {
+    if (fmHelp != nullptr)
+        fmHelp->ShowHelp(guard_.dialogs());
 }
 
 void TfmMain::btnExportClick() {

@@ -10,8 +10,11 @@
 #include <array>
 #include <memory>
 
+class DatasetReportSource;
 class DatasetTableModel;
 class ErrorGuard;
+class TdmReports;
+class TfmHelp;
 class QCheckBox;
 class QFrame;
 class QLabel;
@@ -26,6 +29,9 @@ class DataSource;
 class Dataset;
 class Field;
 } // namespace data
+namespace report {
+class Report;
+}
 
 // The main window: it owns the connection and the datasets of the tender, the four pages
 // through which the bidder works and the row of buttons below them. Closing it ends the
@@ -57,6 +63,19 @@ public:
     data::DataSource* dsSpecs;
     data::DataSource* dsData;
     data::DataSource* dsObosobeniPozcii;
+
+    // The window's own report layouts and the report datasets over its datasets, which every
+    // template may name.
+    std::unique_ptr<DatasetReportSource> dsReportSpecs;
+    std::unique_ptr<DatasetReportSource> dsReportData;
+    std::unique_ptr<DatasetReportSource> dsReportOP;
+    std::unique_ptr<report::Report> rptReport;
+    std::unique_ptr<report::Report> rptReport2;
+    std::unique_ptr<report::Report> rptReportAll;
+
+    // The modules made after the window, on which its print and help buttons call.
+    TdmReports* dmReports = nullptr;
+    TfmHelp* fmHelp = nullptr;
 
     // The lots and positions of the current lot: the pages do the work; the window keeps the
     // names by which the rest of the program calls on them.
@@ -133,6 +152,8 @@ private:
     void FormClose();
     void pcMainChange();
     void btnExitClick();
+    void btnPrintClick();
+    void btn1Click();
     void btnExportClick();
 
     void createPages();

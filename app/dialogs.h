@@ -24,7 +24,7 @@ public:
     // A save-file dialog proposing `proposedPath`, listing the files that `filter` matches;
     // no prompt before replacing a file. An empty result means cancelled.
     virtual QString saveFileName(const QString& proposedPath, const QString& filter) = 0;
-    // Shows a report preview modally and returns when it has been closed.
+    // Shows a report preview, or the help window, modally and returns when it has been closed.
     virtual void showPreview(QDialog& preview) = 0;
 };
 

@@ -15,7 +15,16 @@ ClientModules createModules(ErrorGuard& guard) {
     ClientModules modules;
     guard.run([&] { modules.fmMain = std::make_unique<TfmMain>(guard); });
     guard.run([&] { modules.fmHelp = std::make_unique<TfmHelp>(); });
-    guard.run([&] { modules.dmReports = std::make_unique<TdmReports>(); });
+    guard.run([&] {
+        if (!modules.fmMain)
+            return;
+        modules.dmReports = std::make_unique<TdmReports>(modules.fmMain->Connection,
+                                                         *modules.fmMain->qryData, guard.dialogs());
+        modules.fmMain->dmReports = modules.dmReports.get();
+        modules.fmMain->fmHelp = modules.fmHelp.get();
+        // A template that cannot be read is told, and the module stays with empty reports.
+        modules.dmReports->DataModuleCreate();
+    });
     guard.run([&] { modules.fmSelectReport = std::make_unique<TfmSelectReport>(); });
     guard.run([&] { modules.dmMain = std::make_unique<TdmMain>(); });
     return modules;

@@ -1,5 +1,81 @@
 #include "print/dReports.h"
 
-TdmReports::TdmReports(QObject* parent) : QObject(parent) {
+#include "app/dialogs.h"
+#include "data/dataset.h"
+#include "data/program_files.h"
+#include "data/tender_datasets.h"
+
+#include <QDialog>
+
+namespace {
+
+constexpr int kTechnicalOffer = 1;
+constexpr int kPriceOffer = 2;
+
+// Runs `body`, then `cleanup`, also when `body` throws.
+template <typename Body, typename Cleanup> void withCleanup(Body body, Cleanup cleanup) {
+    try {
+        body();
+    } catch (...) {
+        cleanup();
+        throw;
+    }
+    cleanup();
+}
+
+} // namespace
+
+TdmReports::TdmReports(data::Connection& connection, data::Dataset& qryData, Dialogs& dialogs,
+                       ProgramFile programFile, QObject* parent)
+    : QObject(parent), qrySpecs(data::makeReportQrySpecs(connection)),
+      dsSpecs(QStringLiteral("Specs"), *qrySpecs), dsData(QStringLiteral("Data"), qryData),
+      qryData_(qryData), dialogs_(dialogs),
+      programFile_(programFile ? std::move(programFile) : ProgramFile(&data::programFilePath)) {
     setObjectName(QStringLiteral("dmReports"));
+}
+
+TdmReports::~TdmReports() = default;
+
+void TdmReports::DataModuleCreate() {
+    rptObshtestvenaPorachkaTehnicheska.loadFromFile(programFile_(QStringLiteral("rep2.fr3")));
+    rptObshtestvenaPorachkaCenova.loadFromFile(programFile_(QStringLiteral("rep1.fr3")));
+}
+
+void TdmReports::PrintObshtestvenaPorachka() {
+    const int offerType = dialogs_.chooseOfferType(QStringLiteral("Изберете типа разпечатка"));
+    if (offerType != kTechnicalOffer && offerType != kPriceOffer)
+        return;
+
+    // "Specs" shows the tender record as stored now, not what is still being typed.
+    qrySpecs->close();
+    qrySpecs->open();
+    withCleanup([&] { printOffer(offerType); }, [this] { qrySpecs->close(); });
+}
+
+void TdmReports::printOffer(int offerType) {
+    if (offerType == kTechnicalOffer) {
+        showReport(rptObshtestvenaPorachkaTehnicheska);
+        return;
+    }
+    qryData_.setFilter([](const data::Dataset& positions) {
+        return positions.fieldByName(QStringLiteral("PP1_NUMBER")).asFloat() > 0;
+    });
+    qryData_.setFiltered(true);
+    // The main window lists every position again once the preview is closed, also when the
+    // report failed.
+    withCleanup([this] { showReport(rptObshtestvenaPorachkaCenova); },
+                [this] {
+                    qryData_.setFiltered(false);
+                    qryData_.setFilter({});
+                });
+}
+
+void TdmReports::showReport(report::Report& report) {
+    report::PreviewQuestions questions;
+    questions.saveFileName = [this](const QString& proposed, const QString& filter) {
+        return dialogs_.saveFileName(proposed, filter);
+    };
+    questions.error = [this](const QString& text) { dialogs_.error(text); };
+    report.showReport([this](QDialog& preview) { dialogs_.showPreview(preview); },
+                      std::move(questions));
 }

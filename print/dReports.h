@@ -1,10 +1,56 @@
 #pragma once
 
-#include <QObject>
+#include "print/report_source.h"
+#include "report/report.h"
 
-// The reports module: the printed offers and the tender record they are printed from.
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class Dialogs;
+namespace data {
+class Connection;
+class Dataset;
+} // namespace data
+
+// The reports module: the printed offers, the tender record they are printed from and the
+// report datasets "Specs" and "Data" through which their templates read the tender and the
+// positions of the current lot.
 class TdmReports : public QObject {
     Q_OBJECT
 public:
-    explicit TdmReports(QObject* parent = nullptr);
+    // Where a file delivered with the program lies, by its name.
+    using ProgramFile = std::function<QString(const QString& fileName)>;
+
+    // `qryData` is the main window's positions dataset, `connection` its connection to the
+    // tender file. The templates are read by DataModuleCreate.
+    TdmReports(data::Connection& connection, data::Dataset& qryData, Dialogs& dialogs,
+               ProgramFile programFile = {}, QObject* parent = nullptr);
+    ~TdmReports() override;
+
+    // Reads the technical offer's template rep2.fr3, then the price offer's rep1.fr3, from the
+    // program's folder. The first that cannot be read ends it with its error, so a missing
+    // rep2.fr3 leaves both reports as they were made: empty.
+    void DataModuleCreate();
+
+    // Asks for the offer type and shows the chosen offer in the preview, returning when the
+    // preview is closed. The price offer lists only the priced positions of the lot: qryData is
+    // filtered while its preview is open, and all positions show again afterwards.
+    void PrintObshtestvenaPorachka();
+
+    report::Report rptObshtestvenaPorachkaCenova;
+    report::Report rptObshtestvenaPorachkaTehnicheska;
+    std::unique_ptr<data::Dataset> qrySpecs;
+    DatasetReportSource dsSpecs;
+    DatasetReportSource dsData;
+
+private:
+    void printOffer(int offerType);
+    void showReport(report::Report& report);
+
+    data::Dataset& qryData_;
+    Dialogs& dialogs_;
+    ProgramFile programFile_;
 };

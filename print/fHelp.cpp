@@ -1,13 +1,39 @@
 #include "print/fHelp.h"
 
+#include "app/dialogs.h"
+#include "data/program_files.h"
+#include "report/error.h"
+#include "report/rtf_reader.h"
+
+#include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
+#include <QStringDecoder>
 #include <QTextEdit>
 
-TfmHelp::TfmHelp(QWidget* parent)
+namespace {
+
+// Plain text is UTF-8 when it reads as such, else the Cyrillic code page of the guide's RTF.
+QString decodePlainText(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    text.clear();
+    text.reserve(bytes.size());
+    for (const char byte : bytes)
+        text += report::fromCp1251(static_cast<unsigned char>(byte));
+    return text;
+}
+
+} // namespace
+
+TfmHelp::TfmHelp(QWidget* parent, ProgramFile programFile)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      edtHelp(new QTextEdit(this)), btnExit(new QPushButton(QStringLiteral("Изход"), this)) {
+      edtHelp(new QTextEdit(this)), btnExit(new QPushButton(QStringLiteral("Изход"), this)),
+      programFile_(programFile ? std::move(programFile) : ProgramFile(&data::programFilePath)) {
     setObjectName(QStringLiteral("fmHelp"));
     setWindowTitle(QStringLiteral("Помощ"));
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
@@ -16,7 +42,31 @@ TfmHelp::TfmHelp(QWidget* parent)
     edtHelp->setReadOnly(true);
     edtHelp->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     edtHelp->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    edtHelp->setLineWrapMode(QTextEdit::WidgetWidth);
+    QFont defaultFont(QStringLiteral("MS Sans Serif"), 8);
+    defaultFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans")});
+    edtHelp->document()->setDefaultFont(defaultFont);
     btnExit->setGeometry(536, 447, 89, 25);
     setTabOrder(btnExit, edtHelp);
     connect(btnExit, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TfmHelp::ShowHelp(Dialogs& dialogs) {
+    LoadHelp(programFile_(QStringLiteral("Help Text.rtf")));
+    dialogs.showPreview(*this);
+}
+
+void TfmHelp::LoadHelp(const QString& path) {
+    const QString fullPath = QFileInfo(path).absoluteFilePath();
+    QFile file(fullPath);
+    if (!file.open(QIODevice::ReadOnly))
+        throw report::cannotOpenFile(fullPath, file.errorString());
+    const QByteArray bytes = file.readAll();
+    if (report::looksLikeRtf(bytes) && report::readRtf(bytes, *edtHelp->document()))
+        return;
+    if (bytes.contains('\0') || file.error() != QFileDevice::NoError) {
+        edtHelp->clear();
+        throw report::Error(QStringLiteral("Failed to Load Stream"));
+    }
+    edtHelp->setPlainText(decodePlainText(bytes));
 }

@@ -2,6 +2,9 @@
 
 #include <QDialog>
 
+#include <functional>
+
+class Dialogs;
 class QPushButton;
 class QTextEdit;
 
@@ -10,8 +13,24 @@ class QTextEdit;
 class TfmHelp : public QDialog {
     Q_OBJECT
 public:
-    explicit TfmHelp(QWidget* parent = nullptr);
+    // Where a file delivered with the program lies, by its name.
+    using ProgramFile = std::function<QString(const QString& fileName)>;
+
+    explicit TfmHelp(QWidget* parent = nullptr, ProgramFile programFile = {});
+
+    // Reads `Help Text.rtf` from the program's folder anew and shows it modally through
+    // `dialogs`, returning when the window is closed. A file that cannot be read is an error,
+    // and the window is not shown.
+    void ShowHelp(Dialogs& dialogs);
+
+    // Replaces the text with the file's: RTF, or plain text when it is not RTF. Throws
+    // "Cannot open file ..." when it cannot be opened, "Failed to Load Stream" when it is
+    // neither.
+    void LoadHelp(const QString& path);
 
     QTextEdit* edtHelp;
     QPushButton* btnExit;
+
+private:
+    ProgramFile programFile_;
 };

@@ -1,0 +1,262 @@
+#include "report/layout.h"
+
+#include "report/error.h"
+#include "report/expression.h"
+#include "report/render.h"
+#include "report/report_dataset.h"
+#include "report/rtf_reader.h"
+
+#include <optional>
+
+namespace report {
+
+namespace {
+
+struct BoundObject {
+    const ReportObject* object;
+    MemoText text;
+};
+
+struct BoundBand {
+    const Band* band = nullptr;
+    ReportDataset* dataset = nullptr;
+    std::vector<BoundObject> objects;
+};
+
+BoundBand bind(const Band& band) {
+    BoundBand bound;
+    bound.band = &band;
+    if (band.kind == BandKind::MasterData && !band.datasetName.isEmpty()) {
+        bound.dataset = findDataset(band.datasetName);
+        if (bound.dataset == nullptr)
+            throw Error(QStringLiteral("Лентата %1 чете набор от данни „%2“, който не съществува.")
+                            .arg(band.name, band.datasetName));
+    }
+    for (const ReportObject& object : band.objects) {
+        const bool hasText = object.kind == ObjectKind::Memo || object.kind == ObjectKind::Rich ||
+                             object.kind == ObjectKind::CheckBox;
+        bound.objects.push_back(
+            {&object, hasText ? MemoText::bind(object.text, object.name) : MemoText()});
+    }
+    return bound;
+}
+
+class PageFlow {
+public:
+    PageFlow(const ReportPageSpec& spec, const QDateTime& started, std::vector<PreparedPage>& pages)
+        : spec_(spec), pages_(pages) {
+        context_.started = started;
+        for (const Band& band : spec.bands)
+            bands_.push_back(bind(band));
+        pageHeader_ = firstOf(BandKind::PageHeader);
+        pageFooter_ = firstOf(BandKind::PageFooter);
+        printableHeight_ = (spec.paperHeight - spec.topMargin - spec.bottomMargin) * kUnitsPerMm;
+    }
+
+    void run() {
+        startPage();
+        if (const BoundBand* title = firstOf(BandKind::ReportTitle))
+            place(*title);
+        // The page header follows the title on the first page.
+        if (pageHeader_ != nullptr)
+            place(*pageHeader_);
+        contentStart_ = y_;
+        for (const BoundBand& band : bands_) {
+            if (band.band->kind == BandKind::MasterData)
+                placeRows(band);
+            else if (band.band->kind == BandKind::Footer)
+                place(band);
+        }
+        if (const BoundBand* summary = firstOf(BandKind::ReportSummary))
+            place(*summary);
+        finishPage();
+    }
+
+private:
+    const BoundBand* firstOf(BandKind kind) const {
+        for (const BoundBand& band : bands_)
+            if (band.band->kind == kind)
+                return &band;
+        return nullptr;
+    }
+
+    double footerHeight() const { return pageFooter_ ? pageFooter_->band->height : 0; }
+
+    void startPage() {
+        PreparedPage page;
+        page.size = QSizeF(spec_.paperWidth * kUnitsPerMm, spec_.paperHeight * kUnitsPerMm);
+        pages_.push_back(std::move(page));
+        context_.page = static_cast<int>(pages_.size());
+        y_ = 0;
+        if (pages_.size() > 1 && pageHeader_ != nullptr)
+            put(instance(*pageHeader_));
+        contentStart_ = y_;
+    }
+
+    void finishPage() {
+        if (pageFooter_ == nullptr)
+            return;
+        y_ = printableHeight_ - footerHeight();
+        put(instance(*pageFooter_));
+    }
+
+    void placeRows(const BoundBand& band) {
+        if (band.dataset == nullptr) {
+            place(band);
+            return;
+        }
+        context_.line = 0;
+        forEachText([](const MemoText& text) { text.resetSums(); });
+        for (band.dataset->first(); !band.dataset->eof(); band.dataset->next()) {
+            ++context_.line;
+            forEachText([this](const MemoText& text) { text.accumulate(context_); });
+            place(band);
+        }
+    }
+
+    template <typename F> void forEachText(F f) const {
+        for (const BoundBand& band : bands_)
+            for (const BoundObject& object : band.objects)
+                f(object.text);
+    }
+
+    // Puts a band at the current position, on a new page when it does not fit below what is
+    // there; a band taller than an empty page goes on it all the same.
+    void place(const BoundBand& band) {
+        Instance prepared = instance(band);
+        constexpr double kTolerance = 0.01; // of sizes converted from millimetres
+        if (y_ + prepared.height > printableHeight_ - footerHeight() + kTolerance &&
+            y_ > contentStart_) {
+            finishPage();
+            startPage();
+            prepared = instance(band);
+        }
+        put(std::move(prepared));
+    }
+
+    struct Instance {
+        std::vector<ReportObject> objects;
+        double height = 0;
+    };
+
+    Instance instance(const BoundBand& bound) const {
+        const Band& band = *bound.band;
+        Instance result;
+        result.height = band.height;
+        for (const BoundObject& b : bound.objects) {
+            ReportObject object = *b.object;
+            switch (object.kind) {
+            case ObjectKind::Memo:
+                object.text = b.text.evaluate(context_, object.displayFormat);
+                // Conditional lines that came out empty leave no blank line at the end.
+                while (object.text.endsWith(u'\n') || object.text.endsWith(u'\r'))
+                    object.text.chop(1);
+                break;
+            case ObjectKind::Rich:
+                object.text = b.text.evaluate(context_, {}, escapeRtf);
+                break;
+            case ObjectKind::CheckBox:
+                if (b.text.hasExpressions())
+                    object.checked = isTrue(b.text.value(context_));
+                break;
+            case ObjectKind::Line:
+            case ObjectKind::Shape:
+                break;
+            }
+            result.objects.push_back(std::move(object));
+        }
+        if (band.stretches)
+            stretch(result);
+        return result;
+    }
+
+    // Grows the stretching objects to their content, moves the objects below a grown one down
+    // by as much, and the band with them; objects that reach to the band's bottom go last.
+    static void stretch(Instance& band) {
+        auto& objects = band.objects;
+        const std::size_t count = objects.size();
+        std::vector<double> growth(count, 0);
+        for (std::size_t i = 0; i < count; ++i) {
+            ReportObject& object = objects[i];
+            if (object.stretch == Stretch::None)
+                continue;
+            double needed = object.rect.height();
+            if (object.kind == ObjectKind::Memo)
+                needed = memoTextHeight(object, object.text);
+            else if (object.kind == ObjectKind::Rich)
+                needed = richTextHeight(object.text, object.rect.width());
+            growth[i] = std::max(0.0, needed - object.rect.height());
+        }
+        std::vector<std::size_t> byTop(count);
+        for (std::size_t i = 0; i < count; ++i)
+            byTop[i] = i;
+        std::stable_sort(byTop.begin(), byTop.end(), [&](std::size_t a, std::size_t b) {
+            return objects[a].rect.top() < objects[b].rect.top();
+        });
+        std::vector<double> shift(count, 0);
+        for (std::size_t n = 0; n < count; ++n) {
+            const std::size_t i = byTop[n];
+            if (!objects[i].shifts)
+                continue;
+            for (std::size_t m = 0; m < n; ++m) {
+                const std::size_t j = byTop[m];
+                const QRectF& above = objects[j].rect;
+                const QRectF& below = objects[i].rect;
+                const bool overlapsAcross =
+                    above.left() < below.right() && below.left() < above.right();
+                if (overlapsAcross && above.bottom() <= below.top() + 0.01)
+                    shift[i] = std::max(shift[i], shift[j] + growth[j]);
+            }
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            objects[i].rect.translate(0, shift[i]);
+            objects[i].rect.setHeight(objects[i].rect.height() + growth[i]);
+            band.height = std::max(band.height, objects[i].rect.bottom());
+        }
+        for (ReportObject& object : objects)
+            if (object.stretch == Stretch::MaxHeight)
+                object.rect.setBottom(band.height);
+    }
+
+    void put(Instance prepared) {
+        const QPointF origin(spec_.leftMargin * kUnitsPerMm, spec_.topMargin * kUnitsPerMm + y_);
+        auto& primitives = pages_.back().primitives;
+        for (ReportObject& object : prepared.objects) {
+            object.rect.translate(origin);
+            primitives.push_back(std::move(object));
+        }
+        y_ += prepared.height;
+    }
+
+    const ReportPageSpec& spec_;
+    std::vector<PreparedPage>& pages_;
+    std::vector<BoundBand> bands_;
+    const BoundBand* pageHeader_ = nullptr;
+    const BoundBand* pageFooter_ = nullptr;
+    EvalContext context_;
+    double printableHeight_ = 0;
+    double y_ = 0;
+    double contentStart_ = 0;
+};
+
+void fillInTotalPages(std::vector<PreparedPage>& pages) {
+    const QString mark{QChar(kTotalPagesMark)};
+    const QString escapedMark = escapeRtf(mark);
+    const QString total = QString::number(pages.size());
+    for (PreparedPage& page : pages)
+        for (ReportObject& object : page.primitives)
+            if (object.text.contains(mark) || object.text.contains(escapedMark))
+                object.text.replace(escapedMark, total).replace(mark, total);
+}
+
+} // namespace
+
+std::vector<PreparedPage> layOutReport(const ReportModel& model, const QDateTime& started) {
+    std::vector<PreparedPage> pages;
+    for (const ReportPageSpec& spec : model.pages)
+        PageFlow(spec, started, pages).run();
+    fillInTotalPages(pages);
+    return pages;
+}
+
+} // namespace report

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "report/model.h"
+#include "report/prepared_page.h"
+
+#include <QDateTime>
+
+#include <vector>
+
+namespace report {
+
+// Lays the bands of a report out into pages, reading the rows of the datasets its master data
+// bands name: the report title first, the page header at the top and the page footer at the
+// bottom of every page, one data band per row with a new page wherever the next band does not
+// fit, the footer after the last row and the summary at the end. Bands marked to stretch grow
+// with their tallest stretching object. [TotalPages#] is filled in once the last page is known.
+// Throws Error for an expression that cannot be bound.
+std::vector<PreparedPage> layOutReport(const ReportModel& model, const QDateTime& started);
+
+} // namespace report

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "report/prepared_page.h"
+#include "report/report.h"
+
+#include <QDialog>
+
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QScrollArea;
+class QSpinBox;
+
+namespace report {
+
+class PageView;
+
+// The modal preview of prepared pages: one page at a time at a chosen zoom, page navigation,
+// printing through the system's print dialog and export to PDF.
+class PreviewDialog : public QDialog {
+    Q_OBJECT
+public:
+    PreviewDialog(const std::vector<PreparedPage>& pages, PreviewQuestions questions,
+                  QWidget* parent = nullptr);
+    ~PreviewDialog() override;
+
+    int pageCount() const { return static_cast<int>(pages_.size()); }
+    // 0-based.
+    int currentPage() const { return current_; }
+    void setCurrentPage(int page);
+    double zoom() const { return zoom_; }
+    void setZoom(double zoom);
+
+    // Asks where to save and writes the pages there; an error is told, not thrown.
+    void exportToPdf();
+    void print();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void zoomChosen(int index);
+    void fitZoom();
+    void updateNavigation();
+
+    const std::vector<PreparedPage>& pages_;
+    PreviewQuestions questions_;
+    int current_ = 0;
+    double zoom_ = 1;
+    int fit_ = 0; // 0: none, 1: page width, 2: whole page
+    QScrollArea* scroll_;
+    PageView* view_;
+    QSpinBox* pageNumber_;
+    QLabel* pageTotal_;
+    QComboBox* zoomBox_;
+};
+
+} // namespace report

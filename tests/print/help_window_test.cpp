@@ -1,0 +1,104 @@
+#include "app/Main.h"
+#include "app/error_guard.h"
+#include "app/scripted_dialogs.h"
+#include "data/program_files.h"
+#include "print/fHelp.h"
+
+#include "print_test_support.h"
+#include "tools/tender_description.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextEdit>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Kind = ScriptedDialogs::Kind;
+
+class HelpWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fixture::TenderFolder tender;
+        tender::writeTender(printing::offerTender(1, 1), tender.file().toStdString());
+        const QString started = QDir::currentPath();
+        QDir::setCurrent(tender.path());
+        window = std::make_unique<TfmMain>(guard);
+        QDir::setCurrent(started);
+        window->fmHelp = &help;
+    }
+
+    void writeHelp(const QByteArray& content) {
+        QFile file(programFolder.filePath(QStringLiteral("Help Text.rtf")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    QTemporaryDir programFolder;
+    ScriptedDialogs dialogs;
+    ErrorGuard guard{dialogs};
+    TfmHelp help{nullptr, [this](const QString& name) { return programFolder.filePath(name); }};
+    std::unique_ptr<TfmMain> window;
+};
+
+TEST_F(HelpWindow, ShowingTheHelpTwiceShowsItsTextOnce) {
+    writeHelp("{\\rtf1\\ansi\\ansicpg1251 \\b \\'cf\\'ee\\'ec\\'ee\\'f9\\b0  \\'e7\\'e0 "
+              "\\'ef\\'e5\\'f7\\'e0\\'f2\\par}");
+    window->btn1->click();
+    window->btn1->click();
+
+    EXPECT_EQ(dialogs.texts(Kind::Preview),
+              (QStringList{QStringLiteral("Помощ"), QStringLiteral("Помощ")}));
+    EXPECT_EQ(help.edtHelp->toPlainText().trimmed(), QStringLiteral("Помощ за печат"));
+    EXPECT_TRUE(help.edtHelp->isReadOnly());
+}
+
+TEST_F(HelpWindow, AChangedFileShowsAtTheNextPress) {
+    writeHelp("Първи вариант");
+    window->btn1->click();
+    writeHelp("Втори вариант");
+    window->btn1->click();
+    EXPECT_EQ(help.edtHelp->toPlainText(), QStringLiteral("Втори вариант"));
+}
+
+TEST_F(HelpWindow, AMissingFileIsToldAndTheMainWindowGoesOn) {
+    window->btn1->click();
+
+    EXPECT_EQ(dialogs.errors(),
+              QStringList{QStringLiteral("Cannot open file \"%1\". No such file or directory")
+                              .arg(programFolder.filePath(QStringLiteral("Help Text.rtf")))});
+    EXPECT_TRUE(dialogs.texts(Kind::Preview).isEmpty());
+    EXPECT_FALSE(help.isVisible());
+    window->pcMain->setCurrentWidget(window->tsObosobeniPozicii);
+    EXPECT_EQ(window->pcMain->currentWidget(), window->tsObosobeniPozicii);
+}
+
+TEST_F(HelpWindow, ContentThatIsNeitherRtfNorTextFailsToLoad) {
+    writeHelp(QByteArray("\x00\x01\x02garbage", 10));
+    window->btn1->click();
+    EXPECT_EQ(dialogs.errors(), QStringList{QStringLiteral("Failed to Load Stream")});
+    EXPECT_TRUE(dialogs.texts(Kind::Preview).isEmpty());
+}
+
+TEST_F(HelpWindow, BrokenRtfIsShownAsPlainText) {
+    writeHelp("{\\rtf1 unbalanced {\\b group");
+    window->btn1->click();
+    EXPECT_TRUE(dialogs.errors().isEmpty());
+    EXPECT_EQ(help.edtHelp->toPlainText(), QStringLiteral("{\\rtf1 unbalanced {\\b group"));
+}
+
+TEST(DeliveredHelp, TheUserGuideReadsAsRtfInBulgarian) {
+    TfmHelp help;
+    help.LoadHelp(data::programFilePath(QStringLiteral("Help Text.rtf")));
+    const QString text = help.edtHelp->toPlainText();
+    for (const char* expected : {"Данни за фирмата", "Обособени позиции", "Генериране на изх. файл",
+                                 "Печат", "трябва да е попълнено"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected;
+    EXPECT_FALSE(text.contains(u'\\')) << "no RTF control words left in the text";
+}
+
+} // namespace
