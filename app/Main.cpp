@@ -3,6 +3,7 @@
 #include "app/dataset_table_model.h"
 #include "app/error_guard.h"
 #include "app/frParameter.h"
+#include "app/opening_progress.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
 #include "offer/dataset_rules.h"
@@ -326,7 +327,11 @@ void TfmMain::FormShow() {
             *dsData, integer(numbered("PP%1_TIP", n)), integer(numbered("PP%1_RAZRYAD", n)),
             numbered("PP%1_", n), text(numbered("PP%1_IME", n)));
 
-    qryObosobeniPozicii->open();
+    {
+        // The lots sum every position of the tender, which takes a while on a big one.
+        OpeningProgress progress(*qryObosobeniPozicii, this);
+        qryObosobeniPozicii->open();
+    }
     qryData->open();
 
     for (int k = 1; k <= 8; ++k)

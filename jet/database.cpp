@@ -65,55 +65,95 @@ TableDef Database::table(std::string_view name) const {
     throw Error(path() + ": no table named " + std::string(name));
 }
 
-void Database::scan(const TableDef& table, const RowVisitor& visit) const {
+void Database::scanBytes(const TableDef& table, const BytesVisitor& visit,
+                         const ScanProgress& progress) const {
     UsageMap owned = readUsageMap(*file_, table.ownedPages);
     // Rows on pages the file no longer has would silently be missing from the scan.
     if (owned.pagesPastEnd > 0)
         throw Error(file_->where(table.definitionPage) + ": table " + table.name +
                     " has pages past the end of the file (" + std::to_string(file_->pageCount()) +
                     " pages): the file is cut short");
-    for (std::uint32_t pageNumber : owned.pages) {
+    Page moved; // the page a relocated row's data lies on
+    for (std::size_t done = 0; done < owned.pages.size(); ++done) {
+        std::uint32_t pageNumber = owned.pages[done];
         Page holder = file_->read(pageNumber);
-        if (holder[0] != kDataPageType)
-            continue; // the owned pages also list the table's index and definition pages
-        DataPage page(holder, file_->where(pageNumber));
-        if (page.owner() != table.definitionPage)
-            continue;
-        for (std::uint16_t slot = 0; slot < page.rowCount(); ++slot) {
-            if (page.isDeleted(slot))
-                continue;
-            RowId id{pageNumber, slot};
-            if (page.isOverflow(slot)) {
-                visit(id, read(table, id));
-                continue;
+        // The owned pages also list the table's index and definition pages.
+        if (holder[0] == kDataPageType) {
+            DataPage page(holder, file_->where(pageNumber));
+            for (std::uint16_t slot = 0; page.owner() == table.definitionPage && slot < page.rowCount();
+                 ++slot) {
+                if (page.isDeleted(slot))
+                    continue;
+                RowId id{pageNumber, slot};
+                visit(id, page.isOverflow(slot) ? rowBytes(table, id, moved) : page.rowBytes(slot));
             }
-            visit(id, decodeRow(*file_, table, page.rowBytes(slot), file_->where(id)));
         }
+        if (progress)
+            progress(done + 1, owned.pages.size());
     }
 }
 
-Row Database::read(const TableDef& table, RowId id) const {
+void Database::scan(const TableDef& table, const RowVisitor& visit) const {
+    scanBytes(
+        table,
+        [&](RowId id, std::span<const std::uint8_t> bytes) {
+            visit(id, decodeRow(*file_, table, bytes, file_->where(id)));
+        },
+        {});
+}
+
+void Database::scan(const TableDef& table, std::span<const std::size_t> columns,
+                    const RowVisitor& visit, const ScanProgress& progress) const {
+    for (std::size_t index : columns)
+        if (index >= table.columns.size())
+            throw Error("table " + table.name + ": no column " + std::to_string(index));
+    Row values;
+    scanBytes(
+        table,
+        [&](RowId id, std::span<const std::uint8_t> bytes) {
+            decodeColumns(*file_, table, bytes, columns, values, file_->where(id));
+            visit(id, values);
+        },
+        progress);
+}
+
+std::span<const std::uint8_t> Database::rowBytes(const TableDef& table, RowId id,
+                                                 Page& holder) const {
     RowId at = id;
     // Jet relocates a row at most once; a second hop is tolerated, a longer chain is damage.
     for (int hops = 0; hops < 4; ++hops) {
         if (at.page >= file_->pageCount())
             throw Error(file_->where(id) + ": points to page " + std::to_string(at.page) +
                         " past the end of the file");
-        Page holder = file_->read(at.page);
+        holder = file_->read(at.page);
         DataPage page(holder, file_->where(at.page));
         if (page.owner() != table.definitionPage)
             throw Error(file_->where(at) + ": the page belongs to another table");
+        // Relocated data is flagged deleted too; only the row's own place tells.
+        if (hops == 0 && page.isDeleted(at.row))
+            throw Error(file_->where(at) + ": the row has been deleted");
         if (page.isOverflow(at.row)) {
             at = page.overflowTarget(at.row);
             continue;
         }
-        return decodeRow(*file_, table, page.rowBytes(at.row), file_->where(at));
+        return page.rowBytes(at.row);
     }
     throw Error(file_->where(id) + ": relocation pointers loop");
 }
 
+Row Database::read(const TableDef& table, RowId id) const {
+    Page holder;
+    std::span<const std::uint8_t> bytes = rowBytes(table, id, holder);
+    return decodeRow(*file_, table, bytes, file_->where(id));
+}
+
 void Database::update(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes) {
-    updateRow(*file_, table, id, changes);
+    bool first = !recovered_.contains(table.definitionPage);
+    // Whatever a failed post wrote is recovered before the next one, as after a crash.
+    recovered_.erase(table.definitionPage);
+    updateRow(*file_, table, id, changes, Durability::Synced,
+              first ? Recovery::First : Recovery::Skip);
+    recovered_.insert(table.definitionPage);
 }
 
 } // namespace jet

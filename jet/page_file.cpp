@@ -70,6 +70,7 @@ Page PageFile::read(std::uint32_t page) const {
                         std::to_string(pageCount()) + " pages)");
         done += static_cast<std::size_t>(got);
     }
+    ++pagesRead_;
     return data;
 }
 

@@ -32,6 +32,8 @@ public:
     std::uint32_t pageCount() const;
 
     Page read(std::uint32_t page) const;
+    // How many pages read() has returned so far: what an operation touched, for tests.
+    std::uint64_t pagesRead() const { return pagesRead_; }
     void write(std::uint32_t page, const Page& data);
     // Writes a new page at the end of the file and returns its number.
     std::uint32_t append(const Page& data);
@@ -71,6 +73,7 @@ private:
     Access access_;
     int fd_ = -1;
     std::optional<std::size_t> writesLeft_;
+    mutable std::uint64_t pagesRead_ = 0;
 };
 
 // Thrown by the fault-injection seam; a subclass so tests can tell it from real failures.

@@ -170,6 +170,14 @@ Row decodeRow(const PageFile& file, const TableDef& def, std::span<const std::ui
     return values;
 }
 
+void decodeColumns(const PageFile& file, const TableDef& def, std::span<const std::uint8_t> row,
+                   std::span<const std::size_t> indexes, Row& values, const std::string& where) {
+    RowLayout layout = parseRow(row, def.variableColumnCount > 0, where);
+    values.resize(indexes.size());
+    for (std::size_t i = 0; i < indexes.size(); ++i)
+        values[i] = decodeValue(file, def.columns.at(indexes[i]), layout, where);
+}
+
 } // namespace jet
 
 namespace jet {
