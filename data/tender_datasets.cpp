@@ -29,6 +29,13 @@ QString numbered(const char* pattern, int n) {
     return QString::fromLatin1(pattern).arg(n);
 }
 
+// A null key comes first; the others compare as text.
+bool keyBefore(const std::optional<QString>& a, const std::optional<QString>& b) {
+    if (!a || !b)
+        return !a && b;
+    return QString::compare(*a, *b, Qt::CaseInsensitive) < 0;
+}
+
 std::size_t columnIndex(const jet::TableDef& table, const char* name) {
     return static_cast<std::size_t>(&table.column(name) - table.columns.data());
 }
@@ -107,12 +114,21 @@ Query specsQuery(bool withNoDds) {
 }
 
 void sortByCustomCode(std::vector<SnapshotRow>& rows, std::size_t customCode) {
-    std::stable_sort(rows.begin(), rows.end(), [&](const SnapshotRow& a, const SnapshotRow& b) {
-        const auto* codeA = std::get_if<std::string>(&a.columns[customCode]);
-        const auto* codeB = std::get_if<std::string>(&b.columns[customCode]);
-        return orderedBefore(codeA ? QVariant(QString::fromStdString(*codeA)) : QVariant(),
-                             codeB ? QVariant(QString::fromStdString(*codeB)) : QVariant());
-    });
+    // Each key is made once, not at every comparison: hundreds of lots make thousands of them.
+    std::vector<std::pair<std::optional<QString>, std::size_t>> keys;
+    keys.reserve(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto* code = std::get_if<std::string>(&rows[i].columns[customCode]);
+        keys.emplace_back(orderingKey(code ? QVariant(QString::fromStdString(*code)) : QVariant()),
+                          i);
+    }
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto& a, const auto& b) { return keyBefore(a.first, b.first); });
+    std::vector<SnapshotRow> sorted;
+    sorted.reserve(rows.size());
+    for (const auto& key : keys)
+        sorted.push_back(std::move(rows[key.second]));
+    rows = std::move(sorted);
 }
 
 // What the positions of one lot add up to; every total stays null until a position adds to it.
@@ -129,10 +145,9 @@ struct LotTotals {
 Query lotsWithTotals(Connection& connection) {
     return [&connection](const jet::Database& database, const jet::TableDef& table,
                          const Dataset& dataset) {
-        const std::size_t columns[] = {columnIndex(table, "MASTER_CODE"),
-                                       columnIndex(table, "PRODUCT_CODE"),
-                                       columnIndex(table, "PP1_NUMBER"),
-                                       columnIndex(table, "GODISHNO_POTREBLENIE")};
+        const std::size_t columns[] = {
+            columnIndex(table, "MASTER_CODE"), columnIndex(table, "PRODUCT_CODE"),
+            columnIndex(table, "PP1_NUMBER"), columnIndex(table, "GODISHNO_POTREBLENIE")};
         enum { kMaster, kProduct, kPrice, kQuantity };
 
         LotPositions& positions = connection.lotPositions();
@@ -165,10 +180,11 @@ Query lotsWithTotals(Connection& connection) {
         positions.markComplete();
 
         const std::size_t productCode = columns[kProduct];
+        std::vector<jet::Row> lotValues = database.read(table, lotRows);
         std::vector<SnapshotRow> lots;
         lots.reserve(lotRows.size());
-        for (jet::RowId id : lotRows) {
-            SnapshotRow lot{id, database.read(table, id), {}};
+        for (std::size_t i = 0; i < lotRows.size(); ++i) {
+            SnapshotRow lot{lotRows[i], std::move(lotValues[i]), {}};
             const auto* code = std::get_if<std::int64_t>(&lot.columns[productCode]);
             const LotTotals sums = code != nullptr ? totals.value(*code) : LotTotals{};
             lot.derived.insert(QStringLiteral("_CENA"), variant(sums.price));
@@ -201,18 +217,19 @@ std::optional<std::vector<SnapshotRow>> readPositions(const jet::Database& datab
                                                       const LotPositions& positions,
                                                       std::int64_t lot) {
     const std::size_t masterCode = columnIndex(table, "MASTER_CODE");
+    const std::vector<jet::RowId>& ids = positions.of(lot);
+    std::vector<jet::Row> read;
+    try {
+        read = database.read(table, ids);
+    } catch (const jet::Error&) {
+        return std::nullopt;
+    }
     std::vector<SnapshotRow> rows;
-    rows.reserve(positions.of(lot).size());
-    for (jet::RowId id : positions.of(lot)) {
-        jet::Row row;
-        try {
-            row = database.read(table, id);
-        } catch (const jet::Error&) {
+    rows.reserve(ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        if (read[i][masterCode] != jet::Value(lot))
             return std::nullopt;
-        }
-        if (row[masterCode] != jet::Value(lot))
-            return std::nullopt;
-        rows.push_back({id, std::move(row), {}});
+        rows.push_back({ids[i], std::move(read[i]), {}});
     }
     return rows;
 }
@@ -252,11 +269,7 @@ std::optional<QString> orderingKey(const QVariant& customCode) {
 }
 
 bool orderedBefore(const QVariant& customCodeA, const QVariant& customCodeB) {
-    const std::optional<QString> a = orderingKey(customCodeA);
-    const std::optional<QString> b = orderingKey(customCodeB);
-    if (!a || !b)
-        return !a && b;
-    return QString::compare(*a, *b, Qt::CaseInsensitive) < 0;
+    return keyBefore(orderingKey(customCodeA), orderingKey(customCodeB));
 }
 
 std::unique_ptr<Dataset> makeQrySpecsInit(Connection& connection) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 namespace jet {
 
@@ -80,12 +81,13 @@ void Database::scanBytes(const TableDef& table, const BytesVisitor& visit,
         // The owned pages also list the table's index and definition pages.
         if (holder[0] == kDataPageType) {
             DataPage page(holder, file_->where(pageNumber));
-            for (std::uint16_t slot = 0; page.owner() == table.definitionPage && slot < page.rowCount();
-                 ++slot) {
+            for (std::uint16_t slot = 0;
+                 page.owner() == table.definitionPage && slot < page.rowCount(); ++slot) {
                 if (page.isDeleted(slot))
                     continue;
                 RowId id{pageNumber, slot};
-                visit(id, page.isOverflow(slot) ? rowBytes(table, id, moved) : page.rowBytes(slot));
+                visit(id, page.isOverflow(slot) ? rowBytes(table, id, holder, moved)
+                                                : page.rowBytes(slot));
             }
         }
         if (progress)
@@ -94,12 +96,11 @@ void Database::scanBytes(const TableDef& table, const BytesVisitor& visit,
 }
 
 void Database::scan(const TableDef& table, const RowVisitor& visit) const {
-    scanBytes(
-        table,
-        [&](RowId id, std::span<const std::uint8_t> bytes) {
-            visit(id, decodeRow(*file_, table, bytes, file_->where(id)));
-        },
-        {});
+    scanBytes(table,
+              [&](RowId id, std::span<const std::uint8_t> bytes) {
+                  visit(id, decodeRow(*file_, table, bytes, file_->where(id)));
+              },
+              {});
 }
 
 void Database::scan(const TableDef& table, std::span<const std::size_t> columns,
@@ -117,16 +118,24 @@ void Database::scan(const TableDef& table, std::span<const std::size_t> columns,
         progress);
 }
 
-std::span<const std::uint8_t> Database::rowBytes(const TableDef& table, RowId id,
-                                                 Page& holder) const {
+Page Database::readRowPage(RowId id, std::uint32_t page) const {
+    if (page >= file_->pageCount())
+        throw Error(file_->where(id) + ": points to page " + std::to_string(page) +
+                    " past the end of the file");
+    return file_->read(page);
+}
+
+std::span<const std::uint8_t> Database::rowBytes(const TableDef& table, RowId id, const Page& home,
+                                                 Page& moved) const {
+    const Page* holder = &home;
     RowId at = id;
     // Jet relocates a row at most once; a second hop is tolerated, a longer chain is damage.
     for (int hops = 0; hops < 4; ++hops) {
-        if (at.page >= file_->pageCount())
-            throw Error(file_->where(id) + ": points to page " + std::to_string(at.page) +
-                        " past the end of the file");
-        holder = file_->read(at.page);
-        DataPage page(holder, file_->where(at.page));
+        if (hops > 0) {
+            moved = readRowPage(id, at.page);
+            holder = &moved;
+        }
+        DataPage page(*holder, file_->where(at.page));
         if (page.owner() != table.definitionPage)
             throw Error(file_->where(at) + ": the page belongs to another table");
         // Relocated data is flagged deleted too; only the row's own place tells.
@@ -142,9 +151,26 @@ std::span<const std::uint8_t> Database::rowBytes(const TableDef& table, RowId id
 }
 
 Row Database::read(const TableDef& table, RowId id) const {
-    Page holder;
-    std::span<const std::uint8_t> bytes = rowBytes(table, id, holder);
-    return decodeRow(*file_, table, bytes, file_->where(id));
+    Page home = readRowPage(id, id.page);
+    Page moved;
+    return decodeRow(*file_, table, rowBytes(table, id, home, moved), file_->where(id));
+}
+
+std::vector<Row> Database::read(const TableDef& table, std::span<const RowId> ids) const {
+    std::vector<Row> rows;
+    rows.reserve(ids.size());
+    Page home;
+    std::optional<std::uint32_t> homeNumber;
+    Page moved;
+    for (RowId id : ids) {
+        if (homeNumber != id.page) {
+            home = readRowPage(id, id.page);
+            homeNumber = id.page;
+        }
+        rows.push_back(
+            decodeRow(*file_, table, rowBytes(table, id, home, moved), file_->where(id)));
+    }
+    return rows;
 }
 
 void Database::update(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes) {

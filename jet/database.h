@@ -47,6 +47,8 @@ public:
     // One row by its id, following a relocation pointer. Throws Error when the id leads to a
     // deleted row or to no row of the table.
     Row read(const TableDef& table, RowId id) const;
+    // Rows by their ids, in the order given; consecutive ids on one page read it once.
+    std::vector<Row> read(const TableDef& table, std::span<const RowId> ids) const;
 
     // New values (std::monostate for null) for some columns of one existing row. The change is
     // durable when update returns; an indexed column, an autonumber, a value that does not fit
@@ -69,8 +71,12 @@ private:
     using BytesVisitor = std::function<void(RowId, std::span<const std::uint8_t>)>;
     void scanBytes(const TableDef& table, const BytesVisitor& visit,
                    const ScanProgress& progress) const;
-    // The stored bytes of the row `id`, from `holder`, the page they lie on.
-    std::span<const std::uint8_t> rowBytes(const TableDef& table, RowId id, Page& holder) const;
+    // The page a row id leads to, checked to lie in the file.
+    Page readRowPage(RowId id, std::uint32_t page) const;
+    // The stored bytes of the row `id` whose page `home` holds: there, or on `moved`, the page
+    // its relocation pointer leads to.
+    std::span<const std::uint8_t> rowBytes(const TableDef& table, RowId id, const Page& home,
+                                           Page& moved) const;
 
     std::unique_ptr<PageFile> file_;
     Header header_;

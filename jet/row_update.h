@@ -32,7 +32,6 @@ void checkChanges(const TableDef& table, const std::vector<Database::ColumnChang
 // leaves each row readable with its old or its new values.
 void updateRow(PageFile& file, const TableDef& table, RowId id,
                const std::vector<Database::ColumnChange>& changes,
-               Durability durability = Durability::Synced,
-               Recovery recovery = Recovery::Skip);
+               Durability durability = Durability::Synced, Recovery recovery = Recovery::Skip);
 
 } // namespace jet

@@ -65,13 +65,15 @@ TEST(UpdateCost, APostReadsOnlyWhatItChangesWhateverTheTableSize) {
         std::vector<RowId> rows;
         const std::size_t none[] = {0};
         db.scan(def, none, [&](RowId id, const jet::Row&) { rows.push_back(id); });
-        const std::uint64_t tablePages = pagesReadBy(db, [&] {
-            db.scan(def, none, [](RowId, const jet::Row&) {});
-        });
+        const std::uint64_t tablePages =
+            pagesReadBy(db, [&] { db.scan(def, none, [](RowId, const jet::Row&) {}); });
 
         // The first post walks the table once; the same post again reads a few pages.
         const RowId last = rows.back();
-        EXPECT_GE(pagesReadBy(db, [&] { db.update(def, last, {{"PP1_NUMBER", 1.0}}); }),
+        EXPECT_GE(pagesReadBy(db,
+                              [&] {
+                                  db.update(def, last, {{"PP1_NUMBER", 1.0}});
+                              }),
                   tablePages);
         for (const Post& post : posts) {
             SCOPED_TRACE(post.what);
