@@ -2,11 +2,11 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QProgressDialog>
 
 #include <chrono>
 #include <cstddef>
 
-class QProgressDialog;
 class QWidget;
 namespace data {
 class Dataset;
