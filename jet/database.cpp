@@ -109,10 +109,23 @@ void Database::scan(const TableDef& table, std::span<const std::size_t> columns,
         if (index >= table.columns.size())
             throw Error("table " + table.name + ": no column " + std::to_string(index));
     Row values;
+    // Where the rows of the current page are, built once for all of them.
+    std::optional<std::uint32_t> pageNumber;
+    std::string page;
     scanBytes(
         table,
         [&](RowId id, std::span<const std::uint8_t> bytes) {
-            decodeColumns(*file_, table, bytes, columns, values, file_->where(id));
+            if (pageNumber != id.page) {
+                pageNumber = id.page;
+                page = file_->where(id.page);
+            }
+            try {
+                decodeColumns(*file_, table, bytes, columns, values, page);
+            } catch (const Error&) {
+                // Decoded again to name the row in the message; it fails the same way.
+                decodeColumns(*file_, table, bytes, columns, values, file_->where(id));
+                throw;
+            }
             visit(id, values);
         },
         progress);
