@@ -7,51 +7,43 @@
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
 #include "offer/dataset_rules.h"
+#include "offer/position_keys.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
 namespace {
 
-const QColor kTenderColour(0xFF, 0xE8, 0xEA); // the tender's read-only descriptions
-const QColor kOfferColour(0xE9, 0xFE, 0xE7);  // what the bidder fills in
-const QColor kTotalsColour(0xEC, 0xEC, 0xFF);
-const QColor kParticipationColour(0xD7, 0xFB, 0xC8);
+constexpr int kWindowBelowOfferPanel = 153;
 
 QString numbered(const char* pattern, int n) {
     return QString::fromLatin1(pattern).arg(n);
 }
 
-QLabel* heading(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setBold(true);
-    font.setUnderline(true);
-    label->setFont(font);
-    return label;
-}
-
-QLineEdit* readOnlyEdit(QWidget* parent) {
-    auto* edit = new QLineEdit(parent);
-    edit->setReadOnly(true);
-    edit->setStyleSheet(QStringLiteral("background-color: #FFE8EA;"));
-    return edit;
-}
-
-QPushButton* fixedWidthButton(const QString& caption, int width, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setFixedWidth(width);
-    return button;
+// The first control of `page` that the Tab key would reach.
+void focusFirstControl(QWidget& page) {
+    if (page.focusProxy() != nullptr) {
+        page.setFocus(Qt::TabFocusReason);
+        return;
+    }
+    for (QWidget* control = page.nextInFocusChain(); page.isAncestorOf(control);
+         control = control->nextInFocusChain()) {
+        if ((control->focusPolicy() & Qt::TabFocus) != 0 && control->isVisibleTo(&page) &&
+            control->isEnabled()) {
+            control->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
 }
 
 } // namespace
@@ -75,6 +67,7 @@ TfmMain::TfmMain(ErrorGuard& guard)
     layout->setSpacing(0);
     createPages();
     createBottomPanel();
+    connectPages();
     layout->addWidget(pcMain);
     layout->addWidget(pnlBottom);
     setCentralWidget(client);
@@ -82,8 +75,7 @@ TfmMain::TfmMain(ErrorGuard& guard)
     setFixedSize(1009, 590);
     centreOnScreen();
 
-    connect(pcMain, &QTabWidget::currentChanged, this,
-            [this] { guard_.run([this] { pcMainChange(); }); });
+    connect(pcMain, &QTabWidget::currentChanged, this, &TfmMain::pageChosen);
     connect(btnExit, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnExitClick(); }); });
 
@@ -94,8 +86,6 @@ TfmMain::~TfmMain() {
     // Pages, grids and bound controls read the datasets to their end, so they go first: the
     // datasets, being members, would otherwise die before the window's children.
     delete takeCentralWidget();
-    delete grdDataModel;
-    delete grdObPozModel;
 }
 
 void TfmMain::FormCreate() {
@@ -105,174 +95,42 @@ void TfmMain::FormCreate() {
 void TfmMain::createPages() {
     pcMain = new QTabWidget(this);
     tsInfo = createInfoPage();
-    tsObosobeniPozicii = createLotsPage();
-    tsGrid = createGridPage();
-    tsEdit = createEditPage();
+    tsObosobeniPozicii = new offer::LotsPage(*qryObosobeniPozicii, *qryData, guard_);
+    tsGrid = new offer::PositionsPage(*qryData, guard_);
+    tsEdit = new offer::EditPage(*dsData, guard_);
     pcMain->addTab(tsInfo, QStringLiteral("Данни за фирмата"));
     pcMain->addTab(tsObosobeniPozicii, QStringLiteral("Обособени позиции"));
     pcMain->addTab(tsGrid, QStringLiteral("Предложения"));
     pcMain->addTab(tsEdit, QStringLiteral("Редактиране"));
+    previousPage_ = pcMain->currentWidget();
+    nameTheControlsOfThePages();
 }
 
-QWidget* TfmMain::createLotsPage() {
-    auto* page = new QWidget;
-    grdObPoz = new QTableView(page);
-    grdObPozModel = new DatasetTableModel(
-        *qryObosobeniPozicii,
-        {
-            {QStringLiteral("CUSTOM_CODE"), QStringLiteral("CUSTOM_CODE"), 70, kTenderColour},
-            {QStringLiteral("IME"), QStringLiteral("Обособена позиция"), 414, kTenderColour},
-            {QStringLiteral("PP2_TEXT"), QStringLiteral("Участие"), 61, kParticipationColour,
-             Qt::AlignCenter},
-            {QStringLiteral("_OBSHT_BROI_POZICII"), QStringLiteral("Общо поз."), 65, kTotalsColour},
-            {QStringLiteral("_OFERIRANI_POZICII"), QStringLiteral("Офер. поз."), 65, kTotalsColour},
-            {QStringLiteral("_STATUS"), QStringLiteral("Статус"), 256, kTotalsColour},
-        },
-        this);
-    setUpDatasetGrid(*grdObPoz, *grdObPozModel, guard_);
-
-    btnUchastie = fixedWidthButton(QStringLiteral("Деклариране участие за позицията"), 222, page);
-    btnOtkazUchastie = fixedWidthButton(QStringLiteral("Отказ от участие за позицията"), 222, page);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(btnUchastie);
-    buttons->addWidget(btnOtkazUchastie);
-    buttons->addStretch();
-
-    auto* layout = new QVBoxLayout(page);
-    layout->addWidget(grdObPoz);
-    layout->addLayout(buttons);
-    return page;
-}
-
-QWidget* TfmMain::createGridPage() {
-    auto* page = new QWidget;
-    auto band = [page](const QString& text, int width) {
-        auto* label = new QLabel(text, page);
-        QFont font = label->font();
-        font.setBold(true);
-        label->setFont(font);
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setAlignment(Qt::AlignCenter);
-        label->setFixedSize(width, 18);
-        return label;
-    };
-    auto* bands = new QHBoxLayout;
-    bands->setSpacing(0);
-    bands->addWidget(band(QStringLiteral("С П Е Ц И Ф И К А Ц И Я "), 355));
-    bands->addWidget(band(QStringLiteral("О Ф Е Р Т А"), 585));
-    bands->addStretch();
-
-    std::vector<GridColumn> columns{
-        {QStringLiteral("CUSTOM_CODE"), QStringLiteral("CUSTOM_CODE"), 57, kTenderColour},
-        {QStringLiteral("IME"), QStringLiteral("Наименование"), 166, kTenderColour},
-        {QStringLiteral("GODISHNO_POTREBLENIE"), QStringLiteral("Год. потр."), 63, kTenderColour},
-        {QStringLiteral("MEASURE_IME"), QStringLiteral("Мярка"), 63, kTenderColour},
-    };
-    for (int n = 1; n <= 6; ++n)
-        columns.push_back(
-            {numbered("PP%1_NUMBER", n), numbered("PP%1_NUMBER", n), 96, kOfferColour});
-    grdData = new QTableView(page);
-    grdDataModel = new DatasetTableModel(*qryData, std::move(columns), this);
-    setUpDatasetGrid(*grdData, *grdDataModel, guard_);
-
-    auto* layout = new QVBoxLayout(page);
-    layout->addLayout(bands);
-    layout->addWidget(grdData);
-    return page;
-}
-
-QFrame* TfmMain::createSpecPanel() {
-    auto* panel = new QFrame;
-    panel->setObjectName(QStringLiteral("pnlSpec"));
-    panel->setFixedHeight(159);
-    heading(QStringLiteral("По спецификация:"), panel)->move(8, 2);
-    auto captioned = [panel](QLabel*& label, QWidget* input, int left, int top, int width,
-                             int height) {
-        label = new QLabel(panel);
-        label->setGeometry(left, top, width, 15);
-        input->setGeometry(left, top + 16, width, height);
-    };
-    QLabel* lblMeranEd = nullptr;
-    edtKod = readOnlyEdit(panel);
-    captioned(lblCaptionKod, edtKod, 8, 20, 121, 21);
-    edtMeranEd = readOnlyEdit(panel);
-    captioned(lblMeranEd, edtMeranEd, 8, 59, 121, 21);
-    lblMeranEd->setText(QStringLiteral("Мярка"));
-    edtGodProtr = readOnlyEdit(panel);
-    captioned(lblCaptionGodPotreblenie, edtGodProtr, 8, 98, 121, 21);
-    mmoIME = new QPlainTextEdit(panel);
-    mmoIME->setReadOnly(true);
-    mmoIME->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    mmoIME->setStyleSheet(QStringLiteral("background-color: #FFE8EA;"));
-    captioned(lblCaptionProduct, mmoIME, 140, 20, 678, 119);
-    // The maximum price is not shown to the bidder; its caption is kept with the others.
-    lblMaxCena = new QLabel(panel);
-    lblMaxCena->hide();
-    return panel;
-}
-
-QFrame* TfmMain::createInfoPanel(int first) {
-    auto* panel = new QFrame;
-    panel->setObjectName(numbered("pnlInfo%1", first) + QString::number(first + 1));
-    panel->setFixedHeight(50);
-    for (int k = first; k <= first + 1; ++k) {
-        const std::size_t i = static_cast<std::size_t>(k - 1);
-        const int left = k == first ? 8 : 480;
-        lblInfo[i] = new QLabel(panel);
-        lblInfo[i]->setObjectName(numbered("lblInfo%1", k));
-        lblInfo[i]->setGeometry(left, 4, 464, 15);
-        edtInfo[i] = readOnlyEdit(panel);
-        edtInfo[i]->setObjectName(numbered("edtInfo%1", k));
-        edtInfo[i]->setGeometry(left, 20, 464, 21);
-    }
-    return panel;
-}
-
-QFrame* TfmMain::createOfferPanel() {
-    auto* panel = new QFrame;
-    panel->setObjectName(QStringLiteral("pnlOferta"));
-    panel->setFixedHeight(110);
-    heading(QStringLiteral("Оферта:"), panel)->move(8, 2);
-    for (std::size_t i = 0; i < frmParameter.size(); ++i) {
-        frmParameter[i] = new TfrmParameter(guard_, panel);
-        frmParameter[i]->setObjectName(numbered("frmParameter%1", static_cast<int>(i) + 1));
-        const int column = static_cast<int>(i % 3);
-        const int row = static_cast<int>(i / 3);
-        frmParameter[i]->setGeometry(8 + column * 328, 18 + row * 45, 320, 37);
-    }
-    return panel;
-}
-
-QWidget* TfmMain::createEditPage() {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    pnlSpec = createSpecPanel();
-    layout->addWidget(pnlSpec);
-    for (std::size_t i = 0; i < pnlInfo.size(); ++i) {
-        pnlInfo[i] = createInfoPanel(static_cast<int>(2 * i + 1));
-        layout->addWidget(pnlInfo[i]);
-    }
-    pnlOferta = createOfferPanel();
-    layout->addWidget(pnlOferta);
-    layout->addStretch();
-
-    btnUp = fixedWidthButton(QStringLiteral("Предишен"), 82, page);
-    btnDown = fixedWidthButton(QStringLiteral("Следващ"), 82, page);
-    edtGoTo = new QLineEdit(page);
-    edtGoTo->setFixedWidth(66);
-    edtGoTo->setStyleSheet(QStringLiteral("background-color: #E3EFFD;"));
-    btnGoTo = fixedWidthButton(QStringLiteral("Търси позиция"), 119, page);
-    auto* navigation = new QHBoxLayout;
-    navigation->setContentsMargins(8, 4, 8, 4);
-    navigation->addWidget(btnUp);
-    navigation->addWidget(btnDown);
-    navigation->addWidget(edtGoTo);
-    navigation->addWidget(btnGoTo);
-    navigation->addStretch();
-    layout->addLayout(navigation);
-    return page;
+void TfmMain::nameTheControlsOfThePages() {
+    grdObPoz = tsObosobeniPozicii->grdObPoz;
+    grdObPozModel = tsObosobeniPozicii->grdObPozModel;
+    btnUchastie = tsObosobeniPozicii->btnUchastie;
+    btnOtkazUchastie = tsObosobeniPozicii->btnOtkazUchastie;
+    grdData = tsGrid->grdData;
+    grdDataModel = tsGrid->grdDataModel;
+    pnlSpec = tsEdit->pnlSpec;
+    lblCaptionKod = tsEdit->lblCaptionKod;
+    lblCaptionProduct = tsEdit->lblCaptionProduct;
+    lblCaptionGodPotreblenie = tsEdit->lblCaptionGodPotreblenie;
+    lblMaxCena = tsEdit->lblMaxCena;
+    edtKod = tsEdit->edtKod;
+    edtMeranEd = tsEdit->edtMeranEd;
+    edtGodProtr = tsEdit->edtGodProtr;
+    mmoIME = tsEdit->mmoIME;
+    pnlInfo = tsEdit->pnlInfo;
+    lblInfo = tsEdit->lblInfo;
+    edtInfo = tsEdit->edtInfo;
+    pnlOferta = tsEdit->pnlOferta;
+    frmParameter = tsEdit->frmParameter;
+    btnUp = tsEdit->btnUp;
+    btnDown = tsEdit->btnDown;
+    edtGoTo = tsEdit->edtGoTo;
+    btnGoTo = tsEdit->btnGoTo;
 }
 
 void TfmMain::createBottomPanel() {
@@ -290,6 +148,110 @@ void TfmMain::createBottomPanel() {
     layout->addStretch();
     layout->addWidget(btn1);
     layout->addWidget(btnExit);
+}
+
+void TfmMain::connectPages() {
+    tsObosobeniPozicii->follow({pcMain, tsGrid, tsEdit, btnPrint, btnExport});
+    connect(tsGrid, &offer::PositionsPage::editRequested, this, &TfmMain::grdDataDblClick);
+    connect(tsEdit, &offer::EditPage::focusLeft, this, [this] {
+        // A page change is handled when the page control reports it.
+        if (pcMain->currentWidget() == tsEdit)
+            leaveEditPage();
+    });
+    connect(tsEdit, &offer::EditPage::focusEntered, this, [this] { onEditPage_ = true; });
+
+    // Every page is reachable from the keyboard, wherever the focus is in the window.
+    const auto pageKeys = [this](QKeySequence keys, int step) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this,
+                [this, step] { choosePageBeside(step); });
+    };
+    pageKeys(QKeySequence(Qt::CTRL | Qt::Key_Tab), 1);
+    pageKeys(QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1);
+    pageKeys(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1);
+    pageKeys(QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1);
+}
+
+void TfmMain::choosePageBeside(int step) {
+    const int count = pcMain->count();
+    const int from = pcMain->currentIndex();
+    int index = from;
+    do
+        index = (index + step + count) % count;
+    while (index != from && !pcMain->isTabEnabled(index));
+    if (index == from)
+        return;
+    pcMain->setCurrentIndex(index);
+    if (pcMain->currentIndex() == index) // not held back on the edit page
+        focusFirstControl(*pcMain->currentWidget());
+}
+
+void TfmMain::pageChosen(int index) {
+    QWidget* page = pcMain->widget(index);
+    if (previousPage_ == tsEdit && page != tsEdit) {
+        leaveEditPage();
+        if (onEditPage_) {
+            // The position could not be stored: the bidder stays with it and the values typed.
+            pcMain->setCurrentWidget(tsEdit);
+            return;
+        }
+    }
+    previousPage_ = page;
+    if (page == tsEdit)
+        onEditPage_ = true;
+    guard_.run([this] { pcMainChange(); });
+}
+
+void TfmMain::leaveEditPage() {
+    if (!onEditPage_)
+        return;
+    onEditPage_ = false;
+    if (!guard_.run([this] { tsEditExit(); }))
+        onEditPage_ = true;
+}
+
+void TfmMain::tsEditExit() {
+    offer::storeEditedPosition(*qryData);
+    tsObosobeniPozicii->rereadOnCurrentLot();
+}
+
+void TfmMain::RefreshPozicii() {
+    tsObosobeniPozicii->RefreshPozicii();
+}
+
+bool TfmMain::PoziciaIsFill() const {
+    return offer::PoziciaIsFill(*qryData);
+}
+
+void TfmMain::btnUchastieClick() {
+    tsObosobeniPozicii->btnUchastieClick();
+}
+
+void TfmMain::btnOtkazUchastieClick() {
+    tsObosobeniPozicii->btnOtkazUchastieClick();
+}
+
+void TfmMain::grdObPozDblClick() {
+    tsObosobeniPozicii->grdObPozDblClick();
+}
+
+void TfmMain::grdDataDblClick() {
+    pcMain->setCurrentWidget(tsEdit);
+}
+
+void TfmMain::UpdateNavButtons() {
+    tsEdit->UpdateNavButtons();
+}
+
+void TfmMain::btnUpClick() {
+    tsEdit->btnUpClick();
+}
+
+void TfmMain::btnDownClick() {
+    tsEdit->btnDownClick();
+}
+
+void TfmMain::btnGoToClick() {
+    tsEdit->btnGoToClick();
 }
 
 void TfmMain::showEvent(QShowEvent* event) {
@@ -315,17 +277,7 @@ void TfmMain::FormShow() {
     qrySpecsInit->close();
 
     qrySpecs->open();
-    const data::Dataset& specs = *qrySpecs;
-    const auto integer = [&specs](const QString& name) {
-        return static_cast<int>(specs.fieldByName(name).asInteger());
-    };
-    const auto text = [&specs](const QString& name) { return specs.fieldByName(name).asString(); };
-    frmParameter[0]->InitFrame(*dsData, 3, integer(QStringLiteral("PP1_RAZRYAD")),
-                               QStringLiteral("PP1_"), text(QStringLiteral("PP1_IME")));
-    for (int n = 2; n <= 6; ++n)
-        frmParameter[static_cast<std::size_t>(n - 1)]->InitFrame(
-            *dsData, integer(numbered("PP%1_TIP", n)), integer(numbered("PP%1_RAZRYAD", n)),
-            numbered("PP%1_", n), text(numbered("PP%1_IME", n)));
+    tsEdit->setUpOfferFrames(*qrySpecs);
 
     {
         // The lots sum every position of the tender, which takes a while on a big one.
@@ -334,66 +286,17 @@ void TfmMain::FormShow() {
     }
     qryData->open();
 
-    for (int k = 1; k <= 8; ++k)
-        lblInfo[static_cast<std::size_t>(k - 1)]->setText(text(numbered("CAPTION_INFO%1", k)));
-    lblCaptionKod->setText(text(QStringLiteral("CAPTION_NOMER")));
-    lblCaptionProduct->setText(text(QStringLiteral("CAPTION_PRODUCT")));
-    lblCaptionGodPotreblenie->setText(text(QStringLiteral("CAPTION_GOD_POTREBLENIE")));
-    lblMaxCena->setText(text(QStringLiteral("CAPTION_MAX_CENA")));
-
-    grdDataModel->setColumnTitle(0, text(QStringLiteral("CAPTION_NOMER")));
-    grdDataModel->setColumnTitle(1, text(QStringLiteral("CAPTION_PRODUCT")));
-    grdDataModel->setColumnTitle(2, text(QStringLiteral("CAPTION_GOD_POTREBLENIE")));
-    for (int n = 1; n <= 6; ++n)
-        grdDataModel->setColumnTitle(n + 3, text(numbered("PP%1_IME", n)));
-    grdObPozModel->setColumnTitle(0, text(QStringLiteral("CAPTION_NOMER")));
-
-    setUpPositionColumns();
-    setUpInfoRows();
+    tsEdit->setCaptions(*qrySpecs);
+    tsGrid->setUpColumns(*qrySpecs);
+    grdObPozModel->setColumnTitle(
+        0, qrySpecs->fieldByName(QStringLiteral("CAPTION_NOMER")).asString());
+    tsEdit->setUpInfoRows(*qrySpecs);
     fitHeightToOfferPanel();
     UpdateCaption();
 }
 
-void TfmMain::setUpPositionColumns() {
-    int shown = 1; // the price is always shown
-    for (int n = 2; n <= 6; ++n) {
-        const qint64 type = qrySpecs->fieldByName(numbered("PP%1_TIP", n)).asInteger();
-        const int column = n + 3;
-        if (type == 2)
-            grdDataModel->setColumnField(column, numbered("PP%1_TEXT", n));
-        const bool inUse = type == 2 || type == 3;
-        grdData->setColumnHidden(column, !inUse);
-        if (inUse)
-            ++shown;
-    }
-    const int width = (583 - shown) / shown;
-    for (int column = 4; column <= 9; ++column)
-        grdData->setColumnWidth(column, width);
-}
-
-void TfmMain::setUpInfoRows() {
-    const qint64 used = qrySpecs->fieldByName(QStringLiteral("BROI_INFO_POLETA")).asInteger();
-    for (std::size_t i = 0; i < pnlInfo.size(); ++i)
-        pnlInfo[i]->setVisible(used >= static_cast<qint64>(2 * i + 1));
-    for (std::size_t i = 0; i < edtInfo.size(); ++i) {
-        const bool shown = used >= static_cast<qint64>(i + 1);
-        edtInfo[i]->setVisible(shown);
-        lblInfo[i]->setVisible(shown);
-    }
-}
-
 void TfmMain::fitHeightToOfferPanel() {
-    const bool secondRow = !frmParameter[3]->isHidden() || !frmParameter[4]->isHidden() ||
-                           !frmParameter[5]->isHidden();
-    pnlOferta->setFixedHeight(secondRow ? 110 : 61);
-
-    // Lay the page out now, hidden panels collapsed, to learn where the offer panel starts.
-    QLayout* layout = tsEdit->layout();
-    layout->invalidate();
-    QRect area = tsEdit->rect();
-    area.setHeight(std::max(area.height(), layout->minimumSize().height()));
-    layout->setGeometry(area);
-    setFixedHeight(pnlOferta->geometry().top() + pnlOferta->height() + 153);
+    setFixedHeight(tsEdit->fitOfferPanel() + kWindowBelowOfferPanel);
     centreOnScreen();
 }
 

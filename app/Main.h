@@ -1,6 +1,9 @@
 #pragma once
 
 #include "data/connection.h"
+#include "offer/edit_page.h"
+#include "offer/lots_page.h"
+#include "offer/positions_page.h"
 
 #include <QMainWindow>
 
@@ -48,11 +51,27 @@ public:
     data::DataSource* dsData;
     data::DataSource* dsObosobeniPozcii;
 
+    // The lots and positions of the current lot: the pages do the work; the window keeps the
+    // names by which the rest of the program calls on them.
+    void RefreshPozicii();
+    bool PoziciaIsFill() const;
+    void btnUchastieClick();
+    void btnOtkazUchastieClick();
+    void grdObPozDblClick();
+    void grdDataDblClick();
+    void UpdateNavButtons();
+    void btnUpClick();
+    void btnDownClick();
+    void btnGoToClick();
+    // Leaving the edit page: stores the position being edited, through its check, and reads the
+    // lots again on the same lot, so counts, status, printing and export follow at once.
+    void tsEditExit();
+
     QTabWidget* pcMain;
     QWidget* tsInfo;
-    QWidget* tsObosobeniPozicii;
-    QWidget* tsGrid;
-    QWidget* tsEdit;
+    offer::LotsPage* tsObosobeniPozicii;
+    offer::PositionsPage* tsGrid;
+    offer::EditPage* tsEdit;
 
     QFrame* pnlBottom;
     QPushButton* btnPrint;
@@ -66,6 +85,7 @@ public:
     QCheckBox* chk1;
     std::array<TfrmParameter*, 4> frmKParam;
 
+    // The pages' controls, under the names the rest of the program knows them by.
     // Lots page.
     QTableView* grdObPoz;
     DatasetTableModel* grdObPozModel;
@@ -113,19 +133,19 @@ private:
     void edtfirmaKeyPress(QChar& Key);
     void qrySpecsIME_NA_FIRMATAChange(data::Field& Sender);
     QString qrySpecsNO_DDSGetText(const data::Field& Sender, const QVariant& value) const;
-    QWidget* createLotsPage();
-    QWidget* createGridPage();
-    QWidget* createEditPage();
-    QFrame* createSpecPanel();
-    QFrame* createInfoPanel(int first);
-    QFrame* createOfferPanel();
+    void nameTheControlsOfThePages();
     void createBottomPanel();
+    void connectPages();
+    void pageChosen(int index);
+    void leaveEditPage();
+    void choosePageBeside(int step);
 
-    void setUpPositionColumns();
-    void setUpInfoRows();
     void fitHeightToOfferPanel();
     void centreOnScreen();
 
     ErrorGuard& guard_;
     bool shown_ = false;
+    QWidget* previousPage_ = nullptr;
+    // Set while the bidder is on the edit page and its leaving step has yet to run.
+    bool onEditPage_ = false;
 };

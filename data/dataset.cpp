@@ -294,6 +294,31 @@ void Dataset::moveTo(int record) {
         afterScroll(*this);
 }
 
+bool Dataset::locate(const QString& field, const QVariant& value) {
+    const Field& key = fieldByName(field);
+    checkBrowseMode();
+    if (value.isNull())
+        return false;
+    const bool text = key.type() == FieldType::Text || key.type() == FieldType::Memo;
+    const auto matches = [&](const QVariant& stored) {
+        if (stored.isNull())
+            return false;
+        return text ? stored.toString() == value.toString() : stored.toDouble() == value.toDouble();
+    };
+    for (int record = 0; record < recordCount(); ++record) {
+        if (!matches(valueAt(record, key.index())))
+            continue;
+        const int before = current_;
+        arrive(record, false, false);
+        if (current_ != before)
+            emit scrolled();
+        if (afterScroll)
+            afterScroll(*this);
+        return true;
+    }
+    return false;
+}
+
 void Dataset::edit() {
     if (!active())
         throw notActive();

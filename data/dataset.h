@@ -87,6 +87,11 @@ public:
     void next();
     void prior();
     void moveTo(int record);
+    // Makes the first visible record whose field `field` holds exactly `value` current: text
+    // as it stands (no trimming, no partial match), numbers by value; a null never matches.
+    // A pending edit is posted first. Found, even on the record already current, the bof and
+    // eof marks are cleared and after-scroll runs; not found, nothing moves. True when found.
+    bool locate(const QString& field, const QVariant& value);
 
     // Puts the current record into edit state (nothing when already editing). Throws Error when
     // the dataset is closed or has no current record.

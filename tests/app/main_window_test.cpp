@@ -61,10 +61,17 @@ TEST_F(MainWindow, HasFourPagesAndTheBottomButtons) {
     folder.writeSample();
     start();
     ASSERT_EQ(window->pcMain->count(), 4);
-    const QStringList captions{"Данни за фирмата", "Обособени позиции", "Предложения",
+    // The first lot of the sample is taken part in: the positions page is captioned with it.
+    const QStringList captions{"Данни за фирмата", "Обособени позиции",
+                               "Предложения за: 1. Спринцовки, игли и канюли за еднократна "
+                               "употреб...",
                                "Редактиране"};
-    for (int page = 0; page < 4; ++page)
+    const std::array<QWidget*, 4> pages{window->tsInfo, window->tsObosobeniPozicii,
+                                        window->tsGrid, window->tsEdit};
+    for (int page = 0; page < 4; ++page) {
         EXPECT_EQ(window->pcMain->tabText(page), captions[page]);
+        EXPECT_EQ(window->pcMain->widget(page), pages[static_cast<std::size_t>(page)]);
+    }
     EXPECT_EQ(window->pcMain->currentWidget(), window->tsInfo);
     EXPECT_EQ(window->pnlBottom->height(), 40);
     EXPECT_EQ(window->btnPrint->text(), QStringLiteral("Печат"));

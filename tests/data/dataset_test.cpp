@@ -63,6 +63,55 @@ TEST_F(PositionsOfLot1, MovesSetAndClearTheBeginningAndEndMarks) {
     EXPECT_EQ(afterScroll, static_cast<int>(std::size(steps)));
 }
 
+TEST_F(PositionsOfLot1, LocateFindsExactValuesAndClearsTheMarksEvenInPlace) {
+    struct Case {
+        const char* field;
+        QVariant value;
+        bool found;
+        int record; // current afterwards; every case starts on the first record, bof set
+    };
+    const Case cases[] = {
+        {"CUSTOM_CODE", QStringLiteral("1"), true, 0}, // the record already current
+        {"CUSTOM_CODE", QStringLiteral("3"), true, 2},
+        {"CUSTOM_CODE", QStringLiteral(" 3"), false, 0},
+        {"CUSTOM_CODE", QStringLiteral("03"), false, 0},
+        {"CUSTOM_CODE", QVariant(), false, 0},
+        {"PRODUCT_CODE", 3, true, 1},
+    };
+    for (const Case& c : cases) {
+        positions->first();
+        ASSERT_TRUE(positions->bof());
+        int afterScroll = 0;
+        positions->afterScroll = [&](Dataset&) { ++afterScroll; };
+        const std::string name = std::string(c.field) + " " + c.value.toString().toStdString();
+        EXPECT_EQ(positions->locate(QString::fromLatin1(c.field), c.value), c.found) << name;
+        EXPECT_EQ(positions->recNo(), c.record) << name;
+        EXPECT_EQ(afterScroll, c.found ? 1 : 0) << name;
+        EXPECT_EQ(positions->bof(), !c.found) << name;
+        EXPECT_FALSE(positions->eof()) << name;
+        positions->afterScroll = nullptr;
+    }
+}
+
+TEST_F(PositionsOfLot1, LocatePostsThePendingEditFirstAndStaysWhenThatFails) {
+    positions->beforePost = [](Dataset& dataset) {
+        if (dataset.fieldByName(QStringLiteral("PP1_NUMBER")).isNull())
+            throw data::Error(QStringLiteral("Няма цена."));
+    };
+    positions->edit();
+    field("PP1_NUMBER").clear();
+    EXPECT_THROW(positions->locate(QStringLiteral("CUSTOM_CODE"), QStringLiteral("4")),
+                 data::Error);
+    EXPECT_EQ(positions->recNo(), 0);
+    EXPECT_EQ(positions->state(), State::Edit);
+
+    field("PP1_NUMBER").setValue(2.5);
+    EXPECT_TRUE(positions->locate(QStringLiteral("CUSTOM_CODE"), QStringLiteral("4")));
+    EXPECT_EQ(positions->state(), State::Browse);
+    EXPECT_EQ(onDisk(2, "PP1_NUMBER"), jet::Value(2.5));
+    EXPECT_THROW(positions->locate(QStringLiteral("NO_SUCH_FIELD"), 1), data::FieldError);
+}
+
 TEST_F(PositionsOfLot1, PostWritesOnlyTheChangedColumnsOfTheOneRow) {
     const std::int64_t product = field("PRODUCT_CODE").asInteger();
     const jet::Value name = onDisk(product, "IME");

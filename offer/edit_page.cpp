@@ -1,0 +1,318 @@
+#include "offer/edit_page.h"
+
+#include "app/dialogs.h"
+#include "app/error_guard.h"
+#include "app/frParameter.h"
+#include "app/validating_edit.h"
+#include "data/dataset.h"
+#include "offer/position_keys.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace offer {
+
+namespace {
+
+constexpr int kOneRowOfFrames = 61;
+constexpr int kTwoRowsOfFrames = 110;
+
+QString numbered(const char* pattern, int n) {
+    return QString::fromLatin1(pattern).arg(n);
+}
+
+QLabel* heading(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    QFont font = label->font();
+    font.setBold(true);
+    font.setUnderline(true);
+    label->setFont(font);
+    return label;
+}
+
+QLineEdit* readOnlyEdit(QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setReadOnly(true);
+    edit->setStyleSheet(QStringLiteral("background-color: #FFE8EA;"));
+    return edit;
+}
+
+QPushButton* fixedWidthButton(const QString& caption, int width, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setFixedWidth(width);
+    return button;
+}
+
+} // namespace
+
+EditPage::EditPage(data::DataSource& dsData, ErrorGuard& guard, QWidget* parent)
+    : QWidget(parent), dsData_(dsData), positions_(dsData.dataset()), guard_(guard) {
+    setObjectName(QStringLiteral("tsEdit"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    pnlSpec = createSpecPanel();
+    layout->addWidget(pnlSpec);
+    for (std::size_t i = 0; i < pnlInfo.size(); ++i) {
+        pnlInfo[i] = createInfoPanel(static_cast<int>(2 * i + 1));
+        layout->addWidget(pnlInfo[i]);
+    }
+    pnlOferta = createOfferPanel();
+    layout->addWidget(pnlOferta);
+    layout->addStretch();
+    createNavigation();
+    setTabOrder();
+    setFocusProxy(frmParameter[0]->edtParam);
+
+    auto* keys = new PositionKeys(positions_, guard_, this);
+    keys->watch(*edtMeranEd);
+    keys->watch(*edtGodProtr);
+    for (QLineEdit* info : edtInfo)
+        keys->watch(*info);
+    // Enter in an offered value stores the position, as in the fields around it.
+    for (TfrmParameter* frame : frmParameter)
+        connect(frame->edtParam, &QLineEdit::returnPressed, this,
+                [this] { guard_.run([this] { storeEditedPosition(positions_); }); });
+
+    connect(&positions_, &data::Dataset::reset, this, [this] {
+        showPosition();
+        UpdateNavButtons();
+    });
+    connect(&positions_, &data::Dataset::scrolled, this, &EditPage::showPosition);
+    connect(&positions_, &data::Dataset::recordChanged, this, [this](int record) {
+        if (record == positions_.recNo())
+            showPosition();
+    });
+    positions_.afterScroll = [this](data::Dataset&) { UpdateNavButtons(); };
+    connect(qApp, &QApplication::focusChanged, this, &EditPage::watchFocus);
+    showPosition();
+    UpdateNavButtons();
+}
+
+EditPage::~EditPage() {
+    positions_.afterScroll = nullptr;
+}
+
+QFrame* EditPage::createSpecPanel() {
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("pnlSpec"));
+    panel->setFixedHeight(159);
+    heading(QStringLiteral("По спецификация:"), panel)->move(8, 2);
+    auto captioned = [panel](QLabel*& label, QWidget* input, int left, int top, int width,
+                             int height) {
+        label = new QLabel(panel);
+        label->setGeometry(left, top, width, 15);
+        input->setGeometry(left, top + 16, width, height);
+    };
+    QLabel* lblMeranEd = nullptr;
+    edtKod = readOnlyEdit(panel);
+    captioned(lblCaptionKod, edtKod, 8, 20, 121, 21);
+    edtMeranEd = readOnlyEdit(panel);
+    captioned(lblMeranEd, edtMeranEd, 8, 59, 121, 21);
+    lblMeranEd->setText(QStringLiteral("Мярка"));
+    edtGodProtr = readOnlyEdit(panel);
+    captioned(lblCaptionGodPotreblenie, edtGodProtr, 8, 98, 121, 21);
+    mmoIME = new QPlainTextEdit(panel);
+    mmoIME->setReadOnly(true);
+    mmoIME->setTabChangesFocus(true);
+    mmoIME->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mmoIME->setStyleSheet(QStringLiteral("background-color: #FFE8EA;"));
+    captioned(lblCaptionProduct, mmoIME, 140, 20, 678, 119);
+    // The maximum price is not shown to the bidder; its caption is kept with the others.
+    lblMaxCena = new QLabel(panel);
+    lblMaxCena->hide();
+    return panel;
+}
+
+QFrame* EditPage::createInfoPanel(int first) {
+    auto* panel = new QFrame(this);
+    panel->setObjectName(numbered("pnlInfo%1", first) + QString::number(first + 1));
+    panel->setFixedHeight(50);
+    for (int k = first; k <= first + 1; ++k) {
+        const std::size_t i = static_cast<std::size_t>(k - 1);
+        const int left = k == first ? 8 : 480;
+        lblInfo[i] = new QLabel(panel);
+        lblInfo[i]->setObjectName(numbered("lblInfo%1", k));
+        lblInfo[i]->setGeometry(left, 4, 464, 15);
+        edtInfo[i] = readOnlyEdit(panel);
+        edtInfo[i]->setObjectName(numbered("edtInfo%1", k));
+        edtInfo[i]->setGeometry(left, 20, 464, 21);
+    }
+    return panel;
+}
+
+QFrame* EditPage::createOfferPanel() {
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("pnlOferta"));
+    panel->setFixedHeight(kTwoRowsOfFrames);
+    heading(QStringLiteral("Оферта:"), panel)->move(8, 2);
+    for (std::size_t i = 0; i < frmParameter.size(); ++i) {
+        frmParameter[i] = new TfrmParameter(guard_, panel);
+        frmParameter[i]->setObjectName(numbered("frmParameter%1", static_cast<int>(i) + 1));
+        const int column = static_cast<int>(i % 3);
+        const int row = static_cast<int>(i / 3);
+        frmParameter[i]->setGeometry(8 + column * 328, 18 + row * 45, 320, 37);
+    }
+    return panel;
+}
+
+void EditPage::createNavigation() {
+    btnUp = fixedWidthButton(QStringLiteral("Предишен"), 82, this);
+    btnDown = fixedWidthButton(QStringLiteral("Следващ"), 82, this);
+    edtGoTo = new QLineEdit(this);
+    edtGoTo->setObjectName(QStringLiteral("edtGoTo"));
+    edtGoTo->setFixedWidth(66);
+    edtGoTo->setStyleSheet(QStringLiteral("background-color: #E3EFFD;"));
+    btnGoTo = fixedWidthButton(QStringLiteral("Търси позиция"), 119, this);
+    auto* navigation = new QHBoxLayout;
+    navigation->setContentsMargins(8, 4, 8, 4);
+    navigation->addWidget(btnUp);
+    navigation->addWidget(btnDown);
+    navigation->addWidget(edtGoTo);
+    navigation->addWidget(btnGoTo);
+    navigation->addStretch();
+    static_cast<QVBoxLayout*>(layout())->addLayout(navigation);
+
+    const auto guarded = [this](void (EditPage::*handler)()) {
+        return [this, handler] { guard_.run([this, handler] { (this->*handler)(); }); };
+    };
+    connect(btnUp, &QPushButton::clicked, this, guarded(&EditPage::btnUpClick));
+    connect(btnDown, &QPushButton::clicked, this, guarded(&EditPage::btnDownClick));
+    connect(btnGoTo, &QPushButton::clicked, this, guarded(&EditPage::btnGoToClick));
+    connect(edtGoTo, &QLineEdit::returnPressed, this, guarded(&EditPage::btnGoToClick));
+
+    // Moving on from the keyboard while the focus stays in the value being typed.
+    btnUp->setToolTip(QStringLiteral("Предишен (Page Up)"));
+    btnDown->setToolTip(QStringLiteral("Следващ (Page Down)"));
+    const auto shortcut = [this](Qt::Key key, QPushButton* button) {
+        auto* keys = new QShortcut(QKeySequence(key), this);
+        keys->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(keys, &QShortcut::activated, button, [button] {
+            if (button->isEnabled())
+                emit button->clicked();
+        });
+    };
+    shortcut(Qt::Key_PageUp, btnUp);
+    shortcut(Qt::Key_PageDown, btnDown);
+}
+
+void EditPage::setTabOrder() {
+    // The offered values first, then moving on, then the description of the position.
+    std::vector<QWidget*> order;
+    for (TfrmParameter* frame : frmParameter)
+        order.push_back(frame->edtParam);
+    order.insert(order.end(), {btnUp, edtGoTo, btnDown});
+    order.insert(order.end(), edtInfo.begin(), edtInfo.end());
+    order.insert(order.end(), {edtKod, edtMeranEd, edtGodProtr, mmoIME, btnGoTo});
+    for (std::size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void EditPage::showPosition() {
+    const auto text = [this](const QString& name) {
+        return positions_.fieldByName(name).displayText();
+    };
+    edtKod->setText(text(QStringLiteral("CUSTOM_CODE")));
+    edtMeranEd->setText(text(QStringLiteral("MEASURE_IME")));
+    edtGodProtr->setText(text(QStringLiteral("GODISHNO_POTREBLENIE")));
+    mmoIME->setPlainText(text(QStringLiteral("IME")));
+    for (int k = 1; k <= 8; ++k)
+        edtInfo[static_cast<std::size_t>(k - 1)]->setText(text(numbered("INFO%1", k)));
+    // Without a position there is nothing to offer a value for, and no row may be added.
+    pnlOferta->setEnabled(positions_.active() && !positions_.isEmpty());
+}
+
+void EditPage::setUpOfferFrames(const data::Dataset& specs) {
+    const auto integer = [&specs](const QString& name) {
+        return static_cast<int>(specs.fieldByName(name).asInteger());
+    };
+    const auto text = [&specs](const QString& name) { return specs.fieldByName(name).asString(); };
+    // The price is always a number.
+    frmParameter[0]->InitFrame(dsData_, 3, integer(QStringLiteral("PP1_RAZRYAD")),
+                               QStringLiteral("PP1_"), text(QStringLiteral("PP1_IME")));
+    for (int n = 2; n <= 6; ++n)
+        frmParameter[static_cast<std::size_t>(n - 1)]->InitFrame(
+            dsData_, integer(numbered("PP%1_TIP", n)), integer(numbered("PP%1_RAZRYAD", n)),
+            numbered("PP%1_", n), text(numbered("PP%1_IME", n)));
+}
+
+void EditPage::setCaptions(const data::Dataset& specs) {
+    const auto text = [&specs](const QString& name) { return specs.fieldByName(name).asString(); };
+    for (int k = 1; k <= 8; ++k)
+        lblInfo[static_cast<std::size_t>(k - 1)]->setText(text(numbered("CAPTION_INFO%1", k)));
+    lblCaptionKod->setText(text(QStringLiteral("CAPTION_NOMER")));
+    lblCaptionProduct->setText(text(QStringLiteral("CAPTION_PRODUCT")));
+    lblCaptionGodPotreblenie->setText(text(QStringLiteral("CAPTION_GOD_POTREBLENIE")));
+    lblMaxCena->setText(text(QStringLiteral("CAPTION_MAX_CENA")));
+}
+
+void EditPage::setUpInfoRows(const data::Dataset& specs) {
+    const qint64 used = specs.fieldByName(QStringLiteral("BROI_INFO_POLETA")).asInteger();
+    for (std::size_t i = 0; i < pnlInfo.size(); ++i)
+        pnlInfo[i]->setVisible(used >= static_cast<qint64>(2 * i + 1));
+    for (std::size_t i = 0; i < edtInfo.size(); ++i) {
+        const bool shown = used >= static_cast<qint64>(i + 1);
+        edtInfo[i]->setVisible(shown);
+        lblInfo[i]->setVisible(shown);
+    }
+}
+
+int EditPage::fitOfferPanel() {
+    const bool secondRow = !frmParameter[3]->isHidden() || !frmParameter[4]->isHidden() ||
+                           !frmParameter[5]->isHidden();
+    pnlOferta->setFixedHeight(secondRow ? kTwoRowsOfFrames : kOneRowOfFrames);
+
+    // Lay the page out now, hidden panels collapsed, to learn where the offer panel starts.
+    layout()->invalidate();
+    QRect area = rect();
+    area.setHeight(std::max(area.height(), layout()->minimumSize().height()));
+    layout()->setGeometry(area);
+    return pnlOferta->geometry().top() + pnlOferta->height();
+}
+
+void EditPage::UpdateNavButtons() {
+    btnUp->setEnabled(!positions_.bof());
+    btnDown->setEnabled(!positions_.eof());
+}
+
+void EditPage::btnUpClick() {
+    positions_.prior();
+    UpdateNavButtons();
+}
+
+void EditPage::btnDownClick() {
+    positions_.next();
+    UpdateNavButtons();
+}
+
+void EditPage::btnGoToClick() {
+    const QString code = edtGoTo->text();
+    if (code.isEmpty()) {
+        guard_.dialogs().warning(QStringLiteral("Не е въведена позиция."));
+        edtGoTo->setFocus();
+        return;
+    }
+    if (!positions_.locate(QStringLiteral("CUSTOM_CODE"), code)) {
+        guard_.dialogs().warning(QStringLiteral("Не е намерена позицията."));
+        edtGoTo->setFocus();
+    }
+}
+
+void EditPage::watchFocus(QWidget* old, QWidget* now) {
+    if (now == nullptr || now->window() != window())
+        return; // a dialog over the window, or the window left: the bidder is still here
+    const bool wasHere = old != nullptr && isAncestorOf(old);
+    const bool isHere = isAncestorOf(now);
+    if (wasHere && !isHere)
+        emit focusLeft();
+    else if (!wasHere && isHere)
+        emit focusEntered();
+}
+
+} // namespace offer

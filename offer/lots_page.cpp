@@ -1,0 +1,197 @@
+#include "offer/lots_page.h"
+
+#include "app/dataset_table_model.h"
+#include "app/dialogs.h"
+#include "app/error_guard.h"
+#include "data/dataset.h"
+#include "offer/position_keys.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace offer {
+
+namespace {
+
+const QString kMasterCode = QStringLiteral("MASTER_CODE");
+const QString kProductCode = QStringLiteral("PRODUCT_CODE");
+const QString kParticipation = QStringLiteral("PP2_TEXT");
+// No position has this lot, so the positions of a lot not taken part in are none.
+constexpr int kNoLot = -1;
+constexpr qsizetype kWholeNameBelow = 50;
+constexpr qsizetype kCutNameLength = 47;
+
+const QColor kTenderColour(0xFF, 0xE8, 0xEA);
+const QColor kParticipationColour(0xD7, 0xFB, 0xC8);
+const QColor kTotalsColour(0xEC, 0xEC, 0xFF);
+
+QPushButton* fixedWidthButton(const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setFixedWidth(222);
+    return button;
+}
+
+} // namespace
+
+QString positionsPageCaption(const QString& code, const QString& name) {
+    const QString shown =
+        name.size() >= kWholeNameBelow ? name.left(kCutNameLength) + QStringLiteral("...") : name;
+    return QStringLiteral("Предложения за: ") + code + QStringLiteral(". ") + shown;
+}
+
+LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& guard,
+                   QWidget* parent)
+    : QWidget(parent), lots_(lots), positions_(positions), guard_(guard) {
+    setObjectName(QStringLiteral("tsObosobeniPozicii"));
+    grdObPoz = new QTableView(this);
+    grdObPoz->setObjectName(QStringLiteral("grdObPoz"));
+    grdObPozModel = new DatasetTableModel(
+        lots,
+        {
+            {QStringLiteral("CUSTOM_CODE"), QStringLiteral("CUSTOM_CODE"), 70, kTenderColour},
+            {QStringLiteral("IME"), QStringLiteral("Обособена позиция"), 414, kTenderColour},
+            {kParticipation, QStringLiteral("Участие"), 61, kParticipationColour, Qt::AlignCenter},
+            {QStringLiteral("_OBSHT_BROI_POZICII"), QStringLiteral("Общо поз."), 65, kTotalsColour},
+            {QStringLiteral("_OFERIRANI_POZICII"), QStringLiteral("Офер. поз."), 65, kTotalsColour},
+            {QStringLiteral("_STATUS"), QStringLiteral("Статус"), 256, kTotalsColour},
+        },
+        this);
+    setUpDatasetGrid(*grdObPoz, *grdObPozModel, guard);
+    grdObPoz->setTabKeyNavigation(false); // Tab leaves the grid, as in the rest of the window
+    (new PositionKeys(positions, guard, this))->watch(*grdObPoz);
+    setFocusProxy(grdObPoz);
+
+    btnUchastie = fixedWidthButton(QStringLiteral("Деклариране участие за позицията"), this);
+    btnOtkazUchastie = fixedWidthButton(QStringLiteral("Отказ от участие за позицията"), this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(btnUchastie);
+    buttons->addWidget(btnOtkazUchastie);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(grdObPoz);
+    layout->addLayout(buttons);
+
+    connect(btnUchastie, &QPushButton::clicked, this,
+            [this] { guard_.run([this] { btnUchastieClick(); }); });
+    connect(btnOtkazUchastie, &QPushButton::clicked, this,
+            [this] { guard_.run([this] { btnOtkazUchastieClick(); }); });
+    connect(grdObPoz, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        guard_.run([this, index] {
+            lots_.moveTo(index.row());
+            grdObPozDblClick();
+        });
+    });
+
+    lots.afterScroll = [this](data::Dataset&) { RefreshPozicii(); };
+    // Opening without a lot runs no after-scroll; the pages must still show that there is none.
+    connect(&lots, &data::Dataset::reset, this, [this] {
+        if (lots_.active() && lots_.isEmpty())
+            guard_.run([this] { RefreshPozicii(); });
+    });
+}
+
+LotsPage::~LotsPage() {
+    lots_.afterScroll = nullptr;
+}
+
+void LotsPage::follow(const LotFollowers& followers) {
+    followers_ = followers;
+}
+
+bool LotsPage::hasLot() const {
+    return lots_.active() && lots_.recNo() >= 0;
+}
+
+bool LotsPage::participating() const {
+    return hasLot() && !lots_.fieldByName(kParticipation).isNull();
+}
+
+void LotsPage::RefreshPozicii() {
+    const bool lot = hasLot();
+    const bool takingPart = participating();
+    positions_.close();
+    if (lot)
+        positions_.setParameter(kMasterCode, takingPart ? lots_.fieldByName(kProductCode).value()
+                                                        : QVariant(kNoLot));
+    positions_.open();
+
+    btnUchastie->setEnabled(lot && !takingPart);
+    btnOtkazUchastie->setEnabled(takingPart);
+
+    const bool everyPositionOffered =
+        lot && lots_.fieldByName(QStringLiteral("_OBSHT_BROI_POZICII")).asInteger() ==
+                   lots_.fieldByName(QStringLiteral("_OFERIRANI_POZICII")).asInteger();
+    followers_.print->setEnabled(everyPositionOffered);
+    followers_.exportOffer->setEnabled(everyPositionOffered);
+
+    QTabWidget& pages = *followers_.pages;
+    const int positionsTab = pages.indexOf(followers_.positionsPage);
+    const int editTab = pages.indexOf(followers_.editPage);
+    pages.setTabEnabled(positionsTab, takingPart);
+    pages.setTabEnabled(editTab, takingPart);
+    pages.setTabText(positionsTab,
+                     takingPart ? positionsPageCaption(
+                                      lots_.fieldByName(QStringLiteral("CUSTOM_CODE")).asString(),
+                                      lots_.fieldByName(QStringLiteral("IME")).asString())
+                                : QString());
+    pages.setTabText(editTab, takingPart ? QStringLiteral("Редактиране") : QString());
+}
+
+void LotsPage::btnUchastieClick() {
+    if (!hasLot() || participating())
+        return;
+    const QString question =
+        QStringLiteral("Необходимо е да оферирате всички подпозиции в избраната обособена "
+                       "позиция. Потвърдете участието си за обособена позиция №") +
+        lots_.fieldByName(QStringLiteral("CUSTOM_CODE")).asString();
+    if (guard_.dialogs().confirm(question))
+        storeParticipation(QStringLiteral("Да"));
+}
+
+void LotsPage::btnOtkazUchastieClick() {
+    if (!participating())
+        return;
+    const QString question =
+        QStringLiteral("Сигурни ли сте, че няма да подадете оферта за позиция №") +
+        lots_.fieldByName(QStringLiteral("CUSTOM_CODE")).asString();
+    if (guard_.dialogs().confirm(question))
+        storeParticipation(QVariant());
+}
+
+void LotsPage::storeParticipation(const QVariant& mark) {
+    lots_.edit();
+    try {
+        lots_.fieldByName(kParticipation).setValue(mark);
+        lots_.post();
+    } catch (...) {
+        // The mark was not stored: the lot shows what the file holds, and no later move keeps
+        // trying to store it.
+        lots_.cancel();
+        throw;
+    }
+    RefreshPozicii();
+}
+
+void LotsPage::grdObPozDblClick() {
+    if (!hasLot())
+        return;
+    if (participating())
+        followers_.pages->setCurrentWidget(followers_.positionsPage);
+    else
+        btnUchastieClick();
+}
+
+void LotsPage::rereadOnCurrentLot() {
+    const QVariant lot = hasLot() ? lots_.fieldByName(kProductCode).value() : QVariant();
+    grdObPoz->setUpdatesEnabled(false);
+    const auto repaint = qScopeGuard([this] { grdObPoz->setUpdatesEnabled(true); });
+    lots_.close();
+    lots_.open();
+    lots_.locate(kProductCode, lot);
+}
+
+} // namespace offer

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QWidget>
+
+class DatasetTableModel;
+class ErrorGuard;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+namespace data {
+class Dataset;
+}
+
+namespace offer {
+
+// What follows the current lot outside the lots page: the positions and edit pages with their
+// tabs, and the two buttons that work on the lot's positions.
+struct LotFollowers {
+    QTabWidget* pages = nullptr;
+    QWidget* positionsPage = nullptr;
+    QWidget* editPage = nullptr;
+    QPushButton* print = nullptr;
+    QPushButton* exportOffer = nullptr;
+};
+
+// The caption of the positions page for a lot taken part in: its code and its name, a name of
+// 50 characters or more cut to its first 47 and "...".
+QString positionsPageCaption(const QString& code, const QString& name);
+
+// The lots of the tender with their participation, counts and status, and the two operations
+// that declare and withdraw participation. The lot the lots dataset stands on is the current
+// lot; every move to another lot reopens the positions dataset on that lot's positions.
+class LotsPage : public QWidget {
+    Q_OBJECT
+public:
+    LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& guard,
+             QWidget* parent = nullptr);
+    ~LotsPage() override;
+
+    // Called once, when the main window has made all its controls.
+    void follow(const LotFollowers& followers);
+
+    // Reopens the positions on the current lot and sets buttons, pages and captions after it.
+    // Without a lot (a tender without lots) nothing can be taken part in, printed or exported.
+    void RefreshPozicii();
+    void btnUchastieClick();
+    void btnOtkazUchastieClick();
+    void grdObPozDblClick();
+    // Reads the lots again, so their counts and status follow what was stored, and stands on
+    // the same lot as before.
+    void rereadOnCurrentLot();
+
+    QTableView* grdObPoz;
+    DatasetTableModel* grdObPozModel;
+    QPushButton* btnUchastie;
+    QPushButton* btnOtkazUchastie;
+
+private:
+    bool hasLot() const;
+    bool participating() const;
+    // Writes the participation mark of the current lot and refreshes after it.
+    void storeParticipation(const QVariant& mark);
+
+    data::Dataset& lots_;
+    data::Dataset& positions_;
+    ErrorGuard& guard_;
+    LotFollowers followers_;
+};
+
+} // namespace offer

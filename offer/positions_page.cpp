@@ -1,0 +1,107 @@
+#include "offer/positions_page.h"
+
+#include "app/dataset_table_model.h"
+#include "app/error_guard.h"
+#include "data/dataset.h"
+#include "offer/position_keys.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace offer {
+
+namespace {
+
+const QColor kTenderColour(0xFF, 0xE8, 0xEA);
+const QColor kOfferColour(0xE9, 0xFE, 0xE7);
+constexpr int kFirstOfferColumn = 4;
+constexpr int kOfferColumnsWidth = 583;
+constexpr int kTextParameter = 2;
+constexpr int kNumberParameter = 3;
+
+QString numbered(const char* pattern, int n) {
+    return QString::fromLatin1(pattern).arg(n);
+}
+
+QLabel* headerBand(const QString& text, int width, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setAlignment(Qt::AlignCenter);
+    label->setFixedSize(width, 18);
+    return label;
+}
+
+} // namespace
+
+PositionsPage::PositionsPage(data::Dataset& positions, ErrorGuard& guard, QWidget* parent)
+    : QWidget(parent), positions_(positions) {
+    setObjectName(QStringLiteral("tsGrid"));
+    auto* bands = new QHBoxLayout;
+    bands->setSpacing(0);
+    bands->addWidget(headerBand(QStringLiteral("С П Е Ц И Ф И К А Ц И Я "), 355, this));
+    bands->addWidget(headerBand(QStringLiteral("О Ф Е Р Т А"), 585, this));
+    bands->addStretch();
+
+    std::vector<GridColumn> columns{
+        {QStringLiteral("CUSTOM_CODE"), QStringLiteral("CUSTOM_CODE"), 57, kTenderColour},
+        {QStringLiteral("IME"), QStringLiteral("Наименование"), 166, kTenderColour},
+        {QStringLiteral("GODISHNO_POTREBLENIE"), QStringLiteral("Год. потр."), 63, kTenderColour},
+        {QStringLiteral("MEASURE_IME"), QStringLiteral("Мярка"), 63, kTenderColour},
+    };
+    for (int n = 1; n <= 6; ++n)
+        columns.push_back(
+            {numbered("PP%1_NUMBER", n), numbered("PP%1_NUMBER", n), 96, kOfferColour});
+    grdData = new QTableView(this);
+    grdData->setObjectName(QStringLiteral("grdData"));
+    grdDataModel = new DatasetTableModel(positions, std::move(columns), this);
+    setUpDatasetGrid(*grdData, *grdDataModel, guard);
+    grdData->setTabKeyNavigation(false); // Tab leaves the grid, as in the rest of the window
+    (new PositionKeys(positions, guard, this))->watch(*grdData);
+    setFocusProxy(grdData);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(bands);
+    layout->addWidget(grdData);
+
+    connect(grdData, &QTableView::doubleClicked, this, [this, &guard](const QModelIndex& index) {
+        guard.run([this, index] {
+            positions_.moveTo(index.row());
+            grdDataDblClick();
+        });
+    });
+}
+
+void PositionsPage::setUpColumns(const data::Dataset& specs) {
+    const auto text = [&specs](const QString& name) { return specs.fieldByName(name).asString(); };
+    grdDataModel->setColumnTitle(0, text(QStringLiteral("CAPTION_NOMER")));
+    grdDataModel->setColumnTitle(1, text(QStringLiteral("CAPTION_PRODUCT")));
+    grdDataModel->setColumnTitle(2, text(QStringLiteral("CAPTION_GOD_POTREBLENIE")));
+    for (int n = 1; n <= 6; ++n)
+        grdDataModel->setColumnTitle(n + 3, text(numbered("PP%1_IME", n)));
+
+    int shown = 1; // the price is always shown
+    for (int n = 2; n <= 6; ++n) {
+        const qint64 type = specs.fieldByName(numbered("PP%1_TIP", n)).asInteger();
+        const int column = n + 3;
+        if (type == kTextParameter)
+            grdDataModel->setColumnField(column, numbered("PP%1_TEXT", n));
+        const bool inUse = type == kTextParameter || type == kNumberParameter;
+        grdData->setColumnHidden(column, !inUse);
+        if (inUse)
+            ++shown;
+    }
+    const int width = (kOfferColumnsWidth - shown) / shown;
+    for (int column = kFirstOfferColumn; column < grdDataModel->columnCount(); ++column)
+        grdData->setColumnWidth(column, width);
+}
+
+void PositionsPage::grdDataDblClick() {
+    emit editRequested();
+}
+
+} // namespace offer

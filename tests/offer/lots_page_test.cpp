@@ -1,0 +1,228 @@
+// The lots page: participation, what follows the current lot, and the tender without lots.
+#include "data/error.h"
+#include "offer/lots_page.h"
+
+#include "offer_pages_support.h"
+
+#include <QFile>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include <optional>
+
+namespace {
+
+using Kind = ScriptedDialogs::Kind;
+using pages::Client;
+
+const QString kDeclare = QStringLiteral(
+    "Необходимо е да оферирате всички подпозиции в избраната обособена позиция. Потвърдете "
+    "участието си за обособена позиция №");
+const QString kWithdraw = QStringLiteral("Сигурни ли сте, че няма да подадете оферта за позиция №");
+
+class LotsPage : public Client {
+protected:
+    int tab(QWidget* page) const { return window->pcMain->indexOf(page); }
+    bool positionsPageOpen() const {
+        return window->pcMain->isTabEnabled(tab(window->tsGrid)) &&
+               window->pcMain->isTabEnabled(tab(window->tsEdit));
+    }
+    QString positionsCaption() const { return window->pcMain->tabText(tab(window->tsGrid)); }
+    QString editCaption() const { return window->pcMain->tabText(tab(window->tsEdit)); }
+};
+
+struct ParticipationCase {
+    const char* name;
+    const char* lot;
+    bool withdraw; // else declare
+    bool yes;
+    std::optional<std::string> markAfter;
+    const char* statusAfter;
+    int positionsListed;
+};
+
+class Participation : public LotsPage, public ::testing::WithParamInterface<ParticipationCase> {};
+
+TEST_P(Participation, AsksWithTheLotsCodeAndFollowsTheAnswer) {
+    const ParticipationCase& c = GetParam();
+    start();
+    chooseLot(QString::fromLatin1(c.lot));
+    dialogs.confirmAnswers.push_back(c.yes);
+    QTest::mouseClick(c.withdraw ? window->btnOtkazUchastie : window->btnUchastie, Qt::LeftButton);
+
+    EXPECT_EQ(dialogs.texts(Kind::Confirm),
+              QStringList{(c.withdraw ? kWithdraw : kDeclare) + QString::fromLatin1(c.lot)});
+    EXPECT_EQ(dialogs.asked.size(), 1u);
+    const jet::Value mark = c.markAfter ? jet::Value(*c.markAfter) : jet::Value();
+    const std::int64_t lotProduct = lots().fieldByName(QStringLiteral("PRODUCT_CODE")).asInteger();
+    EXPECT_EQ(onDisk(lotProduct, "PP2_TEXT"), mark);
+    EXPECT_EQ(window->grdObPoz->model()->index(lots().recNo(), 2).data().toString(),
+              QString::fromStdString(c.markAfter.value_or("")));
+    EXPECT_EQ(lotText("_STATUS"), QString::fromUtf8(c.statusAfter));
+    const bool takingPart = c.markAfter.has_value();
+    EXPECT_EQ(positions().recordCount(), c.positionsListed);
+    EXPECT_EQ(positionsPageOpen(), takingPart);
+    EXPECT_EQ(window->btnUchastie->isEnabled(), !takingPart);
+    EXPECT_EQ(window->btnOtkazUchastie->isEnabled(), takingPart);
+    EXPECT_EQ(editCaption(), takingPart ? QStringLiteral("Редактиране") : QString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    YesAndNo, Participation,
+    ::testing::Values(ParticipationCase{"DeclareYes", "1", false, true, "Да",
+                                        "Не са оферирани всички позиции!", 3},
+                      ParticipationCase{"DeclareNo", "1", false, false, std::nullopt, "-", 0},
+                      ParticipationCase{"WithdrawYes", "2", true, true, std::nullopt, "-", 0},
+                      ParticipationCase{"WithdrawNo", "2", true, false, "Да",
+                                        "Не са оферирани всички позиции!", 3}),
+    [](const ::testing::TestParamInfo<ParticipationCase>& c) { return c.param.name; });
+
+TEST_F(LotsPage, ButtonsOfTheOtherStateAskNothingAndChangeNothing) {
+    start();
+    chooseLot(QStringLiteral("2"));
+    window->btnUchastieClick(); // already taking part
+    chooseLot(QStringLiteral("1"));
+    window->btnOtkazUchastieClick(); // not taking part
+    EXPECT_TRUE(dialogs.asked.empty());
+    EXPECT_EQ(onDisk(10, "PP2_TEXT"), jet::Value());
+    EXPECT_EQ(onDisk(20, "PP2_TEXT"), jet::Value(std::string("Да")));
+}
+
+TEST_F(LotsPage, WithdrawingKeepsThePricesAndPrintingFollowsTheCountsAlone) {
+    start();
+    chooseLot(QStringLiteral("4"));
+    ASSERT_TRUE(window->btnPrint->isEnabled());
+    dialogs.confirmAnswers.push_back(true);
+    window->btnOtkazUchastieClick();
+    EXPECT_EQ(lotText("_STATUS"), QStringLiteral("-"));
+    EXPECT_EQ(onDisk(41, "PP1_NUMBER"), jet::Value(3.0));
+    EXPECT_FALSE(positionsPageOpen());
+    EXPECT_EQ(positionsCaption(), QString());
+    EXPECT_TRUE(window->btnPrint->isEnabled());
+    EXPECT_TRUE(window->btnExport->isEnabled());
+
+    dialogs.confirmAnswers.push_back(true);
+    window->btnUchastieClick(); // the prices show again
+    ASSERT_EQ(positions().recordCount(), 1);
+    EXPECT_EQ(positions().fieldByName(QStringLiteral("PP1_NUMBER")).asFloat(), 3.0);
+}
+
+TEST_F(LotsPage, PrintAndExportAreEnabledExactlyWhenEveryPositionIsOffered) {
+    struct Case {
+        const char* lot;
+        bool enabled;
+    };
+    const Case cases[] = {
+        {"1", false}, // not taken part in, nothing priced
+        {"2", false}, // taken part in, one position unpriced
+        {"3", true},  // without positions: both counts read 0
+        {"4", true},  // every position priced
+    };
+    start();
+    for (const Case& c : cases) {
+        chooseLot(QString::fromLatin1(c.lot));
+        EXPECT_EQ(window->btnPrint->isEnabled(), c.enabled) << "lot " << c.lot;
+        EXPECT_EQ(window->btnExport->isEnabled(), c.enabled) << "lot " << c.lot;
+    }
+    // A lot without positions is complete whether or not it is taken part in.
+    chooseLot(QStringLiteral("3"));
+    dialogs.confirmAnswers.push_back(true);
+    window->btnOtkazUchastieClick();
+    EXPECT_TRUE(window->btnPrint->isEnabled());
+    EXPECT_TRUE(window->btnExport->isEnabled());
+}
+
+TEST(PositionsPageCaption, ShowsANameOf49CharactersWholeAndCutsOneOf50) {
+    const QString name49 = QString(48, QChar(u'Ж')) + QStringLiteral("Я");
+    const QString name50 = QString(49, QChar(u'Ж')) + QStringLiteral("Я");
+    EXPECT_EQ(offer::positionsPageCaption(QStringLiteral("12"), name49),
+              QStringLiteral("Предложения за: 12. ") + name49);
+    EXPECT_EQ(offer::positionsPageCaption(QStringLiteral("12"), name50),
+              QStringLiteral("Предложения за: 12. ") + QString(47, QChar(u'Ж')) +
+                  QStringLiteral("..."));
+    EXPECT_EQ(offer::positionsPageCaption(QString(), QString()),
+              QStringLiteral("Предложения за: . "));
+}
+
+TEST_F(LotsPage, TheTabCaptionsFollowTheCurrentLot) {
+    nlohmann::json tender = pages::smallTender();
+    const std::string name50(50, 'N');
+    for (nlohmann::json& row : tender["PREDLOGENIA"])
+        if (row["PRODUCT_CODE"] == 20)
+            row["IME"] = name50;
+    start(tender);
+    chooseLot(QStringLiteral("2"));
+    EXPECT_EQ(positionsCaption(),
+              QStringLiteral("Предложения за: 2. ") + QString(47, u'N') + QStringLiteral("..."));
+    EXPECT_EQ(editCaption(), QStringLiteral("Редактиране"));
+    chooseLot(QStringLiteral("1"));
+    EXPECT_EQ(positionsCaption(), QString());
+    EXPECT_EQ(editCaption(), QString());
+    EXPECT_FALSE(positionsPageOpen());
+}
+
+TEST_F(LotsPage, DoubleClickAsksOnALotNotTakenPartInAndOpensThePositionsOfOneTakenPartIn) {
+    start();
+    window->pcMain->setCurrentWidget(window->tsObosobeniPozicii);
+    doubleClickRow(*window->grdObPoz, QStringLiteral("1"));
+    EXPECT_EQ(dialogs.texts(Kind::Confirm), QStringList{kDeclare + QStringLiteral("1")});
+    EXPECT_EQ(window->pcMain->currentWidget(), window->tsObosobeniPozicii);
+    EXPECT_EQ(onDisk(10, "PP2_TEXT"), jet::Value()); // unanswered questions read as No
+
+    doubleClickRow(*window->grdObPoz, QStringLiteral("2"));
+    EXPECT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_EQ(window->pcMain->currentWidget(), window->tsGrid);
+    EXPECT_EQ(lotText("CUSTOM_CODE"), QStringLiteral("2"));
+}
+
+TEST_F(LotsPage, ALotRowThatCannotBeStoredShowsTheErrorAndKeepsWhatTheFileHolds) {
+    start();
+    chooseLot(QStringLiteral("1"));
+    lots().beforePost = [](data::Dataset&) {
+        throw data::Error(QStringLiteral("Файлът е заключен."));
+    };
+    dialogs.confirmAnswers.push_back(true);
+    QTest::mouseClick(window->btnUchastie, Qt::LeftButton);
+    EXPECT_EQ(dialogs.errors(), QStringList{QStringLiteral("Файлът е заключен.")});
+    // Not left half-stored: the next move does not try the refused write again.
+    EXPECT_EQ(lots().state(), data::Dataset::State::Browse);
+    EXPECT_EQ(lotText("_STATUS"), QStringLiteral("-"));
+    EXPECT_TRUE(window->btnUchastie->isEnabled());
+    EXPECT_FALSE(positionsPageOpen());
+    EXPECT_EQ(onDisk(10, "PP2_TEXT"), jet::Value());
+    chooseLot(QStringLiteral("2"));
+    EXPECT_EQ(dialogs.errors().size(), 1);
+}
+
+TEST_F(LotsPage, ATenderWithoutLotsOffersNothingAndAddsNoRow) {
+    nlohmann::json tender = pages::smallTender();
+    tender["PREDLOGENIA"] = nlohmann::json::array();
+    start(tender);
+    const QByteArray before = [this] {
+        QFile in(file);
+        EXPECT_TRUE(in.open(QIODevice::ReadOnly));
+        return in.readAll();
+    }();
+    EXPECT_EQ(lots().recordCount(), 0);
+    EXPECT_FALSE(window->btnUchastie->isEnabled());
+    EXPECT_FALSE(window->btnOtkazUchastie->isEnabled());
+    EXPECT_FALSE(window->btnPrint->isEnabled());
+    EXPECT_FALSE(window->btnExport->isEnabled());
+    EXPECT_FALSE(positionsPageOpen());
+
+    dialogs.confirmAnswers = {true, true};
+    window->btnUchastieClick();
+    window->btnOtkazUchastieClick();
+    window->grdObPozDblClick();
+    window->pcMain->setCurrentWidget(window->tsObosobeniPozicii);
+    window->grdObPoz->setFocus();
+    QTest::keyClick(window->grdObPoz, Qt::Key_Insert);
+    QTest::keyClick(window->grdObPoz, Qt::Key_Down);
+    EXPECT_TRUE(dialogs.asked.empty());
+    EXPECT_EQ(lots().recordCount(), 0);
+    QFile after(file);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), before);
+}
+
+} // namespace
