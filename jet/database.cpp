@@ -17,6 +17,8 @@ constexpr std::uint32_t kCatalogPage = 2;
 constexpr std::int64_t kTableObject = 1;
 // Flags of system and hidden tables in the catalog.
 constexpr std::int64_t kSystemFlags = 0x80000002;
+// The most pages a scan reads with one system call: 128 KB.
+constexpr std::size_t kPagesPerRead = 32;
 
 std::int64_t asInteger(const Value& value) {
     if (const auto* i = std::get_if<std::int64_t>(&value))
@@ -75,23 +77,38 @@ void Database::scanBytes(const TableDef& table, const BytesVisitor& visit,
                     " has pages past the end of the file (" + std::to_string(file_->pageCount()) +
                     " pages): the file is cut short");
     Page moved; // the page a relocated row's data lies on
-    for (std::size_t done = 0; done < owned.pages.size(); ++done) {
-        std::uint32_t pageNumber = owned.pages[done];
-        Page holder = file_->read(pageNumber);
-        // The owned pages also list the table's index and definition pages.
-        if (holder[0] == kDataPageType) {
-            DataPage page(holder, file_->where(pageNumber));
-            for (std::uint16_t slot = 0;
-                 page.owner() == table.definitionPage && slot < page.rowCount(); ++slot) {
-                if (page.isDeleted(slot))
-                    continue;
-                RowId id{pageNumber, slot};
-                visit(id, page.isOverflow(slot) ? rowBytes(table, id, holder, moved)
-                                                : page.rowBytes(slot));
-            }
+    std::vector<Page> run;
+    const std::vector<std::uint32_t>& pages = owned.pages;
+    for (std::size_t first = 0; first < pages.size();) {
+        // Consecutive pages are read together: one system call instead of one a page.
+        std::size_t count = 1;
+        while (first + count < pages.size() && count < kPagesPerRead &&
+               pages[first + count] == pages[first] + count)
+            ++count;
+        run.resize(count);
+        file_->readRun(pages[first], run);
+        for (std::size_t k = 0; k < count; ++k) {
+            visitPage(table, pages[first + k], run[k], moved, visit);
+            if (progress)
+                progress(first + k + 1, pages.size());
         }
-        if (progress)
-            progress(done + 1, owned.pages.size());
+        first += count;
+    }
+}
+
+void Database::visitPage(const TableDef& table, std::uint32_t pageNumber, const Page& holder,
+                         Page& moved, const BytesVisitor& visit) const {
+    // The owned pages also list the table's index and definition pages.
+    if (holder[0] != kDataPageType)
+        return;
+    DataPage page(holder, file_->where(pageNumber));
+    if (page.owner() != table.definitionPage)
+        return;
+    for (std::uint16_t slot = 0; slot < page.rowCount(); ++slot) {
+        if (page.isDeleted(slot))
+            continue;
+        RowId id{pageNumber, slot};
+        visit(id, page.isOverflow(slot) ? rowBytes(table, id, holder, moved) : page.rowBytes(slot));
     }
 }
 

@@ -71,6 +71,9 @@ private:
     using BytesVisitor = std::function<void(RowId, std::span<const std::uint8_t>)>;
     void scanBytes(const TableDef& table, const BytesVisitor& visit,
                    const ScanProgress& progress) const;
+    // Visits the live rows of one page of a scan.
+    void visitPage(const TableDef& table, std::uint32_t pageNumber, const Page& holder, Page& moved,
+                   const BytesVisitor& visit) const;
     // The page a row id leads to, checked to lie in the file.
     Page readRowPage(RowId id, std::uint32_t page) const;
     // The stored bytes of the row `id` whose page `home` holds: there, or on `moved`, the page
