@@ -1,11 +1,13 @@
 #include "app/Main.h"
 
+#include "app/application_title.h"
 #include "app/dataset_table_model.h"
 #include "app/error_guard.h"
 #include "app/frParameter.h"
 #include "app/opening_progress.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
+#include "export/offer_export.h"
 #include "offer/dataset_rules.h"
 #include "offer/position_keys.h"
 
@@ -78,6 +80,8 @@ TfmMain::TfmMain(ErrorGuard& guard)
     connect(pcMain, &QTabWidget::currentChanged, this, &TfmMain::pageChosen);
     connect(btnExit, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnExitClick(); }); });
+    connect(btnExport, &QPushButton::clicked, this,
+            [this] { guard_.run([this] { btnExportClick(); }); });
 
     guard_.run([this] { FormCreate(); });
 }
@@ -311,7 +315,7 @@ void TfmMain::UpdateCaption() {
         qrySpecs->fieldByName(QStringLiteral("IME_NA_KONKURSA")).asString() + QStringLiteral(", ") +
         qrySpecs->fieldByName(QStringLiteral("IME_NA_FIRMATA")).asString() + QStringLiteral(")");
     setWindowTitle(title);
-    QGuiApplication::setApplicationDisplayName(title);
+    setApplicationTitle(title);
 }
 
 void TfmMain::pcMainChange() {
@@ -337,4 +341,19 @@ void TfmMain::FormClose() {
 
 void TfmMain::btnExitClick() {
     close();
+}
+
+void TfmMain::btnExportClick() {
+    ExportXML();
+}
+
+int TfmMain::ExportXML() {
+    OfferExport(guard_.dialogs()).ExportXML({*qrySpecs, *qryObosobeniPozicii, *qryData, [this] {
+                                                 return PoziciaIsFill();
+                                             }});
+    return 0;
+}
+
+void TfmMain::SaveFile(const QString& FileName, const QString& content) {
+    OfferExport(guard_.dialogs()).SaveFile(FileName, content);
 }

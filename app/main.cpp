@@ -1,17 +1,25 @@
 #include "app/Main.h"
+#include "app/application_title.h"
 #include "app/client_application.h"
 #include "app/dialogs.h"
 #include "app/error_guard.h"
 #include "app/startup.h"
+#include "export/fSelectReport.h"
 
 int main(int argc, char** argv) {
     ClientApplication application(argc, argv);
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("BRX Client"));
+    setApplicationTitle(QStringLiteral("BRX Client"));
+    // Ties the windows to the installed desktop entry (brx-client.desktop) on Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral("brx-client"));
     QtDialogs dialogs;
     ErrorGuard guard(dialogs);
     application.setErrorGuard(&guard);
 
     ClientModules modules = createModules(guard);
+    if (modules.fmSelectReport != nullptr)
+        dialogs.setOfferTypeChooser([&modules](const QString& caption) {
+            return modules.fmSelectReport->SelectReport(caption);
+        });
     if (modules.fmMain == nullptr)
         return 1; // without its main window the program has nothing to show
     modules.fmMain->show();

@@ -1,5 +1,6 @@
 #include "app/dialogs.h"
 
+#include "app/application_title.h"
 #include "data/error.h"
 
 #include <QApplication>
@@ -34,8 +35,8 @@ void QtDialogs::warning(const QString& text) {
 }
 
 void QtDialogs::error(const QString& text) {
-    QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(), text,
-                    QMessageBox::Ok, activeWindow());
+    QMessageBox box(QMessageBox::Critical, applicationTitle(), text, QMessageBox::Ok,
+                    activeWindow());
     box.exec();
 }
 

@@ -1,5 +1,7 @@
 #include "data/number_format.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <cmath>
 
@@ -17,11 +19,20 @@ QString groupByThrees(const QString& digits) {
     return grouped;
 }
 
+// The fewest digits that read back as the same double: 0.1 stays "0.1", not the seventeen digits
+// of its binary value. Plain decimals over the range a tender's prices and quantities take;
+// beyond it an exponent, so that 1e300 does not fill a cell with three hundred digits.
+QString shortestForm(double value) {
+    const double magnitude = std::abs(value);
+    const bool plain = magnitude == 0.0 || (magnitude >= 1e-5 && magnitude < 1e15);
+    return QString::number(value, plain ? 'f' : 'e', QLocale::FloatingPointShortest);
+}
+
 } // namespace
 
 QString formatNumber(double value, const QString& format, QChar decimalPoint) {
     if (format.isEmpty())
-        return QString::number(value, 'g', 17).replace(QLatin1Char('.'), decimalPoint);
+        return shortestForm(value).replace(QLatin1Char('.'), decimalPoint);
 
     const qsizetype point = format.indexOf(QLatin1Char('.'));
     const QString integerPattern = point < 0 ? format : format.left(point);

@@ -180,6 +180,26 @@ std::span<const std::uint8_t> Database::rowBytes(const TableDef& table, RowId id
     throw Error(file_->where(id) + ": relocation pointers loop");
 }
 
+Row readRow(const PageFile& file, const TableDef& table, RowId id) {
+    RowId at = id;
+    // Jet relocates a row at most once; a second hop is tolerated, a longer chain is damage.
+    for (int hops = 0; hops < 4; ++hops) {
+        if (at.page >= file.pageCount())
+            throw Error(file.where(id) + ": points to page " + std::to_string(at.page) +
+                        " past the end of the file");
+        Page holder = file.read(at.page);
+        DataPage page(holder, file.where(at.page));
+        if (page.owner() != table.definitionPage)
+            throw Error(file.where(at) + ": the page belongs to another table");
+        if (page.isOverflow(at.row)) {
+            at = page.overflowTarget(at.row);
+            continue;
+        }
+        return decodeRow(file, table, page.rowBytes(at.row), file.where(at));
+    }
+    throw Error(file.where(id) + ": relocation pointers loop");
+}
+
 Row Database::read(const TableDef& table, RowId id) const {
     Page home = readRowPage(id, id.page);
     Page moved;
@@ -204,12 +224,23 @@ std::vector<Row> Database::read(const TableDef& table, std::span<const RowId> id
 }
 
 void Database::update(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes) {
+    post(table, id, changes, nullptr);
+}
+
+bool Database::updateIf(const TableDef& table, RowId id, const RowCondition& stillWanted,
+                        const std::vector<ColumnChange>& changes) {
+    return post(table, id, changes, &stillWanted);
+}
+
+bool Database::post(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes,
+                    const RowCondition* stillWanted) {
     bool first = !recovered_.contains(table.definitionPage);
     // Whatever a failed post wrote is recovered before the next one, as after a crash.
     recovered_.erase(table.definitionPage);
-    updateRow(*file_, table, id, changes, Durability::Synced,
-              first ? Recovery::First : Recovery::Skip);
+    bool changed = updateRow(*file_, table, id, changes, Durability::Synced,
+                             first ? Recovery::First : Recovery::Skip, stillWanted);
     recovered_.insert(table.definitionPage);
+    return changed;
 }
 
 } // namespace jet

@@ -60,6 +60,12 @@ public:
         Value value;
     };
     void update(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes);
+    // The same, for a row chosen by a condition: the condition is judged again on the row as
+    // read under the write lock, since another process may have changed the row after it was
+    // chosen. Returns whether the row still met it and was changed.
+    using RowCondition = std::function<bool(const Row&)>;
+    bool updateIf(const TableDef& table, RowId id, const RowCondition& stillWanted,
+                  const std::vector<ColumnChange>& changes);
 
 private:
     struct CatalogEntry {
@@ -74,6 +80,9 @@ private:
     // Visits the live rows of one page of a scan.
     void visitPage(const TableDef& table, std::uint32_t pageNumber, const Page& holder, Page& moved,
                    const BytesVisitor& visit) const;
+    // One post through updateRow, recovering first when this writer has not yet (see update).
+    bool post(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes,
+              const RowCondition* stillWanted);
     // The page a row id leads to, checked to lie in the file.
     Page readRowPage(RowId id, std::uint32_t page) const;
     // The stored bytes of the row `id` whose page `home` holds: there, or on `moved`, the page
@@ -86,5 +95,8 @@ private:
     // Definition pages of the tables this writer has recovered and posted to without failure.
     std::set<std::uint32_t> recovered_;
 };
+
+// One row by its id, following a relocation pointer.
+Row readRow(const PageFile& file, const TableDef& table, RowId id);
 
 } // namespace jet

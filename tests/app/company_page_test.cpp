@@ -1,4 +1,5 @@
 #include "app/Main.h"
+#include "app/application_title.h"
 #include "app/error_guard.h"
 #include "app/field_edit_binding.h"
 #include "app/frParameter.h"
@@ -102,7 +103,7 @@ TEST_F(CompanyPage, ANameIsTrimmedAndTitledOnLeavingTheEditAndStoredOnChangingPa
     EXPECT_EQ(field("IME_NA_FIRMATA").value(), QVariant(QStringLiteral("Медика ООД")));
     EXPECT_EQ(window->edtfirma->text(), QStringLiteral("Медика ООД"));
     EXPECT_EQ(window->windowTitle(), kTitlePrefix + QStringLiteral("Медика ООД)"));
-    EXPECT_EQ(QGuiApplication::applicationDisplayName(), window->windowTitle());
+    EXPECT_EQ(applicationTitle(), window->windowTitle());
     EXPECT_TRUE(jet::isNull(stored("IME_NA_FIRMATA")));
 
     changePage();

@@ -35,6 +35,22 @@ TEST(NumberFormat, FollowsTheDisplayFormatsOfTheTender) {
             << c.value << " through " << c.format;
 }
 
+TEST(NumberFormat, WithoutAFormatShowsTheShortestTextThatReadsBackAsTheSameNumber) {
+    const std::pair<double, const char*> cases[] = {
+        {0.1, "0.1"},         {0.30000000000000004, "0.30000000000000004"}, // 0.1 + 0.2 is not 0.3
+        {1234.56, "1234.56"}, {100000.0, "100000"},
+        {-42.0, "-42"},       {-0.0, "0"},
+        {0.00001, "0.00001"}, {123456789012345.0, "123456789012345"},
+        {1e15, "1e+15"},      {1.5e-7, "1.5e-07"},
+        {1e300, "1e+300"},
+    };
+    for (const auto& [value, shown] : cases) {
+        const QString text = data::formatNumber(value, QString(), QLatin1Char('.'));
+        EXPECT_EQ(text, QString::fromLatin1(shown)) << value;
+        EXPECT_EQ(text.toDouble(), value) << "does not read back: " << text.toStdString();
+    }
+}
+
 TEST(NumberFormat, WritesTheGivenDecimalSeparator) {
     EXPECT_EQ(data::formatNumber(1234.5, QStringLiteral("# ### ##0.00"), QLatin1Char(',')),
               QStringLiteral("1 234,50"));

@@ -1,0 +1,18 @@
+#include "app/application_title.h"
+
+namespace {
+
+QString& storedTitle() {
+    static QString title;
+    return title;
+}
+
+} // namespace
+
+QString applicationTitle() {
+    return storedTitle();
+}
+
+void setApplicationTitle(const QString& title) {
+    storedTitle() = title;
+}

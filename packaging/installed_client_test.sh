@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and starts the installed client as a desktop does:
+# through its desktop entry, on the DB.mdb of a tender in a folder whose name has spaces and
+# Cyrillic letters, under a virtual X server so that its windows can be looked at from outside.
+#
+#   installed_client_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# Waits up to 20 s for a visible window whose name matches the pattern; prints its id.
+wait_for_window() {
+    local pattern=$1 id
+    for _ in $(seq 100); do
+        id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n1) || true
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.2
+    done
+    return 1
+}
+
+visible_window_names() {
+    local id
+    for id in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
+        xdotool getwindowname "$id"
+    done
+}
+
+# The part that runs inside the virtual X server.
+if [ "${1:-}" = --session ]; then
+    prefix=$2 tender=$3 title=$4
+    # Started from elsewhere: only the desktop entry's Exec brings the client to the tender.
+    cd /
+    PATH="$prefix/bin:$PATH" gio launch "$prefix/share/applications/brx-client.desktop" \
+        "$tender/DB.mdb"
+    main=$(wait_for_window '^ТЕНДИРО') || {
+        visible_window_names >&2
+        fail "the main window did not show; the windows above did"
+    }
+    pid=$(xdotool getwindowpid "$main")
+    trap 'kill "$pid" 2>/dev/null || true' EXIT
+
+    [ "$(readlink "/proc/$pid/cwd")" = "$tender" ] ||
+        fail "the client runs in $(readlink "/proc/$pid/cwd"), not in the tender's folder"
+    [ "$(readlink "/proc/$pid/exe")" = "$prefix/bin/brx-client" ] ||
+        fail "the running client is $(readlink "/proc/$pid/exe"), not the installed one"
+    # The title as the window manager and the task bar see it, with nothing appended.
+    shown=$(xdotool getwindowname "$main")
+    [ "$shown" = "$title" ] || fail "the window is titled '$shown', expected '$title'"
+    # A missing template or help text would have shown an error box instead of, or beside, the
+    # main window.
+    names=$(visible_window_names)
+    [ "$names" = "$title" ] || fail "other windows are open beside the main window: $names"
+    exit 0
+fi
+
+build=$(realpath "$1")
+source=$(realpath "$2")
+work=$(mktemp -d "${TMPDIR:-/tmp}/brx-install.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+for file in bin/brx-client bin/tenderdb; do
+    [ -x "$prefix/$file" ] || fail "$file is not installed"
+done
+desktop-file-validate "$prefix/share/applications/brx-client.desktop"
+xmllint --noout "$prefix/share/icons/hicolor/scalable/apps/brx-client.svg"
+# Everything delivered with the program lies in the data folder, byte for byte, where the client
+# looks when its own folder lacks it.
+if [ -d "$source/resources" ]; then
+    (cd "$source/resources" && find . -type f) | while read -r file; do
+        cmp -s "$source/resources/$file" "$prefix/share/brx-client/$file" ||
+            fail "resources/$file is not installed to share/brx-client"
+    done
+fi
+
+tender="$work/Търг 2026 – консумативи"
+mkdir "$tender"
+"$prefix/bin/tenderdb" create "$source/samples/tender-sample.json" "$tender/DB.mdb" >/dev/null
+"$prefix/bin/tenderdb" update "$tender/DB.mdb" SPECS --where KONKURS=20270925 \
+    --set "IME_NA_KONKURSA=Консумативи" --set "IME_NA_FIRMATA=Медика ООД" >/dev/null
+
+xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --session "$prefix" "$tender" \
+    "ТЕНДИРО  (Велдора, Консумативи, Медика ООД)"
+echo "installed client started in the tender's folder with its title and no error"
