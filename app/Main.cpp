@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "app/error_guard.h"
 #include "app/frParameter.h"
+#include "app/opening_progress.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
 #include "export/dMain.h"
@@ -302,7 +303,11 @@ void TfmMain::FormShow() {
     qrySpecs->open();
     tsEdit->setUpOfferFrames(*qrySpecs);
 
-    qryObosobeniPozicii->open();
+    {
+        // The lots sum every position of the tender, which takes a while on a big one.
+        OpeningProgress progress(*qryObosobeniPozicii, this);
+        qryObosobeniPozicii->open();
+    }
     qryData->open();
 
     tsEdit->setCaptions(*qrySpecs);

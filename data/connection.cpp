@@ -56,6 +56,7 @@ QString Connection::connectionString(const QString& path) {
 
 void Connection::open(const QString& path) {
     database_.reset();
+    lotPositions_.clear();
     description_ = connectionString(path);
     makeWritable(path);
     database_ = std::make_unique<jet::Database>(path.toStdString(), jet::Database::Mode::ReadWrite);

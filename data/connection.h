@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/lot_positions.h"
 #include "jet/database.h"
 
 #include <QString>
@@ -38,8 +39,12 @@ public:
     // Throws Error when the connection is not open.
     jet::Database& database() const;
 
+    // Where the positions of each lot live in this connection's file; emptied by open().
+    LotPositions& lotPositions() { return lotPositions_; }
+
 private:
     std::unique_ptr<jet::Database> database_;
+    LotPositions lotPositions_;
     QString description_;
 };
 

@@ -119,6 +119,13 @@ public:
     std::function<void(Dataset&)> beforePost;
     std::function<void(Dataset&)> afterScroll;
     std::function<void(Dataset&)> onCalcFields;
+    // Told, while the query of open() runs, how much of its table it has read: `done` of
+    // `total` pages. Only queries that read a whole table report.
+    std::function<void(std::size_t done, std::size_t total)> onProgress;
+    void reportProgress(std::size_t done, std::size_t total) const {
+        if (onProgress)
+            onProgress(done, total);
+    }
 
     // A data-aware control that holds typed input not yet handed to its field registers here;
     // post calls `handOver` first, and an error it throws stops the post. The registration ends

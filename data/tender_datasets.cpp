@@ -1,5 +1,7 @@
 #include "data/tender_datasets.h"
 
+#include "data/connection.h"
+
 #include <QHash>
 
 #include <algorithm>
@@ -25,6 +27,13 @@ FieldDef text(const QString& name, int size) {
 }
 QString numbered(const char* pattern, int n) {
     return QString::fromLatin1(pattern).arg(n);
+}
+
+// A null key comes first; the others compare as text.
+bool keyBefore(const std::optional<QString>& a, const std::optional<QString>& b) {
+    if (!a || !b)
+        return !a && b;
+    return QString::compare(*a, *b, Qt::CaseInsensitive) < 0;
 }
 
 std::size_t columnIndex(const jet::TableDef& table, const char* name) {
@@ -105,12 +114,21 @@ Query specsQuery(bool withNoDds) {
 }
 
 void sortByCustomCode(std::vector<SnapshotRow>& rows, std::size_t customCode) {
-    std::stable_sort(rows.begin(), rows.end(), [&](const SnapshotRow& a, const SnapshotRow& b) {
-        const auto* codeA = std::get_if<std::string>(&a.columns[customCode]);
-        const auto* codeB = std::get_if<std::string>(&b.columns[customCode]);
-        return orderedBefore(codeA ? QVariant(QString::fromStdString(*codeA)) : QVariant(),
-                             codeB ? QVariant(QString::fromStdString(*codeB)) : QVariant());
-    });
+    // Each key is made once, not at every comparison: hundreds of lots make thousands of them.
+    std::vector<std::pair<std::optional<QString>, std::size_t>> keys;
+    keys.reserve(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto* code = std::get_if<std::string>(&rows[i].columns[customCode]);
+        keys.emplace_back(orderingKey(code ? QVariant(QString::fromStdString(*code)) : QVariant()),
+                          i);
+    }
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto& a, const auto& b) { return keyBefore(a.first, b.first); });
+    std::vector<SnapshotRow> sorted;
+    sorted.reserve(rows.size());
+    for (const auto& key : keys)
+        sorted.push_back(std::move(rows[key.second]));
+    rows = std::move(sorted);
 }
 
 // What the positions of one lot add up to; every total stays null until a position adds to it.
@@ -121,60 +139,125 @@ struct LotTotals {
     std::optional<double> offered;    // sum(1) where PP1_NUMBER > 0
 };
 
-std::vector<SnapshotRow> lotsWithTotals(const jet::Database& database, const jet::TableDef& table,
-                                        const Dataset&) {
-    const std::size_t masterCode = columnIndex(table, "MASTER_CODE");
-    const std::size_t productCode = columnIndex(table, "PRODUCT_CODE");
-    const std::size_t price = columnIndex(table, "PP1_NUMBER");
-    const std::size_t quantity = columnIndex(table, "GODISHNO_POTREBLENIE");
+// Reads the lots whole and, of the positions, only what the totals need: the memo and the
+// texts of 50,000 positions would cost most of the time and none of the result. Gathers where
+// each lot's positions live on the way.
+Query lotsWithTotals(Connection& connection) {
+    return [&connection](const jet::Database& database, const jet::TableDef& table,
+                         const Dataset& dataset) {
+        const std::size_t columns[] = {
+            columnIndex(table, "MASTER_CODE"), columnIndex(table, "PRODUCT_CODE"),
+            columnIndex(table, "PP1_NUMBER"), columnIndex(table, "GODISHNO_POTREBLENIE")};
+        enum { kMaster, kProduct, kPrice, kQuantity };
 
-    std::vector<SnapshotRow> lots;
-    QHash<std::int64_t, LotTotals> totals;
-    database.scan(table, [&](jet::RowId id, const jet::Row& row) {
-        const auto* master = std::get_if<std::int64_t>(&row[masterCode]);
-        if (master == nullptr) {
-            lots.push_back({id, row, {}});
-            return;
+        LotPositions& positions = connection.lotPositions();
+        positions.clear();
+        std::vector<jet::RowId> lotRows;
+        QHash<std::int64_t, LotTotals> totals;
+        database.scan(
+            table, columns,
+            [&](jet::RowId id, const jet::Row& row) {
+                const auto* master = std::get_if<std::int64_t>(&row[kMaster]);
+                if (master == nullptr) {
+                    lotRows.push_back(id);
+                    return;
+                }
+                positions.add(*master, id);
+                LotTotals& lot = totals[*master];
+                addTo(lot.positions, 1);
+                const std::optional<double> unitPrice = number(row[kPrice]);
+                if (!unitPrice)
+                    return;
+                addTo(lot.price, *unitPrice);
+                if (const std::optional<double> amount = number(row[kQuantity]))
+                    addTo(lot.totalPrice, *unitPrice * *amount);
+                if (*unitPrice > 0)
+                    addTo(lot.offered, 1);
+            },
+            [&dataset](std::size_t done, std::size_t total) {
+                dataset.reportProgress(done, total);
+            });
+        positions.markComplete();
+
+        const std::size_t productCode = columns[kProduct];
+        std::vector<jet::Row> lotValues = database.read(table, lotRows);
+        std::vector<SnapshotRow> lots;
+        lots.reserve(lotRows.size());
+        for (std::size_t i = 0; i < lotRows.size(); ++i) {
+            SnapshotRow lot{lotRows[i], std::move(lotValues[i]), {}};
+            const auto* code = std::get_if<std::int64_t>(&lot.columns[productCode]);
+            const LotTotals sums = code != nullptr ? totals.value(*code) : LotTotals{};
+            lot.derived.insert(QStringLiteral("_CENA"), variant(sums.price));
+            lot.derived.insert(QStringLiteral("_OBSHTA_CENA"), variant(sums.totalPrice));
+            lot.derived.insert(QStringLiteral("_OBSHT_BROI_POZICII"), variant(sums.positions));
+            lot.derived.insert(QStringLiteral("_OFERIRANI_POZICII"), variant(sums.offered));
+            lots.push_back(std::move(lot));
         }
-        LotTotals& lot = totals[*master];
-        addTo(lot.positions, 1);
-        const std::optional<double> unitPrice = number(row[price]);
-        if (!unitPrice)
-            return;
-        addTo(lot.price, *unitPrice);
-        if (const std::optional<double> amount = number(row[quantity]))
-            addTo(lot.totalPrice, *unitPrice * *amount);
-        if (*unitPrice > 0)
-            addTo(lot.offered, 1);
-    });
-
-    for (SnapshotRow& lot : lots) {
-        const auto* code = std::get_if<std::int64_t>(&lot.columns[productCode]);
-        const LotTotals sums = code != nullptr ? totals.value(*code) : LotTotals{};
-        lot.derived.insert(QStringLiteral("_CENA"), variant(sums.price));
-        lot.derived.insert(QStringLiteral("_OBSHTA_CENA"), variant(sums.totalPrice));
-        lot.derived.insert(QStringLiteral("_OBSHT_BROI_POZICII"), variant(sums.positions));
-        lot.derived.insert(QStringLiteral("_OFERIRANI_POZICII"), variant(sums.offered));
-    }
-    sortByCustomCode(lots, columnIndex(table, "CUSTOM_CODE"));
-    return lots;
+        sortByCustomCode(lots, columnIndex(table, "CUSTOM_CODE"));
+        return lots;
+    };
 }
 
-std::vector<SnapshotRow> positionsOfLot(const jet::Database& database, const jet::TableDef& table,
-                                        const Dataset& dataset) {
-    const QVariant wanted = dataset.parameter(QStringLiteral("MASTER_CODE"));
-    std::vector<SnapshotRow> positions;
-    if (wanted.isNull())
-        return positions; // "= null" matches no row
-    const std::int64_t lot = wanted.toLongLong();
-    const std::size_t masterCode = columnIndex(table, "MASTER_CODE");
-    database.scan(table, [&](jet::RowId id, const jet::Row& row) {
-        const auto* master = std::get_if<std::int64_t>(&row[masterCode]);
-        if (master != nullptr && *master == lot)
-            positions.push_back({id, row, {}});
+// Fills `positions` with where the rows of every lot live, reading only MASTER_CODE.
+void gatherLotPositions(const jet::Database& database, const jet::TableDef& table,
+                        LotPositions& positions) {
+    const std::size_t masterCode[] = {columnIndex(table, "MASTER_CODE")};
+    positions.clear();
+    database.scan(table, masterCode, [&](jet::RowId id, const jet::Row& row) {
+        if (const auto* master = std::get_if<std::int64_t>(&row[0]))
+            positions.add(*master, id);
     });
-    sortByCustomCode(positions, columnIndex(table, "CUSTOM_CODE"));
-    return positions;
+    positions.markComplete();
+}
+
+// The rows of `lot` read by their ids; std::nullopt when an id no longer leads to a position of
+// the lot (another program changed the table since the ids were gathered).
+std::optional<std::vector<SnapshotRow>> readPositions(const jet::Database& database,
+                                                      const jet::TableDef& table,
+                                                      const LotPositions& positions,
+                                                      std::int64_t lot) {
+    const std::size_t masterCode = columnIndex(table, "MASTER_CODE");
+    const std::vector<jet::RowId>& ids = positions.of(lot);
+    std::vector<jet::Row> read;
+    try {
+        read = database.read(table, ids);
+    } catch (const jet::Error&) {
+        return std::nullopt;
+    }
+    std::vector<SnapshotRow> rows;
+    rows.reserve(ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        if (read[i][masterCode] != jet::Value(lot))
+            return std::nullopt;
+        rows.push_back({ids[i], std::move(read[i]), {}});
+    }
+    return rows;
+}
+
+// The positions of the lot named by the parameter, read by their row ids: a lot switch costs
+// the lot's rows, not the table's.
+Query positionsOfLot(Connection& connection) {
+    return [&connection](const jet::Database& database, const jet::TableDef& table,
+                         const Dataset& dataset) {
+        const QVariant wanted = dataset.parameter(QStringLiteral("MASTER_CODE"));
+        if (wanted.isNull())
+            return std::vector<SnapshotRow>{}; // "= null" matches no row
+        const std::int64_t lot = wanted.toLongLong();
+        LotPositions& positions = connection.lotPositions();
+        if (!positions.complete())
+            gatherLotPositions(database, table, positions);
+        std::optional<std::vector<SnapshotRow>> rows =
+            readPositions(database, table, positions, lot);
+        if (!rows) {
+            gatherLotPositions(database, table, positions);
+            rows = readPositions(database, table, positions, lot);
+        }
+        if (!rows)
+            throw jet::Error(database.path() + ": the positions of lot " + std::to_string(lot) +
+                             " changed while they were read");
+        sortByCustomCode(*rows, columnIndex(table, "CUSTOM_CODE"));
+        return std::move(*rows);
+    };
 }
 
 } // namespace
@@ -186,11 +269,7 @@ std::optional<QString> orderingKey(const QVariant& customCode) {
 }
 
 bool orderedBefore(const QVariant& customCodeA, const QVariant& customCodeB) {
-    const std::optional<QString> a = orderingKey(customCodeA);
-    const std::optional<QString> b = orderingKey(customCodeB);
-    if (!a || !b)
-        return !a && b;
-    return QString::compare(*a, *b, Qt::CaseInsensitive) < 0;
+    return keyBefore(orderingKey(customCodeA), orderingKey(customCodeB));
 }
 
 std::unique_ptr<Dataset> makeQrySpecsInit(Connection& connection) {
@@ -247,7 +326,7 @@ std::unique_ptr<Dataset> makeQryObosobeniPozicii(Connection& connection) {
     fields.push_back(integer(QStringLiteral("PRODUCT_CODE")));
     fields.push_back(derived("_OBSHTA_CENA"));
     return std::make_unique<Dataset>(QStringLiteral("qryObosobeniPozicii"), connection,
-                                     kPredlogenia, std::move(fields), lotsWithTotals);
+                                     kPredlogenia, std::move(fields), lotsWithTotals(connection));
 }
 
 std::unique_ptr<Dataset> makeQryData(Connection& connection) {
@@ -284,7 +363,7 @@ std::unique_ptr<Dataset> makeQryData(Connection& connection) {
     fields.push_back(
         column(QStringLiteral("IME"), FieldType::Memo).withLabel(QStringLiteral("Наименование")));
     auto dataset = std::make_unique<Dataset>(QStringLiteral("qryData"), connection, kPredlogenia,
-                                             std::move(fields), positionsOfLot);
+                                             std::move(fields), positionsOfLot(connection));
     dataset->setParameter(QStringLiteral("MASTER_CODE"), QVariant());
     return dataset;
 }

@@ -57,12 +57,17 @@ public:
     }
 
 private:
+    // Small enough to be inlined into every read; the message is built out of line.
     std::size_t check(std::size_t at, std::size_t length) const {
-        if (at > bytes_.size() || length > bytes_.size() - at)
-            throw Error(context_ + ": offset " + std::to_string(at) + " length " +
-                        std::to_string(length) + " lies past the end (" +
-                        std::to_string(bytes_.size()) + " bytes)");
+        if (at > bytes_.size() || length > bytes_.size() - at) [[unlikely]]
+            outOfBounds(at, length);
         return at;
+    }
+    [[noreturn, gnu::noinline, gnu::cold]] void outOfBounds(std::size_t at,
+                                                            std::size_t length) const {
+        throw Error(context_ + ": offset " + std::to_string(at) + " length " +
+                    std::to_string(length) + " lies past the end (" +
+                    std::to_string(bytes_.size()) + " bytes)");
     }
 
     std::span<const std::uint8_t> bytes_;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 namespace jet {
 
@@ -16,6 +17,8 @@ constexpr std::uint32_t kCatalogPage = 2;
 constexpr std::int64_t kTableObject = 1;
 // Flags of system and hidden tables in the catalog.
 constexpr std::int64_t kSystemFlags = 0x80000002;
+// The most pages a scan reads with one system call: 128 KB.
+constexpr std::size_t kPagesPerRead = 32;
 
 std::int64_t asInteger(const Value& value) {
     if (const auto* i = std::get_if<std::int64_t>(&value))
@@ -65,35 +68,116 @@ TableDef Database::table(std::string_view name) const {
     throw Error(path() + ": no table named " + std::string(name));
 }
 
-void Database::scan(const TableDef& table, const RowVisitor& visit) const {
+void Database::scanBytes(const TableDef& table, const BytesVisitor& visit,
+                         const ScanProgress& progress) const {
     UsageMap owned = readUsageMap(*file_, table.ownedPages);
     // Rows on pages the file no longer has would silently be missing from the scan.
     if (owned.pagesPastEnd > 0)
         throw Error(file_->where(table.definitionPage) + ": table " + table.name +
                     " has pages past the end of the file (" + std::to_string(file_->pageCount()) +
                     " pages): the file is cut short");
-    for (std::uint32_t pageNumber : owned.pages) {
-        Page holder = file_->read(pageNumber);
-        if (holder[0] != kDataPageType)
-            continue; // the owned pages also list the table's index and definition pages
-        DataPage page(holder, file_->where(pageNumber));
-        if (page.owner() != table.definitionPage)
-            continue;
-        for (std::uint16_t slot = 0; slot < page.rowCount(); ++slot) {
-            if (page.isDeleted(slot))
-                continue;
-            RowId id{pageNumber, slot};
-            if (page.isOverflow(slot)) {
-                visit(id, read(table, id));
-                continue;
-            }
-            visit(id, decodeRow(*file_, table, page.rowBytes(slot), file_->where(id)));
+    Page moved; // the page a relocated row's data lies on
+    std::vector<Page> run;
+    const std::vector<std::uint32_t>& pages = owned.pages;
+    for (std::size_t first = 0; first < pages.size();) {
+        // Consecutive pages are read together: one system call instead of one a page.
+        std::size_t count = 1;
+        while (first + count < pages.size() && count < kPagesPerRead &&
+               pages[first + count] == pages[first] + count)
+            ++count;
+        run.resize(count);
+        file_->readRun(pages[first], run);
+        for (std::size_t k = 0; k < count; ++k) {
+            visitPage(table, pages[first + k], run[k], moved, visit);
+            if (progress)
+                progress(first + k + 1, pages.size());
         }
+        first += count;
     }
 }
 
-Row Database::read(const TableDef& table, RowId id) const {
-    return readRow(*file_, table, id);
+void Database::visitPage(const TableDef& table, std::uint32_t pageNumber, const Page& holder,
+                         Page& moved, const BytesVisitor& visit) const {
+    // The owned pages also list the table's index and definition pages.
+    if (holder[0] != kDataPageType)
+        return;
+    DataPage page(holder, file_->where(pageNumber));
+    if (page.owner() != table.definitionPage)
+        return;
+    for (std::uint16_t slot = 0; slot < page.rowCount(); ++slot) {
+        if (page.isDeleted(slot))
+            continue;
+        RowId id{pageNumber, slot};
+        visit(id, page.isOverflow(slot) ? rowBytes(table, id, holder, moved) : page.rowBytes(slot));
+    }
+}
+
+void Database::scan(const TableDef& table, const RowVisitor& visit) const {
+    scanBytes(table,
+              [&](RowId id, std::span<const std::uint8_t> bytes) {
+                  visit(id, decodeRow(*file_, table, bytes, file_->where(id)));
+              },
+              {});
+}
+
+void Database::scan(const TableDef& table, std::span<const std::size_t> columns,
+                    const RowVisitor& visit, const ScanProgress& progress) const {
+    for (std::size_t index : columns)
+        if (index >= table.columns.size())
+            throw Error("table " + table.name + ": no column " + std::to_string(index));
+    Row values;
+    // Where the rows of the current page are, built once for all of them.
+    std::optional<std::uint32_t> pageNumber;
+    std::string page;
+    scanBytes(
+        table,
+        [&](RowId id, std::span<const std::uint8_t> bytes) {
+            if (pageNumber != id.page) {
+                pageNumber = id.page;
+                page = file_->where(id.page);
+            }
+            try {
+                decodeColumns(*file_, table, bytes, columns, values, page);
+            } catch (const Error&) {
+                // Decoded again to name the row in the message; it fails the same way.
+                decodeColumns(*file_, table, bytes, columns, values, file_->where(id));
+                throw;
+            }
+            visit(id, values);
+        },
+        progress);
+}
+
+Page Database::readRowPage(RowId id, std::uint32_t page) const {
+    if (page >= file_->pageCount())
+        throw Error(file_->where(id) + ": points to page " + std::to_string(page) +
+                    " past the end of the file");
+    return file_->read(page);
+}
+
+std::span<const std::uint8_t> Database::rowBytes(const TableDef& table, RowId id, const Page& home,
+                                                 Page& moved) const {
+    const Page* holder = &home;
+    RowId at = id;
+    // Jet relocates a row at most once; a second hop is tolerated, a longer chain is damage.
+    for (int hops = 0; hops < 4; ++hops) {
+        if (hops > 0) {
+            moved = readRowPage(id, at.page);
+            holder = &moved;
+        }
+        DataPage page(*holder, file_->where(at.page));
+        if (page.owner() != table.definitionPage)
+            throw Error(file_->where(at) + ": the page belongs to another table");
+        // Relocated data is flagged deleted too; only the row's own place tells.
+        if (hops == 0 && page.isDeleted(at.row))
+            throw Error(file_->where(at) + ": the row has been deleted");
+        if (page.isOverflow(at.row)) {
+            at = page.overflowTarget(at.row);
+            continue;
+        }
+        return page.rowBytes(at.row);
+    }
+    throw Error(file_->where(id) + ": relocation pointers loop");
 }
 
 Row readRow(const PageFile& file, const TableDef& table, RowId id) {
@@ -116,13 +200,47 @@ Row readRow(const PageFile& file, const TableDef& table, RowId id) {
     throw Error(file.where(id) + ": relocation pointers loop");
 }
 
+Row Database::read(const TableDef& table, RowId id) const {
+    Page home = readRowPage(id, id.page);
+    Page moved;
+    return decodeRow(*file_, table, rowBytes(table, id, home, moved), file_->where(id));
+}
+
+std::vector<Row> Database::read(const TableDef& table, std::span<const RowId> ids) const {
+    std::vector<Row> rows;
+    rows.reserve(ids.size());
+    Page home;
+    std::optional<std::uint32_t> homeNumber;
+    Page moved;
+    for (RowId id : ids) {
+        if (homeNumber != id.page) {
+            home = readRowPage(id, id.page);
+            homeNumber = id.page;
+        }
+        rows.push_back(
+            decodeRow(*file_, table, rowBytes(table, id, home, moved), file_->where(id)));
+    }
+    return rows;
+}
+
 void Database::update(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes) {
-    updateRow(*file_, table, id, changes);
+    post(table, id, changes, nullptr);
 }
 
 bool Database::updateIf(const TableDef& table, RowId id, const RowCondition& stillWanted,
                         const std::vector<ColumnChange>& changes) {
-    return updateRow(*file_, table, id, changes, Durability::Synced, &stillWanted);
+    return post(table, id, changes, &stillWanted);
+}
+
+bool Database::post(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes,
+                    const RowCondition* stillWanted) {
+    bool first = !recovered_.contains(table.definitionPage);
+    // Whatever a failed post wrote is recovered before the next one, as after a crash.
+    recovered_.erase(table.definitionPage);
+    bool changed = updateRow(*file_, table, id, changes, Durability::Synced,
+                             first ? Recovery::First : Recovery::Skip, stillWanted);
+    recovered_.insert(table.definitionPage);
+    return changed;
 }
 
 } // namespace jet

@@ -7,6 +7,8 @@
 
 #include <functional>
 #include <memory>
+#include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,12 +38,23 @@ public:
     // Every live row of the table in physical order: data pages in page order, rows in slot
     // order. A row that Jet moved to another page is listed at its original place.
     void scan(const TableDef& table, const RowVisitor& visit) const;
-    // One row by its id, following a relocation pointer.
+    // Called after each page of a scan with the pages done and the pages to do in all.
+    using ScanProgress = std::function<void(std::size_t done, std::size_t total)>;
+    // The same rows, each with only the values of `columns` (indexes into table.columns), in
+    // that order: the other columns are neither decoded nor their long values read.
+    void scan(const TableDef& table, std::span<const std::size_t> columns, const RowVisitor& visit,
+              const ScanProgress& progress = {}) const;
+    // One row by its id, following a relocation pointer. Throws Error when the id leads to a
+    // deleted row or to no row of the table.
     Row read(const TableDef& table, RowId id) const;
+    // Rows by their ids, in the order given; consecutive ids on one page read it once.
+    std::vector<Row> read(const TableDef& table, std::span<const RowId> ids) const;
 
     // New values (std::monostate for null) for some columns of one existing row. The change is
     // durable when update returns; an indexed column, an autonumber, a value that does not fit
-    // its column or a read-only file throw Error and leave the row as it was.
+    // its column or a read-only file throw Error and leave the row as it was. The first post to
+    // a table, and the first after one that failed, also frees what interrupted posts left
+    // there (see Recovery); the others read only the pages they change.
     struct ColumnChange {
         std::string column;
         Value value;
@@ -60,9 +73,27 @@ private:
         std::uint32_t definitionPage;
     };
     std::vector<CatalogEntry> userTables() const;
+    // Visits the stored bytes of every live row, as scan lists them.
+    using BytesVisitor = std::function<void(RowId, std::span<const std::uint8_t>)>;
+    void scanBytes(const TableDef& table, const BytesVisitor& visit,
+                   const ScanProgress& progress) const;
+    // Visits the live rows of one page of a scan.
+    void visitPage(const TableDef& table, std::uint32_t pageNumber, const Page& holder, Page& moved,
+                   const BytesVisitor& visit) const;
+    // One post through updateRow, recovering first when this writer has not yet (see update).
+    bool post(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes,
+              const RowCondition* stillWanted);
+    // The page a row id leads to, checked to lie in the file.
+    Page readRowPage(RowId id, std::uint32_t page) const;
+    // The stored bytes of the row `id` whose page `home` holds: there, or on `moved`, the page
+    // its relocation pointer leads to.
+    std::span<const std::uint8_t> rowBytes(const TableDef& table, RowId id, const Page& home,
+                                           Page& moved) const;
 
     std::unique_ptr<PageFile> file_;
     Header header_;
+    // Definition pages of the tables this writer has recovered and posted to without failure.
+    std::set<std::uint32_t> recovered_;
 };
 
 // One row by its id, following a relocation pointer.

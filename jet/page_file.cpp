@@ -63,13 +63,20 @@ std::uint32_t PageFile::pageCount() const {
 
 Page PageFile::read(std::uint32_t page) const {
     Page data;
-    off_t offset = static_cast<off_t>(page) * static_cast<off_t>(kPageSize);
+    readRun(page, std::span<Page>(&data, 1));
+    return data;
+}
+
+void PageFile::readRun(std::uint32_t first, std::span<Page> pages) const {
+    auto* bytes = reinterpret_cast<std::uint8_t*>(pages.data());
+    const std::size_t size = pages.size_bytes();
+    off_t offset = static_cast<off_t>(first) * static_cast<off_t>(kPageSize);
     std::size_t done = 0;
-    while (done < kPageSize) {
-        ssize_t got =
-            ::pread(fd_, data.data() + done, kPageSize - done, offset + static_cast<off_t>(done));
+    while (done < size) {
+        ssize_t got = ::pread(fd_, bytes + done, size - done, offset + static_cast<off_t>(done));
         if (got < 0 && errno == EINTR)
             continue;
+        std::uint32_t page = first + static_cast<std::uint32_t>(done / kPageSize);
         if (got < 0)
             throw Error(systemError(where(page) + ": cannot read the page"));
         if (got == 0)
@@ -77,7 +84,7 @@ Page PageFile::read(std::uint32_t page) const {
                         std::to_string(pageCount()) + " pages)");
         done += static_cast<std::size_t>(got);
     }
-    return data;
+    pagesRead_ += pages.size();
 }
 
 void PageFile::countWrite() {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace jet {
@@ -32,6 +33,11 @@ public:
     std::uint32_t pageCount() const;
 
     Page read(std::uint32_t page) const;
+    // Reads pages.size() consecutive pages from `first` with one system call: scans read a
+    // table's pages in runs.
+    void readRun(std::uint32_t first, std::span<Page> pages) const;
+    // How many pages read() has returned so far: what an operation touched, for tests.
+    std::uint64_t pagesRead() const { return pagesRead_; }
     void write(std::uint32_t page, const Page& data);
     // Writes a new page at the end of the file and returns its number.
     std::uint32_t append(const Page& data);
@@ -71,6 +77,7 @@ private:
     Access access_;
     int fd_ = -1;
     std::optional<std::size_t> writesLeft_;
+    mutable std::uint64_t pagesRead_ = 0;
 };
 
 // Thrown by the fault-injection seam; a subclass so tests can tell it from real failures.

@@ -61,4 +61,9 @@ Bytes encodeRow(const TableDef& def, const std::vector<StoredValue>& values,
 Row decodeRow(const PageFile& file, const TableDef& def, std::span<const std::uint8_t> row,
               const std::string& where);
 
+// Decodes the columns of `def` at `indexes` into `values`, in that order, reusing its storage
+// from row to row; the other columns are not looked at.
+void decodeColumns(const PageFile& file, const TableDef& def, std::span<const std::uint8_t> row,
+                   std::span<const std::size_t> indexes, Row& values, const std::string& where);
+
 } // namespace jet

@@ -22,6 +22,8 @@ constexpr std::size_t kMaxRowSize = 4060;
 constexpr std::size_t kPointerSize = 4;
 // Jet relocates a row once; a longer chain of pointers than this is damage.
 constexpr std::size_t kMaxHops = 4;
+// How many of the pages with free space a row that moves looks at before it takes a new page.
+constexpr std::size_t kPagesTriedForRoom = 8;
 
 bool ofTable(const Page& image, const TableDef& def) {
     return image[0] == kDataPageType && ByteView(image, def.name).u32(4) == def.definitionPage;
@@ -88,21 +90,21 @@ Bytes rebuildRow(const TableDef& def, std::span<const std::uint8_t> stored,
     return row;
 }
 
-// One post: the pages it reads under the lock and the order in which it writes them.
+// One post, or the recovery from interrupted ones: the pages it reads under the lock and the
+// order in which it writes them. A post reads only what it touches: the row's page, the pages
+// its relocation pointers lead to and, when the row must move, the pages and maps that take it.
 class Post {
 public:
     Post(PageFile& file, TableDef def, Durability durability)
         : file_(file), def_(std::move(def)), durability_(durability) {}
 
-    void run(RowId id, const EncodedChanges& changes) {
-        loadTablePages();
+    void run(RowId id, const EncodedChanges& changes, Recovery recovery) {
         std::vector<RowId> chain = locate(id);
         RowId home = chain.back();
         Bytes row = rebuildRow(def_, slot(home).bytes, changes, file_.where(home));
         // Everything that could refuse the post has been checked: writing may begin.
-        if (adoptUnrecordedPages())
-            loadTablePages();
-        reclaimOrphans(chain);
+        if (recovery == Recovery::First)
+            recoverLeftovers();
         // A relocated row goes home when it fits there again, which drops the pointer's hop;
         // otherwise it stays where it lives as long as it fits that page.
         bool placed = chain.size() > 1 && moveHome(chain, row);
@@ -113,17 +115,11 @@ public:
     }
 
 private:
-    // Every data page of the table, read once under the lock: the post needs them to find the
-    // row, room for it, and relocated data that no pointer leads to any more. Only the pages it
-    // changes are taken apart into slots.
-    void loadTablePages() {
-        images_.clear();
-        pages_.clear();
-        for (std::uint32_t number : readUsageMap(file_, def_.ownedPages).pages) {
-            Page image = file_.read(number);
-            if (ofTable(image, def_))
-                images_.emplace(number, image);
-        }
+    // Frees what posts that stopped part way left in the table. This walks every page of the
+    // table, so a writer asks for it before its first post, not with every post.
+    void recoverLeftovers() {
+        adoptUnrecordedPages();
+        reclaimOrphans();
     }
 
     // A post that stopped after appending a page but before the global map marked it used
@@ -131,8 +127,7 @@ private:
     // table's maps. Such a page holds only relocated data no pointer leads to yet: it is
     // recorded everywhere now, and its rows are freed as orphans. A free page that still holds
     // live rows (Access may leave one) is not touched.
-    bool adoptUnrecordedPages() {
-        bool adopted = false;
+    void adoptUnrecordedPages() {
         for (std::uint32_t number : readUsageMap(file_, kGlobalMap).pages) {
             Page image = file_.read(number);
             if (!ofTable(image, def_))
@@ -146,21 +141,25 @@ private:
             addPageToMap(file_, def_.freeSpacePages, number);
             addPageToMap(file_, def_.ownedPages, number);
             markPageInUse(file_, number);
-            adopted = true;
         }
-        return adopted;
+    }
+
+    // The page taken apart, read on first use; nullptr when it holds no rows of the table.
+    SlotPage* tablePage(std::uint32_t number) {
+        auto found = pages_.find(number);
+        if (found != pages_.end())
+            return &found->second;
+        Page image = file_.read(number);
+        if (!ofTable(image, def_))
+            return nullptr;
+        return &pages_.emplace(number, unpackDataPage(number, image, file_.where(number)))
+                    .first->second;
     }
 
     SlotPage& page(std::uint32_t number) {
-        auto found = pages_.find(number);
-        if (found != pages_.end())
-            return found->second;
-        auto image = images_.find(number);
-        if (image != images_.end())
-            return pages_
-                .emplace(number, unpackDataPage(number, image->second, file_.where(number)))
-                .first->second;
-        // A page the owned-pages map does not list: the row id is stale or the file damaged.
+        if (SlotPage* found = tablePage(number))
+            return *found;
+        // The row id is stale or the file damaged.
         throw Error(file_.where(number) + ": not a data page of table " + def_.name);
     }
 
@@ -195,7 +194,6 @@ private:
             freed_.insert(edited.number);
         file_.write(edited.number, packed);
         edited.image = packed;
-        images_[edited.number] = packed;
         current = std::move(edited);
     }
 
@@ -213,10 +211,13 @@ private:
     // Relocated data that no pointer leads to is left by a post that stopped between writing
     // the data and the pointer, or between the pointer and freeing the data it replaced. Access
     // never shows it, but readers that ignore the deleted flag would list it twice.
-    void reclaimOrphans(const std::vector<RowId>& chain) {
-        std::set<RowId> targets(chain.begin(), chain.end());
+    void reclaimOrphans() {
+        std::set<RowId> targets;
         std::vector<RowId> candidates;
-        for (const auto& [number, image] : images_) {
+        for (std::uint32_t number : readUsageMap(file_, def_.ownedPages).pages) {
+            Page image = file_.read(number);
+            if (!ofTable(image, def_))
+                continue; // the owned pages also list the table's index and definition pages
             DataPage view(image, file_.where(number));
             for (std::uint16_t row = 0; row < view.rowCount(); ++row) {
                 std::uint16_t flags = view.offsetWord(row) & kRowFlags;
@@ -292,25 +293,35 @@ private:
         finish(editHeader(chain, Slot{pointerTo(*target), kRowOverflow}));
     }
 
-    // Places the row on a page of the table that the free-space map lists and that has room.
+    // Places the row on a page of the table that the free-space map lists and that has room,
+    // trying the last few pages it lists, as Jet does: the pages most recently added have the
+    // most room, and looking through every listed page would make a post cost the table.
     std::optional<RowId> placeOnPageWithRoom(const Bytes& row,
                                              const std::set<std::uint32_t>& excluded) {
-        for (std::uint32_t number : readUsageMap(file_, def_.freeSpacePages).pages) {
-            if (excluded.contains(number) || !images_.contains(number))
+        std::vector<std::uint32_t> listed = readUsageMap(file_, def_.freeSpacePages).pages;
+        std::size_t tried = 0;
+        for (auto number = listed.rbegin(); number != listed.rend() && tried < kPagesTriedForRoom;
+             ++number) {
+            if (excluded.contains(*number))
                 continue;
-            SlotPage edited = page(number);
+            ++tried;
+            const SlotPage* candidate = tablePage(*number);
+            if (candidate == nullptr)
+                continue;
+            SlotPage edited = *candidate;
             std::uint16_t slotNumber = edited.place(row);
             if (!edited.fits())
                 continue;
             write(std::move(edited));
-            return RowId{number, slotNumber};
+            return RowId{*number, slotNumber};
         }
         return std::nullopt;
     }
 
     // A new page at the end of the file, recorded in the table's maps and then in the global
     // map; until the owned-pages map lists it no scan reaches it, and until the global map
-    // does, the next post finds and records it (see adoptUnrecordedPages).
+    // does, the recovery before a writer's first post finds and records it (see
+    // adoptUnrecordedPages).
     RowId placeOnNewPage(const Bytes& row) {
         std::uint32_t number = file_.pageCount();
         if (!globalMapCanRecord(file_, number))
@@ -321,7 +332,6 @@ private:
         if (file_.append(fresh.packed()) != number)
             throw Error(file_.where(number) + ": the file grew while it was locked");
         fresh.image = fresh.packed();
-        images_.emplace(number, fresh.image);
         pages_.emplace(number, std::move(fresh));
         addPageToMap(file_, def_.freeSpacePages, number);
         addPageToMap(file_, def_.ownedPages, number);
@@ -347,8 +357,7 @@ private:
     PageFile& file_;
     TableDef def_;
     Durability durability_;
-    std::map<std::uint32_t, Page> images_;    // every data page of the table
-    std::map<std::uint32_t, SlotPage> pages_; // those taken apart so far
+    std::map<std::uint32_t, SlotPage> pages_; // the pages read so far, taken apart
     std::set<std::uint32_t> freed_;
 };
 
@@ -360,7 +369,7 @@ void checkChanges(const TableDef& table, const std::vector<Database::ColumnChang
 
 bool updateRow(PageFile& file, const TableDef& table, RowId id,
                const std::vector<Database::ColumnChange>& changes, Durability durability,
-               const Database::RowCondition* stillWanted) {
+               Recovery recovery, const Database::RowCondition* stillWanted) {
     if (!file.writable())
         throw Error(file.where() + ": the file is open for reading only");
     PageFile::WriteLock lock(file);
@@ -371,7 +380,7 @@ bool updateRow(PageFile& file, const TableDef& table, RowId id,
     EncodedChanges encoded = encodeChanges(current, changes);
     if (stillWanted != nullptr && !(*stillWanted)(readRow(file, current, id)))
         return false;
-    Post(file, std::move(current), durability).run(id, encoded);
+    Post(file, std::move(current), durability).run(id, encoded, recovery);
     return true;
 }
 

@@ -11,6 +11,13 @@ namespace jet {
 // Whether a post waits until its pages are durable. Only benchmarks measure without.
 enum class Durability { Synced, Unsynced };
 
+// Whether a post first frees what posts that stopped part way (a crash, a full disk) left in
+// the table: relocated data no pointer leads to, and appended pages the file's maps do not
+// record. That walks every page of the table, so a writer asks for it once, before its first
+// post to the table and again after a post of its own failed; every other post reads only the
+// pages it changes.
+enum class Recovery { First, Skip };
+
 // Checks that every change names a column of `table` that a post may write: not indexed (its
 // index would go stale), not an autonumber, not a memo or OLE object, named once, and that each
 // value fits its column. Throws Error with the reason; writes nothing.
@@ -18,7 +25,8 @@ void checkChanges(const TableDef& table, const std::vector<Database::ColumnChang
 
 // Writes new values into some columns of the row `id` of `table` under the file's write lock.
 // The definition and every page the post changes are read again under the lock, so `table` may
-// come from an earlier read and the row may have moved since. A row that no longer fits its
+// come from an earlier read and the row may have moved since; no other page of the table is
+// read, unless `recovery` asks for the walk above. A row that no longer fits its
 // page moves to another page of the table, leaving a pointer at `id`; new data and maps are
 // written (and made durable) before the pointer that leads to them, so every interruption
 // leaves each row readable with its old or its new values.
@@ -26,7 +34,7 @@ void checkChanges(const TableDef& table, const std::vector<Database::ColumnChang
 // whether the row was changed.
 bool updateRow(PageFile& file, const TableDef& table, RowId id,
                const std::vector<Database::ColumnChange>& changes,
-               Durability durability = Durability::Synced,
+               Durability durability = Durability::Synced, Recovery recovery = Recovery::Skip,
                const Database::RowCondition* stillWanted = nullptr);
 
 } // namespace jet

@@ -29,6 +29,10 @@ void appendUtf8(std::string& out, char32_t code) {
 // Turns UTF-16 code units into UTF-8, pairing surrogates.
 class Utf16ToUtf8 {
 public:
+    // Room for the whole text up front, so appending never reallocates: a unit takes at most
+    // three bytes, a surrogate pair four.
+    explicit Utf16ToUtf8(std::size_t units) { out_.reserve(units * 3); }
+
     void push(char16_t unit) {
         if (pendingHigh_) {
             char16_t high = *pendingHigh_;
@@ -91,8 +95,10 @@ std::u32string codePoints(std::string_view utf8) {
 } // namespace
 
 std::string decodeText(std::span<const std::uint8_t> stored) {
-    Utf16ToUtf8 out;
-    if (stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE) {
+    bool compressed = stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE;
+    // A compressed text has at most one unit per byte, an uncompressed one a unit per two.
+    Utf16ToUtf8 out(compressed ? stored.size() : stored.size() / 2);
+    if (compressed) {
         bool oneByte = true;
         for (std::size_t i = 2; i < stored.size();) {
             if (stored[i] == 0x00) {

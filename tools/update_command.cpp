@@ -109,9 +109,11 @@ void updateCommand(const std::vector<std::string>& args) {
         changes.push_back({set.column, valueOf(table, set)});
     jet::checkChanges(table, changes);
 
+    // Only the --where column is decoded: the rest of each row is never looked at.
     std::vector<jet::RowId> matches;
-    db.scan(table, [&](jet::RowId id, const jet::Row& row) {
-        if (row[keyIndex] == wanted)
+    const std::size_t keyColumn[] = {keyIndex};
+    db.scan(table, keyColumn, [&](jet::RowId id, const jet::Row& row) {
+        if (row[0] == wanted)
             matches.push_back(id);
     });
     // The scan ran without the write lock: another writer may have changed a row since, so

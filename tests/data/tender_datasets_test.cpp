@@ -2,10 +2,13 @@
 #include "data/dataset.h"
 #include "data/error.h"
 #include "data/tender_datasets.h"
+#include "tools/tender_generator.h"
 
 #include "tender_fixture.h"
 
 #include <QStringList>
+
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -118,6 +121,102 @@ TEST_F(TenderDatasets, PositionsAreThoseOfTheLotNamedByTheParameter) {
         positions->open();
         EXPECT_EQ(column(*positions, "CUSTOM_CODE"), c.codes) << c.lot.toString().toStdString();
     }
+}
+
+// A lot switch reads the rows of its lot, not the table: on a tender of 60 lots the pages read
+// by closing qryData, setting MASTER_CODE and opening it again are those of the lot's rows and
+// their names, and the positions are exactly those a reading of the whole table finds, in the
+// ordering key.
+TEST(LotSwitch, ReadsOnlyThePagesOfTheLotsRows) {
+    fixture::TenderFolder folder;
+    data::Connection connection;
+    connection.open(folder.write(tender::generateTender(60, 3000)));
+    const jet::Database& database = connection.database();
+    const jet::TableDef table = database.table("PREDLOGENIA");
+    const std::size_t master =
+        static_cast<std::size_t>(&table.column("MASTER_CODE") - table.columns.data());
+    const std::size_t product =
+        static_cast<std::size_t>(&table.column("PRODUCT_CODE") - table.columns.data());
+    const std::size_t code =
+        static_cast<std::size_t>(&table.column("CUSTOM_CODE") - table.columns.data());
+    std::map<std::int64_t, std::vector<std::pair<QVariant, std::int64_t>>> byLot; // code, product
+    const std::size_t columns[] = {master, code, product};
+    std::uint64_t before = database.file().pagesRead();
+    database.scan(table, columns, [&](jet::RowId, const jet::Row& row) {
+        if (const auto* lot = std::get_if<std::int64_t>(&row[0]))
+            byLot[*lot].emplace_back(QString::fromStdString(std::get<std::string>(row[1])),
+                                     std::get<std::int64_t>(row[2]));
+    });
+    const std::uint64_t tablePages = database.file().pagesRead() - before;
+    ASSERT_GT(tablePages, 100u);
+
+    auto lots = data::makeQryObosobeniPozicii(connection);
+    auto positions = data::makeQryData(connection);
+    lots->open();
+    positions->open();
+    for (int record : {0, 29, 59}) {
+        lots->moveTo(record);
+        const qint64 lot = lots->fieldByName(QStringLiteral("PRODUCT_CODE")).asInteger();
+        SCOPED_TRACE("lot " + std::to_string(lot));
+        before = database.file().pagesRead();
+        positions->close();
+        positions->setParameter(QStringLiteral("MASTER_CODE"), lot);
+        positions->open();
+        // The catalog, the definition, the few pages of the lot's rows and a long-value page
+        // for each position's name.
+        const std::uint64_t read = database.file().pagesRead() - before;
+        EXPECT_LE(read, byLot.at(lot).size() + 12) << "of " << tablePages;
+
+        auto expected = byLot.at(lot);
+        std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+            return data::orderedBefore(a.first, b.first);
+        });
+        QList<qint64> wanted;
+        for (const auto& position : expected)
+            wanted << position.second;
+        QList<qint64> listed;
+        for (int r = 0; r < positions->recordCount(); ++r)
+            listed << positions
+                          ->valueAt(r,
+                                    positions->fieldByName(QStringLiteral("PRODUCT_CODE")).index())
+                          .toLongLong();
+        EXPECT_EQ(listed, wanted);
+    }
+}
+
+// Another program re-files a position after the lots were read: the lot it left no longer
+// lists it and the lot it joined does.
+TEST(LotSwitch, FollowsAPositionThatAnotherProgramMovedToAnotherLot) {
+    fixture::TenderFolder folder;
+    data::Connection connection;
+    const QString file = folder.write(tender::generateTender(10, 1000));
+    connection.open(file);
+    auto lots = data::makeQryObosobeniPozicii(connection);
+    auto positions = data::makeQryData(connection);
+    lots->open();
+    const auto productCodes = [&](qint64 lot) {
+        positions->close();
+        positions->setParameter(QStringLiteral("MASTER_CODE"), lot);
+        positions->open();
+        QList<qint64> codes;
+        for (int r = 0; r < positions->recordCount(); ++r)
+            codes << positions->valueAt(r, 0).toLongLong();
+        return codes;
+    };
+    const qint64 from = 1; // the first lot, positions 2 to 101
+    const qint64 to = 102; // the second
+    ASSERT_EQ(productCodes(from).size(), 100);
+    ASSERT_EQ(productCodes(to).size(), 100);
+    {
+        jet::Database other(file.toStdString(), jet::Database::Mode::ReadWrite);
+        const jet::TableDef table = other.table("PREDLOGENIA");
+        ASSERT_FALSE(table.isIndexed(table.column("MASTER_CODE")));
+        fixture::updateRow(file, "PREDLOGENIA", "PRODUCT_CODE", std::int64_t{50},
+                           {{"MASTER_CODE", std::int64_t{to}}});
+    }
+    EXPECT_FALSE(productCodes(from).contains(50));
+    EXPECT_EQ(productCodes(from).size(), 99);
+    EXPECT_TRUE(productCodes(to).contains(50));
 }
 
 TEST_F(TenderDatasets, PositionFieldsCarryTheirLabelsFormatsAndRights) {

@@ -138,4 +138,39 @@ TEST_F(UpdateCrash, EveryInterruptionLeavesEachRowOnceWithItsOldOrNewValues) {
               << "interrupted row twice at " << duplicatesInExport << " of them\n";
 }
 
+// A writer whose own post failed part way (a full disk, an I/O error) frees what that post left
+// before its next post, as a writer opened after a crash does before its first.
+TEST_F(UpdateCrash, AWriterRecoversFromItsOwnFailedPostBeforeItsNext) {
+    const Changes grow =
+        texts({"INFO1", "INFO2", "INFO3", "INFO4", "INFO5"}, jettest::repeat("Ж", 255));
+    bool completed = false;
+    for (std::size_t limit = 0; !completed; ++limit) {
+        SCOPED_TRACE("stopped after " + std::to_string(limit) + " page writes");
+        ASSERT_LT(limit, 50u) << "the post never completes";
+        jettest::FileCopy copy("tender-sample.mdb");
+        Database db(copy.path().string(), Database::Mode::ReadWrite);
+        jet::TableDef def = db.table("PREDLOGENIA");
+        Rows expected = jettest::readRows(db, def);
+        const RowId moving = expected.begin()->first;
+        const RowId other = std::prev(expected.end())->first;
+        db.update(def, other, {{"PP6_NUMBER", 1.0}}); // the first post, which recovers anyway
+
+        db.file().failAfterWrites(limit);
+        try {
+            db.update(def, moving, grow);
+            completed = true;
+        } catch (const jet::InjectedFault&) {
+        }
+        db.file().failAfterWrites(std::nullopt);
+        db.update(def, other, {{"PP6_NUMBER", 2.5}});
+
+        Rows read = jettest::readRows(db, def);
+        EXPECT_EQ(read.size(), expected.size());
+        EXPECT_EQ(jettest::exportRecords(copy.path(), def),
+                  jettest::recordsOf(def, jettest::valuesOf(read)));
+        auto check = jettest::runProcess({TENDERDB_PATH, "check", copy.path().string()});
+        EXPECT_EQ(check.status, 0) << check.out << check.err;
+    }
+}
+
 } // namespace
