@@ -6,6 +6,7 @@
 #include "app/frParameter.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
+#include "export/offer_export.h"
 #include "offer/dataset_rules.h"
 #include "offer/position_keys.h"
 
@@ -78,6 +79,8 @@ TfmMain::TfmMain(ErrorGuard& guard)
     connect(pcMain, &QTabWidget::currentChanged, this, &TfmMain::pageChosen);
     connect(btnExit, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnExitClick(); }); });
+    connect(btnExport, &QPushButton::clicked, this,
+            [this] { guard_.run([this] { btnExportClick(); }); });
 
     guard_.run([this] { FormCreate(); });
 }
@@ -333,4 +336,19 @@ void TfmMain::FormClose() {
 
 void TfmMain::btnExitClick() {
     close();
+}
+
+void TfmMain::btnExportClick() {
+    ExportXML();
+}
+
+int TfmMain::ExportXML() {
+    OfferExport(guard_.dialogs()).ExportXML({*qrySpecs, *qryObosobeniPozicii, *qryData, [this] {
+                                                 return PoziciaIsFill();
+                                             }});
+    return 0;
+}
+
+void TfmMain::SaveFile(const QString& FileName, const QString& content) {
+    OfferExport(guard_.dialogs()).SaveFile(FileName, content);
 }

@@ -42,6 +42,13 @@ public:
     // the company's name.
     void UpdateCaption();
 
+    // Writes the offer file of the current lot, asking for the offer type and the path; the
+    // result is always 0.
+    int ExportXML();
+    // Writes an offer file's `content` to `FileName` (byte order mark, CR LF lines), replacing
+    // an earlier file only when the new one is complete; "Error Saving File" on failure.
+    void SaveFile(const QString& FileName, const QString& content);
+
     data::Connection Connection;
     std::unique_ptr<data::Dataset> qrySpecsInit;
     std::unique_ptr<data::Dataset> qrySpecs;
@@ -126,6 +133,7 @@ private:
     void FormClose();
     void pcMainChange();
     void btnExitClick();
+    void btnExportClick();
 
     void createPages();
     // The company page and the rules of its fields, in company_page.cpp.

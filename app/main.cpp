@@ -4,6 +4,7 @@
 #include "app/dialogs.h"
 #include "app/error_guard.h"
 #include "app/startup.h"
+#include "export/fSelectReport.h"
 
 int main(int argc, char** argv) {
     ClientApplication application(argc, argv);
@@ -15,6 +16,10 @@ int main(int argc, char** argv) {
     application.setErrorGuard(&guard);
 
     ClientModules modules = createModules(guard);
+    if (modules.fmSelectReport != nullptr)
+        dialogs.setOfferTypeChooser([&modules](const QString& caption) {
+            return modules.fmSelectReport->SelectReport(caption);
+        });
     if (modules.fmMain == nullptr)
         return 1; // without its main window the program has nothing to show
     modules.fmMain->show();

@@ -61,6 +61,12 @@ void Connection::open(const QString& path) {
     database_ = std::make_unique<jet::Database>(path.toStdString(), jet::Database::Mode::ReadWrite);
 }
 
+void Connection::openReadOnly(const QString& path) {
+    database_.reset();
+    description_ = connectionString(path);
+    database_ = std::make_unique<jet::Database>(path.toStdString(), jet::Database::Mode::ReadOnly);
+}
+
 jet::Database& Connection::database() const {
     if (database_ == nullptr)
         throw Error(QStringLiteral("Няма връзка с базата данни."));

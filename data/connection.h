@@ -29,6 +29,9 @@ public:
     // engine's error when the file is missing, locked or unreadable; the connection then stays
     // closed.
     void open(const QString& path);
+    // Opens the file for reading only, changing nothing about it, not even its permissions;
+    // a post through such a connection fails with the engine's error.
+    void openReadOnly(const QString& path);
     bool connected() const { return database_ != nullptr; }
     const QString& description() const { return description_; }
 

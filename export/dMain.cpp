@@ -60,6 +60,28 @@ QString limitMessage(const data::Dataset& values, const data::Dataset& descripto
     return message(descriptors.fieldByName(numbered(prefix, n, "IME")).asString(), suffix);
 }
 
+// The Latin spelling of each Bulgarian letter, lower case first; a blank second letter means
+// there is none. The halves differ on purpose: ж gives zh but Ж gives Jh, ц gives c but Ц Ts.
+struct Spelling {
+    char16_t letter;
+    char first;
+    char second;
+};
+constexpr Spelling kSpellings[60] = {
+    {u'а', 'a', ' '}, {u'б', 'b', ' '}, {u'в', 'v', ' '}, {u'г', 'g', ' '}, {u'д', 'd', ' '},
+    {u'е', 'e', ' '}, {u'ж', 'z', 'h'}, {u'з', 'z', ' '}, {u'и', 'i', ' '}, {u'й', 'j', ' '},
+    {u'к', 'k', ' '}, {u'л', 'l', ' '}, {u'м', 'm', ' '}, {u'н', 'n', ' '}, {u'о', 'o', ' '},
+    {u'п', 'p', ' '}, {u'р', 'r', ' '}, {u'с', 's', ' '}, {u'т', 't', ' '}, {u'у', 'u', ' '},
+    {u'ф', 'f', ' '}, {u'х', 'h', ' '}, {u'ц', 'c', ' '}, {u'ч', 'c', 'h'}, {u'ш', 's', 'h'},
+    {u'щ', 's', 't'}, {u'ъ', 'a', ' '}, {u'ь', 'y', ' '}, {u'ю', 'i', 'u'}, {u'я', 'i', 'a'},
+    {u'А', 'A', ' '}, {u'Б', 'B', ' '}, {u'В', 'V', ' '}, {u'Г', 'G', ' '}, {u'Д', 'D', ' '},
+    {u'Е', 'E', ' '}, {u'Ж', 'J', 'h'}, {u'З', 'Z', ' '}, {u'И', 'I', ' '}, {u'Й', 'J', ' '},
+    {u'К', 'K', ' '}, {u'Л', 'L', ' '}, {u'М', 'M', ' '}, {u'Н', 'N', ' '}, {u'О', 'O', ' '},
+    {u'П', 'P', ' '}, {u'Р', 'R', ' '}, {u'С', 'S', ' '}, {u'Т', 'T', ' '}, {u'У', 'U', ' '},
+    {u'Ф', 'F', ' '}, {u'Х', 'H', ' '}, {u'Ц', 'T', 's'}, {u'Ч', 'C', 'h'}, {u'Ш', 'S', 'h'},
+    {u'Щ', 'S', 't'}, {u'Ъ', 'A', ' '}, {u'Ь', 'Y', ' '}, {u'Ю', 'I', 'u'}, {u'Я', 'I', 'a'},
+};
+
 } // namespace
 
 TdmMain::TdmMain(QObject* parent) : QObject(parent) {
@@ -82,6 +104,25 @@ QString TdmMain::IsPosOk(const data::Dataset& qry, const data::Dataset& qryKonk)
             message(qryKonk.fieldByName(QStringLiteral("PP1_IME")).asString(), kGreaterThanZero);
     for (int n = 2; n <= 6; ++n)
         result += limitMessage(qry, qryKonk, QStringLiteral("PP"), n);
+    return result;
+}
+
+QString TdmMain::StrBGToEn(const QString& S) {
+    QString result;
+    result.reserve(S.size());
+    for (const QChar c : S) {
+        bool spelt = false;
+        for (const Spelling& spelling : kSpellings) {
+            if (c.unicode() != spelling.letter)
+                continue;
+            spelt = true;
+            result += QLatin1Char(spelling.first);
+            if (spelling.second != ' ')
+                result += QLatin1Char(spelling.second);
+        }
+        if (!spelt)
+            result += c;
+    }
     return result;
 }
 

@@ -24,6 +24,10 @@ public:
     // One position `qry` against the tender record `qryKonk`: the price, which must be greater
     // than 0 whatever the tender says of it, and the limits of the offer parameters PP2 ... PP6.
     static QString IsPosOk(const data::Dataset& qry, const data::Dataset& qryKonk);
+
+    // `S` with every Bulgarian letter spelt in Latin letters by the program's own table, one or
+    // two letters each; every other character is kept as it is. For the names of offer files.
+    static QString StrBGToEn(const QString& S);
 };
 
 // `text` without its leading and trailing spaces and control characters (codes up to 32).

@@ -3,6 +3,7 @@
 #include "jet/bytes.h"
 #include "jet/data_page.h"
 #include "jet/header.h"
+#include "jet/index_key.h"
 #include "jet/index_writer.h"
 #include "jet/long_value.h"
 #include "jet/long_value_writer.h"
@@ -24,6 +25,7 @@ constexpr std::uint32_t kCatalogPage = 2;
 constexpr std::uint32_t kGlobalMapPage = 1;
 constexpr std::int64_t kTableObject = 1;
 constexpr std::uint8_t kDefinitionPageType = 0x02;
+constexpr std::uint8_t kIndexIgnoresNulls = 0x02;
 
 // What a page is known to be used for, gathered while walking.
 enum class Use { Header, GlobalMap, Definition, Data, LongValue, MapRows, Index, Bitmap };
@@ -32,24 +34,48 @@ class Checker {
 public:
     explicit Checker(const std::string& path) : file_(path, PageFile::Access::Read) {}
 
-    std::vector<std::string> run();
+    std::vector<std::string> run(std::vector<std::string>* notes);
 
 private:
     void problem(std::string text) { problems_.push_back(std::move(text)); }
+    void note(std::string text) { notes_.push_back(std::move(text)); }
     void claim(std::uint32_t page, Use use) { uses_.emplace(page, use); }
 
     void checkDataPage(std::uint32_t number, const Page& page);
+    bool leftUntilCompacted(std::uint32_t number) const;
     std::optional<UsageMap> map(MapLocation at, const std::string& whose);
     void checkTable(const std::string& name, std::uint32_t definitionPage);
     void checkLongValue(std::span<const std::uint8_t> definition, const std::string& where);
     void checkIndexes(const TableDef& def, const std::map<RowId, Row>& rows);
+    void checkLeafEntries(const Page& page, const std::string& where,
+                          const std::map<RowId, Bytes>& keys);
 
     PageFile file_;
     std::uint32_t pageCount_ = 0;
     std::vector<std::string> problems_;
+    std::vector<std::string> notes_;
+    std::set<std::uint32_t> free_; // what the global usage map marks free
     std::multimap<std::uint32_t, Use> uses_;
     std::set<std::pair<std::uint32_t, std::uint16_t>> longValueRows_;
 };
+
+// Access does not free everything it stops using: until the file is compacted it keeps blank
+// pages it allocated ahead, long values of deleted rows, and the definition and index pages of
+// dropped tables and indexes, while the global map still marks them used.
+bool Checker::leftUntilCompacted(std::uint32_t number) const {
+    Page page = file_.read(number);
+    switch (page[0]) {
+    case kDataPageType:
+        return ByteView(page, file_.where(number)).u32(4) == kLongValueOwner;
+    case kDefinitionPageType:
+    case kIndexNodePageType:
+    case kIndexLeafPageType:
+        return true;
+    default:
+        return page[0] > kUsageMapPageType ||
+               std::all_of(page.begin(), page.end(), [](std::uint8_t b) { return b == 0; });
+    }
+}
 
 void Checker::checkDataPage(std::uint32_t number, const Page& page) {
     std::string where = file_.where(number);
@@ -138,8 +164,9 @@ void Checker::checkLongValue(std::span<const std::uint8_t> definition, const std
 void Checker::checkIndexes(const TableDef& def, const std::map<RowId, Row>& rows) {
     for (std::size_t i = 0; i < def.realIndexes.size(); ++i) {
         std::string where = "table " + def.name + ", index " + std::to_string(i);
-        std::uint32_t root = def.realIndexes[i].rootPage;
-        if (auto pages = map(def.realIndexes[i].pages, where))
+        const RealIndex& index = def.realIndexes[i];
+        std::uint32_t root = index.rootPage;
+        if (auto pages = map(index.pages, where))
             for (std::uint32_t page : pages->pages)
                 claim(page, Use::Index);
         if (root == 0 || root >= pageCount_) {
@@ -147,79 +174,38 @@ void Checker::checkIndexes(const TableDef& def, const std::map<RowId, Row>& rows
             continue;
         }
         Page page = file_.read(root);
-        if (page[0] == kIndexNodePageType)
-            continue; // trees of several pages are read by Access; their entries are not checked
+        if (page[0] == kIndexNodePageType) {
+            note(where + ": not checked, its entries span several pages");
+            continue;
+        }
         if (page[0] != kIndexLeafPageType || ByteView(page, where).u32(4) != def.definitionPage) {
             problem(where + ": root page " + std::to_string(root) +
                     " is not an index page of the table");
             continue;
         }
-        const RealIndex& index = def.realIndexes[i];
-        const Column* column = nullptr;
-        for (const Column& c : def.columns)
-            if (index.columnNumbers.size() == 1 && c.number == index.columnNumbers[0] &&
-                c.type == ColumnType::Long)
-                column = &c;
-        // Keys of other types need Access's collation to compare, and rows with columns of
-        // types the engine does not decode cannot be compared with their entries.
-        bool decodable = std::all_of(def.columns.begin(), def.columns.end(), [](const Column& c) {
-            return c.type <= ColumnType::Numeric && c.type != ColumnType::Guid;
-        });
-        if (column == nullptr || !decodable)
-            continue;
-        std::size_t position = static_cast<std::size_t>(column - def.columns.data());
-        // Entries after the first leave out the bytes all entries of the page share.
-        std::size_t prefixLength = ByteView(page, where).u16(24);
-        std::vector<std::uint8_t> prefix;
-        std::vector<std::uint8_t> previous;
-        std::size_t start = 0;
-        std::size_t entries = 0;
-        for (std::size_t bit = 0; bit < kIndexEntryMaskSize * 8; ++bit) {
-            if (((page[kIndexEntryMaskAt + bit / 8] >> (bit % 8)) & 1) == 0)
-                continue;
-            std::vector<std::uint8_t> entry = prefix;
-            entry.insert(entry.end(),
-                         page.begin() + static_cast<std::ptrdiff_t>(kIndexEntriesAt + start),
-                         page.begin() + static_cast<std::ptrdiff_t>(kIndexEntriesAt + bit));
-            if (entries == 0)
-                prefix.assign(entry.begin(), entry.begin() + static_cast<std::ptrdiff_t>(std::min(
-                                                                 prefixLength, entry.size())));
-            start = bit;
-            ++entries;
-            if (!previous.empty() && !(previous < entry))
-                problem(where + ": entry " + std::to_string(entries) +
-                        " does not sort after the one before it");
-            previous = entry;
-            if (entry.size() != kIndexKeyEntrySize && entry.size() != kIndexNullEntrySize) {
-                problem(where + ": entry " + std::to_string(entries) + " of " +
-                        std::to_string(entry.size()) + " bytes");
-                continue;
+        std::map<RowId, Bytes> keys;
+        std::optional<std::string> unsupported;
+        for (const auto& [id, row] : rows) {
+            IndexKey key = encodeIndexKey(def, index, row);
+            if (const auto* why = std::get_if<std::string>(&key)) {
+                unsupported = *why;
+                break;
             }
-            const std::uint8_t* tail = entry.data() + entry.size() - 4;
-            RowId id{std::uint32_t{tail[0]} << 16 | std::uint32_t{tail[1]} << 8 | tail[2], tail[3]};
-            auto row = rows.find(id);
-            if (row == rows.end()) {
-                problem(where + ": entry " + std::to_string(entries) + " points to page " +
-                        std::to_string(id.page) + " row " + std::to_string(id.row) +
-                        ", where the table has no row");
-                continue;
-            }
-            const Value& value = row->second[position];
-            std::optional<std::int64_t> key;
-            if (entry.size() == kIndexKeyEntrySize)
-                key = static_cast<std::int32_t>((std::uint32_t{entry[1]} << 24 |
-                                                 std::uint32_t{entry[2]} << 16 |
-                                                 std::uint32_t{entry[3]} << 8 | entry[4]) ^
-                                                0x80000000u);
-            const auto* actual = std::get_if<std::int64_t>(&value);
-            if ((actual == nullptr) != !key || (actual != nullptr && *actual != *key))
-                problem(where + ": entry " + std::to_string(entries) + " for page " +
-                        std::to_string(id.page) + " row " + std::to_string(id.row) +
-                        " does not hold the row's " + column->name);
+            bool allNull = std::all_of(index.columnNumbers.begin(), index.columnNumbers.end(),
+                                       [&](std::uint16_t number) {
+                                           for (std::size_t c = 0; c < def.columns.size(); ++c)
+                                               if (def.columns[c].number == number)
+                                                   return isNull(row[c]);
+                                           return true;
+                                       });
+            if (!(allNull && (index.flags & kIndexIgnoresNulls) != 0))
+                keys.emplace(id, std::get<Bytes>(key));
         }
-        if (entries != rows.size())
-            problem(where + ": " + std::to_string(entries) + " entries on its page for " +
-                    std::to_string(rows.size()) + " rows");
+        if (unsupported) {
+            note(where + ": not checked, its keys hold " + *unsupported);
+            continue;
+        }
+        checkLeafEntries(page, where, keys);
     }
 
     for (const LongValueMaps& maps : def.longValueMaps) {
@@ -232,6 +218,7 @@ void Checker::checkIndexes(const TableDef& def, const std::map<RowId, Row>& rows
             if (!pages)
                 continue;
             for (std::uint32_t page : pages->pages) {
+                claim(page, Use::LongValue);
                 Page bytes = file_.read(page);
                 if (bytes[0] != kDataPageType || ByteView(bytes, where).u32(4) != kLongValueOwner)
                     problem(where + ": its usage map lists page " + std::to_string(page) +
@@ -239,6 +226,52 @@ void Checker::checkIndexes(const TableDef& def, const std::map<RowId, Row>& rows
             }
         }
     }
+}
+
+// Compares the entries of a single-page index with the keys its rows must have.
+void Checker::checkLeafEntries(const Page& page, const std::string& where,
+                               const std::map<RowId, Bytes>& keys) {
+    // Entries after the first leave out the bytes all entries of the page share.
+    std::size_t prefixLength = ByteView(page, where).u16(24);
+    Bytes prefix;
+    Bytes previous;
+    std::size_t start = 0;
+    std::size_t entries = 0;
+    for (std::size_t bit = 0; bit < kIndexEntryMaskSize * 8; ++bit) {
+        if (((page[kIndexEntryMaskAt + bit / 8] >> (bit % 8)) & 1) == 0)
+            continue;
+        Bytes entry = prefix;
+        entry.insert(entry.end(),
+                     page.begin() + static_cast<std::ptrdiff_t>(kIndexEntriesAt + start),
+                     page.begin() + static_cast<std::ptrdiff_t>(kIndexEntriesAt + bit));
+        if (entries == 0)
+            prefix.assign(entry.begin(), entry.begin() + static_cast<std::ptrdiff_t>(
+                                                             std::min(prefixLength, entry.size())));
+        start = bit;
+        ++entries;
+        std::string which = where + ": entry " + std::to_string(entries);
+        if (!previous.empty() && !(previous < entry))
+            problem(which + " does not sort after the one before it");
+        previous = entry;
+        if (entry.size() < 5) {
+            problem(which + " of " + std::to_string(entry.size()) + " bytes");
+            continue;
+        }
+        const std::uint8_t* tail = entry.data() + entry.size() - 4;
+        RowId id{std::uint32_t{tail[0]} << 16 | std::uint32_t{tail[1]} << 8 | tail[2], tail[3]};
+        auto key = keys.find(id);
+        if (key == keys.end()) {
+            problem(which + " points to page " + std::to_string(id.page) + " row " +
+                    std::to_string(id.row) + ", where the table has no row it indexes");
+            continue;
+        }
+        if (!std::equal(entry.begin(), entry.end() - 4, key->second.begin(), key->second.end()))
+            problem(which + " for page " + std::to_string(id.page) + " row " +
+                    std::to_string(id.row) + " does not hold the row's key");
+    }
+    if (entries != keys.size())
+        problem(where + ": " + std::to_string(entries) + " entries on its page for " +
+                std::to_string(keys.size()) + " rows");
 }
 
 void Checker::checkTable(const std::string& name, std::uint32_t definitionPage) {
@@ -283,6 +316,8 @@ void Checker::checkTable(const std::string& name, std::uint32_t definitionPage) 
         if (page[0] != kDataPageType || ByteView(page, where).u32(4) != def.definitionPage)
             continue;
         if (ownedData.count(number) == 0) {
+            if (free_.count(number) != 0)
+                continue; // rows of a page Access has given up, kept until compacting
             problem(where + ": page " + std::to_string(number) +
                     " holds rows of the table but its usage map does not list it");
             claim(number, Use::Data);
@@ -325,7 +360,9 @@ void Checker::checkTable(const std::string& name, std::uint32_t definitionPage) 
             }
         }
     }
-    if (rows.size() != def.rowCount)
+    // Access does not keep the row counts of its own system tables up to date.
+    bool systemTable = def.name.starts_with("MSys");
+    if (rows.size() != def.rowCount && !systemTable)
         problem(where + ": " + std::to_string(rows.size()) + " rows, the definition counts " +
                 std::to_string(def.rowCount));
     try {
@@ -335,7 +372,7 @@ void Checker::checkTable(const std::string& name, std::uint32_t definitionPage) 
     }
 }
 
-std::vector<std::string> Checker::run() {
+std::vector<std::string> Checker::run(std::vector<std::string>* notes) {
     readHeader(file_);
     pageCount_ = file_.pageCount();
     claim(0, Use::Header);
@@ -344,13 +381,14 @@ std::vector<std::string> Checker::run() {
         throw Error(file_.where() + ": too short to hold a catalog");
 
     UsageMap globalMap = readUsageMap(file_, MapLocation{kGlobalMapPage, 0});
-    std::set<std::uint32_t> free(globalMap.pages.begin(), globalMap.pages.end());
+    free_.insert(globalMap.pages.begin(), globalMap.pages.end());
     for (std::uint32_t number = 1; number < pageCount_; ++number) {
         Page page = file_.read(number);
         if (page[0] == kDataPageType)
             checkDataPage(number, page);
-        else if (page[0] > kUsageMapPageType && free.count(number) == 0)
-            problem(file_.where(number) + ": unknown page type " + std::to_string(page[0]));
+        else if (page[0] > kUsageMapPageType && free_.count(number) == 0)
+            note(file_.where(number) + ": not checked, a page of type " + std::to_string(page[0]) +
+                 ", which the walk does not read");
     }
 
     TableDef catalog = readTableDef(file_, kCatalogPage, "MSysObjects");
@@ -389,18 +427,20 @@ std::vector<std::string> Checker::run() {
         checkTable(tableName, page);
 
     for (const auto& [page, use] : uses_)
-        if (free.count(page) != 0 && use != Use::GlobalMap)
+        if (free_.count(page) != 0 && use != Use::GlobalMap)
             problem(file_.where(page) + ": in use, but the global usage map marks it free");
     for (std::uint32_t page = 0; page < pageCount_; ++page)
-        if (uses_.count(page) == 0 && free.count(page) == 0)
+        if (uses_.count(page) == 0 && free_.count(page) == 0 && !leftUntilCompacted(page))
             problem(file_.where(page) + ": neither in use by any table nor marked free");
+    if (notes != nullptr)
+        *notes = notes_;
     return problems_;
 }
 
 } // namespace
 
-std::vector<std::string> checkDatabase(const std::string& path) {
-    return Checker(path).run();
+std::vector<std::string> checkDatabase(const std::string& path, std::vector<std::string>* notes) {
+    return Checker(path).run(notes);
 }
 
 } // namespace jet

@@ -93,27 +93,36 @@ void Database::scan(const TableDef& table, const RowVisitor& visit) const {
 }
 
 Row Database::read(const TableDef& table, RowId id) const {
+    return readRow(*file_, table, id);
+}
+
+Row readRow(const PageFile& file, const TableDef& table, RowId id) {
     RowId at = id;
     // Jet relocates a row at most once; a second hop is tolerated, a longer chain is damage.
     for (int hops = 0; hops < 4; ++hops) {
-        if (at.page >= file_->pageCount())
-            throw Error(file_->where(id) + ": points to page " + std::to_string(at.page) +
+        if (at.page >= file.pageCount())
+            throw Error(file.where(id) + ": points to page " + std::to_string(at.page) +
                         " past the end of the file");
-        Page holder = file_->read(at.page);
-        DataPage page(holder, file_->where(at.page));
+        Page holder = file.read(at.page);
+        DataPage page(holder, file.where(at.page));
         if (page.owner() != table.definitionPage)
-            throw Error(file_->where(at) + ": the page belongs to another table");
+            throw Error(file.where(at) + ": the page belongs to another table");
         if (page.isOverflow(at.row)) {
             at = page.overflowTarget(at.row);
             continue;
         }
-        return decodeRow(*file_, table, page.rowBytes(at.row), file_->where(at));
+        return decodeRow(file, table, page.rowBytes(at.row), file.where(at));
     }
-    throw Error(file_->where(id) + ": relocation pointers loop");
+    throw Error(file.where(id) + ": relocation pointers loop");
 }
 
 void Database::update(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes) {
     updateRow(*file_, table, id, changes);
+}
+
+bool Database::updateIf(const TableDef& table, RowId id, const RowCondition& stillWanted,
+                        const std::vector<ColumnChange>& changes) {
+    return updateRow(*file_, table, id, changes, Durability::Synced, &stillWanted);
 }
 
 } // namespace jet

@@ -47,6 +47,12 @@ public:
         Value value;
     };
     void update(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes);
+    // The same, for a row chosen by a condition: the condition is judged again on the row as
+    // read under the write lock, since another process may have changed the row after it was
+    // chosen. Returns whether the row still met it and was changed.
+    using RowCondition = std::function<bool(const Row&)>;
+    bool updateIf(const TableDef& table, RowId id, const RowCondition& stillWanted,
+                  const std::vector<ColumnChange>& changes);
 
 private:
     struct CatalogEntry {
@@ -58,5 +64,8 @@ private:
     std::unique_ptr<PageFile> file_;
     Header header_;
 };
+
+// One row by its id, following a relocation pointer.
+Row readRow(const PageFile& file, const TableDef& table, RowId id);
 
 } // namespace jet

@@ -48,7 +48,6 @@ constexpr std::uint8_t kIndexRequired = 0x08;
 constexpr std::uint8_t kPrimaryKeyKind = 1;
 
 constexpr std::uint16_t kCodePage = 1252;
-constexpr std::uint16_t kGeneralSortOrder = 0x0409;
 constexpr double kUnixEpochDays = 25569.0;
 
 NewColumn text(const char* name, std::uint16_t width) {

@@ -20,7 +20,9 @@ constexpr off_t kLockOffset = 0x7FFFFF00;
 } // namespace
 
 PageFile::PageFile(const std::string& path, Access access) : path_(path), access_(access) {
-    int flags = O_CLOEXEC;
+    // Without O_NONBLOCK, opening a FIFO for reading waits for a writer, and the test for a
+    // regular file below would never be reached.
+    int flags = O_CLOEXEC | O_NONBLOCK;
     switch (access) {
     case Access::Read:
         flags |= O_RDONLY;
@@ -39,6 +41,11 @@ PageFile::PageFile(const std::string& path, Access access) : path_(path), access
     if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd_);
         throw Error(path + ": not a regular file");
+    }
+    if (::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0) {
+        std::string message = systemError(path + ": cannot open the file");
+        ::close(fd_);
+        throw Error(message);
     }
 }
 

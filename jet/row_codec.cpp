@@ -139,6 +139,9 @@ Value decodeVariable(const PageFile& file, const Column& column, std::span<const
     case ColumnType::Ole:
         return readLongValue(file, raw, where + ", column " + column.name);
     default:
+        // Access keeps numbers of some system tables among the variable-length values.
+        if (fixedValueSize(column.type) > 0)
+            return decodeFixed(column, raw, where);
         return Bytes(raw.begin(), raw.end());
     }
 }
@@ -260,7 +263,12 @@ StoredValue encodeValue(const Column& column, const Value& value) {
         if (text == nullptr)
             throw Error(fitError(column, "needs a text"));
         std::size_t width = column.length / 2u;
-        std::size_t length = utf16Length(*text);
+        std::size_t length = 0;
+        try {
+            length = utf16Length(*text);
+        } catch (const Error& error) {
+            throw Error(fitError(column, error.what()));
+        }
         if (length > width)
             throw Error(fitError(column, "text of " + std::to_string(length) +
                                              " characters is longer than the column's " +

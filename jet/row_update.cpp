@@ -358,8 +358,9 @@ void checkChanges(const TableDef& table, const std::vector<Database::ColumnChang
     encodeChanges(table, changes);
 }
 
-void updateRow(PageFile& file, const TableDef& table, RowId id,
-               const std::vector<Database::ColumnChange>& changes, Durability durability) {
+bool updateRow(PageFile& file, const TableDef& table, RowId id,
+               const std::vector<Database::ColumnChange>& changes, Durability durability,
+               const Database::RowCondition* stillWanted) {
     if (!file.writable())
         throw Error(file.where() + ": the file is open for reading only");
     PageFile::WriteLock lock(file);
@@ -368,7 +369,10 @@ void updateRow(PageFile& file, const TableDef& table, RowId id,
     // `table` was read.
     TableDef current = readTableDef(file, table.definitionPage, table.name);
     EncodedChanges encoded = encodeChanges(current, changes);
+    if (stillWanted != nullptr && !(*stillWanted)(readRow(file, current, id)))
+        return false;
     Post(file, std::move(current), durability).run(id, encoded);
+    return true;
 }
 
 } // namespace jet

@@ -22,8 +22,11 @@ void checkChanges(const TableDef& table, const std::vector<Database::ColumnChang
 // page moves to another page of the table, leaving a pointer at `id`; new data and maps are
 // written (and made durable) before the pointer that leads to them, so every interruption
 // leaves each row readable with its old or its new values.
-void updateRow(PageFile& file, const TableDef& table, RowId id,
+// With `stillWanted`, the row as read under the lock must meet it, or nothing is written; returns
+// whether the row was changed.
+bool updateRow(PageFile& file, const TableDef& table, RowId id,
                const std::vector<Database::ColumnChange>& changes,
-               Durability durability = Durability::Synced);
+               Durability durability = Durability::Synced,
+               const Database::RowCondition* stillWanted = nullptr);
 
 } // namespace jet

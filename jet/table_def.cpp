@@ -77,6 +77,7 @@ Column readColumn(const ByteView& view, std::size_t at) {
     column.variableIndex = view.u16(at + 7);
     column.precision = view.u8(at + 11);
     column.scale = view.u8(at + 12);
+    column.sortOrder = view.u16(at + 11);
     column.flags = view.u8(at + 15);
     column.compressedUnicode = (view.u8(at + 16) & 0x01) != 0;
     column.fixedOffset = view.u16(at + 21);
@@ -203,8 +204,10 @@ TableDef readTableDef(const PageFile& file, std::uint32_t page, std::string name
         RealIndex index;
         for (std::size_t slot = 0; slot < kIndexSlots; ++slot) {
             std::uint16_t number = view.u16(at + 4 + slot * 3);
-            if (number != 0xFFFF)
+            if (number != 0xFFFF) {
                 index.columnNumbers.push_back(number);
+                index.ascending.push_back((view.u8(at + 6 + slot * 3) & 0x01) != 0);
+            }
         }
         index.pages = mapLocation(view.u32(at + 34));
         index.rootPage = view.u32(at + 38);

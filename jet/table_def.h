@@ -41,6 +41,9 @@ inline constexpr std::uint8_t kColumnFixed = 0x01;
 inline constexpr std::uint8_t kColumnNullable = 0x02;
 inline constexpr std::uint8_t kColumnAutoNumber = 0x04;
 
+// The sort order of text columns in Access's "General" order, the one Jet 4 files use.
+inline constexpr std::uint16_t kGeneralSortOrder = 0x0409;
+
 struct Column {
     std::string name;
     ColumnType type = ColumnType::Text;
@@ -56,6 +59,8 @@ struct Column {
     bool compressedUnicode = false;
     std::uint8_t precision = 0;
     std::uint8_t scale = 0;
+    // For text and memo: the sort order its index keys follow (the bytes of precision and scale).
+    std::uint16_t sortOrder = 0;
 
     bool isFixed() const { return (flags & kColumnFixed) != 0; }
     bool isAutoNumber() const { return (flags & kColumnAutoNumber) != 0; }
@@ -72,7 +77,8 @@ struct MapLocation {
 // are listed and which of them is the root of its tree.
 struct RealIndex {
     std::vector<std::uint16_t> columnNumbers;
-    std::uint8_t flags = 0; // 0x01 unique, 0x02 ignores nulls, 0x08 required
+    std::vector<bool> ascending; // for each of columnNumbers
+    std::uint8_t flags = 0;      // 0x01 unique, 0x02 ignores nulls, 0x08 required
     MapLocation pages;
     std::uint32_t rootPage = 0;
 };

@@ -12,7 +12,6 @@ namespace {
 // Constants every Jet 4 definition carries in these places.
 constexpr std::uint32_t kDefinitionMagic = 1625;
 constexpr std::uint32_t kRealIndexMagic = 1923;
-constexpr std::uint16_t kGeneralSortOrder = 0x0409;
 constexpr std::uint8_t kDefinitionPageType = 0x02;
 
 constexpr std::size_t kHeaderSize = 63;

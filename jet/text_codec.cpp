@@ -77,7 +77,10 @@ std::u32string codePoints(std::string_view utf8) {
                 throw Error("text is not valid UTF-8");
             code = (code << 6) | (next & 0x3F);
         }
-        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        // An overlong form would smuggle in a character, NUL or '/', that the text does not
+        // show as such; surrogates and values past U+10FFFF are no characters at all.
+        static constexpr char32_t kShortestFrom[] = {0, 0x80, 0x800, 0x10000};
+        if (code < kShortestFrom[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
             throw Error("text is not valid UTF-8");
         out += code;
         i += static_cast<std::size_t>(extra) + 1;

@@ -7,7 +7,10 @@
 namespace tenderdb {
 
 int checkCommand(const std::string& path) {
-    std::vector<std::string> problems = jet::checkDatabase(path);
+    std::vector<std::string> notes;
+    std::vector<std::string> problems = jet::checkDatabase(path, &notes);
+    for (const std::string& note : notes)
+        std::cout << note << '\n';
     for (const std::string& problem : problems)
         std::cout << problem << '\n';
     if (problems.empty())

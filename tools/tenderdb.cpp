@@ -37,12 +37,15 @@ Commands:
   update FILE TABLE (--where COLUMN=VALUE | --where-null COLUMN)
                     (--set COLUMN=VALUE | --set-null COLUMN)...
                        change the columns of every row of TABLE whose COLUMN holds VALUE (or
-                       is null) and print how many rows changed; a VALUE is read by its
-                       column's type: numbers with a decimal point, yes/no as true or false,
-                       text as given (an empty text is not null)
+                       is null) and print how many rows changed (a row another writer
+                       changed meanwhile counts only if it still matches); a VALUE is
+                       read by its column's type: numbers with a decimal point, yes/no as
+                       true or false, text as given (an empty text is not null)
   check FILE           walk every page and row of FILE and list what does not add up
                        (usage maps, row offsets, free space, pointers, long values, index
-                       entries); exit status 0 when the file is sound, 1 otherwise
+                       entries); lines saying "not checked" name what it cannot check
+                       (an index key type, a page type); exit status 0 when the file is
+                       sound, 1 otherwise
   --help               show this text
 
 Exit status: 0 on success, 1 on an error (written to standard error), 2 on wrong usage.

@@ -114,12 +114,14 @@ void updateCommand(const std::vector<std::string>& args) {
         if (row[keyIndex] == wanted)
             matches.push_back(id);
     });
+    // The scan ran without the write lock: another writer may have changed a row since, so
+    // each row must still match when it is read again under the lock.
+    auto stillMatches = [&](const jet::Row& row) { return row[keyIndex] == wanted; };
     std::size_t done = 0;
     try {
-        for (jet::RowId id : matches) {
-            db.update(table, id, changes);
-            ++done;
-        }
+        for (jet::RowId id : matches)
+            if (db.updateIf(table, id, stillMatches, changes))
+                ++done;
     } catch (const jet::Error& error) {
         throw jet::Error(std::string(error.what()) + " (" + std::to_string(done) + " of " +
                          std::to_string(matches.size()) + " rows were updated before it)");

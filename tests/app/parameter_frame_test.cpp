@@ -167,6 +167,7 @@ TEST_F(ParameterFrame, AnIntegerParameterRefusesTheDecimalSeparator) {
     expectKeystrokes(*frame, {
                                  {"12{sep}5", "125"},
                                  {"12{keypad}5", "125"},
+                                 {"12{keypadcomma}5", "125"},
                                  {"12{other}5", "125"},
                                  {"-7", "-7"},
                                  {"7-", "7"},
@@ -182,8 +183,10 @@ TEST_F(ParameterFrame, ADecimalParameterTakesTheRegionalSeparatorAndItsDecimalsO
     const std::string manyNines(400, '9');
     expectKeystrokes(*frame, {
                                  {"12{sep}5", "12{sep}5"},
-                                 // The keypad's separator key enters the regional separator.
+                                 // The keypad's separator key enters the regional separator,
+                                 // whether the keypad marks it with a point or a comma.
                                  {"12{keypad}5", "12{sep}5"},
+                                 {"12{keypadcomma}5", "12{sep}5"},
                                  // The other character groups thousands in the other kind of
                                  // locale; it is refused, never read as the separator.
                                  {"12{other}5", "125"},

@@ -5,11 +5,15 @@
 #include "jet/data_page.h"
 #include "jet/database.h"
 #include "jet/header.h"
+#include "jet/long_value.h"
 #include "jet/row_codec.h"
+#include "jet/usage_map.h"
 #include "tests/jet/process.h"
 #include "tests/jet/test_files.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
@@ -208,6 +212,40 @@ INSTANTIATE_TEST_SUITE_P(Cases, DamagedFile, testing::ValuesIn(damageCases()),
                              return std::string(damage.param.name);
                          });
 
+// In a sound file a chain's pieces add up to its stated length. Where the last piece holds more
+// than is still missing, the value is only as long as stated: the rest is no part of it.
+TEST(LongValueChain, IsReadToItsStatedLengthOnly) {
+    jet::Database db(jettest::sharedFile("tender-sample.mdb").string(),
+                     jet::Database::Mode::ReadOnly);
+    jet::TableDef def = db.table("PREDLOGENIA");
+    const jet::Column& memo = def.column("IME");
+    jet::Bytes definition;
+    for (std::uint32_t number : jet::readUsageMap(db.file(), def.ownedPages).pages) {
+        jet::Page page = db.file().read(number);
+        if (page[0] != jet::kDataPageType || !definition.empty())
+            continue;
+        jet::DataPage data(page, "page");
+        for (std::uint16_t slot = 0; slot < data.rowCount() && definition.empty(); ++slot) {
+            if (data.isDeleted(slot) || data.isOverflow(slot))
+                continue;
+            auto bytes = jet::parseRow(data.rowBytes(slot), true, "row").variableBytes(memo);
+            if (bytes.size() >= jet::kLongValueHeader && bytes[3] == jet::kLongValueChain)
+                definition.assign(bytes.begin(), bytes.end());
+        }
+    }
+    ASSERT_FALSE(definition.empty()) << "no memo of the sample is a chain";
+    const jet::Bytes whole = jet::readLongValue(db.file(), definition, "memo");
+    ASSERT_GT(whole.size(), jet::kPageSize) << "the chain has a single piece";
+
+    for (std::size_t length : {whole.size() - 1, whole.size() - 100, std::size_t{10}}) {
+        SCOPED_TRACE(length);
+        jet::Bytes shorter = definition;
+        jet::putU24(shorter, 0, static_cast<std::uint32_t>(length));
+        EXPECT_EQ(jet::readLongValue(db.file(), shorter, "memo"),
+                  jet::Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)));
+    }
+}
+
 TEST(ForeignFile, MissingFileAndJet3FileAreRefused) {
     std::string missing = (fs::temp_directory_path() / "jet-no-such-file.mdb").string();
     EXPECT_EQ(readEverything(missing),
@@ -237,6 +275,30 @@ TEST(TenderdbCommand, ReportsErrorsOnStandardErrorWithStatus1) {
         EXPECT_EQ(result.out, "") << args[0] << ' ' << args[1];
         EXPECT_EQ(result.err.rfind("tenderdb: " + args[1], 0), 0u) << result.err;
     }
+}
+
+// A FIFO must be refused at once: opening one for reading would otherwise wait for a writer that
+// never comes. `timeout` turns such a wait into status 124.
+TEST(TenderdbCommand, RefusesWhatIsNotARegularFileWithoutWaiting) {
+    TempFolder folder;
+    fs::path placeholder = folder.write("fifo.mdb", {});
+    fs::remove(placeholder);
+    std::string fifo = placeholder.string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"tables", fifo},
+             {"schema", fifo},
+             {"dump", fifo, "Table1"},
+             {"check", fifo},
+             {"update", fifo, "T", "--where", "A=1", "--set", "B=2"}}) {
+        std::vector<std::string> argv{"timeout", "5", TENDERDB_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        jettest::ProcessResult result = jettest::runProcess(argv);
+        EXPECT_EQ(result.status, 1) << args[0];
+        EXPECT_EQ(result.err, "tenderdb: " + fifo + ": not a regular file\n") << args[0];
+    }
+    std::string folderPath = placeholder.parent_path().string();
+    EXPECT_EQ(readEverything(folderPath), folderPath + ": not a regular file");
 }
 
 TEST(TenderdbCommand, HelpSucceedsAndWrongUsageIsStatus2) {

@@ -26,6 +26,8 @@ TEST(TextCodec, CompressesOnlyTextsInTheLatin1Range) {
     EXPECT_EQ(jet::encodeText("ab", false), bytes({'a', 0, 'b', 0}));
     EXPECT_EQ(jet::encodeText("Да", true), bytes({0x14, 0x04, 0x30, 0x04}));
     EXPECT_EQ(jet::encodeText("", true), bytes({}));
+    EXPECT_EQ(jet::encodeText("\x01\xC3\xBF", true), bytes({0xFF, 0xFE, 0x01, 0xFF}));
+    EXPECT_EQ(jet::encodeText("\xC4\x80", true), bytes({0x00, 0x01}));
     for (const char* text : {"Latin", "Кирилица", "mixed Ä and Ж", "\xF0\x9F\x98\x80"})
         EXPECT_EQ(jet::decodeText(jet::encodeText(text, true)), text);
 }
@@ -35,6 +37,32 @@ TEST(TextCodec, CountsUtf16Units) {
     EXPECT_EQ(jet::utf16Length("\xF0\x9F\x98\x80"), 2u);
     EXPECT_THROW(jet::utf16Length("\xC3"), jet::Error);
     EXPECT_THROW(jet::encodeText("\xFF", true), jet::Error);
+}
+
+TEST(TextCodec, RefusesMalformedUtf8) {
+    const char* malformed[] = {
+        "A\xC0\x80"
+        "B",                // NUL in two bytes
+        "\xC1\xBF",         // DEL in two bytes
+        "\xE0\x80\xAF",     // '/' in three bytes
+        "\xE0\x9F\xBF",     // U+07FF in three bytes
+        "\xF0\x8F\xBF\xBF", // U+FFFF in four bytes
+        "\xED\xA0\x80",     // a high surrogate
+        "\xED\xBF\xBF",     // a low surrogate
+        "\xF4\x90\x80\x80", // U+110000
+        "\xF7\xBF\xBF\xBF", // past U+10FFFF
+        "\xE2\x82",         // cut short
+        "\x80",             // a continuation byte alone
+    };
+    for (const char* text : malformed) {
+        SCOPED_TRACE(testing::PrintToString(std::string(text)));
+        EXPECT_THROW(jet::utf16Length(text), jet::Error);
+        EXPECT_THROW(jet::encodeText(text, true), jet::Error);
+    }
+    // The shortest forms at each length boundary are characters.
+    EXPECT_EQ(jet::utf16Length("\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80"
+                               "\xF4\x8F\xBF\xBF"),
+              9u);
 }
 
 } // namespace

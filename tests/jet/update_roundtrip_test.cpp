@@ -170,6 +170,11 @@ TEST_F(UpdateRoundTrip, StoresTextCompressedOnlyWhereEveryCharacterAllowsIt) {
     EXPECT_EQ(stored(), (jet::Bytes{0xFF, 0xFE, 'a', 'b', 0xE9}));
     post("PREDLOGENIA", id, {{"PP2_TEXT", std::string("aЖ")}});
     EXPECT_EQ(stored(), (jet::Bytes{'a', 0, 0x16, 0x04}));
+    // The edges of the one-byte range: U+00FF is in it, U+0100 is not.
+    post("PREDLOGENIA", id, {{"PP2_TEXT", std::string("zÿ")}});
+    EXPECT_EQ(stored(), (jet::Bytes{0xFF, 0xFE, 'z', 0xFF}));
+    post("PREDLOGENIA", id, {{"PP2_TEXT", std::string("zĀ")}});
+    EXPECT_EQ(stored(), (jet::Bytes{'z', 0, 0x00, 0x01}));
 }
 
 // Rows of one page grow until they move to other pages, are changed where they live, grow

@@ -3,6 +3,7 @@
 // they do not, the global map lengthened when the file outgrows it. testV2000.mdb has room in
 // its global map past its last page, and tables whose inline maps hold one page or none.
 
+#include "jet/bytes.h"
 #include "jet/data_page.h"
 #include "jet/map_update.h"
 #include "jet/page_file.h"
@@ -12,6 +13,8 @@
 #include "tests/jet/update_support.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -70,6 +73,48 @@ TEST(UsageMapUpdate, RecordsPagesWhereverTheMapReaches) {
     EXPECT_EQ(otherRow(file.read(jet::kGlobalMap.page)), otherRow(before));
     EXPECT_FALSE(jet::globalMapCanRecord(file, 100000));
     EXPECT_THROW(jet::markPageInUse(file, 100000), jet::Error);
+}
+
+// A reference map keeps one bitmap page for each 32,736 pages; pages past the first bitmap page's
+// reach are read and recorded through the second and third. The file is lengthened, sparsely, to
+// have such pages, and the map given two more bitmap pages where the file has room for them.
+TEST(UsageMapUpdate, ReferenceMapsReachPagesThroughLaterBitmapPages) {
+    jettest::FileCopy copy("real/testV2000.mdb");
+    jet::PageFile file(copy.path().string(), jet::PageFile::Access::ReadWrite);
+    const jet::MapLocation map = jet::readTableDef(file, 24, "one page").ownedPages;
+    jet::addPageToMap(file, map, 740); // too far from page 27: now a reference map
+    ASSERT_EQ(jet::readUsageMap(file, map).kind, jet::kReferenceMap);
+
+    jet::Page row = file.read(map.page);
+    std::size_t at = jet::DataPage(row, "map").offsetWord(map.row) & jet::kRowOffsetMask;
+    for (std::uint32_t slot : {1u, 2u}) {
+        jet::Page bitmap{};
+        bitmap[0] = jet::kUsageMapPageType;
+        bitmap[1] = 0x01;
+        std::uint32_t number = file.append(bitmap);
+        jet::markPageInUse(file, number);
+        jet::putU32(row, at + 1 + 4 * slot, number);
+    }
+    file.write(map.page, row);
+    const std::uint32_t reach = jet::kPagesPerBitmapPage;
+    std::filesystem::resize_file(copy.path(), std::uint64_t{3 * reach + 10} * jet::kPageSize);
+
+    struct Step {
+        std::uint32_t page;
+        Pages pages;
+    };
+    const Step steps[] = {
+        {reach + 5, {27, 740, reach + 5}},
+        {2 * reach + 7, {27, 740, reach + 5, 2 * reach + 7}},
+        {reach, {27, 740, reach, reach + 5, 2 * reach + 7}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.page);
+        jet::addPageToMap(file, map, step.page);
+        jet::UsageMap read = jet::readUsageMap(file, map);
+        EXPECT_EQ(read.pages, step.pages);
+        EXPECT_EQ(read.pagesPastEnd, 0u);
+    }
 }
 
 // A tender of 5,000 positions fills 510 pages, nearly all that the global map and the inline

@@ -286,9 +286,14 @@ TEST(SchemaChanges, ReorderDropAndRetypeColumns) {
     tender::SchemaChanges changes;
     changes.order = tender::SchemaChanges::Order::Reversed;
     changes.dropped = {"SPECS.NO_DDS", "PREDLOGENIA.MASTER_CODE"};
-    changes.retyped = {{"PREDLOGENIA.PRODUCT_CODE", "text(20)"}, {"SPECS.KONKURS", "double"}};
-    json tender = {{"SPECS", {{{"KONKURS", 2027.5}, {"NO_DDS", true}}}},
-                   {"PREDLOGENIA", {{{"PRODUCT_CODE", "A-1"}, {"MASTER_CODE", 3}}}}};
+    changes.retyped = {{"PREDLOGENIA.PRODUCT_CODE", "text(20)"},
+                       {"SPECS.KONKURS", "double"},
+                       {"SPECS.KP1_TIP", "integer"}};
+    // A 16-bit integer's sign must survive the round trip at both of its edges.
+    json tender = {
+        {"SPECS",
+         {{{"KONKURS", 2027.5}, {"NO_DDS", true}, {"KP1_TIP", -1}}, {{"KP1_TIP", -32768}}}},
+        {"PREDLOGENIA", {{{"PRODUCT_CODE", "A-1"}, {"MASTER_CODE", 3}}}}};
     jet::CreateResult result = tender::writeTender(tender, file, changes);
 
     // Both PREDLOGENIA indexes lost their long integer column.
@@ -300,6 +305,8 @@ TEST(SchemaChanges, ReorderDropAndRetypeColumns) {
     EXPECT_EQ(specs.columns.back().name, "CODE");
     EXPECT_EQ(specs.find("NO_DDS"), nullptr);
     EXPECT_EQ(specs.column("KONKURS").type, jet::ColumnType::Double);
+    EXPECT_EQ(specs.column("KP1_TIP").type, jet::ColumnType::Integer);
+    tendertest::expectFileHolds(file, tender, "SPECS");
     jet::TableDef positionsTable = db.table("PREDLOGENIA");
     EXPECT_EQ(positionsTable.find("MASTER_CODE"), nullptr);
     EXPECT_EQ(positionsTable.column("PRODUCT_CODE").type, jet::ColumnType::Text);

@@ -1,0 +1,295 @@
+#include "export/BRX_XSD.h"
+
+#include <QDomDocument>
+#include <QTextStream>
+
+#include <stdexcept>
+
+struct OfferDocument {
+    QDomDocument dom;
+    QString decimalSeparator;
+};
+
+QString offerNumberText(double value, const QString& decimalSeparator) {
+    if (value == 0)
+        value = 0; // a negative zero is written as 0
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::OmitLeadingZeroInExponent);
+    QString text = c.toString(value, 'g', 15);
+    text.replace(QLatin1Char('.'), decimalSeparator);
+    return text;
+}
+
+std::optional<qsizetype> firstUnwritableCharacter(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c)) {
+            if (i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+                ++i;
+                continue;
+            }
+            return i;
+        }
+        const bool control = c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r';
+        if (control || QChar::isLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF)
+            return i;
+    }
+    return std::nullopt;
+}
+
+UnwritableText::UnwritableText(const QString& element, const QString& text, qsizetype index)
+    : data::Error(QStringLiteral("Текстът на %1 съдържа на %2-о място знака U+%3, който не "
+                                 "може да се запише в XML файл.")
+                      .arg(element)
+                      .arg(index + 1)
+                      .arg(QString::number(text[index].unicode(), 16)
+                               .toUpper()
+                               .rightJustified(4, QLatin1Char('0')))) {}
+
+namespace {
+
+data::Error notANumber(const QString& element, const QString& text) {
+    return data::Error(QStringLiteral("%1 не съдържа число: \"%2\".").arg(element, text));
+}
+
+} // namespace
+
+// ---- the generic element node
+
+TXMLNode::TXMLNode(std::shared_ptr<OfferDocument> document, QDomElement element)
+    : document_(std::move(document)), element_(std::move(element)) {}
+
+QString TXMLNode::NodeName() const {
+    return element_.tagName();
+}
+
+QString TXMLNode::XML() const {
+    QString markup;
+    QTextStream stream(&markup);
+    element_.save(stream, -1);
+    return markup;
+}
+
+QDomElement TXMLNode::ChildNode(const QString& name) {
+    QDomElement child = element_.firstChildElement(name);
+    if (child.isNull())
+        child = element_.appendChild(document_->dom.createElement(name)).toElement();
+    return child;
+}
+
+QString TXMLNode::childText(const QString& name) {
+    return ChildNode(name).text();
+}
+
+qint64 TXMLNode::childInteger(const QString& name) {
+    const QString text = childText(name);
+    if (text.isEmpty())
+        return 0;
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    if (!ok)
+        throw notANumber(name, text);
+    return value;
+}
+
+double TXMLNode::childFloat(const QString& name) {
+    QString text = childText(name);
+    if (text.isEmpty())
+        return 0;
+    bool ok = false;
+    const double value =
+        text.replace(document_->decimalSeparator, QStringLiteral(".")).toDouble(&ok);
+    if (!ok)
+        throw notANumber(name, childText(name));
+    return value;
+}
+
+void TXMLNode::setChildText(const QString& name, const QString& value) {
+    if (const auto bad = firstUnwritableCharacter(value))
+        throw UnwritableText(name, value, *bad);
+    QDomElement child = ChildNode(name);
+    while (!child.firstChild().isNull())
+        child.removeChild(child.firstChild());
+    if (!value.isEmpty())
+        child.appendChild(document_->dom.createTextNode(value));
+}
+
+void TXMLNode::setChildInteger(const QString& name, qint64 value) {
+    setChildText(name, QString::number(value));
+}
+
+void TXMLNode::setChildFloat(const QString& name, double value) {
+    setChildText(name, offerNumberText(value, document_->decimalSeparator));
+}
+
+// ---- KONKURS
+
+#define BRX_TEXT(Class, Name)                                                                      \
+    QString Class::Get_##Name() {                                                                  \
+        return childText(QStringLiteral(#Name));                                                   \
+    }                                                                                              \
+    void Class::Set_##Name(const QString& value) {                                                 \
+        setChildText(QStringLiteral(#Name), value);                                                \
+    }
+#define BRX_INTEGER(Class, Name)                                                                   \
+    qint64 Class::Get_##Name() {                                                                   \
+        return childInteger(QStringLiteral(#Name));                                                \
+    }                                                                                              \
+    void Class::Set_##Name(qint64 value) {                                                         \
+        setChildInteger(QStringLiteral(#Name), value);                                             \
+    }
+#define BRX_FLOAT(Class, Name)                                                                     \
+    double Class::Get_##Name() {                                                                   \
+        return childFloat(QStringLiteral(#Name));                                                  \
+    }                                                                                              \
+    void Class::Set_##Name(double value) {                                                         \
+        setChildFloat(QStringLiteral(#Name), value);                                               \
+    }
+
+BRX_INTEGER(TXMLKONKURS, KONKURS)
+BRX_TEXT(TXMLKONKURS, IME_NA_KONKURSA)
+BRX_INTEGER(TXMLKONKURS, NO_DDS)
+BRX_TEXT(TXMLKONKURS, KP1_TEXT)
+BRX_FLOAT(TXMLKONKURS, KP1_NUMBER)
+BRX_TEXT(TXMLKONKURS, KP2_TEXT)
+BRX_FLOAT(TXMLKONKURS, KP2_NUMBER)
+BRX_TEXT(TXMLKONKURS, KP3_TEXT)
+BRX_FLOAT(TXMLKONKURS, KP3_NUMBER)
+BRX_TEXT(TXMLKONKURS, KP4_TEXT)
+BRX_FLOAT(TXMLKONKURS, KP4_NUMBER)
+BRX_INTEGER(TXMLKONKURS, TIP_EXPORT)
+
+// ---- POZICII
+
+BRX_INTEGER(TXMLPOZICII, PRODUCT_CODE)
+BRX_TEXT(TXMLPOZICII, CUSTOM_CODE)
+BRX_FLOAT(TXMLPOZICII, PP1_NUMBER)
+BRX_FLOAT(TXMLPOZICII, PP2_NUMBER)
+BRX_TEXT(TXMLPOZICII, PP2_TEXT)
+BRX_FLOAT(TXMLPOZICII, PP3_NUMBER)
+BRX_TEXT(TXMLPOZICII, PP3_TEXT)
+BRX_FLOAT(TXMLPOZICII, PP4_NUMBER)
+BRX_TEXT(TXMLPOZICII, PP4_TEXT)
+BRX_FLOAT(TXMLPOZICII, PP5_NUMBER)
+BRX_TEXT(TXMLPOZICII, PP5_TEXT)
+BRX_FLOAT(TXMLPOZICII, PP6_NUMBER)
+BRX_TEXT(TXMLPOZICII, PP6_TEXT)
+
+#undef BRX_TEXT
+#undef BRX_INTEGER
+#undef BRX_FLOAT
+
+void IXMLPOZICII::Set_PP_NUMBER(int n, double value) {
+    switch (n) {
+    case 2:
+        return Set_PP2_NUMBER(value);
+    case 3:
+        return Set_PP3_NUMBER(value);
+    case 4:
+        return Set_PP4_NUMBER(value);
+    case 5:
+        return Set_PP5_NUMBER(value);
+    case 6:
+        return Set_PP6_NUMBER(value);
+    default:
+        throw std::out_of_range("offer parameter number out of range");
+    }
+}
+
+void IXMLPOZICII::Set_PP_TEXT(int n, const QString& value) {
+    switch (n) {
+    case 2:
+        return Set_PP2_TEXT(value);
+    case 3:
+        return Set_PP3_TEXT(value);
+    case 4:
+        return Set_PP4_TEXT(value);
+    case 5:
+        return Set_PP5_TEXT(value);
+    case 6:
+        return Set_PP6_TEXT(value);
+    default:
+        throw std::out_of_range("offer parameter number out of range");
+    }
+}
+
+// ---- the list of POZICII
+
+TXMLPOZICIIList::TXMLPOZICIIList(std::shared_ptr<OfferDocument> document, QDomElement owner,
+                                 QString itemTag)
+    : document_(std::move(document)), owner_(std::move(owner)), itemTag_(std::move(itemTag)) {}
+
+int TXMLPOZICIIList::Count() const {
+    int count = 0;
+    for (QDomElement e = owner_.firstChildElement(itemTag_); !e.isNull();
+         e = e.nextSiblingElement(itemTag_))
+        ++count;
+    return count;
+}
+
+QDomElement TXMLPOZICIIList::item(int index) const {
+    QDomElement e = owner_.firstChildElement(itemTag_);
+    for (int i = 0; i < index && !e.isNull(); ++i)
+        e = e.nextSiblingElement(itemTag_);
+    if (index < 0 || e.isNull())
+        throw std::out_of_range("POZICII item index out of range");
+    return e;
+}
+
+std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::bind(const QDomElement& element) const {
+    return std::make_shared<TXMLPOZICII>(document_, element);
+}
+
+void TXMLPOZICIIList::Clear() {
+    while (!owner_.firstChildElement(itemTag_).isNull())
+        owner_.removeChild(owner_.firstChildElement(itemTag_));
+}
+
+void TXMLPOZICIIList::Delete(int index) {
+    owner_.removeChild(item(index));
+}
+
+std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::Add() {
+    return bind(owner_.appendChild(document_->dom.createElement(itemTag_)).toElement());
+}
+
+std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::Insert(int index) {
+    if (index == Count())
+        return Add();
+    const QDomElement before = item(index);
+    return bind(owner_.insertBefore(document_->dom.createElement(itemTag_), before).toElement());
+}
+
+std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::Get_Item(int index) {
+    return bind(item(index));
+}
+
+// ---- PREDL
+
+TXMLPREDL::TXMLPREDL(std::shared_ptr<OfferDocument> document, QDomElement element)
+    : TXMLNode(document, element),
+      POZICII_(std::make_shared<TXMLPOZICIIList>(document, element, QStringLiteral("POZICII"))) {}
+
+QString TXMLPREDL::Get_IME_NA_FIRMATA() {
+    return childText(QStringLiteral("IME_NA_FIRMATA"));
+}
+
+std::shared_ptr<IXMLKONKURS> TXMLPREDL::Get_KONKURS() {
+    return std::make_shared<TXMLKONKURS>(document_, ChildNode(QStringLiteral("KONKURS")));
+}
+
+std::shared_ptr<IXMLPOZICIIList> TXMLPREDL::Get_POZICII() {
+    return POZICII_;
+}
+
+void TXMLPREDL::Set_IME_NA_FIRMATA(const QString& value) {
+    setChildText(QStringLiteral("IME_NA_FIRMATA"), value);
+}
+
+std::shared_ptr<IXMLPREDL> NewPREDL(const QLocale& regional) {
+    auto document = std::make_shared<OfferDocument>();
+    document->decimalSeparator = regional.decimalPoint();
+    QDomElement root = document->dom.createElement(QStringLiteral("PREDL"));
+    document->dom.appendChild(root);
+    return std::make_shared<TXMLPREDL>(document, root);
+}

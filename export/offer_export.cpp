@@ -1,0 +1,191 @@
+#include "export/offer_export.h"
+
+#include "app/dialogs.h"
+#include "data/dataset.h"
+#include "export/BRX_XSD.h"
+#include "export/dMain.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <array>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kLotNotOffered =
+    QStringLiteral("Не сте оферирали всички продукти за текущата обособена позиция!");
+const QString kErrorSavingFile = QStringLiteral("Error Saving File");
+
+// Runs `write`, prefixing the message of a refused text with `where` and saying that nothing
+// was written, so that the bidder knows which value to correct.
+template <typename Write> void naming(const QString& where, Write write) {
+    try {
+        write();
+    } catch (const UnwritableText& refused) {
+        throw data::Error(where + QString::fromUtf8(refused.what()) +
+                          QStringLiteral(" Файлът на офертата не е записан."));
+    }
+}
+
+void writeTenderBlock(IXMLPREDL& predl, const data::Dataset& specs, int offerType) {
+    const auto text = [&specs](const QString& name) { return specs.fieldByName(name).asString(); };
+    const auto number = [&specs](const QString& name) { return specs.fieldByName(name).asFloat(); };
+    predl.Set_IME_NA_FIRMATA(text(QStringLiteral("IME_NA_FIRMATA")));
+    const std::shared_ptr<IXMLKONKURS> konkurs = predl.Get_KONKURS();
+    konkurs->Set_KONKURS(specs.fieldByName(QStringLiteral("KONKURS")).asInteger());
+    konkurs->Set_IME_NA_KONKURSA(text(QStringLiteral("IME_NA_KONKURSA")));
+    konkurs->Set_NO_DDS(specs.fieldByName(QStringLiteral("NO_DDS")).asBoolean() ? 1 : 0);
+    konkurs->Set_KP1_TEXT(text(QStringLiteral("KP1_TEXT")));
+    konkurs->Set_KP1_NUMBER(number(QStringLiteral("KP1_NUMBER")));
+    konkurs->Set_KP2_TEXT(text(QStringLiteral("KP2_TEXT")));
+    konkurs->Set_KP2_NUMBER(number(QStringLiteral("KP2_NUMBER")));
+    konkurs->Set_KP3_TEXT(text(QStringLiteral("KP3_TEXT")));
+    konkurs->Set_KP3_NUMBER(number(QStringLiteral("KP3_NUMBER")));
+    konkurs->Set_KP4_TEXT(text(QStringLiteral("KP4_TEXT")));
+    konkurs->Set_KP4_NUMBER(number(QStringLiteral("KP4_NUMBER")));
+    konkurs->Set_TIP_EXPORT(offerType);
+}
+
+// Which offer parameters go into every POZICII of an offer of one type, read once from the
+// tender record.
+struct Inclusion {
+    bool price = false;                // PP1_NUMBER, when the position has a price
+    std::array<int, 7> parameterTip{}; // PPn_TIP for n = 2 ... 6 when included, else 0
+};
+
+Inclusion inclusion(const data::Dataset& specs, int offerType) {
+    Inclusion result;
+    result.price = specs.fieldByName(QStringLiteral("PP1_OFERTA")).asInteger() == offerType;
+    for (int n = 2; n <= 6; ++n) {
+        const qint64 tip = specs.fieldByName(QStringLiteral("PP%1_TIP").arg(n)).asInteger();
+        const qint64 oferta = specs.fieldByName(QStringLiteral("PP%1_OFERTA").arg(n)).asInteger();
+        if (tip != 1 && oferta == offerType)
+            result.parameterTip[static_cast<std::size_t>(n)] = tip == 3 ? 3 : 2;
+    }
+    return result;
+}
+
+void writePosition(IXMLPOZICII& pozicia, const data::Dataset& position, const Inclusion& included) {
+    pozicia.Set_PRODUCT_CODE(position.fieldByName(QStringLiteral("PRODUCT_CODE")).asInteger());
+    pozicia.Set_CUSTOM_CODE(position.fieldByName(QStringLiteral("CUSTOM_CODE")).asString());
+    const data::Field& price = position.fieldByName(QStringLiteral("PP1_NUMBER"));
+    if (included.price && !price.isNull())
+        pozicia.Set_PP1_NUMBER(price.asFloat());
+    for (int n = 2; n <= 6; ++n) {
+        switch (included.parameterTip[static_cast<std::size_t>(n)]) {
+        case 3:
+            pozicia.Set_PP_NUMBER(
+                n, position.fieldByName(QStringLiteral("PP%1_NUMBER").arg(n)).asFloat());
+            break;
+        case 2:
+            pozicia.Set_PP_TEXT(
+                n, position.fieldByName(QStringLiteral("PP%1_TEXT").arg(n)).asString());
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+bool sameCount(const data::Dataset& lots, const char* a, const char* b) {
+    return lots.fieldByName(QLatin1String(a)).asInteger() ==
+           lots.fieldByName(QLatin1String(b)).asInteger();
+}
+
+// Makes a rename in `folder` durable. Best effort: a folder that cannot be opened or synced
+// still holds the complete file, only its name may not have reached the disk yet.
+void syncFolder(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+} // namespace
+
+OfferExport::OfferExport(Dialogs& dialogs, QLocale regional)
+    : dialogs_(dialogs), regional_(std::move(regional)) {}
+
+QString OfferExport::ExportXML(const OfferSources& sources) {
+    const QString tenderProblems = TdmMain::IsKonkOK(sources.qrySpecs);
+    if (!tenderProblems.isEmpty())
+        throw data::Error(tenderProblems);
+    if (!sameCount(sources.qryObosobeniPozicii, "_OBSHT_BROI_POZICII", "_OFERIRANI_POZICII"))
+        throw data::Error(kLotNotOffered);
+
+    const int offerType = dialogs_.chooseOfferType(QStringLiteral("Избор на тип оферта"));
+    if (offerType != TechnicalOffer && offerType != PriceOffer)
+        return {};
+
+    const std::shared_ptr<IXMLPREDL> document = buildDocument(sources, offerType);
+    const QString proposed = proposedFileName(
+        offerType, sources.qrySpecs.fieldByName(QStringLiteral("IME_NA_FIRMATA")).asString(),
+        sources.qryObosobeniPozicii.fieldByName(QStringLiteral("CUSTOM_CODE")).asString());
+    const QString path = dialogs_.saveFileName(proposed, QStringLiteral("XML файлове (*.xml)"));
+    if (path.isEmpty())
+        return {};
+    return SaveFile(path, document->XML()) ? path : QString();
+}
+
+std::shared_ptr<IXMLPREDL> OfferExport::buildDocument(const OfferSources& sources,
+                                                      int offerType) const {
+    const std::shared_ptr<IXMLPREDL> document = NewPREDL(regional_);
+    naming(QString(), [&] { writeTenderBlock(*document, sources.qrySpecs, offerType); });
+
+    const Inclusion included = inclusion(sources.qrySpecs, offerType);
+    data::Dataset& positions = sources.qryData;
+    const std::shared_ptr<IXMLPOZICIIList> list = document->Get_POZICII();
+    // Moving stores a position being edited, through its check; a refusal ends the export.
+    for (positions.first(); !positions.eof(); positions.next()) {
+        if (!sources.PoziciaIsFill())
+            continue;
+        const QString where =
+            QStringLiteral("Позиция №%1: ")
+                .arg(positions.fieldByName(QStringLiteral("CUSTOM_CODE")).asString());
+        naming(where, [&] { writePosition(*list->Add(), positions, included); });
+    }
+    return document;
+}
+
+QString OfferExport::proposedFileName(int offerType, const QString& companyName,
+                                      const QString& lotCode) {
+    const auto oneName = [](QString part) {
+        part.replace(QLatin1Char('/'), QLatin1Char('_'));
+        part.replace(QLatin1Char('\\'), QLatin1Char('_'));
+        return part;
+    };
+    const QString prefix =
+        offerType == PriceOffer ? QStringLiteral("CenovaOferta_") : QStringLiteral("TehnDoc");
+    return prefix + oneName(TdmMain::StrBGToEn(companyName)) + QStringLiteral("_OP_") +
+           oneName(lotCode) + QStringLiteral(".xml");
+}
+
+QByteArray offerFileBytes(const QString& content) {
+    QString lines = content;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (!lines.isEmpty() && !lines.endsWith(QLatin1Char('\n')))
+        lines += QLatin1Char('\n');
+    lines.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return QByteArray("\xEF\xBB\xBF") + lines.toUtf8();
+}
+
+bool OfferExport::SaveFile(const QString& FileName, const QString& content) {
+    // The new offer goes to a temporary file beside the old one and replaces it by a rename
+    // once it is on disk, so that a full disk or a broken write never costs the bidder the
+    // offer file already there.
+    const QByteArray bytes = offerFileBytes(content);
+    QSaveFile file(FileName);
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+                         file.flush() && ::fsync(file.handle()) == 0 && file.commit();
+    if (!written) {
+        dialogs_.error(kErrorSavingFile);
+        return false;
+    }
+    syncFolder(QFileInfo(FileName).absolutePath());
+    return true;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class Dialogs;
+class IXMLPREDL;
+namespace data {
+class Dataset;
+}
+
+// Offer type codes, as the offer type dialog answers and the tender record stores them in
+// PPn_OFERTA.
+enum OfferType : int { TechnicalOffer = 1, PriceOffer = 2, NoOfferType = -1 };
+
+// What an export reads: the tender record, the lots standing on the lot to offer, and that
+// lot's positions. The main window hands in its own datasets; brx-offer opens its own.
+struct OfferSources {
+    data::Dataset& qrySpecs;
+    data::Dataset& qryObosobeniPozicii;
+    data::Dataset& qryData;
+    // Whether the current position of qryData goes into the offer.
+    std::function<bool()> PoziciaIsFill;
+};
+
+// The export of the current lot's offer to an XML file. Every question goes through `dialogs`:
+// the client answers with its windows, brx-offer from its arguments, tests from a script.
+class OfferExport {
+public:
+    explicit OfferExport(Dialogs& dialogs, QLocale regional = QLocale::system());
+
+    // Checks the tender record and the lot, asks for the offer type, builds the document,
+    // proposes a file name, asks for the path and writes the file. A failed check, a position
+    // whose unsaved changes fail their check, and a text the file cannot carry throw data::Error
+    // before anything is asked or written. Returns the path written; empty when the bidder
+    // cancelled or writing failed (which has been reported as "Error Saving File").
+    QString ExportXML(const OfferSources& sources);
+
+    // Writes `content` to `FileName`: the UTF-8 byte order mark, then every line of `content`
+    // (split at CR LF, lone CR and lone LF) in UTF-8, each ended by CR LF. The file is replaced
+    // only once the new one is completely on disk: on any failure "Error Saving File" is shown,
+    // an earlier file of that name is left as it was and false is returned.
+    bool SaveFile(const QString& FileName, const QString& content);
+
+    // The offer document of the lot: the tender block from qrySpecs and one POZICII for every
+    // position of qryData that PoziciaIsFill accepts, walked from the first to the last.
+    std::shared_ptr<IXMLPREDL> buildDocument(const OfferSources& sources, int offerType) const;
+
+    // "CenovaOferta_" + name + "_OP_" + lot + ".xml" for a price offer, "TehnDoc" + name + "_OP_"
+    // + lot + ".xml" for a technical one, the company name spelt in Latin letters. A path
+    // separator in the name or the lot code becomes "_", so that the name stays one file name.
+    static QString proposedFileName(int offerType, const QString& companyName,
+                                    const QString& lotCode);
+
+private:
+    Dialogs& dialogs_;
+    QLocale regional_;
+};
+
+// The bytes of an offer file holding `content`, as SaveFile writes them.
+QByteArray offerFileBytes(const QString& content);

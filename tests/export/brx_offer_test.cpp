@@ -1,0 +1,166 @@
+#include "tools/tender_description.h"
+
+#include "offer_tender.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using exporttest::contents;
+
+struct ProgramRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+ProgramRun brxOffer(const QStringList& arguments, const QString& folder,
+                    const QByteArray& locale = "bg_BG.UTF-8") {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(locale));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder);
+    process.start(QStringLiteral(BRX_OFFER_PROGRAM), arguments);
+    ProgramRun run;
+    if (!process.waitForFinished(60000))
+        return run;
+    if (process.exitStatus() == QProcess::NormalExit)
+        run.status = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+class BrxOffer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tender::writeTender(exporttest::offerTender(), file.toStdString());
+        ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("out")));
+    }
+
+    QStringList outEntries() const { return QDir(out).entryList(QDir::Files | QDir::Hidden); }
+
+    fixture::TenderFolder folder;
+    QString file = folder.file();
+    QString out = folder.path() + QStringLiteral("/out");
+};
+
+TEST_F(BrxOffer, WritesTheSameFileAsTheButtonReadingTheTenderOnly) {
+    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    const QFileInfo before(file);
+    const QByteArray tenderBytes = contents(file);
+    struct Case {
+        QStringList arguments;
+        QByteArray locale;
+        QString written;
+        QString golden;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("--type"), QStringLiteral("technical")},
+         "bg_BG.UTF-8",
+         QStringLiteral("TehnDocET Ivan_OP_3.xml"),
+         QStringLiteral("technical_comma")},
+        {{QStringLiteral("--type"), QStringLiteral("price")},
+         "en_US.UTF-8",
+         QStringLiteral("CenovaOferta_ET Ivan_OP_3.xml"),
+         QStringLiteral("price_point")},
+        {{QStringLiteral("-o"), QStringLiteral("offer"), QStringLiteral("--type"),
+          QStringLiteral("price")},
+         "bg_BG.UTF-8",
+         QStringLiteral("offer"),
+         QStringLiteral("price_comma")},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun run =
+            brxOffer(QStringList{QStringLiteral("xml"), file, QStringLiteral("3")} << c.arguments,
+                     out, c.locale);
+        EXPECT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_EQ(run.out, c.written + QLatin1Char('\n'));
+        const QString written = out + QLatin1Char('/') + c.written;
+        EXPECT_EQ(contents(written),
+                  contents(QStringLiteral(BRX_GOLDEN_DIR "/%1.xml").arg(c.golden)))
+            << c.golden.toStdString();
+        EXPECT_EQ(exporttest::xmllintProblems(written), QString());
+    }
+    const QFileInfo after(file);
+    EXPECT_EQ(contents(file), tenderBytes);
+    EXPECT_EQ(after.lastModified(), before.lastModified());
+    EXPECT_EQ(after.permissions(), before.permissions());
+}
+
+TEST_F(BrxOffer, RefusesWithTheReasonAndWritesNothing) {
+    const QString nameless = folder.file(QStringLiteral("nameless.mdb"));
+    QFile::copy(file, nameless);
+    fixture::updateRow(nameless, "SPECS", "", {}, {{"IME_NA_FIRMATA", jet::Value{}}});
+    struct Case {
+        QString tender;
+        QString lot;
+        QString message;
+    };
+    const Case cases[] = {
+        {file, QStringLiteral("5"),
+         QStringLiteral("Не сте оферирали всички продукти за текущата обособена позиция!\n")},
+        {nameless, QStringLiteral("3"),
+         QStringLiteral("\"Наименование на фирмата\" трябва да е попълнено.\n")},
+        {file, QStringLiteral("9"),
+         QStringLiteral("Не участвате в обособена позиция №9: няма оферта за нея.\n")},
+        {file, QStringLiteral("42"), QStringLiteral("Няма обособена позиция с номер 42.\n")},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun run = brxOffer({QStringLiteral("xml"), c.tender, c.lot,
+                                         QStringLiteral("--type"), QStringLiteral("price")},
+                                        out);
+        EXPECT_EQ(run.status, 1) << c.lot.toStdString();
+        EXPECT_EQ(run.err, c.message);
+        EXPECT_EQ(run.out, QString());
+    }
+    const ProgramRun missing =
+        brxOffer({QStringLiteral("xml"), folder.file(QStringLiteral("none.mdb")),
+                  QStringLiteral("3"), QStringLiteral("--type"), QStringLiteral("price")},
+                 out);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("none.mdb"))) << missing.err.toStdString();
+    const ProgramRun unwritable =
+        brxOffer({QStringLiteral("xml"), file, QStringLiteral("3"), QStringLiteral("--type"),
+                  QStringLiteral("price"), QStringLiteral("-o"), QStringLiteral("no folder/o.xml")},
+                 out);
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_EQ(unwritable.err, QStringLiteral("Error Saving File\n"));
+    EXPECT_EQ(outEntries(), QStringList());
+}
+
+TEST_F(BrxOffer, AnswersHelpAndWrongUsage) {
+    const ProgramRun help = brxOffer({QStringLiteral("--help")}, out);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("xml FILE.mdb LOT_CODE --type price|technical")));
+    const QStringList wrong[] = {
+        {},
+        {QStringLiteral("pdfx")},
+        {QStringLiteral("xml")},
+        {QStringLiteral("xml"), file, QStringLiteral("3")},
+        {QStringLiteral("xml"), file, QStringLiteral("3"), QStringLiteral("--type"),
+         QStringLiteral("cheap")},
+        {QStringLiteral("xml"), file, QStringLiteral("3"), QStringLiteral("--type"),
+         QStringLiteral("price"), QStringLiteral("-o")},
+        {QStringLiteral("xml"), file, QStringLiteral("3"), QStringLiteral("4"),
+         QStringLiteral("--type"), QStringLiteral("price")},
+        {QStringLiteral("xml"), file, QStringLiteral("3"), QStringLiteral("--type"),
+         QStringLiteral("price"), QStringLiteral("--verbose")},
+    };
+    for (const QStringList& arguments : wrong) {
+        const ProgramRun run = brxOffer(arguments, out);
+        EXPECT_EQ(run.status, 2) << arguments.join(u' ').toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("Употреба: brx-offer")));
+    }
+    EXPECT_EQ(outEntries(), QStringList());
+}
+
+} // namespace

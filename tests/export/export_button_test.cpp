@@ -1,0 +1,90 @@
+#include "app/Main.h"
+#include "app/error_guard.h"
+#include "app/scripted_dialogs.h"
+#include "data/dataset.h"
+#include "export/offer_export.h"
+#include "tools/tender_description.h"
+
+#include "offer_tender.h"
+
+#include <QDir>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ExportButton : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tender::writeTender(exporttest::offerTender(), folder.file().toStdString());
+        const QString started = QDir::currentPath();
+        QDir::setCurrent(folder.path());
+        window = std::make_unique<TfmMain>(guard);
+        QDir::setCurrent(started);
+        window->show();
+        ASSERT_EQ(dialogs.errors(), QStringList());
+    }
+
+    QString lotCode() const {
+        return window->qryObosobeniPozicii->fieldByName(QStringLiteral("CUSTOM_CODE")).asString();
+    }
+
+    fixture::TenderFolder folder;
+    ScriptedDialogs dialogs;
+    ErrorGuard guard{dialogs};
+    std::unique_ptr<TfmMain> window;
+};
+
+// The button writes the golden files, the same bytes as brx-offer, for the lot the lots page
+// stands on.
+TEST_F(ExportButton, WritesTheOfferOfTheCurrentLot) {
+    ASSERT_EQ(lotCode(), QStringLiteral("3"));
+    for (const auto& [type, golden] : {std::pair{PriceOffer, QStringLiteral("price")},
+                                       std::pair{TechnicalOffer, QStringLiteral("technical")}}) {
+        const QString target = folder.file(golden + QStringLiteral(".xml"));
+        dialogs.offerTypeAnswers.push_back(type);
+        dialogs.saveFileAnswers.push_back(target);
+        ASSERT_TRUE(window->btnExport->isEnabled());
+        window->btnExport->click();
+        EXPECT_EQ(exporttest::contents(target),
+                  exporttest::contents(exporttest::goldenFile(golden)))
+            << golden.toStdString();
+        EXPECT_EQ(exporttest::xmllintProblems(target), QString());
+    }
+    EXPECT_EQ(dialogs.errors(), QStringList());
+    EXPECT_EQ(dialogs.texts(ScriptedDialogs::Kind::SaveFile),
+              (QStringList{QStringLiteral("CenovaOferta_ET Ivan_OP_3.xml"),
+                           QStringLiteral("TehnDocET Ivan_OP_3.xml")}));
+}
+
+TEST_F(ExportButton, ALotWithAnUnpricedPositionIsRefusedEvenWhenAskedDirectly) {
+    window->qryObosobeniPozicii->next();
+    ASSERT_EQ(lotCode(), QStringLiteral("5"));
+    EXPECT_FALSE(window->btnExport->isEnabled());
+    guard.run([&] { window->ExportXML(); });
+    EXPECT_EQ(dialogs.errors(),
+              QStringList{QStringLiteral(
+                  "Не сте оферирали всички продукти за текущата обособена позиция!")});
+    EXPECT_EQ(dialogs.texts(ScriptedDialogs::Kind::OfferType), QStringList());
+}
+
+TEST_F(ExportButton, APriceBeingTypedIsStoredAndExported) {
+    data::Dataset& positions = *window->qryData;
+    positions.first();
+    positions.edit();
+    positions.fieldByName(QStringLiteral("PP1_NUMBER")).setValue(99.0);
+    const QString target = folder.file(QStringLiteral("offer.xml"));
+    dialogs.offerTypeAnswers.push_back(PriceOffer);
+    dialogs.saveFileAnswers.push_back(target);
+    window->btnExport->click();
+    EXPECT_EQ(dialogs.errors(), QStringList());
+    EXPECT_TRUE(exporttest::contents(target).contains(
+        "<CUSTOM_CODE>1</CUSTOM_CODE><PP1_NUMBER>99</PP1_NUMBER>"));
+    EXPECT_EQ(exporttest::xmllintProblems(target), QString());
+    EXPECT_EQ(fixture::readColumn(folder.file(), "PREDLOGENIA", "PRODUCT_CODE", std::int64_t{302},
+                                  "PP1_NUMBER"),
+              jet::Value(99.0));
+}
+
+} // namespace

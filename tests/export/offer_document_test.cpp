@@ -1,0 +1,116 @@
+#include "export/BRX_XSD.h"
+
+#include "tender_fixture.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QLocale kComma(QLocale::Bulgarian, QLocale::Bulgaria);
+const QLocale kPoint(QLocale::English, QLocale::UnitedStates);
+
+TEST(OfferDocument, NumbersTakeTheShortestFormWithTheRegionalSeparator) {
+    struct Case {
+        double value;
+        const char* comma;
+        const char* point;
+    };
+    const Case cases[] = {
+        {3, "3", "3"},
+        {0.5, "0,5", "0.5"},
+        {12.5, "12,5", "12.5"},
+        {1234567, "1234567", "1234567"},
+        {-0.01, "-0,01", "-0.01"},
+        {0.1 + 0.2, "0,3", "0.3"},
+        {123456789012.345, "123456789012,345", "123456789012.345"},
+        {1.0 / 3, "0,333333333333333", "0.333333333333333"},
+        {-0.0, "0", "0"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(offerNumberText(c.value, kComma.decimalPoint()), QString::fromLatin1(c.comma));
+        EXPECT_EQ(offerNumberText(c.value, kPoint.decimalPoint()), QString::fromLatin1(c.point));
+    }
+}
+
+TEST(OfferDocument, ChildrenAppearInTheOrderTheyAreFirstTouchedAndReadsCreateThem) {
+    const auto predl = NewPREDL(kComma);
+    EXPECT_EQ(predl->XML(), QStringLiteral("<PREDL/>"));
+    predl->Set_IME_NA_FIRMATA(QStringLiteral("  ЕТ <Иван> & \"син\""));
+    const auto konkurs = predl->Get_KONKURS();
+    konkurs->Set_KONKURS(-7);
+    EXPECT_EQ(konkurs->Get_KP2_TEXT(), QString()); // a plain read creates the child
+    konkurs->Set_KP1_NUMBER(12.5);
+    konkurs->Set_KONKURS(8); // rewritten in place
+    const auto first = predl->Get_POZICII()->Add();
+    first->Set_PP3_TEXT(QStringLiteral("a\r\nb"));
+    first->Set_PRODUCT_CODE(1);
+    predl->Get_POZICII()->Insert(0)->Set_CUSTOM_CODE(QStringLiteral("0"));
+
+    EXPECT_EQ(predl->XML(), QStringLiteral("<PREDL><IME_NA_FIRMATA>  ЕТ &lt;Иван> &amp; \"син\""
+                                           "</IME_NA_FIRMATA><KONKURS><KONKURS>8</KONKURS>"
+                                           "<KP2_TEXT/><KP1_NUMBER>12,5</KP1_NUMBER></KONKURS>"
+                                           "<POZICII><CUSTOM_CODE>0</CUSTOM_CODE></POZICII>"
+                                           "<POZICII><PP3_TEXT>a&#xd;\nb</PP3_TEXT>"
+                                           "<PRODUCT_CODE>1</PRODUCT_CODE></POZICII></PREDL>"));
+    EXPECT_EQ(predl->Get_IME_NA_FIRMATA(), QStringLiteral("  ЕТ <Иван> & \"син\""));
+    EXPECT_EQ(konkurs->Get_KONKURS(), 8);
+    EXPECT_EQ(konkurs->Get_KP1_NUMBER(), 12.5);
+    EXPECT_EQ(predl->Get_POZICII()->Count(), 2);
+    EXPECT_EQ(predl->Get_POZICII()->Get_Item(1)->Get_PP3_TEXT(), QStringLiteral("a\r\nb"));
+    EXPECT_THROW(predl->Get_POZICII()->Get_Item(2), std::out_of_range);
+}
+
+TEST(OfferDocument, ListItemsCanBeDeletedAndCleared) {
+    const auto predl = NewPREDL(kPoint);
+    predl->Set_IME_NA_FIRMATA(QStringLiteral("x"));
+    const auto list = predl->Get_POZICII();
+    for (int code = 1; code <= 3; ++code)
+        list->Add()->Set_PRODUCT_CODE(code);
+    list->Delete(1);
+    EXPECT_EQ(list->Get_Item(1)->Get_PRODUCT_CODE(), 3);
+    list->Clear();
+    EXPECT_EQ(list->Count(), 0);
+    EXPECT_EQ(predl->XML(), QStringLiteral("<PREDL><IME_NA_FIRMATA>x</IME_NA_FIRMATA></PREDL>"));
+}
+
+TEST(OfferDocument, TextThatXmlCannotCarryIsRefusedAndLeavesTheElementAsItWas) {
+    struct Case {
+        QString text;
+        qsizetype refusedAt; // -1: written
+    };
+    const Case cases[] = {
+        {QStringLiteral("таб\tред\nвръщане\r"), -1},
+        {QString::fromUtf16(u"емоджи \U0001F600"), -1},
+        {QStringLiteral("звън\x07"), 4},
+        {QString(QChar(0)), 0},
+        {QStringLiteral("a\x1F"), 1},
+        {QString::fromUtf16(u"ab") + QChar(0xD83D), 2},    // a high surrogate alone at the end
+        {QString(QChar(0xDE00)) + QStringLiteral("x"), 0}, // a low surrogate alone
+        {QStringLiteral("x") + QChar(0xFFFE), 1},
+    };
+    for (const Case& c : cases) {
+        const auto predl = NewPREDL(kPoint);
+        predl->Set_IME_NA_FIRMATA(QStringLiteral("стар"));
+        const auto firstBad = firstUnwritableCharacter(c.text);
+        if (c.refusedAt < 0) {
+            EXPECT_FALSE(firstBad.has_value()) << c.text.toStdString();
+            predl->Set_IME_NA_FIRMATA(c.text);
+            EXPECT_EQ(predl->Get_IME_NA_FIRMATA(), c.text);
+            continue;
+        }
+        EXPECT_EQ(firstBad, c.refusedAt) << c.text.toStdString();
+        try {
+            predl->Set_IME_NA_FIRMATA(c.text);
+            ADD_FAILURE() << "written: " << c.text.toStdString();
+        } catch (const UnwritableText& refused) {
+            const QString message = QString::fromUtf8(refused.what());
+            EXPECT_TRUE(message.contains(QStringLiteral("IME_NA_FIRMATA")))
+                << message.toStdString();
+            EXPECT_TRUE(message.contains(QStringLiteral("%1-о място").arg(c.refusedAt + 1)))
+                << message.toStdString();
+        }
+        EXPECT_EQ(predl->Get_IME_NA_FIRMATA(), QStringLiteral("стар"));
+    }
+}
+
+} // namespace

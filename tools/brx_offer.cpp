@@ -1,0 +1,210 @@
+// brx-offer: the offer of one lot without a window, for bidders who prepare many tenders and
+// for scripted checks. Each subcommand runs the same workflow as the client's button, with the
+// answers to its questions taken from the arguments.
+
+#include "app/dialogs.h"
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "data/tender_datasets.h"
+#include "export/offer_export.h"
+#include "offer/dataset_rules.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <exception>
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace {
+
+const char* const kUsage = R"(Употреба: brx-offer КОМАНДА ...
+
+Команди:
+  xml FILE.mdb LOT_CODE --type price|technical [-o OUT.xml]
+        записва XML файла на офертата за обособената позиция с номер LOT_CODE
+        (CUSTOM_CODE) от тръжния файл FILE.mdb, който се отваря само за четене:
+        --type price      ценова оферта
+        --type technical  техническа оферта
+        -o OUT.xml        пътят на файла; без него предложеното от програмата име
+                          в текущата папка
+        Числата се записват с десетичния знак на регионалните настройки.
+  --help                показва този текст
+
+Изход: 0 при успех, 1 при грешка (съобщението е на стандартния изход за грешки),
+2 при грешна употреба.
+)";
+
+void print(std::FILE* stream, const QString& text) {
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (!lines.endsWith(QLatin1Char('\n')))
+        lines += QLatin1Char('\n');
+    std::fputs(lines.toUtf8().constData(), stream);
+}
+
+struct UsageError {
+    QString message;
+};
+
+// What the command line says, for the commands that work on one lot of one tender file.
+struct LotArguments {
+    QString file;
+    QString lotCode;
+    int offerType = NoOfferType;
+    QString output; // empty: the proposed name in the current folder
+};
+
+LotArguments parseLotArguments(const QStringList& args) {
+    LotArguments result;
+    QStringList positional;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        const auto value = [&]() -> QString {
+            if (i + 1 >= args.size())
+                throw UsageError{arg + QStringLiteral(" иска стойност")};
+            return args[++i];
+        };
+        if (arg == QLatin1String("--type")) {
+            const QString type = value();
+            if (type == QLatin1String("price"))
+                result.offerType = PriceOffer;
+            else if (type == QLatin1String("technical"))
+                result.offerType = TechnicalOffer;
+            else
+                throw UsageError{QStringLiteral("непознат тип оферта: ") + type};
+        } else if (arg == QLatin1String("-o")) {
+            result.output = value();
+            if (result.output.isEmpty())
+                throw UsageError{QStringLiteral("-o иска непразен път")};
+        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+            throw UsageError{QStringLiteral("непозната опция: ") + arg};
+        } else {
+            positional << arg;
+        }
+    }
+    if (positional.size() != 2)
+        throw UsageError{QStringLiteral("очакват се FILE.mdb и LOT_CODE")};
+    if (result.offerType == NoOfferType)
+        throw UsageError{QStringLiteral("липсва --type price|technical")};
+    result.file = positional[0];
+    result.lotCode = positional[1];
+    return result;
+}
+
+// The tender file opened read-only, with the datasets of the main window standing on the lot
+// whose code the bidder gave, as the lots page would after the bidder chose it.
+class TenderLot {
+public:
+    TenderLot(const QString& file, const QString& lotCode) {
+        connection_.openReadOnly(file);
+        qrySpecs->open();
+        qryObosobeniPozicii->open();
+        if (!locateLot(lotCode))
+            throw data::Error(QStringLiteral("Няма обособена позиция с номер %1.").arg(lotCode));
+        // The lots page lists no positions of a lot the bidder does not take part in.
+        if (qryObosobeniPozicii->fieldByName(QStringLiteral("PP2_TEXT")).isNull())
+            throw data::Error(
+                QStringLiteral("Не участвате в обособена позиция №%1: няма оферта за нея.")
+                    .arg(lotCode));
+        qryData->setParameter(
+            QStringLiteral("MASTER_CODE"),
+            qryObosobeniPozicii->fieldByName(QStringLiteral("PRODUCT_CODE")).value());
+        qryData->open();
+    }
+
+    OfferSources sources() {
+        return {*qrySpecs, *qryObosobeniPozicii, *qryData,
+                [this] { return offer::PoziciaIsFill(*qryData); }};
+    }
+
+private:
+    bool locateLot(const QString& lotCode) {
+        data::Dataset& lots = *qryObosobeniPozicii;
+        for (lots.first(); !lots.eof(); lots.next()) {
+            const data::Field& code = lots.fieldByName(QStringLiteral("CUSTOM_CODE"));
+            if (!code.isNull() && code.asString() == lotCode)
+                return true;
+        }
+        return false;
+    }
+
+    data::Connection connection_;
+    std::unique_ptr<data::Dataset> qrySpecs = data::makeQrySpecs(connection_);
+    std::unique_ptr<data::Dataset> qryObosobeniPozicii = data::makeQryObosobeniPozicii(connection_);
+    std::unique_ptr<data::Dataset> qryData = data::makeQryData(connection_);
+};
+
+// The workflow's questions answered from the command line: the offer type and the path come
+// from the arguments, messages go to standard error, and nothing is confirmed.
+class ArgumentDialogs : public Dialogs {
+public:
+    ArgumentDialogs(int offerType, QString output)
+        : offerType_(offerType), output_(std::move(output)) {}
+
+    bool failed() const { return failed_; }
+
+    bool confirm(const QString& text) override {
+        print(stderr, text);
+        return false;
+    }
+    void warning(const QString& text) override { print(stderr, text); }
+    void error(const QString& text) override {
+        print(stderr, text);
+        failed_ = true;
+    }
+    int chooseOfferType(const QString&) override { return offerType_; }
+    QString saveFileName(const QString& proposedPath, const QString&) override {
+        return output_.isEmpty() ? proposedPath : output_;
+    }
+    void showPreview(QDialog&) override {
+        throw data::Error(QStringLiteral("Преглед на печат не е възможен от командния ред."));
+    }
+
+private:
+    int offerType_;
+    QString output_;
+    bool failed_ = false;
+};
+
+int xmlCommand(const QStringList& args) {
+    const LotArguments arguments = parseLotArguments(args);
+    TenderLot lot(arguments.file, arguments.lotCode);
+    ArgumentDialogs dialogs(arguments.offerType, arguments.output);
+    const QString written = OfferExport(dialogs).ExportXML(lot.sources());
+    if (written.isEmpty() || dialogs.failed())
+        return 1;
+    print(stdout, written);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    const std::map<QString, std::function<int(const QStringList&)>> commands = {
+        {QStringLiteral("xml"), xmlCommand},
+    };
+    try {
+        const auto command = args.isEmpty() ? commands.end() : commands.find(args.first());
+        if (command == commands.end())
+            throw UsageError{args.isEmpty() ? QStringLiteral("липсва команда")
+                                            : QStringLiteral("непозната команда: ") + args[0]};
+        return command->second(args.mid(1));
+    } catch (const UsageError& usage) {
+        print(stderr, QStringLiteral("brx-offer: ") + usage.message + QLatin1Char('\n'));
+        std::fputs(kUsage, stderr);
+        return 2;
+    } catch (const std::exception& failure) {
+        print(stderr, QString::fromUtf8(failure.what()));
+        return 1;
+    }
+}
