@@ -79,7 +79,7 @@ trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-for file in bin/brx-client bin/tenderdb; do
+for file in bin/brx-client bin/brx-offer bin/tenderdb; do
     [ -x "$prefix/$file" ] || fail "$file is not installed"
 done
 desktop-file-validate "$prefix/share/applications/brx-client.desktop"
