@@ -191,11 +191,13 @@ void Checker::checkIndexes(const TableDef& def, const std::map<RowId, Row>& rows
                 unsupported = *why;
                 break;
             }
+            // A structured binding is named through a reference: Clang 14 cannot capture one.
+            const auto& values = row;
             bool allNull = std::all_of(index.columnNumbers.begin(), index.columnNumbers.end(),
                                        [&](std::uint16_t number) {
                                            for (std::size_t c = 0; c < def.columns.size(); ++c)
                                                if (def.columns[c].number == number)
-                                                   return isNull(row[c]);
+                                                   return isNull(values[c]);
                                            return true;
                                        });
             if (!(allNull && (index.flags & kIndexIgnoresNulls) != 0))

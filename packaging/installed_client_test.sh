@@ -22,6 +22,17 @@ wait_for_window() {
     return 1
 }
 
+# The installed client's processes, known by their program file, which lies in this test's
+# own temporary prefix: the desktop entry starts the client detached from this script.
+end_installed_clients() {
+    local process
+    for process in /proc/[0-9]*; do
+        [ "$(readlink "$process/exe" 2>/dev/null)" = "$prefix/bin/brx-client" ] &&
+            kill "${process#/proc/}" 2>/dev/null
+    done
+    return 0
+}
+
 visible_window_names() {
     local id
     for id in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
@@ -31,17 +42,21 @@ visible_window_names() {
 
 # The part that runs inside the virtual X server.
 if [ "${1:-}" = --session ]; then
-    prefix=$2 tender=$3 title=$4
-    # Started from elsewhere: only the desktop entry's Exec brings the client to the tender.
+    prefix=$2 tender=$3 title=$4 log=$5
+    trap end_installed_clients EXIT
+    # On the virtual X server, whatever platform the tests around run on.
+    unset QT_QPA_PLATFORM
+    # Started from elsewhere: only the desktop entry's Exec brings the client to the tender. Its
+    # output goes to a file, so that no pipe of the caller stays open while it runs.
     cd /
     PATH="$prefix/bin:$PATH" gio launch "$prefix/share/applications/brx-client.desktop" \
-        "$tender/DB.mdb"
+        "$tender/DB.mdb" >"$log" 2>&1
     main=$(wait_for_window '^ТЕНДИРО') || {
         visible_window_names >&2
+        cat "$log" >&2
         fail "the main window did not show; the windows above did"
     }
     pid=$(xdotool getwindowpid "$main")
-    trap 'kill "$pid" 2>/dev/null || true' EXIT
 
     [ "$(readlink "/proc/$pid/cwd")" = "$tender" ] ||
         fail "the client runs in $(readlink "/proc/$pid/cwd"), not in the tender's folder"
@@ -64,7 +79,7 @@ trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-for file in bin/brx-client bin/tenderdb; do
+for file in bin/brx-client bin/brx-offer bin/tenderdb; do
     [ -x "$prefix/$file" ] || fail "$file is not installed"
 done
 desktop-file-validate "$prefix/share/applications/brx-client.desktop"
@@ -85,5 +100,5 @@ mkdir "$tender"
     --set "IME_NA_KONKURSA=Консумативи" --set "IME_NA_FIRMATA=Медика ООД" >/dev/null
 
 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --session "$prefix" "$tender" \
-    "ТЕНДИРО  (Велдора, Консумативи, Медика ООД)"
+    "ТЕНДИРО  (Велдора, Консумативи, Медика ООД)" "$work/client.log"
 echo "installed client started in the tender's folder with its title and no error"
