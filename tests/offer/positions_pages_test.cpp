@@ -45,10 +45,12 @@ TEST_F(Positions, TabGoesFromTheOfferedValuesToMovingOnAndThenToTheDescription) 
     std::vector<QWidget*> expected;
     for (std::size_t frame = 0; frame < 4; ++frame)
         expected.push_back(window->frmParameter[frame]->edtParam);
-    expected.insert(expected.end(),
-                    {window->btnUp, window->edtGoTo, window->btnDown, window->edtInfo[0],
-                     window->edtInfo[1], window->edtKod, window->edtMeranEd, window->edtGodProtr,
-                     window->mmoIME, window->btnGoTo});
+    // One by one: GCC 12's optimiser warns falsely on a range insert here.
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             window->btnUp, window->edtGoTo, window->btnDown, window->edtInfo[0],
+             window->edtInfo[1], window->edtKod, window->edtMeranEd, window->edtGodProtr,
+             window->mmoIME, window->btnGoTo})
+        expected.push_back(control);
     ASSERT_EQ(QApplication::focusWidget(), expected.front());
     for (std::size_t i = 1; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
