@@ -22,20 +22,20 @@ double mm(double value) {
 }
 
 report::FontSpec font(double size, bool bold = false) {
-    report::FontSpec spec;
-    spec.family = QStringLiteral("Arial");
-    spec.pointSize = size;
-    spec.bold = bold;
-    return spec;
+    report::FontSpec arial;
+    arial.family = QStringLiteral("Arial");
+    arial.pointSize = size;
+    arial.bold = bold;
+    return arial;
 }
 
 ReportObject memo(const QString& text, double left, double top, double width, double height,
-                  report::FontSpec spec = font(10)) {
+                  report::FontSpec arial = font(10)) {
     ReportObject object;
     object.kind = ObjectKind::Memo;
     object.text = text;
     object.rect = QRectF(mm(left), mm(top), mm(width), mm(height));
-    object.font = std::move(spec);
+    object.font = std::move(arial);
     return object;
 }
 
@@ -93,12 +93,12 @@ void addHeads(std::vector<ReportObject>& objects, double top, double height,
 }
 
 // The "С П Е Ц И Ф И К А Ц И Я" and "О Ф Е Р Т А" captions over the two halves of the table.
-void addHalves(std::vector<ReportObject>& objects, double specification) {
+void addHalves(std::vector<ReportObject>& objects, double descriptionWidth) {
     ReportObject left =
-        memo(QStringLiteral("С П Е Ц И Ф И К А Ц И Я"), 0, 0, specification, 5, font(10, true));
+        memo(QStringLiteral("С П Е Ц И Ф И К А Ц И Я"), 0, 0, descriptionWidth, 5, font(10, true));
     left.hAlign = HAlign::Center;
-    ReportObject right = memo(QStringLiteral("О Ф Е Р Т А"), specification, 0,
-                              kBandWidth - specification, 5, font(10, true));
+    ReportObject right = memo(QStringLiteral("О Ф Е Р Т А"), descriptionWidth, 0,
+                              kBandWidth - descriptionWidth, 5, font(10, true));
     right.hAlign = HAlign::Center;
     objects.push_back(std::move(left));
     objects.push_back(std::move(right));

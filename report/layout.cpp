@@ -43,14 +43,16 @@ BoundBand bind(const Band& band) {
 
 class PageFlow {
 public:
-    PageFlow(const ReportPageSpec& spec, const QDateTime& started, std::vector<PreparedPage>& pages)
-        : spec_(spec), pages_(pages) {
+    PageFlow(const ReportPageSpec& pageSpec, const QDateTime& started,
+             std::vector<PreparedPage>& pages)
+        : spec_(pageSpec), pages_(pages) {
         context_.started = started;
-        for (const Band& band : spec.bands)
+        for (const Band& band : pageSpec.bands)
             bands_.push_back(bind(band));
         pageHeader_ = firstOf(BandKind::PageHeader);
         pageFooter_ = firstOf(BandKind::PageFooter);
-        printableHeight_ = (spec.paperHeight - spec.topMargin - spec.bottomMargin) * kUnitsPerMm;
+        printableHeight_ =
+            (pageSpec.paperHeight - pageSpec.topMargin - pageSpec.bottomMargin) * kUnitsPerMm;
     }
 
     void run() {
@@ -253,8 +255,8 @@ void fillInTotalPages(std::vector<PreparedPage>& pages) {
 
 std::vector<PreparedPage> layOutReport(const ReportModel& model, const QDateTime& started) {
     std::vector<PreparedPage> pages;
-    for (const ReportPageSpec& spec : model.pages)
-        PageFlow(spec, started, pages).run();
+    for (const ReportPageSpec& pageSpec : model.pages)
+        PageFlow(pageSpec, started, pages).run();
     fillInTotalPages(pages);
     return pages;
 }

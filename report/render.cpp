@@ -170,15 +170,15 @@ QPageLayout pageLayoutOf(const PreparedPage& page) {
 
 } // namespace
 
-QFont toQFont(const FontSpec& spec) {
-    QFont font(spec.family);
+QFont toQFont(const FontSpec& wanted) {
+    QFont font(wanted.family);
     // Whatever the template names, Cyrillic must never fall back to boxes.
-    font.setFamilies({spec.family, QStringLiteral("DejaVu Sans")});
-    font.setPointSizeF(spec.pointSize > 0 ? spec.pointSize : 10);
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
-    font.setStrikeOut(spec.strikeOut);
+    font.setFamilies({wanted.family, QStringLiteral("DejaVu Sans")});
+    font.setPointSizeF(wanted.pointSize > 0 ? wanted.pointSize : 10);
+    font.setBold(wanted.bold);
+    font.setItalic(wanted.italic);
+    font.setUnderline(wanted.underline);
+    font.setStrikeOut(wanted.strikeOut);
     return font;
 }
 

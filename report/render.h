@@ -16,7 +16,7 @@ namespace report {
 
 // Text is laid out for a device of 96 dots to the inch, the templates' own unit, and painted
 // through a scaled painter, so that a page breaks its lines alike on screen, paper and PDF.
-QFont toQFont(const FontSpec& spec);
+QFont toQFont(const FontSpec& wanted);
 
 // The height a memo's text needs at the memo's width, its inner gaps included.
 double memoTextHeight(const ReportObject& memo, const QString& text);
