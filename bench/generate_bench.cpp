@@ -3,6 +3,7 @@
 // same number of zero pages through the same page store, which is the disk's share of the work.
 // Prints the medians and their ratio; run it by hand: generate_bench [POSITIONS] [RUNS].
 
+#include "bench/median.h"
 #include "jet/page_store.h"
 #include "tools/tender_description.h"
 #include "tools/tender_generator.h"
@@ -16,18 +17,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-template <typename Work> double median(int runs, Work work) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        auto start = Clock::now();
-        work();
-        times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
+using bench::median;
 
 } // namespace
 

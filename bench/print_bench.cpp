@@ -7,6 +7,7 @@
 #include "app/Main.h"
 #include "app/error_guard.h"
 #include "app/scripted_dialogs.h"
+#include "bench/median.h"
 #include "data/dataset.h"
 #include "print/dReports.h"
 #include "report/preview.h"
@@ -27,18 +28,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-template <typename Work> double median(int runs, Work work) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        auto start = Clock::now();
-        work();
-        times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
+using bench::median;
 
 // Chooses the price offer and saves every preview as a PDF through the preview's button.
 class ExportingDialogs : public ScriptedDialogs {
