@@ -24,6 +24,9 @@ public:
     // A save-file dialog proposing `proposedPath`, listing the files that `filter` matches;
     // no prompt before replacing a file. An empty result means cancelled.
     virtual QString saveFileName(const QString& proposedPath, const QString& filter) = 0;
+    // An open-file dialog starting in `folder`, listing the files that `filter` matches. An
+    // empty result means cancelled.
+    virtual QString openFileName(const QString& folder, const QString& filter) = 0;
     // Shows a report preview, or the help window, modally and returns when it has been closed.
     virtual void showPreview(QDialog& preview) = 0;
 };
@@ -40,6 +43,7 @@ public:
     void error(const QString& text) override;
     int chooseOfferType(const QString& caption) override;
     QString saveFileName(const QString& proposedPath, const QString& filter) override;
+    QString openFileName(const QString& folder, const QString& filter) override;
     void showPreview(QDialog& preview) override;
 
 private:

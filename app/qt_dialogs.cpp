@@ -51,6 +51,10 @@ QString QtDialogs::saveFileName(const QString& proposedPath, const QString& filt
                                         QFileDialog::DontConfirmOverwrite);
 }
 
+QString QtDialogs::openFileName(const QString& folder, const QString& filter) {
+    return QFileDialog::getOpenFileName(activeWindow(), QString(), folder, filter);
+}
+
 void QtDialogs::showPreview(QDialog& preview) {
     preview.exec();
 }

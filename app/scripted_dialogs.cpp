@@ -44,6 +44,13 @@ QString ScriptedDialogs::saveFileName(const QString& proposedPath, const QString
     return answer;
 }
 
+QString ScriptedDialogs::openFileName(const QString& folder, const QString&) {
+    bool answered = false;
+    const QString answer = take(openFileAnswers, QString(), answered);
+    asked.push_back({Kind::OpenFile, folder, answered});
+    return answer;
+}
+
 void ScriptedDialogs::showPreview(QDialog& preview) {
     asked.push_back({Kind::Preview, preview.windowTitle(), true});
 }

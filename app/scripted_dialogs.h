@@ -11,7 +11,7 @@
 // without a queued answer gets No, -1 or an empty file name and is marked as unanswered.
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Confirm, Warning, Error, OfferType, SaveFile, Preview };
+    enum class Kind { Confirm, Warning, Error, OfferType, SaveFile, OpenFile, Preview };
     struct Question {
         Kind kind;
         QString text;
@@ -21,6 +21,7 @@ public:
     std::deque<bool> confirmAnswers;
     std::deque<int> offerTypeAnswers;
     std::deque<QString> saveFileAnswers;
+    std::deque<QString> openFileAnswers;
     std::vector<Question> asked;
 
     bool confirm(const QString& text) override;
@@ -28,6 +29,7 @@ public:
     void error(const QString& text) override;
     int chooseOfferType(const QString& caption) override;
     QString saveFileName(const QString& proposedPath, const QString& filter) override;
+    QString openFileName(const QString& folder, const QString& filter) override;
     void showPreview(QDialog& preview) override;
 
     // The texts of the questions of one kind, in the order asked.

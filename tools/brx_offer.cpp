@@ -159,6 +159,7 @@ public:
     QString saveFileName(const QString& proposedPath, const QString&) override {
         return output_.isEmpty() ? proposedPath : output_;
     }
+    QString openFileName(const QString&, const QString&) override { return QString(); }
     void showPreview(QDialog&) override {
         throw data::Error(QStringLiteral("Преглед на печат не е възможен от командния ред."));
     }
