@@ -237,10 +237,44 @@ bool Database::post(const TableDef& table, RowId id, const std::vector<ColumnCha
     bool first = !recovered_.contains(table.definitionPage);
     // Whatever a failed post wrote is recovered before the next one, as after a crash.
     recovered_.erase(table.definitionPage);
-    bool changed = updateRow(*file_, table, id, changes, Durability::Synced,
-                             first ? Recovery::First : Recovery::Skip, stillWanted);
+    const Recovery recovery = first ? Recovery::First : Recovery::Skip;
+    bool changed = batching_ ? updateRowLocked(*file_, table, id, changes, Durability::Batched,
+                                               recovery, stillWanted)
+                             : updateRow(*file_, table, id, changes, Durability::Synced, recovery,
+                                         stillWanted);
     recovered_.insert(table.definitionPage);
     return changed;
+}
+
+PageFile& Database::Batch::fileToLock(Database& database) {
+    // A second lock of the same file would be released, with the first, when it ends.
+    if (database.batching_)
+        throw Error(database.file().where() + ": a batch of posts is already running");
+    if (!database.file().writable())
+        throw Error(database.file().where() + ": the file is open for reading only");
+    return database.file();
+}
+
+Database::Batch::Batch(Database& database) : database_(database), lock_(fileToLock(database)) {
+    database_.file().checkStillAtPath();
+    database_.batching_ = true;
+}
+
+Database::Batch::~Batch() {
+    database_.batching_ = false;
+    if (finished_)
+        return;
+    try {
+        database_.file().sync();
+    } catch (const Error&) {
+        // The batch ends with the error that stopped it; the reader after it tells what holds.
+    }
+}
+
+void Database::Batch::finish() {
+    finished_ = true;
+    database_.batching_ = false;
+    database_.file().sync();
 }
 
 } // namespace jet

@@ -67,6 +67,33 @@ public:
     bool updateIf(const TableDef& table, RowId id, const RowCondition& stillWanted,
                   const std::vector<ColumnChange>& changes);
 
+    // While a Batch lives, the posts of this database share one write lock and one sync: the
+    // lock is taken when the batch begins and held to its end, and the pages are made durable
+    // once, by finish. Each post keeps the ordering of its own writes, so an interruption
+    // anywhere leaves every row of the batch readable with its old or its new values; which of
+    // them a read after the batch tells. One batch at a time; readers are not held up.
+    class Batch {
+    public:
+        // Throws Error for a read-only file, a file no longer at its path or a batch already
+        // running.
+        explicit Batch(Database& database);
+        // Without finish (an error ended the batch), still makes durable what was written; a
+        // failure of that is not reported.
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+        // Makes every post of the batch durable; throws Error when the file cannot be synced.
+        void finish();
+
+    private:
+        // The file to lock, once it is known that this batch may begin.
+        static PageFile& fileToLock(Database& database);
+
+        Database& database_;
+        PageFile::WriteLock lock_;
+        bool finished_ = false;
+    };
+
 private:
     struct CatalogEntry {
         std::string name;
@@ -94,6 +121,7 @@ private:
     Header header_;
     // Definition pages of the tables this writer has recovered and posted to without failure.
     std::set<std::uint32_t> recovered_;
+    bool batching_ = false;
 };
 
 // One row by its id, following a relocation pointer.

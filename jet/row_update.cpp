@@ -111,7 +111,8 @@ public:
         if (!placed && !rewriteInPlace(home, row))
             relocate(chain, row);
         recordFreedRoom();
-        syncIfDurable();
+        if (durability_ == Durability::Synced)
+            file_.sync();
     }
 
 private:
@@ -268,7 +269,7 @@ private:
             return;
         // Writes may reach the disk in any order: the slot's new content must be durable before
         // the data it no longer leads to is freed.
-        syncIfDurable();
+        orderWrites();
         reclaim(edit.elsewhere);
     }
 
@@ -289,7 +290,7 @@ private:
         if (!target)
             target = placeOnNewPage(row);
         // The data and the maps that lead to it are durable before the pointer is written.
-        syncIfDurable();
+        orderWrites();
         finish(editHeader(chain, Slot{pointerTo(*target), kRowOverflow}));
     }
 
@@ -349,8 +350,9 @@ private:
                 addPageToMap(file_, def_.freeSpacePages, number);
     }
 
-    void syncIfDurable() {
-        if (durability_ == Durability::Synced)
+    // A sync between writes that must reach the disk in order; a batch keeps these too.
+    void orderWrites() {
+        if (durability_ != Durability::Unsynced)
             file_.sync();
     }
 
@@ -374,6 +376,12 @@ bool updateRow(PageFile& file, const TableDef& table, RowId id,
         throw Error(file.where() + ": the file is open for reading only");
     PageFile::WriteLock lock(file);
     file.checkStillAtPath();
+    return updateRowLocked(file, table, id, changes, durability, recovery, stillWanted);
+}
+
+bool updateRowLocked(PageFile& file, const TableDef& table, RowId id,
+                     const std::vector<Database::ColumnChange>& changes, Durability durability,
+                     Recovery recovery, const Database::RowCondition* stillWanted) {
     // Columns, maps and row counts are read again: another process may have changed them since
     // `table` was read.
     TableDef current = readTableDef(file, table.definitionPage, table.name);

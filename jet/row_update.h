@@ -8,8 +8,10 @@
 
 namespace jet {
 
-// Whether a post waits until its pages are durable. Only benchmarks measure without.
-enum class Durability { Synced, Unsynced };
+// Whether a post waits until its pages are durable. A post of a batch keeps the syncs that order
+// its own writes (new data before the pointer that leads to it, the pointer before the data it
+// replaced is freed) and leaves the last one to the batch. Only benchmarks measure without any.
+enum class Durability { Synced, Batched, Unsynced };
 
 // Whether a post first frees what posts that stopped part way (a crash, a full disk) left in
 // the table: relocated data no pointer leads to, and appended pages the file's maps do not
@@ -36,5 +38,11 @@ bool updateRow(PageFile& file, const TableDef& table, RowId id,
                const std::vector<Database::ColumnChange>& changes,
                Durability durability = Durability::Synced, Recovery recovery = Recovery::Skip,
                const Database::RowCondition* stillWanted = nullptr);
+
+// The same post for a caller that already holds the file's write lock and has checked that the
+// file is still at its path: the posts of a batch.
+bool updateRowLocked(PageFile& file, const TableDef& table, RowId id,
+                     const std::vector<Database::ColumnChange>& changes, Durability durability,
+                     Recovery recovery, const Database::RowCondition* stillWanted);
 
 } // namespace jet

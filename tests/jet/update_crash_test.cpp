@@ -56,9 +56,13 @@ protected:
                 change.value;
         return row;
     }
+
+    // Runs the sequence stopped after every number of page writes, its posts one by one or in
+    // one batch (one lock, one sync at the end), and checks what each stop leaves.
+    void checkEveryInterruption(bool batched);
 };
 
-TEST_F(UpdateCrash, EveryInterruptionLeavesEachRowOnceWithItsOldOrNewValues) {
+void UpdateCrash::checkEveryInterruption(bool batched) {
     const std::vector<Step> steps = relocationHeavySequence();
     std::size_t duplicatesInExport = 0;
     bool completed = false;
@@ -78,6 +82,9 @@ TEST_F(UpdateCrash, EveryInterruptionLeavesEachRowOnceWithItsOldOrNewValues) {
                 if (id.page == expected.begin()->first.page)
                     ids.push_back(id);
             db.file().failAfterWrites(limit);
+            std::optional<Database::Batch> batch;
+            if (batched)
+                batch.emplace(db);
             completed = true;
             for (const Step& step : steps) {
                 RowId id = ids.at(step.row);
@@ -91,6 +98,8 @@ TEST_F(UpdateCrash, EveryInterruptionLeavesEachRowOnceWithItsOldOrNewValues) {
                 }
                 expected[id] = next;
             }
+            if (batch && completed)
+                batch->finish();
         }
 
         Database db(copy.path().string(), Database::Mode::ReadOnly);
@@ -136,6 +145,17 @@ TEST_F(UpdateCrash, EveryInterruptionLeavesEachRowOnceWithItsOldOrNewValues) {
     }
     std::cout << "[          ] " << limit << " interruption points; mdb-export listed the "
               << "interrupted row twice at " << duplicatesInExport << " of them\n";
+}
+
+TEST_F(UpdateCrash, EveryInterruptionLeavesEachRowOnceWithItsOldOrNewValues) {
+    checkEveryInterruption(false);
+}
+
+// Posts of a batch share the lock and the last sync, yet each keeps the order of its own writes:
+// a stop anywhere in the batch leaves the rows before it new, the rows after it old, and the
+// one it stopped in old or new.
+TEST_F(UpdateCrash, EveryInterruptionOfABatchLeavesEachRowOnceWithItsOldOrNewValues) {
+    checkEveryInterruption(true);
 }
 
 // A writer whose own post failed part way (a full disk, an I/O error) frees what that post left

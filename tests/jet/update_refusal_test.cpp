@@ -98,6 +98,26 @@ TEST_F(UpdateRefusal, AFileOpenForReadingOnly) {
     EXPECT_EQ(jettest::fileBytes(copy.path()), before);
 }
 
+// A batch cannot begin where its posts could not be made, nor inside another, whose lock a
+// second would release with its own; the running batch goes on posting.
+TEST_F(UpdateRefusal, ABatchOnAFileOpenForReadingOnlyOrInsideAnother) {
+    Database reader(copy.path().string(), Database::Mode::ReadOnly);
+    EXPECT_THROW(Database::Batch{reader}, jet::Error);
+    Database::Batch batch(db);
+    try {
+        Database::Batch inner(db);
+        ADD_FAILURE() << "a second batch began";
+    } catch (const jet::Error& error) {
+        EXPECT_NE(std::string(error.what()).find("already running"), std::string::npos);
+    }
+    const jet::TableDef table = def();
+    db.update(table, first, {{"PP2_NUMBER", 1.0}});
+    batch.finish();
+    const auto column =
+        static_cast<std::size_t>(&table.column("PP2_NUMBER") - table.columns.data());
+    EXPECT_EQ(jettest::readRows(db, table).at(first).at(column), Value(1.0));
+}
+
 TEST_F(UpdateRefusal, AFileRemovedOrReplacedSinceItWasOpened) {
     std::filesystem::path moved = copy.path().string() + ".moved";
     std::filesystem::rename(copy.path(), moved);
