@@ -14,6 +14,9 @@ public:
 
     // A question with Yes and No; true for Yes.
     virtual bool confirm(const QString& text) = 0;
+    // The same for a question that rests on a list too long for a message box, such as an
+    // import's preview: `details` is shown beside the question, scrollable.
+    virtual bool confirmWithDetails(const QString& text, const QString& details) = 0;
     // An input problem, answered with OK.
     virtual void warning(const QString& text) = 0;
     // An error box with the error's text.
@@ -39,6 +42,7 @@ public:
     void setOfferTypeChooser(OfferTypeChooser chooser) { offerTypeChooser_ = std::move(chooser); }
 
     bool confirm(const QString& text) override;
+    bool confirmWithDetails(const QString& text, const QString& details) override;
     void warning(const QString& text) override;
     void error(const QString& text) override;
     int chooseOfferType(const QString& caption) override;

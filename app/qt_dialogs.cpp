@@ -15,17 +15,28 @@ QWidget* activeWindow() {
     return QApplication::activeWindow();
 }
 
-} // namespace
-
-bool QtDialogs::confirm(const QString& text) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Потвърждение"), text,
-                    QMessageBox::NoButton, activeWindow());
+bool askYesOrNo(QMessageBox& box) {
     QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("Не"), QMessageBox::NoRole);
     box.setDefaultButton(yes);
     box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes;
+}
+
+} // namespace
+
+bool QtDialogs::confirm(const QString& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Потвърждение"), text,
+                    QMessageBox::NoButton, activeWindow());
+    return askYesOrNo(box);
+}
+
+bool QtDialogs::confirmWithDetails(const QString& text, const QString& details) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Потвърждение"), text,
+                    QMessageBox::NoButton, activeWindow());
+    box.setDetailedText(details);
+    return askYesOrNo(box);
 }
 
 void QtDialogs::warning(const QString& text) {

@@ -22,6 +22,10 @@ bool ScriptedDialogs::confirm(const QString& text) {
     return answer;
 }
 
+bool ScriptedDialogs::confirmWithDetails(const QString& text, const QString& details) {
+    return confirm(text + QStringLiteral("\n\n") + details);
+}
+
 void ScriptedDialogs::warning(const QString& text) {
     asked.push_back({Kind::Warning, text, true});
 }

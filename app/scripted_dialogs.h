@@ -25,6 +25,8 @@ public:
     std::vector<Question> asked;
 
     bool confirm(const QString& text) override;
+    // Asked as a confirmation whose text is the question, an empty line and the details.
+    bool confirmWithDetails(const QString& text, const QString& details) override;
     void warning(const QString& text) override;
     void error(const QString& text) override;
     int chooseOfferType(const QString& caption) override;

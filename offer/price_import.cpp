@@ -1,0 +1,473 @@
+#include "offer/price_import.h"
+
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "data/tender_datasets.h"
+#include "export/dMain.h"
+#include "export/price_list.h"
+#include "offer/dataset_rules.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <optional>
+
+namespace priceimport {
+
+namespace {
+
+const QString kCustomCode = QStringLiteral("CUSTOM_CODE");
+const QString kProductCode = QStringLiteral("PRODUCT_CODE");
+constexpr qsizetype kMaxText = 255;
+
+struct SheetColumn {
+    pricelist::Column column;
+    int index;
+};
+
+// Where the columns the import reads stand in the sheet.
+struct Layout {
+    int lot = -1;
+    int position = -1;
+    std::vector<SheetColumn> offered;
+};
+
+Layout findColumns(const std::vector<sheet::Cell>& heads, const data::Dataset& tender) {
+    const auto indexOf = [&](const QString& head) {
+        int found = -1;
+        for (std::size_t i = 0; i < heads.size(); ++i) {
+            if (heads[i].text.trimmed() != head)
+                continue;
+            if (found >= 0)
+                throw data::Error(
+                    QStringLiteral("Колоната „%1“ е в таблицата повече от веднъж.").arg(head));
+            found = static_cast<int>(i);
+        }
+        return found;
+    };
+    Layout layout;
+    for (const pricelist::Column& column : pricelist::columns(tender)) {
+        if (column.field.isEmpty())
+            layout.lot = indexOf(column.head);
+        else if (column.field == kCustomCode)
+            layout.position = indexOf(column.head);
+        else if (column.offerValue)
+            if (const int index = indexOf(column.head); index >= 0)
+                layout.offered.push_back({column, index});
+    }
+    const auto missing = [](const QString& what) {
+        return data::Error(QStringLiteral("Таблицата няма колона „%1“: това не е ценова листа "
+                                          "на тръжния файл.")
+                               .arg(what));
+    };
+    if (layout.lot < 0)
+        throw missing(pricelist::lotCodeHead());
+    if (layout.position < 0)
+        throw missing(pricelist::columns(tender)[1].head);
+    if (layout.offered.empty())
+        throw data::Error(QStringLiteral("Таблицата няма нито една колона с предлагани стойности "
+                                         "(цена или параметър на офертата)."));
+    return layout;
+}
+
+const sheet::Cell& cellAt(const std::vector<sheet::Cell>& row, int index) {
+    static const sheet::Cell empty;
+    return index < static_cast<int>(row.size()) ? row[static_cast<std::size_t>(index)] : empty;
+}
+
+// Why a cell holds no value the import can take, whatever its column.
+std::optional<QString> unusableKind(const sheet::Cell& cell) {
+    switch (cell.kind) {
+    case sheet::CellKind::Formula:
+        return QStringLiteral("формула (приемат се само стойности)");
+    case sheet::CellKind::Date:
+        return QStringLiteral("дата");
+    case sheet::CellKind::Error:
+        return QStringLiteral("грешка в клетката (%1)").arg(cell.text);
+    default:
+        return std::nullopt;
+    }
+}
+
+QString numberText(const sheet::Cell& cell) {
+    return cell.text.isEmpty() ? QString::number(cell.number, 'g', 15) : cell.text;
+}
+
+// A code cell as text: a spreadsheet program may well have turned a code such as 7 into a
+// number.
+QString codeText(const sheet::Cell& cell) {
+    switch (cell.kind) {
+    case sheet::CellKind::Text:
+    case sheet::CellKind::NumberAsText:
+        return cell.text;
+    case sheet::CellKind::Number:
+        return numberText(cell);
+    default:
+        return QString();
+    }
+}
+
+bool fitsDecimals(double value, int decimals) {
+    const double scaled = value * std::pow(10.0, std::max(decimals, 0));
+    return std::abs(scaled - std::round(scaled)) <= 1e-9 * std::max(1.0, std::abs(scaled));
+}
+
+struct CellValue {
+    QVariant value; // null: the cell is empty and the stored value stays
+    QString refusal;
+};
+
+CellValue readValue(const sheet::Cell& cell, const pricelist::Column& column) {
+    if (cell.kind == sheet::CellKind::Empty)
+        return {};
+    if (const auto why = unusableKind(cell))
+        return {{}, *why};
+    if (!column.number) {
+        const QString text = cell.kind == sheet::CellKind::Number ? numberText(cell) : cell.text;
+        if (text.size() > kMaxText)
+            return {{}, QStringLiteral("текстът е по-дълъг от %1 знака").arg(kMaxText)};
+        return {text, {}};
+    }
+    if (cell.kind == sheet::CellKind::NumberAsText)
+        return {{}, QStringLiteral("число, записано като текст (%1)").arg(cell.text)};
+    if (cell.kind != sheet::CellKind::Number)
+        return {{}, QStringLiteral("текст в числова колона (%1)").arg(cell.text)};
+    if (!std::isfinite(cell.number))
+        return {{}, QStringLiteral("не е число")};
+    if (!fitsDecimals(cell.number, column.decimals))
+        return {{},
+                column.decimals <= 0
+                    ? QStringLiteral("трябва да е цяло число (%1)").arg(numberText(cell))
+                    : QStringLiteral("повече от %1 знака след десетичния знак (%2)")
+                          .arg(column.decimals)
+                          .arg(numberText(cell))};
+    return {cell.number, {}};
+}
+
+struct Lot {
+    QVariant productCode;
+    bool participating = false;
+};
+
+// A data row of the sheet with its codes.
+struct SheetRow {
+    int index; // into table.rows
+    QString lot;
+    QString position;
+};
+
+bool holdsAnything(const std::vector<sheet::Cell>& row) {
+    return std::any_of(row.begin(), row.end(),
+                       [](const sheet::Cell& cell) { return cell.kind != sheet::CellKind::Empty; });
+}
+
+} // namespace
+
+int Preview::refusedRows() const {
+    QSet<int> rowsRefused;
+    for (const Refusal& refusal : refused)
+        rowsRefused.insert(refusal.sheetRow);
+    return static_cast<int>(rowsRefused.size());
+}
+
+namespace {
+
+QString describe(const Refusal& refusal) {
+    QString line = QStringLiteral("ред %1").arg(refusal.sheetRow);
+    if (!refusal.lot.isEmpty())
+        line += QStringLiteral(", обособена позиция %1").arg(refusal.lot);
+    if (!refusal.position.isEmpty())
+        line += QStringLiteral(", позиция %1").arg(refusal.position);
+    if (!refusal.column.isEmpty())
+        line += QStringLiteral(", „%1“").arg(refusal.column);
+    return line + QStringLiteral(": ") + refusal.reason;
+}
+
+} // namespace
+
+QString Preview::text() const {
+    QString text = QStringLiteral("Редове в таблицата: %1\n"
+                                  "Съвпадат с позиция: %2\n"
+                                  "  ще бъдат записани: %3\n"
+                                  "  без стойности (нищо за запис): %4\n"
+                                  "Отказани редове: %5\n"
+                                  "Позиции, които таблицата не покрива: %6\n")
+                       .arg(rows)
+                       .arg(matched)
+                       .arg(accepted.size())
+                       .arg(unchanged)
+                       .arg(refusedRows())
+                       .arg(uncovered.size());
+    if (!refused.empty()) {
+        text += QStringLiteral("\nОтказани (нищо от тях не се записва):\n");
+        for (const Refusal& refusal : refused)
+            text += describe(refusal) + QLatin1Char('\n');
+    }
+    if (!uncovered.empty()) {
+        text += QStringLiteral("\nПозиции без ред в таблицата (остават, каквито са):\n");
+        for (const Uncovered& position : uncovered)
+            text += QStringLiteral("обособена позиция %1, позиция %2\n")
+                        .arg(position.lot, position.position);
+    }
+    return text;
+}
+
+QString Outcome::text() const {
+    QString text = QStringLiteral("Записани позиции: %1 от %2\n")
+                       .arg(stored)
+                       .arg(stored + static_cast<int>(notStored.size()));
+    if (!error.isEmpty())
+        text += QStringLiteral("Грешка: ") + error + QLatin1Char('\n');
+    if (!notStored.empty()) {
+        text += QStringLiteral("\nНезаписани (запазват предишните си стойности):\n");
+        for (const Refusal& refusal : notStored)
+            text += describe(refusal) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+PriceImport::PriceImport(data::Connection& connection, const data::Dataset& qrySpecs)
+    : connection_(connection), qrySpecs_(qrySpecs), positions_(data::makeQryData(connection)) {
+    // The check of typing guards every position the import stores.
+    positions_->beforePost = [this](data::Dataset& positions) {
+        offer::qryDataBeforePost(positions, qrySpecs_);
+    };
+}
+
+PriceImport::~PriceImport() = default;
+
+void PriceImport::openPositions(const QVariant& lotProductCode) {
+    positions_->close();
+    positions_->setParameter(QStringLiteral("MASTER_CODE"), lotProductCode);
+    positions_->open();
+}
+
+namespace {
+
+// The records of the open positions dataset by their code; the first of a code counts.
+QHash<QString, int> recordsByCode(data::Dataset& positions) {
+    QHash<QString, int> records;
+    for (int record = 0; record < positions.recordCount(); ++record) {
+        const QVariant code = positions.valueAt(record, positions.fieldByName(kCustomCode).index());
+        if (!code.isNull() && !records.contains(code.toString()))
+            records.insert(code.toString(), record);
+    }
+    return records;
+}
+
+} // namespace
+
+Preview PriceImport::preview(const sheet::Table& table) {
+    Preview preview;
+    if (table.rows.empty())
+        throw data::Error(QStringLiteral("Таблицата е празна."));
+    const Layout layout = findColumns(table.rows.front(), qrySpecs_);
+
+    std::unique_ptr<data::Dataset> lots = data::makeQryObosobeniPozicii(connection_);
+    lots->open();
+    QHash<QString, Lot> lotsByCode;
+    for (lots->first(); !lots->eof(); lots->next()) {
+        const data::Field& code = lots->fieldByName(kCustomCode);
+        if (!code.isNull() && !lotsByCode.contains(code.asString()))
+            lotsByCode.insert(code.asString(),
+                              {lots->fieldByName(kProductCode).value(),
+                               !lots->fieldByName(QStringLiteral("PP2_TEXT")).isNull()});
+    }
+
+    const auto refuseRow = [&](int index, const QString& lot, const QString& position,
+                               const QString& reason) {
+        preview.refused.push_back({index + 1, lot, position, QString(), reason});
+    };
+    // The rows of each lot taken part in, lots in the order the sheet first names them.
+    std::vector<QString> lotOrder;
+    std::map<QString, std::vector<SheetRow>> rowsOfLot;
+    QHash<QPair<QString, QString>, int> timesGiven;
+    for (std::size_t r = 1; r < table.rows.size(); ++r) {
+        const auto& row = table.rows[r];
+        if (!holdsAnything(row))
+            continue;
+        ++preview.rows;
+        const int index = static_cast<int>(r);
+        const QString lot = codeText(cellAt(row, layout.lot));
+        const QString position = codeText(cellAt(row, layout.position));
+        if (lot.isEmpty() || position.isEmpty()) {
+            refuseRow(index, lot, position,
+                      lot.isEmpty() ? QStringLiteral("липсва номер на обособената позиция")
+                                    : QStringLiteral("липсва номер на позицията"));
+            continue;
+        }
+        const auto known = lotsByCode.constFind(lot);
+        if (known == lotsByCode.constEnd()) {
+            refuseRow(index, lot, position, QStringLiteral("няма такава обособена позиция"));
+            continue;
+        }
+        if (!known->participating) {
+            refuseRow(index, lot, position,
+                      QStringLiteral("не участвате в тази обособена позиция"));
+            continue;
+        }
+        if (!rowsOfLot.contains(lot))
+            lotOrder.push_back(lot);
+        rowsOfLot[lot].push_back({index, lot, position});
+        ++timesGiven[{lot, position}];
+    }
+
+    data::Dataset& positions = *positions_;
+    for (const QString& lot : lotOrder) {
+        openPositions(lotsByCode.value(lot).productCode);
+        const QHash<QString, int> records = recordsByCode(positions);
+        QSet<QString> covered;
+        for (const SheetRow& sheetRow : rowsOfLot[lot]) {
+            covered.insert(sheetRow.position);
+            if (const int times = timesGiven.value({lot, sheetRow.position}); times > 1) {
+                refuseRow(sheetRow.index, lot, sheetRow.position,
+                          QStringLiteral("номерът е в таблицата %1 пъти; не се взема нито един "
+                                         "от редовете му")
+                              .arg(times));
+                continue;
+            }
+            const auto record = records.constFind(sheetRow.position);
+            if (record == records.constEnd()) {
+                refuseRow(sheetRow.index, lot, sheetRow.position,
+                          QStringLiteral("няма такава позиция в обособената позиция"));
+                continue;
+            }
+            ++preview.matched;
+            PositionValues update{
+                sheetRow.index + 1, lot, sheetRow.position, lotsByCode.value(lot).productCode, {}};
+            bool refused = false;
+            for (const SheetColumn& offered : layout.offered) {
+                const CellValue cell = readValue(
+                    cellAt(table.rows[static_cast<std::size_t>(sheetRow.index)], offered.index),
+                    offered.column);
+                if (!cell.refusal.isEmpty()) {
+                    preview.refused.push_back({update.sheetRow, lot, sheetRow.position,
+                                               offered.column.head, cell.refusal});
+                    refused = true;
+                } else if (!cell.value.isNull()) {
+                    update.values.emplace_back(offered.column.field, cell.value);
+                }
+            }
+            if (refused)
+                continue;
+            if (update.values.empty()) {
+                ++preview.unchanged;
+                continue;
+            }
+            // The check of typing, on the values the position would have.
+            positions.moveTo(*record);
+            positions.edit();
+            for (const auto& [field, value] : update.values)
+                positions.fieldByName(field).setValue(value);
+            const QString problems = TdmMain::IsPosOk(positions, qrySpecs_);
+            positions.cancel();
+            if (problems.isEmpty()) {
+                preview.accepted.push_back(std::move(update));
+                continue;
+            }
+            for (const QString& line : problems.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+                refuseRow(sheetRow.index, lot, sheetRow.position, line);
+        }
+        for (int record = 0; record < positions.recordCount(); ++record) {
+            const QString code =
+                positions.valueAt(record, positions.fieldByName(kCustomCode).index()).toString();
+            if (!covered.contains(code))
+                preview.uncovered.push_back({lot, code});
+        }
+    }
+    positions.close();
+    std::stable_sort(preview.refused.begin(), preview.refused.end(),
+                     [](const Refusal& a, const Refusal& b) { return a.sheetRow < b.sheetRow; });
+    return preview;
+}
+
+namespace {
+
+bool holdsValues(const data::Dataset& positions, const PositionValues& update) {
+    for (const auto& [field, value] : update.values) {
+        const data::Field& stored = positions.fieldByName(field);
+        const bool same = value.typeId() == QMetaType::Double
+                              ? !stored.isNull() && stored.asFloat() == value.toDouble()
+                              : !stored.isNull() && stored.asString() == value.toString();
+        if (!same)
+            return false;
+    }
+    return true;
+}
+
+// The accepted positions by lot, lots in the order of the preview.
+std::vector<std::vector<const PositionValues*>> byLot(const Preview& preview) {
+    std::vector<std::vector<const PositionValues*>> lots;
+    std::map<QString, std::size_t> lotIndex;
+    for (const PositionValues& update : preview.accepted) {
+        const auto [at, added] = lotIndex.try_emplace(update.lot, lots.size());
+        if (added)
+            lots.emplace_back();
+        lots[at->second].push_back(&update);
+    }
+    return lots;
+}
+
+} // namespace
+
+Outcome PriceImport::store(const Preview& preview) {
+    Outcome outcome;
+    const auto lots = byLot(preview);
+    QHash<const PositionValues*, QString> postErrors;
+    data::Dataset& positions = *positions_;
+    try {
+        jet::Database::Batch batch(connection_.database());
+        for (const auto& lot : lots) {
+            openPositions(lot.front()->lotProductCode);
+            const QHash<QString, int> records = recordsByCode(positions);
+            for (const PositionValues* update : lot) {
+                const auto record = records.constFind(update->position);
+                if (record == records.constEnd()) {
+                    postErrors.insert(update, QStringLiteral("позицията вече я няма във файла"));
+                    continue;
+                }
+                positions.moveTo(*record);
+                positions.edit();
+                try {
+                    for (const auto& [field, value] : update->values)
+                        positions.fieldByName(field).setValue(value);
+                    positions.post();
+                } catch (const std::exception& failure) {
+                    positions.cancel();
+                    postErrors.insert(update, QString::fromUtf8(failure.what()).trimmed());
+                }
+            }
+        }
+        batch.finish();
+    } catch (const std::exception& failure) {
+        positions.cancel();
+        outcome.error = QString::fromUtf8(failure.what()).trimmed();
+    }
+
+    // What the file holds now tells which positions were stored, whatever ended the pass.
+    for (const auto& lot : lots) {
+        openPositions(lot.front()->lotProductCode);
+        const QHash<QString, int> records = recordsByCode(positions);
+        for (const PositionValues* update : lot) {
+            const auto record = records.constFind(update->position);
+            if (record != records.constEnd()) {
+                positions.moveTo(*record);
+                if (holdsValues(positions, *update)) {
+                    ++outcome.stored;
+                    continue;
+                }
+            }
+            const QString reason = postErrors.value(update, outcome.error);
+            outcome.notStored.push_back(
+                {update->sheetRow, update->lot, update->position, QString(),
+                 reason.isEmpty() ? QStringLiteral("не е записана") : reason});
+        }
+    }
+    positions.close();
+    return outcome;
+}
+
+} // namespace priceimport

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "export/workbook.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace data {
+class Connection;
+class Dataset;
+} // namespace data
+
+// Prices and offer values from a filled price list (the sheet of pricelist::columns) into the
+// positions of the lots taken part in. A preview is made first and writes nothing; storing then
+// posts each accepted position through the same check and post as typing, in one batch.
+//
+// An empty cell leaves the stored value as it is: a sheet that covers only the prices, or only
+// some columns, never erases what was typed before. A value cannot be cleared by an import.
+namespace priceimport {
+
+// A row of the sheet, or one value of it, that is not taken.
+struct Refusal {
+    int sheetRow = 0; // as a spreadsheet program numbers it: the heads are row 1
+    QString lot;      // the codes as the sheet gives them
+    QString position;
+    QString column; // the head of the refused value; empty when the whole row is refused
+    QString reason;
+};
+
+// A position of a lot the sheet concerns for which the sheet has no row.
+struct Uncovered {
+    QString lot;
+    QString position;
+};
+
+// A matched position whose every value passes: what storing it writes.
+struct PositionValues {
+    int sheetRow = 0;
+    QString lot;
+    QString position;
+    QVariant lotProductCode;
+    std::vector<std::pair<QString, QVariant>> values; // field name, new value
+};
+
+struct Preview {
+    int rows = 0;      // rows of the sheet below the heads that hold anything
+    int matched = 0;   // rows whose codes name a position of a lot taken part in
+    int unchanged = 0; // matched rows without any offer value: nothing to store
+    std::vector<PositionValues> accepted;
+    std::vector<Refusal> refused; // in the order of the sheet's rows
+    std::vector<Uncovered> uncovered;
+
+    // Rows with at least one refusal.
+    int refusedRows() const;
+    // Everything above as the bidder reads it: the counts, then every refusal and every
+    // position not covered.
+    QString text() const;
+};
+
+struct Outcome {
+    int stored = 0; // accepted positions that now hold their new values in the file
+    // Accepted positions that do not: the post refused them, or an error ended the pass first.
+    std::vector<Refusal> notStored;
+    QString error; // what ended the pass before its end, or kept it from being made durable
+    QString text() const;
+    bool complete() const { return notStored.empty() && error.isEmpty(); }
+};
+
+class PriceImport {
+public:
+    // `qrySpecs` is the open tender record the position check reads.
+    PriceImport(data::Connection& connection, const data::Dataset& qrySpecs);
+    ~PriceImport();
+
+    // Matches the rows of `table` to positions. Throws data::Error when the heads lack the lot
+    // code, the position code or every offer value, or name one of them twice.
+    Preview preview(const sheet::Table& table);
+    // Stores the accepted positions of `preview` and reads them back to tell which hold their
+    // new values. Errors of single posts are reported in the outcome, not thrown.
+    Outcome store(const Preview& preview);
+
+private:
+    void openPositions(const QVariant& lotProductCode);
+
+    data::Connection& connection_;
+    const data::Dataset& qrySpecs_;
+    std::unique_ptr<data::Dataset> positions_;
+};
+
+} // namespace priceimport

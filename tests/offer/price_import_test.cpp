@@ -1,0 +1,336 @@
+// The import of a filled price list: which rows and values the preview takes and refuses, what
+// storing writes (read back with mdb-export), and what a failure part way leaves.
+
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "data/tender_datasets.h"
+#include "offer/price_import.h"
+
+#include "tender_fixture.h"
+#include "tests/tools/tender_file_support.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+using sheet::Cell;
+using sheet::CellKind;
+using Row = std::vector<Cell>;
+
+Cell text(const QString& value) {
+    return {CellKind::Text, value, 0};
+}
+Cell number(double value) {
+    return {CellKind::Number, QString::number(value, 'g', 15), value};
+}
+Cell of(CellKind kind, const QString& value) {
+    return {kind, value, 0};
+}
+const Cell empty;
+
+// Offer values: the price with 2 decimals; "Марка" text that must be filled in (limit 5);
+// "Срок" a whole number greater than 0 (limit 2). Lots:
+//   1 (100), taken part in: "1" priced 5, "Старо", 10; "2" and "3" unpriced;
+//   2 (200), not taken part in: "1" unpriced;
+//   3 (300), taken part in: "1" priced 1, "X", 1.
+nlohmann::json importTender() {
+    const auto position = [](int product, int lot, const char* code) {
+        return nlohmann::json{{"PRODUCT_CODE", product},
+                              {"MASTER_CODE", lot},
+                              {"CUSTOM_CODE", code},
+                              {"IME", std::string("Изделие ") + code}};
+    };
+    nlohmann::json priced = position(101, 100, "1");
+    priced.update({{"PP1_NUMBER", 5.0}, {"PP2_TEXT", "Старо"}, {"PP3_NUMBER", 10.0}});
+    nlohmann::json other = position(301, 300, "1");
+    other.update({{"PP1_NUMBER", 1.0}, {"PP2_TEXT", "X"}, {"PP3_NUMBER", 1.0}});
+    return {{"SPECS",
+             {{{"IME_NA_FIRMATA", "Медикс ООД"},
+               {"PP1_IME", "Цена"},
+               {"PP1_RAZRYAD", 2},
+               {"PP2_TIP", 2},
+               {"PP2_IME", "Марка"},
+               {"PP2_OGRANICHENIE", 5},
+               {"PP3_TIP", 3},
+               {"PP3_IME", "Срок"},
+               {"PP3_RAZRYAD", 0},
+               {"PP3_OGRANICHENIE", 2}}}},
+            {"PREDLOGENIA",
+             {{{"PRODUCT_CODE", 100}, {"CUSTOM_CODE", "1"}, {"PP2_TEXT", "Да"}},
+              priced,
+              position(102, 100, "2"),
+              position(103, 100, "3"),
+              {{"PRODUCT_CODE", 200}, {"CUSTOM_CODE", "2"}},
+              position(201, 200, "1"),
+              {{"PRODUCT_CODE", 300}, {"CUSTOM_CODE", "3"}, {"PP2_TEXT", "Да"}},
+              other}}};
+}
+
+const Row kHeads = {text("Обособена позиция"), text("Номер"), text("Цена"), text("Марка"),
+                    text("Срок")};
+
+sheet::Table tableOf(std::vector<Row> rows, Row heads = kHeads) {
+    sheet::Table table;
+    table.rows.push_back(std::move(heads));
+    for (Row& row : rows)
+        table.rows.push_back(std::move(row));
+    return table;
+}
+
+// The offer values of every position as mdb-export reads them, by PRODUCT_CODE.
+std::map<std::string, std::vector<std::string>> offeredValues(const QString& file) {
+    const tendertest::ExportedTable table =
+        tendertest::mdbExport(file.toStdString(), "PREDLOGENIA");
+    const auto column = [&](const std::string& name) {
+        return static_cast<std::size_t>(
+            std::find(table.columns.begin(), table.columns.end(), name) - table.columns.begin());
+    };
+    std::map<std::string, std::vector<std::string>> values;
+    for (const auto& row : table.rows)
+        values[row[column("PRODUCT_CODE")]] = {row[column("PP1_NUMBER")], row[column("PP2_TEXT")],
+                                               row[column("PP3_NUMBER")]};
+    return values;
+}
+
+class PriceImportTest : public ::testing::Test {
+protected:
+    void SetUp() override { open(importTender()); }
+    void open(const nlohmann::json& tender) {
+        file = folder.write(tender);
+        connection.open(file);
+        qrySpecs->open();
+        import = std::make_unique<priceimport::PriceImport>(connection, *qrySpecs);
+    }
+
+    fixture::TenderFolder folder;
+    QString file;
+    data::Connection connection;
+    std::unique_ptr<data::Dataset> qrySpecs = data::makeQrySpecs(connection);
+    std::unique_ptr<priceimport::PriceImport> import;
+};
+
+struct RefusalCase {
+    const char* name;
+    std::vector<Row> rows; // after a valid row for position "3" of lot "1", which is row 2
+    QString column;        // of the one refusal expected, on row 3
+    QString reason;        // a part of its reason
+};
+
+class Refusals : public PriceImportTest, public ::testing::WithParamInterface<RefusalCase> {};
+
+// Each sheet holds one good row and one bad; the good is stored, the bad refused with the right
+// reason and nothing of it written.
+TEST_P(Refusals, NameTheRowColumnAndReasonAndStoreNothingRefused) {
+    const RefusalCase& c = GetParam();
+    std::vector<Row> rows = {{text("1"), text("3"), number(7.5), text("Б"), number(2)}};
+    rows.insert(rows.end(), c.rows.begin(), c.rows.end());
+    const auto before = offeredValues(file);
+
+    const priceimport::Preview preview = import->preview(tableOf(rows));
+    ASSERT_GE(preview.refused.size(), 1u) << preview.text().toStdString();
+    for (const priceimport::Refusal& refusal : preview.refused) {
+        EXPECT_GE(refusal.sheetRow, 3);
+        EXPECT_EQ(refusal.column, c.column);
+        EXPECT_TRUE(refusal.reason.contains(c.reason)) << refusal.reason.toStdString();
+    }
+    EXPECT_TRUE(preview.text().contains(c.reason));
+    ASSERT_EQ(preview.accepted.size(), 1u);
+    EXPECT_EQ(preview.accepted[0].position, QStringLiteral("3"));
+
+    const priceimport::Outcome outcome = import->store(preview);
+    EXPECT_EQ(outcome.stored, 1);
+    EXPECT_TRUE(outcome.complete()) << outcome.text().toStdString();
+    auto expected = before;
+    expected["103"] = {"7.5", "Б", "2"};
+    EXPECT_EQ(offeredValues(file), expected);
+}
+
+const QString kLongText(256, QLatin1Char('a'));
+
+INSTANTIATE_TEST_SUITE_P(
+    Sheets, Refusals,
+    ::testing::Values(
+        RefusalCase{"UnknownPosition",
+                    {{text("1"), text("9"), number(4), text("A"), number(1)}},
+                    "",
+                    "няма такава позиция"},
+        RefusalCase{"UnknownLot",
+                    {{text("8"), text("1"), number(4), text("A"), number(1)}},
+                    "",
+                    "няма такава обособена позиция"},
+        RefusalCase{"LotNotTakenPartIn",
+                    {{text("2"), text("1"), number(4), text("A"), number(1)}},
+                    "",
+                    "не участвате"},
+        RefusalCase{"DuplicateCode",
+                    {{text("1"), text("2"), number(4), text("A"), number(1)},
+                     {text("1"), text("2"), number(6), text("B"), number(2)}},
+                    "",
+                    "2 пъти"},
+        RefusalCase{"LimitOfAText",
+                    {{text("1"), text("2"), number(4), text("  "), number(1)}},
+                    "",
+                    "\"Марка\" трябва да е попълнено."},
+        RefusalCase{"PriceNotAboveZero",
+                    {{text("1"), text("2"), number(0), text("A"), number(1)}},
+                    "",
+                    "\"Цена\" трябва да е по-голямо от 0."},
+        RefusalCase{"PriceMissingOnAnUnpricedPosition",
+                    {{text("1"), text("2"), empty, text("A"), number(1)}},
+                    "",
+                    "\"Цена\" трябва да е по-голямо от 0."},
+        RefusalCase{"TextInANumberColumn",
+                    {{text("1"), text("2"), text("дванайсет"), text("A"), number(1)}},
+                    "Цена",
+                    "текст в числова колона"},
+        RefusalCase{
+            "NumberStoredAsText",
+            {{text("1"), text("2"), of(CellKind::NumberAsText, "12,5"), text("A"), number(1)}},
+            "Цена",
+            "число, записано като текст"},
+        RefusalCase{"TooManyDecimals",
+                    {{text("1"), text("2"), number(1.234), text("A"), number(1)}},
+                    "Цена",
+                    "повече от 2 знака"},
+        RefusalCase{"DecimalsInAWholeNumber",
+                    {{text("1"), text("2"), number(4), text("A"), number(1.5)}},
+                    "Срок",
+                    "цяло число"},
+        RefusalCase{"Formula",
+                    {{text("1"), text("2"), of(CellKind::Formula, "=2*3"), text("A"), number(1)}},
+                    "Цена",
+                    "формула"},
+        RefusalCase{"Date",
+                    {{text("1"), text("2"), number(4), text("A"), of(CellKind::Date, "45000")}},
+                    "Срок",
+                    "дата"},
+        RefusalCase{"TextLongerThan255",
+                    {{text("1"), text("2"), number(4), text(kLongText), number(1)}},
+                    "Марка",
+                    "по-дълъг от 255"}),
+    [](const ::testing::TestParamInfo<RefusalCase>& param) { return param.param.name; });
+
+// An empty cell keeps the stored value; a row without values stores nothing; the positions of
+// a lot the sheet concerns that it does not list are named, those of other lots are not.
+TEST_F(PriceImportTest, EmptyCellsKeepWhatIsStoredAndUncoveredPositionsAreNamed) {
+    const priceimport::Preview preview = import->preview(tableOf({
+        {text("1"), text("1"), empty, text("Ново"), empty},
+        {},
+        {text("1"), text("2")},
+    }));
+    EXPECT_EQ(preview.rows, 2);
+    EXPECT_EQ(preview.matched, 2);
+    EXPECT_EQ(preview.unchanged, 1);
+    ASSERT_EQ(preview.accepted.size(), 1u);
+    EXPECT_TRUE(preview.refused.empty()) << preview.text().toStdString();
+    ASSERT_EQ(preview.uncovered.size(), 1u);
+    EXPECT_EQ(preview.uncovered[0].lot, QStringLiteral("1"));
+    EXPECT_EQ(preview.uncovered[0].position, QStringLiteral("3"));
+
+    auto expected = offeredValues(file);
+    EXPECT_EQ(import->store(preview).stored, 1);
+    expected["101"] = {"5", "Ново", "10"};
+    EXPECT_EQ(offeredValues(file), expected);
+}
+
+// Codes a spreadsheet program turned into numbers still match, and the columns are found by
+// their heads in any order, other columns ignored.
+TEST_F(PriceImportTest, ColumnsAreFoundByTheirHeadsAndNumericCodesMatch) {
+    const Row heads = {text("Срок"), text("Бележка"), text("Номер"), text("Цена"),
+                       text("Обособена позиция")};
+    const priceimport::Preview preview = import->preview(
+        tableOf({{number(3), text("x"), number(2), number(8.25), number(1)}}, heads));
+    ASSERT_EQ(preview.accepted.size(), 0u) << preview.text().toStdString();
+    // Without "Марка" the position keeps its empty text, which its limit refuses.
+    ASSERT_EQ(preview.refused.size(), 1u);
+    EXPECT_EQ(preview.refused[0].position, QStringLiteral("2"));
+    EXPECT_TRUE(preview.refused[0].reason.contains(QStringLiteral("Марка")));
+
+    const priceimport::Preview priced = import->preview(
+        tableOf({{number(3), text("x"), number(1), number(8.25), number(1)}}, heads));
+    ASSERT_EQ(priced.accepted.size(), 1u) << priced.text().toStdString();
+    EXPECT_EQ(import->store(priced).stored, 1);
+    EXPECT_EQ(offeredValues(file)["101"], (std::vector<std::string>{"8.25", "Старо", "3"}));
+}
+
+TEST_F(PriceImportTest, ASheetWithoutTheColumnsItNeedsIsRefusedWhole) {
+    const std::vector<std::pair<Row, QString>> cases = {
+        {{text("Номер"), text("Цена")}, QStringLiteral("Обособена позиция")},
+        {{text("Обособена позиция"), text("Цена")}, QStringLiteral("Номер")},
+        {{text("Обособена позиция"), text("Номер"), text("Наименование")},
+         QStringLiteral("предлагани стойности")},
+        {{text("Обособена позиция"), text("Номер"), text("Цена"), text("Цена")},
+         QStringLiteral("повече от веднъж")},
+    };
+    for (const auto& [heads, message] : cases) {
+        try {
+            import->preview(tableOf({{ text("1"), text("1"), number(2) }}, heads));
+            ADD_FAILURE() << "accepted " << message.toStdString();
+        } catch (const data::Error& error) {
+            EXPECT_TRUE(QString::fromUtf8(error.what()).contains(message)) << error.what();
+        }
+    }
+}
+
+// A pass stopped after any number of page writes leaves each position with its old or its new
+// values, and the outcome's count is what the file holds. The long texts make rows move to
+// other pages, the posts with the most writes to order.
+TEST_F(PriceImportTest, AFailurePartWayLeavesEachPositionOldOrNewAndTheCountTrue) {
+    nlohmann::json tender = importTender();
+    const int count = 24;
+    for (int i = 0; i < count; ++i)
+        tender["PREDLOGENIA"].push_back({{"PRODUCT_CODE", 1000 + i},
+                                         {"MASTER_CODE", 300},
+                                         {"CUSTOM_CODE", std::to_string(10 + i)},
+                                         {"PP1_NUMBER", 1.0},
+                                         {"PP2_TEXT", "x"},
+                                         {"PP3_NUMBER", 1.0}});
+    std::vector<Row> rows;
+    for (int i = 0; i < count; ++i)
+        rows.push_back({text("3"), text(QString::number(10 + i)), number(2.5 + i),
+                        text(QString(200, QChar(u'Ж'))), number(4)});
+
+    const std::string longText = QString(200, QChar(u'Ж')).toStdString();
+    for (std::size_t limit : {0u, 1u, 3u, 10u, 25u}) {
+        SCOPED_TRACE("stopped after " + std::to_string(limit) + " page writes");
+        import.reset();
+        qrySpecs->close();
+        connection = data::Connection();
+        fixture::TenderFolder fresh;
+        file = fresh.write(tender);
+        connection.open(file);
+        qrySpecs->open();
+        import = std::make_unique<priceimport::PriceImport>(connection, *qrySpecs);
+
+        const priceimport::Preview preview = import->preview(tableOf(rows));
+        ASSERT_EQ(preview.accepted.size(), static_cast<std::size_t>(count));
+        connection.database().file().failAfterWrites(limit);
+        const priceimport::Outcome outcome = import->store(preview);
+        connection.database().file().failAfterWrites(std::nullopt);
+
+        int stored = 0;
+        for (int i = 0; i < count; ++i) {
+            const auto held = [&](const char* column) {
+                return fixture::readColumn(file, "PREDLOGENIA", "PRODUCT_CODE",
+                                           std::int64_t{1000 + i}, column);
+            };
+            const std::vector<jet::Value> values = {held("PP1_NUMBER"), held("PP2_TEXT"),
+                                                    held("PP3_NUMBER")};
+            const std::vector<jet::Value> newValues = {2.5 + i, longText, 4.0};
+            const std::vector<jet::Value> oldValues = {1.0, std::string("x"), 1.0};
+            const bool isNew = values == newValues;
+            EXPECT_TRUE(isNew || values == oldValues) << i;
+            stored += isNew ? 1 : 0;
+        }
+        EXPECT_EQ(outcome.stored, stored);
+        EXPECT_EQ(outcome.notStored.size(), static_cast<std::size_t>(count - stored));
+        EXPECT_LT(stored, count);
+        EXPECT_TRUE(outcome.text().contains(
+            QStringLiteral("Записани позиции: %1 от %2").arg(stored).arg(count)));
+    }
+}
+
+} // namespace
