@@ -29,6 +29,8 @@
 #include "tools/tender_description.h"
 #include "tools/tender_generator.h"
 
+#include "machine.h"
+
 #include <QDir>
 
 #include <algorithm>
@@ -43,7 +45,6 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
-#include <sys/utsname.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -218,25 +219,6 @@ Tender makeTender(const fs::path& root, const std::string& name, int lots, int p
     return tender;
 }
 
-std::string machine() {
-    std::string cpu = "unknown processor";
-    std::ifstream info("/proc/cpuinfo");
-    for (std::string line; std::getline(info, line);)
-        if (line.rfind("model name", 0) == 0) {
-            cpu = line.substr(line.find(':') + 2);
-            break;
-        }
-    utsname name{};
-    ::uname(&name);
-    double load[3] = {0, 0, 0};
-    ::getloadavg(load, 3);
-    char text[512];
-    std::snprintf(text, sizeof text, "%s, %ld cores, Linux %s; load average %.2f %.2f %.2f",
-                  cpu.c_str(), ::sysconf(_SC_NPROCESSORS_ONLN), name.release, load[0], load[1],
-                  load[2]);
-    return text;
-}
-
 // Reading the datasets of the main window in the order of its first showing, without a window.
 Timing openDatasets(int runs, const Tender& tender) {
     return timed(runs, [&](int) {
@@ -365,7 +347,7 @@ int main(int argc, char** argv) {
     const Tender big = makeTender(root, "50,500 positions (500 lots)", 500, 50500);
     const std::string bigFile = big.file().string();
 
-    std::printf("- Machine: %s\n", machine().c_str());
+    std::printf("- Machine: %s\n", bench::machine().c_str());
     std::printf("- Big tender: %ju pages (%.1f MB); %d runs per figure, medians\n\n",
                 static_cast<std::uintmax_t>(fs::file_size(big.file()) / jet::kPageSize),
                 static_cast<double>(fs::file_size(big.file())) / 1e6, runs);
