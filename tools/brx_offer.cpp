@@ -150,6 +150,9 @@ public:
         print(stderr, text);
         return false;
     }
+    bool confirmWithDetails(const QString& text, const QString& details) override {
+        return confirm(text + QStringLiteral("\n\n") + details);
+    }
     void warning(const QString& text) override { print(stderr, text); }
     void error(const QString& text) override {
         print(stderr, text);
