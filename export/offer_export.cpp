@@ -107,15 +107,19 @@ void syncFolder(const QString& folder) {
 
 } // namespace
 
+void checkOffer(const data::Dataset& qrySpecs, const data::Dataset& qryObosobeniPozicii) {
+    const QString tenderProblems = TdmMain::IsKonkOK(qrySpecs);
+    if (!tenderProblems.isEmpty())
+        throw data::Error(tenderProblems);
+    if (!sameCount(qryObosobeniPozicii, "_OBSHT_BROI_POZICII", "_OFERIRANI_POZICII"))
+        throw data::Error(kLotNotOffered);
+}
+
 OfferExport::OfferExport(Dialogs& dialogs, QLocale regional)
     : dialogs_(dialogs), regional_(std::move(regional)) {}
 
 QString OfferExport::ExportXML(const OfferSources& sources) {
-    const QString tenderProblems = TdmMain::IsKonkOK(sources.qrySpecs);
-    if (!tenderProblems.isEmpty())
-        throw data::Error(tenderProblems);
-    if (!sameCount(sources.qryObosobeniPozicii, "_OBSHT_BROI_POZICII", "_OFERIRANI_POZICII"))
-        throw data::Error(kLotNotOffered);
+    checkOffer(sources.qrySpecs, sources.qryObosobeniPozicii);
 
     const int offerType = dialogs_.chooseOfferType(QStringLiteral("Избор на тип оферта"));
     if (offerType != TechnicalOffer && offerType != PriceOffer)

@@ -26,6 +26,12 @@ struct OfferSources {
     std::function<bool()> PoziciaIsFill;
 };
 
+// The checks an offer of the current lot passes before it is written or printed: the tender and
+// company data in qrySpecs (edits not yet stored included), then a price greater than 0 on every
+// position of the lot on which qryObosobeniPozicii stands. Throws data::Error with the text of
+// the first that fails.
+void checkOffer(const data::Dataset& qrySpecs, const data::Dataset& qryObosobeniPozicii);
+
 // The export of the current lot's offer to an XML file. Every question goes through `dialogs`:
 // the client answers with its windows, brx-offer from its arguments, tests from a script.
 class OfferExport {

@@ -8,8 +8,10 @@
 #include "data/tender_datasets.h"
 #include "export/offer_export.h"
 #include "offer/dataset_rules.h"
+#include "print/dReports.h"
+#include "print/report_source.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
 
 #include <cstdio>
@@ -31,6 +33,11 @@ const char* const kUsage = R"(Употреба: brx-offer КОМАНДА ...
         -o OUT.xml        пътят на файла; без него предложеното от програмата име
                           в текущата папка
         Числата се записват с десетичния знак на регионалните настройки.
+  pdf FILE.mdb LOT_CODE --type price|technical -o OUT.pdf
+        записва печатната оферта за същата обособена позиция в PDF файла OUT.pdf,
+        както я печата бутонът „Печат“: по шаблона rep1.fr3 (ценова оферта) или
+        rep2.fr3 (техническа оферта) от папката на програмата, със същите проверки
+        като xml; тръжният файл се отваря само за четене.
   --help                показва този текст
 
 Изход: 0 при успех, 1 при грешка (съобщението е на стандартния изход за грешки),
@@ -100,6 +107,8 @@ class TenderLot {
 public:
     TenderLot(const QString& file, const QString& lotCode) {
         connection_.openReadOnly(file);
+        // The positions show their numbers with the tender's decimals, as on screen.
+        offer::installDatasetRules(*qrySpecs, *qryObosobeniPozicii, *qryData);
         qrySpecs->open();
         qryObosobeniPozicii->open();
         if (!locateLot(lotCode))
@@ -119,6 +128,8 @@ public:
         return {*qrySpecs, *qryObosobeniPozicii, *qryData,
                 [this] { return offer::PoziciaIsFill(*qryData); }};
     }
+    data::Connection& connection() { return connection_; }
+    data::Dataset& positions() { return *qryData; }
 
 private:
     bool locateLot(const QString& lotCode) {
@@ -135,6 +146,10 @@ private:
     std::unique_ptr<data::Dataset> qrySpecs = data::makeQrySpecs(connection_);
     std::unique_ptr<data::Dataset> qryObosobeniPozicii = data::makeQryObosobeniPozicii(connection_);
     std::unique_ptr<data::Dataset> qryData = data::makeQryData(connection_);
+    // The main window's report datasets, which the printed offers' templates name too.
+    DatasetReportSource dsReportSpecs{QStringLiteral("dsReportSpecs"), *qrySpecs};
+    DatasetReportSource dsReportData{QStringLiteral("dsReportData"), *qryData};
+    DatasetReportSource dsReportOP{QStringLiteral("dsReportOP"), *qryObosobeniPozicii};
 };
 
 // The workflow's questions answered from the command line: the offer type and the path come
@@ -181,10 +196,45 @@ int xmlCommand(const QStringList& args) {
     return 0;
 }
 
+int pdfCommand(const QStringList& args) {
+    const LotArguments arguments = parseLotArguments(args);
+    if (arguments.output.isEmpty())
+        throw UsageError{QStringLiteral("липсва -o OUT.pdf")};
+    TenderLot lot(arguments.file, arguments.lotCode);
+    ArgumentDialogs dialogs(arguments.offerType, arguments.output);
+    TdmReports reports(lot.connection(), lot.positions(), dialogs);
+    reports.DataModuleCreate();
+    const OfferSources sources = lot.sources();
+    checkOffer(sources.qrySpecs, sources.qryObosobeniPozicii);
+    bool written = false;
+    reports.setOutput([&](const report::Report& offer) {
+        offer.exportPdf(arguments.output);
+        written = true;
+    });
+    reports.PrintObshtestvenaPorachka();
+    if (!written || dialogs.failed())
+        return 1;
+    print(stdout, arguments.output);
+    return 0;
+}
+
+// brx-offer tells its user everything in messages of its own. Qt's warnings about the
+// environment it runs in (on a server without a session, XDG_RUNTIME_DIR not set) would only
+// blur them and break scripts that read standard error; its errors still show.
+void onlyQtErrors(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        print(stderr, text);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
+    qInstallMessageHandler(onlyQtErrors);
+    // The printed offer is laid out and painted with the fonts of a GUI application; without a
+    // platform chosen, the offscreen one serves, so that no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
@@ -193,6 +243,7 @@ int main(int argc, char** argv) {
     }
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {QStringLiteral("xml"), xmlCommand},
+        {QStringLiteral("pdf"), pdfCommand},
     };
     try {
         const auto command = args.isEmpty() ? commands.end() : commands.find(args.first());

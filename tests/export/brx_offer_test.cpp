@@ -1,43 +1,19 @@
 #include "tools/tender_description.h"
 
+#include "brx_offer_run.h"
 #include "offer_tender.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
 namespace {
 
+using exporttest::brxOffer;
 using exporttest::contents;
-
-struct ProgramRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-ProgramRun brxOffer(const QStringList& arguments, const QString& folder,
-                    const QByteArray& locale = "bg_BG.UTF-8") {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(locale));
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(BRX_OFFER_PROGRAM), arguments);
-    ProgramRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    if (process.exitStatus() == QProcess::NormalExit)
-        run.status = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
+using exporttest::ProgramRun;
 
 class BrxOffer : public ::testing::Test {
 protected:
@@ -141,6 +117,8 @@ TEST_F(BrxOffer, AnswersHelpAndWrongUsage) {
     const ProgramRun help = brxOffer({QStringLiteral("--help")}, out);
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains(QStringLiteral("xml FILE.mdb LOT_CODE --type price|technical")));
+    EXPECT_TRUE(help.out.contains(
+        QStringLiteral("pdf FILE.mdb LOT_CODE --type price|technical -o OUT.pdf")));
     const QStringList wrong[] = {
         {},
         {QStringLiteral("pdfx")},
@@ -154,6 +132,10 @@ TEST_F(BrxOffer, AnswersHelpAndWrongUsage) {
          QStringLiteral("--type"), QStringLiteral("price")},
         {QStringLiteral("xml"), file, QStringLiteral("3"), QStringLiteral("--type"),
          QStringLiteral("price"), QStringLiteral("--verbose")},
+        {QStringLiteral("pdf"), file, QStringLiteral("3"), QStringLiteral("--type"),
+         QStringLiteral("price")},
+        {QStringLiteral("pdf"), file, QStringLiteral("3"), QStringLiteral("-o"),
+         QStringLiteral("offer.pdf")},
     };
     for (const QStringList& arguments : wrong) {
         const ProgramRun run = brxOffer(arguments, out);
