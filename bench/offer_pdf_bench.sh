@@ -47,6 +47,7 @@ m_price=$(median "${samples[price]}")
 m_technical=$(median "${samples[technical]}")
 m_xml=$(median "${samples[xml]}")
 cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -1)
+build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")
 
 section=$(cat <<REPORT
 <!-- offer_pdf_bench.sh: begin -->
@@ -55,7 +56,7 @@ section=$(cat <<REPORT
 Written by \`bench/offer_pdf_bench.sh\` on $(date -u +%Y-%m-%d) (commit $(git rev-parse --short HEAD)).
 
 - Machine: $cpu, $(nproc) cores shared with other work; load average after the runs: $load;
-  offscreen platform, the build in \`$build\`
+  offscreen platform, ${build_type:-default} build
 - Tender: \`tenderdb generate --lots 1 --positions $positions\` with the company and tender
   parameters filled in, one lot taken part in, every position priced; the shipped templates
 - Each command as a whole process (hyperfine): $rounds rounds of $runs runs of each after 1
