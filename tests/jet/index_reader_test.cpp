@@ -132,7 +132,6 @@ TEST_P(DamagedIndex, GivesNoAnswerRatherThanAWrongOne) {
     const fs::path original = jettest::sharedFile("real/compIndexTestV2000.mdb");
     std::uint32_t root = 0;
     std::uint32_t leaf = 0;
-    std::map<jet::Value, std::vector<jet::RowId>, std::less<>> expected;
     std::vector<std::pair<std::int64_t, std::vector<jet::RowId>>> values;
     {
         jet::Database db(original.string(), jet::Database::Mode::ReadOnly);
