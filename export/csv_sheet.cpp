@@ -46,6 +46,15 @@ QString decode(const QString& path, const QByteArray& bytes) {
     return windows1251(bytes);
 }
 
+// Text files hold no control characters but tab and line ends: anything else is a binary file,
+// a damaged workbook or one in a format not known here.
+void refuseBinary(const QString& path, const QString& text) {
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r')
+            refuseToRead(path,
+                         QStringLiteral("не е нито работна книга XLSX, нито текстов файл CSV"));
+}
+
 // The separator the first record uses most outside quotes; ';' when it uses none.
 QChar fieldSeparator(const QString& text) {
     int semicolons = 0;
@@ -132,25 +141,45 @@ std::vector<std::vector<QString>> fields(const QString& path, const QString& tex
     return rows;
 }
 
-// How the number fields of the file decide its decimal separator.
+// How the number fields of a column decide its decimal separator.
 struct SeparatorEvidence {
     bool point = false;     // a field reads as a number only with '.'
     bool comma = false;     // a field reads as a number only with ','
     bool ambiguous = false; // a field reads as two different numbers
+
+    void add(const QString& text) {
+        const auto asPoint = readNumber(text, u'.');
+        const auto asComma = readNumber(text, u',');
+        if (asPoint && asComma) {
+            ambiguous = ambiguous || *asPoint != *asComma;
+        } else {
+            point = point || asPoint.has_value();
+            comma = comma || asComma.has_value();
+        }
+    }
 };
 
-SeparatorEvidence evidence(const std::vector<std::vector<QString>>& rows) {
-    SeparatorEvidence result;
+// Each column's separator: the one its fields decide, the regional one where they do not, 0
+// where no field needs one.
+std::vector<QChar> columnSeparators(const std::vector<std::vector<QString>>& rows,
+                                    bool& regionalTaken) {
+    std::vector<SeparatorEvidence> columns;
     for (const std::vector<QString>& row : rows) {
-        for (const QString& text : row) {
-            const auto point = readNumber(text, u'.');
-            const auto comma = readNumber(text, u',');
-            if (point && comma) {
-                result.ambiguous = result.ambiguous || *point != *comma;
-            } else {
-                result.point = result.point || point.has_value();
-                result.comma = result.comma || comma.has_value();
-            }
+        if (columns.size() < row.size())
+            columns.resize(row.size());
+        for (std::size_t column = 0; column < row.size(); ++column)
+            columns[column].add(row[column]);
+    }
+    const QChar regional = QLocale::system().decimalPoint() == QLatin1String(".") ? u'.' : u',';
+    std::vector<QChar> result;
+    for (const SeparatorEvidence& found : columns) {
+        if (found.point != found.comma) {
+            result.push_back(found.point ? u'.' : u',');
+        } else if (found.point || found.ambiguous) {
+            result.push_back(regional);
+            regionalTaken = true;
+        } else {
+            result.emplace_back();
         }
     }
     return result;
@@ -159,21 +188,29 @@ SeparatorEvidence evidence(const std::vector<std::vector<QString>>& rows) {
 } // namespace
 
 Table readCsv(const QString& path, const QByteArray& bytes, const Limits& limits) {
-    const std::vector<std::vector<QString>> rows = fields(path, decode(path, bytes), limits);
-    const SeparatorEvidence found = evidence(rows);
+    const std::vector<std::vector<QString>> rows = [&] {
+        const QString text = decode(path, bytes);
+        refuseBinary(path, text);
+        return fields(path, text, limits);
+    }();
     Table table;
-    if (found.point != found.comma) {
-        table.decimalSeparator = found.point ? u'.' : u',';
-    } else if (found.point || found.ambiguous) {
-        const QString regional = QLocale::system().decimalPoint();
-        table.decimalSeparator = regional == QLatin1String(".") ? u'.' : u',';
-        table.decimalSeparatorRegional = true;
+    table.decimalSeparators = columnSeparators(rows, table.decimalSeparatorRegional);
+    for (const QChar separator : table.decimalSeparators) {
+        if (separator.isNull())
+            continue;
+        const bool first = table.decimalSeparator.isNull();
+        if (!first && table.decimalSeparator != separator) {
+            table.decimalSeparator = QChar();
+            break;
+        }
+        table.decimalSeparator = separator;
     }
-    const QChar decimal = table.decimalSeparator.isNull() ? u'.' : table.decimalSeparator;
-    const QChar other = decimal == u'.' ? u',' : u'.';
     for (const std::vector<QString>& row : rows) {
         std::vector<Cell>& cells = table.rows.emplace_back();
-        for (const QString& text : row) {
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            const QString& text = row[column];
+            const QChar separator = table.decimalSeparators[column];
+            const QChar decimal = separator.isNull() ? u'.' : separator;
             Cell& cell = cells.emplace_back();
             cell.text = text;
             if (text.trimmed().isEmpty()) {
@@ -182,7 +219,8 @@ Table readCsv(const QString& path, const QByteArray& bytes, const Limits& limits
                 cell.kind = CellKind::Number;
                 cell.number = *number;
             } else {
-                cell.kind = readNumber(text, other) ? CellKind::NumberAsText : CellKind::Text;
+                cell.kind = readNumber(text, decimal == u'.' ? u',' : u'.') ? CellKind::NumberAsText
+                                                                            : CellKind::Text;
             }
         }
     }

@@ -53,8 +53,10 @@ std::optional<double> readNumber(QStringView text, QChar decimal) {
             ++integerDigits;
         } else if (isGroupSpace(c) || c == otherMark) {
             // Grouping by threes only: the first group 1 to 3 digits, the others exactly 3.
+            // A first group of "0" groups nothing: "0.125" is only ever a fraction.
             const bool firstGroup = grouping.isNull();
-            if (groupDigits == 0 || (firstGroup && groupDigits > 3) ||
+            const bool zeroGroup = groupDigits == 1 && plain.endsWith(u'0');
+            if (groupDigits == 0 || (firstGroup && (groupDigits > 3 || zeroGroup)) ||
                 (!firstGroup && (groupDigits != 3 || c != grouping)))
                 return std::nullopt;
             grouping = c;

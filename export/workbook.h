@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QChar>
 #include <QString>
 
 #include <stdexcept>
@@ -38,23 +39,27 @@ struct Cell {
 // The first sheet of a workbook, rows from the top, cells from the left; row 0 holds the heads.
 // Trailing empty cells and rows are dropped.
 //
-// A CSV file's decimal separator. A number field is read with the '.' or the ',' as its decimal
+// A CSV file's decimal separators. A number field is read with the '.' or the ',' as its decimal
 // separator; spaces (also no-break ones) and the other of the two may group the integer digits
 // by threes ("1 234,50", "1,234.50"). Most fields read only one way ("12,50", "1.5",
 // "1,234.50"); some read both ways with different values ("1,234" is 1.234 or 1234); plain
-// integers read the same either way. The file decides when every field that reads only one way
-// reads with the same separator: all its number fields are then read with it, those that read
-// both ways included. When it does not decide (fields of both kinds, or only fields that read
-// both ways) the regional settings' decimal separator is used instead, and
+// integers read the same either way. Each column decides for itself, since a column of codes
+// such as "1.10" says nothing about the prices beside it: when every field of the column that
+// reads only one way reads with the same separator, all its number fields are read with it,
+// those that read both ways included. When the column does not decide (fields of both kinds, or
+// only fields that read both ways) the regional settings' decimal separator is used instead, and
 // `decimalSeparatorRegional` says so, so that the import can show which was taken. Under either
 // separator a field that reads as a number only with the other one is kept as NumberAsText: a
 // price the file writes both ways is refused, never read with a guessed value.
 struct Table {
     std::vector<std::vector<Cell>> rows;
     // For CSV: the decimal separator its numbers were read with ('.' or ','); 0 when no number
-    // field needed one. Always 0 for XLSX, whose numbers carry no separator.
+    // field needed one, or when columns were read with different ones. Always 0 for XLSX, whose
+    // numbers carry no separator.
     QChar decimalSeparator;
-    // For CSV: the file did not decide, so the regional settings gave `decimalSeparator`.
+    // For CSV: the separator each column was read with, 0 where none was needed. Empty for XLSX.
+    std::vector<QChar> decimalSeparators;
+    // For CSV: a column did not decide, so the regional settings gave its separator.
     bool decimalSeparatorRegional = false;
 };
 
