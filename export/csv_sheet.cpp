@@ -232,9 +232,13 @@ namespace {
 
 QString csvField(const Cell& cell, QChar decimalSeparator) {
     if (cell.kind == CellKind::Number) {
-        QString number = cell.decimals >= 0
-                             ? QString::number(cell.number, 'f', cell.decimals)
-                             : QString::number(cell.number, 'f', QLocale::FloatingPointShortest);
+        // The decimals asked for pad the number; they never cut digits the value has.
+        QString number = QString::number(cell.number, 'f', QLocale::FloatingPointShortest);
+        const qsizetype point = number.indexOf(u'.');
+        const qsizetype decimals = point < 0 ? 0 : number.size() - point - 1;
+        if (cell.decimals > decimals)
+            number += (point < 0 ? QStringLiteral(".") : QString()) +
+                      QString(cell.decimals - decimals, u'0');
         return number.replace(u'.', decimalSeparator);
     }
     const QString& text = cell.text;

@@ -33,7 +33,8 @@ struct Cell {
     CellKind kind = CellKind::Empty;
     QString text;      // the text as the file holds it (for a number, as written in the file)
     double number = 0; // for Number, and the serial day number for Date
-    int decimals = -1; // for writing a Number: the decimals it shows; -1 shows it as it is
+    int decimals = -1; // for writing a Number: the decimals it shows at least (a value with
+                       // more keeps them in CSV; XLSX rounds only the display); -1 as it is
 };
 
 // The first sheet of a workbook, rows from the top, cells from the left; row 0 holds the heads.
@@ -66,7 +67,7 @@ struct Table {
 // What a reader takes from one file at most; a file beyond any of these is refused as hostile.
 // Counted on what is actually read: the bytes inflated from the zip, not the sizes it declares.
 struct Limits {
-    qint64 unpackedBytes = qint64(256) << 20; // all parts read from an XLSX, or a CSV file
+    qint64 unpackedBytes = qint64(128) << 20; // all parts read from an XLSX, or a CSV file
     int rows = 200'000;
     int columns = 512;
     qint64 cells = 2'000'000; // the cells of all rows up to the last one each row holds

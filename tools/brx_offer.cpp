@@ -7,6 +7,7 @@
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
 #include "export/offer_export.h"
+#include "export/price_list.h"
 #include "offer/dataset_rules.h"
 
 #include <QCoreApplication>
@@ -31,6 +32,12 @@ const char* const kUsage = R"(Употреба: brx-offer КОМАНДА ...
         -o OUT.xml        пътят на файла; без него предложеното от програмата име
                           в текущата папка
         Числата се записват с десетичния знак на регионалните настройки.
+  template FILE.mdb LOT_CODE [-o OUT.xlsx|OUT.csv]
+        записва ценовата таблица на обособената позиция LOT_CODE за попълване в
+        програма за таблици: по един ред за позиция с номер, наименование, мярка,
+        количество и записаните досега предлагани стойности. Файл .csv е CSV
+        (UTF-8, ';' между полетата, десетичният знак на регионалните настройки),
+        всеки друг е XLSX. Без -o предложеното от програмата име в текущата папка.
   --help                показва този текст
 
 Изход: 0 при успех, 1 при грешка (съобщението е на стандартния изход за грешки),
@@ -57,7 +64,8 @@ struct LotArguments {
     QString output; // empty: the proposed name in the current folder
 };
 
-LotArguments parseLotArguments(const QStringList& args) {
+// `offerTypeNeeded`: the command writes an offer and needs --type; the others refuse it.
+LotArguments parseLotArguments(const QStringList& args, bool offerTypeNeeded = true) {
     LotArguments result;
     QStringList positional;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -67,7 +75,7 @@ LotArguments parseLotArguments(const QStringList& args) {
                 throw UsageError{arg + QStringLiteral(" иска стойност")};
             return args[++i];
         };
-        if (arg == QLatin1String("--type")) {
+        if (arg == QLatin1String("--type") && offerTypeNeeded) {
             const QString type = value();
             if (type == QLatin1String("price"))
                 result.offerType = PriceOffer;
@@ -87,7 +95,7 @@ LotArguments parseLotArguments(const QStringList& args) {
     }
     if (positional.size() != 2)
         throw UsageError{QStringLiteral("очакват се FILE.mdb и LOT_CODE")};
-    if (result.offerType == NoOfferType)
+    if (offerTypeNeeded && result.offerType == NoOfferType)
         throw UsageError{QStringLiteral("липсва --type price|technical")};
     result.file = positional[0];
     result.lotCode = positional[1];
@@ -181,6 +189,19 @@ int xmlCommand(const QStringList& args) {
     return 0;
 }
 
+int templateCommand(const QStringList& args) {
+    const LotArguments arguments = parseLotArguments(args, false);
+    TenderLot lot(arguments.file, arguments.lotCode);
+    ArgumentDialogs dialogs(NoOfferType, arguments.output);
+    const OfferSources sources = lot.sources();
+    const QString written = pricelist::saveTemplate(dialogs, sources.qrySpecs,
+                                                    sources.qryObosobeniPozicii, sources.qryData);
+    if (written.isEmpty() || dialogs.failed())
+        return 1;
+    print(stdout, written);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -193,6 +214,7 @@ int main(int argc, char** argv) {
     }
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {QStringLiteral("xml"), xmlCommand},
+        {QStringLiteral("template"), templateCommand},
     };
     try {
         const auto command = args.isEmpty() ? commands.end() : commands.find(args.first());

@@ -13,14 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include "tender_fixture.h"
 
-QT_BEGIN_NAMESPACE
-// Readable QStrings in failures.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
+#include <functional>
 
 namespace {
 
@@ -488,7 +483,11 @@ Table sampleTable() {
          {CellKind::Text, QStringLiteral("Болт \"М8\"; горещо\nпоцинкован")},
          {CellKind::Number, QString(), 1000.25},
          {CellKind::Number, QString(), 12.5, 2}},
-        {{CellKind::Text, QStringLiteral("2")}, {}, {CellKind::Number, QString(), 3}},
+        // Decimals pad a number but never cut its digits.
+        {{CellKind::Text, QStringLiteral("2")},
+         {},
+         {CellKind::Number, QString(), 3},
+         {CellKind::Number, QString(), 0.125, 0}},
         {{CellKind::Text, QStringLiteral(" с интервали ")}},
     };
     return table;
