@@ -91,7 +91,10 @@ std::pair<std::string, std::string> splitQualified(const std::string& qualified)
 
 std::vector<NewColumn>::iterator findColumn(std::vector<jet::NewTable>& tables,
                                             const std::string& qualified, jet::NewTable*& owner) {
-    auto [table, column] = splitQualified(qualified);
+    // Named, not bound: a lambda may not capture a structured binding before Clang 16.
+    const auto parts = splitQualified(qualified);
+    const auto& table = parts.first;
+    const auto& column = parts.second;
     for (jet::NewTable& candidate : tables) {
         if (candidate.name != table)
             continue;
