@@ -162,19 +162,20 @@ QString stringItem(PartReader& xml, QLatin1StringView element) {
     return text;
 }
 
-// The target of relationship `id` in the relationships part of `part`, as a part name, and
-// the type of the relationship.
+// Where a relationship points, as a part name, and what kind of part it is.
 struct Target {
     QString part;
     QString type;
 };
 
+// The relationships part of `part` ("" for the package's own).
 QString relationshipsOf(const QString& part) {
     const qsizetype slash = part.lastIndexOf(u'/');
     return part.left(slash + 1) + QStringLiteral("_rels/") + part.mid(slash + 1) +
            QStringLiteral(".rels");
 }
 
+// The relationships of `part` by their ids; none when it has no relationships part.
 QHash<QString, Target> relationships(Package& package, const QString& path, const QString& part,
                                      const Limits& limits) {
     QHash<QString, Target> result;
