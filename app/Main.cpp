@@ -178,7 +178,7 @@ void TfmMain::createBottomPanel() {
 }
 
 void TfmMain::connectPages() {
-    tsObosobeniPozicii->follow({pcMain, tsGrid, tsEdit, btnPrint, btnExport});
+    tsObosobeniPozicii->follow({pcMain, tsGrid, tsEdit, btnPrint, btnExport, qrySpecs.get()});
     connect(tsGrid, &offer::PositionsPage::editRequested, this, &TfmMain::grdDataDblClick);
     connect(tsEdit, &offer::EditPage::focusLeft, this, [this] {
         // A page change is handled when the page control reports it.

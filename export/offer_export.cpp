@@ -95,8 +95,8 @@ bool sameCount(const data::Dataset& lots, const char* a, const char* b) {
            lots.fieldByName(QLatin1String(b)).asInteger();
 }
 
-// Makes a rename in `folder` durable. Best effort: a folder that cannot be opened or synced
-// still holds the complete file, only its name may not have reached the disk yet.
+} // namespace
+
 void syncFolder(const QString& folder) {
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
     if (fd < 0)
@@ -104,8 +104,6 @@ void syncFolder(const QString& folder) {
     ::fsync(fd);
     ::close(fd);
 }
-
-} // namespace
 
 void checkOffer(const data::Dataset& qrySpecs, const data::Dataset& qryObosobeniPozicii) {
     const QString tenderProblems = TdmMain::IsKonkOK(qrySpecs);
@@ -157,15 +155,20 @@ std::shared_ptr<IXMLPREDL> OfferExport::buildDocument(const OfferSources& source
 
 QString OfferExport::proposedFileName(int offerType, const QString& companyName,
                                       const QString& lotCode) {
+    return lotFileName(offerType == PriceOffer ? QStringLiteral("CenovaOferta_")
+                                               : QStringLiteral("TehnDoc"),
+                       companyName, lotCode, QStringLiteral(".xml"));
+}
+
+QString lotFileName(const QString& prefix, const QString& companyName, const QString& lotCode,
+                    const QString& suffix) {
     const auto oneName = [](QString part) {
         part.replace(QLatin1Char('/'), QLatin1Char('_'));
         part.replace(QLatin1Char('\\'), QLatin1Char('_'));
         return part;
     };
-    const QString prefix =
-        offerType == PriceOffer ? QStringLiteral("CenovaOferta_") : QStringLiteral("TehnDoc");
     return prefix + oneName(TdmMain::StrBGToEn(companyName)) + QStringLiteral("_OP_") +
-           oneName(lotCode) + QStringLiteral(".xml");
+           oneName(lotCode) + suffix;
 }
 
 QByteArray offerFileBytes(const QString& content) {

@@ -56,8 +56,7 @@ public:
     std::shared_ptr<IXMLPREDL> buildDocument(const OfferSources& sources, int offerType) const;
 
     // "CenovaOferta_" + name + "_OP_" + lot + ".xml" for a price offer, "TehnDoc" + name + "_OP_"
-    // + lot + ".xml" for a technical one, the company name spelt in Latin letters. A path
-    // separator in the name or the lot code becomes "_", so that the name stays one file name.
+    // + lot + ".xml" for a technical one (lotFileName).
     static QString proposedFileName(int offerType, const QString& companyName,
                                     const QString& lotCode);
 
@@ -66,5 +65,15 @@ private:
     QLocale regional_;
 };
 
+// `prefix` + the company name spelt in Latin letters + "_OP_" + the lot code + `suffix`: the name
+// proposed for the files made for one lot. A path separator in the name or the lot code becomes
+// "_", so that the name stays one file name.
+QString lotFileName(const QString& prefix, const QString& companyName, const QString& lotCode,
+                    const QString& suffix);
+
 // The bytes of an offer file holding `content`, as SaveFile writes them.
 QByteArray offerFileBytes(const QString& content);
+
+// Makes a rename in `folder` durable. Best effort: a folder that cannot be opened or synced
+// still holds the complete file, only its name may not have reached the disk yet.
+void syncFolder(const QString& folder);

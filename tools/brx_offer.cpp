@@ -7,6 +7,7 @@
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
 #include "export/offer_export.h"
+#include "export/price_list.h"
 #include "offer/dataset_rules.h"
 #include "print/dReports.h"
 #include "print/report_source.h"
@@ -38,6 +39,12 @@ const char* const kUsage = R"(Употреба: brx-offer КОМАНДА ...
         както я печата бутонът „Печат“: по шаблона rep1.fr3 (ценова оферта) или
         rep2.fr3 (техническа оферта) от папката на програмата, със същите проверки
         като xml; тръжният файл се отваря само за четене.
+  template FILE.mdb LOT_CODE [-o OUT.xlsx|OUT.csv]
+        записва ценовата таблица на обособената позиция LOT_CODE за попълване в
+        програма за таблици: по един ред за позиция с номер, наименование, мярка,
+        количество и записаните досега предлагани стойности. Файл .csv е CSV
+        (UTF-8, ';' между полетата, десетичният знак на регионалните настройки),
+        всеки друг е XLSX. Без -o предложеното от програмата име в текущата папка.
   --help                показва този текст
 
 Изход: 0 при успех, 1 при грешка (съобщението е на стандартния изход за грешки),
@@ -64,7 +71,8 @@ struct LotArguments {
     QString output; // empty: the proposed name in the current folder
 };
 
-LotArguments parseLotArguments(const QStringList& args) {
+// `offerTypeNeeded`: the command writes an offer and needs --type; the others refuse it.
+LotArguments parseLotArguments(const QStringList& args, bool offerTypeNeeded = true) {
     LotArguments result;
     QStringList positional;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -74,7 +82,7 @@ LotArguments parseLotArguments(const QStringList& args) {
                 throw UsageError{arg + QStringLiteral(" иска стойност")};
             return args[++i];
         };
-        if (arg == QLatin1String("--type")) {
+        if (arg == QLatin1String("--type") && offerTypeNeeded) {
             const QString type = value();
             if (type == QLatin1String("price"))
                 result.offerType = PriceOffer;
@@ -94,7 +102,7 @@ LotArguments parseLotArguments(const QStringList& args) {
     }
     if (positional.size() != 2)
         throw UsageError{QStringLiteral("очакват се FILE.mdb и LOT_CODE")};
-    if (result.offerType == NoOfferType)
+    if (offerTypeNeeded && result.offerType == NoOfferType)
         throw UsageError{QStringLiteral("липсва --type price|technical")};
     result.file = positional[0];
     result.lotCode = positional[1];
@@ -226,6 +234,19 @@ void onlyQtErrors(QtMsgType type, const QMessageLogContext&, const QString& text
         print(stderr, text);
 }
 
+int templateCommand(const QStringList& args) {
+    const LotArguments arguments = parseLotArguments(args, false);
+    TenderLot lot(arguments.file, arguments.lotCode);
+    ArgumentDialogs dialogs(NoOfferType, arguments.output);
+    const OfferSources sources = lot.sources();
+    const QString written = pricelist::saveTemplate(dialogs, sources.qrySpecs,
+                                                    sources.qryObosobeniPozicii, sources.qryData);
+    if (written.isEmpty() || dialogs.failed())
+        return 1;
+    print(stdout, written);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -244,6 +265,7 @@ int main(int argc, char** argv) {
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {QStringLiteral("xml"), xmlCommand},
         {QStringLiteral("pdf"), pdfCommand},
+        {QStringLiteral("template"), templateCommand},
     };
     try {
         const auto command = args.isEmpty() ? commands.end() : commands.find(args.first());
