@@ -114,8 +114,8 @@ QString OfferExport::ExportXML(const OfferSources& sources) {
     const QString tenderProblems = TdmMain::IsKonkOK(sources.qrySpecs);
     if (!tenderProblems.isEmpty())
         throw data::Error(tenderProblems);
-    if (!sameCount(sources.qryObosobeniPozicii, "_OBSHT_BROI_POZICII", "_OFERIRANI_POZICII"))
-        throw data::Error(kLotNotOffered);
+    if (const QString refusal = lotRefusal(sources.qryObosobeniPozicii); !refusal.isEmpty())
+        throw data::Error(refusal);
 
     const int offerType = dialogs_.chooseOfferType(QStringLiteral("Избор на тип оферта"));
     if (offerType != TechnicalOffer && offerType != PriceOffer)
@@ -162,6 +162,11 @@ QString OfferExport::proposedFileName(int offerType, const QString& companyName,
         offerType == PriceOffer ? QStringLiteral("CenovaOferta_") : QStringLiteral("TehnDoc");
     return prefix + oneName(TdmMain::StrBGToEn(companyName)) + QStringLiteral("_OP_") +
            oneName(lotCode) + QStringLiteral(".xml");
+}
+
+QString lotRefusal(const data::Dataset& lots) {
+    return sameCount(lots, "_OBSHT_BROI_POZICII", "_OFERIRANI_POZICII") ? QString()
+                                                                        : kLotNotOffered;
 }
 
 QByteArray offerFileBytes(const QString& content) {

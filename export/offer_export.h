@@ -60,5 +60,9 @@ private:
     QLocale regional_;
 };
 
+// Why the export refuses the lot the lots dataset `lots` stands on, before it asks anything: not
+// every position of it has a price greater than 0. Empty when the lot passes.
+QString lotRefusal(const data::Dataset& lots);
+
 // The bytes of an offer file holding `content`, as SaveFile writes them.
 QByteArray offerFileBytes(const QString& content);

@@ -67,9 +67,11 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
 
     btnUchastie = fixedWidthButton(QStringLiteral("Деклариране участие за позицията"), this);
     btnOtkazUchastie = fixedWidthButton(QStringLiteral("Отказ от участие за позицията"), this);
+    btnProverka = new QPushButton(QStringLiteral("Проверка на офертата"), this);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnUchastie);
     buttons->addWidget(btnOtkazUchastie);
+    buttons->addWidget(btnProverka);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(grdObPoz);
@@ -79,6 +81,7 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
             [this] { guard_.run([this] { btnUchastieClick(); }); });
     connect(btnOtkazUchastie, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnOtkazUchastieClick(); }); });
+    connect(btnProverka, &QPushButton::clicked, this, &LotsPage::btnProverkaClick);
     connect(grdObPoz, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         guard_.run([this, index] {
             lots_.moveTo(index.row());
@@ -183,6 +186,10 @@ void LotsPage::grdObPozDblClick() {
         followers_.pages->setCurrentWidget(followers_.positionsPage);
     else
         btnUchastieClick();
+}
+
+void LotsPage::btnProverkaClick() {
+    emit offerCheckRequested();
 }
 
 void LotsPage::rereadOnCurrentLot() {

@@ -46,6 +46,8 @@ public:
     void btnUchastieClick();
     void btnOtkazUchastieClick();
     void grdObPozDblClick();
+    // "Проверка на офертата": asks the main window for the list of the offer's problems.
+    void btnProverkaClick();
     // Reads the lots again, so their counts and status follow what was stored, and stands on
     // the same lot as before.
     void rereadOnCurrentLot();
@@ -54,6 +56,11 @@ public:
     DatasetTableModel* grdObPozModel;
     QPushButton* btnUchastie;
     QPushButton* btnOtkazUchastie;
+    QPushButton* btnProverka;
+
+signals:
+    // The bidder asked to see every problem of the offer.
+    void offerCheckRequested();
 
 private:
     bool hasLot() const;
