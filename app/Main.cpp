@@ -427,10 +427,13 @@ void TfmMain::pcMainChange() {
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {
-    if (guard_.run([this] { FormClose(); }))
+    if (guard_.run([this] { FormClose(); })) {
         event->accept();
-    else
+        if (fmProverka != nullptr)
+            fmProverka->close();
+    } else {
         event->ignore();
+    }
 }
 
 void TfmMain::FormClose() {

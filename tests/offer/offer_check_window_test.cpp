@@ -94,10 +94,12 @@ TEST_F(OfferCheckWindow, ListsTheProblemsAndActivatingALineLandsOnItsValue) {
         SCOPED_TRACE(c.row);
         activate(c.row, c.byKeyboard);
         EXPECT_EQ(window->pcMain->currentWidget(), c.page);
-        if (c.lot != nullptr)
+        if (c.lot != nullptr) {
             EXPECT_EQ(lotText("CUSTOM_CODE"), QString::fromLatin1(c.lot));
-        if (c.position != nullptr)
+        }
+        if (c.position != nullptr) {
             EXPECT_EQ(positionCode(), QString::fromLatin1(c.position));
+        }
         EXPECT_EQ(QApplication::focusWidget(), c.focused);
     }
     EXPECT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(u'\n').toStdString();
