@@ -1,5 +1,7 @@
 // "Проверка на офертата" driven offscreen: the list, the road from a line to its value, and the
 // list after corrections.
+#include "../app/typing.h"
+
 #include "app/frParameter.h"
 #include "app/validating_edit.h"
 #include "offer/offer_check_window.h"
@@ -46,7 +48,7 @@ protected:
     // Types into `input` as the bidder does: what was shown is replaced.
     static void typeInto(QLineEdit* input, const QString& text) {
         input->selectAll();
-        QTest::keyClicks(input, text);
+        typing::keys(input, text);
     }
     QLineEdit* offerInput(std::size_t frame) const { return window->frmParameter[frame]->edtParam; }
 };
