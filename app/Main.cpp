@@ -25,6 +25,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -176,6 +177,8 @@ void TfmMain::createBottomPanel() {
     btnPrint = new QPushButton(QStringLiteral("Печат"), pnlBottom);
     btnExport = new QPushButton(QStringLiteral("Генериране на изх. файл"), pnlBottom);
     btn1 = new QPushButton(QStringLiteral("Помощ"), pnlBottom);
+    // F1, where every desktop program keeps its help.
+    btn1->setShortcut(QKeySequence::HelpContents);
     btnExit = new QPushButton(QStringLiteral("Изход"), pnlBottom);
     auto* layout = new QHBoxLayout(pnlBottom);
     layout->setContentsMargins(8, 6, 8, 6);

@@ -69,6 +69,15 @@ if [ "${1:-}" = --session ]; then
     # main window.
     names=$(visible_window_names)
     [ "$names" = "$title" ] || fail "other windows are open beside the main window: $names"
+    # The help text is read at every press of Помощ (F1); a missing or unreadable file shows an
+    # error box instead of the help window.
+    xdotool windowfocus --sync "$main" key F1
+    wait_for_window '^Помощ$' >/dev/null || {
+        visible_window_names >&2
+        fail "F1 did not open the help window; the windows above are open"
+    }
+    names=$(visible_window_names | LC_ALL=C sort | tr '\n' '|')
+    [ "$names" = "Помощ|$title|" ] || fail "beside the main and help windows: $names"
     exit 0
 fi
 

@@ -41,8 +41,7 @@ TEST(TextCodec, CountsUtf16Units) {
 
 TEST(TextCodec, RefusesMalformedUtf8) {
     const char* malformed[] = {
-        "A\xC0\x80"
-        "B",                // NUL in two bytes
+        "A\xC0\x80\x42",    // NUL in two bytes, then B
         "\xC1\xBF",         // DEL in two bytes
         "\xE0\x80\xAF",     // '/' in three bytes
         "\xE0\x9F\xBF",     // U+07FF in three bytes
