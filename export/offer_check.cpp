@@ -2,6 +2,7 @@
 
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
+#include "export/BRX_XSD.h"
 #include "export/dMain.h"
 #include "export/offer_export.h"
 
@@ -31,9 +32,41 @@ QString lotProblem(const data::Dataset& lots) {
     return {};
 }
 
+// The text columns that either kind of offer file carries for every position.
+QStringList exportedTexts(const data::Dataset& qrySpecs) {
+    QStringList columns = positionTextColumns(qrySpecs, TechnicalOffer);
+    columns << positionTextColumns(qrySpecs, PriceOffer);
+    columns.removeDuplicates();
+    return columns;
+}
+
+// The caption the tender gives a text column of a position.
+QString captionOf(const data::Dataset& qrySpecs, const QString& column) {
+    if (column == QLatin1String("CUSTOM_CODE"))
+        return text(qrySpecs, "CAPTION_NOMER");
+    return qrySpecs.fieldByName(column.left(4) + QStringLiteral("IME")).asString();
+}
+
+// Each text of the position that the export would refuse to write into the offer file.
+void addUnwritableTexts(const Problem& position, const data::Dataset& qrySpecs,
+                        const data::Dataset& positions, const QStringList& texts,
+                        std::vector<Problem>& problems) {
+    for (const QString& column : texts) {
+        const QString value = positions.fieldByName(column).asString();
+        if (const auto bad = firstUnwritableCharacter(value)) {
+            Problem unwritable = position;
+            unwritable.column = column;
+            unwritable.caption = captionOf(qrySpecs, column);
+            unwritable.message = QString::fromUtf8(UnwritableText(column, value, *bad).what());
+            problems.push_back(unwritable);
+        }
+    }
+}
+
 void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
                          data::Dataset& positions, const PositionFilled& PoziciaIsFill,
                          std::vector<Problem>& problems) {
+    const QStringList texts = exportedTexts(qrySpecs);
     for (positions.first(); !positions.eof(); positions.next()) {
         Problem position = lot;
         position.where = Where::Position;
@@ -52,6 +85,7 @@ void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
             position.message = breach.message();
             problems.push_back(position);
         }
+        addUnwritableTexts(position, qrySpecs, positions, texts, problems);
     }
 }
 

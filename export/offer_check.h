@@ -43,9 +43,10 @@ using PositionFilled = std::function<bool(const data::Dataset& qryData)>;
 // The problems in the order the bidder meets them: the tender record's broken rules; then, for
 // every lot taken part in, in lot order, the lot's own (the export's refusal, or no positions
 // at all), then its positions in position order: each one not filled, and each rule a filled
-// one breaks. `qrySpecs` is an open tender dataset, read with an edit not yet stored; the lots
-// and positions are read from the file of `connection` by datasets of their own, so those of
-// the caller stay where they stand. Nothing is written.
+// one breaks and each of its texts that an offer file cannot carry. `qrySpecs` is an open tender
+// dataset, read with an edit not yet stored; the lots and positions are read from the file of
+// `connection` by datasets of their own, so those of the caller stay where they stand. Nothing is
+// written.
 std::vector<Problem> offerProblems(const data::Dataset& qrySpecs, data::Connection& connection,
                                    const PositionFilled& PoziciaIsFill);
 

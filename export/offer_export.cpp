@@ -169,6 +169,15 @@ QString lotRefusal(const data::Dataset& lots) {
                                                                         : kLotNotOffered;
 }
 
+QStringList positionTextColumns(const data::Dataset& specs, int offerType) {
+    const Inclusion included = inclusion(specs, offerType);
+    QStringList columns{QStringLiteral("CUSTOM_CODE")};
+    for (int n = 2; n <= 6; ++n)
+        if (included.parameterTip[static_cast<std::size_t>(n)] == 2)
+            columns << QStringLiteral("PP%1_TEXT").arg(n);
+    return columns;
+}
+
 QByteArray offerFileBytes(const QString& content) {
     QString lines = content;
     lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

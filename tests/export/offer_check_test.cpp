@@ -75,4 +75,21 @@ TEST_F(OfferCheck, AnOfferInOrderHasNoProblemUntilTheCompanyNameIsCleared) {
     EXPECT_EQ(problems[0].column, QStringLiteral("IME_NA_FIRMATA"));
 }
 
+// A text that the export would refuse to write names its position and column, as the export's
+// own refusal does.
+TEST_F(OfferCheck, NamesATextTheOfferFileCannotCarry) {
+    nlohmann::json tender = fixture::offerProblemsTender(true);
+    for (nlohmann::json& row : tender["PREDLOGENIA"])
+        if (row["PRODUCT_CODE"] == 91)
+            row["PP4_TEXT"] = "Гама\u0007";
+    const std::vector<offercheck::Problem> problems = check(tender);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].lotCode, QStringLiteral("9"));
+    EXPECT_EQ(problems[0].positionCode, QStringLiteral("10"));
+    EXPECT_EQ(problems[0].field(), QStringLiteral("Производител (PP4_TEXT)"));
+    EXPECT_EQ(problems[0].message,
+              QStringLiteral("Текстът на PP4_TEXT съдържа на 5-о място знака U+0007, който не "
+                             "може да се запише в XML файл."));
+}
+
 } // namespace
