@@ -109,8 +109,8 @@ void checkOffer(const data::Dataset& qrySpecs, const data::Dataset& qryObosobeni
     const QString tenderProblems = TdmMain::IsKonkOK(qrySpecs);
     if (!tenderProblems.isEmpty())
         throw data::Error(tenderProblems);
-    if (!sameCount(qryObosobeniPozicii, "_OBSHT_BROI_POZICII", "_OFERIRANI_POZICII"))
-        throw data::Error(kLotNotOffered);
+    if (const QString refusal = lotRefusal(qryObosobeniPozicii); !refusal.isEmpty())
+        throw data::Error(refusal);
 }
 
 OfferExport::OfferExport(Dialogs& dialogs, QLocale regional)
@@ -169,6 +169,20 @@ QString lotFileName(const QString& prefix, const QString& companyName, const QSt
     };
     return prefix + oneName(TdmMain::StrBGToEn(companyName)) + QStringLiteral("_OP_") +
            oneName(lotCode) + suffix;
+}
+
+QString lotRefusal(const data::Dataset& lots) {
+    return sameCount(lots, "_OBSHT_BROI_POZICII", "_OFERIRANI_POZICII") ? QString()
+                                                                        : kLotNotOffered;
+}
+
+QStringList positionTextColumns(const data::Dataset& specs, int offerType) {
+    const Inclusion included = inclusion(specs, offerType);
+    QStringList columns{QStringLiteral("CUSTOM_CODE")};
+    for (int n = 2; n <= 6; ++n)
+        if (included.parameterTip[static_cast<std::size_t>(n)] == 2)
+            columns << QStringLiteral("PP%1_TEXT").arg(n);
+    return columns;
 }
 
 QByteArray offerFileBytes(const QString& content) {

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -70,6 +71,14 @@ private:
 // "_", so that the name stays one file name.
 QString lotFileName(const QString& prefix, const QString& companyName, const QString& lotCode,
                     const QString& suffix);
+
+// Why the export refuses the lot the lots dataset `lots` stands on, before it asks anything: not
+// every position of it has a price greater than 0. Empty when the lot passes.
+QString lotRefusal(const data::Dataset& lots);
+
+// The text columns of every position that an offer of `offerType` carries, by the tender record
+// `specs`: the position's code and each text offer parameter the offer includes.
+QStringList positionTextColumns(const data::Dataset& specs, int offerType);
 
 // The bytes of an offer file holding `content`, as SaveFile writes them.
 QByteArray offerFileBytes(const QString& content);

@@ -72,10 +72,13 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
     btnCenovaTablica->setObjectName(QStringLiteral("btnCenovaTablica"));
     btnCenovaTablica->setToolTip(QStringLiteral(
         "Записва позициите на обособената позиция като таблица (XLSX или CSV) за попълване"));
+    btnProverka = new QPushButton(QStringLiteral("Проверка на офертата"), this);
+    btnProverka->setObjectName(QStringLiteral("btnProverka"));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnUchastie);
     buttons->addWidget(btnOtkazUchastie);
     buttons->addWidget(btnCenovaTablica);
+    buttons->addWidget(btnProverka);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(grdObPoz);
@@ -87,6 +90,7 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
             [this] { guard_.run([this] { btnOtkazUchastieClick(); }); });
     connect(btnCenovaTablica, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnCenovaTablicaClick(); }); });
+    connect(btnProverka, &QPushButton::clicked, this, &LotsPage::btnProverkaClick);
     connect(grdObPoz, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         guard_.run([this, index] {
             lots_.moveTo(index.row());
@@ -198,6 +202,10 @@ void LotsPage::btnCenovaTablicaClick() {
     if (!participating())
         return;
     pricelist::saveTemplate(guard_.dialogs(), *followers_.tender, lots_, positions_);
+}
+
+void LotsPage::btnProverkaClick() {
+    emit offerCheckRequested();
 }
 
 void LotsPage::rereadOnCurrentLot() {

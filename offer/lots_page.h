@@ -50,6 +50,8 @@ public:
     void grdObPozDblClick();
     // Saves the current lot's price list as a sheet, for the bidder to fill in elsewhere.
     void btnCenovaTablicaClick();
+    // "Проверка на офертата": asks the main window for the list of the offer's problems.
+    void btnProverkaClick();
     // Reads the lots again, so their counts and status follow what was stored, and stands on
     // the same lot as before.
     void rereadOnCurrentLot();
@@ -59,6 +61,11 @@ public:
     QPushButton* btnUchastie;
     QPushButton* btnOtkazUchastie;
     QPushButton* btnCenovaTablica;
+    QPushButton* btnProverka;
+
+signals:
+    // The bidder asked to see every problem of the offer.
+    void offerCheckRequested();
 
 private:
     bool hasLot() const;

@@ -6,6 +6,7 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
+#include "export/offer_check.h"
 #include "export/offer_export.h"
 #include "export/price_list.h"
 #include "offer/dataset_rules.h"
@@ -20,6 +21,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -45,6 +47,11 @@ const char* const kUsage = R"(Употреба: brx-offer КОМАНДА ...
         количество и записаните досега предлагани стойности. Файл .csv е CSV
         (UTF-8, ';' между полетата, десетичният знак на регионалните настройки),
         всеки друг е XLSX. Без -o предложеното от програмата име в текущата папка.
+  check FILE.mdb
+        проверява цялата оферта в FILE.mdb, който се отваря само за четене: данните
+        за фирмата и всяка позиция на обособените позиции с участие; извежда всеки
+        проблем на отделен ред: обособена позиция, позиция, поле и съобщение,
+        разделени с табулация; изход 1, когато има проблеми, 0, когато няма
   --help                показва този текст
 
 Изход: 0 при успех, 1 при грешка (съобщението е на стандартния изход за грешки),
@@ -247,6 +254,24 @@ int templateCommand(const QStringList& args) {
     return 0;
 }
 
+int checkCommand(const QStringList& args) {
+    if (args.size() != 1 || args[0].startsWith(QLatin1Char('-')))
+        throw UsageError{QStringLiteral("очаква се само FILE.mdb")};
+    data::Connection connection;
+    connection.openReadOnly(args[0]);
+    const std::unique_ptr<data::Dataset> qrySpecs = data::makeQrySpecs(connection);
+    qrySpecs->open();
+    const std::vector<offercheck::Problem> problems =
+        offercheck::offerProblems(*qrySpecs, connection, &offer::PoziciaIsFill);
+    for (const offercheck::Problem& problem : problems)
+        print(stdout,
+              QStringList{problem.lotCode, problem.positionCode, problem.field(), problem.message}
+                  .join(QLatin1Char('\t')));
+    if (problems.empty())
+        print(stderr, QStringLiteral("Няма открити проблеми."));
+    return problems.empty() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -266,6 +291,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("xml"), xmlCommand},
         {QStringLiteral("pdf"), pdfCommand},
         {QStringLiteral("template"), templateCommand},
+        {QStringLiteral("check"), checkCommand},
     };
     try {
         const auto command = args.isEmpty() ? commands.end() : commands.find(args.first());
