@@ -6,11 +6,14 @@
 #include "app/error_guard.h"
 #include "app/frParameter.h"
 #include "app/opening_progress.h"
+#include "app/validating_edit.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
 #include "export/dMain.h"
+#include "export/offer_check.h"
 #include "export/offer_export.h"
 #include "offer/dataset_rules.h"
+#include "offer/offer_check_window.h"
 #include "offer/position_keys.h"
 #include "print/builtin_layouts.h"
 #include "print/dReports.h"
@@ -26,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QShortcut>
 #include <QTabWidget>
@@ -54,6 +58,14 @@ void focusFirstControl(QWidget& page) {
             return;
         }
     }
+}
+
+// The number of the parameter whose value `column` holds: 3 for "PP3_NUMBER", 2 for
+// "KP2_TEXT"; 0 for a column of no parameter.
+int parameterNumber(const QString& column) {
+    static const QRegularExpression parameterColumn(QStringLiteral("^[KP]P([1-6])_"));
+    const QRegularExpressionMatch match = parameterColumn.match(column);
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
 }
 
 } // namespace
@@ -178,7 +190,7 @@ void TfmMain::createBottomPanel() {
 }
 
 void TfmMain::connectPages() {
-    tsObosobeniPozicii->follow({pcMain, tsGrid, tsEdit, btnPrint, btnExport});
+    tsObosobeniPozicii->follow({pcMain, tsGrid, tsEdit, btnPrint, btnExport, qrySpecs.get()});
     connect(tsGrid, &offer::PositionsPage::editRequested, this, &TfmMain::grdDataDblClick);
     connect(tsEdit, &offer::EditPage::focusLeft, this, [this] {
         // A page change is handled when the page control reports it.
@@ -186,6 +198,8 @@ void TfmMain::connectPages() {
             leaveEditPage();
     });
     connect(tsEdit, &offer::EditPage::focusEntered, this, [this] { onEditPage_ = true; });
+    connect(tsObosobeniPozicii, &offer::LotsPage::offerCheckRequested, this,
+            [this] { guard_.run([this] { btnProverkaClick(); }); });
 
     // Every page is reachable from the keyboard, wherever the focus is in the window.
     const auto pageKeys = [this](QKeySequence keys, int step) {
@@ -239,6 +253,75 @@ void TfmMain::leaveEditPage() {
 void TfmMain::tsEditExit() {
     offer::storeEditedPosition(*qryData);
     tsObosobeniPozicii->rereadOnCurrentLot();
+}
+
+void TfmMain::btnProverkaClick() {
+    if (fmProverka == nullptr)
+        fmProverka = new offer::OfferCheckWindow(
+            [this] { return findOfferProblems(); },
+            [this](const offercheck::Problem& problem) { goToProblem(problem); }, guard_, this);
+    fmProverka->btnObnoviClick();
+    fmProverka->show();
+    fmProverka->raise();
+    fmProverka->activateWindow();
+}
+
+std::vector<offercheck::Problem> TfmMain::findOfferProblems() {
+    offer::storeEditedPosition(*qryData);
+    return offercheck::offerProblems(*qrySpecs, Connection, &offer::PoziciaIsFill);
+}
+
+void TfmMain::goToProblem(const offercheck::Problem& problem) {
+    raise();
+    activateWindow();
+    if (problem.where == offercheck::Where::Tender) {
+        pcMain->setCurrentWidget(tsInfo);
+        if (pcMain->currentWidget() != tsInfo)
+            return; // held on the edit page: the position being edited was refused
+        const int parameter = parameterNumber(problem.column);
+        QWidget* input = parameter >= 1 && parameter <= 4
+                             ? frmKParam[static_cast<std::size_t>(parameter - 1)]->edtParam
+                             : edtfirma;
+        (input->isVisibleTo(tsInfo) ? input : edtfirma)->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // The change of lot stores the position being edited, or stays with it when it is refused.
+    if (pcMain->currentWidget() == tsEdit) {
+        leaveEditPage();
+        if (onEditPage_)
+            return;
+    }
+    const auto showLot = [this] {
+        pcMain->setCurrentWidget(tsObosobeniPozicii);
+        grdObPoz->setFocus(Qt::OtherFocusReason);
+    };
+    if (!qryObosobeniPozicii->locate(QStringLiteral("PRODUCT_CODE"), problem.lot)) {
+        guard_.dialogs().warning(
+            QStringLiteral("Не е намерена обособена позиция №%1.").arg(problem.lotCode));
+        return;
+    }
+    // A lot's own problem, or a lot no longer taken part in, is shown on the lots page.
+    if (problem.where == offercheck::Where::Lot || !pcMain->isTabEnabled(pcMain->indexOf(tsEdit))) {
+        showLot();
+        return;
+    }
+    if (!qryData->locate(QStringLiteral("PRODUCT_CODE"), problem.position)) {
+        guard_.dialogs().warning(QStringLiteral("Не е намерена позицията."));
+        showLot();
+        return;
+    }
+    pcMain->setCurrentWidget(tsEdit);
+    onEditPage_ = true;
+    previousPage_ = tsEdit;
+    const int parameter = parameterNumber(problem.column);
+    QWidget* input = parameter >= 1 && parameter <= 6
+                         ? frmParameter[static_cast<std::size_t>(parameter - 1)]->edtParam
+                         : nullptr;
+    // A limit on a parameter the tender does not use has no input to correct it in.
+    if (input != nullptr && input->isVisibleTo(tsEdit))
+        input->setFocus(Qt::OtherFocusReason);
+    else
+        focusFirstControl(*tsEdit);
 }
 
 void TfmMain::RefreshPozicii() {
@@ -347,10 +430,13 @@ void TfmMain::pcMainChange() {
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {
-    if (guard_.run([this] { FormClose(); }))
+    if (guard_.run([this] { FormClose(); })) {
         event->accept();
-    else
+        if (fmProverka != nullptr)
+            fmProverka->close();
+    } else {
         event->ignore();
+    }
 }
 
 void TfmMain::FormClose() {

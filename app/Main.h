@@ -9,6 +9,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 class DatasetReportSource;
 class DatasetTableModel;
@@ -24,6 +25,12 @@ class QPushButton;
 class QTabWidget;
 class QTableView;
 class TfrmParameter;
+namespace offer {
+class OfferCheckWindow;
+}
+namespace offercheck {
+struct Problem;
+}
 namespace data {
 class DataSource;
 class Dataset;
@@ -92,6 +99,19 @@ public:
     // Leaving the edit page: stores the position being edited, through its check, and reads the
     // lots again on the same lot, so counts, status, printing and export follow at once.
     void tsEditExit();
+
+    // "Проверка на офертата": the window listing every problem of the offer, made at the first
+    // request and kept beside the main window; each request lists the problems anew.
+    void btnProverkaClick();
+    // The problems as stored, after storing the position being edited through its check, with
+    // the tender record's as it is being edited.
+    std::vector<offercheck::Problem> findOfferProblems();
+    // Brings the bidder to the value of `problem`: the company page's control for the tender's,
+    // the lots page on the lot for a lot's, and for a position's the edit page on that position
+    // with the value's input focused. The position being edited is stored or refused first, as
+    // for any change of lot.
+    void goToProblem(const offercheck::Problem& problem);
+    offer::OfferCheckWindow* fmProverka = nullptr;
 
     QTabWidget* pcMain;
     QWidget* tsInfo;

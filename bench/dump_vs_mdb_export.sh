@@ -5,6 +5,7 @@
 # Run by hand: bench/dump_vs_mdb_export.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/bench_lib.sh
 build=${1:-build}
 tenderdb="$build/tools/tenderdb"
 shared=${BRX_SHARED_DIR:-../shared}
@@ -77,16 +78,5 @@ catalog; the test suite checks that the two outputs agree.
 REPORT
 )
 
-# RESULTS.md is shared with the other benchmarks: only this script's section is replaced.
-results=bench/RESULTS.md
-[ -f "$results" ] || printf '# Benchmark results\n\n' >"$results"
-if grep -q '^<!-- dump_vs_mdb_export.sh: begin -->$' "$results"; then
-    awk -v section="$section" '
-        /^<!-- dump_vs_mdb_export.sh: begin -->$/ { print section; skip = 1; next }
-        /^<!-- dump_vs_mdb_export.sh: end -->$/ { skip = 0; next }
-        !skip' "$results" >"$results.new"
-    mv "$results.new" "$results"
-else
-    printf '%s\n' "$section" >>"$results"
-fi
+write_results_section dump_vs_mdb_export.sh "$section"
 echo "tenderdb $ours ms ($ours_cpu ms cpu), mdb-export $theirs ms ($theirs_cpu ms cpu), ratio $ratio ($cpu_ratio cpu)"

@@ -6,6 +6,7 @@
 # Run by hand: bench/offer_export_bench.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/bench_lib.sh
 build=${1:-build}
 tenderdb="$build/tools/tenderdb"
 brxoffer="$build/tools/brx-offer"
@@ -19,14 +20,7 @@ done
 work=$(mktemp -d)
 json=$work/times.json
 trap 'rm -rf "$work"' EXIT
-# One lot, taken part in, every position priced; the company and the tender parameters filled
-# in as the bidder would before exporting.
-"$tenderdb" generate --lots 1 --positions "$positions" --description "$work/generated.json" \
-    "$work/generated.mdb" >/dev/null
-jq '.SPECS[0] += {"IME_NA_FIRMATA": "ЕТ Иван", "KP1_NUMBER": 30, "KP2_NUMBER": 30,
-                  "KP3_NUMBER": 30, "KP4_NUMBER": 30, "KP1_TEXT": "да", "KP2_TEXT": "да",
-                  "KP3_TEXT": "да", "KP4_TEXT": "да"}' "$work/generated.json" >"$work/DB.json"
-"$tenderdb" create "$work/DB.json" "$work/DB.mdb" >/dev/null
+offer_tender "$work" "$positions"
 "$brxoffer" xml "$work/DB.mdb" 1 --type price -o "$work/offer.xml" >/dev/null
 bytes=$(stat -c %s "$work/offer.xml")
 
@@ -89,16 +83,5 @@ export / cp alone: $(ratio "$m_export" "$m_write") in wall time.
 REPORT
 )
 
-# RESULTS.md is shared with the other benchmarks: only this script's section is replaced.
-results=bench/RESULTS.md
-[ -f "$results" ] || printf '# Benchmark results\n\n' >"$results"
-if grep -q '^<!-- offer_export_bench.sh: begin -->$' "$results"; then
-    awk -v section="$section" '
-        /^<!-- offer_export_bench.sh: begin -->$/ { print section; skip = 1; next }
-        /^<!-- offer_export_bench.sh: end -->$/ { skip = 0; next }
-        !skip' "$results" >"$results.new"
-    mv "$results.new" "$results"
-else
-    printf '\n%s\n' "$section" >>"$results"
-fi
+write_results_section offer_export_bench.sh "$section"
 echo "export $m_export ms, read $m_read ms, write $m_write ms: ratio $(ratio "$m_export" "$reference")"

@@ -210,14 +210,13 @@ void gatherLotPositions(const jet::Database& database, const jet::TableDef& tabl
     positions.markComplete();
 }
 
-// The rows of `lot` read by their ids; std::nullopt when an id no longer leads to a position of
-// the lot (another program changed the table since the ids were gathered).
+// The rows `ids` of `lot`; std::nullopt when an id no longer leads to a position of the lot
+// (another program changed the table since the ids were gathered).
 std::optional<std::vector<SnapshotRow>> readPositions(const jet::Database& database,
                                                       const jet::TableDef& table,
-                                                      const LotPositions& positions,
+                                                      const std::vector<jet::RowId>& ids,
                                                       std::int64_t lot) {
     const std::size_t masterCode = columnIndex(table, "MASTER_CODE");
-    const std::vector<jet::RowId>& ids = positions.of(lot);
     std::vector<jet::Row> read;
     try {
         read = database.read(table, ids);
@@ -235,7 +234,9 @@ std::optional<std::vector<SnapshotRow>> readPositions(const jet::Database& datab
 }
 
 // The positions of the lot named by the parameter, read by their row ids: a lot switch costs
-// the lot's rows, not the table's.
+// the lot's rows, not the table's. The ids come from the map the lots' totals gathered; without
+// it, or once another program made it stale, from the file's MASTER_CODE index, which follows
+// every change Access makes; only where neither answers is the table scanned for a new map.
 Query positionsOfLot(Connection& connection) {
     return [&connection](const jet::Database& database, const jet::TableDef& table,
                          const Dataset& dataset) {
@@ -244,13 +245,20 @@ Query positionsOfLot(Connection& connection) {
             return std::vector<SnapshotRow>{}; // "= null" matches no row
         const std::int64_t lot = wanted.toLongLong();
         LotPositions& positions = connection.lotPositions();
-        if (!positions.complete())
-            gatherLotPositions(database, table, positions);
-        std::optional<std::vector<SnapshotRow>> rows =
-            readPositions(database, table, positions, lot);
+        std::optional<std::vector<SnapshotRow>> rows;
+        if (positions.complete()) {
+            rows = readPositions(database, table, positions.of(lot), lot);
+            if (!rows)
+                positions.clear(); // a stale map would hide positions that joined other lots
+        }
+        if (!rows) {
+            if (const std::optional<std::vector<jet::RowId>> ids = database.findThroughIndex(
+                    table, columnIndex(table, "MASTER_CODE"), jet::Value(lot)))
+                rows = readPositions(database, table, *ids, lot);
+        }
         if (!rows) {
             gatherLotPositions(database, table, positions);
-            rows = readPositions(database, table, positions, lot);
+            rows = readPositions(database, table, positions.of(lot), lot);
         }
         if (!rows)
             throw jet::Error(database.path() + ": the positions of lot " + std::to_string(lot) +

@@ -11,8 +11,11 @@ const QString kFilledIn = QStringLiteral(" трябва да е попълнен
 // The limit codes of the tender's parameters; any other code puts no limit on the value.
 enum Limit : qint64 { GreaterThanZero = 2, NotNegative = 3, FilledIn = 5 };
 
-QString message(const QString& caption, const QString& suffix) {
-    return QLatin1Char('"') + caption + QLatin1Char('"') + suffix + QStringLiteral("\r\n");
+QString resultText(const std::vector<RuleBreach>& breaches) {
+    QString result;
+    for (const RuleBreach& breach : breaches)
+        result += breach.message() + QStringLiteral("\r\n");
+    return result;
 }
 
 bool isBlank(const QVariant& text) {
@@ -31,33 +34,38 @@ bool notNegative(const QVariant& number) {
     return !number.isNull() && number.toDouble() >= 0;
 }
 
-// The message of the limit that parameter `prefix`n carries in `descriptors` (its limit code
-// and caption), broken by its value in `values`; empty when the value keeps to the limit.
-QString limitMessage(const data::Dataset& values, const data::Dataset& descriptors,
-                     const QString& prefix, int n) {
-    const auto value = [&](const char* column) {
-        return values.fieldByName(numbered(prefix, n, column)).value();
-    };
+// Adds to `breaches` the limit that parameter `prefix`n carries in `descriptors` (its limit code
+// and caption) when its value in `values` breaks it.
+void checkLimit(const data::Dataset& values, const data::Dataset& descriptors,
+                const QString& prefix, int n, std::vector<RuleBreach>& breaches) {
+    const auto value = [&](const QString& column) { return values.fieldByName(column).value(); };
+    const QString number = numbered(prefix, n, "NUMBER");
+    const QString text = numbered(prefix, n, "TEXT");
+    QString column;
     QString suffix;
+    const auto broken = [&](const QString& brokenColumn, const QString& brokenSuffix) {
+        column = brokenColumn;
+        suffix = brokenSuffix;
+    };
     switch (descriptors.fieldByName(numbered(prefix, n, "OGRANICHENIE")).asInteger()) {
     case GreaterThanZero:
-        if (!greaterThanZero(value("NUMBER")))
-            suffix = kGreaterThanZero;
+        if (!greaterThanZero(value(number)))
+            broken(number, kGreaterThanZero);
         break;
     case NotNegative:
-        if (!notNegative(value("NUMBER")))
-            suffix = kNotNegative;
+        if (!notNegative(value(number)))
+            broken(number, kNotNegative);
         break;
     case FilledIn:
-        if (isBlank(value("TEXT")))
-            suffix = kFilledIn;
+        if (isBlank(value(text)))
+            broken(text, kFilledIn);
         break;
     default:
         break;
     }
-    if (suffix.isEmpty())
-        return {};
-    return message(descriptors.fieldByName(numbered(prefix, n, "IME")).asString(), suffix);
+    if (!suffix.isEmpty())
+        breaches.push_back(
+            {column, descriptors.fieldByName(numbered(prefix, n, "IME")).asString(), suffix});
 }
 
 // The Latin spelling of each Bulgarian letter, lower case first; a blank second letter means
@@ -88,23 +96,38 @@ TdmMain::TdmMain(QObject* parent) : QObject(parent) {
     setObjectName(QStringLiteral("dmMain"));
 }
 
-QString TdmMain::IsKonkOK(const data::Dataset& qry) {
-    QString result;
-    if (isBlank(qry.fieldByName(QStringLiteral("IME_NA_FIRMATA")).value()))
-        result += message(QStringLiteral("Наименование на фирмата"), kFilledIn);
+QString RuleBreach::message() const {
+    return QLatin1Char('"') + caption + QLatin1Char('"') + suffix;
+}
+
+std::vector<RuleBreach> TdmMain::konkBreaches(const data::Dataset& qry) {
+    std::vector<RuleBreach> breaches;
+    const QString company = QStringLiteral("IME_NA_FIRMATA");
+    if (isBlank(qry.fieldByName(company).value()))
+        breaches.push_back({company, QStringLiteral("Наименование на фирмата"), kFilledIn});
     for (int n = 1; n <= 4; ++n)
-        result += limitMessage(qry, qry, QStringLiteral("KP"), n);
-    return result;
+        checkLimit(qry, qry, QStringLiteral("KP"), n, breaches);
+    return breaches;
+}
+
+std::vector<RuleBreach> TdmMain::posBreaches(const data::Dataset& qry,
+                                             const data::Dataset& qryKonk) {
+    std::vector<RuleBreach> breaches;
+    const QString price = QStringLiteral("PP1_NUMBER");
+    if (!greaterThanZero(qry.fieldByName(price).value()))
+        breaches.push_back(
+            {price, qryKonk.fieldByName(QStringLiteral("PP1_IME")).asString(), kGreaterThanZero});
+    for (int n = 2; n <= 6; ++n)
+        checkLimit(qry, qryKonk, QStringLiteral("PP"), n, breaches);
+    return breaches;
+}
+
+QString TdmMain::IsKonkOK(const data::Dataset& qry) {
+    return resultText(konkBreaches(qry));
 }
 
 QString TdmMain::IsPosOk(const data::Dataset& qry, const data::Dataset& qryKonk) {
-    QString result;
-    if (!greaterThanZero(qry.fieldByName(QStringLiteral("PP1_NUMBER")).value()))
-        result +=
-            message(qryKonk.fieldByName(QStringLiteral("PP1_IME")).asString(), kGreaterThanZero);
-    for (int n = 2; n <= 6; ++n)
-        result += limitMessage(qry, qryKonk, QStringLiteral("PP"), n);
-    return result;
+    return resultText(posBreaches(qry, qryKonk));
 }
 
 QString TdmMain::StrBGToEn(const QString& S) {

@@ -3,9 +3,21 @@
 #include <QObject>
 #include <QString>
 
+#include <vector>
+
 namespace data {
 class Dataset;
 }
+
+// One rule of the offer checks that a record breaks.
+struct RuleBreach {
+    QString column;  // the column the rule reads, such as "IME_NA_FIRMATA" or "PP3_NUMBER"
+    QString caption; // the caption the message names the value by, as the tender stores it
+    QString suffix; // what the value has to be, such as " трябва да е попълнено."
+
+    // The caption between straight double quotes, then the suffix; no line end.
+    QString message() const;
+};
 
 // The module of the offer checks and of the Latin spelling of company names for file names.
 class TdmMain : public QObject {
@@ -24,6 +36,12 @@ public:
     // One position `qry` against the tender record `qryKonk`: the price, which must be greater
     // than 0 whatever the tender says of it, and the limits of the offer parameters PP2 ... PP6.
     static QString IsPosOk(const data::Dataset& qry, const data::Dataset& qryKonk);
+
+    // The broken rules behind IsKonkOK and IsPosOk, in the same order, for callers that point
+    // the bidder at each value rather than show the text.
+    static std::vector<RuleBreach> konkBreaches(const data::Dataset& qry);
+    static std::vector<RuleBreach> posBreaches(const data::Dataset& qry,
+                                               const data::Dataset& qryKonk);
 
     // `S` with every Bulgarian letter spelt in Latin letters by the program's own table, one or
     // two letters each; every other character is kept as it is. For the names of offer files.

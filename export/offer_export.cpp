@@ -95,8 +95,8 @@ bool sameCount(const data::Dataset& lots, const char* a, const char* b) {
            lots.fieldByName(QLatin1String(b)).asInteger();
 }
 
-// Makes a rename in `folder` durable. Best effort: a folder that cannot be opened or synced
-// still holds the complete file, only its name may not have reached the disk yet.
+} // namespace
+
 void syncFolder(const QString& folder) {
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
     if (fd < 0)
@@ -105,17 +105,19 @@ void syncFolder(const QString& folder) {
     ::close(fd);
 }
 
-} // namespace
+void checkOffer(const data::Dataset& qrySpecs, const data::Dataset& qryObosobeniPozicii) {
+    const QString tenderProblems = TdmMain::IsKonkOK(qrySpecs);
+    if (!tenderProblems.isEmpty())
+        throw data::Error(tenderProblems);
+    if (const QString refusal = lotRefusal(qryObosobeniPozicii); !refusal.isEmpty())
+        throw data::Error(refusal);
+}
 
 OfferExport::OfferExport(Dialogs& dialogs, QLocale regional)
     : dialogs_(dialogs), regional_(std::move(regional)) {}
 
 QString OfferExport::ExportXML(const OfferSources& sources) {
-    const QString tenderProblems = TdmMain::IsKonkOK(sources.qrySpecs);
-    if (!tenderProblems.isEmpty())
-        throw data::Error(tenderProblems);
-    if (!sameCount(sources.qryObosobeniPozicii, "_OBSHT_BROI_POZICII", "_OFERIRANI_POZICII"))
-        throw data::Error(kLotNotOffered);
+    checkOffer(sources.qrySpecs, sources.qryObosobeniPozicii);
 
     const int offerType = dialogs_.chooseOfferType(QStringLiteral("Избор на тип оферта"));
     if (offerType != TechnicalOffer && offerType != PriceOffer)
@@ -153,15 +155,34 @@ std::shared_ptr<IXMLPREDL> OfferExport::buildDocument(const OfferSources& source
 
 QString OfferExport::proposedFileName(int offerType, const QString& companyName,
                                       const QString& lotCode) {
+    return lotFileName(offerType == PriceOffer ? QStringLiteral("CenovaOferta_")
+                                               : QStringLiteral("TehnDoc"),
+                       companyName, lotCode, QStringLiteral(".xml"));
+}
+
+QString lotFileName(const QString& prefix, const QString& companyName, const QString& lotCode,
+                    const QString& suffix) {
     const auto oneName = [](QString part) {
         part.replace(QLatin1Char('/'), QLatin1Char('_'));
         part.replace(QLatin1Char('\\'), QLatin1Char('_'));
         return part;
     };
-    const QString prefix =
-        offerType == PriceOffer ? QStringLiteral("CenovaOferta_") : QStringLiteral("TehnDoc");
     return prefix + oneName(TdmMain::StrBGToEn(companyName)) + QStringLiteral("_OP_") +
-           oneName(lotCode) + QStringLiteral(".xml");
+           oneName(lotCode) + suffix;
+}
+
+QString lotRefusal(const data::Dataset& lots) {
+    return sameCount(lots, "_OBSHT_BROI_POZICII", "_OFERIRANI_POZICII") ? QString()
+                                                                        : kLotNotOffered;
+}
+
+QStringList positionTextColumns(const data::Dataset& specs, int offerType) {
+    const Inclusion included = inclusion(specs, offerType);
+    QStringList columns{QStringLiteral("CUSTOM_CODE")};
+    for (int n = 2; n <= 6; ++n)
+        if (included.parameterTip[static_cast<std::size_t>(n)] == 2)
+            columns << QStringLiteral("PP%1_TEXT").arg(n);
+    return columns;
 }
 
 QByteArray offerFileBytes(const QString& content) {

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -25,6 +26,12 @@ struct OfferSources {
     // Whether the current position of qryData goes into the offer.
     std::function<bool()> PoziciaIsFill;
 };
+
+// The checks an offer of the current lot passes before it is written or printed: the tender and
+// company data in qrySpecs (edits not yet stored included), then a price greater than 0 on every
+// position of the lot on which qryObosobeniPozicii stands. Throws data::Error with the text of
+// the first that fails.
+void checkOffer(const data::Dataset& qrySpecs, const data::Dataset& qryObosobeniPozicii);
 
 // The export of the current lot's offer to an XML file. Every question goes through `dialogs`:
 // the client answers with its windows, brx-offer from its arguments, tests from a script.
@@ -50,8 +57,7 @@ public:
     std::shared_ptr<IXMLPREDL> buildDocument(const OfferSources& sources, int offerType) const;
 
     // "CenovaOferta_" + name + "_OP_" + lot + ".xml" for a price offer, "TehnDoc" + name + "_OP_"
-    // + lot + ".xml" for a technical one, the company name spelt in Latin letters. A path
-    // separator in the name or the lot code becomes "_", so that the name stays one file name.
+    // + lot + ".xml" for a technical one (lotFileName).
     static QString proposedFileName(int offerType, const QString& companyName,
                                     const QString& lotCode);
 
@@ -60,5 +66,23 @@ private:
     QLocale regional_;
 };
 
+// `prefix` + the company name spelt in Latin letters + "_OP_" + the lot code + `suffix`: the name
+// proposed for the files made for one lot. A path separator in the name or the lot code becomes
+// "_", so that the name stays one file name.
+QString lotFileName(const QString& prefix, const QString& companyName, const QString& lotCode,
+                    const QString& suffix);
+
+// Why the export refuses the lot the lots dataset `lots` stands on, before it asks anything: not
+// every position of it has a price greater than 0. Empty when the lot passes.
+QString lotRefusal(const data::Dataset& lots);
+
+// The text columns of every position that an offer of `offerType` carries, by the tender record
+// `specs`: the position's code and each text offer parameter the offer includes.
+QStringList positionTextColumns(const data::Dataset& specs, int offerType);
+
 // The bytes of an offer file holding `content`, as SaveFile writes them.
 QByteArray offerFileBytes(const QString& content);
+
+// Makes a rename in `folder` durable. Best effort: a folder that cannot be opened or synced
+// still holds the complete file, only its name may not have reached the disk yet.
+void syncFolder(const QString& folder);

@@ -1,7 +1,12 @@
 #include "export/price_list.h"
 
+#include "app/dialogs.h"
 #include "data/dataset.h"
 #include "data/field.h"
+#include "export/offer_export.h"
+#include "export/workbook.h"
+
+#include <QLocale>
 
 namespace pricelist {
 
@@ -48,6 +53,57 @@ std::vector<Column> columns(const data::Dataset& tender) {
                     : 0});
     }
     return result;
+}
+
+sheet::Table table(const data::Dataset& tender, const QString& lotCode,
+                   const data::Dataset& positions) {
+    const std::vector<Column> heads = columns(tender);
+    sheet::Table result;
+    std::vector<sheet::Cell>& headRow = result.rows.emplace_back();
+    std::vector<int> fields;
+    for (const Column& column : heads) {
+        headRow.push_back({sheet::CellKind::Text, column.head});
+        fields.push_back(column.field.isEmpty() ? -1 : positions.fieldByName(column.field).index());
+    }
+    for (int record = 0; record < positions.recordCount(); ++record) {
+        std::vector<sheet::Cell>& row = result.rows.emplace_back();
+        for (std::size_t i = 0; i < heads.size(); ++i) {
+            const Column& column = heads[i];
+            const QVariant value =
+                fields[i] < 0 ? QVariant(lotCode) : positions.valueAt(record, fields[i]);
+            sheet::Cell& cell = row.emplace_back();
+            if (value.isNull())
+                continue;
+            if (column.number) {
+                cell.kind = sheet::CellKind::Number;
+                cell.number = value.toDouble();
+                cell.decimals = column.offerValue ? std::max(column.decimals, 0) : -1;
+            } else {
+                cell.kind = sheet::CellKind::Text;
+                cell.text = value.toString();
+            }
+        }
+    }
+    return result;
+}
+
+QString proposedFileName(const QString& companyName, const QString& lotCode) {
+    return lotFileName(QStringLiteral("CenovaTablica_"), companyName, lotCode,
+                       QStringLiteral(".xlsx"));
+}
+
+QString saveTemplate(Dialogs& dialogs, const data::Dataset& tender, const data::Dataset& lots,
+                     const data::Dataset& positions) {
+    const QString lotCode = lots.fieldByName(QStringLiteral("CUSTOM_CODE")).asString();
+    const sheet::Table sheet = table(tender, lotCode, positions);
+    const QString path = dialogs.saveFileName(
+        proposedFileName(tender.fieldByName(QStringLiteral("IME_NA_FIRMATA")).asString(), lotCode),
+        QStringLiteral("Excel (*.xlsx);;CSV (*.csv)"));
+    if (path.isEmpty())
+        return {};
+    const QString regional = QLocale::system().decimalPoint();
+    sheet::writeWorkbook(path, sheet, regional == QLatin1String(".") ? u'.' : u',');
+    return path;
 }
 
 } // namespace pricelist

@@ -4,8 +4,12 @@
 
 #include <vector>
 
+class Dialogs;
 namespace data {
 class Dataset;
+}
+namespace sheet {
+struct Table;
 }
 
 // The columns of a lot's price list as a sheet: the bidder gets it filled with what the tender
@@ -30,5 +34,23 @@ std::vector<Column> columns(const data::Dataset& tender);
 
 // The head of the lot code column, which no tender caption names.
 QString lotCodeHead();
+
+// The price list of the lot with code `lotCode` whose positions `positions` holds: the heads of
+// columns(tender), then one row a position in the dataset's order with the lot's code, the
+// position's code, name, unit and quantity, and what is stored now in each offered value, empty
+// where nothing is. Texts are Text cells, numbers Number cells; offered numbers carry the
+// decimals the tender gives them. The datasets do not move.
+sheet::Table table(const data::Dataset& tender, const QString& lotCode,
+                   const data::Dataset& positions);
+
+// "CenovaTablica_" + company name in Latin letters + "_OP_" + lot code + ".xlsx".
+QString proposedFileName(const QString& companyName, const QString& lotCode);
+
+// Asks through `dialogs` where to save the price list of the lot `lots` stands on, whose
+// positions `positions` holds, proposing proposedFileName, and writes it there: CSV when the
+// name ends in .csv (numbers with the regional decimal separator), XLSX otherwise. Returns the
+// path written; empty when the bidder cancelled. Throws sheet::WorkbookError.
+QString saveTemplate(Dialogs& dialogs, const data::Dataset& tender, const data::Dataset& lots,
+                     const data::Dataset& positions);
 
 } // namespace pricelist

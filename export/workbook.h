@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QChar>
 #include <QString>
 
 #include <stdexcept>
@@ -12,29 +13,66 @@ namespace sheet {
 
 // What a cell held in the file. Only text and numbers are values an offer can take; the other
 // kinds are kept so that the import can name them instead of taking them for something else.
+// Whatever the kind, `text` is what the file shows for the cell, so a text column (a code, a
+// name) can take any non-empty cell by its text: a code "1.10" kept as text in an XLSX reads as
+// NumberAsText with the text "1.10", and in a CSV as Number with the text "1.10".
 enum class CellKind {
     Empty,
     Text,
     Number,
     NumberAsText, // a number the sheet stores as text, or a CSV field that reads as a number only
                   // with the decimal separator the file does not use
-    Formula,      // the text is the formula; a cached result is never trusted
-    Date,         // a date or time in a number-formatted cell
-    Error,        // #DIV/0! and the like
+    Formula,      // the text is the formula ("=" and the formula); a cached result is never
+                  // trusted
+    Date,         // a date or time in a number-formatted cell: the text is ISO 8601
+                  // ("2026-12-10", "08:30:00" or "2026-12-10 08:30:00"), the number the serial
+    Error,        // #DIV/0! and the like: the text is the error
 };
 
 struct Cell {
     CellKind kind = CellKind::Empty;
     QString text;      // the text as the file holds it (for a number, as written in the file)
-    double number = 0; // for Number
+    double number = 0; // for Number, and the serial day number for Date
+    int decimals = -1; // for writing a Number: the decimals it shows at least (a value with
+                       // more keeps them in CSV; XLSX rounds only the display); -1 as it is
 };
 
 // The first sheet of a workbook, rows from the top, cells from the left; row 0 holds the heads.
 // Trailing empty cells and rows are dropped.
+//
+// A CSV file's decimal separators. A number field is read with the '.' or the ',' as its decimal
+// separator; spaces (also no-break ones) and the other of the two may group the integer digits
+// by threes ("1 234,50", "1,234.50"). Most fields read only one way ("12,50", "1.5",
+// "1,234.50"); some read both ways with different values ("1,234" is 1.234 or 1234); plain
+// integers read the same either way. Each column decides for itself, since a column of codes
+// such as "1.10" says nothing about the prices beside it: when every field of the column that
+// reads only one way reads with the same separator, all its number fields are read with it,
+// those that read both ways included. When the column does not decide (fields of both kinds, or
+// only fields that read both ways) the regional settings' decimal separator is used instead, and
+// `decimalSeparatorRegional` says so, so that the import can show which was taken. Under either
+// separator a field that reads as a number only with the other one is kept as NumberAsText: a
+// price the file writes both ways is refused, never read with a guessed value.
 struct Table {
     std::vector<std::vector<Cell>> rows;
-    // For CSV: the decimal separator found in the file ('.' or ','), 0 when no number needed one.
+    // For CSV: the decimal separator its numbers were read with ('.' or ','); 0 when no number
+    // field needed one, or when columns were read with different ones. Always 0 for XLSX, whose
+    // numbers carry no separator.
     QChar decimalSeparator;
+    // For CSV: the separator each column was read with, 0 where none was needed. Empty for XLSX.
+    std::vector<QChar> decimalSeparators;
+    // For CSV: a column did not decide, so the regional settings gave its separator.
+    bool decimalSeparatorRegional = false;
+};
+
+// What a reader takes from one file at most; a file beyond any of these is refused as hostile.
+// Counted on what is actually read: the bytes inflated from the zip, not the sizes it declares.
+struct Limits {
+    qint64 unpackedBytes = qint64(128) << 20; // all parts read from an XLSX, or a CSV file
+    int rows = 200'000;
+    int columns = 512;
+    qint64 cells = 2'000'000; // the cells of all rows up to the last one each row holds
+    qint64 sharedStrings = 1'000'000;
+    qsizetype stringLength = 32'767; // the characters of one text, as in a spreadsheet cell
 };
 
 // A file that cannot be read as a sheet, or that is refused as hostile (too large once unpacked,
@@ -51,16 +89,25 @@ private:
 };
 
 // Reads the file by its content (a zip container is XLSX, anything else CSV); throws
-// WorkbookError.
-Table readWorkbook(const QString& path);
+// WorkbookError. Of an XLSX, the first worksheet in the workbook's order: cells by their
+// references, shared and inline strings, numbers, booleans as the text TRUE or FALSE, formulas,
+// dates (numbers whose style has a date or time format), errors. Refused: a zip that is not a
+// workbook, an encrypted or XLS (Excel 97-2003) file, XML with a document type declaration,
+// merged cells that reach into the data, anything beyond `limits`. A CSV may be UTF-8 (with or
+// without a byte order mark), UTF-16 with a byte order mark, or Windows-1251 (when its bytes are
+// not UTF-8); its field separator (';', ',' or tab) is the one its first line uses most,
+// outside quotes; quoted fields may hold separators, doubled quotes and line breaks.
+Table readWorkbook(const QString& path, const Limits& limits = Limits());
 
 enum class Format { Xlsx, Csv };
 // The format that writing `path` uses, by its extension (.csv is CSV, anything else XLSX).
 Format formatOf(const QString& path);
 
 // Writes `table` (Text and Number cells; every row may have its own length), replacing the file
-// only once it is complete. CSV is written in UTF-8 with a byte order mark, ';' between fields
-// and the decimal separator `decimalSeparator`. Throws WorkbookError.
+// only once it is complete. CSV is written in UTF-8 with a byte order mark, ';' between fields,
+// CR LF after each row and the decimal separator `decimalSeparator`. XLSX gets a bold, frozen
+// head row (row 0), columns as wide as their texts, and numbers as numbers with their decimals.
+// Any other kind of cell is written as its text. Throws WorkbookError.
 void writeWorkbook(const QString& path, const Table& table, QChar decimalSeparator = u',');
 
 } // namespace sheet

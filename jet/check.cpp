@@ -4,6 +4,7 @@
 #include "jet/data_page.h"
 #include "jet/header.h"
 #include "jet/index_key.h"
+#include "jet/index_reader.h"
 #include "jet/index_writer.h"
 #include "jet/long_value.h"
 #include "jet/long_value_writer.h"
@@ -233,23 +234,16 @@ void Checker::checkIndexes(const TableDef& def, const std::map<RowId, Row>& rows
 // Compares the entries of a single-page index with the keys its rows must have.
 void Checker::checkLeafEntries(const Page& page, const std::string& where,
                                const std::map<RowId, Bytes>& keys) {
-    // Entries after the first leave out the bytes all entries of the page share.
-    std::size_t prefixLength = ByteView(page, where).u16(24);
-    Bytes prefix;
+    std::vector<Bytes> pageEntries;
+    try {
+        pageEntries = indexPageEntries(page, where);
+    } catch (const Error& error) {
+        problem(error.what());
+        return;
+    }
     Bytes previous;
-    std::size_t start = 0;
     std::size_t entries = 0;
-    for (std::size_t bit = 0; bit < kIndexEntryMaskSize * 8; ++bit) {
-        if (((page[kIndexEntryMaskAt + bit / 8] >> (bit % 8)) & 1) == 0)
-            continue;
-        Bytes entry = prefix;
-        entry.insert(entry.end(),
-                     page.begin() + static_cast<std::ptrdiff_t>(kIndexEntriesAt + start),
-                     page.begin() + static_cast<std::ptrdiff_t>(kIndexEntriesAt + bit));
-        if (entries == 0)
-            prefix.assign(entry.begin(), entry.begin() + static_cast<std::ptrdiff_t>(
-                                                             std::min(prefixLength, entry.size())));
-        start = bit;
+    for (const Bytes& entry : pageEntries) {
         ++entries;
         std::string which = where + ": entry " + std::to_string(entries);
         if (!previous.empty() && !(previous < entry))
@@ -259,8 +253,7 @@ void Checker::checkLeafEntries(const Page& page, const std::string& where,
             problem(which + " of " + std::to_string(entry.size()) + " bytes");
             continue;
         }
-        const std::uint8_t* tail = entry.data() + entry.size() - 4;
-        RowId id{std::uint32_t{tail[0]} << 16 | std::uint32_t{tail[1]} << 8 | tail[2], tail[3]};
+        RowId id = indexEntryRow(entry);
         auto key = keys.find(id);
         if (key == keys.end()) {
             problem(which + " points to page " + std::to_string(id.page) + " row " +

@@ -1,6 +1,7 @@
 #include "jet/database.h"
 
 #include "jet/data_page.h"
+#include "jet/index_reader.h"
 #include "jet/row_codec.h"
 #include "jet/row_update.h"
 #include "jet/usage_map.h"
@@ -24,6 +25,41 @@ std::int64_t asInteger(const Value& value) {
     if (const auto* i = std::get_if<std::int64_t>(&value))
         return *i;
     return 0;
+}
+
+// The page a row id leads to, checked to lie in the file.
+Page readRowPage(const PageFile& file, RowId id, std::uint32_t page) {
+    if (page >= file.pageCount())
+        throw Error(file.where(id) + ": points to page " + std::to_string(page) +
+                    " past the end of the file");
+    return file.read(page);
+}
+
+// The stored bytes of the row `id` whose page `home` holds: there, or on `moved`, the page its
+// relocation pointer leads to.
+std::span<const std::uint8_t> rowBytes(const PageFile& file, const TableDef& table, RowId id,
+                                       const Page& home, Page& moved) {
+    const Page* holder = &home;
+    RowId at = id;
+    // Jet relocates a row at most once; a second hop is tolerated, a longer chain is damage.
+    for (int hops = 0; hops < 4; ++hops) {
+        if (hops > 0) {
+            moved = readRowPage(file, id, at.page);
+            holder = &moved;
+        }
+        DataPage page(*holder, file.where(at.page));
+        if (page.owner() != table.definitionPage)
+            throw Error(file.where(at) + ": the page belongs to another table");
+        // Relocated data is flagged deleted too; only the row's own place tells.
+        if (hops == 0 && page.isDeleted(at.row))
+            throw Error(file.where(at) + ": the row has been deleted");
+        if (page.isOverflow(at.row)) {
+            at = page.overflowTarget(at.row);
+            continue;
+        }
+        return page.rowBytes(at.row);
+    }
+    throw Error(file.where(id) + ": relocation pointers loop");
 }
 
 } // namespace
@@ -108,7 +144,8 @@ void Database::visitPage(const TableDef& table, std::uint32_t pageNumber, const 
         if (page.isDeleted(slot))
             continue;
         RowId id{pageNumber, slot};
-        visit(id, page.isOverflow(slot) ? rowBytes(table, id, holder, moved) : page.rowBytes(slot));
+        visit(id, page.isOverflow(slot) ? rowBytes(*file_, table, id, holder, moved)
+                                        : page.rowBytes(slot));
     }
 }
 
@@ -148,62 +185,14 @@ void Database::scan(const TableDef& table, std::span<const std::size_t> columns,
         progress);
 }
 
-Page Database::readRowPage(RowId id, std::uint32_t page) const {
-    if (page >= file_->pageCount())
-        throw Error(file_->where(id) + ": points to page " + std::to_string(page) +
-                    " past the end of the file");
-    return file_->read(page);
-}
-
-std::span<const std::uint8_t> Database::rowBytes(const TableDef& table, RowId id, const Page& home,
-                                                 Page& moved) const {
-    const Page* holder = &home;
-    RowId at = id;
-    // Jet relocates a row at most once; a second hop is tolerated, a longer chain is damage.
-    for (int hops = 0; hops < 4; ++hops) {
-        if (hops > 0) {
-            moved = readRowPage(id, at.page);
-            holder = &moved;
-        }
-        DataPage page(*holder, file_->where(at.page));
-        if (page.owner() != table.definitionPage)
-            throw Error(file_->where(at) + ": the page belongs to another table");
-        // Relocated data is flagged deleted too; only the row's own place tells.
-        if (hops == 0 && page.isDeleted(at.row))
-            throw Error(file_->where(at) + ": the row has been deleted");
-        if (page.isOverflow(at.row)) {
-            at = page.overflowTarget(at.row);
-            continue;
-        }
-        return page.rowBytes(at.row);
-    }
-    throw Error(file_->where(id) + ": relocation pointers loop");
-}
-
 Row readRow(const PageFile& file, const TableDef& table, RowId id) {
-    RowId at = id;
-    // Jet relocates a row at most once; a second hop is tolerated, a longer chain is damage.
-    for (int hops = 0; hops < 4; ++hops) {
-        if (at.page >= file.pageCount())
-            throw Error(file.where(id) + ": points to page " + std::to_string(at.page) +
-                        " past the end of the file");
-        Page holder = file.read(at.page);
-        DataPage page(holder, file.where(at.page));
-        if (page.owner() != table.definitionPage)
-            throw Error(file.where(at) + ": the page belongs to another table");
-        if (page.isOverflow(at.row)) {
-            at = page.overflowTarget(at.row);
-            continue;
-        }
-        return decodeRow(file, table, page.rowBytes(at.row), file.where(at));
-    }
-    throw Error(file.where(id) + ": relocation pointers loop");
+    Page home = readRowPage(file, id, id.page);
+    Page moved;
+    return decodeRow(file, table, rowBytes(file, table, id, home, moved), file.where(id));
 }
 
 Row Database::read(const TableDef& table, RowId id) const {
-    Page home = readRowPage(id, id.page);
-    Page moved;
-    return decodeRow(*file_, table, rowBytes(table, id, home, moved), file_->where(id));
+    return readRow(*file_, table, id);
 }
 
 std::vector<Row> Database::read(const TableDef& table, std::span<const RowId> ids) const {
@@ -214,13 +203,24 @@ std::vector<Row> Database::read(const TableDef& table, std::span<const RowId> id
     Page moved;
     for (RowId id : ids) {
         if (homeNumber != id.page) {
-            home = readRowPage(id, id.page);
+            home = readRowPage(*file_, id, id.page);
             homeNumber = id.page;
         }
         rows.push_back(
-            decodeRow(*file_, table, rowBytes(table, id, home, moved), file_->where(id)));
+            decodeRow(*file_, table, rowBytes(*file_, table, id, home, moved), file_->where(id)));
     }
     return rows;
+}
+
+std::optional<std::vector<RowId>>
+Database::findThroughIndex(const TableDef& table, std::size_t column, const Value& value) const {
+    if (column >= table.columns.size())
+        throw Error("table " + table.name + ": no column " + std::to_string(column));
+    const Column& indexed = table.columns[column];
+    const RealIndex* index = singleColumnIndex(table, indexed);
+    if (index == nullptr)
+        return std::nullopt;
+    return findInIndex(*file_, table, *index, indexed, value);
 }
 
 void Database::update(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes) {

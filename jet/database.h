@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -49,6 +50,13 @@ public:
     Row read(const TableDef& table, RowId id) const;
     // Rows by their ids, in the order given; consecutive ids on one page read it once.
     std::vector<Row> read(const TableDef& table, std::span<const RowId> ids) const;
+    // The ids of the rows whose column `column` (an index into table.columns) holds `value`,
+    // found through the file's index over that column alone: a few pages instead of a scan.
+    // std::nullopt when the table has no such index or it cannot answer (a null value, a key
+    // the encoder does not know, pages that do not hold together): scan then. An index may lag
+    // behind its table, so each row is still to be checked when it is read.
+    std::optional<std::vector<RowId>> findThroughIndex(const TableDef& table, std::size_t column,
+                                                       const Value& value) const;
 
     // New values (std::monostate for null) for some columns of one existing row. The change is
     // durable when update returns; an indexed column, an autonumber, a value that does not fit
@@ -110,12 +118,6 @@ private:
     // One post through updateRow, recovering first when this writer has not yet (see update).
     bool post(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes,
               const RowCondition* stillWanted);
-    // The page a row id leads to, checked to lie in the file.
-    Page readRowPage(RowId id, std::uint32_t page) const;
-    // The stored bytes of the row `id` whose page `home` holds: there, or on `moved`, the page
-    // its relocation pointer leads to.
-    std::span<const std::uint8_t> rowBytes(const TableDef& table, RowId id, const Page& home,
-                                           Page& moved) const;
 
     std::unique_ptr<PageFile> file_;
     Header header_;
@@ -124,7 +126,7 @@ private:
     bool batching_ = false;
 };
 
-// One row by its id, following a relocation pointer.
+// One row by its id, following a relocation pointer; throws Error as Database::read does.
 Row readRow(const PageFile& file, const TableDef& table, RowId id);
 
 } // namespace jet

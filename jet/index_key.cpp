@@ -209,8 +209,9 @@ Bytes bigEndian(const Column& column, const Value& value) {
     return bytes;
 }
 
-// Returns why the value cannot be encoded, if it cannot.
-std::optional<std::string> encodeValueKey(const Column& column, const Value& value, bool ascending,
+} // namespace
+
+std::optional<std::string> appendIndexKey(const Column& column, const Value& value, bool ascending,
                                           Bytes& out) {
     if (column.type == ColumnType::Boolean) {
         const auto* yes = std::get_if<bool>(&value);
@@ -276,8 +277,6 @@ std::optional<std::string> encodeValueKey(const Column& column, const Value& val
     return std::nullopt;
 }
 
-} // namespace
-
 IndexKey encodeIndexKey(const TableDef& def, const RealIndex& index, const Row& row) {
     Bytes key;
     for (std::size_t i = 0; i < index.columnNumbers.size(); ++i) {
@@ -288,7 +287,7 @@ IndexKey encodeIndexKey(const TableDef& def, const RealIndex& index, const Row& 
             return "a key column that the table does not have";
         const Value& value = row[static_cast<std::size_t>(column - def.columns.begin())];
         bool ascending = i >= index.ascending.size() || index.ascending[i];
-        if (auto why = encodeValueKey(*column, value, ascending, key))
+        if (auto why = appendIndexKey(*column, value, ascending, key))
             return "column " + column->name + ": " + *why;
     }
     return key;

@@ -3,6 +3,7 @@
 #include "jet/table_def.h"
 #include "jet/value.h"
 
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -17,5 +18,10 @@ namespace jet {
 // encoder does not know), which means the index cannot be checked, not that it is damaged.
 using IndexKey = std::variant<Bytes, std::string>;
 IndexKey encodeIndexKey(const TableDef& def, const RealIndex& index, const Row& row);
+
+// The part of a key that one column's value makes, appended to `out`. Returns why it cannot be
+// encoded, if it cannot; `out` then holds an unfinished key.
+std::optional<std::string> appendIndexKey(const Column& column, const Value& value, bool ascending,
+                                          Bytes& out);
 
 } // namespace jet

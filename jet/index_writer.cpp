@@ -1,28 +1,21 @@
 #include "jet/index_writer.h"
 
 #include "jet/bytes.h"
+#include "jet/index_key.h"
 
 #include <algorithm>
 
 namespace jet {
 
-namespace {
-
-constexpr std::uint8_t kValueFlag = 0x7F;
-constexpr std::uint8_t kNullFlag = 0x00;
-
-} // namespace
-
 Bytes encodeIndexEntry(const IndexEntry& entry) {
+    Column column;
+    column.type = ColumnType::Long;
+    column.length = fixedValueSize(ColumnType::Long);
+    column.flags = kColumnFixed;
     Bytes out;
-    if (entry.key) {
-        out.push_back(kValueFlag);
-        auto raw = static_cast<std::uint32_t>(*entry.key) ^ 0x80000000u;
-        for (int shift = 24; shift >= 0; shift -= 8)
-            out.push_back(static_cast<std::uint8_t>(raw >> shift));
-    } else {
-        out.push_back(kNullFlag);
-    }
+    Value key = entry.key ? Value(std::int64_t{*entry.key}) : Value();
+    // A long integer always has a key, so nothing can be reported here.
+    appendIndexKey(column, key, true, out);
     for (int shift = 16; shift >= 0; shift -= 8)
         out.push_back(static_cast<std::uint8_t>(entry.row.page >> shift));
     out.push_back(static_cast<std::uint8_t>(entry.row.row));

@@ -29,9 +29,8 @@ struct IndexEntry {
     RowId row;
 };
 
-// The bytes of an ascending index entry for a long integer key: a flag byte (0x7F for a value,
-// 0x00 for null, so nulls sort first), the key big-endian with its sign bit flipped so that
-// bytes compare as numbers do, then the row's page (3 bytes) and row number, big-endian.
+// The bytes of an ascending index entry for a long integer key: the key as encodeIndexKey makes
+// it, then the row's page (3 bytes) and row number, big-endian.
 Bytes encodeIndexEntry(const IndexEntry& entry);
 
 // Writes the entries of an index of the table defined on `definitionPage` as one leaf page,

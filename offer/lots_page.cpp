@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "app/error_guard.h"
 #include "data/dataset.h"
+#include "export/price_list.h"
 #include "offer/position_keys.h"
 
 #include <QHBoxLayout>
@@ -67,9 +68,17 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
 
     btnUchastie = fixedWidthButton(QStringLiteral("Деклариране участие за позицията"), this);
     btnOtkazUchastie = fixedWidthButton(QStringLiteral("Отказ от участие за позицията"), this);
+    btnCenovaTablica = fixedWidthButton(QStringLiteral("Таблица с цените..."), this);
+    btnCenovaTablica->setObjectName(QStringLiteral("btnCenovaTablica"));
+    btnCenovaTablica->setToolTip(QStringLiteral(
+        "Записва позициите на обособената позиция като таблица (XLSX или CSV) за попълване"));
+    btnProverka = new QPushButton(QStringLiteral("Проверка на офертата"), this);
+    btnProverka->setObjectName(QStringLiteral("btnProverka"));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnUchastie);
     buttons->addWidget(btnOtkazUchastie);
+    buttons->addWidget(btnCenovaTablica);
+    buttons->addWidget(btnProverka);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(grdObPoz);
@@ -79,6 +88,9 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
             [this] { guard_.run([this] { btnUchastieClick(); }); });
     connect(btnOtkazUchastie, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnOtkazUchastieClick(); }); });
+    connect(btnCenovaTablica, &QPushButton::clicked, this,
+            [this] { guard_.run([this] { btnCenovaTablicaClick(); }); });
+    connect(btnProverka, &QPushButton::clicked, this, &LotsPage::btnProverkaClick);
     connect(grdObPoz, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         guard_.run([this, index] {
             lots_.moveTo(index.row());
@@ -121,6 +133,7 @@ void LotsPage::RefreshPozicii() {
 
     btnUchastie->setEnabled(lot && !takingPart);
     btnOtkazUchastie->setEnabled(takingPart);
+    btnCenovaTablica->setEnabled(takingPart);
 
     const bool everyPositionOffered =
         lot && lots_.fieldByName(QStringLiteral("_OBSHT_BROI_POZICII")).asInteger() ==
@@ -183,6 +196,16 @@ void LotsPage::grdObPozDblClick() {
         followers_.pages->setCurrentWidget(followers_.positionsPage);
     else
         btnUchastieClick();
+}
+
+void LotsPage::btnCenovaTablicaClick() {
+    if (!participating())
+        return;
+    pricelist::saveTemplate(guard_.dialogs(), *followers_.tender, lots_, positions_);
+}
+
+void LotsPage::btnProverkaClick() {
+    emit offerCheckRequested();
 }
 
 void LotsPage::rereadOnCurrentLot() {

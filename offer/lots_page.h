@@ -21,6 +21,8 @@ struct LotFollowers {
     QWidget* editPage = nullptr;
     QPushButton* print = nullptr;
     QPushButton* exportOffer = nullptr;
+    // The tender record, for the heads and the file name of the lot's price list.
+    data::Dataset* tender = nullptr;
 };
 
 // The caption of the positions page for a lot taken part in: its code and its name, a name of
@@ -46,6 +48,10 @@ public:
     void btnUchastieClick();
     void btnOtkazUchastieClick();
     void grdObPozDblClick();
+    // Saves the current lot's price list as a sheet, for the bidder to fill in elsewhere.
+    void btnCenovaTablicaClick();
+    // "Проверка на офертата": asks the main window for the list of the offer's problems.
+    void btnProverkaClick();
     // Reads the lots again, so their counts and status follow what was stored, and stands on
     // the same lot as before.
     void rereadOnCurrentLot();
@@ -54,6 +60,12 @@ public:
     DatasetTableModel* grdObPozModel;
     QPushButton* btnUchastie;
     QPushButton* btnOtkazUchastie;
+    QPushButton* btnCenovaTablica;
+    QPushButton* btnProverka;
+
+signals:
+    // The bidder asked to see every problem of the offer.
+    void offerCheckRequested();
 
 private:
     bool hasLot() const;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and starts the installed client as a desktop does:
 # through its desktop entry, on the DB.mdb of a tender in a folder whose name has spaces and
-# Cyrillic letters, under a virtual X server so that its windows can be looked at from outside.
+# Cyrillic letters, under a virtual X server so that its windows can be looked at from outside;
+# before that, prints an offer of that tender with the installed brx-offer, without a display.
 #
 #   installed_client_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
@@ -106,8 +107,17 @@ tender="$work/Търг 2026 – консумативи"
 mkdir "$tender"
 "$prefix/bin/tenderdb" create "$source/samples/tender-sample.json" "$tender/DB.mdb" >/dev/null
 "$prefix/bin/tenderdb" update "$tender/DB.mdb" SPECS --where KONKURS=20270925 \
-    --set "IME_NA_KONKURSA=Консумативи" --set "IME_NA_FIRMATA=Медика ООД" >/dev/null
+    --set "IME_NA_KONKURSA=Консумативи" --set "IME_NA_FIRMATA=Медика ООД" \
+    --set KP1_NUMBER=10 --set "KP2_TEXT=по банков път" >/dev/null
+
+# The installed brx-offer finds the installed templates and prints lot 1, every position of
+# which is priced, without a display.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+    "$prefix/bin/brx-offer" pdf "$tender/DB.mdb" 1 --type price -o "$work/offer.pdf" >/dev/null ||
+    fail "the installed brx-offer did not print the price offer"
+pdftotext "$work/offer.pdf" - | grep -q "Медика ООД" ||
+    fail "the installed brx-offer's price offer does not name the company"
 
 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --session "$prefix" "$tender" \
     "ТЕНДИРО  (Велдора, Консумативи, Медика ООД)" "$work/client.log"
-echo "installed client started in the tender's folder with its title and no error"
+echo "installed brx-offer printed an offer; installed client started in the tender's folder with its title and no error"

@@ -71,6 +71,11 @@ void TdmReports::printOffer(int offerType) {
 }
 
 void TdmReports::showReport(report::Report& report) {
+    if (output_) {
+        report.prepareReport();
+        output_(report);
+        return;
+    }
     report::PreviewQuestions questions;
     questions.saveFileName = [this](const QString& proposed, const QString& filter) {
         return dialogs_.saveFileName(proposed, filter);

@@ -40,6 +40,11 @@ public:
     // filtered while its preview is open, and all positions show again afterwards.
     void PrintObshtestvenaPorachka();
 
+    // Where a printed offer goes once its pages are prepared: unless set, to the preview, from
+    // which the bidder prints or exports it. brx-offer sends it to a PDF file instead.
+    using Output = std::function<void(const report::Report& prepared)>;
+    void setOutput(Output output) { output_ = std::move(output); }
+
     report::Report rptObshtestvenaPorachkaCenova;
     report::Report rptObshtestvenaPorachkaTehnicheska;
     std::unique_ptr<data::Dataset> qrySpecs;
@@ -53,4 +58,5 @@ private:
     data::Dataset& qryData_;
     Dialogs& dialogs_;
     ProgramFile programFile_;
+    Output output_;
 };

@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 #include <QPdfWriter>
+#include <QSaveFile>
 
 namespace report {
 
@@ -39,13 +40,18 @@ void Report::exportPdf(const QString& path) const {
 }
 
 void writePdf(const std::vector<PreparedPage>& pages, const QString& path) {
-    QPdfWriter writer(path);
-    writer.setResolution(600);
-    writer.setCreator(QStringLiteral("BRX Client"));
-    writer.setTitle(QFileInfo(path).completeBaseName());
-    const bool written =
-        !pages.empty() && paintPages(writer, pages, 0, static_cast<int>(pages.size()) - 1);
-    if (!written || !QFileInfo(path).isFile())
+    // The PDF is written to a temporary file beside the target, which replaces the target only
+    // once complete: a failed export never leaves a truncated file in place of an earlier one.
+    QSaveFile file(path);
+    bool written = !pages.empty() && file.open(QIODevice::WriteOnly);
+    if (written) {
+        QPdfWriter writer(&file);
+        writer.setResolution(600);
+        writer.setCreator(QStringLiteral("BRX Client"));
+        writer.setTitle(QFileInfo(path).completeBaseName());
+        written = paintPages(writer, pages, 0, static_cast<int>(pages.size()) - 1);
+    }
+    if (!written || !file.commit())
         throw Error(QStringLiteral("Файлът „%1“ не може да бъде записан.").arg(path));
 }
 

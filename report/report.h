@@ -48,7 +48,8 @@ private:
     std::vector<PreparedPage> pages_;
 };
 
-// Writes `pages` to a PDF file, one sheet each. Throws Error when it cannot be written.
+// Writes `pages` to a PDF file, one sheet each, replacing the file only once the new one is
+// complete. Throws Error, an earlier file left as it was, when it cannot be written.
 void writePdf(const std::vector<PreparedPage>& pages, const QString& path);
 
 } // namespace report

@@ -6,10 +6,14 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
+#include "export/offer_check.h"
 #include "export/offer_export.h"
+#include "export/price_list.h"
 #include "offer/dataset_rules.h"
+#include "print/dReports.h"
+#include "print/report_source.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
 
 #include <cstdio>
@@ -17,6 +21,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -31,6 +36,22 @@ const char* const kUsage = R"(Употреба: brx-offer КОМАНДА ...
         -o OUT.xml        пътят на файла; без него предложеното от програмата име
                           в текущата папка
         Числата се записват с десетичния знак на регионалните настройки.
+  pdf FILE.mdb LOT_CODE --type price|technical -o OUT.pdf
+        записва печатната оферта за същата обособена позиция в PDF файла OUT.pdf,
+        както я печата бутонът „Печат“: по шаблона rep1.fr3 (ценова оферта) или
+        rep2.fr3 (техническа оферта) от папката на програмата, със същите проверки
+        като xml; тръжният файл се отваря само за четене.
+  template FILE.mdb LOT_CODE [-o OUT.xlsx|OUT.csv]
+        записва ценовата таблица на обособената позиция LOT_CODE за попълване в
+        програма за таблици: по един ред за позиция с номер, наименование, мярка,
+        количество и записаните досега предлагани стойности. Файл .csv е CSV
+        (UTF-8, ';' между полетата, десетичният знак на регионалните настройки),
+        всеки друг е XLSX. Без -o предложеното от програмата име в текущата папка.
+  check FILE.mdb
+        проверява цялата оферта в FILE.mdb, който се отваря само за четене: данните
+        за фирмата и всяка позиция на обособените позиции с участие; извежда всеки
+        проблем на отделен ред: обособена позиция, позиция, поле и съобщение,
+        разделени с табулация; изход 1, когато има проблеми, 0, когато няма
   --help                показва този текст
 
 Изход: 0 при успех, 1 при грешка (съобщението е на стандартния изход за грешки),
@@ -57,7 +78,8 @@ struct LotArguments {
     QString output; // empty: the proposed name in the current folder
 };
 
-LotArguments parseLotArguments(const QStringList& args) {
+// `offerTypeNeeded`: the command writes an offer and needs --type; the others refuse it.
+LotArguments parseLotArguments(const QStringList& args, bool offerTypeNeeded = true) {
     LotArguments result;
     QStringList positional;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -67,7 +89,7 @@ LotArguments parseLotArguments(const QStringList& args) {
                 throw UsageError{arg + QStringLiteral(" иска стойност")};
             return args[++i];
         };
-        if (arg == QLatin1String("--type")) {
+        if (arg == QLatin1String("--type") && offerTypeNeeded) {
             const QString type = value();
             if (type == QLatin1String("price"))
                 result.offerType = PriceOffer;
@@ -87,7 +109,7 @@ LotArguments parseLotArguments(const QStringList& args) {
     }
     if (positional.size() != 2)
         throw UsageError{QStringLiteral("очакват се FILE.mdb и LOT_CODE")};
-    if (result.offerType == NoOfferType)
+    if (offerTypeNeeded && result.offerType == NoOfferType)
         throw UsageError{QStringLiteral("липсва --type price|technical")};
     result.file = positional[0];
     result.lotCode = positional[1];
@@ -100,6 +122,8 @@ class TenderLot {
 public:
     TenderLot(const QString& file, const QString& lotCode) {
         connection_.openReadOnly(file);
+        // The positions show their numbers with the tender's decimals, as on screen.
+        offer::installDatasetRules(*qrySpecs, *qryObosobeniPozicii, *qryData);
         qrySpecs->open();
         qryObosobeniPozicii->open();
         if (!locateLot(lotCode))
@@ -119,6 +143,8 @@ public:
         return {*qrySpecs, *qryObosobeniPozicii, *qryData,
                 [this] { return offer::PoziciaIsFill(*qryData); }};
     }
+    data::Connection& connection() { return connection_; }
+    data::Dataset& positions() { return *qryData; }
 
 private:
     bool locateLot(const QString& lotCode) {
@@ -135,6 +161,10 @@ private:
     std::unique_ptr<data::Dataset> qrySpecs = data::makeQrySpecs(connection_);
     std::unique_ptr<data::Dataset> qryObosobeniPozicii = data::makeQryObosobeniPozicii(connection_);
     std::unique_ptr<data::Dataset> qryData = data::makeQryData(connection_);
+    // The main window's report datasets, which the printed offers' templates name too.
+    DatasetReportSource dsReportSpecs{QStringLiteral("dsReportSpecs"), *qrySpecs};
+    DatasetReportSource dsReportData{QStringLiteral("dsReportData"), *qryData};
+    DatasetReportSource dsReportOP{QStringLiteral("dsReportOP"), *qryObosobeniPozicii};
 };
 
 // The workflow's questions answered from the command line: the offer type and the path come
@@ -184,10 +214,76 @@ int xmlCommand(const QStringList& args) {
     return 0;
 }
 
+int pdfCommand(const QStringList& args) {
+    const LotArguments arguments = parseLotArguments(args);
+    if (arguments.output.isEmpty())
+        throw UsageError{QStringLiteral("липсва -o OUT.pdf")};
+    TenderLot lot(arguments.file, arguments.lotCode);
+    ArgumentDialogs dialogs(arguments.offerType, arguments.output);
+    TdmReports reports(lot.connection(), lot.positions(), dialogs);
+    reports.DataModuleCreate();
+    const OfferSources sources = lot.sources();
+    checkOffer(sources.qrySpecs, sources.qryObosobeniPozicii);
+    bool written = false;
+    reports.setOutput([&](const report::Report& offer) {
+        offer.exportPdf(arguments.output);
+        written = true;
+    });
+    reports.PrintObshtestvenaPorachka();
+    if (!written || dialogs.failed())
+        return 1;
+    print(stdout, arguments.output);
+    return 0;
+}
+
+// brx-offer tells its user everything in messages of its own. Qt's warnings about the
+// environment it runs in (on a server without a session, XDG_RUNTIME_DIR not set) would only
+// blur them and break scripts that read standard error; its errors still show.
+void onlyQtErrors(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        print(stderr, text);
+}
+
+int templateCommand(const QStringList& args) {
+    const LotArguments arguments = parseLotArguments(args, false);
+    TenderLot lot(arguments.file, arguments.lotCode);
+    ArgumentDialogs dialogs(NoOfferType, arguments.output);
+    const OfferSources sources = lot.sources();
+    const QString written = pricelist::saveTemplate(dialogs, sources.qrySpecs,
+                                                    sources.qryObosobeniPozicii, sources.qryData);
+    if (written.isEmpty() || dialogs.failed())
+        return 1;
+    print(stdout, written);
+    return 0;
+}
+
+int checkCommand(const QStringList& args) {
+    if (args.size() != 1 || args[0].startsWith(QLatin1Char('-')))
+        throw UsageError{QStringLiteral("очаква се само FILE.mdb")};
+    data::Connection connection;
+    connection.openReadOnly(args[0]);
+    const std::unique_ptr<data::Dataset> qrySpecs = data::makeQrySpecs(connection);
+    qrySpecs->open();
+    const std::vector<offercheck::Problem> problems =
+        offercheck::offerProblems(*qrySpecs, connection, &offer::PoziciaIsFill);
+    for (const offercheck::Problem& problem : problems)
+        print(stdout,
+              QStringList{problem.lotCode, problem.positionCode, problem.field(), problem.message}
+                  .join(QLatin1Char('\t')));
+    if (problems.empty())
+        print(stderr, QStringLiteral("Няма открити проблеми."));
+    return problems.empty() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
+    qInstallMessageHandler(onlyQtErrors);
+    // The printed offer is laid out and painted with the fonts of a GUI application; without a
+    // platform chosen, the offscreen one serves, so that no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
@@ -196,6 +292,9 @@ int main(int argc, char** argv) {
     }
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {QStringLiteral("xml"), xmlCommand},
+        {QStringLiteral("pdf"), pdfCommand},
+        {QStringLiteral("template"), templateCommand},
+        {QStringLiteral("check"), checkCommand},
     };
     try {
         const auto command = args.isEmpty() ? commands.end() : commands.find(args.first());

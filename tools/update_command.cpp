@@ -109,15 +109,21 @@ void updateCommand(const std::vector<std::string>& args) {
         changes.push_back({set.column, valueOf(table, set)});
     jet::checkChanges(table, changes);
 
-    // Only the --where column is decoded: the rest of each row is never looked at.
+    // An index over the --where column leads to the rows through a few pages; without one only
+    // that column is decoded, the rest of each row never looked at.
     std::vector<jet::RowId> matches;
-    const std::size_t keyColumn[] = {keyIndex};
-    db.scan(table, keyColumn, [&](jet::RowId id, const jet::Row& row) {
-        if (row[0] == wanted)
-            matches.push_back(id);
-    });
-    // The scan ran without the write lock: another writer may have changed a row since, so
-    // each row must still match when it is read again under the lock.
+    if (std::optional<std::vector<jet::RowId>> found =
+            db.findThroughIndex(table, keyIndex, wanted)) {
+        matches = std::move(*found);
+    } else {
+        const std::size_t keyColumn[] = {keyIndex};
+        db.scan(table, keyColumn, [&](jet::RowId id, const jet::Row& row) {
+            if (row[0] == wanted)
+                matches.push_back(id);
+        });
+    }
+    // The rows were found without the write lock: another writer may have changed one since,
+    // so each must still match when it is read again under the lock.
     auto stillMatches = [&](const jet::Row& row) { return row[keyIndex] == wanted; };
     std::size_t done = 0;
     try {

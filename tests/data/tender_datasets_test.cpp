@@ -2,6 +2,8 @@
 #include "data/dataset.h"
 #include "data/error.h"
 #include "data/tender_datasets.h"
+#include "jet/index_reader.h"
+#include "jet/index_writer.h"
 #include "tools/tender_generator.h"
 
 #include "tender_fixture.h"
@@ -217,6 +219,76 @@ TEST(LotSwitch, FollowsAPositionThatAnotherProgramMovedToAnotherLot) {
     EXPECT_FALSE(productCodes(from).contains(50));
     EXPECT_EQ(productCodes(from).size(), 99);
     EXPECT_TRUE(productCodes(to).contains(50));
+}
+
+// The MASTER_CODE index of a tender leads a lot switch to the lot's rows when the lots' totals
+// have not gathered where every lot lives, so the table is not scanned for them; an index that
+// leads to other rows is passed over for a scan, and the lot still lists its own positions.
+TEST(LotSwitch, FindsTheLotsRowsThroughTheIndexAndPassesOverAWrongIndex) {
+    fixture::TenderFolder folder;
+    const QString file = folder.write(tender::generateTender(4, 60));
+    std::map<qint64, QList<qint64>> byLot; // product codes in the order the lot lists them
+    {
+        data::Connection connection;
+        connection.open(file);
+        auto lots = data::makeQryObosobeniPozicii(connection);
+        auto positions = data::makeQryData(connection);
+        lots->open();
+        for (int record = 0; record < lots->recordCount(); ++record) {
+            lots->moveTo(record);
+            const qint64 lot = lots->fieldByName(QStringLiteral("PRODUCT_CODE")).asInteger();
+            positions->close();
+            positions->setParameter(QStringLiteral("MASTER_CODE"), lot);
+            positions->open();
+            for (int r = 0; r < positions->recordCount(); ++r)
+                byLot[lot] << positions->valueAt(r, 0).toLongLong();
+        }
+    }
+    ASSERT_EQ(byLot.size(), 4u);
+
+    // Reverses which rows the entries of the index's one leaf lead to: every lot's key then
+    // names rows of other lots.
+    auto misdirect = [&] {
+        jet::Database database(file.toStdString(), jet::Database::Mode::ReadWrite);
+        const jet::TableDef table = database.table("PREDLOGENIA");
+        const jet::RealIndex* index = jet::singleColumnIndex(table, table.column("MASTER_CODE"));
+        ASSERT_NE(index, nullptr);
+        jet::Page page = database.file().read(index->rootPage);
+        ASSERT_EQ(page[0], jet::kIndexLeafPageType);
+        ASSERT_EQ(page[24], 0); // entries stored whole
+        std::vector<std::size_t> rowIdsAt;
+        std::size_t end = jet::kIndexEntriesAt;
+        for (const jet::Bytes& entry : jet::indexPageEntries(page, "leaf")) {
+            end += entry.size();
+            if (entry.size() > 5) // a lot's key, not a null
+                rowIdsAt.push_back(end - 4);
+        }
+        for (std::size_t i = 0, j = rowIdsAt.size() - 1; i < j; ++i, --j)
+            std::swap_ranges(page.begin() + static_cast<std::ptrdiff_t>(rowIdsAt[i]),
+                             page.begin() + static_cast<std::ptrdiff_t>(rowIdsAt[i] + 4),
+                             page.begin() + static_cast<std::ptrdiff_t>(rowIdsAt[j]));
+        database.file().write(index->rootPage, page);
+    };
+
+    for (bool wrongIndex : {false, true}) {
+        SCOPED_TRACE(wrongIndex ? "wrong index" : "sound index");
+        if (wrongIndex)
+            misdirect();
+        data::Connection connection;
+        connection.open(file);
+        auto positions = data::makeQryData(connection);
+        for (const auto& [lot, codes] : byLot) {
+            positions->close();
+            positions->setParameter(QStringLiteral("MASTER_CODE"), lot);
+            positions->open();
+            QList<qint64> listed;
+            for (int r = 0; r < positions->recordCount(); ++r)
+                listed << positions->valueAt(r, 0).toLongLong();
+            EXPECT_EQ(listed, codes) << "lot " << lot;
+            // Only a scan gathers where every lot lives.
+            EXPECT_EQ(connection.lotPositions().complete(), wrongIndex);
+        }
+    }
 }
 
 TEST_F(TenderDatasets, PositionFieldsCarryTheirLabelsFormatsAndRights) {

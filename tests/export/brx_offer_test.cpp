@@ -1,43 +1,20 @@
 #include "tools/tender_description.h"
 
+#include "brx_offer_run.h"
+#include "offer_problems_tender.h"
 #include "offer_tender.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
 namespace {
 
+using exporttest::brxOffer;
 using exporttest::contents;
-
-struct ProgramRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-ProgramRun brxOffer(const QStringList& arguments, const QString& folder,
-                    const QByteArray& locale = "bg_BG.UTF-8") {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(locale));
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(BRX_OFFER_PROGRAM), arguments);
-    ProgramRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    if (process.exitStatus() == QProcess::NormalExit)
-        run.status = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
+using exporttest::ProgramRun;
 
 class BrxOffer : public ::testing::Test {
 protected:
@@ -137,10 +114,44 @@ TEST_F(BrxOffer, RefusesWithTheReasonAndWritesNothing) {
     EXPECT_EQ(outEntries(), QStringList());
 }
 
+// One line a problem, tab-separated, exit 1; nothing on standard output and exit 0 for an offer
+// in order; the tender file is only read.
+TEST_F(BrxOffer, ChecksTheWholeOfferReadingTheTenderOnly) {
+    const QString problems =
+        folder.write(fixture::offerProblemsTender(), {}, QStringLiteral("problems.mdb"));
+    const QString clean =
+        folder.write(fixture::offerProblemsTender(true), {}, QStringLiteral("clean.mdb"));
+    const QByteArray problemBytes = contents(problems);
+    QString expected;
+    for (const exporttest::ProblemLine& line : exporttest::offerProblemLines())
+        expected += QStringList{line.lot, line.position, line.field, line.message}.join(u'\t') +
+                    QLatin1Char('\n');
+
+    const ProgramRun found = brxOffer({QStringLiteral("check"), problems}, out);
+    EXPECT_EQ(found.status, 1) << found.err.toStdString();
+    EXPECT_EQ(found.out, expected);
+    EXPECT_EQ(found.err, QString());
+    EXPECT_EQ(contents(problems), problemBytes);
+
+    const ProgramRun none = brxOffer({QStringLiteral("check"), clean}, out);
+    EXPECT_EQ(none.status, 0) << none.err.toStdString();
+    EXPECT_EQ(none.out, QString());
+    EXPECT_EQ(none.err, QStringLiteral("Няма открити проблеми.\n"));
+
+    const ProgramRun missing =
+        brxOffer({QStringLiteral("check"), folder.file(QStringLiteral("none.mdb"))}, out);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("none.mdb"))) << missing.err.toStdString();
+    EXPECT_EQ(outEntries(), QStringList());
+}
+
 TEST_F(BrxOffer, AnswersHelpAndWrongUsage) {
     const ProgramRun help = brxOffer({QStringLiteral("--help")}, out);
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains(QStringLiteral("xml FILE.mdb LOT_CODE --type price|technical")));
+    EXPECT_TRUE(help.out.contains(
+        QStringLiteral("pdf FILE.mdb LOT_CODE --type price|technical -o OUT.pdf")));
+    EXPECT_TRUE(help.out.contains(QStringLiteral("check FILE.mdb")));
     const QStringList wrong[] = {
         {},
         {QStringLiteral("pdfx")},
@@ -154,6 +165,13 @@ TEST_F(BrxOffer, AnswersHelpAndWrongUsage) {
          QStringLiteral("--type"), QStringLiteral("price")},
         {QStringLiteral("xml"), file, QStringLiteral("3"), QStringLiteral("--type"),
          QStringLiteral("price"), QStringLiteral("--verbose")},
+        {QStringLiteral("pdf"), file, QStringLiteral("3"), QStringLiteral("--type"),
+         QStringLiteral("price")},
+        {QStringLiteral("pdf"), file, QStringLiteral("3"), QStringLiteral("-o"),
+         QStringLiteral("offer.pdf")},
+        {QStringLiteral("check")},
+        {QStringLiteral("check"), file, file},
+        {QStringLiteral("check"), QStringLiteral("--all")},
     };
     for (const QStringList& arguments : wrong) {
         const ProgramRun run = brxOffer(arguments, out);

@@ -97,6 +97,38 @@ OfferSources OpenTender::sources() {
             [this] { return offer::PoziciaIsFill(*qryData); }};
 }
 
+std::vector<ProblemLine> offerProblemLines() {
+    const QString company = QStringLiteral("Наименование на фирмата");
+    const QString payment = QStringLiteral("Начин на плащане");
+    const QString discount = QStringLiteral("Отстъпка");
+    const QString maker = QStringLiteral("Производител");
+    const QString filledIn = QStringLiteral("\" трябва да е попълнено.");
+    const QString notNegative = QStringLiteral("\" трябва да е по-голямо или равно на 0.");
+    const auto quoted = [](const QString& caption, const QString& rest) {
+        return QLatin1Char('"') + caption + rest;
+    };
+    return {
+        {{}, {}, company + QStringLiteral(" (IME_NA_FIRMATA)"), quoted(company, filledIn)},
+        {{}, {}, payment + QStringLiteral(" (KP2_TEXT)"), quoted(payment, filledIn)},
+        {QStringLiteral("3"),
+         {},
+         {},
+         QStringLiteral("Обособената позиция няма позиции: офертата за нея ще е празна.")},
+        {QStringLiteral("9"), QStringLiteral("9"), discount + QStringLiteral(" (PP3_NUMBER)"),
+         quoted(discount, notNegative)},
+        {QStringLiteral("10"),
+         {},
+         {},
+         QStringLiteral("Не сте оферирали всички продукти за текущата обособена позиция!")},
+        {QStringLiteral("10"), QStringLiteral("1"), QStringLiteral("Ед. цена (PP1_NUMBER)"),
+         QStringLiteral("Позицията не е оферирана: няма цена над 0.")},
+        {QStringLiteral("10"), QStringLiteral("2"), discount + QStringLiteral(" (PP3_NUMBER)"),
+         quoted(discount, notNegative)},
+        {QStringLiteral("10"), QStringLiteral("2"), maker + QStringLiteral(" (PP4_TEXT)"),
+         quoted(maker, filledIn)},
+    };
+}
+
 QByteArray contents(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 namespace exporttest {
 
@@ -36,6 +37,15 @@ public:
     std::unique_ptr<data::Dataset> qryObosobeniPozicii;
     std::unique_ptr<data::Dataset> qryData;
 };
+
+// What the check of the whole offer finds in fixture::offerProblemsTender(), in its order.
+struct ProblemLine {
+    QString lot;
+    QString position;
+    QString field;
+    QString message;
+};
+std::vector<ProblemLine> offerProblemLines();
 
 QByteArray contents(const QString& path);
 // The golden offer file `name` for the decimal separator of the system's regional settings.

@@ -1,0 +1,31 @@
+# Shell functions shared by the benchmark scripts; sourced, not run.
+
+# Writes DIR/DB.mdb: a generated tender of one lot of POSITIONS positions, taken part in and
+# every position priced, with the company and the tender parameters filled in as the bidder
+# would before exporting or printing. Needs $tenderdb.
+offer_tender() {
+    local dir=$1 positions=$2
+    "$tenderdb" generate --lots 1 --positions "$positions" --description "$dir/generated.json" \
+        "$dir/generated.mdb" >/dev/null
+    jq '.SPECS[0] += {"IME_NA_FIRMATA": "ЕТ Иван", "KP1_NUMBER": 30, "KP2_NUMBER": 30,
+                      "KP3_NUMBER": 30, "KP4_NUMBER": 30, "KP1_TEXT": "да", "KP2_TEXT": "да",
+                      "KP3_TEXT": "да", "KP4_TEXT": "да"}' "$dir/generated.json" >"$dir/DB.json"
+    "$tenderdb" create "$dir/DB.json" "$dir/DB.mdb" >/dev/null
+}
+
+# Replaces the section of bench/RESULTS.md between the lines "<!-- NAME: begin -->" and
+# "<!-- NAME: end -->" with SECTION, which holds both lines; appends it when there is none.
+# RESULTS.md is shared by the benchmarks: the others' sections stay as they are.
+write_results_section() {
+    local name=$1 section=$2 results=bench/RESULTS.md
+    [ -f "$results" ] || printf '# Benchmark results\n\n' >"$results"
+    if grep -qF "<!-- $name: begin -->" "$results"; then
+        awk -v section="$section" -v begin="<!-- $name: begin -->" -v end="<!-- $name: end -->" '
+            $0 == begin { print section; skip = 1; next }
+            $0 == end { skip = 0; next }
+            !skip' "$results" >"$results.new"
+        mv "$results.new" "$results"
+    else
+        printf '\n%s\n' "$section" >>"$results"
+    fi
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <vector>
+
+namespace data {
+class Connection;
+class Dataset;
+} // namespace data
+
+// Every problem of the offer at once, across all lots taken part in, so that the bidder can
+// correct them before exporting lot after lot. Built from the same checks that guard the export
+// and the saving of a position; nothing here decides a rule of its own.
+namespace offercheck {
+
+// What a problem belongs to, which is where the bidder corrects it.
+enum class Where {
+    Tender,   // the tender record: the company name or a tender parameter
+    Lot,      // a lot as a whole, which the export would refuse
+    Position, // one position of a lot
+};
+
+struct Problem {
+    Where where = Where::Tender;
+    QString lotCode;      // the lot's CUSTOM_CODE; empty for the tender
+    QVariant lot;         // the lot's PRODUCT_CODE, by which it is found again
+    QString positionCode; // the position's CUSTOM_CODE; empty unless a position's
+    QVariant position;    // the position's PRODUCT_CODE
+    QString column;       // the column of the value to correct; empty when it is no one value
+    QString caption;      // the caption the tender gives that value
+    QString message;
+
+    // The value as the lists name it: its caption and, in brackets, its column.
+    QString field() const;
+};
+
+// Whether a position goes into the offer file, as the export decides it.
+using PositionFilled = std::function<bool(const data::Dataset& qryData)>;
+
+// The problems in the order the bidder meets them: the tender record's broken rules; then, for
+// every lot taken part in, in lot order, the lot's own (the export's refusal, or no positions
+// at all), then its positions in position order: each one not filled, and each rule a filled
+// one breaks and each of its texts that an offer file cannot carry. `qrySpecs` is an open tender
+// dataset, read with an edit not yet stored; the lots and positions are read from the file of
+// `connection` by datasets of their own, so those of the caller stay where they stand. Nothing is
+// written.
+std::vector<Problem> offerProblems(const data::Dataset& qrySpecs, data::Connection& connection,
+                                   const PositionFilled& PoziciaIsFill);
+
+} // namespace offercheck

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "export/workbook.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// The file formats behind readWorkbook and writeWorkbook, one file each.
+namespace sheet::formats {
+
+// A WorkbookError naming `path` and `reason` for a file that cannot be read.
+[[noreturn]] void refuseToRead(const QString& path, const QString& reason);
+// The same for a file that cannot be written.
+[[noreturn]] void refuseToWrite(const QString& path, const QString& reason);
+
+// `text` read as a number whose decimal separator is `decimal` ('.' or ','): an optional sign,
+// the integer digits, grouped by threes with spaces or with the other of '.' and ',' or not at
+// all, and a decimal part. Nothing when it is not such a number.
+std::optional<double> readNumber(QStringView text, QChar decimal);
+
+// Grows the table to hold the cell at `row`, `column` and returns it; refuses what would pass
+// `limits` (`cellCount` counts the cells of all rows so far).
+Cell& cellAt(Table& table, int row, int column, const Limits& limits, qint64& cellCount,
+             const QString& path);
+// Drops trailing empty cells and rows.
+void dropTrailingEmpty(Table& table);
+
+Table readXlsx(const QString& path, const Limits& limits);
+Table readCsv(const QString& path, const QByteArray& bytes, const Limits& limits);
+
+// Writes the workbook into `temporary`; errors name `path`, the file it becomes.
+void writeXlsx(const QString& temporary, const Table& table, const QString& path);
+QByteArray csvBytes(const Table& table, QChar decimalSeparator);
+
+} // namespace sheet::formats

@@ -1,0 +1,95 @@
+#include "export/offer_check.h"
+
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "data/tender_datasets.h"
+#include "offer/dataset_rules.h"
+
+#include "offer_problems_tender.h"
+#include "offer_tender.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using offercheck::Where;
+
+class OfferCheck : public ::testing::Test {
+protected:
+    std::vector<offercheck::Problem> check(const nlohmann::json& tender) {
+        file = folder.write(tender);
+        connection.openReadOnly(file);
+        qrySpecs->open();
+        return offercheck::offerProblems(*qrySpecs, connection, &offer::PoziciaIsFill);
+    }
+
+    fixture::TenderFolder folder;
+    QString file;
+    data::Connection connection;
+    std::unique_ptr<data::Dataset> qrySpecs = data::makeQrySpecs(connection);
+};
+
+// The tender's problems first, then lot by lot in lot order ("3", "9", "10" though stored "10"
+// first), each lot's own before its positions, positions in their order ("1" before "2", "9"
+// before "10"), every broken rule of one position on a line of its own. The lot not taken part
+// in is not asked about, a position in order gives no line.
+TEST_F(OfferCheck, ListsEveryProblemInLotAndPositionOrder) {
+    const std::vector<offercheck::Problem> problems = check(fixture::offerProblemsTender());
+    const std::vector<exporttest::ProblemLine> lines = exporttest::offerProblemLines();
+    struct Target {
+        Where where;
+        int lot;
+        int position;
+    };
+    const Target targets[] = {
+        {Where::Tender, 0, 0},       {Where::Tender, 0, 0},       {Where::Lot, 30, 0},
+        {Where::Position, 90, 92},   {Where::Lot, 100, 0},        {Where::Position, 100, 101},
+        {Where::Position, 100, 102}, {Where::Position, 100, 102},
+    };
+    ASSERT_EQ(problems.size(), lines.size());
+    ASSERT_EQ(std::size(targets), lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const offercheck::Problem& problem = problems[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(problem.lotCode, lines[i].lot);
+        EXPECT_EQ(problem.positionCode, lines[i].position);
+        EXPECT_EQ(problem.field(), lines[i].field);
+        EXPECT_EQ(problem.message, lines[i].message);
+        EXPECT_EQ(problem.where, targets[i].where);
+        EXPECT_EQ(problem.lot.toInt(), targets[i].lot);
+        EXPECT_EQ(problem.position.toInt(), targets[i].position);
+    }
+}
+
+// The tender record is checked as it is being edited, as the export checks it; the rest as
+// stored.
+TEST_F(OfferCheck, AnOfferInOrderHasNoProblemUntilTheCompanyNameIsCleared) {
+    EXPECT_TRUE(check(fixture::offerProblemsTender(true)).empty());
+    qrySpecs->edit();
+    qrySpecs->fieldByName(QStringLiteral("IME_NA_FIRMATA")).setValue(QStringLiteral(" \t"));
+    const std::vector<offercheck::Problem> problems =
+        offercheck::offerProblems(*qrySpecs, connection, &offer::PoziciaIsFill);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].column, QStringLiteral("IME_NA_FIRMATA"));
+}
+
+// A text that the export would refuse to write names its position and column, as the export's
+// own refusal does.
+TEST_F(OfferCheck, NamesATextTheOfferFileCannotCarry) {
+    nlohmann::json tender = fixture::offerProblemsTender(true);
+    for (nlohmann::json& row : tender["PREDLOGENIA"])
+        if (row["PRODUCT_CODE"] == 91)
+            row["PP4_TEXT"] = "Гама\u0007";
+    const std::vector<offercheck::Problem> problems = check(tender);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].lotCode, QStringLiteral("9"));
+    EXPECT_EQ(problems[0].positionCode, QStringLiteral("10"));
+    EXPECT_EQ(problems[0].field(), QStringLiteral("Производител (PP4_TEXT)"));
+    EXPECT_EQ(problems[0].message,
+              QStringLiteral("Текстът на PP4_TEXT съдържа на 5-о място знака U+0007, който не "
+                             "може да се запише в XML файл."));
+}
+
+} // namespace

@@ -1,0 +1,560 @@
+#include "export/workbook.h"
+
+#include <quazip/quacrc32.h>
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
+#include <quazip/quazipnewinfo.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "tender_fixture.h"
+
+#include <functional>
+
+namespace {
+
+using sheet::Cell;
+using sheet::CellKind;
+using sheet::Table;
+
+struct Part {
+    QString name;
+    QByteArray bytes;
+};
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A zip as another program writes it. A part may declare an uncompressed size of its own, as a
+// zip bomb would, instead of its true one.
+void writeZip(const QString& path, const std::vector<Part>& parts,
+              std::optional<quint64> declaredSize = std::nullopt, const char* password = nullptr) {
+    QuaZip zip(path);
+    ASSERT_TRUE(zip.open(QuaZip::mdCreate));
+    for (const Part& part : parts) {
+        QuaZipFile file(&zip);
+        if (declaredSize && part.name.endsWith(QLatin1String("sheet1.xml"))) {
+            // Deflated by zlib, stripped to the raw stream that zip holds.
+            QuaCrc32 crc;
+            const auto checksum = static_cast<quint32>(crc.calculate(part.bytes));
+            const QByteArray zlib = qCompress(part.bytes, 9);
+            const QByteArray raw = zlib.mid(4 + 2, zlib.size() - 4 - 2 - 4);
+            QuaZipNewInfo info(part.name);
+            info.uncompressedSize = static_cast<ulong>(*declaredSize);
+            ASSERT_TRUE(
+                file.open(QIODevice::WriteOnly, info, nullptr, checksum, Z_DEFLATED, 9, true));
+            file.write(raw);
+            file.close();
+        } else {
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly, QuaZipNewInfo(part.name), password));
+            file.write(part.bytes);
+            file.close();
+        }
+        ASSERT_EQ(file.getZipError(), 0);
+    }
+    zip.close();
+}
+
+const QByteArray kXmlHead = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)";
+const QByteArray kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+const QByteArray kRelationships =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+
+QByteArray worksheet(const QByteArray& sheetData, const QByteArray& after = {}) {
+    return kXmlHead + "<worksheet xmlns=\"" + kMain + "\" xmlns:r=\"" + kRelationships +
+           "\"><sheetData>" + sheetData + "</sheetData>" + after + "</worksheet>";
+}
+
+// The parts of a workbook whose first sheet in the workbook's order is `sheet`; it is stored as
+// sheet1.xml, after a second sheet in sheet2.xml, so that only the workbook tells them apart.
+std::vector<Part> workbook(const QByteArray& sheet, const QByteArray& sharedStrings = {},
+                           const QByteArray& styles = {}, const QByteArray& workbookPr = {}) {
+    const QByteArray type = kRelationships + "/";
+    QByteArray rels = kXmlHead +
+                      "<Relationships "
+                      "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                      "<Relationship Id=\"rId1\" Type=\"" +
+                      type + "worksheet\" Target=\"worksheets/sheet2.xml\"/>" +
+                      "<Relationship Id=\"rId7\" Type=\"" + type +
+                      "worksheet\" Target=\"/xl/worksheets/sheet1.xml\"/>";
+    if (!sharedStrings.isEmpty())
+        rels += "<Relationship Id=\"rId3\" Type=\"" + type +
+                "sharedStrings\" Target=\"sharedStrings.xml\"/>";
+    if (!styles.isEmpty())
+        rels += "<Relationship Id=\"rId4\" Type=\"" + type + "styles\" Target=\"styles.xml\"/>";
+    rels += "</Relationships>";
+    std::vector<Part> parts = {
+        {QStringLiteral("[Content_Types].xml"),
+         kXmlHead + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+                    "content-types\"/>"},
+        {QStringLiteral("_rels/.rels"),
+         kXmlHead +
+             "<Relationships "
+             "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+             "<Relationship Id=\"rId1\" Type=\"" +
+             type + "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+        {QStringLiteral("xl/workbook.xml"),
+         kXmlHead + "<workbook xmlns=\"" + kMain + "\" xmlns:r=\"" + kRelationships + "\">" +
+             workbookPr +
+             "<sheets><sheet name=\"Цени\" sheetId=\"2\" r:id=\"rId7\"/>"
+             "<sheet name=\"Друг\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+        {QStringLiteral("xl/_rels/workbook.xml.rels"), rels},
+        {QStringLiteral("xl/worksheets/sheet2.xml"),
+         worksheet("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>друг лист</t></is></c></row>")},
+        {QStringLiteral("xl/worksheets/sheet1.xml"), sheet},
+    };
+    if (!sharedStrings.isEmpty())
+        parts.push_back({QStringLiteral("xl/sharedStrings.xml"), sharedStrings});
+    if (!styles.isEmpty())
+        parts.push_back({QStringLiteral("xl/styles.xml"), styles});
+    return parts;
+}
+
+QString kindName(CellKind kind) {
+    switch (kind) {
+    case CellKind::Empty:
+        return QStringLiteral("Empty");
+    case CellKind::Text:
+        return QStringLiteral("Text");
+    case CellKind::Number:
+        return QStringLiteral("Number");
+    case CellKind::NumberAsText:
+        return QStringLiteral("NumberAsText");
+    case CellKind::Formula:
+        return QStringLiteral("Formula");
+    case CellKind::Date:
+        return QStringLiteral("Date");
+    case CellKind::Error:
+        return QStringLiteral("Error");
+    }
+    return {};
+}
+
+// The table, a line a row, each cell as kind:text, numbers with their value: readable in a
+// failure and compared in one go.
+QString describe(const Table& table) {
+    QStringList lines;
+    for (const std::vector<Cell>& row : table.rows) {
+        QStringList cells;
+        for (const Cell& cell : row) {
+            QString text = kindName(cell.kind) + u':' + cell.text;
+            if (cell.kind == CellKind::Number || cell.kind == CellKind::Date)
+                text += u'=' + QString::number(cell.number, 'g', QLocale::FloatingPointShortest);
+            cells << text;
+        }
+        lines << cells.join(QStringLiteral(" | "));
+    }
+    return lines.join(u'\n');
+}
+
+class Workbooks : public ::testing::Test {
+protected:
+    QString file(const QString& name) const { return folder.filePath(name); }
+    QTemporaryDir folder;
+};
+
+// Every kind of cell another writer may put into the first sheet, placed by its reference.
+TEST_F(Workbooks, ReadsTheFirstSheetOfAnotherWritersWorkbook) {
+    const QByteArray strings =
+        kXmlHead + "<sst xmlns=\"" + kMain +
+        "\" count=\"3\" uniqueCount=\"3\">"
+        "<si><t>Код</t></si>"
+        "<si><r><t>Наиме</t></r><r><rPr><b/></rPr><t xml:space=\"preserve\">нование </t></r>"
+        "<rPh sb=\"0\" eb=\"1\"><t>фонетика</t></rPh></si>"
+        "<si><t>12,50</t></si></sst>";
+    const QByteArray styles =
+        kXmlHead + "<styleSheet xmlns=\"" + kMain +
+        "\"><numFmts count=\"3\">"
+        "<numFmt numFmtId=\"164\" formatCode=\"[h]:mm\"/>"
+        "<numFmt numFmtId=\"165\" formatCode=\"dd.mm.yyyy hh:mm\"/>"
+        "<numFmt numFmtId=\"166\" formatCode=\"&quot;day &quot;0.00\"/></numFmts>"
+        "<cellStyleXfs count=\"1\"><xf numFmtId=\"14\"/></cellStyleXfs>"
+        "<cellXfs count=\"6\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"164\"/>"
+        "<xf numFmtId=\"165\"><alignment horizontal=\"left\"/></xf><xf numFmtId=\"166\"/>"
+        "<xf numFmtId=\"4\"/></cellXfs></styleSheet>";
+    const QByteArray sheet = worksheet(
+        "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+        "<c r=\"D1\" t=\"inlineStr\"><is><t>Вграден</t></is></c></row>"
+        "<row r=\"3\"><c r=\"A3\"><v>12.5</v></c><c r=\"B3\" s=\"5\"/><c r=\"C3\" t=\"s\"><v>2</v>"
+        "</c><c r=\"E3\" s=\"1\"><v>46366</v></c></row>"
+        "<row r=\"4\"><c r=\"A4\"><f>A3*2</f><v>25</v></c><c t=\"b\"><v>1</v></c>"
+        "<c t=\"e\"><v>#DIV/0!</v></c><c s=\"2\"><v>0.5</v></c><c s=\"3\"><v>46366.25</v></c>"
+        "</row>"
+        "<row r=\"5\"><c r=\"A5\"><f t=\"shared\" ref=\"A5:A6\" si=\"0\">B5+1</f><v>1</v></c>"
+        "</row>"
+        "<row r=\"6\"><c r=\"A6\"><f t=\"shared\" si=\"0\"/><v>2</v></c>"
+        "<c r=\"B6\" s=\"4\"><v>7</v></c><c r=\"C6\" s=\"5\"><v>1234.5</v></c>"
+        "<c r=\"D6\" t=\"str\"><v>текст</v></c></row>"
+        "<row r=\"7\"><c r=\"A7\" s=\"1\"/></row>");
+    writeZip(file(QStringLiteral("other.xlsx")), workbook(sheet, strings, styles));
+
+    EXPECT_EQ(describe(sheet::readWorkbook(file(QStringLiteral("other.xlsx")))),
+              QStringLiteral("Text:Код | Text:Наименование  | Empty: | Text:Вграден\n"
+                             "\n"
+                             "Number:12.5=12.5 | Empty: | NumberAsText:12,50 | Empty: | "
+                             "Date:2026-12-10=46366\n"
+                             "Formula:=A3*2 | Text:TRUE | Error:#DIV/0! | Date:12:00:00=0.5 | "
+                             "Date:2026-12-10 06:00:00=46366.25\n"
+                             "Formula:=B5+1\n"
+                             "Formula:=B5+1 | Number:7=7 | Number:1234.5=1234.5 | Text:текст"));
+}
+
+TEST_F(Workbooks, DatesFollowTheWorkbooksDateSystem) {
+    const QByteArray styles = kXmlHead + "<styleSheet xmlns=\"" + kMain +
+                              "\"><cellXfs count=\"2\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/>"
+                              "</cellXfs></styleSheet>";
+    const QByteArray sheet = worksheet("<row r=\"1\"><c r=\"A1\" s=\"1\"><v>1</v></c>"
+                                       "<c r=\"B1\" s=\"1\"><v>61</v></c></row>");
+    struct Case {
+        QByteArray workbookPr;
+        QString expected;
+    } cases[] = {
+        {"", QStringLiteral("Date:1900-01-01=1 | Date:1900-03-01=61")},
+        {"<workbookPr date1904=\"1\"/>", QStringLiteral("Date:1904-01-02=1 | Date:1904-03-02=61")},
+    };
+    for (const Case& c : cases) {
+        writeZip(file(QStringLiteral("dates.xlsx")), workbook(sheet, {}, styles, c.workbookPr));
+        EXPECT_EQ(describe(sheet::readWorkbook(file(QStringLiteral("dates.xlsx")))), c.expected)
+            << c.workbookPr.constData();
+        QFile::remove(file(QStringLiteral("dates.xlsx")));
+    }
+}
+
+TEST_F(Workbooks, MergedCellsAreRefusedOnlyWhereTheyReachTheData) {
+    const QByteArray data = "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>Код</t></is></c>"
+                            "<c r=\"B1\" t=\"inlineStr\"><is><t>Цена</t></is></c></row>"
+                            "<row r=\"2\"><c r=\"A2\"><v>1</v></c><c r=\"B2\"><v>2</v></c></row>";
+    struct Case {
+        const char* merged;
+        bool refused;
+    } cases[] = {
+        {"A2:A3", true}, {"B1:C1", true}, {"D1:E4", false}, {"A5:B6", false}, {"B2", false},
+    };
+    for (const Case& c : cases) {
+        const QString path = file(QStringLiteral("merged.xlsx"));
+        QFile::remove(path);
+        writeZip(path, workbook(worksheet(data, QByteArray("<mergeCells count=\"1\"><mergeCell "
+                                                           "ref=\"") +
+                                                    c.merged + "\"/></mergeCells>")));
+        if (c.refused) {
+            try {
+                sheet::readWorkbook(path);
+                ADD_FAILURE() << c.merged << " was read";
+            } catch (const sheet::WorkbookError& error) {
+                EXPECT_TRUE(error.message().contains(QStringLiteral("обединени клетки")))
+                    << error.what();
+            }
+        } else {
+            EXPECT_EQ(sheet::readWorkbook(path).rows.size(), 2u) << c.merged;
+        }
+    }
+}
+
+QByteArray rows(int count, const QByteArray& cells) {
+    QByteArray result;
+    for (int row = 1; row <= count; ++row)
+        result += "<row r=\"" + QByteArray::number(row) + "\">" + cells + "</row>";
+    return result;
+}
+
+// Files that must be refused with a message naming the file and the reason, nothing read.
+TEST_F(Workbooks, HostileAndBrokenFilesAreRefused) {
+    struct Case {
+        const char* name;
+        std::function<void(const QString&)> make;
+        QString reason;
+        sheet::Limits limits = {};
+    };
+    const auto zipOf = [](std::vector<Part> parts, std::optional<quint64> declared = {},
+                          const char* password = nullptr) {
+        return [=](const QString& path) { writeZip(path, parts, declared, password); };
+    };
+    const auto bytes = [](QByteArray data) {
+        return [=](const QString& path) { writeFile(path, data); };
+    };
+    // Four megabytes of nothing but blanks inside the sheet: a few kilobytes deflated.
+    const QByteArray bomb = worksheet(QByteArray(4 << 20, ' '));
+    sheet::Limits oneMegabyte;
+    oneMegabyte.unpackedBytes = 1 << 20;
+    sheet::Limits hundredRows;
+    hundredRows.rows = 100;
+    sheet::Limits fiftyCells;
+    fiftyCells.cells = 50;
+    sheet::Limits tenStrings;
+    tenStrings.sharedStrings = 10;
+    QByteArray elevenStrings = kXmlHead + "<sst xmlns=\"" + kMain + "\">";
+    for (int i = 0; i < 11; ++i)
+        elevenStrings += "<si><t>текст " + QByteArray::number(i) + "</t></si>";
+    elevenStrings += "</sst>";
+    const QByteArray doctype =
+        kXmlHead +
+        "<!DOCTYPE worksheet [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>"
+        "<worksheet xmlns=\"" +
+        kMain +
+        "\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>&b;</t></is></c>"
+        "</row></sheetData></worksheet>";
+    const QString valid = file(QStringLiteral("valid.xlsx"));
+    writeZip(valid, workbook(worksheet(rows(200, "<c><v>1</v></c><c><v>2</v></c>"))));
+    const QByteArray validBytes = contents(valid);
+
+    const Case cases[] = {
+        {"zip bomb", zipOf(workbook(bomb)), QStringLiteral("по-голям от 1 MB"), oneMegabyte},
+        {"zip bomb declaring a small size", zipOf(workbook(bomb), 1000), QString(), oneMegabyte},
+        {"too many rows", zipOf(workbook(worksheet(rows(101, "<c><v>1</v></c>")))),
+         QStringLiteral("повече от 100 реда"), hundredRows},
+        {"a row far down",
+         zipOf(workbook(worksheet("<row r=\"1048576\"><c r=\"A1048576\">"
+                                  "<v>1</v></c></row>"))),
+         QStringLiteral("повече от 200000 реда")},
+        {"a column far right",
+         zipOf(workbook(worksheet("<row r=\"1\"><c r=\"XFD1\"><v>1</v></c></row>"))),
+         QStringLiteral("повече от 512 колони")},
+        {"too many cells",
+         zipOf(workbook(worksheet(rows(9, "<c/><c/><c/><c/><c/><c><v>1</v></c>")))),
+         QStringLiteral("повече от 50 клетки"), fiftyCells},
+        {"too many shared strings", zipOf(workbook(worksheet(""), elevenStrings)),
+         QStringLiteral("повече от 10 различни текста"), tenStrings},
+        {"too long a text",
+         zipOf(workbook(worksheet("<row><c t=\"inlineStr\"><is><t>" + QByteArray(40000, 'a') +
+                                  "</t></is></c></row>"))),
+         QStringLiteral("повече от 32767 знака")},
+        {"a document type with entities", zipOf(workbook(doctype)), QStringLiteral("DOCTYPE")},
+        {"broken XML", zipOf(workbook(worksheet("<row><c><v>1</v></row>"))),
+         QStringLiteral("XML на работната книга е повреден")},
+        {"an unknown cell reference",
+         zipOf(workbook(worksheet("<row><c r=\"1A\"><v>1</v></c></row>"))),
+         QStringLiteral("непознат адрес 1A")},
+        {"a zip that is no workbook",
+         zipOf({{QStringLiteral("readme.txt"), QByteArray("Здравейте")}}),
+         QStringLiteral("липсва xl/workbook.xml")},
+        {"an encrypted part", zipOf(workbook(worksheet("")), {}, "парола"),
+         QStringLiteral("защитен е с парола")},
+        {"a truncated zip", bytes(validBytes.left(validBytes.size() / 2)),
+         QStringLiteral("архивът не се отваря")},
+        {"zip signature and nothing else",
+         bytes(QByteArray("PK\x03\x04", 4) + QByteArray(100, 'x')),
+         QStringLiteral("архивът не се отваря")},
+        {"an XLS or encrypted workbook",
+         bytes(QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(512, '\0')),
+         QStringLiteral("XLS")},
+        {"binary bytes", bytes(QByteArray("\x01\x02\x03\x00\xFF", 5)),
+         QStringLiteral("нито работна книга XLSX, нито текстов файл CSV")},
+    };
+    for (const Case& c : cases) {
+        const QString path = file(QStringLiteral("hostile.xlsx"));
+        QFile::remove(path);
+        c.make(path);
+        try {
+            const Table table = sheet::readWorkbook(path, c.limits);
+            ADD_FAILURE() << c.name << " was read:\n" << describe(table).toStdString();
+        } catch (const sheet::WorkbookError& error) {
+            EXPECT_TRUE(error.message().contains(QDir::toNativeSeparators(path))) << c.name;
+            EXPECT_TRUE(error.message().contains(c.reason))
+                << c.name << ": " << error.message().toStdString();
+        }
+    }
+    EXPECT_EQ(sheet::readWorkbook(valid).rows.size(), 200u);
+    EXPECT_THROW(sheet::readWorkbook(file(QStringLiteral("missing.xlsx"))), sheet::WorkbookError);
+}
+
+QByteArray windows1251(const QString& text) {
+    QStringEncoder encoder("windows-1251");
+    return encoder(text);
+}
+
+QByteArray utf16le(const QString& text) {
+    QStringEncoder encoder(QStringEncoder::Utf16LE);
+    return QByteArray("\xFF\xFE") + QByteArray(encoder(text));
+}
+
+bool regionalPoint() {
+    return QLocale::system().decimalPoint() == QLatin1String(".");
+}
+
+TEST_F(Workbooks, ReadsCsvInEitherConvention) {
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        QString expected;
+        QChar decimal;
+    };
+    const Case cases[] = {
+        {"UTF-8 with a byte order mark, ';' and decimal commas",
+         "\xEF\xBB\xBF" + QStringLiteral("Код;Цена\r\n1;12,50\r\n2;1 234,5\r\n\r\n").toUtf8(),
+         QStringLiteral("Text:Код | Text:Цена\nNumber:1=1 | Number:12,50=12.5\n"
+                        "Number:2=2 | Number:1 234,5=1234.5"),
+         u','},
+        {"UTF-8, ',' between fields, quoted fields, decimal points",
+         QStringLiteral("Код,Име,Цена\n1,\"Болт \"\"М8\"\", горещо поцинкован\",\"1,234.50\"\n"
+                        "2,\"два\nреда\",0.5\n3,,7")
+             .toUtf8(),
+         QStringLiteral("Text:Код | Text:Име | Text:Цена\n"
+                        "Number:1=1 | Text:Болт \"М8\", горещо поцинкован | "
+                        "Number:1,234.50=1234.5\n"
+                        "Number:2=2 | Text:два\nреда | Number:0.5=0.5\n"
+                        "Number:3=3 | Empty: | Number:7=7"),
+         u'.'},
+        {"Windows-1251 with tabs",
+         windows1251(QStringLiteral("Код\tМярка\tЦена\r\n7\tбр.\t3,25\r\n")),
+         QStringLiteral("Text:Код | Text:Мярка | Text:Цена\nNumber:7=7 | Text:бр. | "
+                        "Number:3,25=3.25"),
+         u','},
+        {"UTF-16 with tabs", utf16le(QStringLiteral("Код\tЦена\r\n7\t0.125\r\n")),
+         QStringLiteral("Text:Код | Text:Цена\nNumber:7=7 | Number:0.125=0.125"), u'.'},
+        {"integers only", QByteArray("a;b\n1;-20\n"),
+         QStringLiteral("Text:a | Text:b\nNumber:1=1 | Number:-20=-20"), QChar()},
+        {"numbers that read both ways follow the file", QByteArray("Цена\n1,234\n5,5\n"),
+         QStringLiteral("Text:Цена\nNumber:1,234=1.234\nNumber:5,5=5.5"), u','},
+        {"the same with points", QByteArray("Цена\n1,234\n5.5\n"),
+         QStringLiteral("Text:Цена\nNumber:1,234=1234\nNumber:5.5=5.5"), u'.'},
+        {"points grouping a decimal comma", QByteArray("Цена\n1.234,5\n2,25\n"),
+         QStringLiteral("Text:Цена\nNumber:1.234,5=1234.5\nNumber:2,25=2.25"), u','},
+        {"codes that look like numbers do not decide for the prices",
+         QByteArray("Код;Цена\n1.10;12,50\n1.11;3\n"),
+         QStringLiteral("Text:Код | Text:Цена\nNumber:1.10=1.1 | Number:12,50=12.5\n"
+                        "Number:1.11=1.11 | Number:3=3"),
+         QChar()},
+    };
+    for (const Case& c : cases) {
+        const QString path = file(QStringLiteral("prices.csv"));
+        writeFile(path, c.bytes);
+        const Table table = sheet::readWorkbook(path);
+        EXPECT_EQ(describe(table), c.expected) << c.name;
+        EXPECT_EQ(table.decimalSeparator, c.decimal) << c.name;
+        EXPECT_FALSE(table.decimalSeparatorRegional) << c.name;
+    }
+}
+
+// Where the file does not decide, the regional separator does, the table says so, and a field
+// that reads only the other way is kept as text that looks like a number.
+TEST_F(Workbooks, CsvThatDoesNotDecideTakesTheRegionalSeparatorAndSaysSo) {
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        QString underComma;
+        QString underPoint;
+    };
+    const Case cases[] = {
+        {"both separators", "Цена\n12,50\n3.75\n",
+         QStringLiteral("Text:Цена\nNumber:12,50=12.5\nNumberAsText:3.75"),
+         QStringLiteral("Text:Цена\nNumberAsText:12,50\nNumber:3.75=3.75")},
+        {"only numbers that read both ways", "Цена\n1,234\n",
+         QStringLiteral("Text:Цена\nNumber:1,234=1.234"),
+         QStringLiteral("Text:Цена\nNumber:1,234=1234")},
+    };
+    for (const Case& c : cases) {
+        const QString path = file(QStringLiteral("prices.csv"));
+        writeFile(path, c.bytes);
+        const Table table = sheet::readWorkbook(path);
+        EXPECT_EQ(describe(table), regionalPoint() ? c.underPoint : c.underComma) << c.name;
+        EXPECT_EQ(table.decimalSeparator, regionalPoint() ? u'.' : u',') << c.name;
+        EXPECT_TRUE(table.decimalSeparatorRegional) << c.name;
+    }
+}
+
+TEST_F(Workbooks, CsvWithAnUnclosedQuoteIsRefused) {
+    const QString path = file(QStringLiteral("cut.csv"));
+    writeFile(path, "Код;Име\n1;\"недовършен\n");
+    EXPECT_THROW(sheet::readWorkbook(path), sheet::WorkbookError);
+}
+
+Table sampleTable() {
+    Table table;
+    table.rows = {
+        {{CellKind::Text, QStringLiteral("Код")},
+         {CellKind::Text, QStringLiteral("Наименование")},
+         {CellKind::Text, QStringLiteral("Количество")},
+         {CellKind::Text, QStringLiteral("Цена")}},
+        {{CellKind::Text, QStringLiteral("1.10")},
+         {CellKind::Text, QStringLiteral("Болт \"М8\"; горещо\nпоцинкован")},
+         {CellKind::Number, QString(), 1000.25},
+         {CellKind::Number, QString(), 12.5, 2}},
+        // Decimals pad a number but never cut its digits.
+        {{CellKind::Text, QStringLiteral("2")},
+         {},
+         {CellKind::Number, QString(), 3},
+         {CellKind::Number, QString(), 0.125, 0}},
+        {{CellKind::Text, QStringLiteral(" с интервали ")}},
+    };
+    return table;
+}
+
+// What was written reads back as the same values: texts by their text (a code that looks like a
+// number included), numbers by their value.
+void expectSameValues(const Table& written, const Table& read, const char* format) {
+    ASSERT_EQ(read.rows.size(), written.rows.size()) << format;
+    for (std::size_t row = 0; row < written.rows.size(); ++row) {
+        ASSERT_EQ(read.rows[row].size(), written.rows[row].size()) << format << " row " << row;
+        for (std::size_t column = 0; column < written.rows[row].size(); ++column) {
+            const Cell& expected = written.rows[row][column];
+            const Cell& actual = read.rows[row][column];
+            const auto where = [&] {
+                return std::string(format) + " " + std::to_string(row) + "/" +
+                       std::to_string(column) + ": " + actual.text.toStdString();
+            };
+            if (expected.kind == CellKind::Number) {
+                EXPECT_EQ(actual.kind, CellKind::Number) << where();
+                EXPECT_EQ(actual.number, expected.number) << where();
+            } else if (expected.kind == CellKind::Empty) {
+                EXPECT_EQ(actual.kind, CellKind::Empty) << where();
+            } else {
+                EXPECT_EQ(actual.text, expected.text) << where();
+            }
+        }
+    }
+}
+
+TEST_F(Workbooks, WhatIsWrittenReadsBack) {
+    const Table table = sampleTable();
+    for (const auto& [name, decimal] :
+         {std::pair{"prices.xlsx", u','}, std::pair{"prices.csv", u','},
+          std::pair{"points.csv", u'.'}}) {
+        const QString path = file(QString::fromLatin1(name));
+        sheet::writeWorkbook(path, table, decimal);
+        const Table read = sheet::readWorkbook(path);
+        expectSameValues(table, read, name);
+        if (sheet::formatOf(path) == sheet::Format::Csv) {
+            EXPECT_EQ(read.decimalSeparators.at(3), decimal) << name;
+        }
+    }
+    // The decimals the table gives show in the CSV; the code keeps its text.
+    const QByteArray csv = contents(file(QStringLiteral("prices.csv")));
+    EXPECT_TRUE(csv.startsWith("\xEF\xBB\xBF")) << csv.constData();
+    EXPECT_TRUE(csv.contains(QStringLiteral("1.10;\"Болт \"\"М8\"\"; горещо\nпоцинкован\";"
+                                            "1000,25;12,50\r\n")
+                                 .toUtf8()))
+        << csv.constData();
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 3)
+        << "no temporary file is left behind";
+}
+
+TEST_F(Workbooks, AFailedWriteLeavesTheEarlierFile) {
+    const QString path = file(QStringLiteral("prices.xlsx"));
+    sheet::writeWorkbook(path, sampleTable());
+    const QByteArray before = contents(path);
+    Table tooLong = sampleTable();
+    tooLong.rows[1][1].text = QString(40000, u'я');
+    EXPECT_THROW(sheet::writeWorkbook(path, tooLong), sheet::WorkbookError);
+    EXPECT_EQ(contents(path), before);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("prices.xlsx")});
+    EXPECT_THROW(
+        sheet::writeWorkbook(file(QStringLiteral("no/such/folder/prices.csv")), sampleTable()),
+        sheet::WorkbookError);
+}
+
+} // namespace
