@@ -190,7 +190,8 @@ void TfmMain::createBottomPanel() {
 }
 
 void TfmMain::connectPages() {
-    tsObosobeniPozicii->follow({pcMain, tsGrid, tsEdit, btnPrint, btnExport, qrySpecs.get()});
+    tsObosobeniPozicii->follow(
+        {pcMain, tsGrid, tsEdit, btnPrint, btnExport, &Connection, qrySpecs.get()});
     connect(tsGrid, &offer::PositionsPage::editRequested, this, &TfmMain::grdDataDblClick);
     connect(tsEdit, &offer::EditPage::focusLeft, this, [this] {
         // A page change is handled when the page control reports it.

@@ -4,10 +4,13 @@
 #include "app/dataset_table_model.h"
 #include "app/dialogs.h"
 #include "app/error_guard.h"
+#include "data/connection.h"
 #include "data/dataset.h"
 #include "export/price_list.h"
+#include "offer/import_workflow.h"
 #include "offer/position_keys.h"
 
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -72,12 +75,17 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
     btnCenovaTablica->setObjectName(QStringLiteral("btnCenovaTablica"));
     btnCenovaTablica->setToolTip(QStringLiteral(
         "Записва позициите на обособената позиция като таблица (XLSX или CSV) за попълване"));
+    btnImport = fixedWidthButton(QStringLiteral("Импорт от таблица..."), this);
+    btnImport->setObjectName(QStringLiteral("btnImport"));
+    btnImport->setToolTip(QStringLiteral(
+        "Въвежда цените и предлаганите стойности от попълнена таблица (XLSX или CSV)"));
     btnProverka = new QPushButton(QStringLiteral("Проверка на офертата"), this);
     btnProverka->setObjectName(QStringLiteral("btnProverka"));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnUchastie);
     buttons->addWidget(btnOtkazUchastie);
     buttons->addWidget(btnCenovaTablica);
+    buttons->addWidget(btnImport);
     buttons->addWidget(btnProverka);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
@@ -90,6 +98,8 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
             [this] { guard_.run([this] { btnOtkazUchastieClick(); }); });
     connect(btnCenovaTablica, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnCenovaTablicaClick(); }); });
+    connect(btnImport, &QPushButton::clicked, this,
+            [this] { guard_.run([this] { btnImportClick(); }); });
     connect(btnProverka, &QPushButton::clicked, this, &LotsPage::btnProverkaClick);
     connect(grdObPoz, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         guard_.run([this, index] {
@@ -206,6 +216,20 @@ void LotsPage::btnCenovaTablicaClick() {
 
 void LotsPage::btnProverkaClick() {
     emit offerCheckRequested();
+}
+
+void LotsPage::btnImportClick() {
+    // A position being edited is stored, or refused, first, as before any lot switch.
+    if (positions_.state() == data::Dataset::State::Edit)
+        positions_.post();
+    data::Connection& connection = *followers_.connection;
+    const QString path = guard_.dialogs().openFileName(
+        QFileInfo(QString::fromStdString(connection.database().path())).absolutePath(),
+        QStringLiteral("Таблици (*.xlsx *.csv)"));
+    if (path.isEmpty())
+        return;
+    if (PriceImportWorkflow(guard_.dialogs(), connection, *followers_.tender).run(path).stored)
+        rereadOnCurrentLot();
 }
 
 void LotsPage::rereadOnCurrentLot() {

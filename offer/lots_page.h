@@ -8,8 +8,9 @@ class QPushButton;
 class QTabWidget;
 class QTableView;
 namespace data {
+class Connection;
 class Dataset;
-}
+} // namespace data
 
 namespace offer {
 
@@ -21,7 +22,9 @@ struct LotFollowers {
     QWidget* editPage = nullptr;
     QPushButton* print = nullptr;
     QPushButton* exportOffer = nullptr;
-    // The tender record, for the heads and the file name of the lot's price list.
+    // The tender file and its tender record: the heads and file name of the lot's price list,
+    // and where a filled one is imported.
+    data::Connection* connection = nullptr;
     data::Dataset* tender = nullptr;
 };
 
@@ -52,6 +55,9 @@ public:
     void btnCenovaTablicaClick();
     // "Проверка на офертата": asks the main window for the list of the offer's problems.
     void btnProverkaClick();
+    // Imports prices and offer values from a filled price list the bidder chooses, after the
+    // preview and the bidder's Yes, then reads the lots and the current lot's positions again.
+    void btnImportClick();
     // Reads the lots again, so their counts and status follow what was stored, and stands on
     // the same lot as before.
     void rereadOnCurrentLot();
@@ -61,6 +67,7 @@ public:
     QPushButton* btnUchastie;
     QPushButton* btnOtkazUchastie;
     QPushButton* btnCenovaTablica;
+    QPushButton* btnImport;
     QPushButton* btnProverka;
 
 signals:

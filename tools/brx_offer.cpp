@@ -10,6 +10,7 @@
 #include "export/offer_export.h"
 #include "export/price_list.h"
 #include "offer/dataset_rules.h"
+#include "offer/import_workflow.h"
 #include "print/dReports.h"
 #include "print/report_source.h"
 
@@ -52,6 +53,16 @@ const char* const kUsage = R"(Употреба: brx-offer КОМАНДА ...
         за фирмата и всяка позиция на обособените позиции с участие; извежда всеки
         проблем на отделен ред: обособена позиция, позиция, поле и съобщение,
         разделени с табулация; изход 1, когато има проблеми, 0, когато няма
+  import FILE.mdb IN.xlsx|IN.csv [--dry-run]
+        внася цените и стойностите на офертата от попълнена ценова листа
+        (по номер на обособена позиция и номер на позиция) в обособените
+        позиции с участие; извежда прегледа: съвпаднали редове, отказаните с
+        причината, непокритите позиции; после записва приетите позиции с
+        проверката на въвеждането и извежда какво е записано:
+        --dry-run  само прегледът; FILE.mdb се отваря само за четене
+        Изход 0, когато всеки ред на таблицата е записан (с --dry-run: би
+        бил записан); 1, когато ред е отказан, позиция не е записана или
+        файлът не може да се прочете.
   --help                показва този текст
 
 Изход: 0 при успех, 1 при грешка (съобщението е на стандартния изход за грешки),
@@ -171,8 +182,8 @@ private:
 // from the arguments, messages go to standard error, and nothing is confirmed.
 class ArgumentDialogs : public Dialogs {
 public:
-    ArgumentDialogs(int offerType, QString output)
-        : offerType_(offerType), output_(std::move(output)) {}
+    ArgumentDialogs(int offerType, QString output, bool storeImport = false)
+        : offerType_(offerType), output_(std::move(output)), storeImport_(storeImport) {}
 
     bool failed() const { return failed_; }
 
@@ -180,9 +191,8 @@ public:
         print(stderr, text);
         return false;
     }
-    bool confirmWithDetails(const QString& text, const QString& details) override {
-        return confirm(text + QStringLiteral("\n\n") + details);
-    }
+    // The import's question; the answer is whether --dry-run was left out.
+    bool confirmWithDetails(const QString&, const QString&) override { return storeImport_; }
     void warning(const QString& text) override { print(stderr, text); }
     void error(const QString& text) override {
         print(stderr, text);
@@ -200,6 +210,7 @@ public:
 private:
     int offerType_;
     QString output_;
+    bool storeImport_;
     bool failed_ = false;
 };
 
@@ -275,6 +286,38 @@ int checkCommand(const QStringList& args) {
     return problems.empty() ? 0 : 1;
 }
 
+int importCommand(const QStringList& args) {
+    bool dryRun = false;
+    QStringList positional;
+    for (const QString& arg : args) {
+        if (arg == QLatin1String("--dry-run"))
+            dryRun = true;
+        else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1)
+            throw UsageError{QStringLiteral("непозната опция: ") + arg};
+        else
+            positional << arg;
+    }
+    if (positional.size() != 2)
+        throw UsageError{QStringLiteral("очакват се FILE.mdb и IN.xlsx|IN.csv")};
+    data::Connection connection;
+    if (dryRun)
+        connection.openReadOnly(positional[0]);
+    else
+        connection.open(positional[0]);
+    std::unique_ptr<data::Dataset> qrySpecs = data::makeQrySpecs(connection);
+    qrySpecs->open();
+    ArgumentDialogs dialogs(NoOfferType, QString(), !dryRun);
+    const PriceImportWorkflow::Report report =
+        PriceImportWorkflow(dialogs, connection, *qrySpecs).run(positional[1]);
+    if (report.read)
+        print(stdout, report.preview.text());
+    if (report.stored)
+        print(stdout, QStringLiteral("\n") + report.outcome.text());
+    const bool everything =
+        report.read && report.preview.refused.empty() && report.outcome.complete();
+    return everything ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -291,10 +334,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
-        {QStringLiteral("xml"), xmlCommand},
-        {QStringLiteral("pdf"), pdfCommand},
-        {QStringLiteral("template"), templateCommand},
-        {QStringLiteral("check"), checkCommand},
+        {QStringLiteral("xml"), xmlCommand},           {QStringLiteral("pdf"), pdfCommand},
+        {QStringLiteral("template"), templateCommand}, {QStringLiteral("check"), checkCommand},
+        {QStringLiteral("import"), importCommand},
     };
     try {
         const auto command = args.isEmpty() ? commands.end() : commands.find(args.first());

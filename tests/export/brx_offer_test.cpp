@@ -181,4 +181,70 @@ TEST_F(BrxOffer, AnswersHelpAndWrongUsage) {
     EXPECT_EQ(outEntries(), QStringList());
 }
 
+// The import from the command line: the preview on standard output, storing without --dry-run,
+// and the exit status telling whether every row of the sheet was (or would be) stored.
+TEST_F(BrxOffer, ImportsASheetPrintingThePreviewAndTellingWhetherEverythingWasStored) {
+    const auto sheet = [&](const QString& rows) {
+        const QString path = folder.path() + QStringLiteral("/prices.csv");
+        QFile csv(path);
+        EXPECT_TRUE(csv.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        csv.write(
+            (QStringLiteral("Обособена позиция;Номер;Ед. цена;Търговско наименование\n") + rows)
+                .toUtf8());
+        return path;
+    };
+    const QString good = QStringLiteral("5;1;7;Аспирин\n");
+    const QString refused = good + QStringLiteral("9;1;3;Б\n");
+    struct Case {
+        const char* name;
+        QString rows;
+        bool dryRun;
+        int status;
+        QString printed;
+        bool stored;
+    };
+    const Case cases[] = {
+        {"dry run of a good sheet", good, true, 0, QStringLiteral("ще бъдат записани: 1"), false},
+        {"dry run with a refused row", refused, true, 1,
+         QStringLiteral("ред 3, обособена позиция 9, позиция 1: не участвате"), false},
+        {"a refused row, the good one stored", refused, false, 1,
+         QStringLiteral("Записани позиции: 1 от 1"), true},
+        {"a good sheet", good, false, 0, QStringLiteral("Записани позиции: 1 от 1"), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tender::writeTender(exporttest::offerTender(), file.toStdString());
+        const QByteArray before = contents(file);
+        QStringList arguments = {QStringLiteral("import"), file, sheet(c.rows)};
+        if (c.dryRun)
+            arguments << QStringLiteral("--dry-run");
+        const ProgramRun run = brxOffer(arguments, folder.path());
+        EXPECT_EQ(run.status, c.status) << run.out.toStdString() << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains(c.printed)) << run.out.toStdString();
+        EXPECT_EQ(fixture::readColumn(file, "PREDLOGENIA", "PRODUCT_CODE", std::int64_t{501},
+                                      "PP1_NUMBER"),
+                  c.stored ? jet::Value(7.0) : jet::Value(std::monostate{}));
+        if (c.dryRun) {
+            EXPECT_EQ(contents(file), before);
+        }
+        EXPECT_EQ(fixture::readColumn(file, "PREDLOGENIA", "PRODUCT_CODE", std::int64_t{901},
+                                      "PP1_NUMBER"),
+                  jet::Value(4.0));
+    }
+
+    const ProgramRun unreadable =
+        brxOffer({QStringLiteral("import"), file, folder.path() + QStringLiteral("/none.xlsx")},
+                 folder.path());
+    EXPECT_EQ(unreadable.status, 1);
+    EXPECT_FALSE(unreadable.err.isEmpty());
+    for (const QStringList& wrong :
+         {QStringList{QStringLiteral("import"), file},
+          QStringList{QStringLiteral("import"), file, QStringLiteral("a.csv"),
+                      QStringLiteral("--store")}}) {
+        const ProgramRun usage = brxOffer(wrong, folder.path());
+        EXPECT_EQ(usage.status, 2);
+        EXPECT_TRUE(usage.err.contains(QStringLiteral("import FILE.mdb IN.xlsx|IN.csv")));
+    }
+}
+
 } // namespace
