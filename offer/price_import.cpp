@@ -73,6 +73,27 @@ Layout findColumns(const std::vector<sheet::Cell>& heads, const data::Dataset& t
     return layout;
 }
 
+// A CSV file's numbers carry no sign of their decimal separator: which one was taken for each
+// offer value column is said before anything is stored, never left for the bidder to guess.
+QString separatorsOf(const sheet::Table& table, const Layout& layout) {
+    QStringList columns;
+    for (const SheetColumn& offered : layout.offered) {
+        const auto index = static_cast<std::size_t>(offered.index);
+        if (index < table.decimalSeparators.size() && !table.decimalSeparators[index].isNull())
+            columns << QStringLiteral("„%1“ – „%2“")
+                           .arg(offered.column.head, table.decimalSeparators[index]);
+    }
+    if (columns.isEmpty())
+        return {};
+    QString text =
+        QStringLiteral("Десетичен знак на числата: ") + columns.join(QStringLiteral("; "));
+    if (table.decimalSeparatorRegional)
+        text +=
+            QStringLiteral(" (където числата на колона не го определят, е взет знакът от "
+                           "регионалните настройки; число, записано с другия знак, се отказва)");
+    return text;
+}
+
 const sheet::Cell& cellAt(const std::vector<sheet::Cell>& row, int index) {
     static const sheet::Cell empty;
     return index < static_cast<int>(row.size()) ? row[static_cast<std::size_t>(index)] : empty;
@@ -201,6 +222,8 @@ QString Preview::text() const {
                        .arg(unchanged)
                        .arg(refusedRows())
                        .arg(uncovered.size());
+    if (!separators.isEmpty())
+        text += separators + QLatin1Char('\n');
     if (!refused.empty()) {
         text += QStringLiteral("\nОтказани (нищо от тях не се записва):\n");
         for (const Refusal& refusal : refused)
@@ -265,6 +288,7 @@ Preview PriceImport::preview(const sheet::Table& table) {
     if (table.rows.empty())
         throw data::Error(QStringLiteral("Таблицата е празна."));
     const Layout layout = findColumns(table.rows.front(), qrySpecs_);
+    preview.separators = separatorsOf(table, layout);
 
     std::unique_ptr<data::Dataset> lots = data::makeQryObosobeniPozicii(connection_);
     lots->open();

@@ -53,11 +53,14 @@ struct Preview {
     std::vector<PositionValues> accepted;
     std::vector<Refusal> refused; // in the order of the sheet's rows
     std::vector<Uncovered> uncovered;
+    // For CSV: the decimal separator each offer value column was read with, as the bidder is
+    // told it. Empty when no value needed one.
+    QString separators;
 
     // Rows with at least one refusal.
     int refusedRows() const;
-    // Everything above as the bidder reads it: the counts, then every refusal and every
-    // position not covered.
+    // Everything above as the bidder reads it: the counts and separators, then every refusal
+    // and every position not covered.
     QString text() const;
 };
 

@@ -9,6 +9,10 @@
 #include "tender_fixture.h"
 #include "tests/tools/tender_file_support.h"
 
+#include <QFile>
+#include <QLocale>
+#include <QStringEncoder>
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -273,6 +277,98 @@ TEST_F(PriceImportTest, ASheetWithoutTheColumnsItNeedsIsRefusedWhole) {
             EXPECT_TRUE(QString::fromUtf8(error.what()).contains(message)) << error.what();
         }
     }
+}
+
+// Price lists as the bidder's spreadsheet program saves them, read from the file: each refuses
+// what it must, names it, and stores the good row beside it and nothing else.
+TEST_F(PriceImportTest, CsvFilesRefuseWhatTheyMustAndStoreTheRest) {
+    struct Case {
+        const char* name;
+        QString rows; // after the heads; row 2 is the first
+        bool windows1251;
+        std::vector<QString> refusals; // a part of each reason, in the order of the rows
+        std::size_t uncovered;
+        std::map<std::string, std::vector<std::string>> stored;
+    };
+    const QString good = QStringLiteral("1;3;7.5;Б;2\r\n");
+    const std::map<std::string, std::vector<std::string>> goodStored = {{"103", {"7.5", "Б", "2"}}};
+    const Case cases[] = {
+        {"unknown code", good + "1;9;4;A;1\r\n", false, {"няма такава позиция"}, 2, goodStored},
+        {"positions the file leaves out", good, false, {}, 2, goodStored},
+        {"duplicate code",
+         good + "1;2;4;A;1\r\n1;2;6;B;2\r\n",
+         false,
+         {"2 пъти", "2 пъти"},
+         1,
+         goodStored},
+        {"a value failing its limit",
+         good + "1;2;0;A;1\r\n",
+         false,
+         {"\"Цена\" трябва да е по-голямо от 0."},
+         1,
+         goodStored},
+        {"text in a number column",
+         good + "1;2;дванайсет;A;1\r\n",
+         false,
+         {"текст"},
+         1,
+         goodStored},
+        {"Windows-1251 with decimal commas",
+         "1;3;7,5;Бяло;2\r\n1;2;1 234,5;Ъгъл;1\r\n",
+         true,
+         {},
+         1,
+         {{"103", {"7.5", "Бяло", "2"}}, {"102", {"1234.5", "Ъгъл", "1"}}}},
+    };
+    const QString heads = QStringLiteral("Обособена позиция;Номер;Цена;Марка;Срок\r\n");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        open(importTender());
+        const auto before = offeredValues(file);
+        const QString csv = folder.path() + QStringLiteral("/prices.csv");
+        QFile out(csv);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        const QString content = heads + c.rows;
+        out.write(c.windows1251 ? QStringEncoder("windows-1251")(content) : content.toUtf8());
+        out.close();
+
+        const priceimport::Preview preview = import->preview(sheet::readWorkbook(csv));
+        ASSERT_EQ(preview.refused.size(), c.refusals.size()) << preview.text().toStdString();
+        for (std::size_t i = 0; i < c.refusals.size(); ++i)
+            EXPECT_TRUE(preview.refused[i].reason.contains(c.refusals[i]))
+                << preview.refused[i].reason.toStdString();
+        EXPECT_EQ(preview.uncovered.size(), c.uncovered);
+        EXPECT_EQ(import->store(preview).stored, static_cast<int>(c.stored.size()));
+        auto expected = before;
+        for (const auto& [code, values] : c.stored)
+            expected[code] = values;
+        EXPECT_EQ(offeredValues(file), expected);
+    }
+}
+
+// A price column holding both "7.5" and "6,25" does not decide its separator: the regional one
+// is taken and said, and the price written the other way is refused, not read as a guess.
+TEST_F(PriceImportTest, BothDecimalSeparatorsInAColumnRefuseTheOtherAndSaySo) {
+    const QString csv = folder.path() + QStringLiteral("/prices.csv");
+    QFile out(csv);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("Обособена позиция;Номер;Цена;Марка;Срок\r\n1;3;7.5;Б;2\r\n1;2;6,25;A;1\r\n");
+    out.close();
+    const bool regionalPoint = QLocale::system().decimalPoint() == QLatin1String(".");
+
+    auto expected = offeredValues(file);
+    const priceimport::Preview preview = import->preview(sheet::readWorkbook(csv));
+    EXPECT_TRUE(preview.text().contains(QStringLiteral("регионалните настройки")))
+        << preview.text().toStdString();
+    ASSERT_EQ(preview.refused.size(), 1u) << preview.text().toStdString();
+    EXPECT_EQ(preview.refused[0].sheetRow, regionalPoint ? 3 : 2);
+    EXPECT_TRUE(preview.refused[0].reason.contains(QStringLiteral("число, записано като текст")));
+    EXPECT_EQ(import->store(preview).stored, 1);
+    if (regionalPoint)
+        expected["103"] = {"7.5", "Б", "2"};
+    else
+        expected["102"] = {"6.25", "A", "1"};
+    EXPECT_EQ(offeredValues(file), expected);
 }
 
 // A pass stopped after any number of page writes leaves each position with its old or its new
