@@ -1,5 +1,19 @@
 # Shell functions shared by the benchmark scripts; sourced, not run.
 
+# Sets $build to BUILD, $tenderdb and $brxoffer to its programs, and stops when one is missing;
+# makes $work, a scratch folder removed when the script ends.
+bench_start() {
+    local program
+    build=$1
+    tenderdb="$build/tools/tenderdb"
+    brxoffer="$build/tools/brx-offer"
+    for program in "$tenderdb" "$brxoffer"; do
+        [ -x "$program" ] || { echo "no $program: build first (cmake --build $build)" >&2; exit 1; }
+    done
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+}
+
 # Writes DIR/DB.mdb: a generated tender of one lot of POSITIONS positions, taken part in and
 # every position priced, with the company and the tender parameters filled in as the bidder
 # would before exporting or printing. Needs $tenderdb.

@@ -5,16 +5,9 @@
 # bench/RESULTS.md. Run by hand: bench/offer_check_bench.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
-tenderdb="$build/tools/tenderdb"
-brxoffer="$build/tools/brx-offer"
+source bench/bench_lib.sh
 runs=${RUNS:-5}
-for program in "$tenderdb" "$brxoffer"; do
-    [ -x "$program" ] || { echo "no $program: build first (cmake --build $build)" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench_start "${1:-build}"
 "$tenderdb" generate --lots 200 --positions 50000 "$work/DB.mdb" >/dev/null 2>&1
 "$tenderdb" update "$work/DB.mdb" PREDLOGENIA --where-null MASTER_CODE --set PP2_TEXT=Да >/dev/null
 lines=$("$brxoffer" check "$work/DB.mdb" | wc -l || true)

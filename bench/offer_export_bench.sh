@@ -7,19 +7,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/bench_lib.sh
-build=${1:-build}
-tenderdb="$build/tools/tenderdb"
-brxoffer="$build/tools/brx-offer"
 positions=${POSITIONS:-10000}
 runs=${RUNS:-10}
 rounds=${ROUNDS:-5}
-for program in "$tenderdb" "$brxoffer"; do
-    [ -x "$program" ] || { echo "no $program: build first (cmake --build $build)" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
+bench_start "${1:-build}"
 json=$work/times.json
-trap 'rm -rf "$work"' EXIT
 offer_tender "$work" "$positions"
 "$brxoffer" xml "$work/DB.mdb" 1 --type price -o "$work/offer.xml" >/dev/null
 bytes=$(stat -c %s "$work/offer.xml")
