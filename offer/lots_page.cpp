@@ -71,11 +71,11 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
 
     btnUchastie = fixedWidthButton(QStringLiteral("Деклариране участие за позицията"), this);
     btnOtkazUchastie = fixedWidthButton(QStringLiteral("Отказ от участие за позицията"), this);
-    btnCenovaTablica = fixedWidthButton(QStringLiteral("Таблица с цените..."), this);
+    btnCenovaTablica = new QPushButton(QStringLiteral("Таблица с цените..."), this);
     btnCenovaTablica->setObjectName(QStringLiteral("btnCenovaTablica"));
     btnCenovaTablica->setToolTip(QStringLiteral(
         "Записва позициите на обособената позиция като таблица (XLSX или CSV) за попълване"));
-    btnImport = fixedWidthButton(QStringLiteral("Импорт от таблица..."), this);
+    btnImport = new QPushButton(QStringLiteral("Импорт от таблица..."), this);
     btnImport->setObjectName(QStringLiteral("btnImport"));
     btnImport->setToolTip(QStringLiteral(
         "Въвежда цените и предлаганите стойности от попълнена таблица (XLSX или CSV)"));

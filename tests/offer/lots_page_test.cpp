@@ -198,6 +198,24 @@ TEST_F(LotsPage, ALotRowThatCannotBeStoredShowsTheErrorAndKeepsWhatTheFileHolds)
     EXPECT_EQ(dialogs.errors().size(), 1);
 }
 
+// The window has a fixed size: every button of the page must still show its whole caption,
+// side by side, none drawn over another.
+TEST_F(LotsPage, EveryButtonShowsItsWholeCaptionInTheFixedWindow) {
+    start();
+    window->pcMain->setCurrentWidget(window->tsObosobeniPozicii);
+    QCoreApplication::processEvents();
+    const QList<QPushButton*> buttons = window->tsObosobeniPozicii->findChildren<QPushButton*>();
+    ASSERT_GE(buttons.size(), 5);
+    for (const QPushButton* button : buttons) {
+        SCOPED_TRACE(button->text().toStdString());
+        EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()));
+        EXPECT_TRUE(window->tsObosobeniPozicii->rect().contains(button->geometry()));
+        for (const QPushButton* other : buttons)
+            EXPECT_TRUE(other == button || !other->geometry().intersects(button->geometry()))
+                << other->text().toStdString();
+    }
+}
+
 TEST_F(LotsPage, ATenderWithoutLotsOffersNothingAndAddsNoRow) {
     nlohmann::json tender = pages::smallTender();
     tender["PREDLOGENIA"] = nlohmann::json::array();
