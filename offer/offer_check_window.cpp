@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace offer {
 
@@ -45,8 +46,10 @@ OfferCheckWindow::OfferCheckWindow(Find find, GoTo goTo, ErrorGuard& guard, QWid
     grdProblems->setTabKeyNavigation(false);
     grdProblems->verticalHeader()->hide();
     grdProblems->horizontalHeader()->setStretchLastSection(true);
-    grdProblems->setColumnWidth(LotColumn, 120);
-    grdProblems->setColumnWidth(PositionColumn, 70);
+    // The narrow columns are at least as wide as their heads, whatever the font.
+    for (const auto& [column, width] : {std::pair{LotColumn, 120}, std::pair{PositionColumn, 70}})
+        grdProblems->setColumnWidth(
+            column, std::max(width, grdProblems->horizontalHeader()->sectionSizeHint(column)));
     grdProblems->setColumnWidth(FieldColumn, 220);
 
     btnObnovi = button(QStringLiteral("Обнови"), this);
