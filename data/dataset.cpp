@@ -69,18 +69,28 @@ Dataset::Dataset(QString name, Connection& connection, QString table, std::vecto
                  Query query)
     : name_(std::move(name)), connection_(connection), tableName_(std::move(table)),
       query_(std::move(query)) {
-    for (FieldDef& def : fields)
-        fields_.push_back(
-            std::make_unique<Field>(*this, static_cast<int>(fields_.size()), std::move(def)));
+    for (FieldDef& def : fields) {
+        const int index = static_cast<int>(fields_.size());
+        fields_.push_back(std::make_unique<Field>(*this, index, std::move(def)));
+        const QString& fieldName = fields_.back()->name();
+        // Of two fields of one name the first is found.
+        if (!fieldOfName_.contains(fieldName))
+            fieldOfName_.insert(fieldName, index);
+        if (!fieldOfFoldedName_.contains(fieldName.toCaseFolded()))
+            fieldOfFoldedName_.insert(fieldName.toCaseFolded(), index);
+    }
 }
 
 Dataset::~Dataset() = default;
 
 Field* Dataset::findField(const QString& name) {
-    for (auto& field : fields_)
-        if (field->name().compare(name, Qt::CaseInsensitive) == 0)
-            return field.get();
-    return nullptr;
+    auto found = fieldOfName_.constFind(name);
+    if (found == fieldOfName_.constEnd()) {
+        found = fieldOfFoldedName_.constFind(name.toCaseFolded());
+        if (found == fieldOfFoldedName_.constEnd())
+            return nullptr;
+    }
+    return fields_[static_cast<std::size_t>(*found)].get();
 }
 
 const Field* Dataset::findField(const QString& name) const {

@@ -5,6 +5,7 @@
 
 #include "jet/database.h"
 
+#include <QHash>
 #include <QObject>
 #include <QVariant>
 #include <QVariantMap>
@@ -165,6 +166,10 @@ private:
     Connection& connection_;
     QString tableName_;
     std::vector<std::unique_ptr<Field>> fields_;
+    // Every loop over the records asks for fields by name, row after row: the names are looked
+    // up, as written first and then without regard to case, rather than compared one by one.
+    QHash<QString, int> fieldOfName_;
+    QHash<QString, int> fieldOfFoldedName_;
     Query query_;
     QVariantMap parameters_;
 

@@ -8,57 +8,58 @@ namespace jet {
 
 namespace {
 
-void appendUtf8(std::string& out, char32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-// Turns UTF-16 code units into UTF-8, pairing surrogates.
+// Turns UTF-16 code units into UTF-8, pairing surrogates. Texts are decoded for every row a scan
+// reads, so the bytes go straight into room made for the whole text up front: a unit takes at
+// most three bytes, a surrogate pair (two units) four.
 class Utf16ToUtf8 {
 public:
-    // Room for the whole text up front, so appending never reallocates: a unit takes at most
-    // three bytes, a surrogate pair four.
-    explicit Utf16ToUtf8(std::size_t units) { out_.reserve(units * 3); }
+    explicit Utf16ToUtf8(std::size_t units) : out_(units * 3, '\0'), next_(out_.data()) {}
 
     void push(char16_t unit) {
         if (pendingHigh_) {
-            char16_t high = *pendingHigh_;
+            const char16_t high = *pendingHigh_;
             pendingHigh_.reset();
             if (unit >= 0xDC00 && unit <= 0xDFFF) {
-                appendUtf8(out_,
-                           0x10000 + ((char32_t{high} - 0xD800) << 10) + (char32_t{unit} - 0xDC00));
+                put(0x10000 + ((char32_t{high} - 0xD800) << 10) + (char32_t{unit} - 0xDC00));
                 return;
             }
-            appendUtf8(out_, 0xFFFD);
+            put(0xFFFD);
         }
         if (unit >= 0xD800 && unit <= 0xDBFF)
             pendingHigh_ = unit;
         else if (unit >= 0xDC00 && unit <= 0xDFFF)
-            appendUtf8(out_, 0xFFFD);
+            put(0xFFFD);
         else
-            appendUtf8(out_, unit);
+            put(unit);
     }
     std::string finish() {
         if (pendingHigh_)
-            appendUtf8(out_, 0xFFFD);
+            put(0xFFFD);
+        out_.resize(static_cast<std::size_t>(next_ - out_.data()));
         return std::move(out_);
     }
 
 private:
+    void put(char32_t code) {
+        if (code < 0x80) {
+            *next_++ = static_cast<char>(code);
+        } else if (code < 0x800) {
+            *next_++ = static_cast<char>(0xC0 | (code >> 6));
+            *next_++ = static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            *next_++ = static_cast<char>(0xE0 | (code >> 12));
+            *next_++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            *next_++ = static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            *next_++ = static_cast<char>(0xF0 | (code >> 18));
+            *next_++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            *next_++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            *next_++ = static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+
     std::string out_;
+    char* next_;
     std::optional<char16_t> pendingHigh_;
 };
 

@@ -10,6 +10,7 @@
 namespace {
 
 using data::Dataset;
+using data::Field;
 using State = data::Dataset::State;
 
 // The positions of lot 1 of the sample tender: seven, codes 1 to 7, all priced.
@@ -110,6 +111,15 @@ TEST_F(PositionsOfLot1, LocatePostsThePendingEditFirstAndStaysWhenThatFails) {
     EXPECT_EQ(positions->state(), State::Browse);
     EXPECT_EQ(onDisk(2, "PP1_NUMBER"), jet::Value(2.5));
     EXPECT_THROW(positions->locate(QStringLiteral("NO_SUCH_FIELD"), 1), data::FieldError);
+}
+
+// Field names are matched without regard to letter case, as the forms and reports write them.
+TEST_F(PositionsOfLot1, FieldsAreFoundByNameInAnyLetterCase) {
+    const Field& exact = positions->fieldByName(QStringLiteral("PP1_NUMBER"));
+    for (const char* name : {"pp1_number", "Pp1_Number"})
+        EXPECT_EQ(&positions->fieldByName(QString::fromLatin1(name)), &exact) << name;
+    EXPECT_EQ(positions->findField(QStringLiteral("PP1_NUMBE")), nullptr);
+    EXPECT_THROW(positions->fieldByName(QStringLiteral("PP1_NUMBERS")), data::FieldError);
 }
 
 TEST_F(PositionsOfLot1, PostWritesOnlyTheChangedColumnsOfTheOneRow) {
