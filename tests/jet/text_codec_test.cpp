@@ -19,6 +19,11 @@ TEST(TextCodec, DecodesPlainAndCompressedForms) {
     EXPECT_EQ(jet::decodeText(bytes({0xFF, 0xFE, 'a', 0, 0x14, 0x04, 0, 'b'})), "aДb");
     EXPECT_EQ(jet::decodeText(bytes({0x3D, 0xD8, 0x00, 0xDE})), "\xF0\x9F\x98\x80");
     EXPECT_EQ(jet::decodeText(bytes({0x3D, 0xD8})), "\xEF\xBF\xBD"); // lone surrogate
+    // The most bytes two units can take: a high surrogate left alone, then a three-byte unit.
+    EXPECT_EQ(jet::decodeText(bytes({0x3D, 0xD8, 0xAC, 0x20})), "\xEF\xBF\xBD\xE2\x82\xAC");
+    EXPECT_EQ(jet::decodeText(bytes({0x00, 0xDC, 'a', 0})), std::string("\xEF\xBF\xBD") + "a");
+    EXPECT_EQ(jet::decodeText(bytes({})), "");
+    EXPECT_EQ(jet::decodeText(bytes({0xFF, 0xFE})), "");
 }
 
 TEST(TextCodec, CompressesOnlyTextsInTheLatin1Range) {
