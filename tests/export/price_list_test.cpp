@@ -9,6 +9,7 @@
 #include "offer/lots_page.h"
 #include "tools/tender_description.h"
 
+#include "brx_offer_run.h"
 #include "tender_fixture.h"
 
 #include <QDir>
@@ -156,24 +157,9 @@ TEST_F(PriceList, HoldsTheLotsPositionsInOrderWithWhatIsStored) {
     EXPECT_EQ(positions->recNo(), 1) << "the positions do not move";
 }
 
-struct ProgramRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-ProgramRun brxOffer(const QStringList& arguments, const QString& folder) {
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(BRX_OFFER_PROGRAM), arguments);
-    ProgramRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    if (process.exitStatus() == QProcess::NormalExit)
-        run.status = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+// brx-offer under the regional settings this test runs with.
+exporttest::ProgramRun brxOffer(const QStringList& arguments, const QString& folder) {
+    return exporttest::brxOffer(arguments, folder, qgetenv("LC_ALL"));
 }
 
 // A spreadsheet program must find a zip holding the sheet with its frozen bold heads and the
@@ -203,7 +189,7 @@ TEST_F(PriceList, BrxOfferWritesItAndReadsTheTenderOnly) {
     }();
     for (const QString& name : {QStringLiteral("lot3.xlsx"), QStringLiteral("lot3.csv")}) {
         const QString out = folder.file(name);
-        const ProgramRun run = brxOffer(
+        const exporttest::ProgramRun run = brxOffer(
             {QStringLiteral("template"), file, QStringLiteral("3"), QStringLiteral("-o"), out},
             folder.path());
         ASSERT_EQ(run.status, 0) << run.err.toStdString();
@@ -213,7 +199,7 @@ TEST_F(PriceList, BrxOfferWritesItAndReadsTheTenderOnly) {
     EXPECT_EQ(pythonCheck(folder.file(QStringLiteral("lot3.xlsx"))), QString());
 
     // Without -o the proposed name in the working folder.
-    const ProgramRun proposed =
+    const exporttest::ProgramRun proposed =
         brxOffer({QStringLiteral("template"), file, QStringLiteral("3")}, folder.path());
     EXPECT_EQ(proposed.status, 0) << proposed.err.toStdString();
     EXPECT_TRUE(QFile::exists(folder.file(QStringLiteral("CenovaTablica_ET Ivan_OP_3.xlsx"))));
@@ -240,7 +226,7 @@ TEST_F(PriceList, BrxOfferWritesItAndReadsTheTenderOnly) {
          QStringLiteral("непозната опция: --type")},
     };
     for (const Failure& failure : failures) {
-        const ProgramRun run = brxOffer(failure.arguments, folder.path());
+        const exporttest::ProgramRun run = brxOffer(failure.arguments, folder.path());
         EXPECT_EQ(run.status, failure.status) << failure.arguments.join(u' ').toStdString();
         EXPECT_TRUE(run.err.contains(failure.message)) << run.err.toStdString();
     }
