@@ -63,6 +63,20 @@ struct OpenTender {
     std::unique_ptr<data::Dataset> qryObosobeniPozicii = data::makeQryObosobeniPozicii(connection);
 };
 
+// Opens the positions of each lot in turn and calls `each(lots)` with every one of them current.
+template <typename Each>
+void forEachPosition(OpenTender& tender, data::Dataset& positions, Each each) {
+    data::Dataset& lots = *tender.qryObosobeniPozicii;
+    for (lots.first(); !lots.eof(); lots.next()) {
+        positions.close();
+        positions.setParameter(QStringLiteral("MASTER_CODE"),
+                               lots.fieldByName(QStringLiteral("PRODUCT_CODE")).value());
+        positions.open();
+        for (positions.first(); !positions.eof(); positions.next())
+            each(lots);
+    }
+}
+
 // A new price and trade name for every position; the other offer values are left empty, which
 // keeps what is stored.
 sheet::Table priceSheet(OpenTender& tender, int round) {
@@ -79,24 +93,17 @@ sheet::Table priceSheet(OpenTender& tender, int round) {
     }
     table.rows.push_back(heads);
     std::unique_ptr<data::Dataset> positions = data::makeQryData(tender.connection);
-    data::Dataset& lots = *tender.qryObosobeniPozicii;
-    for (lots.first(); !lots.eof(); lots.next()) {
-        positions->close();
-        positions->setParameter(QStringLiteral("MASTER_CODE"),
-                                lots.fieldByName(QStringLiteral("PRODUCT_CODE")).value());
-        positions->open();
-        for (positions->first(); !positions->eof(); positions->next()) {
-            const double price = 1.25 + round + positions->recNo();
-            std::vector<sheet::Cell> row(heads.size());
-            row[0] = {sheet::CellKind::Text,
-                      lots.fieldByName(QStringLiteral("CUSTOM_CODE")).asString(), 0};
-            row[1] = {sheet::CellKind::Text,
-                      positions->fieldByName(QStringLiteral("CUSTOM_CODE")).asString(), 0};
-            row[priceColumn] = {sheet::CellKind::Number, QString::number(price), price};
-            row[nameColumn] = {sheet::CellKind::Text, tradeName(round), 0};
-            table.rows.push_back(std::move(row));
-        }
-    }
+    forEachPosition(tender, *positions, [&](const data::Dataset& lots) {
+        const double price = 1.25 + round + positions->recNo();
+        std::vector<sheet::Cell> row(heads.size());
+        row[0] = {sheet::CellKind::Text, lots.fieldByName(QStringLiteral("CUSTOM_CODE")).asString(),
+                  0};
+        row[1] = {sheet::CellKind::Text,
+                  positions->fieldByName(QStringLiteral("CUSTOM_CODE")).asString(), 0};
+        row[priceColumn] = {sheet::CellKind::Number, QString::number(price), price};
+        row[nameColumn] = {sheet::CellKind::Text, tradeName(round), 0};
+        table.rows.push_back(std::move(row));
+    });
     return table;
 }
 
@@ -117,20 +124,13 @@ double typeOnce(const QString& file, int round) {
     OpenTender tender(file);
     std::unique_ptr<data::Dataset> positions = data::makeQryData(tender.connection);
     offer::installDatasetRules(*tender.qrySpecs, *tender.qryObosobeniPozicii, *positions);
-    data::Dataset& lots = *tender.qryObosobeniPozicii;
     return bench::median(1, [&] {
-        for (lots.first(); !lots.eof(); lots.next()) {
-            positions->close();
-            positions->setParameter(QStringLiteral("MASTER_CODE"),
-                                    lots.fieldByName(QStringLiteral("PRODUCT_CODE")).value());
-            positions->open();
-            for (positions->first(); !positions->eof(); positions->next()) {
-                positions->edit();
-                positions->fieldByName(kPrice).setValue(1.25 + round + positions->recNo());
-                positions->fieldByName(kTradeName).setValue(tradeName(round));
-                positions->post();
-            }
-        }
+        forEachPosition(tender, *positions, [&](const data::Dataset&) {
+            positions->edit();
+            positions->fieldByName(kPrice).setValue(1.25 + round + positions->recNo());
+            positions->fieldByName(kTradeName).setValue(tradeName(round));
+            positions->post();
+        });
     });
 }
 
