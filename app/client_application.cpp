@@ -2,7 +2,20 @@
 
 #include "app/error_guard.h"
 
-ClientApplication::ClientApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+#include <QLibraryInfo>
+#include <QLocale>
+
+bool loadQtTranslation(QTranslator& translator) {
+    return translator.load(QLocale(QLocale::Bulgarian, QLocale::Bulgaria), QStringLiteral("qtbase"),
+                           QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
+
+ClientApplication::ClientApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // Every text of ours is Bulgarian; the dialogs Qt draws itself should not be the exception.
+    // Without the translation they keep Qt's English.
+    if (loadQtTranslation(qtTexts_))
+        installTranslator(&qtTexts_);
+}
 
 bool ClientApplication::notify(QObject* receiver, QEvent* event) {
     if (guard_ == nullptr)

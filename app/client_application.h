@@ -1,8 +1,13 @@
 #pragma once
 
 #include <QApplication>
+#include <QTranslator>
 
 class ErrorGuard;
+
+// Loads Qt's own texts in Bulgarian (the file and print dialogs, a message box's details button)
+// into `translator`; false when the translation is not installed.
+bool loadQtTranslation(QTranslator& translator);
 
 // The program's application object. Handlers run inside the general error handler themselves;
 // event delivery is guarded as well, so that an error thrown by Qt-called code that has no
@@ -16,4 +21,5 @@ public:
 
 private:
     ErrorGuard* guard_ = nullptr;
+    QTranslator qtTexts_;
 };

@@ -1,5 +1,6 @@
 #include "app/Main.h"
 #include "app/application_title.h"
+#include "app/client_application.h"
 #include "app/dataset_table_model.h"
 #include "app/error_guard.h"
 #include "app/field_edit_binding.h"
@@ -57,6 +58,19 @@ protected:
     ErrorGuard guard{dialogs};
     std::unique_ptr<TfmMain> window;
 };
+
+// The dialogs Qt draws itself (file, print, a message box's details) speak Bulgarian too.
+TEST(QtTexts, AreLoadedInBulgarian) {
+    QTranslator translator;
+    ASSERT_TRUE(loadQtTranslation(translator));
+    for (const auto& [context, text] :
+         {std::pair{"QMessageBox", "Show Details..."}, std::pair{"QFileDialog", "Look in:"},
+          std::pair{"QPrintDialog", "Print"}}) {
+        const QString translated = translator.translate(context, text);
+        EXPECT_FALSE(translated.isEmpty()) << context << " " << text;
+        EXPECT_NE(translated, QString::fromLatin1(text));
+    }
+}
 
 TEST_F(MainWindow, HasFourPagesAndTheBottomButtons) {
     folder.writeSample();
