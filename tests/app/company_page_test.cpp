@@ -8,12 +8,12 @@
 #include "data/dataset.h"
 
 #include "tender_fixture.h"
+#include "tests/app/start_client.h"
 #include "typing.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QDir>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,10 +33,7 @@ protected:
     void start(const fixture::ColumnValues& specs = {}, bool withFile = true) {
         if (withFile)
             file = folder.writeSample(specs);
-        const QString previous = QDir::currentPath();
-        QDir::setCurrent(folder.path());
-        window = std::make_unique<TfmMain>(guard);
-        QDir::setCurrent(previous);
+        window = apptest::startClientIn(folder.path(), guard);
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));

@@ -6,8 +6,8 @@
 #include "tools/tender_description.h"
 
 #include "offer_tender.h"
+#include "tests/app/start_client.h"
 
-#include <QDir>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -18,10 +18,7 @@ class ExportButton : public ::testing::Test {
 protected:
     void SetUp() override {
         tender::writeTender(exporttest::offerTender(), folder.file().toStdString());
-        const QString started = QDir::currentPath();
-        QDir::setCurrent(folder.path());
-        window = std::make_unique<TfmMain>(guard);
-        QDir::setCurrent(started);
+        window = apptest::startClientIn(folder.path(), guard);
         window->show();
         ASSERT_EQ(dialogs.errors(), QStringList());
     }

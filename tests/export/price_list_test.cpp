@@ -11,6 +11,7 @@
 
 #include "brx_offer_run.h"
 #include "tender_fixture.h"
+#include "tests/app/start_client.h"
 
 #include <QDir>
 #include <QProcess>
@@ -128,8 +129,8 @@ class PriceList : public ::testing::Test {
 protected:
     void SetUp() override { tender::writeTender(priceListTender(), file.toStdString()); }
 
-    // The price list of lot 3, from the tender opened read-only.
-    sheet::Table lot3() const {
+    // Calls `use` with the tender record and lot 3's positions, the tender opened read-only.
+    template <typename Use> auto withLot3(Use use) const {
         data::Connection connection;
         connection.openReadOnly(file);
         const auto specs = data::makeQrySpecs(connection);
@@ -137,7 +138,13 @@ protected:
         specs->open();
         positions->setParameter(QStringLiteral("MASTER_CODE"), 300);
         positions->open();
-        return pricelist::table(*specs, QStringLiteral("3"), *positions);
+        return use(*specs, *positions);
+    }
+    // The price list of lot 3.
+    sheet::Table lot3() const {
+        return withLot3([](const data::Dataset& specs, const data::Dataset& positions) {
+            return pricelist::table(specs, QStringLiteral("3"), positions);
+        });
     }
 
     fixture::TenderFolder folder;
@@ -145,16 +152,11 @@ protected:
 };
 
 TEST_F(PriceList, HoldsTheLotsPositionsInOrderWithWhatIsStored) {
-    data::Connection connection;
-    connection.openReadOnly(file);
-    const auto specs = data::makeQrySpecs(connection);
-    const auto positions = data::makeQryData(connection);
-    specs->open();
-    positions->setParameter(QStringLiteral("MASTER_CODE"), 300);
-    positions->open();
-    positions->moveTo(1);
-    EXPECT_EQ(describe(pricelist::table(*specs, QStringLiteral("3"), *positions)), kLot3);
-    EXPECT_EQ(positions->recNo(), 1) << "the positions do not move";
+    withLot3([](const data::Dataset& specs, data::Dataset& positions) {
+        positions.moveTo(1);
+        EXPECT_EQ(describe(pricelist::table(specs, QStringLiteral("3"), positions)), kLot3);
+        EXPECT_EQ(positions.recNo(), 1) << "the positions do not move";
+    });
 }
 
 // brx-offer under the regional settings this test runs with.
@@ -239,10 +241,7 @@ class PriceListButton : public PriceList {
 protected:
     void SetUp() override {
         PriceList::SetUp();
-        const QString started = QDir::currentPath();
-        QDir::setCurrent(folder.path());
-        window = std::make_unique<TfmMain>(guard);
-        QDir::setCurrent(started);
+        window = apptest::startClientIn(folder.path(), guard);
         window->show();
         ASSERT_EQ(dialogs.errors(), QStringList());
     }

@@ -6,9 +6,9 @@
 #include "data/dataset.h"
 
 #include "tender_fixture.h"
+#include "tests/app/start_client.h"
 
 #include <QAbstractItemModel>
-#include <QDir>
 #include <QTableView>
 #include <QTest>
 
@@ -68,10 +68,7 @@ class Client : public ::testing::Test {
 protected:
     void start(const nlohmann::json& tender = smallTender()) {
         file = folder.write(tender);
-        const QString previous = QDir::currentPath();
-        QDir::setCurrent(folder.path());
-        window = std::make_unique<TfmMain>(guard);
-        QDir::setCurrent(previous);
+        window = apptest::startClientIn(folder.path(), guard);
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));

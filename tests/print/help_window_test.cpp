@@ -5,9 +5,9 @@
 #include "print/fHelp.h"
 
 #include "print_test_support.h"
+#include "tests/app/start_client.h"
 #include "tools/tender_description.h"
 
-#include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QTabWidget>
@@ -25,10 +25,7 @@ protected:
     void SetUp() override {
         fixture::TenderFolder tender;
         tender::writeTender(printing::offerTender(1, 1), tender.file().toStdString());
-        const QString started = QDir::currentPath();
-        QDir::setCurrent(tender.path());
-        window = std::make_unique<TfmMain>(guard);
-        QDir::setCurrent(started);
+        window = apptest::startClientIn(tender.path(), guard);
         window->fmHelp = &help;
     }
 

@@ -2,9 +2,9 @@
 
 #include "data/dataset.h"
 #include "report/preview.h"
+#include "tests/app/start_client.h"
 #include "tools/tender_description.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -88,10 +88,7 @@ void PrintingDialogs::showPreview(QDialog& preview) {
 
 void PrintTest::start(const nlohmann::json& tender) {
     tender::writeTender(tender, folder.file().toStdString());
-    const QString started = QDir::currentPath();
-    QDir::setCurrent(folder.path());
-    window = std::make_unique<TfmMain>(guard);
-    QDir::setCurrent(started);
+    window = apptest::startClientIn(folder.path(), guard);
     window->show();
     reports = std::make_unique<TdmReports>(window->Connection, *window->qryData, dialogs);
     window->dmReports = reports.get();
