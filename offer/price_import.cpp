@@ -168,6 +168,20 @@ CellValue readValue(const sheet::Cell& cell, const pricelist::Column& column) {
     return {cell.number, {}};
 }
 
+// Whether the position holds what `cell` gives already. The price list carries what is stored,
+// numbers with every decimal they have, and a file may hold more decimals than its column lets
+// the bidder type: a value handed back unchanged is no change, so it is neither refused nor
+// stored again.
+bool holdsAlready(const data::Dataset& position, const pricelist::Column& column,
+                  const sheet::Cell& cell) {
+    const data::Field& stored = position.fieldByName(column.field);
+    if (stored.isNull())
+        return false;
+    if (column.number)
+        return cell.kind == sheet::CellKind::Number && stored.asFloat() == cell.number;
+    return cell.kind == sheet::CellKind::Text && stored.asString() == cell.text;
+}
+
 struct Lot {
     QVariant productCode;
     bool participating = false;
@@ -363,10 +377,13 @@ Preview PriceImport::preview(const sheet::Table& table) {
             PositionValues update{
                 sheetRow.index + 1, lot, sheetRow.position, lotsByCode.value(lot).productCode, {}};
             bool refused = false;
+            positions.moveTo(*record);
             for (const SheetColumn& offered : layout.offered) {
-                const CellValue cell = readValue(
-                    cellAt(table.rows[static_cast<std::size_t>(sheetRow.index)], offered.index),
-                    offered.column);
+                const sheet::Cell& given =
+                    cellAt(table.rows[static_cast<std::size_t>(sheetRow.index)], offered.index);
+                if (holdsAlready(positions, offered.column, given))
+                    continue;
+                const CellValue cell = readValue(given, offered.column);
                 if (!cell.refusal.isEmpty()) {
                     preview.refused.push_back({update.sheetRow, lot, sheetRow.position,
                                                offered.column.head, cell.refusal});

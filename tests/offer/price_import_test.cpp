@@ -240,6 +240,27 @@ TEST_F(PriceImportTest, EmptyCellsKeepWhatIsStoredAndUncoveredPositionsAreNamed)
     EXPECT_EQ(offeredValues(file), expected);
 }
 
+// A price list handed back unchanged is no change, even where the file holds more decimals than
+// the column allows to type; a new value with as many is refused.
+TEST_F(PriceImportTest, AStoredValueWithMoreDecimalsThanItsColumnComesBackUnrefused) {
+    nlohmann::json tender = importTender();
+    tender["PREDLOGENIA"][1]["PP1_NUMBER"] = 5.125;
+    open(tender);
+    const auto before = offeredValues(file);
+    const priceimport::Preview same = import->preview(
+        tableOf({{text("1"), text("1"), number(5.125), text("Старо"), number(10)}}));
+    EXPECT_TRUE(same.refused.empty()) << same.text().toStdString();
+    EXPECT_EQ(same.unchanged, 1);
+
+    const priceimport::Preview changed = import->preview(
+        tableOf({{text("1"), text("1"), number(5.126), text("Старо"), number(10)}}));
+    ASSERT_EQ(changed.refused.size(), 1u);
+    EXPECT_TRUE(changed.refused[0].reason.contains(QStringLiteral("повече от 2")));
+    import->store(same);
+    import->store(changed);
+    EXPECT_EQ(offeredValues(file), before);
+}
+
 // Codes a spreadsheet program turned into numbers still match, and the columns are found by
 // their heads in any order, other columns ignored.
 TEST_F(PriceImportTest, ColumnsAreFoundByTheirHeadsAndNumericCodesMatch) {
