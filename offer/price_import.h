@@ -49,7 +49,7 @@ struct PositionValues {
 struct Preview {
     int rows = 0;      // rows of the sheet below the heads that hold anything
     int matched = 0;   // rows whose codes name a position of a lot taken part in
-    int unchanged = 0; // matched rows without any offer value: nothing to store
+    int unchanged = 0; // matched rows that change no value: nothing to store
     std::vector<PositionValues> accepted;
     std::vector<Refusal> refused; // in the order of the sheet's rows
     std::vector<Uncovered> uncovered;
