@@ -229,6 +229,8 @@ public:
     void showPreview(QDialog&) override {
         throw data::Error(QStringLiteral("Преглед на печат не е възможен от командния ред."));
     }
+    // brx-offer sign asks for the PIN itself, from --pin-file or the terminal.
+    std::optional<QByteArray> askPin(const QString&) override { return std::nullopt; }
 
 private:
     int offerType_;
