@@ -14,6 +14,8 @@ namespace sign {
 inline constexpr qint64 kMaxKeyFileBytes = qint64(1) << 20;
 inline constexpr qint64 kMaxTrustFileBytes = qint64(8) << 20;
 inline constexpr qint64 kMaxSignatureBytes = qint64(1) << 20;
+// The most bytes of a file that is signed or checked: it is read whole.
+inline constexpr qint64 kMaxSignedFileBytes = qint64(512) << 20;
 // The most certificates taken from one signature, one key file or one chain on a token.
 inline constexpr int kMaxCertificates = 16;
 

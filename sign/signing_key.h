@@ -60,9 +60,6 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// The most bytes of a file that is signed: it is read whole to be signed.
-inline constexpr qint64 kMaxSignedFileBytes = qint64(512) << 20;
-
 // The name of the signature of `path`: beside it, with ".p7s" appended.
 QString signaturePath(const QString& path);
 

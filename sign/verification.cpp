@@ -3,7 +3,6 @@
 #include "data/error.h"
 #include "sign/gnutls_handles.h"
 #include "sign/signing_certificate.h"
-#include "sign/signing_key.h"
 
 #include <QStringList>
 
