@@ -1,8 +1,8 @@
 #include "sign/signing_dialog.h"
 
-#include "app/dialogs.h"
-#include "app/error_guard.h"
 #include "sign/verification.h"
+#include "ui/dialogs.h"
+#include "ui/error_guard.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -3,10 +3,10 @@
 
 #include "signing_world.h"
 
-#include "app/dialogs.h"
-#include "app/error_guard.h"
-#include "app/scripted_dialogs.h"
 #include "sign/signing_dialog.h"
+#include "ui/dialogs.h"
+#include "ui/error_guard.h"
+#include "ui/scripted_dialogs.h"
 
 #include <QApplication>
 #include <QFile>

@@ -5,13 +5,13 @@
 
 #include "signing_world.h"
 
-#include "app/Main.h"
-#include "app/dialogs.h"
-#include "app/error_guard.h"
+#include "app/main_window.h"
 #include "export/offer_export.h"
 #include "offer/lots_page.h"
 #include "sign/signing_dialog.h"
 #include "sign/verification.h"
+#include "ui/dialogs.h"
+#include "ui/error_guard.h"
 
 #include "tests/offer/offer_pages_support.h"
 
