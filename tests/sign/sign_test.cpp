@@ -212,6 +212,16 @@ TEST_F(SigningTest, TheTokensListTheBiddersCertificatesOnly) {
 }
 
 TEST_F(SigningTest, AWrongPinIsRefusedAndNeverTriedAgain) {
+    // First from the command line, whose run is bounded: a PIN handed to the token again and
+    // again would keep it from ending, and the run counts as failed.
+    const QString refusedFile = offerFile();
+    const ProgramRun refused = brx({QStringLiteral("sign"), refusedFile, QStringLiteral("--token"),
+                                    SigningWorld::tokenUrl(QStringLiteral("signer")),
+                                    QStringLiteral("--pin-file"), world().secretFile("0000")});
+    EXPECT_EQ(refused.status, 1) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("Грешен ПИН: нищо не е подписано.")));
+    EXPECT_FALSE(QFileInfo::exists(refusedFile + QStringLiteral(".p7s")));
+
     const std::vector<sign::TokenCertificate> found =
         sign::tokenCertificates(SigningWorld::tokenUrl(QStringLiteral("signer")));
     ASSERT_EQ(found.size(), 1u);
