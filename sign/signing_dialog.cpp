@@ -57,6 +57,10 @@ SigningDialog::SigningDialog(ErrorGuard& guard, const QString& proposedFile, QWi
     btnSign->setObjectName(QStringLiteral("btnSign"));
     btnVerify = new QPushButton(QStringLiteral("Проверка на подписа"), this);
     btnClose = new QPushButton(QStringLiteral("Затваряне"), this);
+    edtTrust = new QLineEdit(this);
+    edtTrust->setObjectName(QStringLiteral("edtTrust"));
+    edtTrust->setPlaceholderText(QStringLiteral("доверените издатели на системата"));
+    btnTrust = new QPushButton(QStringLiteral("Избор..."), this);
 
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Файл:"), this), 0, 0);
@@ -70,6 +74,9 @@ SigningDialog::SigningDialog(ErrorGuard& guard, const QString& proposedFile, QWi
     certificateButtons->addStretch();
     grid->addLayout(certificateButtons, 1, 2);
     grid->addWidget(memDetails, 2, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Доверени издатели\nза проверката:"), this), 3, 0);
+    grid->addWidget(edtTrust, 3, 1);
+    grid->addWidget(btnTrust, 3, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(btnSign);
@@ -89,6 +96,7 @@ SigningDialog::SigningDialog(ErrorGuard& guard, const QString& proposedFile, QWi
     connect(btnKeyFile, &QPushButton::clicked, this, guarded(&SigningDialog::btnKeyFileClick));
     connect(btnSign, &QPushButton::clicked, this, guarded(&SigningDialog::btnSignClick));
     connect(btnVerify, &QPushButton::clicked, this, guarded(&SigningDialog::btnVerifyClick));
+    connect(btnTrust, &QPushButton::clicked, this, guarded(&SigningDialog::btnTrustClick));
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
     connect(lstCertificates, &QListWidget::currentRowChanged, this, [this] { showChoice(); });
     connect(edtFile, &QLineEdit::textChanged, this, [this] { showChoice(); });
@@ -204,11 +212,19 @@ void SigningDialog::btnVerifyClick() {
             folderOf(path), QStringLiteral("Подпис (*.p7s);;") + kAnyFileFilter);
     if (signature.isEmpty())
         return;
-    const Verification verification = verifyFile(path, signature);
+    const Verification verification = verifyFile(path, signature, edtTrust->text().trimmed());
     memDetails->setPlainText(verification.text());
     lblResult->setText(verification.allHold()
                            ? QStringLiteral("Подписът е валиден.")
                            : QStringLiteral("Подписът НЕ е потвърден: вижте причините горе."));
+}
+
+void SigningDialog::btnTrustClick() {
+    const QString path = guard_.dialogs().openFileName(
+        folderOf(edtTrust->text().isEmpty() ? edtFile->text() : edtTrust->text()),
+        QStringLiteral("Сертификати (*.pem *.crt *.cer *.der);;") + kAnyFileFilter);
+    if (!path.isEmpty())
+        edtTrust->setText(path);
 }
 
 } // namespace sign

@@ -34,6 +34,8 @@ public:
     void btnKeyFileClick();
     void btnSignClick();
     void btnVerifyClick();
+    // The trust anchors a check uses: a file of certificates; without one, the system's.
+    void btnTrustClick();
 
     QLineEdit* edtFile;
     QPushButton* btnFile;
@@ -44,6 +46,8 @@ public:
     QLabel* lblResult;
     QPushButton* btnSign;
     QPushButton* btnVerify;
+    QLineEdit* edtTrust;
+    QPushButton* btnTrust;
     QPushButton* btnClose;
 
 private:

@@ -79,6 +79,12 @@ TEST_F(SigningDialogTest, SignsWithTheTokensCertificateAfterOnePinAndChecksTheSi
     EXPECT_TRUE(
         dialog.memDetails->toPlainText().contains(QStringLiteral("Подписал: CN=Иван Петров")));
     EXPECT_TRUE(dialog.lblResult->text().contains(QStringLiteral("НЕ е потвърден")));
+    // With the test authority chosen as the trust anchor, everything holds.
+    dialogs.openFileAnswers = {SigningWorld::get().path(QStringLiteral("ca.pem"))};
+    QTest::mouseClick(dialog.btnTrust, Qt::LeftButton);
+    QTest::mouseClick(dialog.btnVerify, Qt::LeftButton);
+    EXPECT_EQ(dialog.lblResult->text(), QStringLiteral("Подписът е валиден."))
+        << dialog.memDetails->toPlainText().toStdString();
 }
 
 TEST_F(SigningDialogTest, AnExpiredCertificateIsShownWithTheReasonAndCannotSign) {
