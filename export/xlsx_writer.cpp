@@ -17,7 +17,7 @@
 #include <cmath>
 #include <functional>
 #include <map>
-#include <string>
+#include <utility>
 #include <vector>
 
 namespace sheet::formats {
@@ -105,37 +105,35 @@ class XlsxWriter {
 public:
     XlsxWriter(const QString& temporary, const QString& path) : path_(path), zip_(temporary) {
         if (!zip_.open(QuaZip::mdCreate))
-            refuseToWrite(path_, QStringLiteral("няма права за запис в папката или няма място"));
+            refuseNoRoom();
     }
 
     void write(const Table& table) {
-        checkTexts(table);
+        checkValues(table);
         writePart(QStringLiteral("[Content_Types].xml"), [](QXmlStreamWriter& xml) {
             xml.writeStartElement(QStringLiteral("Types"));
             xml.writeDefaultNamespace(kContentTypes);
-            const auto type = [&](const QString& tag, const QString& key, const QString& value,
-                                  const QString& contentType) {
-                xml.writeEmptyElement(tag);
-                xml.writeAttribute(key, value);
-                xml.writeAttribute(QStringLiteral("ContentType"), contentType);
-            };
-            const QString office = QStringLiteral("application/vnd.openxmlformats-officedocument.");
-            type(QStringLiteral("Default"), QStringLiteral("Extension"), QStringLiteral("rels"),
-                 QStringLiteral("application/vnd.openxmlformats-package.relationships+xml"));
-            type(QStringLiteral("Default"), QStringLiteral("Extension"), QStringLiteral("xml"),
-                 QStringLiteral("application/xml"));
-            type(QStringLiteral("Override"), QStringLiteral("PartName"),
-                 QStringLiteral("/xl/workbook.xml"),
-                 office + QStringLiteral("spreadsheetml.sheet.main+xml"));
-            type(QStringLiteral("Override"), QStringLiteral("PartName"),
-                 QStringLiteral("/xl/worksheets/sheet1.xml"),
-                 office + QStringLiteral("spreadsheetml.worksheet+xml"));
-            type(QStringLiteral("Override"), QStringLiteral("PartName"),
-                 QStringLiteral("/xl/styles.xml"),
-                 office + QStringLiteral("spreadsheetml.styles+xml"));
-            type(QStringLiteral("Override"), QStringLiteral("PartName"),
-                 QStringLiteral("/xl/sharedStrings.xml"),
-                 office + QStringLiteral("spreadsheetml.sharedStrings+xml"));
+            const std::pair<const char*, const char*> defaults[] = {
+                {"rels", "application/vnd.openxmlformats-package.relationships+xml"},
+                {"xml", "application/xml"}};
+            for (const auto& [extension, type] : defaults) {
+                xml.writeEmptyElement(QStringLiteral("Default"));
+                xml.writeAttribute(QStringLiteral("Extension"), QString::fromLatin1(extension));
+                xml.writeAttribute(QStringLiteral("ContentType"), QString::fromLatin1(type));
+            }
+            const std::pair<const char*, const char*> parts[] = {
+                {"/xl/workbook.xml", "sheet.main"},
+                {"/xl/worksheets/sheet1.xml", "worksheet"},
+                {"/xl/styles.xml", "styles"},
+                {"/xl/sharedStrings.xml", "sharedStrings"}};
+            for (const auto& [part, type] : parts) {
+                xml.writeEmptyElement(QStringLiteral("Override"));
+                xml.writeAttribute(QStringLiteral("PartName"), QString::fromLatin1(part));
+                xml.writeAttribute(
+                    QStringLiteral("ContentType"),
+                    QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.") +
+                        QString::fromLatin1(type) + QStringLiteral("+xml"));
+            }
             xml.writeEndElement();
         });
         writeRelationships(QStringLiteral("_rels/.rels"),
@@ -166,11 +164,12 @@ public:
                   [&](QXmlStreamWriter& xml) { writeStyles(xml); });
         zip_.close();
         if (zip_.getZipError() != ZIP_OK)
-            refuseToWrite(path_, QStringLiteral("няма права за запис в папката или няма място"));
+            refuseNoRoom();
     }
 
 private:
-    void checkTexts(const Table& table) const {
+    // Before anything is written, what no sheet can hold.
+    void checkValues(const Table& table) const {
         for (const std::vector<Cell>& row : table.rows)
             for (const Cell& cell : row) {
                 if (cell.kind != CellKind::Number && cell.text.size() > kLongestText)
@@ -182,17 +181,21 @@ private:
             }
     }
 
+    [[noreturn]] void refuseNoRoom() const {
+        refuseToWrite(path_, QStringLiteral("няма права за запис в папката или няма място"));
+    }
+
     void writePart(const QString& name, const std::function<void(QXmlStreamWriter&)>& body) {
         QuaZipFile file(&zip_);
         if (!file.open(QIODevice::WriteOnly, QuaZipNewInfo(name)))
-            refuseToWrite(path_, QStringLiteral("няма права за запис в папката или няма място"));
+            refuseNoRoom();
         QXmlStreamWriter xml(&file);
         xml.writeStartDocument(QStringLiteral("1.0"), true);
         body(xml);
         xml.writeEndDocument();
         file.close();
         if (xml.hasError() || file.getZipError() != ZIP_OK)
-            refuseToWrite(path_, QStringLiteral("няма права за запис в папката или няма място"));
+            refuseNoRoom();
     }
 
     struct Relationship {
