@@ -97,10 +97,11 @@ xmllint --noout "$prefix/share/icons/hicolor/scalable/apps/brx-client.svg"
 appstreamcli validate --no-net "$prefix"/share/metainfo/*.metainfo.xml >/dev/null ||
     fail "the appstream metadata does not validate"
 # Each program has its manual page, made from its --help, and says the version the project
-# declares.
+# declares, without a display.
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 for program in brx-client brx-offer tenderdb; do
-    [ "$(env -u DISPLAY "$prefix/bin/$program" --version)" = "$program $version" ] ||
+    [ "$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/$program" --version)" = \
+        "$program $version" ] ||
         fail "$program --version does not say $version"
     page=$prefix/share/man/man1/$program.1.gz
     [ -f "$page" ] || fail "$program has no manual page"
