@@ -79,8 +79,10 @@ QString columnName(std::size_t column) {
     return name;
 }
 
-bool isXmlCharacter(char16_t c) {
-    return c == u'\t' || c == u'\n' || c == u'\r' || (c >= 0x20 && c != 0xFFFE && c != 0xFFFF);
+// What the XML of a cell carries as it is. A carriage return is not: every XML reader turns it
+// into a line feed.
+bool carriedAsItIs(char16_t c) {
+    return c == u'\t' || c == u'\n' || (c >= 0x20 && c != 0xFFFE && c != 0xFFFF);
 }
 
 // A text as a spreadsheet's XML carries it: a character XML cannot hold is written as _xHHHH_,
@@ -92,7 +94,7 @@ QString spreadsheetText(const QString& text) {
     written.replace(escapeLike, QStringLiteral("_x005F_"));
     for (qsizetype i = written.size() - 1; i >= 0; --i) {
         const char16_t c = written[i].unicode();
-        if (!isXmlCharacter(c))
+        if (!carriedAsItIs(c))
             written.replace(
                 i, 1,
                 QStringLiteral("_x") +

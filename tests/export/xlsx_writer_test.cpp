@@ -23,7 +23,8 @@ Cell number(double value, int decimals = -1) {
 }
 
 // Heads of both kinds, numbers with and without decimals to show, texts XML cannot carry as they
-// are, a text that looks like the escape of one, and a row wider than 26 columns.
+// are (control characters, a carriage return that XML readers would turn into a line feed), a
+// text that looks like the escape of one, and a row wider than 26 columns.
 Table priceList() {
     Table table;
     table.rows = {
@@ -32,7 +33,8 @@ Table priceList() {
         {text(QStringLiteral("1.10")), text(QStringLiteral("Болт \"М8\"; горещо\nпоцинкован")),
          number(12.5, 2), number(1000.25)},
         {text(QStringLiteral("_x0041_ буквално")),
-         text(QStringLiteral("управляващи знаци \x01 и \x1F")), number(0.125, 0), number(-3, 3)},
+         text(QStringLiteral("управляващи знаци \x01 и \x1F,\r\nредове")), number(0.125, 0),
+         number(-3, 3)},
         {text(QStringLiteral("  с интервали  ")), {}, number(1e-7)},
         {},
     };
