@@ -1,9 +1,8 @@
 #include "export/workbook.h"
 
+#include "xlsx_elsewhere.h"
+
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -57,21 +56,12 @@ QString reference(std::size_t row, std::size_t column) {
     return letters + QString::number(row + 1);
 }
 
-// The workbook as a second, independent reader (Python's zipfile and ElementTree) finds it.
-QJsonObject readElsewhere(const QString& path) {
-    QProcess reader;
-    reader.start(QStringLiteral(BRX_PYTHON), {QStringLiteral(BRX_XLSX_READER), path});
-    EXPECT_TRUE(reader.waitForFinished(30000));
-    EXPECT_EQ(reader.exitCode(), 0) << reader.readAllStandardError().toStdString();
-    return QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
-}
-
 TEST(XlsxWriter, AnotherReaderFindsEveryCellWithItsHeadsWidthsAndFormats) {
     QTemporaryDir folder;
     for (const Table& table : {priceList(), Table()}) {
         const QString path = folder.filePath(QStringLiteral("цени.xlsx"));
         sheet::writeWorkbook(path, table);
-        const QJsonObject read = readElsewhere(path);
+        const QJsonObject read = exporttest::readXlsxElsewhere(path);
         EXPECT_FALSE(read[QLatin1String("sheet")].toString().isEmpty());
         EXPECT_EQ(read[QLatin1String("frozen_rows")].toInt(), table.rows.empty() ? 0 : 1);
 
