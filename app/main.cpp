@@ -1,10 +1,10 @@
-#include "app/main_window.h"
-#include "ui/application_title.h"
 #include "app/client_application.h"
-#include "ui/dialogs.h"
-#include "ui/error_guard.h"
+#include "app/main_window.h"
 #include "app/startup.h"
 #include "export/fSelectReport.h"
+#include "ui/application_title.h"
+#include "ui/dialogs.h"
+#include "ui/error_guard.h"
 
 #include <cstdio>
 #include <string_view>
