@@ -87,6 +87,7 @@ const char* const kUsage = R"(Употреба: brx-offer КОМАНДА ...
         издател (от CA.pem; без него от доверените издатели на системата);
         изход 0 само когато всичко е изпълнено.
   --help                показва този текст
+  --version             показва версията
 
 Изход: 0 при успех, 1 при грешка (съобщението е на стандартния изход за грешки),
 2 при грешна употреба.
@@ -471,6 +472,10 @@ int main(int argc, char** argv) {
     args.removeFirst();
     if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args == QStringList{QStringLiteral("--version")}) {
+        std::fputs("brx-offer " BRX_VERSION "\n", stdout);
         return 0;
     }
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
