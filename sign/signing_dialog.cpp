@@ -62,6 +62,10 @@ SigningDialog::SigningDialog(ErrorGuard& guard, const QString& proposedFile, QWi
     edtTrust->setPlaceholderText(QStringLiteral("доверените издатели на системата"));
     btnTrust = new QPushButton(QStringLiteral("Избор..."), this);
 
+    // Enter in a field presses nothing: signing and every choice is a deliberate click.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(false);
+
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Файл:"), this), 0, 0);
     grid->addWidget(edtFile, 0, 1);
