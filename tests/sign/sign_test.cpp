@@ -269,6 +269,42 @@ TEST_F(SigningTest, AWrongPinIsRefusedAndNeverTriedAgain) {
     EXPECT_FALSE(QFileInfo::exists(file + QStringLiteral(".p7s")));
 }
 
+TEST_F(SigningTest, SignaturesMadeByOpenSslAreReadAndMustNameTheirCertificate) {
+    const struct {
+        const char* name;
+        QStringList options;
+        int status;
+        const char* finding;
+    } cases[] = {
+        // OpenSSL writes the signing-certificate-v2 attribute for CAdES with its own encoder.
+        {"CAdES", {QStringLiteral("-cades")}, 0, "Сертификатът: посочен в подписа"},
+        {"plain CMS", {}, 1, "Сертификатът: НЕ е потвърден: подписът не посочва сертификата си"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = offerFile();
+        const QString signature = file + QStringLiteral(".p7s");
+        const Tool made =
+            run(QStringLiteral("openssl"),
+                QStringList{QStringLiteral("cms"), QStringLiteral("-sign"),
+                            QStringLiteral("-binary"), QStringLiteral("-outform"),
+                            QStringLiteral("DER"), QStringLiteral("-md"), QStringLiteral("sha256"),
+                            QStringLiteral("-signer"), world().path(QStringLiteral("signer.pem")),
+                            QStringLiteral("-inkey"), world().path(QStringLiteral("bidder.key")),
+                            QStringLiteral("-certfile"), world().path(QStringLiteral("ca.pem")),
+                            QStringLiteral("-in"), file, QStringLiteral("-out"), signature} +
+                    c.options);
+        ASSERT_EQ(made.status, 0) << made.output.toStdString();
+        const ProgramRun verified =
+            brx({QStringLiteral("verify"), file, signature, QStringLiteral("--ca"),
+                 world().path(QStringLiteral("ca.pem"))});
+        EXPECT_EQ(verified.status, c.status) << verified.out.toStdString();
+        EXPECT_TRUE(verified.out.contains(QStringLiteral("Файлът: непроменен")));
+        EXPECT_TRUE(verified.out.contains(QString::fromUtf8(c.finding)))
+            << verified.out.toStdString();
+    }
+}
+
 TEST(SigningCertificateAttribute, NamesItsOwnCertificateAndNoOtherOfTheSameKey) {
     const auto der = [](const char* name) {
         return sign::readCertificate([&] {
