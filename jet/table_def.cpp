@@ -1,6 +1,7 @@
 #include "jet/table_def.h"
 
 #include "jet/bytes.h"
+#include "jet/long_value_writer.h"
 #include "jet/page_file.h"
 #include "jet/text_codec.h"
 
@@ -37,6 +38,8 @@ constexpr std::size_t kLongValueMapsSize = 10;
 // Jet refuses more than 255 columns and far fewer indexes; bigger counts mean a corrupt page.
 constexpr std::size_t kMaxColumns = 256;
 constexpr std::size_t kMaxIndexes = 1024;
+// The widest text or binary value Jet stores: 255 characters of two bytes.
+constexpr std::uint16_t kMaxVariableWidth = 510;
 
 MapLocation mapLocation(std::uint32_t pointer) {
     return {pointer >> 8, static_cast<std::uint16_t>(pointer & 0xFF)};
@@ -83,6 +86,37 @@ Column readColumn(const ByteView& view, std::size_t at) {
     column.fixedOffset = view.u16(at + 21);
     column.length = view.u16(at + 23);
     return column;
+}
+
+// A column whose place lies outside what a row of its table can hold would be read as null, or
+// from another column's bytes, and a post would write it there: the definition is damaged.
+void checkColumnPlace(const TableDef& def, const Column& column, const std::string& context) {
+    auto damaged = [&](const std::string& why) {
+        throw Error(context + ": column " + column.name + " " + why);
+    };
+    if (column.number >= def.maxColumnCount)
+        damaged("has number " + std::to_string(column.number) + ", outside the table's " +
+                std::to_string(def.maxColumnCount) + " columns");
+    if (column.type == ColumnType::Boolean)
+        return; // its value is its null-mask bit
+    if (column.isFixed()) {
+        std::uint16_t size = fixedValueSize(column.type);
+        if (size > 0 && column.length != size)
+            damaged("is " + std::to_string(column.length) + " bytes long, a " +
+                    std::string(columnTypeName(column.type)) + " takes " + std::to_string(size));
+        if (2u + column.fixedOffset + column.length > kMaxRowSize)
+            damaged("has " + std::to_string(column.length) + " bytes at fixed offset " +
+                    std::to_string(column.fixedOffset) + ", past the longest row of " +
+                    std::to_string(kMaxRowSize) + " bytes");
+    } else if (column.variableIndex >= def.variableColumnCount) {
+        damaged("has variable slot " + std::to_string(column.variableIndex) +
+                ", outside the table's " + std::to_string(def.variableColumnCount));
+    }
+    if ((column.type == ColumnType::Text || column.type == ColumnType::Binary) &&
+        column.length > kMaxVariableWidth)
+        damaged("is " + std::to_string(column.length) + " bytes wide, more than the " +
+                std::to_string(kMaxVariableWidth) + " a " +
+                std::string(columnTypeName(column.type)) + " column holds");
 }
 
 } // namespace
@@ -197,8 +231,10 @@ TableDef readTableDef(const PageFile& file, std::uint32_t page, std::string name
     std::size_t at = kRealIndexEntries + realIndexCount * kRealIndexEntrySize;
     for (std::size_t i = 0; i < columnCount; ++i, at += kColumnDescriptorSize)
         def.columns.push_back(readColumn(view, at));
-    for (Column& column : def.columns)
+    for (Column& column : def.columns) {
         column.name = readName(view, at);
+        checkColumnPlace(def, column, view.context());
+    }
 
     for (std::size_t i = 0; i < realIndexCount; ++i, at += kRealIndexBlockSize) {
         RealIndex index;
