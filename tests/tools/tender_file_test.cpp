@@ -135,6 +135,16 @@ TEST(CreatedTender, BigGeneratedTenderReadsBackAndIsSound) {
     ASSERT_TRUE(found);
     EXPECT_EQ(found->size(), lastLotPositions);
     EXPECT_GT(lastLotPositions, 0u);
+    // mdbtools reads the same indexes from the definitions.
+    jettest::ProcessResult schema =
+        jettest::runProcess({"mdb-schema", "--indexes", file, "postgres"});
+    EXPECT_NE(schema.out.find("\"predlogenia_pkey\" PRIMARY KEY (\"product_code\")"),
+              std::string::npos)
+        << schema.out;
+    EXPECT_NE(schema.out.find("INDEX \"predlogenia_master_code_idx\" ON \"predlogenia\" "
+                              "(\"master_code\")"),
+              std::string::npos)
+        << schema.out;
 
     jet::UsageMap owned = jet::readUsageMap(db.file(), db.table("PREDLOGENIA").ownedPages);
     EXPECT_EQ(owned.kind, jet::kReferenceMap);
