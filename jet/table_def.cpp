@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
+#include <map>
+#include <set>
 
 namespace jet {
 
@@ -88,12 +91,22 @@ Column readColumn(const ByteView& view, std::size_t at) {
     return column;
 }
 
+// Type bytes Jet does not use: 0, 0x0E and those past 0x14.
+bool unknownType(ColumnType type) {
+    auto code = static_cast<std::uint8_t>(type);
+    return code == 0 || code == 0x0E || code > 0x14;
+}
+
 // A column whose place lies outside what a row of its table can hold would be read as null, or
-// from another column's bytes, and a post would write it there: the definition is damaged.
-void checkColumnPlace(const TableDef& def, const Column& column, const std::string& context) {
+// from another column's bytes, and a post would write it there; one of a type Jet does not have
+// reads as raw bytes. Either way the definition is damaged.
+void checkColumn(const TableDef& def, const Column& column, const std::string& context) {
     auto damaged = [&](const std::string& why) {
         throw Error(context + ": column " + column.name + " " + why);
     };
+    if (unknownType(column.type))
+        damaged("has type " + std::to_string(static_cast<int>(column.type)) +
+                ", which Jet does not have");
     if (column.number >= def.maxColumnCount)
         damaged("has number " + std::to_string(column.number) + ", outside the table's " +
                 std::to_string(def.maxColumnCount) + " columns");
@@ -117,6 +130,38 @@ void checkColumnPlace(const TableDef& def, const Column& column, const std::stri
         damaged("is " + std::to_string(column.length) + " bytes wide, more than the " +
                 std::to_string(kMaxVariableWidth) + " a " +
                 std::string(columnTypeName(column.type)) + " column holds");
+}
+
+// Two columns with one number share a null-mask bit, two with one variable slot or with
+// overlapping fixed bytes share their value: a post of one would change the other.
+void checkColumnsApart(const TableDef& def, const std::string& context) {
+    std::set<std::uint16_t> numbers;
+    std::set<std::uint16_t> slots;
+    std::map<std::uint16_t, const Column*> fixedStarts;
+    for (const Column& column : def.columns) {
+        auto shared = [&](const std::string& what) {
+            throw Error(context + ": column " + column.name + " shares its " + what +
+                        " with another column");
+        };
+        if (!numbers.insert(column.number).second)
+            shared("number " + std::to_string(column.number));
+        if (column.type == ColumnType::Boolean)
+            continue;
+        if (!column.isFixed()) {
+            if (!slots.insert(column.variableIndex).second)
+                shared("variable slot " + std::to_string(column.variableIndex));
+        } else if (column.length > 0) {
+            auto [at, fresh] = fixedStarts.emplace(column.fixedOffset, &column);
+            auto next = std::next(at);
+            bool overlaps =
+                !fresh ||
+                (at != fixedStarts.begin() &&
+                 std::prev(at)->first + std::prev(at)->second->length > column.fixedOffset) ||
+                (next != fixedStarts.end() && column.fixedOffset + column.length > next->first);
+            if (overlaps)
+                shared("fixed bytes at offset " + std::to_string(column.fixedOffset));
+        }
+    }
 }
 
 } // namespace
@@ -227,14 +272,21 @@ TableDef readTableDef(const PageFile& file, std::uint32_t page, std::string name
         logicalIndexCount > kMaxIndexes)
         throw Error(view.context() + ": implausible counts (" + std::to_string(columnCount) +
                     " columns, " + std::to_string(realIndexCount) + " indexes)");
+    // The column count of rows counts deleted columns too, so it bounds the others; a row built
+    // with more variable columns than that would not fit its page.
+    if (columnCount > def.maxColumnCount || def.variableColumnCount > def.maxColumnCount)
+        throw Error(view.context() + ": " + std::to_string(columnCount) + " columns, " +
+                    std::to_string(def.variableColumnCount) + " of variable length, in rows of " +
+                    std::to_string(def.maxColumnCount));
 
     std::size_t at = kRealIndexEntries + realIndexCount * kRealIndexEntrySize;
     for (std::size_t i = 0; i < columnCount; ++i, at += kColumnDescriptorSize)
         def.columns.push_back(readColumn(view, at));
     for (Column& column : def.columns) {
         column.name = readName(view, at);
-        checkColumnPlace(def, column, view.context());
+        checkColumn(def, column, view.context());
     }
+    checkColumnsApart(def, view.context());
 
     for (std::size_t i = 0; i < realIndexCount; ++i, at += kRealIndexBlockSize) {
         RealIndex index;

@@ -211,7 +211,52 @@ INSTANTIATE_TEST_SUITE_P(
                [](const std::string& file, const Layout& at) {
                    patchColumn(file, at.specs, "KONKURS", 5, 300);
                },
-               "column KONKURS has number 300, outside the table's"}),
+               "column KONKURS has number 300, outside the table's"},
+        // Damage a later read or post trips on that the walk once called sound.
+        Damage{"column_number_shared",
+               [](const std::string& file, const Layout& at) {
+                   patchColumn(file, at.specs, "KONKURS", 5, at.specs.column("CODE").number);
+               },
+               "column KONKURS shares its number 0 with another column"},
+        Damage{"fixed_bytes_shared",
+               [](const std::string& file, const Layout& at) {
+                   patchColumn(file, at.positions, "MASTER_CODE", 21,
+                               at.positions.column("PRODUCT_CODE").fixedOffset);
+               },
+               "column MASTER_CODE shares its fixed bytes"},
+        Damage{"column_type_jet_does_not_have",
+               [](const std::string& file, const Layout& at) {
+                   patch(file, at.positions.definitionPage,
+                         [&](jet::Page& p) { p[descriptorOf(at.positions, "INFO1")] = 0x0E; });
+               },
+               "column INFO1 has type 14, which Jet does not have"},
+        Damage{"more_variable_columns_than_columns",
+               [](const std::string& file, const Layout& at) {
+                   patch(file, at.specs.definitionPage, [&](jet::Page& p) {
+                       jet::putU16(p, 43, static_cast<std::uint16_t>(at.specs.maxColumnCount + 1));
+                   });
+               },
+               "of variable length, in rows of"},
+        Damage{"owned_pages_past_the_end",
+               [](const std::string& file, const Layout& at) {
+                   jet::MapLocation map = at.specs.ownedPages;
+                   patch(file, map.page, [&](jet::Page& p) {
+                       std::size_t row =
+                           jet::DataPage(p, "map").offsetWord(map.row) & jet::kRowOffsetMask;
+                       p[row + 5 + 63] |= 0x80; // the inline bitmap's last page
+                   });
+               },
+               "table SPECS: its usage map lists 1 pages past the end of the file"},
+        Damage{"catalog_without_the_flags_column",
+               [](const std::string& file, const Layout&) {
+                   patch(file, 2, [](jet::Page& p) {
+                       const std::uint8_t flags[] = {'F', 0, 'l', 0, 'a', 0, 'g', 0, 's', 0};
+                       auto at =
+                           std::search(p.begin(), p.end(), std::begin(flags), std::end(flags));
+                       at[8] = 'z';
+                   });
+               },
+               "table MSysObjects has no column Flags"}),
     [](const auto& test) { return std::string(test.param.name); });
 
 // Files Access wrote hold what the walk must accept: keys of every type in Access's text order,
