@@ -201,6 +201,11 @@ void TfmMain::connectPages() {
     connect(tsEdit, &offer::EditPage::focusEntered, this, [this] { onEditPage_ = true; });
     connect(tsObosobeniPozicii, &offer::LotsPage::offerCheckRequested, this,
             [this] { guard_.run([this] { btnProverkaClick(); }); });
+    connect(tsObosobeniPozicii, &offer::LotsPage::offerCarried, this,
+            [this](const std::vector<offercheck::Problem>& left) {
+                carryLeftToLookAt_ = left;
+                guard_.run([this] { btnProverkaClick(); });
+            });
 
     // Every page is reachable from the keyboard, wherever the focus is in the window.
     const auto pageKeys = [this](QKeySequence keys, int step) {
@@ -269,7 +274,10 @@ void TfmMain::btnProverkaClick() {
 
 std::vector<offercheck::Problem> TfmMain::findOfferProblems() {
     offer::storeEditedPosition(*qryData);
-    return offercheck::offerProblems(*qrySpecs, Connection, &offer::PoziciaIsFill);
+    std::vector<offercheck::Problem> problems =
+        offercheck::offerProblems(*qrySpecs, Connection, &offer::PoziciaIsFill);
+    problems.insert(problems.end(), carryLeftToLookAt_.begin(), carryLeftToLookAt_.end());
+    return problems;
 }
 
 void TfmMain::goToProblem(const offercheck::Problem& problem) {

@@ -7,6 +7,7 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "export/price_list.h"
+#include "offer/carry_workflow.h"
 #include "offer/import_workflow.h"
 #include "offer/position_keys.h"
 
@@ -79,6 +80,11 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
     btnImport->setObjectName(QStringLiteral("btnImport"));
     btnImport->setToolTip(QStringLiteral(
         "Въвежда цените и предлаганите стойности от попълнена таблица (XLSX или CSV)"));
+    btnPrenasyane = new QPushButton(QStringLiteral("Пренасяне от друг файл..."), this);
+    btnPrenasyane->setObjectName(QStringLiteral("btnPrenasyane"));
+    btnPrenasyane->setToolTip(
+        QStringLiteral("Пренася офертата от по-стар файл на същата поръчка в този (изменения) "
+                       "файл"));
     btnProverka = new QPushButton(QStringLiteral("Проверка на офертата"), this);
     btnProverka->setObjectName(QStringLiteral("btnProverka"));
     auto* buttons = new QHBoxLayout;
@@ -86,6 +92,7 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
     buttons->addWidget(btnOtkazUchastie);
     buttons->addWidget(btnCenovaTablica);
     buttons->addWidget(btnImport);
+    buttons->addWidget(btnPrenasyane);
     buttons->addWidget(btnProverka);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
@@ -100,6 +107,8 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
             [this] { guard_.run([this] { btnCenovaTablicaClick(); }); });
     connect(btnImport, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnImportClick(); }); });
+    connect(btnPrenasyane, &QPushButton::clicked, this,
+            [this] { guard_.run([this] { btnPrenasyaneClick(); }); });
     connect(btnProverka, &QPushButton::clicked, this, &LotsPage::btnProverkaClick);
     connect(grdObPoz, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         guard_.run([this, index] {
@@ -230,6 +239,29 @@ void LotsPage::btnImportClick() {
         return;
     if (PriceImportWorkflow(guard_.dialogs(), connection, *followers_.tender).run(path).stored)
         rereadOnCurrentLot();
+}
+
+void LotsPage::btnPrenasyaneClick() {
+    // What is being edited is stored, or refused, first: the carry compares with the file.
+    if (positions_.state() == data::Dataset::State::Edit)
+        positions_.post();
+    data::Dataset& tender = *followers_.tender;
+    if (tender.state() == data::Dataset::State::Edit)
+        tender.post();
+    data::Connection& connection = *followers_.connection;
+    const QString path = guard_.dialogs().openFileName(
+        QFileInfo(QString::fromStdString(connection.database().path())).absolutePath(),
+        QStringLiteral("Тръжни файлове (*.mdb)"));
+    if (path.isEmpty())
+        return;
+    const OfferCarryWorkflow::Report report =
+        OfferCarryWorkflow(guard_.dialogs(), connection).run(path);
+    if (!report.stored)
+        return;
+    tender.close();
+    tender.open();
+    rereadOnCurrentLot();
+    emit offerCarried(offercarry::leftToLookAt(report.preview));
 }
 
 void LotsPage::rereadOnCurrentLot() {

@@ -28,33 +28,7 @@ namespace {
 // price (3 decimals), a trade name that must be filled in and a term with 2 decimals. Lots 1
 // and 2 taken part in, 3 not.
 nlohmann::json oldTender() {
-    return nlohmann::json::parse(R"json({
-  "SPECS": [{"KONKURS": 4711, "IME_NA_FIRMATA": "Медикс ООД", "NO_DDS": true,
-    "KP1_TIP": 3, "KP1_IME": "Гаранция", "KP1_RAZRYAD": 2, "KP1_OGRANICHENIE": 2,
-    "KP1_NUMBER": 12.5,
-    "KP2_TIP": 2, "KP2_IME": "Срок", "KP2_TEXT": "30 дни",
-    "PP1_IME": "Цена", "PP1_RAZRYAD": 3,
-    "PP2_TIP": 2, "PP2_IME": "Марка", "PP2_OGRANICHENIE": 5,
-    "PP3_TIP": 3, "PP3_IME": "Срок", "PP3_RAZRYAD": 2}],
-  "PREDLOGENIA": [
-    {"PRODUCT_CODE": 100, "CUSTOM_CODE": "1", "IME": "Лекарства", "PP2_TEXT": "Да"},
-    {"PRODUCT_CODE": 101, "MASTER_CODE": 100, "CUSTOM_CODE": "1", "IME": "Аспирин",
-     "MEASURE_IME": "бр", "GODISHNO_POTREBLENIE": 10,
-     "PP1_NUMBER": 1.5, "PP2_TEXT": "A", "PP3_NUMBER": 2},
-    {"PRODUCT_CODE": 102, "MASTER_CODE": 100, "CUSTOM_CODE": "2", "IME": "Аналгин",
-     "PP1_NUMBER": 2.125, "PP2_TEXT": "B", "PP3_NUMBER": 1},
-    {"PRODUCT_CODE": 103, "MASTER_CODE": 100, "CUSTOM_CODE": "3", "IME": "Витамин",
-     "PP1_NUMBER": 3, "PP2_TEXT": "C"},
-    {"PRODUCT_CODE": 104, "MASTER_CODE": 100, "CUSTOM_CODE": "4", "IME": "Бинт",
-     "PP1_NUMBER": 4, "PP2_TEXT": "D"},
-    {"PRODUCT_CODE": 105, "MASTER_CODE": 100, "CUSTOM_CODE": "5", "IME": "Марля",
-     "GODISHNO_POTREBLENIE": 100, "PP1_NUMBER": 5, "PP2_TEXT": "E", "PP3_NUMBER": 3},
-    {"PRODUCT_CODE": 200, "CUSTOM_CODE": "2", "IME": "Консумативи", "PP2_TEXT": "Да"},
-    {"PRODUCT_CODE": 201, "MASTER_CODE": 200, "CUSTOM_CODE": "1", "IME": "Спринцовка",
-     "PP1_NUMBER": 7, "PP2_TEXT": "F", "PP3_NUMBER": 7.25},
-    {"PRODUCT_CODE": 300, "CUSTOM_CODE": "3", "IME": "Апарати"},
-    {"PRODUCT_CODE": 301, "MASTER_CODE": 300, "CUSTOM_CODE": "1", "IME": "Апарат",
-     "PP1_NUMBER": 9}]})json");
+    return tendertest::readJson(BRX_CARRY_TENDERS "/old-tender.json");
 }
 
 // The amended file: position 3 withdrawn, 4 split into 4.1 and 4.2, 5 renamed with another
@@ -62,29 +36,7 @@ nlohmann::json oldTender() {
 // to 1, the second tender parameter now a number. Lot 1 is marked taken part in already and
 // position 1 holds its trade name already.
 nlohmann::json newTender() {
-    return nlohmann::json::parse(R"json({
-  "SPECS": [{"KONKURS": 4711,
-    "KP1_TIP": 3, "KP1_IME": "Гаранция", "KP1_RAZRYAD": 2, "KP1_OGRANICHENIE": 2,
-    "KP2_TIP": 3, "KP2_IME": "Срок", "KP2_RAZRYAD": 0,
-    "PP1_IME": "Цена", "PP1_RAZRYAD": 2,
-    "PP2_TIP": 2, "PP2_IME": "Марка", "PP2_OGRANICHENIE": 5,
-    "PP3_TIP": 3, "PP3_IME": "Срок", "PP3_RAZRYAD": 1}],
-  "PREDLOGENIA": [
-    {"PRODUCT_CODE": 100, "CUSTOM_CODE": "1", "IME": "Лекарства", "PP2_TEXT": "Да"},
-    {"PRODUCT_CODE": 101, "MASTER_CODE": 100, "CUSTOM_CODE": "1", "IME": "Аспирин",
-     "MEASURE_IME": "бр", "GODISHNO_POTREBLENIE": 10, "PP2_TEXT": "A"},
-    {"PRODUCT_CODE": 102, "MASTER_CODE": 100, "CUSTOM_CODE": "2", "IME": "Аналгин"},
-    {"PRODUCT_CODE": 1041, "MASTER_CODE": 100, "CUSTOM_CODE": "4.1", "IME": "Бинт 5 см"},
-    {"PRODUCT_CODE": 1042, "MASTER_CODE": 100, "CUSTOM_CODE": "4.2", "IME": "Бинт 10 см"},
-    {"PRODUCT_CODE": 105, "MASTER_CODE": 100, "CUSTOM_CODE": "5", "IME": "Марля стерилна",
-     "GODISHNO_POTREBLENIE": 120},
-    {"PRODUCT_CODE": 200, "CUSTOM_CODE": "2", "IME": "Консумативи"},
-    {"PRODUCT_CODE": 201, "MASTER_CODE": 200, "CUSTOM_CODE": "1", "IME": "Спринцовка"},
-    {"PRODUCT_CODE": 202, "MASTER_CODE": 200, "CUSTOM_CODE": "2", "IME": "Игла"},
-    {"PRODUCT_CODE": 300, "CUSTOM_CODE": "3", "IME": "Апарати"},
-    {"PRODUCT_CODE": 301, "MASTER_CODE": 300, "CUSTOM_CODE": "1", "IME": "Апарат"},
-    {"PRODUCT_CODE": 400, "CUSTOM_CODE": "4", "IME": "Превързочни"},
-    {"PRODUCT_CODE": 401, "MASTER_CODE": 400, "CUSTOM_CODE": "1", "IME": "Тампон"}]})json");
+    return tendertest::readJson(BRX_CARRY_TENDERS "/new-tender.json");
 }
 
 QByteArray digest(const QString& file) {
