@@ -87,17 +87,22 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
                        "файл"));
     btnProverka = new QPushButton(QStringLiteral("Проверка на офертата"), this);
     btnProverka->setObjectName(QStringLiteral("btnProverka"));
+    // Participation and the check in one row, what goes to and from other files in the next:
+    // six captions do not fit the fixed window's width in one.
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnUchastie);
     buttons->addWidget(btnOtkazUchastie);
-    buttons->addWidget(btnCenovaTablica);
-    buttons->addWidget(btnImport);
-    buttons->addWidget(btnPrenasyane);
     buttons->addWidget(btnProverka);
     buttons->addStretch();
+    auto* fileButtons = new QHBoxLayout;
+    fileButtons->addWidget(btnCenovaTablica);
+    fileButtons->addWidget(btnImport);
+    fileButtons->addWidget(btnPrenasyane);
+    fileButtons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(grdObPoz);
     layout->addLayout(buttons);
+    layout->addLayout(fileButtons);
 
     connect(btnUchastie, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnUchastieClick(); }); });
