@@ -3,7 +3,6 @@
 // participation, and the file stays sound for tenderdb check.
 
 #include "jet/database.h"
-#include "tools/tender_description.h"
 #include "tools/tender_generator.h"
 
 #include "tender_fixture.h"
@@ -43,37 +42,14 @@ Values carriedColumns(const QString& file) {
     return values;
 }
 
-// The old file: a generated tender with every lot taken part in and every position priced.
-// The new one: the same tender as the authority hands it out, nothing offered.
-struct Pair {
-    nlohmann::json old;
-    nlohmann::json fresh;
-};
-Pair tenderPair() {
-    Pair pair{tender::generateTender(20, kPositions), {}};
-    pair.old["SPECS"][0]["IME_NA_FIRMATA"] = "Медикс ООД";
-    for (nlohmann::json& row : pair.old["PREDLOGENIA"]) {
-        if (!row.contains("MASTER_CODE")) {
-            row["PP2_TEXT"] = "Да";
-            continue;
-        }
-        row["PP1_NUMBER"] = 1.25 + row["PRODUCT_CODE"].get<int>();
-        row["PP2_TEXT"] = "Медикс " + row["CUSTOM_CODE"].get<std::string>();
-        row["PP3_TEXT"] = "Медицинска техника АД";
-    }
-    pair.fresh = pair.old;
-    pair.fresh["SPECS"][0].erase("IME_NA_FIRMATA");
-    for (nlohmann::json& row : pair.fresh["PREDLOGENIA"])
-        for (const char* column : {"PP1_NUMBER", "PP2_TEXT", "PP3_TEXT"})
-            row.erase(column);
-    return pair;
-}
-
 TEST(CarryKilled, LeavesEveryPositionOldOrNewAndTheFileSound) {
     fixture::TenderFolder folder;
-    const Pair pair = tenderPair();
-    const QString oldFile = folder.write(pair.old, {}, QStringLiteral("old.mdb"));
-    const QString pristine = folder.write(pair.fresh, {}, QStringLiteral("pristine.mdb"));
+    // The new file as the authority hands it out, a third of its lots offered otherwise; the old
+    // one with every position offered.
+    const nlohmann::json fresh = tender::generateTender(20, kPositions);
+    const QString oldFile =
+        folder.write(tender::everyPositionOffered(fresh), {}, QStringLiteral("old.mdb"));
+    const QString pristine = folder.write(fresh, {}, QStringLiteral("pristine.mdb"));
     const Values before = carriedColumns(pristine);
     const Values after = carriedColumns(oldFile);
     const QString file = folder.file();
