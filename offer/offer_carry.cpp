@@ -8,6 +8,7 @@
 #include "export/dMain.h"
 #include "export/price_list.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <QLocale>
 #include <QSet>
@@ -610,7 +611,7 @@ std::vector<offercheck::Problem> leftToLookAt(const Preview& preview) {
         problems.push_back({offercheck::Where::Position, position.lot, position.lotProductCode,
                             position.position, position.productCode, QString(), QString(),
                             QStringLiteral("описанието е променено спрямо %1 (проверете цената): ")
-                                    .arg(preview.oldFile) +
+                                    .arg(QFileInfo(preview.oldFile).fileName()) +
                                 differencesText(position.differences)});
     for (const Value& value : preview.refused) {
         const offercheck::Where where = value.lot.isEmpty()        ? offercheck::Where::Tender
