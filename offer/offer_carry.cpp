@@ -68,6 +68,9 @@ int decimalsOf(double value) {
 
 // Whether two stored values are the same; a null and an empty text are both nothing.
 bool sameValue(const QVariant& a, const QVariant& b) {
+    // A yes/no column reads a null as No.
+    if (a.typeId() == QMetaType::Bool || b.typeId() == QMetaType::Bool)
+        return a.toBool() == b.toBool();
     const auto nothing = [](const QVariant& v) {
         return v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isEmpty());
     };
@@ -75,8 +78,6 @@ bool sameValue(const QVariant& a, const QVariant& b) {
         return nothing(a) && nothing(b);
     if (isNumber(a) || isNumber(b))
         return a.toDouble() == b.toDouble();
-    if (a.typeId() == QMetaType::Bool || b.typeId() == QMetaType::Bool)
-        return a.toBool() == b.toBool();
     return a.toString() == b.toString();
 }
 
