@@ -1,8 +1,8 @@
-#include "app/Main.h"
-#include "app/application_title.h"
+#include "app/main_window.h"
+#include "ui/application_title.h"
 #include "app/client_application.h"
-#include "app/dialogs.h"
-#include "app/error_guard.h"
+#include "ui/dialogs.h"
+#include "ui/error_guard.h"
 #include "app/startup.h"
 #include "export/fSelectReport.h"
 

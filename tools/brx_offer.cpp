@@ -2,7 +2,7 @@
 // for scripted checks. Each subcommand runs the same workflow as the client's button, with the
 // answers to its questions taken from the arguments.
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
