@@ -1,6 +1,6 @@
 #include "offer/carry_workflow.h"
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 
 OfferCarryWorkflow::OfferCarryWorkflow(Dialogs& dialogs, data::Connection& connection)
     : dialogs_(dialogs), carry_(connection) {}
