@@ -1,12 +1,5 @@
 #include "app/main_window.h"
 
-#include "ui/application_title.h"
-#include "ui/dataset_table_model.h"
-#include "ui/dialogs.h"
-#include "ui/error_guard.h"
-#include "ui/frParameter.h"
-#include "ui/opening_progress.h"
-#include "ui/validating_edit.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
 #include "export/dMain.h"
@@ -20,6 +13,13 @@
 #include "print/fHelp.h"
 #include "print/report_source.h"
 #include "report/report.h"
+#include "ui/application_title.h"
+#include "ui/dataset_table_model.h"
+#include "ui/dialogs.h"
+#include "ui/error_guard.h"
+#include "ui/frParameter.h"
+#include "ui/opening_progress.h"
+#include "ui/validating_edit.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -202,7 +202,8 @@ void TfmMain::connectPages() {
     connect(tsObosobeniPozicii, &offer::LotsPage::offerCheckRequested, this,
             [this] { guard_.run([this] { btnProverkaClick(); }); });
     connect(tsObosobeniPozicii, &offer::LotsPage::offerCarried, this,
-            [this](const std::vector<offercheck::Problem>& left) {
+            [this](const QString& stored, const std::vector<offercheck::Problem>& left) {
+                carryStored_ = stored;
                 carryLeftToLookAt_ = left;
                 guard_.run([this] { btnProverkaClick(); });
             });
@@ -266,6 +267,7 @@ void TfmMain::btnProverkaClick() {
         fmProverka = new offer::OfferCheckWindow(
             [this] { return findOfferProblems(); },
             [this](const offercheck::Problem& problem) { goToProblem(problem); }, guard_, this);
+    fmProverka->setNote(carryStored_);
     fmProverka->btnObnoviClick();
     fmProverka->show();
     fmProverka->raise();

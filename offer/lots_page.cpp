@@ -1,15 +1,15 @@
 #include "offer/lots_page.h"
 
-#include "ui/colours.h"
-#include "ui/dataset_table_model.h"
-#include "ui/dialogs.h"
-#include "ui/error_guard.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "export/price_list.h"
 #include "offer/carry_workflow.h"
 #include "offer/import_workflow.h"
 #include "offer/position_keys.h"
+#include "ui/colours.h"
+#include "ui/dataset_table_model.h"
+#include "ui/dialogs.h"
+#include "ui/error_guard.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -266,7 +266,9 @@ void LotsPage::btnPrenasyaneClick() {
     tender.close();
     tender.open();
     rereadOnCurrentLot();
-    emit offerCarried(offercarry::leftToLookAt(report.preview));
+    emit offerCarried(QStringLiteral("Пренесено от %1:\n").arg(QFileInfo(path).fileName()) +
+                          report.outcome.text().trimmed(),
+                      offercarry::leftToLookAt(report.preview));
 }
 
 void LotsPage::rereadOnCurrentLot() {

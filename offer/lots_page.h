@@ -82,8 +82,9 @@ public:
 signals:
     // The bidder asked to see every problem of the offer.
     void offerCheckRequested();
-    // An offer was carried from an older file; `leftToLookAt` is what the carry could not settle.
-    void offerCarried(const std::vector<offercheck::Problem>& leftToLookAt);
+    // An offer was carried from an older file: `stored` says what the file holds of it now,
+    // `leftToLookAt` is what the carry could not settle.
+    void offerCarried(const QString& stored, const std::vector<offercheck::Problem>& leftToLookAt);
 
 private:
     bool hasLot() const;

@@ -81,15 +81,18 @@ bool sameValue(const QVariant& a, const QVariant& b) {
     return a.toString() == b.toString();
 }
 
+QString decimalsCount(int count) {
+    return count == 1 ? QStringLiteral("1 знак") : QStringLiteral("%1 знака").arg(count);
+}
+
 QString decimalsReason(int has, int allowed) {
     return allowed <= 0
-               ? QStringLiteral("новият файл допуска само цели числа, а стойността има %1 знака "
-                                "след десетичния знак")
-                     .arg(has)
-               : QStringLiteral("новият файл допуска %1 знака след десетичния знак, а стойността "
+               ? QStringLiteral("новият файл допуска само цели числа, а стойността има %1 след "
+                                "десетичния знак")
+                     .arg(decimalsCount(has))
+               : QStringLiteral("новият файл допуска до %1 след десетичния знак, а стойността "
                                 "има %2")
-                     .arg(allowed)
-                     .arg(has);
+                     .arg(decimalsCount(allowed), decimalsCount(has));
 }
 
 // What a value asked for in the old file is in the new one.

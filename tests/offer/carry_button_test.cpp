@@ -6,6 +6,7 @@
 
 #include "offer_pages_support.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -64,6 +65,13 @@ TEST_F(CarryButton, AsksWithThePreviewStoresOnYesAndOpensTheCheckWithWhatIsLeft)
 
     ASSERT_NE(window->fmProverka, nullptr);
     EXPECT_TRUE(window->fmProverka->isVisible());
+    // What was stored stands above the list.
+    EXPECT_TRUE(window->fmProverka->lblNote->isVisible());
+    EXPECT_EQ(window->fmProverka->lblNote->text(),
+              QStringLiteral("Пренесено от old.mdb:\n"
+                             "Записани данни за фирмата и параметри: 3 от 3\n"
+                             "Записано участие в обособени позиции: 1 от 1\n"
+                             "Записани позиции: 3 от 3"));
     const QStringList lines = checkLines();
     const auto listed = [&](const QString& part) {
         return std::any_of(lines.begin(), lines.end(),

@@ -124,13 +124,15 @@ TEST_F(OfferCarryTest, ThePreviewGroupsAndCountsEveryDifferenceAndWritesNothing)
     EXPECT_EQ(refused[0].first, "/ KP2_TEXT");
     EXPECT_TRUE(refused[0].second.contains("число вместо текст"));
     EXPECT_EQ(refused[1].first, "1/2 PP1_NUMBER");
-    EXPECT_TRUE(refused[1].second.contains("допуска 2 знака"));
+    EXPECT_TRUE(refused[1].second.contains(
+        "допуска до 2 знака след десетичния знак, а стойността има 3 знака"));
     // Without its price the rest of position 2 fails the check of typing.
     EXPECT_EQ(refused[2].first, "1/2 PP2_TEXT");
     EXPECT_TRUE(refused[2].second.contains("\"Цена\" трябва да е по-голямо от 0."));
     EXPECT_EQ(refused[3].first, "1/2 PP3_NUMBER");
     EXPECT_EQ(refused[4].first, "2/1 PP3_NUMBER");
-    EXPECT_TRUE(refused[4].second.contains("допуска 1 знака"));
+    EXPECT_TRUE(refused[4].second.contains(
+        "допуска до 1 знак след десетичния знак, а стойността има 2 знака"));
 
     const QString text = preview.text();
     for (const char* line :
