@@ -205,6 +205,41 @@ TEST_F(OfferCarryTest, AFileOfAnotherTenderIsRefusedNamingBothNumbers) {
     EXPECT_EQ(digest(newFile), before);
 }
 
+// What cannot be put in its place without doubt is refused: a lot the new file no longer has,
+// and a position whose number its lot now gives twice, as the values are stored by number.
+TEST_F(OfferCarryTest, ALotGoneAndANumberGivenTwiceAreRefusedNotGuessed) {
+    nlohmann::json after = newTender();
+    nlohmann::json rows = nlohmann::json::array();
+    for (const nlohmann::json& row : after["PREDLOGENIA"])
+        if (row["PRODUCT_CODE"] != 200 && row.value("MASTER_CODE", 0) != 200)
+            rows.push_back(row);
+    rows.push_back({{"PRODUCT_CODE", 106}, {"MASTER_CODE", 100}, {"CUSTOM_CODE", "5"}});
+    after["PREDLOGENIA"] = rows;
+    write(oldTender(), after);
+
+    const offercarry::Preview preview = carry->preview(oldFile);
+    std::vector<QString> refused;
+    for (const offercarry::Value& value : preview.refused)
+        if (value.column != QLatin1String("KP2_TEXT") && value.position != QLatin1String("2"))
+            refused.push_back(value.lot + QLatin1Char('/') + value.position + QLatin1Char(' ') +
+                              value.column + QStringLiteral(": ") + value.reason);
+    EXPECT_EQ(refused, (std::vector<QString>{
+                           "2/ PP2_TEXT: новият файл няма тази обособена позиция",
+                           "1/5 PP1_NUMBER: номерът на позицията в новия файл не е единствен в "
+                           "обособената позиция",
+                           "1/5 PP2_TEXT: номерът на позицията в новия файл не е единствен в "
+                           "обособената позиция",
+                           "1/5 PP3_NUMBER: номерът на позицията в новия файл не е единствен в "
+                           "обособената позиция"}));
+    EXPECT_EQ(codesOf(preview.gone), (std::vector<QString>{"1/3", "1/4", "2/1"}));
+    EXPECT_EQ(codesOf(preview.positions.accepted), std::vector<QString>{"1/1"});
+
+    EXPECT_TRUE(carry->store(preview).complete());
+    const auto held = exported(newFile, "PREDLOGENIA", {"PP1_NUMBER", "PP2_TEXT"});
+    EXPECT_EQ(held.at("105"), (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(held.at("106"), (std::vector<std::string>{"", ""}));
+}
+
 struct RuleCase {
     const char* name;
     nlohmann::json newSpecs; // merged into the amended file's tender record
