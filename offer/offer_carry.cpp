@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QSet>
 
+#include <cmath>
 #include <optional>
 
 namespace offercarry {
@@ -115,6 +116,9 @@ std::optional<QString> kindRefusal(const Asked& before, const std::optional<Aske
     if (after->caption.trimmed() != before.caption.trimmed())
         return QStringLiteral("наименованието на стойността е променено: „%1“ → „%2“")
             .arg(before.caption, after->caption);
+    // A damaged file may hold what no bidder can type.
+    if (before.number && !std::isfinite(value.toDouble()))
+        return QStringLiteral("не е число");
     if (before.number && decimalsOf(value.toDouble()) > std::max(after->decimals, 0))
         return decimalsReason(decimalsOf(value.toDouble()), after->decimals);
     return std::nullopt;

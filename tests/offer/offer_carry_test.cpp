@@ -19,7 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
+#include <limits>
 #include <map>
 
 namespace {
@@ -238,6 +240,20 @@ TEST_F(OfferCarryTest, ALotGoneAndANumberGivenTwiceAreRefusedNotGuessed) {
     const auto held = exported(newFile, "PREDLOGENIA", {"PP1_NUMBER", "PP2_TEXT"});
     EXPECT_EQ(held.at("105"), (std::vector<std::string>{"", ""}));
     EXPECT_EQ(held.at("106"), (std::vector<std::string>{"", ""}));
+}
+
+TEST_F(OfferCarryTest, ANumberNoBidderCanTypeIsRefused) {
+    for (const double damaged : {std::nan(""), std::numeric_limits<double>::infinity()}) {
+        fixture::updateRow(oldFile, "PREDLOGENIA", "PRODUCT_CODE", std::int64_t{101},
+                           {{"PP3_NUMBER", damaged}});
+        const offercarry::Preview preview = carry->preview(oldFile);
+        const auto found =
+            std::find_if(preview.refused.begin(), preview.refused.end(),
+                         [](const offercarry::Value& value) { return value.position == "1"; });
+        ASSERT_NE(found, preview.refused.end()) << preview.text().toStdString();
+        EXPECT_EQ(found->column, "PP3_NUMBER");
+        EXPECT_EQ(found->reason, "не е число");
+    }
 }
 
 struct RuleCase {
