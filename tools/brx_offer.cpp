@@ -77,6 +77,7 @@ const char* const kUsage = R"(Употреба: brx-offer КОМАНДА ...
         Изход 0, когато всичко е пренесено без отказ (с --dry-run: би било);
         1, когато стойност е отказана, не е записана или файл не се чете.
   --help                показва този текст
+  --version             показва версията
 
 Изход: 0 при успех, 1 при грешка (съобщението е на стандартния изход за грешки),
 2 при грешна употреба.
@@ -386,6 +387,10 @@ int main(int argc, char** argv) {
     args.removeFirst();
     if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args == QStringList{QStringLiteral("--version")}) {
+        std::fputs("brx-offer " BRX_VERSION "\n", stdout);
         return 0;
     }
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
