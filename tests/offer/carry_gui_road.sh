@@ -46,6 +46,18 @@ if [ "${1:-}" = --session ]; then
     trap 'kill "$pid" 2>/dev/null || true' EXIT
 
     main=$(wait_for_window '^ТЕНДИРО') || { cat "$work/client.log" >&2; fail "no main window"; }
+    # The tender is read once the window shows, behind a progress window on a slow machine:
+    # keys sent before that is over could go to it. Wait for the main window to stand alone.
+    alone=0
+    for _ in $(seq 100); do
+        if [ "$(window_names | wc -l)" -eq 1 ]; then
+            alone=$((alone + 1))
+            [ "$alone" -ge 5 ] && break
+        else
+            alone=0
+        fi
+        sleep 0.2
+    done
     # From the company page to the lots page, whose grid takes the focus; past the buttons of
     # lot 1, which is taken part in ("Деклариране участие" is disabled), to the carry's.
     xdotool windowfocus --sync "$main" key --delay 150 ctrl+Tab Tab Tab Tab Tab space
