@@ -28,18 +28,34 @@ const QString kMasterCode = QStringLiteral("MASTER_CODE");
 // The values that describe a position; a change in any of them may change its price.
 struct Described {
     QString column;
-    QString caption;
+    QString caption;       // when the tender gives none
+    QString tenderCaption; // the column of the tender record that captions it, if any
 };
-std::vector<Described> describedColumns() {
-    std::vector<Described> columns = {
-        {QStringLiteral("IME"), QStringLiteral("наименование")},
-        {QStringLiteral("MEASURE_IME"), QStringLiteral("мярка")},
-        {QStringLiteral("GODISHNO_POTREBLENIE"), QStringLiteral("количество")},
-    };
-    for (int n = 1; n <= 8; ++n)
-        columns.push_back({QStringLiteral("INFO%1").arg(n), QStringLiteral("INFO%1").arg(n)});
-    columns.push_back({QStringLiteral("MAX_CENA"), QStringLiteral("максимална цена")});
+const std::vector<Described>& describedColumns() {
+    static const std::vector<Described> columns = [] {
+        std::vector<Described> all = {
+            {QStringLiteral("IME"), QStringLiteral("наименование"),
+             QStringLiteral("CAPTION_PRODUCT")},
+            {QStringLiteral("MEASURE_IME"), QStringLiteral("мярка"), QString()},
+            {QStringLiteral("GODISHNO_POTREBLENIE"), QStringLiteral("количество"),
+             QStringLiteral("CAPTION_GOD_POTREBLENIE")},
+        };
+        for (int n = 1; n <= 8; ++n)
+            all.push_back({QStringLiteral("INFO%1").arg(n), QStringLiteral("INFO%1").arg(n),
+                           QStringLiteral("CAPTION_INFO%1").arg(n)});
+        all.push_back({QStringLiteral("MAX_CENA"), QStringLiteral("максимална цена"),
+                       QStringLiteral("CAPTION_MAX_CENA")});
+        return all;
+    }();
     return columns;
+}
+
+// The caption the bidder knows a descriptive value by: the tender's, where it gives one.
+QString captionOf(const Described& described, const data::Dataset& specs) {
+    const QString caption = described.tenderCaption.isEmpty()
+                                ? QString()
+                                : specs.fieldByName(described.tenderCaption).asString().trimmed();
+    return caption.isEmpty() ? described.caption : caption;
 }
 
 bool isNumber(const QVariant& value) {
@@ -373,7 +389,7 @@ std::vector<std::pair<QVariant, OldPosition>> oldPositions(data::Connection& con
                                                            const data::Dataset& specs,
                                                            const std::vector<OldLot>& lots) {
     const QHash<QString, Asked> asked = offeredValues(specs);
-    const std::vector<Described> described = describedColumns();
+    const std::vector<Described>& described = describedColumns();
     std::vector<std::pair<QVariant, OldPosition>> positions;
     const std::unique_ptr<data::Dataset> dataset = data::makeQryData(connection);
     for (const OldLot& lot : lots) {
@@ -420,13 +436,13 @@ void comparePosition(OldPosition& old, data::Dataset& positions, const NewLot& l
                      held,        reason};
     };
 
-    const std::vector<Described> described = describedColumns();
+    const std::vector<Described>& described = describedColumns();
     ChangedPosition change{lot.code, code, lot.productCode, productCode, {}};
     for (std::size_t i = 0; i < described.size(); ++i) {
         const QVariant now = positions.fieldByName(described[i].column).value();
         if (!sameValue(old.described[i], now))
             change.differences.push_back(
-                {described[i].caption, shown(old.described[i]), shown(now)});
+                {captionOf(described[i], specs), shown(old.described[i]), shown(now)});
     }
     if (!change.differences.empty())
         preview.changed.push_back(change);

@@ -144,7 +144,8 @@ TEST_F(OfferCarryTest, ThePreviewGroupsAndCountsEveryDifferenceAndWritesNothing)
           "Позиции, които новият файл няма: 2", "Нови позиции за оценяване: 3",
           "Отказани стойности (не се пренасят): 5",
           "Стойности, които новият файл вече съдържа (без промяна): 2",
-          "обособена позиция 1, позиция 5: наименование: „Марля“ → „Марля стерилна“"})
+          "обособена позиция 1, позиция 5: наименование: „Марля“ → „Марля стерилна“; "
+          "Количество за 24 месеца: „100“ → „120“"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line << "\n" << text.toStdString();
     EXPECT_EQ(digest(newFile), before);
 }
