@@ -201,15 +201,15 @@ std::vector<NewLot> newLots(data::Connection& connection) {
     return lots;
 }
 
-std::vector<OldLot> lotsTakenPartIn(data::Connection& connection) {
+// Every lot of the old file; `mark` is null for those not taken part in.
+std::vector<OldLot> oldLotsOf(data::Connection& connection) {
     std::vector<OldLot> lots;
     const std::unique_ptr<data::Dataset> dataset = data::makeQryObosobeniPozicii(connection);
     dataset->open();
     for (dataset->first(); !dataset->eof(); dataset->next())
-        if (!dataset->fieldByName(kParticipation).isNull())
-            lots.push_back({dataset->fieldByName(kCustomCode).asString(),
-                            dataset->fieldByName(kProductCode).value(),
-                            dataset->fieldByName(kParticipation).value()});
+        lots.push_back({dataset->fieldByName(kCustomCode).asString(),
+                        dataset->fieldByName(kProductCode).value(),
+                        dataset->fieldByName(kParticipation).value()});
     return lots;
 }
 
@@ -275,7 +275,8 @@ QString Preview::text() const {
                        .arg(gone.size())
                        .arg(added.size())
                        .arg(refused.size())
-                       .arg(equal);
+                       .arg(equal) +
+                   QStringLiteral("Нови обособени позиции: %1\n").arg(newLots.size());
     if (!tender.empty()) {
         text += QStringLiteral("\nДанни за фирмата и параметри на поръчката:\n");
         for (const Value& value : tender)
@@ -284,6 +285,11 @@ QString Preview::text() const {
     if (!lots.empty()) {
         text += QStringLiteral("\nУчастие в обособени позиции:\n");
         for (const Place& lot : lots)
+            text += QStringLiteral("обособена позиция %1\n").arg(lot.lot);
+    }
+    if (!newLots.empty()) {
+        text += QStringLiteral("\nНови обособени позиции (участие в тях не се пренася):\n");
+        for (const Place& lot : newLots)
             text += QStringLiteral("обособена позиция %1\n").arg(lot.lot);
     }
     if (!positions.accepted.empty()) {
@@ -523,7 +529,17 @@ Preview OfferCarry::preview(const QString& oldFile) {
     QHash<qint64, std::size_t> lotIndex;
     for (std::size_t i = 0; i < lots.size(); ++i)
         lotIndex.insert(lots[i].productCode.toLongLong(), i);
-    const std::vector<OldLot> oldLots = lotsTakenPartIn(old);
+    const std::vector<OldLot> allOldLots = oldLotsOf(old);
+    QSet<qint64> oldLotCodes;
+    std::vector<OldLot> oldLots; // taken part in
+    for (const OldLot& lot : allOldLots) {
+        oldLotCodes.insert(lot.productCode.toLongLong());
+        if (!lot.mark.isNull())
+            oldLots.push_back(lot);
+    }
+    for (const NewLot& lot : lots)
+        if (!oldLotCodes.contains(lot.productCode.toLongLong()))
+            preview.newLots.push_back({lot.code, {}, lot.productCode, {}});
     for (const OldLot& lot : oldLots) {
         const auto found = lotIndex.constFind(lot.productCode.toLongLong());
         if (found == lotIndex.constEnd()) {

@@ -66,8 +66,9 @@ struct Place {
 struct Preview {
     QString oldFile;
     QVariant konkurs;
-    std::vector<Value> tender; // company data and tender parameters to carry
-    std::vector<Place> lots;   // lots whose participation is carried
+    std::vector<Value> tender;  // company data and tender parameters to carry
+    std::vector<Place> lots;    // lots whose participation is carried
+    std::vector<Place> newLots; // lots the old file does not have
     // The positions' offered values to carry, as the price import stores them.
     priceimport::Preview positions;
     QHash<QString, QString> captions; // of the offered values' columns, as the new file has them

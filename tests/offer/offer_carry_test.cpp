@@ -102,6 +102,7 @@ TEST_F(OfferCarryTest, ThePreviewGroupsAndCountsEveryDifferenceAndWritesNothing)
         tender.push_back(value.column);
     EXPECT_EQ(tender, (std::vector<QString>{"IME_NA_FIRMATA", "NO_DDS", "KP1_NUMBER"}));
     EXPECT_EQ(codesOf(preview.lots), std::vector<QString>{"2/"});
+    EXPECT_EQ(codesOf(preview.newLots), std::vector<QString>{"4/"});
     EXPECT_EQ(codesOf(preview.positions.accepted), (std::vector<QString>{"1/1", "1/5", "2/1"}));
     EXPECT_EQ(preview.positionValues(), 7);
     ASSERT_EQ(preview.changed.size(), 1u);
@@ -143,7 +144,7 @@ TEST_F(OfferCarryTest, ThePreviewGroupsAndCountsEveryDifferenceAndWritesNothing)
           "Позиции със стойности за пренасяне: 3 (стойности: 7)", "Позиции с променено описание: 1",
           "Позиции, които новият файл няма: 2", "Нови позиции за оценяване: 3",
           "Отказани стойности (не се пренасят): 5",
-          "Стойности, които новият файл вече съдържа (без промяна): 2",
+          "Стойности, които новият файл вече съдържа (без промяна): 2", "Нови обособени позиции: 1",
           "обособена позиция 1, позиция 5: наименование: „Марля“ → „Марля стерилна“; "
           "Количество за 24 месеца: „100“ → „120“"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line << "\n" << text.toStdString();
