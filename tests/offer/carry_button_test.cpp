@@ -87,6 +87,18 @@ TEST_F(CarryButton, AsksWithThePreviewStoresOnYesAndOpensTheCheckWithWhatIsLeft)
     EXPECT_EQ(checkLines(), lines);
 }
 
+TEST_F(CarryButton, StoresThePositionBeingEditedFirst) {
+    chooseLot(QStringLiteral("1"));
+    ASSERT_TRUE(positions().locate(QStringLiteral("PRODUCT_CODE"), 1041));
+    positions().edit();
+    positions().fieldByName(QStringLiteral("PP1_NUMBER")).setValue(3.5);
+    positions().fieldByName(QStringLiteral("PP2_TEXT")).setValue(QStringLiteral("Г"));
+    carry(true);
+    ASSERT_TRUE(dialogs.errors().isEmpty()) << dialogs.errors().join(u'\n').toStdString();
+    EXPECT_EQ(onDisk(1041, "PP1_NUMBER"), jet::Value(3.5));
+    EXPECT_EQ(onDisk(105, "PP1_NUMBER"), jet::Value(5.0));
+}
+
 TEST_F(CarryButton, NoStoresNothingAndOpensNoCheck) {
     const jet::Value before = onDisk(105, "PP1_NUMBER");
     carry(false);
