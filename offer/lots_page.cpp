@@ -1,16 +1,17 @@
 #include "offer/lots_page.h"
 
-#include "ui/colours.h"
-#include "ui/dataset_table_model.h"
-#include "ui/dialogs.h"
-#include "ui/error_guard.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "export/offer_export.h"
 #include "export/price_list.h"
+#include "offer/carry_workflow.h"
 #include "offer/import_workflow.h"
 #include "offer/position_keys.h"
 #include "sign/signing_dialog.h"
+#include "ui/colours.h"
+#include "ui/dataset_table_model.h"
+#include "ui/dialogs.h"
+#include "ui/error_guard.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -102,23 +103,34 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
     btnImport->setObjectName(QStringLiteral("btnImport"));
     btnImport->setToolTip(QStringLiteral(
         "Въвежда цените и предлаганите стойности от попълнена таблица (XLSX или CSV)"));
+    btnPrenasyane = new QPushButton(QStringLiteral("Пренасяне от друг файл..."), this);
+    btnPrenasyane->setObjectName(QStringLiteral("btnPrenasyane"));
+    btnPrenasyane->setToolTip(
+        QStringLiteral("Пренася офертата от по-стар файл на същата поръчка в този (изменения) "
+                       "файл"));
     btnProverka = new QPushButton(QStringLiteral("Проверка на офертата"), this);
     btnProverka->setObjectName(QStringLiteral("btnProverka"));
     btnPodpisvane = new QPushButton(QStringLiteral("Подписване..."), this);
     btnPodpisvane->setObjectName(QStringLiteral("btnPodpisvane"));
     btnPodpisvane->setToolTip(QStringLiteral(
         "Подписва файл на офертата с квалифицирания сертификат от картата или от файл"));
+    // Participation, the check and signing in one row, the sheets and the carry in the next:
+    // seven captions do not fit the fixed window's width in one.
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnUchastie);
     buttons->addWidget(btnOtkazUchastie);
-    buttons->addWidget(btnCenovaTablica);
-    buttons->addWidget(btnImport);
     buttons->addWidget(btnProverka);
     buttons->addWidget(btnPodpisvane);
     buttons->addStretch();
+    auto* fileButtons = new QHBoxLayout;
+    fileButtons->addWidget(btnCenovaTablica);
+    fileButtons->addWidget(btnImport);
+    fileButtons->addWidget(btnPrenasyane);
+    fileButtons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(grdObPoz);
     layout->addLayout(buttons);
+    layout->addLayout(fileButtons);
 
     connect(btnUchastie, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnUchastieClick(); }); });
@@ -128,6 +140,8 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
             [this] { guard_.run([this] { btnCenovaTablicaClick(); }); });
     connect(btnImport, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnImportClick(); }); });
+    connect(btnPrenasyane, &QPushButton::clicked, this,
+            [this] { guard_.run([this] { btnPrenasyaneClick(); }); });
     connect(btnProverka, &QPushButton::clicked, this, &LotsPage::btnProverkaClick);
     connect(btnPodpisvane, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnPodpisvaneClick(); }); });
@@ -260,6 +274,31 @@ void LotsPage::btnImportClick() {
         return;
     if (PriceImportWorkflow(guard_.dialogs(), connection, *followers_.tender).run(path).stored)
         rereadOnCurrentLot();
+}
+
+void LotsPage::btnPrenasyaneClick() {
+    // What is being edited is stored, or refused, first: the carry compares with the file.
+    if (positions_.state() == data::Dataset::State::Edit)
+        positions_.post();
+    data::Dataset& tender = *followers_.tender;
+    if (tender.state() == data::Dataset::State::Edit)
+        tender.post();
+    data::Connection& connection = *followers_.connection;
+    const QString path = guard_.dialogs().openFileName(
+        QFileInfo(QString::fromStdString(connection.database().path())).absolutePath(),
+        QStringLiteral("Тръжни файлове (*.mdb)"));
+    if (path.isEmpty())
+        return;
+    const OfferCarryWorkflow::Report report =
+        OfferCarryWorkflow(guard_.dialogs(), connection).run(path);
+    if (!report.stored)
+        return;
+    tender.close();
+    tender.open();
+    rereadOnCurrentLot();
+    emit offerCarried(QStringLiteral("Пренесено от %1:\n").arg(QFileInfo(path).fileName()) +
+                          report.outcome.text().trimmed(),
+                      offercarry::leftToLookAt(report.preview));
 }
 
 void LotsPage::rereadOnCurrentLot() {

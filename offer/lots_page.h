@@ -1,6 +1,10 @@
 #pragma once
 
+#include "export/offer_check.h"
+
 #include <QWidget>
+
+#include <vector>
 
 class DatasetTableModel;
 class ErrorGuard;
@@ -66,6 +70,10 @@ public:
     // Imports prices and offer values from a filled price list the bidder chooses, after the
     // preview and the bidder's Yes, then reads the lots and the current lot's positions again.
     void btnImportClick();
+    // Carries the offer from an older file of the same tender that the bidder chooses into this
+    // one, after the preview and the bidder's Yes; then reads the tender record, the lots and the
+    // current lot's positions again and hands on what is left to look at.
+    void btnPrenasyaneClick();
     // Reads the lots again, so their counts and status follow what was stored, and stands on
     // the same lot as before.
     void rereadOnCurrentLot();
@@ -76,12 +84,16 @@ public:
     QPushButton* btnOtkazUchastie;
     QPushButton* btnCenovaTablica;
     QPushButton* btnImport;
+    QPushButton* btnPrenasyane;
     QPushButton* btnProverka;
     QPushButton* btnPodpisvane;
 
 signals:
     // The bidder asked to see every problem of the offer.
     void offerCheckRequested();
+    // An offer was carried from an older file: `stored` says what the file holds of it now,
+    // `leftToLookAt` is what the carry could not settle.
+    void offerCarried(const QString& stored, const std::vector<offercheck::Problem>& leftToLookAt);
 
 private:
     bool hasLot() const;

@@ -211,14 +211,16 @@ int Preview::refusedRows() const {
 namespace {
 
 QString describe(const Refusal& refusal) {
-    QString line = QStringLiteral("ред %1").arg(refusal.sheetRow);
+    QStringList where;
+    if (refusal.sheetRow > 0)
+        where << QStringLiteral("ред %1").arg(refusal.sheetRow);
     if (!refusal.lot.isEmpty())
-        line += QStringLiteral(", обособена позиция %1").arg(refusal.lot);
+        where << QStringLiteral("обособена позиция %1").arg(refusal.lot);
     if (!refusal.position.isEmpty())
-        line += QStringLiteral(", позиция %1").arg(refusal.position);
+        where << QStringLiteral("позиция %1").arg(refusal.position);
     if (!refusal.column.isEmpty())
-        line += QStringLiteral(", „%1“").arg(refusal.column);
-    return line + QStringLiteral(": ") + refusal.reason;
+        where << QStringLiteral("„%1“").arg(refusal.column);
+    return where.join(QStringLiteral(", ")) + QStringLiteral(": ") + refusal.reason;
 }
 
 } // namespace
@@ -454,13 +456,15 @@ std::vector<std::vector<const PositionValues*>> byLot(const Preview& preview) {
 
 } // namespace
 
-Outcome PriceImport::store(const Preview& preview) {
+Outcome PriceImport::store(const Preview& preview, const std::function<void()>& firstInBatch) {
     Outcome outcome;
     const auto lots = byLot(preview);
     QHash<const PositionValues*, QString> postErrors;
     data::Dataset& positions = *positions_;
     try {
         jet::Database::Batch batch(connection_.database());
+        if (firstInBatch)
+            firstInBatch();
         for (const auto& lot : lots) {
             openPositions(lot.front()->lotProductCode);
             const QHash<QString, int> records = recordsByCode(positions);

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -24,7 +25,7 @@ namespace priceimport {
 
 // A row of the sheet, or one value of it, that is not taken.
 struct Refusal {
-    int sheetRow = 0; // as a spreadsheet program numbers it: the heads are row 1
+    int sheetRow = 0; // as a spreadsheet program numbers it: the heads are row 1; 0 for none
     QString lot;      // the codes as the sheet gives them
     QString position;
     QString column; // the head of the refused value; empty when the whole row is refused
@@ -83,8 +84,10 @@ public:
     // code, the position code or every offer value, or name one of them twice.
     Preview preview(const sheet::Table& table);
     // Stores the accepted positions of `preview` and reads them back to tell which hold their
-    // new values. Errors of single posts are reported in the outcome, not thrown.
-    Outcome store(const Preview& preview);
+    // new values. Errors of single posts are reported in the outcome, not thrown. `firstInBatch`
+    // runs inside the same batch before the positions, for a caller that stores more than
+    // positions under the one lock and sync; what it throws ends the pass as an error does.
+    Outcome store(const Preview& preview, const std::function<void()>& firstInBatch = {});
 
 private:
     void openPositions(const QVariant& lotProductCode);

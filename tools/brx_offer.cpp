@@ -2,19 +2,20 @@
 // for scripted checks. Each subcommand runs the same workflow as the client's button, with the
 // answers to its questions taken from the arguments.
 
-#include "ui/dialogs.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
 #include "export/offer_check.h"
 #include "export/offer_export.h"
 #include "export/price_list.h"
+#include "offer/carry_workflow.h"
 #include "offer/dataset_rules.h"
 #include "offer/import_workflow.h"
 #include "print/dReports.h"
 #include "print/report_source.h"
 #include "sign/signing_key.h"
 #include "sign/verification.h"
+#include "ui/dialogs.h"
 
 #include <QGuiApplication>
 #include <QStringList>
@@ -68,6 +69,18 @@ const char* const kUsage = R"(Употреба: brx-offer КОМАНДА ...
         Изход 0, когато всеки ред на таблицата е записан (с --dry-run: би
         бил записан); 1, когато ред е отказан, позиция не е записана или
         файлът не може да се прочете.
+  carry OLD.mdb NEW.mdb [--dry-run]
+        пренася офертата от по-стария тръжен файл OLD.mdb (отваря се само за
+        четене) в изменения файл NEW.mdb на същата поръчка (еднакъв KONKURS):
+        данните за фирмата и параметрите, участието в обособените позиции и
+        предлаганите стойности на позициите, съпоставени по PRODUCT_CODE;
+        извежда прегледа: какво се пренася, позициите с променено описание,
+        липсващите и новите позиции, отказаните стойности с причината; после
+        записва приетото с проверката на въвеждането и извежда какво е записано
+        и какво остава за проверка:
+        --dry-run  само прегледът; NEW.mdb се отваря само за четене
+        Изход 0, когато всичко е пренесено без отказ (с --dry-run: би било);
+        1, когато стойност е отказана, не е записана или файл не се чете.
   sign FILE [--token URL | --p12 FILE.p12] [--pin-file F]
         подписва FILE с квалифицирания сертификат на участника и записва
         отделения подпис (CMS, CAdES-BES, SHA-256) във FILE.p7s до него; FILE не
@@ -312,19 +325,30 @@ int checkCommand(const QStringList& args) {
     return problems.empty() ? 0 : 1;
 }
 
-int importCommand(const QStringList& args) {
+// Two files and an optional --dry-run, as import and carry take them.
+struct DryRunArguments {
+    QStringList files;
     bool dryRun = false;
-    QStringList positional;
+};
+
+DryRunArguments parseDryRunArguments(const QStringList& args, const QString& expected) {
+    DryRunArguments result;
     for (const QString& arg : args) {
         if (arg == QLatin1String("--dry-run"))
-            dryRun = true;
+            result.dryRun = true;
         else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1)
             throw UsageError{QStringLiteral("непозната опция: ") + arg};
         else
-            positional << arg;
+            result.files << arg;
     }
-    if (positional.size() != 2)
-        throw UsageError{QStringLiteral("очакват се FILE.mdb и IN.xlsx|IN.csv")};
+    if (result.files.size() != 2)
+        throw UsageError{QStringLiteral("очакват се ") + expected};
+    return result;
+}
+
+int importCommand(const QStringList& args) {
+    const auto [positional, dryRun] =
+        parseDryRunArguments(args, QStringLiteral("FILE.mdb и IN.xlsx|IN.csv"));
     data::Connection connection;
     if (dryRun)
         connection.openReadOnly(positional[0]);
@@ -339,6 +363,37 @@ int importCommand(const QStringList& args) {
         print(stdout, report.preview.text());
     if (report.stored)
         print(stdout, QStringLiteral("\n") + report.outcome.text());
+    const bool everything =
+        report.read && report.preview.refused.empty() && report.outcome.complete();
+    return everything ? 0 : 1;
+}
+
+int carryCommand(const QStringList& args) {
+    const auto [files, dryRun] = parseDryRunArguments(args, QStringLiteral("OLD.mdb и NEW.mdb"));
+    data::Connection connection;
+    if (dryRun)
+        connection.openReadOnly(files[1]);
+    else
+        connection.open(files[1]);
+    ArgumentDialogs dialogs(NoOfferType, QString(), !dryRun);
+    const OfferCarryWorkflow::Report report = OfferCarryWorkflow(dialogs, connection).run(files[0]);
+    if (report.read)
+        print(stdout, report.preview.text());
+    if (report.stored) {
+        print(stdout, QStringLiteral("\n") + report.outcome.text());
+        // What the offer check finds now, with what the carry left to look at.
+        const std::unique_ptr<data::Dataset> qrySpecs = data::makeQrySpecs(connection);
+        qrySpecs->open();
+        std::vector<offercheck::Problem> left =
+            offercheck::offerProblems(*qrySpecs, connection, &offer::PoziciaIsFill);
+        const std::vector<offercheck::Problem> notes = offercarry::leftToLookAt(report.preview);
+        left.insert(left.end(), notes.begin(), notes.end());
+        print(stdout, QStringLiteral("\nОстава за проверка: %1").arg(left.size()));
+        for (const offercheck::Problem& problem : left)
+            print(stdout, QStringList{problem.lotCode, problem.positionCode, problem.field(),
+                                      problem.message}
+                              .join(QLatin1Char('\t')));
+    }
     const bool everything =
         report.read && report.preview.refused.empty() && report.outcome.complete();
     return everything ? 0 : 1;
@@ -481,8 +536,8 @@ int main(int argc, char** argv) {
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {QStringLiteral("xml"), xmlCommand},           {QStringLiteral("pdf"), pdfCommand},
         {QStringLiteral("template"), templateCommand}, {QStringLiteral("check"), checkCommand},
-        {QStringLiteral("import"), importCommand},     {QStringLiteral("sign"), signCommand},
-        {QStringLiteral("verify"), verifyCommand},
+        {QStringLiteral("import"), importCommand},     {QStringLiteral("carry"), carryCommand},
+        {QStringLiteral("sign"), signCommand},         {QStringLiteral("verify"), verifyCommand},
     };
     try {
         const auto command = args.isEmpty() ? commands.end() : commands.find(args.first());
