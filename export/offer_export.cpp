@@ -1,10 +1,10 @@
 #include "export/offer_export.h"
 
-#include "app/dialogs.h"
 #include "data/dataset.h"
 #include "data/output_file.h"
 #include "export/BRX_XSD.h"
 #include "export/dMain.h"
+#include "ui/dialogs.h"
 
 #include <QFileInfo>
 

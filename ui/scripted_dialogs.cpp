@@ -1,4 +1,4 @@
-#include "app/scripted_dialogs.h"
+#include "ui/scripted_dialogs.h"
 
 #include <QDialog>
 
@@ -57,6 +57,18 @@ QString ScriptedDialogs::openFileName(const QString& folder, const QString&) {
 
 void ScriptedDialogs::showPreview(QDialog& preview) {
     asked.push_back({Kind::Preview, preview.windowTitle(), true});
+}
+
+std::optional<QByteArray> ScriptedDialogs::askPin(const QString& prompt) {
+    asked.push_back({Kind::Pin, prompt, !pinAnswers.empty()});
+    if (pinAnswers.empty() || pinAnswers.front().isNull()) {
+        if (!pinAnswers.empty())
+            pinAnswers.pop_front();
+        return std::nullopt;
+    }
+    const QByteArray answer = pinAnswers.front();
+    pinAnswers.pop_front();
+    return answer;
 }
 
 QStringList ScriptedDialogs::texts(Kind kind) const {
