@@ -1,17 +1,14 @@
 #include "export/offer_export.h"
 
-#include "ui/dialogs.h"
 #include "data/dataset.h"
+#include "data/output_file.h"
 #include "export/BRX_XSD.h"
 #include "export/dMain.h"
+#include "ui/dialogs.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <array>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -96,14 +93,6 @@ bool sameCount(const data::Dataset& lots, const char* a, const char* b) {
 }
 
 } // namespace
-
-void syncFolder(const QString& folder) {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
 
 void checkOffer(const data::Dataset& qrySpecs, const data::Dataset& qryObosobeniPozicii) {
     const QString tenderProblems = TdmMain::IsKonkOK(qrySpecs);
@@ -195,20 +184,15 @@ QByteArray offerFileBytes(const QString& content) {
     return QByteArray("\xEF\xBB\xBF") + lines.toUtf8();
 }
 
-bool writeOutputFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-                         file.flush() && ::fsync(file.handle()) == 0 && file.commit();
-    if (written)
-        syncFolder(QFileInfo(path).absolutePath());
-    return written;
-}
-
 bool OfferExport::SaveFile(const QString& FileName, const QString& content) {
-    // The new offer replaces an old one only once it is on disk: a broken write keeps the
-    // offer file already there.
-    if (!writeOutputFile(FileName, offerFileBytes(content))) {
-        dialogs_.error(kErrorSavingFile);
+    const QByteArray bytes = offerFileBytes(content);
+    try {
+        data::writeOutputFile(FileName,
+                              [&](QFile& file) { return file.write(bytes) == bytes.size(); });
+    } catch (const data::OutputError& error) {
+        // The fixed first line is what the bidder knows this failure by; the second says where
+        // and why, which the bidder needs to choose another place.
+        dialogs_.error(kErrorSavingFile + QLatin1Char('\n') + QString::fromUtf8(error.what()));
         return false;
     }
     return true;

@@ -48,8 +48,9 @@ public:
 
     // Writes `content` to `FileName`: the UTF-8 byte order mark, then every line of `content`
     // (split at CR LF, lone CR and lone LF) in UTF-8, each ended by CR LF. The file is replaced
-    // only once the new one is completely on disk: on any failure "Error Saving File" is shown,
-    // an earlier file of that name is left as it was and false is returned.
+    // only once the new one is completely on disk (data::writeOutputFile): on any failure "Error
+    // Saving File" is shown with the path and the reason on a second line, an earlier file of
+    // that name is left as it was and false is returned.
     bool SaveFile(const QString& FileName, const QString& content);
 
     // The offer document of the lot: the tender block from qrySpecs and one POZICII for every
@@ -82,12 +83,3 @@ QStringList positionTextColumns(const data::Dataset& specs, int offerType);
 
 // The bytes of an offer file holding `content`, as SaveFile writes them.
 QByteArray offerFileBytes(const QString& content);
-
-// Writes `bytes` to a temporary file beside `path`, makes it durable and renames it over `path`,
-// so that a full disk or a broken write never costs the bidder a file already there: every file
-// the program hands the bidder is written so. False when the file could not be written.
-bool writeOutputFile(const QString& path, const QByteArray& bytes);
-
-// Makes a rename in `folder` durable. Best effort: a folder that cannot be opened or synced
-// still holds the complete file, only its name may not have reached the disk yet.
-void syncFolder(const QString& folder);

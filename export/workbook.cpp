@@ -1,16 +1,12 @@
 #include "export/workbook.h"
 
-#include "export/offer_export.h"
+#include "data/output_file.h"
 #include "export/sheet_formats.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <functional>
 
 namespace sheet {
@@ -119,27 +115,14 @@ const QByteArray kEmptyZipSignature("PK\x05\x06", 4);
 // The compound file that holds XLS workbooks and encrypted XLSX ones.
 const QByteArray kCompoundFileSignature("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 
-// Writes the file through `write`, given a temporary name beside `path`, and puts it in place by
-// a rename once it is complete and on disk: a failure leaves an earlier file of that name as it
-// was.
-void replaceWhenComplete(const QString& path, const std::function<void(const QString&)>& write) {
-    const QFileInfo target(path);
-    QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                             QStringLiteral(".XXXXXX"));
-    if (!temporary.open())
-        formats::refuseToWrite(path, QStringLiteral("папката не позволява запис"));
-    const QString temporaryName = temporary.fileName();
-    temporary.close();
-    write(temporaryName);
-    QFile written(temporaryName);
-    if (!written.open(QIODevice::ReadOnly) || ::fsync(written.handle()) != 0)
-        formats::refuseToWrite(path, QStringLiteral("записът на диска не завърши"));
-    written.close();
-    if (std::rename(QFile::encodeName(temporaryName).constData(),
-                    QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
-        formats::refuseToWrite(path, QStringLiteral("файлът не може да бъде заменен"));
-    temporary.setAutoRemove(false);
-    syncFolder(target.absolutePath());
+// Writes the file through data::writeOutputFile, its refusal in the words of the other
+// workbook errors.
+void replaceWhenComplete(const QString& path, const std::function<bool(QFile&)>& write) {
+    try {
+        data::writeOutputFile(path, write);
+    } catch (const data::OutputError& error) {
+        formats::refuseToWrite(path, error.reason());
+    }
 }
 
 } // namespace
@@ -174,17 +157,14 @@ Format formatOf(const QString& path) {
 
 void writeWorkbook(const QString& path, const Table& table, QChar decimalSeparator) {
     if (formatOf(path) == Format::Xlsx) {
-        replaceWhenComplete(
-            path, [&](const QString& temporary) { formats::writeXlsx(temporary, table, path); });
+        replaceWhenComplete(path, [&](QFile& file) {
+            formats::writeXlsx(file.fileName(), table, path);
+            return true;
+        });
         return;
     }
     const QByteArray bytes = formats::csvBytes(table, decimalSeparator);
-    replaceWhenComplete(path, [&](const QString& temporary) {
-        QFile file(temporary);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(bytes) != bytes.size() || !file.flush())
-            formats::refuseToWrite(path, QStringLiteral("записът на диска не успя"));
-    });
+    replaceWhenComplete(path, [&](QFile& file) { return file.write(bytes) == bytes.size(); });
 }
 
 } // namespace sheet

@@ -2,6 +2,7 @@
 
 #include "data/connection.h"
 #include "data/dataset.h"
+#include "data/engine_error.h"
 #include "data/tender_datasets.h"
 #include "export/dMain.h"
 #include "export/price_list.h"
@@ -487,6 +488,10 @@ Outcome PriceImport::store(const Preview& preview, const std::function<void()>& 
             }
         }
         batch.finish();
+    } catch (const jet::Error& failure) {
+        // The batch itself: the lock, or storing what the posts wrote.
+        positions.cancel();
+        outcome.error = data::bidderMessage(failure);
     } catch (const std::exception& failure) {
         positions.cancel();
         outcome.error = QString::fromUtf8(failure.what()).trimmed();

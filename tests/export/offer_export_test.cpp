@@ -365,7 +365,14 @@ TEST_F(OfferExportTest, AFailedWriteLeavesTheOldFileAsItWasAndNoTemporaryFile) {
         }
         EXPECT_EQ(written, QString());
     }
-    EXPECT_EQ(dialogs.errors(), QStringList(2, QStringLiteral("Error Saving File")));
+    // The fixed first line, then where and why.
+    EXPECT_EQ(dialogs.errors(),
+              (QStringList{QStringLiteral("Error Saving File\nФайлът „%1“ не може да бъде записан: "
+                                          "файлът надхвърля разрешения размер.")
+                               .arg(existing),
+                           QStringLiteral("Error Saving File\nФайлът „%1“ не може да бъде записан: "
+                                          "няма такъв файл или папка.")
+                               .arg(missingFolder)}));
     EXPECT_EQ(contents(existing), QByteArray("the offer handed in yesterday"));
     EXPECT_EQ(folderEntries(),
               (QStringList{QStringLiteral("DB.mdb"), QStringLiteral("offer.xml")}));
