@@ -97,7 +97,7 @@ void PositionsPage::setUpColumns(const data::Dataset& specs) {
     }
     const int width = (kOfferColumnsWidth - shown) / shown;
     for (int column = kFirstOfferColumn; column < grdDataModel->columnCount(); ++column)
-        grdData->setColumnWidth(column, width);
+        setGridColumnWidth(*grdData, column, width);
 }
 
 void PositionsPage::grdDataDblClick() {
