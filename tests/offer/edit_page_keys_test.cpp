@@ -1,7 +1,7 @@
 // The edit page driven from the keyboard, each question a real modal box: leaving it, Escape,
 // where the focus goes, and which page the bidder lands on.
-#include "app/frParameter.h"
-#include "app/validating_edit.h"
+#include "ui/frParameter.h"
+#include "ui/validating_edit.h"
 
 #include "offer_pages_support.h"
 
