@@ -1,12 +1,5 @@
 #include "app/main_window.h"
 
-#include "ui/application_title.h"
-#include "ui/dataset_table_model.h"
-#include "ui/dialogs.h"
-#include "ui/error_guard.h"
-#include "ui/frParameter.h"
-#include "ui/opening_progress.h"
-#include "ui/validating_edit.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
 #include "export/dMain.h"
@@ -20,6 +13,13 @@
 #include "print/fHelp.h"
 #include "print/report_source.h"
 #include "report/report.h"
+#include "ui/application_title.h"
+#include "ui/dataset_table_model.h"
+#include "ui/dialogs.h"
+#include "ui/error_guard.h"
+#include "ui/frParameter.h"
+#include "ui/opening_progress.h"
+#include "ui/validating_edit.h"
 
 #include <QApplication>
 #include <QCloseEvent>

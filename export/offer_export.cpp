@@ -1,9 +1,9 @@
 #include "export/offer_export.h"
 
-#include "ui/dialogs.h"
 #include "data/dataset.h"
 #include "export/BRX_XSD.h"
 #include "export/dMain.h"
+#include "ui/dialogs.h"
 
 #include <QFileInfo>
 #include <QSaveFile>

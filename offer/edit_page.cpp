@@ -1,12 +1,12 @@
 #include "offer/edit_page.h"
 
+#include "data/dataset.h"
+#include "offer/position_keys.h"
 #include "ui/colours.h"
 #include "ui/dialogs.h"
 #include "ui/error_guard.h"
 #include "ui/frParameter.h"
 #include "ui/validating_edit.h"
-#include "data/dataset.h"
-#include "offer/position_keys.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -1,14 +1,14 @@
 #include "offer/lots_page.h"
 
-#include "ui/colours.h"
-#include "ui/dataset_table_model.h"
-#include "ui/dialogs.h"
-#include "ui/error_guard.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "export/price_list.h"
 #include "offer/import_workflow.h"
 #include "offer/position_keys.h"
+#include "ui/colours.h"
+#include "ui/dataset_table_model.h"
+#include "ui/dialogs.h"
+#include "ui/error_guard.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>

@@ -1,10 +1,10 @@
 #include "offer/positions_page.h"
 
+#include "data/dataset.h"
+#include "offer/position_keys.h"
 #include "ui/colours.h"
 #include "ui/dataset_table_model.h"
 #include "ui/error_guard.h"
-#include "data/dataset.h"
-#include "offer/position_keys.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,9 +1,9 @@
 #include "print/dReports.h"
 
-#include "ui/dialogs.h"
 #include "data/dataset.h"
 #include "data/program_files.h"
 #include "data/tender_datasets.h"
+#include "ui/dialogs.h"
 
 #include <QDialog>
 

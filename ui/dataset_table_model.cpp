@@ -1,7 +1,7 @@
 #include "ui/dataset_table_model.h"
 
-#include "ui/error_guard.h"
 #include "data/dataset.h"
+#include "ui/error_guard.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>

@@ -1,11 +1,11 @@
 #include "app/main_window.h"
+#include "data/dataset.h"
 #include "ui/application_title.h"
 #include "ui/error_guard.h"
 #include "ui/field_edit_binding.h"
 #include "ui/frParameter.h"
 #include "ui/scripted_dialogs.h"
 #include "ui/validating_edit.h"
-#include "data/dataset.h"
 
 #include "tender_fixture.h"
 #include "tests/app/start_client.h"

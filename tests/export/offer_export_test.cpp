@@ -1,9 +1,9 @@
-#include "ui/error_guard.h"
-#include "ui/scripted_dialogs.h"
 #include "data/dataset.h"
 #include "export/BRX_XSD.h"
 #include "export/offer_export.h"
 #include "tools/tender_description.h"
+#include "ui/error_guard.h"
+#include "ui/scripted_dialogs.h"
 
 #include "offer_tender.h"
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/main_window.h"
+#include "data/dataset.h"
 #include "ui/error_guard.h"
 #include "ui/scripted_dialogs.h"
-#include "data/dataset.h"
 
 #include "tender_fixture.h"
 #include "tests/app/start_client.h"

@@ -1,7 +1,7 @@
 // The positions grid and the edit page: keys, navigation, storing and leaving.
+#include "jet/database.h"
 #include "ui/frParameter.h"
 #include "ui/validating_edit.h"
-#include "jet/database.h"
 
 #include "offer_pages_support.h"
 
