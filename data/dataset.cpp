@@ -397,10 +397,12 @@ void Dataset::setFilter(Filter filter) {
 }
 
 void Dataset::setFiltered(bool filtered) {
+    // The pending edit is posted first: when it is refused, the filter stays as it was.
+    if (active())
+        checkBrowseMode();
     filtered_ = filtered;
     if (!active())
         return;
-    checkBrowseMode();
     rebuildVisible();
     arrive(isEmpty() ? -1 : 0, true, isEmpty());
     emit reset();

@@ -1,11 +1,13 @@
 #include "export/offer_check.h"
 
 #include "data/dataset.h"
+#include "data/number_format.h"
 #include "data/tender_datasets.h"
 #include "export/BRX_XSD.h"
 #include "export/dMain.h"
 #include "export/offer_export.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace offercheck {
@@ -40,26 +42,61 @@ QStringList exportedTexts(const data::Dataset& qrySpecs) {
     return columns;
 }
 
-// The caption the tender gives a text column of a position.
+// The caption the tender gives a text column.
 QString captionOf(const data::Dataset& qrySpecs, const QString& column) {
     if (column == QLatin1String("CUSTOM_CODE"))
         return text(qrySpecs, "CAPTION_NOMER");
+    if (column == QLatin1String("IME_NA_FIRMATA"))
+        return QStringLiteral("Наименование на фирмата");
+    if (column == QLatin1String("IME_NA_KONKURSA"))
+        return QStringLiteral("Наименование на поръчката");
     return qrySpecs.fieldByName(column.left(4) + QStringLiteral("IME")).asString();
 }
 
-// Each text of the position that the export would refuse to write into the offer file.
-void addUnwritableTexts(const Problem& position, const data::Dataset& qrySpecs,
-                        const data::Dataset& positions, const QStringList& texts,
+// Each text of `record` that an offer file cannot carry as it stands: the export refuses the
+// bidder's own, and writes the tender's own with a space for each such character.
+void addUnwritableTexts(const Problem& where, const data::Dataset& qrySpecs,
+                        const data::Dataset& record, const QStringList& texts,
                         std::vector<Problem>& problems) {
     for (const QString& column : texts) {
-        const QString value = positions.fieldByName(column).asString();
+        const QString value = record.fieldByName(column).asString();
         if (const auto bad = firstUnwritableCharacter(value)) {
-            Problem unwritable = position;
+            Problem unwritable = where;
             unwritable.column = column;
             unwritable.caption = captionOf(qrySpecs, column);
             unwritable.message = QString::fromUtf8(UnwritableText(column, value, *bad).what());
+            if (isTendersOwnText(column))
+                unwritable.message += QStringLiteral(
+                    " Текстът е от поръчката: във файла на офертата всеки такъв знак се "
+                    "заменя с интервал.");
             problems.push_back(unwritable);
         }
+    }
+}
+
+// Each offered number that holds more decimals than its input takes: shown whole on screen, it
+// goes into the offer file and the print whole as well, which the bidder may not have meant.
+void addNumbersWithMoreDecimals(const Problem& position, const data::Dataset& qrySpecs,
+                                const data::Dataset& positions, std::vector<Problem>& problems) {
+    for (int n = 1; n <= 6; ++n) {
+        const auto specs = [&qrySpecs, n](const char* suffix) -> const data::Field& {
+            return qrySpecs.fieldByName(
+                QStringLiteral("PP%1_%2").arg(n).arg(QLatin1String(suffix)));
+        };
+        if (n > 1 && specs("TIP").asInteger() != 3)
+            continue;
+        const data::Field& number = positions.fieldByName(QStringLiteral("PP%1_NUMBER").arg(n));
+        const qint64 taken = std::max<qint64>(specs("RAZRYAD").asInteger(), 0);
+        if (number.isNull() || data::decimalsOf(number.asFloat()) <= taken)
+            continue;
+        Problem more = position;
+        more.column = number.name();
+        more.caption = specs("IME").asString();
+        more.message = QStringLiteral("Стойността %1 има повече знаци след десетичния "
+                                      "разделител, отколкото полето приема (%2).")
+                           .arg(number.displayText())
+                           .arg(taken);
+        problems.push_back(more);
     }
 }
 
@@ -85,6 +122,7 @@ void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
             position.message = breach.message();
             problems.push_back(position);
         }
+        addNumbersWithMoreDecimals(position, qrySpecs, positions, problems);
         addUnwritableTexts(position, qrySpecs, positions, texts, problems);
     }
 }
@@ -103,6 +141,7 @@ std::vector<Problem> offerProblems(const data::Dataset& qrySpecs, data::Connecti
     for (const RuleBreach& breach : TdmMain::konkBreaches(qrySpecs))
         problems.push_back(
             {Where::Tender, {}, {}, {}, {}, breach.column, breach.caption, breach.message()});
+    addUnwritableTexts({}, qrySpecs, qrySpecs, tenderTextColumns(), problems);
 
     const std::unique_ptr<data::Dataset> lots = data::makeQryObosobeniPozicii(connection);
     const std::unique_ptr<data::Dataset> positions = data::makeQryData(connection);

@@ -40,13 +40,14 @@ struct Problem {
 // Whether a position goes into the offer file, as the export decides it.
 using PositionFilled = std::function<bool(const data::Dataset& qryData)>;
 
-// The problems in the order the bidder meets them: the tender record's broken rules; then, for
-// every lot taken part in, in lot order, the lot's own (the export's refusal, or no positions
-// at all), then its positions in position order: each one not filled, and each rule a filled
-// one breaks and each of its texts that an offer file cannot carry. `qrySpecs` is an open tender
-// dataset, read with an edit not yet stored; the lots and positions are read from the file of
-// `connection` by datasets of their own, so those of the caller stay where they stand. Nothing is
-// written.
+// The problems in the order the bidder meets them: the tender record's broken rules and its texts
+// that an offer file cannot carry as they stand; then, for every lot taken part in, in lot order,
+// the lot's own (the export's refusal, or no positions at all), then its positions in position
+// order: each one not filled, and each rule a filled one breaks, each of its numbers holding more
+// decimals than its input takes and each of its texts that an offer file cannot carry. `qrySpecs`
+// is an open tender dataset, read with an edit not yet stored; the lots and positions are read from
+// the file of `connection` by datasets of their own, so those of the caller stay where they stand.
+// Nothing is written.
 std::vector<Problem> offerProblems(const data::Dataset& qrySpecs, data::Connection& connection,
                                    const PositionFilled& PoziciaIsFill);
 

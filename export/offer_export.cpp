@@ -27,8 +27,14 @@ template <typename Write> void naming(const QString& where, Write write) {
     }
 }
 
+// A text as the offer file carries it.
+QString carried(const data::Dataset& dataset, const QString& column) {
+    const QString text = dataset.fieldByName(column).asString();
+    return isTendersOwnText(column) ? withUnwritableAsSpaces(text) : text;
+}
+
 void writeTenderBlock(IXMLPREDL& predl, const data::Dataset& specs, int offerType) {
-    const auto text = [&specs](const QString& name) { return specs.fieldByName(name).asString(); };
+    const auto text = [&specs](const QString& name) { return carried(specs, name); };
     const auto number = [&specs](const QString& name) { return specs.fieldByName(name).asFloat(); };
     predl.Set_IME_NA_FIRMATA(text(QStringLiteral("IME_NA_FIRMATA")));
     const std::shared_ptr<IXMLKONKURS> konkurs = predl.Get_KONKURS();
@@ -67,7 +73,7 @@ Inclusion inclusion(const data::Dataset& specs, int offerType) {
 
 void writePosition(IXMLPOZICII& pozicia, const data::Dataset& position, const Inclusion& included) {
     pozicia.Set_PRODUCT_CODE(position.fieldByName(QStringLiteral("PRODUCT_CODE")).asInteger());
-    pozicia.Set_CUSTOM_CODE(position.fieldByName(QStringLiteral("CUSTOM_CODE")).asString());
+    pozicia.Set_CUSTOM_CODE(carried(position, QStringLiteral("CUSTOM_CODE")));
     const data::Field& price = position.fieldByName(QStringLiteral("PP1_NUMBER"));
     if (included.price && !price.isNull())
         pozicia.Set_PP1_NUMBER(price.asFloat());
@@ -107,12 +113,16 @@ OfferExport::OfferExport(Dialogs& dialogs, QLocale regional)
 
 QString OfferExport::ExportXML(const OfferSources& sources) {
     checkOffer(sources.qrySpecs, sources.qryObosobeniPozicii);
+    // Both documents are built before the question, so that whatever refuses the offer does so
+    // before the bidder is asked anything.
+    const std::shared_ptr<IXMLPREDL> technical = buildDocument(sources, TechnicalOffer);
+    const std::shared_ptr<IXMLPREDL> price = buildDocument(sources, PriceOffer);
 
     const int offerType = dialogs_.chooseOfferType(QStringLiteral("Избор на тип оферта"));
     if (offerType != TechnicalOffer && offerType != PriceOffer)
         return {};
 
-    const std::shared_ptr<IXMLPREDL> document = buildDocument(sources, offerType);
+    const std::shared_ptr<IXMLPREDL> document = offerType == PriceOffer ? price : technical;
     const QString proposed = proposedFileName(
         offerType, sources.qrySpecs.fieldByName(QStringLiteral("IME_NA_FIRMATA")).asString(),
         sources.qryObosobeniPozicii.fieldByName(QStringLiteral("CUSTOM_CODE")).asString());
@@ -172,6 +182,16 @@ QStringList positionTextColumns(const data::Dataset& specs, int offerType) {
         if (included.parameterTip[static_cast<std::size_t>(n)] == 2)
             columns << QStringLiteral("PP%1_TEXT").arg(n);
     return columns;
+}
+
+QStringList tenderTextColumns() {
+    return {QStringLiteral("IME_NA_FIRMATA"), QStringLiteral("IME_NA_KONKURSA"),
+            QStringLiteral("KP1_TEXT"),       QStringLiteral("KP2_TEXT"),
+            QStringLiteral("KP3_TEXT"),       QStringLiteral("KP4_TEXT")};
+}
+
+bool isTendersOwnText(const QString& column) {
+    return column == QLatin1String("IME_NA_KONKURSA") || column == QLatin1String("CUSTOM_CODE");
 }
 
 QByteArray offerFileBytes(const QString& content) {

@@ -256,6 +256,19 @@ TEST_F(PositionsOfLot1, AFilterHidesRecordsUntilSwitchedOff) {
     EXPECT_EQ(positions->recNo(), 0);
 }
 
+TEST_F(PositionsOfLot1, AFilterSwitchedOnOverAnEditThatCannotBeStoredStaysOff) {
+    positions->beforePost = [](Dataset&) { throw data::Error(QStringLiteral("отказано")); };
+    positions->setFilter([](const Dataset&) { return false; });
+    positions->edit();
+    field("PP1_NUMBER").setValue(3.0);
+    EXPECT_THROW(positions->setFiltered(true), data::Error);
+    EXPECT_FALSE(positions->filtered());
+    positions->cancel();
+    positions->close();
+    positions->open();
+    EXPECT_EQ(positions->recordCount(), 7);
+}
+
 TEST_F(PositionsOfLot1, CalculatedFieldsFollowTheRecordAndItsEdits) {
     positions->close();
     positions->onCalcFields = [](Dataset& dataset) {

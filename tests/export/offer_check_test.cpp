@@ -92,4 +92,43 @@ TEST_F(OfferCheck, NamesATextTheOfferFileCannotCarry) {
                              "може да се запише в XML файл."));
 }
 
+TEST_F(OfferCheck, NamesTheTendersTextsBeforeExportSayingWhatTheFileCarries) {
+    nlohmann::json tender = fixture::offerProblemsTender(true);
+    tender["SPECS"][0]["IME_NA_KONKURSA"] = "Доставка\u000Bна консумативи";
+    tender["SPECS"][0]["KP1_TEXT"] = "Срок\u0002";
+    for (nlohmann::json& row : tender["PREDLOGENIA"])
+        if (row["PRODUCT_CODE"] == 91)
+            row["CUSTOM_CODE"] = "10\u000B";
+    const std::vector<offercheck::Problem> problems = check(tender);
+    ASSERT_EQ(problems.size(), 3u);
+    EXPECT_EQ(problems[0].where, Where::Tender);
+    EXPECT_EQ(problems[0].column, QStringLiteral("IME_NA_KONKURSA"));
+    EXPECT_EQ(problems[0].message,
+              QStringLiteral("Текстът на IME_NA_KONKURSA съдържа на 9-о място знака U+000B, който "
+                             "не може да се запише в XML файл. Текстът е от поръчката: във файла "
+                             "на офертата всеки такъв знак се заменя с интервал."));
+    // What the bidder typed is refused by the export: no word of a replacement.
+    EXPECT_EQ(problems[1].where, Where::Tender);
+    EXPECT_EQ(problems[1].column, QStringLiteral("KP1_TEXT"));
+    EXPECT_FALSE(problems[1].message.contains(QStringLiteral("интервал")));
+    EXPECT_EQ(problems[2].where, Where::Position);
+    EXPECT_EQ(problems[2].column, QStringLiteral("CUSTOM_CODE"));
+    EXPECT_TRUE(problems[2].message.endsWith(QStringLiteral("заменя с интервал.")));
+}
+
+TEST_F(OfferCheck, NamesANumberStoredWithMoreDecimalsThanItsInputTakes) {
+    nlohmann::json tender = fixture::offerProblemsTender(true);
+    for (nlohmann::json& row : tender["PREDLOGENIA"])
+        if (row["PRODUCT_CODE"] == 91)
+            row["PP1_NUMBER"] = 11.999;
+    const std::vector<offercheck::Problem> problems = check(tender);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].positionCode, QStringLiteral("10"));
+    EXPECT_EQ(problems[0].column, QStringLiteral("PP1_NUMBER"));
+    EXPECT_EQ(problems[0].message,
+              QStringLiteral("Стойността 11") + QLocale().decimalPoint() +
+                  QStringLiteral("999 има повече знаци след десетичния разделител, отколкото "
+                                 "полето приема (2)."));
+}
+
 } // namespace
