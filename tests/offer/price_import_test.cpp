@@ -4,6 +4,7 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
+#include "export/price_list.h"
 #include "offer/price_import.h"
 
 #include "tender_fixture.h"
@@ -32,6 +33,10 @@ Cell number(double value) {
 }
 Cell of(CellKind kind, const QString& value) {
     return {kind, value, 0};
+}
+// A number as the file writes it, which is what the import decides on.
+Cell written(const QString& value) {
+    return {CellKind::Number, value, value.toDouble()};
 }
 const Cell empty;
 
@@ -102,8 +107,11 @@ std::map<std::string, std::vector<std::string>> offeredValues(const QString& fil
 class PriceImportTest : public ::testing::Test {
 protected:
     void SetUp() override { open(importTender()); }
-    void open(const nlohmann::json& tender) {
-        file = folder.write(tender);
+    void open(const nlohmann::json& tender, const tender::SchemaChanges& changes = {}) {
+        import.reset();
+        qrySpecs->close();
+        connection = data::Connection();
+        file = folder.write(tender, changes);
         connection.open(file);
         qrySpecs->open();
         import = std::make_unique<priceimport::PriceImport>(connection, *qrySpecs);
@@ -203,6 +211,31 @@ INSTANTIATE_TEST_SUITE_P(
                     {{text("1"), text("2"), number(4), text("A"), number(1.5)}},
                     "Срок",
                     "цяло число"},
+        // The decimals and digits are counted on the text as read, never with a tolerance.
+        RefusalCase{"ATrillionthInExponentForm",
+                    {{text("1"), text("2"), written("1e-12"), text("A"), number(1)}},
+                    "Цена",
+                    "повече от 2 знака"},
+        RefusalCase{"ATrillionthInFull",
+                    {{text("1"), text("2"), written("0.000000000001"), text("A"), number(1)}},
+                    "Цена",
+                    "повече от 2 знака"},
+        RefusalCase{"ATenthOfALargeWholeNumber",
+                    {{text("1"), text("2"), number(4), text("A"), written("1000000000.4")}},
+                    "Срок",
+                    "цяло число"},
+        RefusalCase{"AThousandthOfALargePrice",
+                    {{text("1"), text("2"), written("123456789.004"), text("A"), number(1)}},
+                    "Цена",
+                    "повече от 2 знака"},
+        RefusalCase{"APriceBeyondWhatTheOfferFileWritesExactly",
+                    {{text("1"), text("2"), written("1e308"), text("A"), number(1)}},
+                    "Цена",
+                    "повече от 15 цифри"},
+        RefusalCase{"SixteenDigits",
+                    {{text("1"), text("2"), written("123456789012345.6"), text("A"), number(1)}},
+                    "Цена",
+                    "повече от 15 цифри"},
         RefusalCase{"Formula",
                     {{text("1"), text("2"), of(CellKind::Formula, "=2*3"), text("A"), number(1)}},
                     "Цена",
@@ -216,6 +249,83 @@ INSTANTIATE_TEST_SUITE_P(
                     "Марка",
                     "по-дълъг от 255"}),
     [](const ::testing::TestParamInfo<RefusalCase>& param) { return param.param.name; });
+
+// However the file writes a number, what counts is its value's digits: trailing zeros, leading
+// zeros and an exponent are no decimals of their own.
+TEST_F(PriceImportTest, NumbersAreTakenByTheirValueHoweverWritten) {
+    const std::pair<QString, std::string> cases[] = {
+        {QStringLiteral("1.5E1"), "15"},
+        {QStringLiteral("7.50000"), "7.5"},
+        {QStringLiteral("0012.30"), "12.3"},
+        {QStringLiteral("1234567890123.45"), "1234567890123.45"},
+        {QStringLiteral("125E-2"), "1.25"},
+    };
+    for (const auto& [given, stored] : cases) {
+        SCOPED_TRACE(given.toStdString());
+        const priceimport::Preview preview = import->preview(
+            tableOf({{text("1"), text("3"), written(given), text("Б"), number(2)}}));
+        ASSERT_EQ(preview.accepted.size(), 1u) << preview.text().toStdString();
+        EXPECT_EQ(import->store(preview).stored, 1);
+        EXPECT_EQ(offeredValues(file)["103"][0], stored);
+    }
+}
+
+// A price column the file keeps as Single holds 0.07 as the float nearest to it: stored, said
+// to be stored, and the same sheet again changes nothing.
+TEST_F(PriceImportTest, ASingleColumnStoresItsValueAndSaysSo) {
+    tender::SchemaChanges single;
+    single.retyped.push_back({"PREDLOGENIA.PP1_NUMBER", "single"});
+    open(importTender(), single);
+
+    const sheet::Table sheet =
+        tableOf({{text("1"), text("3"), written("0.07"), text("Б"), number(2)}});
+    const priceimport::Outcome outcome = import->store(import->preview(sheet));
+    EXPECT_EQ(outcome.stored, 1);
+    EXPECT_TRUE(outcome.complete()) << outcome.text().toStdString();
+    EXPECT_FALSE(outcome.text().contains(QStringLiteral("запазват")))
+        << outcome.text().toStdString();
+
+    const priceimport::Preview again = import->preview(sheet);
+    EXPECT_EQ(again.unchanged, 1) << again.text().toStdString();
+    EXPECT_TRUE(again.accepted.empty());
+}
+
+// Thousands of refused rows, each naming a code of thousands of characters, make a text a
+// person reads: the first lines, codes cut short, and the count of the rest.
+TEST_F(PriceImportTest, ThePreviewListsTheFirstRefusalsAndCountsTheRest) {
+    const QString longCode(32767, QLatin1Char('7'));
+    std::vector<Row> rows(5000, Row{text(longCode), text("1"), number(4), text("A"), number(1)});
+    const priceimport::Preview preview = import->preview(tableOf(rows));
+    EXPECT_EQ(preview.refused.size(), 5000u);
+    const QString shown = preview.text();
+    EXPECT_LT(shown.size(), 40'000) << "one line a refusal, codes cut short";
+    EXPECT_TRUE(shown.contains(QStringLiteral("… и още %1").arg(5000 - priceimport::kListed)));
+    EXPECT_TRUE(shown.contains(QStringLiteral("ред 2, обособена позиция 7777")));
+}
+
+// Two offer values captioned alike still make a template the import reads back: each of them
+// is headed by its caption and its column's number.
+TEST_F(PriceImportTest, CaptionsThatRepeatGiveUniqueHeadsTheImportReads) {
+    nlohmann::json tender = importTender();
+    tender["SPECS"][0]["PP3_IME"] = "Марка";
+    open(tender);
+    QStringList heads;
+    for (const pricelist::Column& column : pricelist::columns(*qrySpecs))
+        heads << column.head;
+    EXPECT_EQ(heads.mid(6),
+              (QStringList{QStringLiteral("Марка (7)"), QStringLiteral("Марка (8)")}));
+
+    Row headCells;
+    for (const QString& head : heads)
+        headCells.push_back(text(head));
+    const priceimport::Preview preview =
+        import->preview(tableOf({{text("1"), text("3"), text("Изделие 3"), empty, empty,
+                                  number(7.5), text("Б"), number(2)}},
+                                headCells));
+    ASSERT_EQ(preview.accepted.size(), 1u) << preview.text().toStdString();
+    EXPECT_EQ(import->store(preview).stored, 1);
+    EXPECT_EQ(offeredValues(file)["103"], (std::vector<std::string>{"7.5", "Б", "2"}));
+}
 
 // An empty cell keeps the stored value; a row without values stores nothing; the positions of
 // a lot the sheet concerns that it does not list are named, those of other lots are not.
