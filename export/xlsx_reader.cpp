@@ -511,7 +511,8 @@ private:
         }
     }
 
-    void readRow(PartReader& xml, int row) {
+    // A cell's own reference places it, and the rows after it that give no number follow it.
+    void readRow(PartReader& xml, int& row) {
         const int rowElement = xml.depth();
         int column = -1;
         while (xml.within(rowElement)) {
@@ -519,7 +520,6 @@ private:
                 xml.skip();
                 continue;
             }
-            int cellRow = row;
             const QString reference = xml.attribute(QLatin1String("r"));
             if (reference.isEmpty()) {
                 ++column;
@@ -528,9 +528,9 @@ private:
                 if (!place)
                     refuseToRead(path_, QStringLiteral("има клетка с непознат адрес %1")
                                             .arg(reference.left(kShownReferenceLength)));
-                std::tie(cellRow, column) = *place;
+                std::tie(row, column) = *place;
             }
-            readCell(xml, cellRow, column);
+            readCell(xml, row, column);
         }
     }
 
