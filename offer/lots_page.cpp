@@ -6,10 +6,14 @@
 #include "ui/error_guard.h"
 #include "data/connection.h"
 #include "data/dataset.h"
+#include "export/offer_export.h"
 #include "export/price_list.h"
 #include "offer/import_workflow.h"
 #include "offer/position_keys.h"
+#include "sign/signing_dialog.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -47,6 +51,25 @@ QString positionsPageCaption(const QString& code, const QString& name) {
     return QStringLiteral("Предложения за: ") + code + QStringLiteral(". ") + shown;
 }
 
+QString proposedSigningFile(const QString& folder, const QString& companyName,
+                            const QString& lotCode) {
+    QStringList names{QStringLiteral("Оферта.pdf")};
+    for (const int offerType : {PriceOffer, TechnicalOffer}) {
+        const QString offer = OfferExport::proposedFileName(offerType, companyName, lotCode);
+        names << offer << QFileInfo(offer).completeBaseName() + QStringLiteral(".pdf");
+    }
+    QString newest;
+    QDateTime newestTime;
+    for (const QString& name : names) {
+        const QFileInfo file(QDir(folder), name);
+        if (file.isFile() && (newest.isEmpty() || file.lastModified() > newestTime)) {
+            newest = file.absoluteFilePath();
+            newestTime = file.lastModified();
+        }
+    }
+    return newest;
+}
+
 LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& guard,
                    QWidget* parent)
     : QWidget(parent), lots_(lots), positions_(positions), guard_(guard) {
@@ -81,12 +104,17 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
         "Въвежда цените и предлаганите стойности от попълнена таблица (XLSX или CSV)"));
     btnProverka = new QPushButton(QStringLiteral("Проверка на офертата"), this);
     btnProverka->setObjectName(QStringLiteral("btnProverka"));
+    btnPodpisvane = new QPushButton(QStringLiteral("Подписване..."), this);
+    btnPodpisvane->setObjectName(QStringLiteral("btnPodpisvane"));
+    btnPodpisvane->setToolTip(QStringLiteral(
+        "Подписва файл на офертата с квалифицирания сертификат от картата или от файл"));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnUchastie);
     buttons->addWidget(btnOtkazUchastie);
     buttons->addWidget(btnCenovaTablica);
     buttons->addWidget(btnImport);
     buttons->addWidget(btnProverka);
+    buttons->addWidget(btnPodpisvane);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(grdObPoz);
@@ -101,6 +129,8 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
     connect(btnImport, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnImportClick(); }); });
     connect(btnProverka, &QPushButton::clicked, this, &LotsPage::btnProverkaClick);
+    connect(btnPodpisvane, &QPushButton::clicked, this,
+            [this] { guard_.run([this] { btnPodpisvaneClick(); }); });
     connect(grdObPoz, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         guard_.run([this, index] {
             lots_.moveTo(index.row());
@@ -239,6 +269,17 @@ void LotsPage::rereadOnCurrentLot() {
     lots_.close();
     lots_.open();
     lots_.locate(kProductCode, lot);
+}
+
+void LotsPage::btnPodpisvaneClick() {
+    QString proposed;
+    if (hasLot() && followers_.tender)
+        proposed = proposedSigningFile(
+            QDir::currentPath(),
+            followers_.tender->fieldByName(QStringLiteral("IME_NA_FIRMATA")).asString(),
+            lots_.fieldByName(QStringLiteral("CUSTOM_CODE")).asString());
+    sign::SigningDialog dialog(guard_, proposed, window());
+    guard_.dialogs().showPreview(dialog);
 }
 
 } // namespace offer

@@ -32,6 +32,12 @@ struct LotFollowers {
 // 50 characters or more cut to its first 47 and "...".
 QString positionsPageCaption(const QString& code, const QString& name);
 
+// The file "Подписване..." proposes for the lot `lotCode`: of the offer files the export
+// proposes for it (price and technical, XML or PDF) and the printed offer's proposed PDF, the one
+// in `folder` written last. Empty when there is none.
+QString proposedSigningFile(const QString& folder, const QString& companyName,
+                            const QString& lotCode);
+
 // The lots of the tender with their participation, counts and status, and the two operations
 // that declare and withdraw participation. The lot the lots dataset stands on is the current
 // lot; every move to another lot reopens the positions dataset on that lot's positions.
@@ -55,6 +61,8 @@ public:
     void btnCenovaTablicaClick();
     // "Проверка на офертата": asks the main window for the list of the offer's problems.
     void btnProverkaClick();
+    // "Подписване...": the signing window, proposing the offer file last written for the lot.
+    void btnPodpisvaneClick();
     // Imports prices and offer values from a filled price list the bidder chooses, after the
     // preview and the bidder's Yes, then reads the lots and the current lot's positions again.
     void btnImportClick();
@@ -69,6 +77,7 @@ public:
     QPushButton* btnCenovaTablica;
     QPushButton* btnImport;
     QPushButton* btnProverka;
+    QPushButton* btnPodpisvane;
 
 signals:
     // The bidder asked to see every problem of the offer.

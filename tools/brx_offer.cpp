@@ -13,9 +13,14 @@
 #include "offer/import_workflow.h"
 #include "print/dReports.h"
 #include "print/report_source.h"
+#include "sign/signing_key.h"
+#include "sign/verification.h"
 
 #include <QGuiApplication>
 #include <QStringList>
+
+#include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -67,6 +72,24 @@ const char* const kUsage = R"(Употреба: brx-offer КОМАНДА ...
         Изход 0, когато всеки ред на таблицата е записан (с --dry-run: би
         бил записан); 1, когато ред е отказан, позиция не е записана или
         файлът не може да се прочете.
+  sign FILE [--token URL | --p12 FILE.p12] [--pin-file F]
+        подписва FILE с квалифицирания сертификат на участника и записва
+        отделения подпис (CMS, CAdES-BES, SHA-256) във FILE.p7s до него; FILE не
+        се променя. Сертификатът е от поставените карти (модулите PKCS #11,
+        регистрирани в p11-kit) или от файл .p12/.pfx:
+        --token URL     сертификатът или картата с този адрес PKCS #11; без него
+                        единственият сертификат за подписване на поставените карти
+        --p12 FILE.p12  ключът и сертификатът от файла
+        --pin-file F    ПИН кодът (паролата на файла) от първия ред на F; без него
+                        се пита на терминала, без да се показва
+        Сертификатът се извежда преди подписването; изтекъл, още невалиден или
+        непредназначен за подпис сертификат се отказва с причината. Грешен ПИН
+        се отказва без нов опит.
+  verify FILE FILE.p7s [--ca CA.pem]
+        проверява подписа FILE.p7s на FILE: кой и кога е подписал, с кой
+        сертификат, дали файлът е непроменен и дали веригата стига до доверен
+        издател (от CA.pem; без него от доверените издатели на системата);
+        изход 0 само когато всичко е изпълнено.
   --help                показва този текст
   --version             показва версията
 
@@ -211,6 +234,8 @@ public:
     void showPreview(QDialog&) override {
         throw data::Error(QStringLiteral("Преглед на печат не е възможен от командния ред."));
     }
+    // brx-offer sign asks for the PIN itself, from --pin-file or the terminal.
+    std::optional<QByteArray> askPin(const QString&) override { return std::nullopt; }
 
 private:
     int offerType_;
@@ -330,6 +355,121 @@ int importCommand(const QStringList& args) {
     return everything ? 0 : 1;
 }
 
+// The PIN or the password, asked once: from the first line of `pinFile`, or typed on the
+// terminal without being shown.
+sign::PinSource pinFrom(const QString& pinFile) {
+    return [pinFile](const QString& prompt) -> std::optional<QByteArray> {
+        QByteArray line;
+        if (!pinFile.isEmpty()) {
+            line = sign::readBounded(pinFile, 4096, QStringLiteral("Файлът с ПИН кода"));
+        } else {
+            print(stderr, prompt);
+            termios saved{};
+            const bool terminal = ::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &saved) == 0;
+            if (terminal) {
+                termios quiet = saved;
+                quiet.c_lflag &= ~tcflag_t(ECHO);
+                ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+            }
+            char buffer[4096];
+            const bool read = std::fgets(buffer, sizeof buffer, stdin) != nullptr;
+            if (terminal) {
+                ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+                std::fputs("\n", stderr);
+            }
+            if (!read)
+                return std::nullopt;
+            line = QByteArray(buffer);
+            std::fill(std::begin(buffer), std::end(buffer), '\0');
+        }
+        const qsizetype end = line.indexOf('\n');
+        if (end >= 0)
+            line.truncate(end);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        return line;
+    };
+}
+
+// Takes `option`'s value out of `args`; empty when it is not there.
+QString takeOption(QStringList& args, const QString& option) {
+    const qsizetype at = args.indexOf(option);
+    if (at < 0)
+        return QString();
+    if (at + 1 >= args.size() || args[at + 1].isEmpty())
+        throw UsageError{option + QStringLiteral(" иска стойност")};
+    const QString value = args[at + 1];
+    args.remove(at, 2);
+    return value;
+}
+
+void refuseUnknownOptions(const QStringList& positional) {
+    for (const QString& arg : positional)
+        if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1)
+            throw UsageError{QStringLiteral("непозната опция: ") + arg};
+}
+
+// The one certificate on the tokens `url` matches (all tokens present without it).
+sign::TokenCertificate chosenTokenCertificate(const QString& url) {
+    const std::vector<sign::TokenCertificate> found = sign::tokenCertificates(url);
+    if (found.empty())
+        throw data::Error(QStringLiteral("Няма сертификат за подписване на поставените карти. "
+                                         "Поставете картата или посочете файл с --p12."));
+    if (found.size() > 1) {
+        QString text = QStringLiteral("Сертификатите за подписване са няколко; посочете един "
+                                      "с --token URL:");
+        for (const sign::TokenCertificate& certificate : found)
+            text += QStringLiteral("\n  %1\n    %2")
+                        .arg(certificate.url, certificate.certificate.subject);
+        throw data::Error(text);
+    }
+    return found.front();
+}
+
+int signCommand(const QStringList& arguments) {
+    QStringList args = arguments;
+    const QString tokenUrl = takeOption(args, QStringLiteral("--token"));
+    const QString keyFile = takeOption(args, QStringLiteral("--p12"));
+    const QString pinFile = takeOption(args, QStringLiteral("--pin-file"));
+    refuseUnknownOptions(args);
+    if (args.size() != 1)
+        throw UsageError{QStringLiteral("очаква се един FILE за подписване")};
+    if (!tokenUrl.isEmpty() && !keyFile.isEmpty())
+        throw UsageError{QStringLiteral("--token и --p12 не вървят заедно")};
+    const sign::PinSource pin = pinFrom(pinFile);
+    std::unique_ptr<sign::SigningKey> key;
+    if (!keyFile.isEmpty()) {
+        std::optional<QByteArray> password = pin(QStringLiteral("Парола за „%1“:").arg(keyFile));
+        if (!password)
+            return 1;
+        key = sign::SigningKey::fromKeyFile(keyFile, *password);
+        password->fill('\0');
+        print(stderr, sign::certificateText(key->certificate()));
+    } else {
+        const sign::TokenCertificate certificate = chosenTokenCertificate(tokenUrl);
+        print(stderr, sign::certificateText(certificate.certificate));
+        // Refused before the PIN is asked: a certificate that cannot sign costs no try.
+        if (const QString refusal =
+                sign::signingRefusal(certificate.certificate, QDateTime::currentDateTimeUtc());
+            !refusal.isEmpty())
+            throw data::Error(refusal);
+        key = sign::SigningKey::onToken(certificate, pin);
+    }
+    print(stdout, sign::signFile(*key, args[0]));
+    return 0;
+}
+
+int verifyCommand(const QStringList& arguments) {
+    QStringList args = arguments;
+    const QString anchors = takeOption(args, QStringLiteral("--ca"));
+    refuseUnknownOptions(args);
+    if (args.size() != 2)
+        throw UsageError{QStringLiteral("очакват се FILE и FILE.p7s")};
+    const sign::Verification verification = sign::verifyFile(args[0], args[1], anchors);
+    print(stdout, verification.text());
+    return verification.allHold() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -352,7 +492,8 @@ int main(int argc, char** argv) {
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {QStringLiteral("xml"), xmlCommand},           {QStringLiteral("pdf"), pdfCommand},
         {QStringLiteral("template"), templateCommand}, {QStringLiteral("check"), checkCommand},
-        {QStringLiteral("import"), importCommand},
+        {QStringLiteral("import"), importCommand},     {QStringLiteral("sign"), signCommand},
+        {QStringLiteral("verify"), verifyCommand},
     };
     try {
         const auto command = args.isEmpty() ? commands.end() : commands.find(args.first());
