@@ -308,6 +308,8 @@ std::vector<offercheck::Problem> TfmMain::findOfferProblems() {
 void TfmMain::goToProblem(const offercheck::Problem& problem) {
     raise();
     activateWindow();
+    if (problem.where == offercheck::Where::File)
+        return; // nothing on screen corrects a damaged file
     if (problem.where == offercheck::Where::Tender) {
         pcMain->setCurrentWidget(tsInfo);
         if (pcMain->currentWidget() != tsInfo)

@@ -26,4 +26,9 @@ QString numberDisplayMask(qint64 decimals);
 qint64 decimalsOf(double value);
 inline constexpr qint64 kMaxDisplayDecimals = 15;
 
+// The digits of a number, before and after its decimal point together, that a double holds
+// exactly and the offer file writes as they are (it writes 15 significant digits). A number with
+// more is not the number the bidder gave.
+inline constexpr qint64 kMaxNumberDigits = 15;
+
 } // namespace data

@@ -1,11 +1,15 @@
 #include "export/offer_check.h"
 
+#include "data/connection.h"
 #include "data/dataset.h"
 #include "data/number_format.h"
 #include "data/tender_datasets.h"
 #include "export/BRX_XSD.h"
 #include "export/dMain.h"
 #include "export/offer_export.h"
+#include "jet/check.h"
+
+#include <QLocale>
 
 #include <algorithm>
 #include <memory>
@@ -100,6 +104,45 @@ void addNumbersWithMoreDecimals(const Problem& position, const data::Dataset& qr
     }
 }
 
+// The price as its column shows and prints it: the tender's decimals, the regional separator.
+QString shownPrice(double price, const data::Dataset& qrySpecs) {
+    return data::formatNumber(
+        price,
+        data::numberDisplayMask(qrySpecs.fieldByName(QStringLiteral("PP1_RAZRYAD")).asInteger()),
+        QLocale::system().decimalPoint().front());
+}
+
+// What a stored price above 0 may still hide: the decimals of its column show it as 0 (the
+// offer file would carry a price the printed offer shows as none), or it lies above the
+// authority's estimate, which authorities may reject the offer for.
+void addPriceProblems(Problem position, const data::Dataset& qrySpecs,
+                      const data::Dataset& positions, std::vector<Problem>& problems) {
+    const double price = positions.fieldByName(kPrice).asFloat();
+    position.column = kPrice;
+    position.caption = text(qrySpecs, "PP1_IME");
+    const QString shown = shownPrice(price, qrySpecs);
+    if (std::none_of(shown.begin(), shown.end(),
+                     [](QChar c) { return c.isDigit() && c != u'0'; })) {
+        position.message =
+            QStringLiteral("Цената е над 0, но с %1 знака след десетичния знак "
+                           "се показва и печата като %2.")
+                .arg(std::max<qint64>(
+                    qrySpecs.fieldByName(QStringLiteral("PP1_RAZRYAD")).asInteger(), 0))
+                .arg(shown);
+        problems.push_back(position);
+    }
+    const data::Field& estimate = positions.fieldByName(QStringLiteral("MAX_CENA"));
+    if (!estimate.isNull() && estimate.asFloat() > 0 && price > estimate.asFloat()) {
+        position.message =
+            QStringLiteral("Цената %1 е над максималната цена на възложителя %2: такава оферта "
+                           "може да бъде отстранена.")
+                .arg(shown, data::formatNumber(estimate.asFloat(), QString(),
+                                               QLocale::system().decimalPoint().front()));
+        position.warning = true;
+        problems.push_back(position);
+    }
+}
+
 void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
                          data::Dataset& positions, const PositionFilled& PoziciaIsFill,
                          std::vector<Problem>& problems) {
@@ -124,6 +167,7 @@ void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
         }
         addNumbersWithMoreDecimals(position, qrySpecs, positions, problems);
         addUnwritableTexts(position, qrySpecs, positions, texts, problems);
+        addPriceProblems(position, qrySpecs, positions, problems);
     }
 }
 
@@ -138,6 +182,14 @@ QString Problem::field() const {
 std::vector<Problem> offerProblems(const data::Dataset& qrySpecs, data::Connection& connection,
                                    const PositionFilled& PoziciaIsFill) {
     std::vector<Problem> problems;
+    for (const std::string& damage : jet::checkRowCounts(connection.database())) {
+        Problem file;
+        file.where = Where::File;
+        file.message = QStringLiteral("Тръжният файл е повреден (%1); поискайте от възложителя "
+                                      "нов файл, преди да подавате оферта.")
+                           .arg(QString::fromStdString(damage));
+        problems.push_back(file);
+    }
     for (const RuleBreach& breach : TdmMain::konkBreaches(qrySpecs))
         problems.push_back(
             {Where::Tender, {}, {}, {}, {}, breach.column, breach.caption, breach.message()});

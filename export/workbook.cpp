@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <functional>
+#include <tuple>
 
 namespace sheet {
 
@@ -31,8 +33,24 @@ bool isGroupSpace(QChar c) {
 
 } // namespace
 
-std::optional<double> readNumber(QStringView text, QChar decimal) {
+bool hasLoneSurrogate(QStringView text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+// The number `text` writes with `decimal` as its decimal separator, as the C locale writes it:
+// sign, digits and a '.', without grouping; nothing when it is no such number.
+std::optional<QString> plainNumber(QStringView text, QChar decimal) {
     const QStringView trimmed = text.trimmed();
+    if (trimmed.size() > kMaxNumberLength)
+        return std::nullopt;
     const QChar otherMark = decimal == u'.' ? u',' : u'.';
     qsizetype i = 0;
     QString plain; // sign, digits and a '.', for the C locale
@@ -73,8 +91,29 @@ std::optional<double> readNumber(QStringView text, QChar decimal) {
             plain += trimmed[i];
         }
     }
+    return plain;
+}
+
+// The digits and the exponent of a number as XLSX writes it ("1.25", "-3E-5"); nothing when the
+// text is no such number.
+std::optional<std::pair<QString, qint64>> exponentNumber(QStringView text) {
+    const qsizetype mark = std::max(text.indexOf(u'e'), text.indexOf(u'E'));
+    if (mark < 0)
+        return std::nullopt;
+    const auto mantissa = plainNumber(text.left(mark), u'.');
     bool ok = false;
-    const double value = plain.toDouble(&ok);
+    const qint64 exponent = text.mid(mark + 1).toLongLong(&ok);
+    if (!mantissa || !ok)
+        return std::nullopt;
+    return std::pair{*mantissa, exponent};
+}
+
+} // namespace
+
+std::optional<double> readNumber(QStringView text, QChar decimal) {
+    const auto plain = plainNumber(text, decimal);
+    bool ok = false;
+    const double value = plain ? plain->toDouble(&ok) : 0.0;
     if (!ok)
         return std::nullopt;
     return value;
@@ -147,6 +186,44 @@ Table readWorkbook(const QString& path, const Limits& limits) {
     if (file.error() != QFileDevice::NoError)
         formats::refuseToRead(path, QStringLiteral("четенето от диска не успя"));
     return formats::readCsv(path, bytes, limits);
+}
+
+std::optional<NumberDigits> numberDigits(QStringView text, QChar decimalSeparator) {
+    const QStringView trimmed = text.trimmed();
+    if (trimmed.size() > formats::kMaxNumberLength)
+        return std::nullopt;
+    QString plain;
+    qint64 exponent = 0;
+    if (const auto grouped = formats::plainNumber(trimmed, decimalSeparator)) {
+        plain = *grouped;
+    } else if (const auto written = formats::exponentNumber(trimmed)) {
+        std::tie(plain, exponent) = *written;
+    } else {
+        return std::nullopt;
+    }
+    // The digits without the sign, and where the point stands among them once the exponent
+    // moved it.
+    QString digits;
+    qint64 point = -1;
+    for (const QChar c : plain) {
+        if (c == u'.')
+            point = digits.size();
+        else if (c.isDigit())
+            digits += c;
+    }
+    if (point < 0)
+        point = digits.size();
+    // Far beyond any column's digits, and far from the end of a qint64.
+    point += std::clamp<qint64>(exponent, -100'000, 100'000);
+    qsizetype first = 0;
+    while (first < digits.size() && digits[first] == u'0')
+        ++first;
+    qsizetype end = digits.size();
+    while (end > first && digits[end - 1] == u'0')
+        --end;
+    if (first == end)
+        return NumberDigits{}; // zero
+    return NumberDigits{std::max<qint64>(point - first, 0), std::max<qint64>(end - point, 0)};
 }
 
 Format formatOf(const QString& path) {

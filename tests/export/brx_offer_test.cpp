@@ -227,6 +227,20 @@ TEST_F(BrxOffer, ChecksTheWholeOfferReadingTheTenderOnly) {
     EXPECT_EQ(none.out, QString());
     EXPECT_EQ(none.err, QStringLiteral("Няма открити проблеми.\n"));
 
+    // A price above the authority's estimate is a warning: listed, but no failure.
+    nlohmann::json estimated = fixture::offerProblemsTender(true);
+    for (nlohmann::json& row : estimated["PREDLOGENIA"])
+        if (row["PRODUCT_CODE"] == 92)
+            row["MAX_CENA"] = 3.5;
+    const ProgramRun warned = brxOffer(
+        {QStringLiteral("check"), folder.write(estimated, {}, QStringLiteral("estimated.mdb"))},
+        out);
+    EXPECT_EQ(warned.status, 0) << warned.err.toStdString();
+    EXPECT_TRUE(
+        warned.out.startsWith(QStringLiteral("9\t9\tЕд. цена (PP1_NUMBER)\tПредупреждение: ")))
+        << warned.out.toStdString();
+    EXPECT_EQ(warned.err, QStringLiteral("Няма открити проблеми, само предупреждения.\n"));
+
     const ProgramRun missing =
         brxOffer({QStringLiteral("check"), folder.file(QStringLiteral("none.mdb"))}, out);
     EXPECT_EQ(missing.status, 1);

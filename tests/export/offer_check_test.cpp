@@ -3,6 +3,7 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
+#include "jet/database.h"
 #include "offer/dataset_rules.h"
 
 #include "offer_problems_tender.h"
@@ -10,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -129,6 +133,82 @@ TEST_F(OfferCheck, NamesANumberStoredWithMoreDecimalsThanItsInputTakes) {
               QStringLiteral("Стойността 11") + QLocale().decimalPoint() +
                   QStringLiteral("999 има повече знаци след десетичния разделител, отколкото "
                                  "полето приема (2)."));
+}
+
+// A price above 0 that its two decimals show and print as 0 is named; one above the authority's
+// estimate is a warning on its position's price, one equal to it is not.
+TEST_F(OfferCheck, NamesAPriceShownAsZeroAndWarnsOfOneAboveTheEstimate) {
+    nlohmann::json tender = fixture::offerProblemsTender(true);
+    for (nlohmann::json& row : tender["PREDLOGENIA"]) {
+        if (row["PRODUCT_CODE"] == 91)
+            row["PP1_NUMBER"] = 0.004;
+        if (row["PRODUCT_CODE"] == 92)
+            row["MAX_CENA"] = 3.5;
+        if (row["PRODUCT_CODE"] == 102)
+            row["MAX_CENA"] = 5.0;
+    }
+    const std::vector<offercheck::Problem> problems = check(tender);
+    // The price shown as 0 also holds more decimals than its input takes, which is named first.
+    ASSERT_EQ(problems.size(), 3u);
+    EXPECT_EQ(problems[0].positionCode, QStringLiteral("9"));
+    EXPECT_EQ(problems[0].column, QStringLiteral("PP1_NUMBER"));
+    EXPECT_TRUE(problems[0].warning);
+    EXPECT_TRUE(problems[0].message.contains(QStringLiteral("над максималната цена")))
+        << problems[0].message.toStdString();
+    EXPECT_TRUE(problems[1].message.contains(QStringLiteral("повече знаци")))
+        << problems[1].message.toStdString();
+    EXPECT_EQ(problems[2].positionCode, QStringLiteral("10"));
+    EXPECT_EQ(problems[2].column, QStringLiteral("PP1_NUMBER"));
+    EXPECT_FALSE(problems[2].warning);
+    EXPECT_TRUE(problems[2].message.contains(QStringLiteral("се показва и печата като 0")))
+        << problems[2].message.toStdString();
+}
+
+// A file that lost a page of positions still reads well, every row left in order: the check
+// names the damage first, as tenderdb check does, before anything it says of what is left.
+TEST_F(OfferCheck, NamesTheDamageOfTheFileFirst) {
+    nlohmann::json tender = fixture::offerProblemsTender(true);
+    for (int i = 0; i < 60; ++i)
+        tender["PREDLOGENIA"].push_back({{"PRODUCT_CODE", 1000 + i},
+                                         {"MASTER_CODE", 90},
+                                         {"CUSTOM_CODE", std::to_string(100 + i)},
+                                         {"IME", std::string(300, 'x')},
+                                         {"PP1_NUMBER", 1.0},
+                                         {"PP3_NUMBER", 0.0},
+                                         {"PP4_TEXT", "Гама"}});
+    file = folder.write(tender);
+    std::uint32_t definition = 0;
+    {
+        const jet::Database database(file.toStdString(), jet::Database::Mode::ReadOnly);
+        definition = database.table("PREDLOGENIA").definitionPage;
+    }
+    QFile bytes(file);
+    ASSERT_TRUE(bytes.open(QIODevice::ReadWrite));
+    QByteArray pages = bytes.readAll();
+    constexpr qsizetype kPage = 4096;
+    qsizetype lastDataPage = -1;
+    for (qsizetype page = 0; page < pages.size() / kPage; ++page) {
+        const char* at = pages.constData() + page * kPage;
+        std::uint32_t owner = 0;
+        std::memcpy(&owner, at + 4, sizeof owner);
+        if (at[0] == 0x01 && owner == definition)
+            lastDataPage = page;
+    }
+    ASSERT_GT(lastDataPage, 0);
+    bytes.seek(lastDataPage * kPage);
+    bytes.write(QByteArray(kPage, '\0'));
+    bytes.close();
+
+    connection.openReadOnly(file);
+    qrySpecs->open();
+    const std::vector<offercheck::Problem> problems =
+        offercheck::offerProblems(*qrySpecs, connection, &offer::PoziciaIsFill);
+    ASSERT_FALSE(problems.empty());
+    EXPECT_EQ(problems[0].where, Where::File);
+    EXPECT_TRUE(problems[0].message.contains(QStringLiteral("PREDLOGENIA")))
+        << problems[0].message.toStdString();
+    EXPECT_TRUE(problems[0].message.contains(QStringLiteral("rows, the definition counts 69")))
+        << problems[0].message.toStdString();
 }
 
 } // namespace
