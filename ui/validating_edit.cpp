@@ -23,6 +23,12 @@ struct NumberReading {
     std::optional<double> value;
 };
 
+qsizetype significantDigits(const QString& integers, const QString& fraction) {
+    const auto first =
+        std::find_if(integers.begin(), integers.end(), [](QChar c) { return c != u'0'; });
+    return (integers.end() - first) + fraction.size();
+}
+
 NumberReading readNumber(const QString& text, int decimals) {
     if (text.isEmpty())
         return {QValidator::Acceptable, std::nullopt};
@@ -37,6 +43,10 @@ NumberReading readNumber(const QString& text, int decimals) {
     const QString fraction = match.captured(3);
     if (integers.isEmpty() && fraction.isEmpty())
         return {QValidator::Intermediate, std::nullopt};
+    // The offer file carries a number with as many digits as a double keeps exactly; more would
+    // be submitted as another value than the one typed. The import refuses them alike.
+    if (significantDigits(integers, fraction) > data::kMaxNumberDigits)
+        return {QValidator::Invalid, std::nullopt};
 
     bool ok = false;
     const double value = QLocale::c().toDouble(
@@ -165,7 +175,7 @@ QString ValidatingEdit::refusalOf(const QString& typed) const {
         return decimals_ == 1
                    ? QStringLiteral("най-много 1 знак след десетичния разделител")
                    : QStringLiteral("най-много %1 знака след десетичния разделител").arg(decimals_);
-    return QStringLiteral("числото е твърде голямо");
+    return QStringLiteral("най-много %1 цифри").arg(data::kMaxNumberDigits);
 }
 
 void ValidatingEdit::keyPressEvent(QKeyEvent* event) {

@@ -246,14 +246,20 @@ TEST_F(ParameterFrame, ADecimalParameterTakesTheRegionalSeparatorAndItsDecimalsO
     EXPECT_EQ(frame->edtParam->text(), typing::spelled("2{sep}5"));
     EXPECT_EQ(told, QStringList(2, QStringLiteral("най-много 1 знак след десетичния разделител")));
 
-    // No more digits than a double holds: the 309th is refused rather than stored as infinity.
+    // No more digits than the offer file carries exactly, as the import refuses them: the 16th
+    // is refused, decimals counted, leading zeros not.
     init(3, 2);
     frame->edtParam->clear();
     told.clear();
     typing::keys(frame->edtParam, QString::fromStdString(manyNines));
-    EXPECT_EQ(frame->edtParam->text().size(), 308);
-    EXPECT_EQ(told.size(), 400 - 308);
-    EXPECT_EQ(told.value(0), QStringLiteral("числото е твърде голямо"));
+    EXPECT_EQ(frame->edtParam->text().size(), 15);
+    EXPECT_EQ(told.size(), 400 - 15);
+    EXPECT_EQ(told.value(0), QStringLiteral("най-много 15 цифри"));
+    frame->edtParam->clear();
+    told.clear();
+    typing::type(frame->edtParam, QStringLiteral("0012345678901234{sep}56"));
+    EXPECT_EQ(frame->edtParam->text(), typing::spelled("0012345678901234{sep}5"));
+    EXPECT_EQ(told, QStringList(QStringLiteral("най-много 15 цифри")));
 }
 
 TEST_F(ParameterFrame, AValueTypedWithThePointIsStoredAsTyped) {
