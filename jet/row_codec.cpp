@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <climits>
 #include <cstring>
 
@@ -106,6 +107,19 @@ Decimal decodeDecimal(const ByteView& view, std::uint8_t scale) {
     return Decimal{(negative ? "-" : "") + digits};
 }
 
+// A Single holds what was typed as its nearest float: 0.07 is kept as 0.0700000002980232. Widened
+// bit for bit, that float would be shown and submitted as another number than the one typed, so
+// it is read as the double of its shortest decimal, which narrows back to the same float.
+double singleAsTyped(float stored) {
+    std::array<char, 32> shortest{};
+    const auto written = std::to_chars(shortest.data(), shortest.data() + shortest.size(), stored);
+    double typed = 0;
+    const auto read = std::from_chars(shortest.data(), written.ptr, typed);
+    if (written.ec != std::errc() || read.ec != std::errc() || static_cast<float>(typed) != stored)
+        return double{stored};
+    return typed;
+}
+
 Value decodeFixed(const Column& column, std::span<const std::uint8_t> raw,
                   const std::string& where) {
     // Checked once here, so the reads below cannot fail and a scan builds no message per value.
@@ -123,7 +137,7 @@ Value decodeFixed(const Column& column, std::span<const std::uint8_t> raw,
     case ColumnType::Currency:
         return Currency{static_cast<std::int64_t>(view.u64(0))};
     case ColumnType::Single:
-        return double{view.f32(0)};
+        return singleAsTyped(view.f32(0));
     case ColumnType::Double:
         return view.f64(0);
     case ColumnType::DateTime:

@@ -253,6 +253,11 @@ TEST_F(PriceImportTest, ASingleColumnStoresItsValueAndSaysSo) {
     const priceimport::Preview again = import->preview(sheet);
     EXPECT_EQ(again.unchanged, 1) << again.text().toStdString();
     EXPECT_TRUE(again.accepted.empty());
+    // Read back, the price is the one imported, not the float's 0.0700000002980232 that the
+    // offer file would carry.
+    EXPECT_EQ(
+        fixture::readColumn(file, "PREDLOGENIA", "PRODUCT_CODE", std::int64_t{103}, "PP1_NUMBER"),
+        jet::Value(0.07));
 }
 
 // Thousands of refused rows, each naming a code of thousands of characters, make a text a
