@@ -291,7 +291,7 @@ Posts posts(int runs, const Tender& tender) {
     std::vector<jet::RowId> rows;
     const std::size_t none[] = {0};
     db.scan(table, none, [&](jet::RowId id, const jet::Row&) { rows.push_back(id); });
-    db.update(table, rows.front(), {{"PP6_NUMBER", 1.0}}); // the writer's first post recovers
+    db.update(table, rows.front(), {{"PP6_NUMBER", 1.0}}); // the first post looks for the mark
     Posts result;
     for (auto durability : {jet::Durability::Synced, jet::Durability::Unsynced}) {
         double median =

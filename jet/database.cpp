@@ -195,7 +195,8 @@ Row Database::read(const TableDef& table, RowId id) const {
     return readRow(*file_, table, id);
 }
 
-std::vector<Row> Database::read(const TableDef& table, std::span<const RowId> ids) const {
+std::vector<Row> Database::read(const TableDef& table, std::span<const RowId> ids,
+                                TextForm texts) const {
     std::vector<Row> rows;
     rows.reserve(ids.size());
     Page home;
@@ -206,8 +207,8 @@ std::vector<Row> Database::read(const TableDef& table, std::span<const RowId> id
             home = readRowPage(*file_, id, id.page);
             homeNumber = id.page;
         }
-        rows.push_back(
-            decodeRow(*file_, table, rowBytes(*file_, table, id, home, moved), file_->where(id)));
+        rows.push_back(decodeRow(*file_, table, rowBytes(*file_, table, id, home, moved),
+                                 file_->where(id), texts));
     }
     return rows;
 }

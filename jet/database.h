@@ -49,8 +49,10 @@ public:
     // One row by its id, following a relocation pointer. Throws Error when the id leads to a
     // deleted row or to no row of the table.
     Row read(const TableDef& table, RowId id) const;
-    // Rows by their ids, in the order given; consecutive ids on one page read it once.
-    std::vector<Row> read(const TableDef& table, std::span<const RowId> ids) const;
+    // Rows by their ids, in the order given; consecutive ids on one page read it once. Texts
+    // come in the form `texts` asks for.
+    std::vector<Row> read(const TableDef& table, std::span<const RowId> ids,
+                          TextForm texts = TextForm::Utf8) const;
     // The ids of the rows whose column `column` (an index into table.columns) holds `value`,
     // found through the file's index over that column alone: a few pages instead of a scan.
     // std::nullopt when the table has no such index or it cannot answer (a null value, a key
