@@ -1,6 +1,6 @@
 #include "app/client_application.h"
 
-#include "app/error_guard.h"
+#include "ui/error_guard.h"
 
 #include <QLibraryInfo>
 #include <QLocale>

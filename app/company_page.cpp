@@ -2,12 +2,12 @@
 // parameters, all bound to the tender record. Nothing here posts the record; the window stores
 // it when the bidder changes pages and when it closes.
 
-#include "app/Main.h"
-#include "app/colours.h"
+#include "app/main_window.h"
+#include "ui/colours.h"
 
-#include "app/field_check_box_binding.h"
-#include "app/field_edit_binding.h"
-#include "app/frParameter.h"
+#include "ui/field_check_box_binding.h"
+#include "ui/field_edit_binding.h"
+#include "ui/frParameter.h"
 #include "data/dataset.h"
 #include "offer/dataset_rules.h"
 

@@ -1,7 +1,7 @@
 #include "app/startup.h"
 
-#include "app/Main.h"
-#include "app/error_guard.h"
+#include "app/main_window.h"
+#include "ui/error_guard.h"
 #include "export/dMain.h"
 #include "export/fSelectReport.h"
 #include "print/dReports.h"

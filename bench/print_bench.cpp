@@ -4,9 +4,9 @@
 // line of text per row, the cost of the PDF output itself. Prints the medians, pages per second
 // and the ratio; run it by hand: print_bench [POSITIONS] [RUNS].
 
-#include "app/Main.h"
-#include "app/error_guard.h"
-#include "app/scripted_dialogs.h"
+#include "app/main_window.h"
+#include "ui/error_guard.h"
+#include "ui/scripted_dialogs.h"
 #include "bench/median.h"
 #include "data/dataset.h"
 #include "print/dReports.h"

@@ -16,10 +16,10 @@
 // shows the main window, opens the biggest lot, and writes its peak memory to descriptor 3.
 // Called with --lots-once FILE it opens the lots of FILE once, for profiling under callgrind.
 
-#include "app/Main.h"
+#include "app/main_window.h"
 #include "app/client_application.h"
-#include "app/error_guard.h"
-#include "app/scripted_dialogs.h"
+#include "ui/error_guard.h"
+#include "ui/scripted_dialogs.h"
 #include "app/startup.h"
 #include "data/connection.h"
 #include "data/dataset.h"

@@ -1,6 +1,6 @@
 #include "export/offer_export.h"
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 #include "data/dataset.h"
 #include "export/BRX_XSD.h"
 #include "export/dMain.h"

@@ -1,6 +1,6 @@
 #include "export/price_list.h"
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 #include "data/dataset.h"
 #include "data/field.h"
 #include "export/offer_export.h"

@@ -1,10 +1,10 @@
 #include "offer/edit_page.h"
 
-#include "app/colours.h"
-#include "app/dialogs.h"
-#include "app/error_guard.h"
-#include "app/frParameter.h"
-#include "app/validating_edit.h"
+#include "ui/colours.h"
+#include "ui/dialogs.h"
+#include "ui/error_guard.h"
+#include "ui/frParameter.h"
+#include "ui/validating_edit.h"
 #include "data/dataset.h"
 #include "offer/position_keys.h"
 

@@ -1,6 +1,6 @@
 #include "offer/import_workflow.h"
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 #include "data/error.h"
 #include "export/workbook.h"
 

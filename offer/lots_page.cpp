@@ -1,9 +1,9 @@
 #include "offer/lots_page.h"
 
-#include "app/colours.h"
-#include "app/dataset_table_model.h"
-#include "app/dialogs.h"
-#include "app/error_guard.h"
+#include "ui/colours.h"
+#include "ui/dataset_table_model.h"
+#include "ui/dialogs.h"
+#include "ui/error_guard.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "export/price_list.h"

@@ -1,6 +1,6 @@
 #include "offer/offer_check_window.h"
 
-#include "app/error_guard.h"
+#include "ui/error_guard.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

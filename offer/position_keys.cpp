@@ -1,6 +1,6 @@
 #include "offer/position_keys.h"
 
-#include "app/error_guard.h"
+#include "ui/error_guard.h"
 #include "data/dataset.h"
 
 #include <QAbstractItemView>

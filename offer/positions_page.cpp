@@ -1,8 +1,8 @@
 #include "offer/positions_page.h"
 
-#include "app/colours.h"
-#include "app/dataset_table_model.h"
-#include "app/error_guard.h"
+#include "ui/colours.h"
+#include "ui/dataset_table_model.h"
+#include "ui/error_guard.h"
 #include "data/dataset.h"
 #include "offer/position_keys.h"
 

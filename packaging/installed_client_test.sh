@@ -94,6 +94,21 @@ for file in bin/brx-client bin/brx-offer bin/tenderdb; do
 done
 desktop-file-validate "$prefix/share/applications/brx-client.desktop"
 xmllint --noout "$prefix/share/icons/hicolor/scalable/apps/brx-client.svg"
+appstreamcli validate --no-net "$prefix"/share/metainfo/*.metainfo.xml >/dev/null ||
+    fail "the appstream metadata does not validate"
+# Each program has its manual page, made from its --help, and says the version the project
+# declares, without a display.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+for program in brx-client brx-offer tenderdb; do
+    [ "$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/$program" --version)" = \
+        "$program $version" ] ||
+        fail "$program --version does not say $version"
+    page=$prefix/share/man/man1/$program.1.gz
+    [ -f "$page" ] || fail "$program has no manual page"
+done
+MANPATH="$prefix/share/man" LC_ALL=C.UTF-8 man brx-offer 2>/dev/null | grep -q "template FILE.mdb LOT_CODE" ||
+    fail "man brx-offer does not show the commands"
+[ -f "$prefix/share/doc/brx-client/copyright" ] || fail "the copyright file is not installed"
 # Everything delivered with the program lies in the data folder, byte for byte, where the client
 # looks when its own folder lacks it.
 if [ -d "$source/resources" ]; then

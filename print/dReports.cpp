@@ -1,6 +1,6 @@
 #include "print/dReports.h"
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 #include "data/dataset.h"
 #include "data/program_files.h"
 #include "data/tender_datasets.h"

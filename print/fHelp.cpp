@@ -1,6 +1,6 @@
 #include "print/fHelp.h"
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 #include "data/program_files.h"
 #include "report/error.h"
 #include "report/rtf_reader.h"

@@ -179,6 +179,9 @@ QFont toQFont(const FontSpec& wanted) {
     font.setItalic(wanted.italic);
     font.setUnderline(wanted.underline);
     font.setStrikeOut(wanted.strikeOut);
+    // Shaping joins "fi", "fl", "ffi" into one ligature glyph, which a PDF gives back as one
+    // character: the printed offer could not be searched or copied from as typed.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     return font;
 }
 

@@ -2,7 +2,7 @@
 // for scripted checks. Each subcommand runs the same workflow as the client's button, with the
 // answers to its questions taken from the arguments.
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
@@ -65,6 +65,7 @@ const char* const kUsage = R"(Употреба: brx-offer КОМАНДА ...
         бил записан); 1, когато ред е отказан, позиция не е записана или
         файлът не може да се прочете.
   --help                показва този текст
+  --version             показва версията
 
 Изход: 0 при успех, 1 при грешка (съобщението е на стандартния изход за грешки),
 2 при грешна употреба.
@@ -339,6 +340,10 @@ int main(int argc, char** argv) {
     args.removeFirst();
     if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args == QStringList{QStringLiteral("--version")}) {
+        std::fputs("brx-offer " BRX_VERSION "\n", stdout);
         return 0;
     }
     const std::map<QString, std::function<int(const QStringList&)>> commands = {

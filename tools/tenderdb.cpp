@@ -47,6 +47,7 @@ Commands:
                        (an index key type, a page type); exit status 0 when the file is
                        sound, 1 otherwise
   --help               show this text
+  --version            show the version
 
 Exit status: 0 on success, 1 on an error (written to standard error), 2 on wrong usage.
 )";
@@ -127,6 +128,8 @@ int main(int argc, char** argv) {
     try {
         if (command == "--help" || command == "-h" || command == "help") {
             std::cout << kUsage;
+        } else if (command == "--version" && args.size() == 1) {
+            std::cout << "tenderdb " BRX_VERSION "\n";
         } else if (command == "tables" && args.size() == 2) {
             tables(args[1]);
         } else if (command == "schema" && args.size() == 2) {

@@ -1,4 +1,4 @@
-#include "app/opening_progress.h"
+#include "ui/opening_progress.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"

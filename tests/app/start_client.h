@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Main.h"
+#include "app/main_window.h"
 
 #include <QDir>
 #include <QScopeGuard>

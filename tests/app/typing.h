@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/validating_edit.h"
+#include "ui/validating_edit.h"
 
 #include <QString>
 #include <QTest>

@@ -1,5 +1,5 @@
-#include "app/error_guard.h"
-#include "app/scripted_dialogs.h"
+#include "ui/error_guard.h"
+#include "ui/scripted_dialogs.h"
 #include "data/dataset.h"
 #include "export/BRX_XSD.h"
 #include "export/offer_export.h"

@@ -1,5 +1,5 @@
 // The lots page's import of a filled price list, driven offscreen with scripted answers.
-#include "app/frParameter.h"
+#include "ui/frParameter.h"
 #include "export/offer_export.h"
 #include "tests/app/typing.h"
 

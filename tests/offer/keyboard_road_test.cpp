@@ -2,7 +2,7 @@
 #include "../app/typing.h"
 #include "../tools/tender_file_support.h"
 
-#include "app/frParameter.h"
+#include "ui/frParameter.h"
 
 #include "offer_pages_support.h"
 

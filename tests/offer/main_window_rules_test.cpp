@@ -1,6 +1,6 @@
-#include "app/Main.h"
-#include "app/error_guard.h"
-#include "app/scripted_dialogs.h"
+#include "app/main_window.h"
+#include "ui/error_guard.h"
+#include "ui/scripted_dialogs.h"
 #include "data/dataset.h"
 #include "tools/tender_description.h"
 

@@ -2,8 +2,8 @@
 // list after corrections.
 #include "../app/typing.h"
 
-#include "app/frParameter.h"
-#include "app/validating_edit.h"
+#include "ui/frParameter.h"
+#include "ui/validating_edit.h"
 #include "offer/offer_check_window.h"
 
 #include "offer_pages_support.h"

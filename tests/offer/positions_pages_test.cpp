@@ -1,6 +1,6 @@
 // The positions grid and the edit page: keys, navigation, storing and leaving.
-#include "app/frParameter.h"
-#include "app/validating_edit.h"
+#include "ui/frParameter.h"
+#include "ui/validating_edit.h"
 #include "jet/database.h"
 
 #include "offer_pages_support.h"

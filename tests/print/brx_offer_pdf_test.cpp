@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace printing {
@@ -70,6 +71,44 @@ TEST_F(PrintTest, BrxOfferPdfWritesWhatThePrintButtonExports) {
             EXPECT_FALSE(text.contains(unexpected)) << unexpected.toStdString();
     }
     EXPECT_EQ(bytesOf(folder.file()), tenderBytes);
+}
+
+// A PDF is searched and copied from by its text: every stored word comes out of it as typed,
+// letter by letter, never as the one ligature glyph ("ﬁ", "ﬂ", "ﬃ") a font would draw for it.
+TEST_F(PrintTest, PrintedOffersGiveBackEveryStoredWordAsTyped) {
+    nlohmann::json tender = offerTender(3, 3);
+    tender["SPECS"][0]["IME_NA_FIRMATA"] = "Affinity Fluids ООД";
+    tender["PREDLOGENIA"][0]["IME"] = "Office supplies";
+    const char* names[] = {"Certofix final", "Baffle filter", "Efficient waffle flask"};
+    const char* tradeNames[] = {"Certofix", "Fluffiest", "Offline Difficulty"};
+    for (int i = 0; i < 3; ++i) {
+        tender["PREDLOGENIA"][i + 1]["IME"] = names[i];
+        tender["PREDLOGENIA"][i + 1]["PP2_TEXT"] = tradeNames[i];
+    }
+    const QString file = folder.write(tender);
+    QStringList stored{QStringLiteral("Affinity Fluids ООД"), QStringLiteral("Office supplies")};
+    for (const char* name : names)
+        stored << QString::fromUtf8(name);
+    for (const QString& type : {QStringLiteral("price"), QStringLiteral("technical")}) {
+        const QString written = type + QStringLiteral(".pdf");
+        const ProgramRun run =
+            brxOffer({QStringLiteral("pdf"), file, QStringLiteral("3"), QStringLiteral("--type"),
+                      type, QStringLiteral("-o"), written},
+                     folder.path());
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        const QString text = pdfText(QDir(folder.path()).filePath(written)).simplified();
+        QStringList expected = stored;
+        if (type == QStringLiteral("technical"))
+            for (const char* tradeName : tradeNames)
+                expected << QString::fromUtf8(tradeName);
+        for (const QString& word : expected)
+            EXPECT_TRUE(text.contains(word))
+                << type.toStdString() << ": " << word.toStdString() << "\n"
+                << text.toStdString();
+        EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("[\\x{FB00}-\\x{FB06}]"))))
+            << type.toStdString() << ": a ligature in\n"
+            << text.toStdString();
+    }
 }
 
 TEST_F(PrintTest, BrxOfferPdfRefusesWithTheReasonAndWritesNothing) {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Main.h"
-#include "app/error_guard.h"
-#include "app/scripted_dialogs.h"
+#include "app/main_window.h"
+#include "ui/error_guard.h"
+#include "ui/scripted_dialogs.h"
 #include "print/dReports.h"
 
 #include "tender_fixture.h"

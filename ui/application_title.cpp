@@ -1,4 +1,4 @@
-#include "app/application_title.h"
+#include "ui/application_title.h"
 
 namespace {
 

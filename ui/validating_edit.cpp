@@ -1,4 +1,4 @@
-#include "app/validating_edit.h"
+#include "ui/validating_edit.h"
 
 #include "data/error.h"
 #include "data/number_format.h"

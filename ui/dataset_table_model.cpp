@@ -1,6 +1,6 @@
-#include "app/dataset_table_model.h"
+#include "ui/dataset_table_model.h"
 
-#include "app/error_guard.h"
+#include "ui/error_guard.h"
 #include "data/dataset.h"
 
 #include <QHeaderView>

@@ -1,6 +1,6 @@
-#include "app/error_guard.h"
+#include "ui/error_guard.h"
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 
 #include <QString>
 

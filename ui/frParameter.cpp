@@ -1,8 +1,8 @@
-#include "app/frParameter.h"
+#include "ui/frParameter.h"
 
-#include "app/colours.h"
-#include "app/field_edit_binding.h"
-#include "app/validating_edit.h"
+#include "ui/colours.h"
+#include "ui/field_edit_binding.h"
+#include "ui/validating_edit.h"
 #include "data/dataset.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "app/field_edit_binding.h"
+#include "ui/field_edit_binding.h"
 
-#include "app/error_guard.h"
+#include "ui/error_guard.h"
 #include "data/dataset.h"
 
 #include <QLineEdit>

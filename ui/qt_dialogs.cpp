@@ -1,6 +1,6 @@
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 
-#include "app/application_title.h"
+#include "ui/application_title.h"
 #include "data/error.h"
 
 #include <QApplication>

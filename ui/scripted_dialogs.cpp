@@ -1,4 +1,4 @@
-#include "app/scripted_dialogs.h"
+#include "ui/scripted_dialogs.h"
 
 #include <QDialog>
 
