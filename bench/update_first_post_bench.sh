@@ -63,7 +63,8 @@ Written by \`bench/update_first_post_bench.sh\` on $(date -u +%Y-%m-%d) (commit 
 
 - Machine: $cpu, $(nproc) cores shared with other work; load average after the runs: $load
 - Tenders: \`tenderdb generate --lots 500 --positions 50500\` and the sample tender (40
-  positions); the position in the middle of each, found through the PRODUCT_CODE index
+  positions); the position in the middle of each, found by PRODUCT_CODE (through its index
+  where the tender has one)
 - Each command as a whole process (hyperfine): $rounds rounds of $runs runs of each after 3
   warm-up runs, the two interleaved round by round; the figures are medians over the rounds
 
