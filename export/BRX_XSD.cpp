@@ -98,7 +98,7 @@ void appendMarkup(QString& out, const OfferElement& element) {
     out.append(u'>');
 }
 
-// The characters of the markup, counted before it is written so that it is written once.
+// The characters of the markup but for its escapes, counted first so that its room is made once.
 qsizetype markupSize(const OfferElement& element) {
     qsizetype size = 2 * element.name.size() + 5 + element.text.size();
     for (const auto& child : element.children)
