@@ -44,8 +44,8 @@ BoundBand bind(const Band& band) {
 class PageFlow {
 public:
     PageFlow(const ReportPageSpec& pageSpec, const QDateTime& started,
-             std::vector<PreparedPage>& pages)
-        : spec_(pageSpec), pages_(pages) {
+             std::vector<PreparedPage>& pages, const LayoutProgress& proceed)
+        : spec_(pageSpec), pages_(pages), proceed_(proceed) {
         context_.started = started;
         for (const Band& band : pageSpec.bands)
             bands_.push_back(bind(band));
@@ -55,7 +55,8 @@ public:
             (pageSpec.paperHeight - pageSpec.topMargin - pageSpec.bottomMargin) * kUnitsPerMm;
     }
 
-    void run() {
+    // Returns false when `proceed` stopped it.
+    bool run() {
         startPage();
         if (const BoundBand* title = firstOf(BandKind::ReportTitle))
             place(*title);
@@ -64,14 +65,16 @@ public:
             place(*pageHeader_);
         contentStart_ = y_;
         for (const BoundBand& band : bands_) {
-            if (band.band->kind == BandKind::MasterData)
-                placeRows(band);
-            else if (band.band->kind == BandKind::Footer)
+            if (band.band->kind == BandKind::MasterData) {
+                if (!placeRows(band))
+                    return false;
+            } else if (band.band->kind == BandKind::Footer)
                 place(band);
         }
         if (const BoundBand* summary = firstOf(BandKind::ReportSummary))
             place(*summary);
         finishPage();
+        return true;
     }
 
 private:
@@ -102,18 +105,22 @@ private:
         put(instance(*pageFooter_));
     }
 
-    void placeRows(const BoundBand& band) {
+    bool placeRows(const BoundBand& band) {
         if (band.dataset == nullptr) {
             place(band);
-            return;
+            return true;
         }
         context_.line = 0;
         forEachText([](const MemoText& text) { text.resetSums(); });
+        const int total = proceed_ ? band.dataset->rowCount() : 0;
         for (band.dataset->first(); !band.dataset->eof(); band.dataset->next()) {
             ++context_.line;
             forEachText([this](const MemoText& text) { text.accumulate(context_); });
             place(band);
+            if (proceed_ && !proceed_(context_.line, total))
+                return false;
         }
+        return true;
     }
 
     template <typename F> void forEachText(F f) const {
@@ -232,6 +239,7 @@ private:
 
     const ReportPageSpec& spec_;
     std::vector<PreparedPage>& pages_;
+    const LayoutProgress& proceed_;
     std::vector<BoundBand> bands_;
     const BoundBand* pageHeader_ = nullptr;
     const BoundBand* pageFooter_ = nullptr;
@@ -253,10 +261,12 @@ void fillInTotalPages(std::vector<PreparedPage>& pages) {
 
 } // namespace
 
-std::vector<PreparedPage> layOutReport(const ReportModel& model, const QDateTime& started) {
+std::vector<PreparedPage> layOutReport(const ReportModel& model, const QDateTime& started,
+                                       const LayoutProgress& proceed) {
     std::vector<PreparedPage> pages;
     for (const ReportPageSpec& pageSpec : model.pages)
-        PageFlow(pageSpec, started, pages).run();
+        if (!PageFlow(pageSpec, started, pages, proceed).run())
+            return {};
     fillInTotalPages(pages);
     return pages;
 }
