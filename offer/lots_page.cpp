@@ -1,14 +1,15 @@
 #include "offer/lots_page.h"
 
-#include "ui/colours.h"
-#include "ui/dataset_table_model.h"
-#include "ui/dialogs.h"
-#include "ui/error_guard.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "export/price_list.h"
 #include "offer/import_workflow.h"
 #include "offer/position_keys.h"
+#include "ui/colours.h"
+#include "ui/dataset_table_model.h"
+#include "ui/dialogs.h"
+#include "ui/error_guard.h"
+#include "ui/wait_progress.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -17,6 +18,8 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <optional>
 
 namespace offer {
 
@@ -228,7 +231,17 @@ void LotsPage::btnImportClick() {
         QStringLiteral("Таблици (*.xlsx *.csv)"));
     if (path.isEmpty())
         return;
-    if (PriceImportWorkflow(guard_.dialogs(), connection, *followers_.tender).run(path).stored)
+    // Storing ten thousand prices takes a second: the bidder sees it go and may stop it, which
+    // puts back what was stored. The wait is counted from the first position stored.
+    std::optional<WaitProgress> progress;
+    const auto proceed = [this, &progress](int done, int total) {
+        if (!progress)
+            progress.emplace(this, QStringLiteral("Запис на цените…"));
+        return progress->report(done, total);
+    };
+    if (PriceImportWorkflow(guard_.dialogs(), connection, *followers_.tender)
+            .run(path, proceed)
+            .stored)
         rereadOnCurrentLot();
 }
 
