@@ -1,12 +1,5 @@
 #include "app/main_window.h"
 
-#include "ui/application_title.h"
-#include "ui/dataset_table_model.h"
-#include "ui/dialogs.h"
-#include "ui/error_guard.h"
-#include "ui/frParameter.h"
-#include "ui/opening_progress.h"
-#include "ui/validating_edit.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
 #include "export/dMain.h"
@@ -20,6 +13,13 @@
 #include "print/fHelp.h"
 #include "print/report_source.h"
 #include "report/report.h"
+#include "ui/application_title.h"
+#include "ui/dataset_table_model.h"
+#include "ui/dialogs.h"
+#include "ui/error_guard.h"
+#include "ui/frParameter.h"
+#include "ui/opening_progress.h"
+#include "ui/validating_edit.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -201,6 +201,12 @@ void TfmMain::connectPages() {
     connect(tsEdit, &offer::EditPage::focusEntered, this, [this] { onEditPage_ = true; });
     connect(tsObosobeniPozicii, &offer::LotsPage::offerCheckRequested, this,
             [this] { guard_.run([this] { btnProverkaClick(); }); });
+    connect(tsObosobeniPozicii, &offer::LotsPage::offerCarried, this,
+            [this](const QString& stored, const std::vector<offercheck::Problem>& left) {
+                carryStored_ = stored;
+                carryLeftToLookAt_ = left;
+                guard_.run([this] { btnProverkaClick(); });
+            });
 
     // Every page is reachable from the keyboard, wherever the focus is in the window.
     const auto pageKeys = [this](QKeySequence keys, int step) {
@@ -261,6 +267,7 @@ void TfmMain::btnProverkaClick() {
         fmProverka = new offer::OfferCheckWindow(
             [this] { return findOfferProblems(); },
             [this](const offercheck::Problem& problem) { goToProblem(problem); }, guard_, this);
+    fmProverka->setNote(carryStored_);
     fmProverka->btnObnoviClick();
     fmProverka->show();
     fmProverka->raise();
@@ -269,7 +276,10 @@ void TfmMain::btnProverkaClick() {
 
 std::vector<offercheck::Problem> TfmMain::findOfferProblems() {
     offer::storeEditedPosition(*qryData);
-    return offercheck::offerProblems(*qrySpecs, Connection, &offer::PoziciaIsFill);
+    std::vector<offercheck::Problem> problems =
+        offercheck::offerProblems(*qrySpecs, Connection, &offer::PoziciaIsFill);
+    problems.insert(problems.end(), carryLeftToLookAt_.begin(), carryLeftToLookAt_.end());
+    return problems;
 }
 
 void TfmMain::goToProblem(const offercheck::Problem& problem) {

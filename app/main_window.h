@@ -112,6 +112,11 @@ public:
     // for any change of lot.
     void goToProblem(const offercheck::Problem& problem);
     offer::OfferCheckWindow* fmProverka = nullptr;
+    // What the last carry from an older file stored, and what it left the bidder to look at
+    // (changed descriptions, refused values); shown with the problems for the rest of the
+    // session.
+    QString carryStored_;
+    std::vector<offercheck::Problem> carryLeftToLookAt_;
 
     QTabWidget* pcMain;
     QWidget* tsInfo;

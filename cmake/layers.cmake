@@ -6,7 +6,7 @@
 # or link that points up. Run as `cmake -P cmake/layers.cmake`, it lists what each folder
 # includes from the others, so the layering can be read at a glance.
 cmake_policy(SET CMP0057 NEW)
-set(BRX_LAYERS jet data ui "report|export" "print|offer" app tools)
+set(BRX_LAYERS jet data ui "report|export" sign "print|offer" app tools)
 
 function(brx_layer_of folder out)
     set(rank 0)

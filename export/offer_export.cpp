@@ -195,18 +195,21 @@ QByteArray offerFileBytes(const QString& content) {
     return QByteArray("\xEF\xBB\xBF") + lines.toUtf8();
 }
 
-bool OfferExport::SaveFile(const QString& FileName, const QString& content) {
-    // The new offer goes to a temporary file beside the old one and replaces it by a rename
-    // once it is on disk, so that a full disk or a broken write never costs the bidder the
-    // offer file already there.
-    const QByteArray bytes = offerFileBytes(content);
-    QSaveFile file(FileName);
+bool writeOutputFile(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
     const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
                          file.flush() && ::fsync(file.handle()) == 0 && file.commit();
-    if (!written) {
+    if (written)
+        syncFolder(QFileInfo(path).absolutePath());
+    return written;
+}
+
+bool OfferExport::SaveFile(const QString& FileName, const QString& content) {
+    // The new offer replaces an old one only once it is on disk: a broken write keeps the
+    // offer file already there.
+    if (!writeOutputFile(FileName, offerFileBytes(content))) {
         dialogs_.error(kErrorSavingFile);
         return false;
     }
-    syncFolder(QFileInfo(FileName).absolutePath());
     return true;
 }

@@ -83,6 +83,11 @@ QStringList positionTextColumns(const data::Dataset& specs, int offerType);
 // The bytes of an offer file holding `content`, as SaveFile writes them.
 QByteArray offerFileBytes(const QString& content);
 
+// Writes `bytes` to a temporary file beside `path`, makes it durable and renames it over `path`,
+// so that a full disk or a broken write never costs the bidder a file already there: every file
+// the program hands the bidder is written so. False when the file could not be written.
+bool writeOutputFile(const QString& path, const QByteArray& bytes);
+
 // Makes a rename in `folder` durable. Best effort: a folder that cannot be opened or synced
 // still holds the complete file, only its name may not have reached the disk yet.
 void syncFolder(const QString& folder);

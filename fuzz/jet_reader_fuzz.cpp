@@ -3,49 +3,18 @@
 // jet::Error is the expected answer to damage; anything else (a crash, a sanitizer report, a
 // hang, another exception) is a finding.
 
+#include "fuzz/memory_file.h"
 #include "jet/database.h"
 #include "tools/csv_format.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
-namespace {
-
-// The input lives in an anonymous in-memory file, so the engine reads it through its normal
-// PageFile path (open, fstat, pread) without touching the disk.
-const std::string& inputPath() {
-    static const std::string path = [] {
-        int fd = ::memfd_create("jet-fuzz-input", 0);
-        if (fd < 0)
-            std::abort();
-        return "/proc/self/fd/" + std::to_string(fd);
-    }();
-    return path;
-}
-
-void setInput(const std::uint8_t* data, std::size_t size) {
-    int fd = std::stoi(inputPath().substr(inputPath().rfind('/') + 1));
-    if (::ftruncate(fd, 0) != 0)
-        std::abort();
-    for (std::size_t done = 0; done < size;) {
-        ssize_t put = ::pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-        if (put <= 0)
-            std::abort();
-        done += static_cast<std::size_t>(put);
-    }
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    setInput(data, size);
+    fuzz::setInput(data, size);
     try {
-        jet::Database db(inputPath(), jet::Database::Mode::ReadOnly);
+        jet::Database db(fuzz::inputPath(), jet::Database::Mode::ReadOnly);
         for (const std::string& name : db.tableNames()) {
             try {
                 jet::TableDef def = db.table(name);

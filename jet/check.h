@@ -9,10 +9,11 @@ namespace jet {
 // claims and Access would not leave behind, usage maps that list pages a table does not own or miss
 // pages it does, row offsets outside their page or overlapping, free-space counts that differ from
 // the gap on the page, relocation pointers that lead nowhere, long-value chains that break, loop or
-// share rows, row counts that differ from the definition, index entries that do not match the
-// rows. Each problem is one sentence naming the page (and row); none means the file is sound.
-// What the walk leaves unchecked (index keys it cannot encode, page types it does not read) goes
-// to `notes`, if given. Throws Error only when the file cannot be read as a Jet 4 database.
+// share rows, row counts that differ from the definition, index trees whose pages do not hold
+// together and index entries that do not match the rows. Each problem is one sentence naming the
+// page (and row); none means the file is sound. What the walk leaves unchecked (index keys it
+// cannot encode, page types it does not read) goes to `notes`, if given. Throws Error only when the
+// file cannot be read as a Jet 4 database.
 std::vector<std::string> checkDatabase(const std::string& path,
                                        std::vector<std::string>* notes = nullptr);
 

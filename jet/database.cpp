@@ -108,7 +108,7 @@ void Database::scanBytes(const TableDef& table, const BytesVisitor& visit,
                          const ScanProgress& progress) const {
     UsageMap owned = readUsageMap(*file_, table.ownedPages);
     // Rows on pages the file no longer has would silently be missing from the scan.
-    if (owned.pagesPastEnd > 0)
+    if (owned.pagesPastEnd > 0 || owned.bitmapPagesPastEnd > 0)
         throw Error(file_->where(table.definitionPage) + ": table " + table.name +
                     " has pages past the end of the file (" + std::to_string(file_->pageCount()) +
                     " pages): the file is cut short");

@@ -155,9 +155,7 @@ std::string rowWhere(const NewTable& table, std::size_t row) {
     return "table " + table.name + ", row " + std::to_string(row + 1);
 }
 
-// Decides which of the table's indexes can be written: over a long integer column, with
-// entries that fit one index page. A primary key's column is kept to be checked row by row
-// even when its index is left out.
+// Decides which of the table's indexes can be written: those over a long integer column.
 void planIndexes(Plan& plan, CreateResult& result) {
     const NewTable& source = *plan.source;
     for (const NewIndex& index : source.indexes) {
@@ -176,18 +174,6 @@ void planIndexes(Plan& plan, CreateResult& result) {
         }
         if (index.primaryKey)
             plan.primaryKeys.push_back(column);
-        std::size_t position = static_cast<std::size_t>(column - plan.def.columns.data());
-        std::size_t space = 0;
-        for (const Row& row : source.rows) {
-            bool null = isNull(row.at(position)) && !column->isAutoNumber();
-            space += null ? kIndexNullEntrySize : kIndexKeyEntrySize;
-        }
-        if (space > kIndexEntrySpace) {
-            leaveOut("its " + std::to_string(source.rows.size()) +
-                     " entries need more than one index page, and trees of index pages are "
-                     "not written");
-            continue;
-        }
         plan.indexes.push_back({index, column, {}});
     }
     for (const PlannedIndex& index : plan.indexes) {
@@ -333,18 +319,14 @@ std::vector<std::uint32_t> pagesWithFreeSpace(const PageStore& store,
 
 void finishTable(PageStore& store, MapRows& maps, Plan& plan) {
     for (std::size_t i = 0; i < plan.indexes.size(); ++i) {
-        auto root = writeSingleLeafIndex(store, plan.def.definitionPage, plan.indexes[i].entries);
-        if (!root)
-            throw Error("table " + plan.def.name + ": index " + plan.indexes[i].asked.name +
-                        " outgrew its page");
-        plan.placement.indexes[i].rootPage = *root;
+        WrittenIndex index = writeIndex(store, plan.def.definitionPage, plan.indexes[i].entries);
+        plan.placement.indexes[i].rootPage = index.rootPage;
         // The definition counts an index's distinct keys, null being one of them.
         std::set<std::optional<std::int32_t>> keys;
         for (const IndexEntry& entry : plan.indexes[i].entries)
             keys.insert(entry.key);
         plan.placement.indexes[i].entryCount = static_cast<std::uint32_t>(keys.size());
-        std::vector<std::uint32_t> rootOnly{*root};
-        maps.fill(plan.placement.indexes[i].map, buildUsageMapRow(store, rootOnly));
+        maps.fill(plan.placement.indexes[i].map, buildUsageMapRow(store, index.pages));
     }
     maps.fill(plan.def.ownedPages, buildUsageMapRow(store, plan.dataPages));
     maps.fill(plan.def.freeSpacePages,

@@ -39,8 +39,8 @@ struct CreateResult {
 // Writes a new Jet 4 database at `path` holding the given user tables, with the system catalog
 // (containers, the system tables and a row per table) that readers use to find them. Rows are
 // packed into data pages in the order given; memo values longer than a short inline value go
-// to long-value pages. An index is written when its entries fit one index page and is otherwise
-// left out with a note.
+// to long-value pages. An index over a long integer column is written as a tree of index pages;
+// one over another column is left out with a note.
 //
 // Every value is checked against its column first; one that does not fit throws Error naming
 // the table, the row (counted from 1) and the column, and then nothing is written. The file

@@ -12,15 +12,10 @@ namespace jet {
 
 namespace {
 
-// Index page header: the table's definition page, the next page of the same level (0 ends the
-// level) and, in an intermediate page, the child that holds the keys past its last entry.
-constexpr std::size_t kOwnerAt = 4;
-constexpr std::size_t kNextPageAt = 12;
-constexpr std::size_t kTailPageAt = 16;
 constexpr std::size_t kSharedPrefixAt = 24;
 // The row id after an entry's key; an intermediate page's entries end in their child page.
 constexpr std::size_t kRowIdSize = 4;
-constexpr std::size_t kChildSize = 4;
+constexpr std::size_t kChildSize = kIndexChildSize;
 // A tree deeper than this over a file of at most 2^24 pages is damage.
 constexpr int kMaxDepth = 16;
 
@@ -59,10 +54,10 @@ public:
         std::string where = file_.where(number);
         ByteView view(page, where);
         if ((page[0] != kIndexLeafPageType && page[0] != kIndexNodePageType) ||
-            view.u32(kOwnerAt) != table_.definitionPage)
+            view.u32(kIndexOwnerAt) != table_.definitionPage)
             throw Untrusted{};
         IndexPage index{page[0] == kIndexLeafPageType, indexPageEntries(page, where),
-                        view.u32(kNextPageAt), view.u32(kTailPageAt)};
+                        view.u32(kIndexNextPageAt), view.u32(kIndexTailPageAt)};
         const std::size_t shortest = kRowIdSize + (index.leaf ? 0 : kChildSize) + 1;
         for (std::size_t i = 0; i < index.entries.size(); ++i)
             if (index.entries[i].size() < shortest ||

@@ -11,16 +11,22 @@ namespace jet {
 
 inline constexpr std::uint8_t kIndexNodePageType = 0x03;
 inline constexpr std::uint8_t kIndexLeafPageType = 0x04;
-// An index page: a header, a bitmap marking where each entry ends, then the entries.
+// An index page's header: the definition page of its table, its neighbours on the same level of
+// the tree (0 at either end) and, in an intermediate page, the child that holds the keys past
+// its last entry.
+inline constexpr std::size_t kIndexOwnerAt = 4;
+inline constexpr std::size_t kIndexPreviousPageAt = 12;
+inline constexpr std::size_t kIndexNextPageAt = 16;
+inline constexpr std::size_t kIndexTailPageAt = 20;
+// Then a bitmap marking where each entry ends, then the entries.
 inline constexpr std::size_t kIndexEntryMaskAt = 27;
 inline constexpr std::size_t kIndexEntryMaskSize = 453;
 inline constexpr std::size_t kIndexEntriesAt = kIndexEntryMaskAt + kIndexEntryMaskSize;
 inline constexpr std::size_t kIndexEntrySpace =
     kIndexEntryMaskSize * 8 < kPageSize - kIndexEntriesAt ? kIndexEntryMaskSize * 8
                                                           : kPageSize - kIndexEntriesAt;
-// The size of a long integer key's entry, and of a null's, which has no key bytes.
-inline constexpr std::size_t kIndexKeyEntrySize = 9;
-inline constexpr std::size_t kIndexNullEntrySize = 5;
+// An intermediate entry ends in its child's page number, big-endian.
+inline constexpr std::size_t kIndexChildSize = 4;
 
 // One row's entry in an index over one long integer column: its key (nullopt for null) and
 // where the row is.
@@ -33,10 +39,17 @@ struct IndexEntry {
 // it, then the row's page (3 bytes) and row number, big-endian.
 Bytes encodeIndexEntry(const IndexEntry& entry);
 
-// Writes the entries of an index of the table defined on `definitionPage` as one leaf page,
-// which is then the index's root. Returns std::nullopt when they do not fit one page: trees of
-// node and leaf pages are not written.
-std::optional<std::uint32_t> writeSingleLeafIndex(PageStore& store, std::uint32_t definitionPage,
-                                                  const std::vector<IndexEntry>& entries);
+// Where a written index lies: the root of its tree and every page of it.
+struct WrittenIndex {
+    std::uint32_t rootPage = 0;
+    std::vector<std::uint32_t> pages;
+};
+
+// Writes the entries of an index of the table defined on `definitionPage` as a tree, as Access
+// lays one out: leaves filled in key order and chained both ways; over them, while a level has
+// more than one page, a level of intermediate pages whose entries each hold the last entry under
+// a child followed by the child's page, a page's last child being its tail, named in its header.
+WrittenIndex writeIndex(PageStore& store, std::uint32_t definitionPage,
+                        const std::vector<IndexEntry>& entries);
 
 } // namespace jet

@@ -1,11 +1,15 @@
 #include "jet/table_def.h"
 
 #include "jet/bytes.h"
+#include "jet/long_value_writer.h"
 #include "jet/page_file.h"
 #include "jet/text_codec.h"
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
+#include <map>
+#include <set>
 
 namespace jet {
 
@@ -37,6 +41,8 @@ constexpr std::size_t kLongValueMapsSize = 10;
 // Jet refuses more than 255 columns and far fewer indexes; bigger counts mean a corrupt page.
 constexpr std::size_t kMaxColumns = 256;
 constexpr std::size_t kMaxIndexes = 1024;
+// The widest text or binary value Jet stores: 255 characters of two bytes.
+constexpr std::uint16_t kMaxVariableWidth = 510;
 
 MapLocation mapLocation(std::uint32_t pointer) {
     return {pointer >> 8, static_cast<std::uint16_t>(pointer & 0xFF)};
@@ -83,6 +89,79 @@ Column readColumn(const ByteView& view, std::size_t at) {
     column.fixedOffset = view.u16(at + 21);
     column.length = view.u16(at + 23);
     return column;
+}
+
+// Type bytes Jet does not use: 0, 0x0E and those past 0x14.
+bool unknownType(ColumnType type) {
+    auto code = static_cast<std::uint8_t>(type);
+    return code == 0 || code == 0x0E || code > 0x14;
+}
+
+// A column whose place lies outside what a row of its table can hold would be read as null, or
+// from another column's bytes, and a post would write it there; one of a type Jet does not have
+// reads as raw bytes. Either way the definition is damaged.
+void checkColumn(const TableDef& def, const Column& column, const std::string& context) {
+    auto damaged = [&](const std::string& why) {
+        throw Error(context + ": column " + column.name + " " + why);
+    };
+    if (unknownType(column.type))
+        damaged("has type " + std::to_string(static_cast<int>(column.type)) +
+                ", which Jet does not have");
+    if (column.number >= def.maxColumnCount)
+        damaged("has number " + std::to_string(column.number) + ", outside the table's " +
+                std::to_string(def.maxColumnCount) + " columns");
+    if (column.type == ColumnType::Boolean)
+        return; // its value is its null-mask bit
+    if (column.isFixed()) {
+        std::uint16_t size = fixedValueSize(column.type);
+        if (size > 0 && column.length != size)
+            damaged("is " + std::to_string(column.length) + " bytes long, a " +
+                    std::string(columnTypeName(column.type)) + " takes " + std::to_string(size));
+        if (2u + column.fixedOffset + column.length > kMaxRowSize)
+            damaged("has " + std::to_string(column.length) + " bytes at fixed offset " +
+                    std::to_string(column.fixedOffset) + ", past the longest row of " +
+                    std::to_string(kMaxRowSize) + " bytes");
+    } else if (column.variableIndex >= def.variableColumnCount) {
+        damaged("has variable slot " + std::to_string(column.variableIndex) +
+                ", outside the table's " + std::to_string(def.variableColumnCount));
+    }
+    if ((column.type == ColumnType::Text || column.type == ColumnType::Binary) &&
+        column.length > kMaxVariableWidth)
+        damaged("is " + std::to_string(column.length) + " bytes wide, more than the " +
+                std::to_string(kMaxVariableWidth) + " a " +
+                std::string(columnTypeName(column.type)) + " column holds");
+}
+
+// Two columns with one number share a null-mask bit, two with one variable slot or with
+// overlapping fixed bytes share their value: a post of one would change the other.
+void checkColumnsApart(const TableDef& def, const std::string& context) {
+    std::set<std::uint16_t> numbers;
+    std::set<std::uint16_t> slots;
+    std::map<std::uint16_t, const Column*> fixedStarts;
+    for (const Column& column : def.columns) {
+        auto shared = [&](const std::string& what) {
+            throw Error(context + ": column " + column.name + " shares its " + what +
+                        " with another column");
+        };
+        if (!numbers.insert(column.number).second)
+            shared("number " + std::to_string(column.number));
+        if (column.type == ColumnType::Boolean)
+            continue;
+        if (!column.isFixed()) {
+            if (!slots.insert(column.variableIndex).second)
+                shared("variable slot " + std::to_string(column.variableIndex));
+        } else if (column.length > 0) {
+            auto [at, fresh] = fixedStarts.emplace(column.fixedOffset, &column);
+            auto next = std::next(at);
+            bool overlaps =
+                !fresh ||
+                (at != fixedStarts.begin() &&
+                 std::prev(at)->first + std::prev(at)->second->length > column.fixedOffset) ||
+                (next != fixedStarts.end() && column.fixedOffset + column.length > next->first);
+            if (overlaps)
+                shared("fixed bytes at offset " + std::to_string(column.fixedOffset));
+        }
+    }
 }
 
 } // namespace
@@ -193,12 +272,21 @@ TableDef readTableDef(const PageFile& file, std::uint32_t page, std::string name
         logicalIndexCount > kMaxIndexes)
         throw Error(view.context() + ": implausible counts (" + std::to_string(columnCount) +
                     " columns, " + std::to_string(realIndexCount) + " indexes)");
+    // The column count of rows counts deleted columns too, so it bounds the others; a row built
+    // with more variable columns than that would not fit its page.
+    if (columnCount > def.maxColumnCount || def.variableColumnCount > def.maxColumnCount)
+        throw Error(view.context() + ": " + std::to_string(columnCount) + " columns, " +
+                    std::to_string(def.variableColumnCount) + " of variable length, in rows of " +
+                    std::to_string(def.maxColumnCount));
 
     std::size_t at = kRealIndexEntries + realIndexCount * kRealIndexEntrySize;
     for (std::size_t i = 0; i < columnCount; ++i, at += kColumnDescriptorSize)
         def.columns.push_back(readColumn(view, at));
-    for (Column& column : def.columns)
+    for (Column& column : def.columns) {
         column.name = readName(view, at);
+        checkColumn(def, column, view.context());
+    }
+    checkColumnsApart(def, view.context());
 
     for (std::size_t i = 0; i < realIndexCount; ++i, at += kRealIndexBlockSize) {
         RealIndex index;

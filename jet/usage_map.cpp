@@ -49,9 +49,10 @@ UsageMap readUsageMap(const PageFile& file, MapLocation location) {
             map.bitmapPages.push_back(bitmapPage);
             if (bitmapPage == 0)
                 continue;
-            if (bitmapPage >= pageCount)
-                throw Error(where + ": bitmap page " + std::to_string(bitmapPage) +
-                            " out of range");
+            if (bitmapPage >= pageCount) {
+                ++map.bitmapPagesPastEnd;
+                continue;
+            }
             Page bits = file.read(bitmapPage);
             if (bits[0] != kUsageMapPageType)
                 throw Error(file.where(bitmapPage) + ": not a usage map page (type " +

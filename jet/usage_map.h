@@ -30,11 +30,15 @@ struct UsageMap {
     std::vector<std::uint32_t> bitmapPages; // reference maps only
     std::vector<std::uint32_t> pages;       // the pages whose bit is set, ascending
     std::size_t pagesPastEnd = 0;           // set bits for pages the file does not have
+    // Entries of a reference map naming a page the file does not have.
+    std::size_t bitmapPagesPastEnd = 0;
 };
 
 // Reads the map stored at `location`. Pages listed past the end of the file are dropped from
 // `pages` and only counted: Access leaves such bits set in maps of free pages, while in a map of
-// owned pages they mean the file was cut short.
+// owned pages they mean the file was cut short. So are the entries of a reference map that name
+// no page of the file: Access leaves such entries (values near 2^32) in the map of free pages,
+// and they are read as unused.
 UsageMap readUsageMap(const PageFile& file, MapLocation location);
 
 // The row of an inline map starting at `startPage` with the bits of `pages` set, its bitmap

@@ -36,7 +36,7 @@ PriceImportWorkflow::run(const QString& path, const priceimport::PriceImport::Pr
                                        .arg(preview.refusedRows()));
     if (!dialogs_.confirmWithDetails(question, preview.text()))
         return report;
-    report.outcome = import_.store(preview, proceed);
+    report.outcome = import_.store(preview, {}, proceed);
     report.stored = true;
     if (!report.outcome.complete())
         dialogs_.error(report.outcome.text());

@@ -2,15 +2,20 @@
 
 #include "data/connection.h"
 #include "data/dataset.h"
+#include "export/offer_export.h"
 #include "export/price_list.h"
+#include "offer/carry_workflow.h"
 #include "offer/import_workflow.h"
 #include "offer/position_keys.h"
+#include "sign/signing_dialog.h"
 #include "ui/colours.h"
 #include "ui/dataset_table_model.h"
 #include "ui/dialogs.h"
 #include "ui/error_guard.h"
 #include "ui/wait_progress.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -50,6 +55,25 @@ QString positionsPageCaption(const QString& code, const QString& name) {
     return QStringLiteral("Предложения за: ") + code + QStringLiteral(". ") + shown;
 }
 
+QString proposedSigningFile(const QString& folder, const QString& companyName,
+                            const QString& lotCode) {
+    QStringList names{QStringLiteral("Оферта.pdf")};
+    for (const int offerType : {PriceOffer, TechnicalOffer}) {
+        const QString offer = OfferExport::proposedFileName(offerType, companyName, lotCode);
+        names << offer << QFileInfo(offer).completeBaseName() + QStringLiteral(".pdf");
+    }
+    QString newest;
+    QDateTime newestTime;
+    for (const QString& name : names) {
+        const QFileInfo file(QDir(folder), name);
+        if (file.isFile() && (newest.isEmpty() || file.lastModified() > newestTime)) {
+            newest = file.absoluteFilePath();
+            newestTime = file.lastModified();
+        }
+    }
+    return newest;
+}
+
 LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& guard,
                    QWidget* parent)
     : QWidget(parent), lots_(lots), positions_(positions), guard_(guard) {
@@ -82,18 +106,34 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
     btnImport->setObjectName(QStringLiteral("btnImport"));
     btnImport->setToolTip(QStringLiteral(
         "Въвежда цените и предлаганите стойности от попълнена таблица (XLSX или CSV)"));
+    btnPrenasyane = new QPushButton(QStringLiteral("Пренасяне от друг файл..."), this);
+    btnPrenasyane->setObjectName(QStringLiteral("btnPrenasyane"));
+    btnPrenasyane->setToolTip(
+        QStringLiteral("Пренася офертата от по-стар файл на същата поръчка в този (изменения) "
+                       "файл"));
     btnProverka = new QPushButton(QStringLiteral("Проверка на офертата"), this);
     btnProverka->setObjectName(QStringLiteral("btnProverka"));
+    btnPodpisvane = new QPushButton(QStringLiteral("Подписване..."), this);
+    btnPodpisvane->setObjectName(QStringLiteral("btnPodpisvane"));
+    btnPodpisvane->setToolTip(QStringLiteral(
+        "Подписва файл на офертата с квалифицирания сертификат от картата или от файл"));
+    // Participation, the check and signing in one row, the sheets and the carry in the next:
+    // seven captions do not fit the fixed window's width in one.
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnUchastie);
     buttons->addWidget(btnOtkazUchastie);
-    buttons->addWidget(btnCenovaTablica);
-    buttons->addWidget(btnImport);
     buttons->addWidget(btnProverka);
+    buttons->addWidget(btnPodpisvane);
     buttons->addStretch();
+    auto* fileButtons = new QHBoxLayout;
+    fileButtons->addWidget(btnCenovaTablica);
+    fileButtons->addWidget(btnImport);
+    fileButtons->addWidget(btnPrenasyane);
+    fileButtons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(grdObPoz);
     layout->addLayout(buttons);
+    layout->addLayout(fileButtons);
 
     connect(btnUchastie, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnUchastieClick(); }); });
@@ -103,7 +143,11 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
             [this] { guard_.run([this] { btnCenovaTablicaClick(); }); });
     connect(btnImport, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnImportClick(); }); });
+    connect(btnPrenasyane, &QPushButton::clicked, this,
+            [this] { guard_.run([this] { btnPrenasyaneClick(); }); });
     connect(btnProverka, &QPushButton::clicked, this, &LotsPage::btnProverkaClick);
+    connect(btnPodpisvane, &QPushButton::clicked, this,
+            [this] { guard_.run([this] { btnPodpisvaneClick(); }); });
     connect(grdObPoz, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         guard_.run([this, index] {
             lots_.moveTo(index.row());
@@ -245,6 +289,31 @@ void LotsPage::btnImportClick() {
         rereadOnCurrentLot();
 }
 
+void LotsPage::btnPrenasyaneClick() {
+    // What is being edited is stored, or refused, first: the carry compares with the file.
+    if (positions_.state() == data::Dataset::State::Edit)
+        positions_.post();
+    data::Dataset& tender = *followers_.tender;
+    if (tender.state() == data::Dataset::State::Edit)
+        tender.post();
+    data::Connection& connection = *followers_.connection;
+    const QString path = guard_.dialogs().openFileName(
+        QFileInfo(QString::fromStdString(connection.database().path())).absolutePath(),
+        QStringLiteral("Тръжни файлове (*.mdb)"));
+    if (path.isEmpty())
+        return;
+    const OfferCarryWorkflow::Report report =
+        OfferCarryWorkflow(guard_.dialogs(), connection).run(path);
+    if (!report.stored)
+        return;
+    tender.close();
+    tender.open();
+    rereadOnCurrentLot();
+    emit offerCarried(QStringLiteral("Пренесено от %1:\n").arg(QFileInfo(path).fileName()) +
+                          report.outcome.text().trimmed(),
+                      offercarry::leftToLookAt(report.preview));
+}
+
 void LotsPage::rereadOnCurrentLot() {
     const QVariant lot = hasLot() ? lots_.fieldByName(kProductCode).value() : QVariant();
     grdObPoz->setUpdatesEnabled(false);
@@ -252,6 +321,17 @@ void LotsPage::rereadOnCurrentLot() {
     lots_.close();
     lots_.open();
     lots_.locate(kProductCode, lot);
+}
+
+void LotsPage::btnPodpisvaneClick() {
+    QString proposed;
+    if (hasLot() && followers_.tender)
+        proposed = proposedSigningFile(
+            QDir::currentPath(),
+            followers_.tender->fieldByName(QStringLiteral("IME_NA_FIRMATA")).asString(),
+            lots_.fieldByName(QStringLiteral("CUSTOM_CODE")).asString());
+    sign::SigningDialog dialog(guard_, proposed, window());
+    guard_.dialogs().showPreview(dialog);
 }
 
 } // namespace offer

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "export/offer_check.h"
+
 #include <QWidget>
+
+#include <vector>
 
 class DatasetTableModel;
 class ErrorGuard;
@@ -32,6 +36,12 @@ struct LotFollowers {
 // 50 characters or more cut to its first 47 and "...".
 QString positionsPageCaption(const QString& code, const QString& name);
 
+// The file "Подписване..." proposes for the lot `lotCode`: of the offer files the export
+// proposes for it (price and technical, XML or PDF) and the printed offer's proposed PDF, the one
+// in `folder` written last. Empty when there is none.
+QString proposedSigningFile(const QString& folder, const QString& companyName,
+                            const QString& lotCode);
+
 // The lots of the tender with their participation, counts and status, and the two operations
 // that declare and withdraw participation. The lot the lots dataset stands on is the current
 // lot; every move to another lot reopens the positions dataset on that lot's positions.
@@ -55,9 +65,15 @@ public:
     void btnCenovaTablicaClick();
     // "Проверка на офертата": asks the main window for the list of the offer's problems.
     void btnProverkaClick();
+    // "Подписване...": the signing window, proposing the offer file last written for the lot.
+    void btnPodpisvaneClick();
     // Imports prices and offer values from a filled price list the bidder chooses, after the
     // preview and the bidder's Yes, then reads the lots and the current lot's positions again.
     void btnImportClick();
+    // Carries the offer from an older file of the same tender that the bidder chooses into this
+    // one, after the preview and the bidder's Yes; then reads the tender record, the lots and the
+    // current lot's positions again and hands on what is left to look at.
+    void btnPrenasyaneClick();
     // Reads the lots again, so their counts and status follow what was stored, and stands on
     // the same lot as before.
     void rereadOnCurrentLot();
@@ -68,11 +84,16 @@ public:
     QPushButton* btnOtkazUchastie;
     QPushButton* btnCenovaTablica;
     QPushButton* btnImport;
+    QPushButton* btnPrenasyane;
     QPushButton* btnProverka;
+    QPushButton* btnPodpisvane;
 
 signals:
     // The bidder asked to see every problem of the offer.
     void offerCheckRequested();
+    // An offer was carried from an older file: `stored` says what the file holds of it now,
+    // `leftToLookAt` is what the carry could not settle.
+    void offerCarried(const QString& stored, const std::vector<offercheck::Problem>& leftToLookAt);
 
 private:
     bool hasLot() const;

@@ -34,6 +34,9 @@ OfferCheckWindow::OfferCheckWindow(Find find, GoTo goTo, ErrorGuard& guard, QWid
     setModal(false);
     resize(860, 420);
 
+    lblNote = new QLabel(this);
+    lblNote->setObjectName(QStringLiteral("lblNote"));
+    lblNote->hide();
     lblSummary = new QLabel(this);
     grdProblems = new QTableWidget(0, ColumnCount, this);
     grdProblems->setObjectName(QStringLiteral("grdProblems"));
@@ -59,6 +62,7 @@ OfferCheckWindow::OfferCheckWindow(Find find, GoTo goTo, ErrorGuard& guard, QWid
     buttons->addStretch();
     buttons->addWidget(btnClose);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblNote);
     layout->addWidget(lblSummary);
     layout->addWidget(grdProblems);
     layout->addLayout(buttons);
@@ -68,6 +72,11 @@ OfferCheckWindow::OfferCheckWindow(Find find, GoTo goTo, ErrorGuard& guard, QWid
     // Double-click and Enter both activate a line.
     connect(grdProblems, &QAbstractItemView::activated, this,
             [this](const QModelIndex& index) { activateLine(index.row()); });
+}
+
+void OfferCheckWindow::setNote(const QString& note) {
+    lblNote->setText(note);
+    lblNote->setVisible(!note.isEmpty());
 }
 
 void OfferCheckWindow::btnObnoviClick() {

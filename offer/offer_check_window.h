@@ -34,7 +34,10 @@ public:
     void activateLine(int row);
 
     const std::vector<offercheck::Problem>& problems() const { return problems_; }
+    // A note above the list, such as what a carry from another file stored; empty hides it.
+    void setNote(const QString& note);
 
+    QLabel* lblNote;
     QLabel* lblSummary;
     QTableWidget* grdProblems;
     QPushButton* btnObnovi;

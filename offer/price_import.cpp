@@ -213,14 +213,16 @@ int Preview::refusedRows() const {
 namespace {
 
 QString describe(const Refusal& refusal) {
-    QString line = QStringLiteral("ред %1").arg(refusal.sheetRow);
+    QStringList where;
+    if (refusal.sheetRow > 0)
+        where << QStringLiteral("ред %1").arg(refusal.sheetRow);
     if (!refusal.lot.isEmpty())
-        line += QStringLiteral(", обособена позиция %1").arg(refusal.lot);
+        where << QStringLiteral("обособена позиция %1").arg(refusal.lot);
     if (!refusal.position.isEmpty())
-        line += QStringLiteral(", позиция %1").arg(refusal.position);
+        where << QStringLiteral("позиция %1").arg(refusal.position);
     if (!refusal.column.isEmpty())
-        line += QStringLiteral(", „%1“").arg(refusal.column);
-    return line + QStringLiteral(": ") + refusal.reason;
+        where << QStringLiteral("„%1“").arg(refusal.column);
+    return where.join(QStringLiteral(", ")) + QStringLiteral(": ") + refusal.reason;
 }
 
 } // namespace
@@ -478,7 +480,8 @@ void PriceImport::putBack(const std::vector<PositionValues>& previous) {
     }
 }
 
-Outcome PriceImport::store(const Preview& preview, const Progress& proceed) {
+Outcome PriceImport::store(const Preview& preview, const std::function<void()>& firstInBatch,
+                           const Progress& proceed) {
     Outcome outcome;
     const auto lots = byLot(preview);
     QHash<const PositionValues*, QString> postErrors;
@@ -489,6 +492,8 @@ Outcome PriceImport::store(const Preview& preview, const Progress& proceed) {
     int done = 0;
     try {
         jet::Database::Batch batch(connection_.database());
+        if (firstInBatch)
+            firstInBatch();
         bool stopped = false;
         for (const auto& lot : lots) {
             openPositions(lot.front()->lotProductCode);

@@ -25,7 +25,7 @@ namespace priceimport {
 
 // A row of the sheet, or one value of it, that is not taken.
 struct Refusal {
-    int sheetRow = 0; // as a spreadsheet program numbers it: the heads are row 1
+    int sheetRow = 0; // as a spreadsheet program numbers it: the heads are row 1; 0 for none
     QString lot;      // the codes as the sheet gives them
     QString position;
     QString column; // the head of the refused value; empty when the whole row is refused
@@ -86,10 +86,13 @@ public:
     // Told after each accepted position how many of them have been stored; false stops.
     using Progress = std::function<bool(int done, int total)>;
     // Stores the accepted positions of `preview` and reads them back to tell which hold their
-    // new values. Errors of single posts are reported in the outcome, not thrown. When
+    // new values. Errors of single posts are reported in the outcome, not thrown. `firstInBatch`
+    // runs inside the same batch before the positions, for a caller that stores more than
+    // positions under the one lock and sync; what it throws ends the pass as an error does. When
     // `proceed` says to stop, the positions stored so far get their old values back, so that
     // the file holds what it held before, and the outcome says so.
-    Outcome store(const Preview& preview, const Progress& proceed = {});
+    Outcome store(const Preview& preview, const std::function<void()>& firstInBatch = {},
+                  const Progress& proceed = {});
 
 private:
     void openPositions(const QVariant& lotProductCode);

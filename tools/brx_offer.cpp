@@ -2,20 +2,26 @@
 // for scripted checks. Each subcommand runs the same workflow as the client's button, with the
 // answers to its questions taken from the arguments.
 
-#include "ui/dialogs.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
 #include "export/offer_check.h"
 #include "export/offer_export.h"
 #include "export/price_list.h"
+#include "offer/carry_workflow.h"
 #include "offer/dataset_rules.h"
 #include "offer/import_workflow.h"
 #include "print/dReports.h"
 #include "print/report_source.h"
+#include "sign/signing_key.h"
+#include "sign/verification.h"
+#include "ui/dialogs.h"
 
 #include <QGuiApplication>
 #include <QStringList>
+
+#include <termios.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -64,6 +70,36 @@ const char* const kUsage = R"(Употреба: brx-offer КОМАНДА ...
         Изход 0, когато всеки ред на таблицата е записан (с --dry-run: би
         бил записан); 1, когато ред е отказан, позиция не е записана или
         файлът не може да се прочете.
+  carry OLD.mdb NEW.mdb [--dry-run]
+        пренася офертата от по-стария тръжен файл OLD.mdb (отваря се само за
+        четене) в изменения файл NEW.mdb на същата поръчка (еднакъв KONKURS):
+        данните за фирмата и параметрите, участието в обособените позиции и
+        предлаганите стойности на позициите, съпоставени по PRODUCT_CODE;
+        извежда прегледа: какво се пренася, позициите с променено описание,
+        липсващите и новите позиции, отказаните стойности с причината; после
+        записва приетото с проверката на въвеждането и извежда какво е записано
+        и какво остава за проверка:
+        --dry-run  само прегледът; NEW.mdb се отваря само за четене
+        Изход 0, когато всичко е пренесено без отказ (с --dry-run: би било);
+        1, когато стойност е отказана, не е записана или файл не се чете.
+  sign FILE [--token URL | --p12 FILE.p12] [--pin-file F]
+        подписва FILE с квалифицирания сертификат на участника и записва
+        отделения подпис (CMS, CAdES-BES, SHA-256) във FILE.p7s до него; FILE не
+        се променя. Сертификатът е от поставените карти (модулите PKCS #11,
+        регистрирани в p11-kit) или от файл .p12/.pfx:
+        --token URL     сертификатът или картата с този адрес PKCS #11; без него
+                        единственият сертификат за подписване на поставените карти
+        --p12 FILE.p12  ключът и сертификатът от файла
+        --pin-file F    ПИН кодът (паролата на файла) от първия ред на F; без него
+                        се пита на терминала, без да се показва
+        Сертификатът се извежда преди подписването; изтекъл, още невалиден или
+        непредназначен за подпис сертификат се отказва с причината. Грешен ПИН
+        се отказва без нов опит.
+  verify FILE FILE.p7s [--ca CA.pem]
+        проверява подписа FILE.p7s на FILE: кой и кога е подписал, с кой
+        сертификат, дали файлът е непроменен и дали веригата стига до доверен
+        издател (от CA.pem; без него от доверените издатели на системата);
+        изход 0 само когато всичко е изпълнено.
   --help                показва този текст
   --version             показва версията
 
@@ -208,6 +244,8 @@ public:
     void showPreview(QDialog&) override {
         throw data::Error(QStringLiteral("Преглед на печат не е възможен от командния ред."));
     }
+    // brx-offer sign asks for the PIN itself, from --pin-file or the terminal.
+    std::optional<QByteArray> askPin(const QString&) override { return std::nullopt; }
 
 private:
     int offerType_;
@@ -288,19 +326,30 @@ int checkCommand(const QStringList& args) {
     return problems.empty() ? 0 : 1;
 }
 
-int importCommand(const QStringList& args) {
+// Two files and an optional --dry-run, as import and carry take them.
+struct DryRunArguments {
+    QStringList files;
     bool dryRun = false;
-    QStringList positional;
+};
+
+DryRunArguments parseDryRunArguments(const QStringList& args, const QString& expected) {
+    DryRunArguments result;
     for (const QString& arg : args) {
         if (arg == QLatin1String("--dry-run"))
-            dryRun = true;
+            result.dryRun = true;
         else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1)
             throw UsageError{QStringLiteral("непозната опция: ") + arg};
         else
-            positional << arg;
+            result.files << arg;
     }
-    if (positional.size() != 2)
-        throw UsageError{QStringLiteral("очакват се FILE.mdb и IN.xlsx|IN.csv")};
+    if (result.files.size() != 2)
+        throw UsageError{QStringLiteral("очакват се ") + expected};
+    return result;
+}
+
+int importCommand(const QStringList& args) {
+    const auto [positional, dryRun] =
+        parseDryRunArguments(args, QStringLiteral("FILE.mdb и IN.xlsx|IN.csv"));
     data::Connection connection;
     if (dryRun)
         connection.openReadOnly(positional[0]);
@@ -318,6 +367,152 @@ int importCommand(const QStringList& args) {
     const bool everything =
         report.read && report.preview.refused.empty() && report.outcome.complete();
     return everything ? 0 : 1;
+}
+
+int carryCommand(const QStringList& args) {
+    const auto [files, dryRun] = parseDryRunArguments(args, QStringLiteral("OLD.mdb и NEW.mdb"));
+    data::Connection connection;
+    if (dryRun)
+        connection.openReadOnly(files[1]);
+    else
+        connection.open(files[1]);
+    ArgumentDialogs dialogs(NoOfferType, QString(), !dryRun);
+    const OfferCarryWorkflow::Report report = OfferCarryWorkflow(dialogs, connection).run(files[0]);
+    if (report.read)
+        print(stdout, report.preview.text());
+    if (report.stored) {
+        print(stdout, QStringLiteral("\n") + report.outcome.text());
+        // What the offer check finds now, with what the carry left to look at.
+        const std::unique_ptr<data::Dataset> qrySpecs = data::makeQrySpecs(connection);
+        qrySpecs->open();
+        std::vector<offercheck::Problem> left =
+            offercheck::offerProblems(*qrySpecs, connection, &offer::PoziciaIsFill);
+        const std::vector<offercheck::Problem> notes = offercarry::leftToLookAt(report.preview);
+        left.insert(left.end(), notes.begin(), notes.end());
+        print(stdout, QStringLiteral("\nОстава за проверка: %1").arg(left.size()));
+        for (const offercheck::Problem& problem : left)
+            print(stdout, QStringList{problem.lotCode, problem.positionCode, problem.field(),
+                                      problem.message}
+                              .join(QLatin1Char('\t')));
+    }
+    const bool everything =
+        report.read && report.preview.refused.empty() && report.outcome.complete();
+    return everything ? 0 : 1;
+}
+
+// The PIN or the password, asked once: from the first line of `pinFile`, or typed on the
+// terminal without being shown.
+sign::PinSource pinFrom(const QString& pinFile) {
+    return [pinFile](const QString& prompt) -> std::optional<QByteArray> {
+        QByteArray line;
+        if (!pinFile.isEmpty()) {
+            line = sign::readBounded(pinFile, 4096, QStringLiteral("Файлът с ПИН кода"));
+        } else {
+            print(stderr, prompt);
+            termios saved{};
+            const bool terminal = ::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &saved) == 0;
+            if (terminal) {
+                termios quiet = saved;
+                quiet.c_lflag &= ~tcflag_t(ECHO);
+                ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+            }
+            char buffer[4096];
+            const bool read = std::fgets(buffer, sizeof buffer, stdin) != nullptr;
+            if (terminal) {
+                ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+                std::fputs("\n", stderr);
+            }
+            if (!read)
+                return std::nullopt;
+            line = QByteArray(buffer);
+            std::fill(std::begin(buffer), std::end(buffer), '\0');
+        }
+        const qsizetype end = line.indexOf('\n');
+        if (end >= 0)
+            line.truncate(end);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        return line;
+    };
+}
+
+// Takes `option`'s value out of `args`; empty when it is not there.
+QString takeOption(QStringList& args, const QString& option) {
+    const qsizetype at = args.indexOf(option);
+    if (at < 0)
+        return QString();
+    if (at + 1 >= args.size() || args[at + 1].isEmpty())
+        throw UsageError{option + QStringLiteral(" иска стойност")};
+    const QString value = args[at + 1];
+    args.remove(at, 2);
+    return value;
+}
+
+void refuseUnknownOptions(const QStringList& positional) {
+    for (const QString& arg : positional)
+        if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1)
+            throw UsageError{QStringLiteral("непозната опция: ") + arg};
+}
+
+// The one certificate on the tokens `url` matches (all tokens present without it).
+sign::TokenCertificate chosenTokenCertificate(const QString& url) {
+    const std::vector<sign::TokenCertificate> found = sign::tokenCertificates(url);
+    if (found.empty())
+        throw data::Error(QStringLiteral("Няма сертификат за подписване на поставените карти. "
+                                         "Поставете картата или посочете файл с --p12."));
+    if (found.size() > 1) {
+        QString text = QStringLiteral("Сертификатите за подписване са няколко; посочете един "
+                                      "с --token URL:");
+        for (const sign::TokenCertificate& certificate : found)
+            text += QStringLiteral("\n  %1\n    %2")
+                        .arg(certificate.url, certificate.certificate.subject);
+        throw data::Error(text);
+    }
+    return found.front();
+}
+
+int signCommand(const QStringList& arguments) {
+    QStringList args = arguments;
+    const QString tokenUrl = takeOption(args, QStringLiteral("--token"));
+    const QString keyFile = takeOption(args, QStringLiteral("--p12"));
+    const QString pinFile = takeOption(args, QStringLiteral("--pin-file"));
+    refuseUnknownOptions(args);
+    if (args.size() != 1)
+        throw UsageError{QStringLiteral("очаква се един FILE за подписване")};
+    if (!tokenUrl.isEmpty() && !keyFile.isEmpty())
+        throw UsageError{QStringLiteral("--token и --p12 не вървят заедно")};
+    const sign::PinSource pin = pinFrom(pinFile);
+    std::unique_ptr<sign::SigningKey> key;
+    if (!keyFile.isEmpty()) {
+        std::optional<QByteArray> password = pin(QStringLiteral("Парола за „%1“:").arg(keyFile));
+        if (!password)
+            return 1;
+        key = sign::SigningKey::fromKeyFile(keyFile, *password);
+        password->fill('\0');
+        print(stderr, sign::certificateText(key->certificate()));
+    } else {
+        const sign::TokenCertificate certificate = chosenTokenCertificate(tokenUrl);
+        print(stderr, sign::certificateText(certificate.certificate));
+        // Refused before the PIN is asked: a certificate that cannot sign costs no try.
+        if (const QString refusal =
+                sign::signingRefusal(certificate.certificate, QDateTime::currentDateTimeUtc());
+            !refusal.isEmpty())
+            throw data::Error(refusal);
+        key = sign::SigningKey::onToken(certificate, pin);
+    }
+    print(stdout, sign::signFile(*key, args[0]));
+    return 0;
+}
+
+int verifyCommand(const QStringList& arguments) {
+    QStringList args = arguments;
+    const QString anchors = takeOption(args, QStringLiteral("--ca"));
+    refuseUnknownOptions(args);
+    if (args.size() != 2)
+        throw UsageError{QStringLiteral("очакват се FILE и FILE.p7s")};
+    const sign::Verification verification = sign::verifyFile(args[0], args[1], anchors);
+    print(stdout, verification.text());
+    return verification.allHold() ? 0 : 1;
 }
 
 } // namespace
@@ -349,7 +544,8 @@ int main(int argc, char** argv) {
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {QStringLiteral("xml"), xmlCommand},           {QStringLiteral("pdf"), pdfCommand},
         {QStringLiteral("template"), templateCommand}, {QStringLiteral("check"), checkCommand},
-        {QStringLiteral("import"), importCommand},
+        {QStringLiteral("import"), importCommand},     {QStringLiteral("carry"), carryCommand},
+        {QStringLiteral("sign"), signCommand},         {QStringLiteral("verify"), verifyCommand},
     };
     try {
         const auto command = args.isEmpty() ? commands.end() : commands.find(args.first());

@@ -163,4 +163,18 @@ nlohmann::json generateTender(int lots, int positions, std::uint32_t seed) {
     return {{"SPECS", nlohmann::json::array({tenderRecord()})}, {"PREDLOGENIA", rows}};
 }
 
+nlohmann::json everyPositionOffered(nlohmann::json tender) {
+    tender["SPECS"][0]["IME_NA_FIRMATA"] = "Медикс ООД";
+    for (nlohmann::json& row : tender["PREDLOGENIA"]) {
+        if (!row.contains("MASTER_CODE") || row["MASTER_CODE"].is_null()) {
+            row["PP2_TEXT"] = "Да";
+            continue;
+        }
+        row["PP1_NUMBER"] = 1.25 + row["PRODUCT_CODE"].get<int>();
+        row["PP2_TEXT"] = "Медикс " + row["CUSTOM_CODE"].get<std::string>();
+        row["PP3_TEXT"] = "Медицинска техника АД";
+    }
+    return tender;
+}
+
 } // namespace tender

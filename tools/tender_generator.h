@@ -12,4 +12,9 @@ namespace tender {
 // taken part in with their positions priced. The same seed gives the same tender.
 nlohmann::json generateTender(int lots, int positions, std::uint32_t seed = 1);
 
+// `tender` with an offer in every position: the company named, every lot taken part in, every
+// position priced (1.25 above its PRODUCT_CODE) with a trade name and a maker of its own. An
+// offer to carry, or to import, as a bidder with a full offer has it.
+nlohmann::json everyPositionOffered(nlohmann::json tender);
+
 } // namespace tender

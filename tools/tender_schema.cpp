@@ -147,6 +147,12 @@ std::vector<jet::NewTable> tenderSchema(const SchemaChanges& changes) {
         auto at = findColumn(tables, retype.column, owner);
         *at = parseColumnType(at->name, retype.type);
     }
+    for (const std::string& qualified : changes.unindexed) {
+        jet::NewTable* owner = nullptr;
+        const std::string column = findColumn(tables, qualified, owner)->name;
+        std::erase_if(owner->indexes,
+                      [&](const jet::NewIndex& index) { return index.column == column; });
+    }
     for (const std::string& qualified : changes.dropped) {
         jet::NewTable* owner = nullptr;
         auto at = findColumn(tables, qualified, owner);

@@ -19,6 +19,8 @@ struct SchemaChanges {
         std::string type;
     };
     std::vector<Retype> retyped;
+    // "TABLE.COLUMN" names of columns whose index is left out, the column kept.
+    std::vector<std::string> unindexed;
 };
 
 // The two tables of a tender file, SPECS and PREDLOGENIA, with the columns, types and widths

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QDialog;
 
@@ -30,8 +32,12 @@ public:
     // An open-file dialog starting in `folder`, listing the files that `filter` matches. An
     // empty result means cancelled.
     virtual QString openFileName(const QString& folder, const QString& filter) = 0;
-    // Shows a report preview, or the help window, modally and returns when it has been closed.
+    // Shows a report preview, the help window or the signing window modally and returns when
+    // it has been closed.
     virtual void showPreview(QDialog& preview) = 0;
+    // A PIN or password, typed without being shown, under `prompt`; nothing when cancelled.
+    // The answer is neither kept nor shown anywhere by the dialog.
+    virtual std::optional<QByteArray> askPin(const QString& prompt) = 0;
 };
 
 // The dialogs on screen.
@@ -49,6 +55,7 @@ public:
     QString saveFileName(const QString& proposedPath, const QString& filter) override;
     QString openFileName(const QString& folder, const QString& filter) override;
     void showPreview(QDialog& preview) override;
+    std::optional<QByteArray> askPin(const QString& prompt) override;
 
 private:
     OfferTypeChooser offerTypeChooser_;

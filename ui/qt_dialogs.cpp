@@ -5,9 +5,13 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -68,4 +72,33 @@ QString QtDialogs::openFileName(const QString& folder, const QString& filter) {
 
 void QtDialogs::showPreview(QDialog& preview) {
     preview.exec();
+}
+
+std::optional<QByteArray> QtDialogs::askPin(const QString& prompt) {
+    QDialog dialog(activeWindow());
+    dialog.setObjectName(QStringLiteral("PinDialog"));
+    dialog.setWindowTitle(QStringLiteral("ПИН код"));
+    auto* label = new QLabel(prompt, &dialog);
+    auto* pin = new QLineEdit(&dialog);
+    pin->setObjectName(QStringLiteral("pin"));
+    // Never shown, not even as the characters are typed, and never copied out.
+    pin->setEchoMode(QLineEdit::Password);
+    pin->setContextMenuPolicy(Qt::NoContextMenu);
+    pin->setDragEnabled(false);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    buttons->addButton(QStringLiteral("Добре"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Отказ"), QDialogButtonBox::RejectRole);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(label);
+    layout->addWidget(pin);
+    layout->addWidget(buttons);
+    pin->setFocus();
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    std::optional<QByteArray> answer;
+    if (accepted)
+        answer = pin->text().toUtf8();
+    pin->clear();
+    return answer;
 }

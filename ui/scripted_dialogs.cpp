@@ -59,6 +59,18 @@ void ScriptedDialogs::showPreview(QDialog& preview) {
     asked.push_back({Kind::Preview, preview.windowTitle(), true});
 }
 
+std::optional<QByteArray> ScriptedDialogs::askPin(const QString& prompt) {
+    asked.push_back({Kind::Pin, prompt, !pinAnswers.empty()});
+    if (pinAnswers.empty() || pinAnswers.front().isNull()) {
+        if (!pinAnswers.empty())
+            pinAnswers.pop_front();
+        return std::nullopt;
+    }
+    const QByteArray answer = pinAnswers.front();
+    pinAnswers.pop_front();
+    return answer;
+}
+
 QStringList ScriptedDialogs::texts(Kind kind) const {
     QStringList result;
     for (const Question& question : asked)

@@ -11,7 +11,7 @@
 // without a queued answer gets No, -1 or an empty file name and is marked as unanswered.
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Confirm, Warning, Error, OfferType, SaveFile, OpenFile, Preview };
+    enum class Kind { Confirm, Warning, Error, OfferType, SaveFile, OpenFile, Preview, Pin };
     struct Question {
         Kind kind;
         QString text;
@@ -22,6 +22,7 @@ public:
     std::deque<int> offerTypeAnswers;
     std::deque<QString> saveFileAnswers;
     std::deque<QString> openFileAnswers;
+    std::deque<QByteArray> pinAnswers; // a null QByteArray() cancels
     std::vector<Question> asked;
 
     bool confirm(const QString& text) override;
@@ -33,6 +34,8 @@ public:
     QString saveFileName(const QString& proposedPath, const QString& filter) override;
     QString openFileName(const QString& folder, const QString& filter) override;
     void showPreview(QDialog& preview) override;
+    // Records the prompt, never the answer.
+    std::optional<QByteArray> askPin(const QString& prompt) override;
 
     // The texts of the questions of one kind, in the order asked.
     QStringList texts(Kind kind) const;

@@ -412,7 +412,7 @@ TEST_F(MainWindow, AnEmptyTenderRecordShowsNoParametersAndEmptyNames) {
 }
 
 TEST_F(MainWindow, AMissingColumnShowsTheFieldErrorAndTheWindowStillCloses) {
-    folder.write(fixture::TenderFolder::sample(), {{}, {"SPECS.CAPTION_NOMER"}, {}});
+    folder.write(fixture::TenderFolder::sample(), {{}, {"SPECS.CAPTION_NOMER"}, {}, {}});
     start();
     EXPECT_EQ(dialogs.errors(),
               QStringList{QStringLiteral("qrySpecs: Полето 'CAPTION_NOMER' не е намерено")});

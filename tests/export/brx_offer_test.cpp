@@ -1,3 +1,6 @@
+#include "jet/bytes.h"
+#include "jet/database.h"
+#include "jet/page_file.h"
 #include "tools/tender_description.h"
 
 #include "brx_offer_run.h"
@@ -111,6 +114,35 @@ TEST_F(BrxOffer, RefusesWithTheReasonAndWritesNothing) {
                  out);
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_EQ(unwritable.err, QStringLiteral("Error Saving File\n"));
+    EXPECT_EQ(outEntries(), QStringList());
+}
+
+// One flipped byte in SPECS's definition moves IME_NA_KONKURSA's value to a variable slot no row
+// has: read, it would come out empty and the offer would carry an empty tender name.
+TEST_F(BrxOffer, ExportsNothingFromADamagedDefinition) {
+    std::uint32_t definitionPage = 0;
+    std::size_t descriptor = 0;
+    {
+        jet::Database db(file.toStdString(), jet::Database::Mode::ReadOnly);
+        const jet::TableDef specs = db.table("SPECS");
+        definitionPage = specs.definitionPage;
+        const jet::Column& name = specs.column("IME_NA_KONKURSA");
+        // The descriptors follow the header and the index entries, in the order of the numbers.
+        descriptor = 63 + 12 * specs.realIndexes.size() +
+                     25 * static_cast<std::size_t>(&name - specs.columns.data());
+    }
+    {
+        jet::PageFile tender(file.toStdString(), jet::PageFile::Access::ReadWrite);
+        jet::Page page = tender.read(definitionPage);
+        jet::putU16(page, descriptor + 7, 16385);
+        tender.write(definitionPage, page);
+    }
+    const ProgramRun run = brxOffer({QStringLiteral("xml"), file, QStringLiteral("3"),
+                                     QStringLiteral("--type"), QStringLiteral("price")},
+                                    out);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("IME_NA_KONKURSA has variable slot 16385")))
+        << run.err.toStdString();
     EXPECT_EQ(outEntries(), QStringList());
 }
 

@@ -96,15 +96,20 @@ TEST(IndexReader, FindsTheRowsAScanFindsInFilesAccessWrote) {
 }
 
 // The tender files: the sample and generated ones, whose MASTER_CODE and PRODUCT_CODE indexes
-// fit one page each.
+// fit one page each or, with 3,000 positions, take trees of several pages.
 TEST(IndexReader, FindsTheRowsAScanFindsInTenderFiles) {
     TempFolder folder;
-    const fs::path generated = folder.write("generated.mdb", {});
-    fs::remove(generated);
-    jettest::ProcessResult made = jettest::runProcess(
-        {TENDERDB_PATH, "generate", "--lots", "4", "--positions", "60", generated.string()});
-    ASSERT_EQ(made.status, 0) << made.err;
-    for (const fs::path& file : {jettest::sharedFile("tender-sample.mdb"), generated}) {
+    std::vector<fs::path> files{jettest::sharedFile("tender-sample.mdb")};
+    for (const char* positions : {"60", "3000"}) {
+        files.push_back(folder.write(std::string("generated") + positions + ".mdb", {}));
+        fs::remove(files.back());
+        jettest::ProcessResult made =
+            jettest::runProcess({TENDERDB_PATH, "generate", "--lots", "4", "--positions", positions,
+                                 files.back().string()});
+        ASSERT_EQ(made.status, 0) << made.err;
+    }
+    std::size_t throughNodes = 0;
+    for (const fs::path& file : files) {
         SCOPED_TRACE(file.filename().string());
         jet::Database db(file.string(), jet::Database::Mode::ReadOnly);
         const jet::TableDef table = db.table("PREDLOGENIA");
@@ -112,7 +117,9 @@ TEST(IndexReader, FindsTheRowsAScanFindsInTenderFiles) {
         const Agreement agreement = compareWithScans(file);
         EXPECT_GT(agreement.answered, 4u);
         EXPECT_EQ(agreement.unanswerable, 0u);
+        throughNodes += agreement.throughNodes;
     }
+    EXPECT_GT(throughNodes, 3000u);
 }
 
 // Patches of a copy of a file whose index is a tree: each must leave the index without an
@@ -195,7 +202,8 @@ INSTANTIATE_TEST_SUITE_P(
                true},
         Damage{"leaf_leads_back_to_itself",
                [](jet::Bytes& b, std::uint32_t, std::uint32_t leaf) {
-                   jet::putU32(std::span(b).subspan(at(leaf, 0), jet::kPageSize), 12, leaf);
+                   jet::putU32(std::span(b).subspan(at(leaf, 0), jet::kPageSize),
+                               jet::kIndexNextPageAt, leaf);
                },
                false},
         Damage{"leaf_entries_out_of_order",

@@ -1,12 +1,16 @@
 // The lots page: participation, what follows the current lot, and the tender without lots.
 #include "data/error.h"
+#include "export/offer_export.h"
 #include "offer/lots_page.h"
 
 #include "offer_pages_support.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 
 #include <optional>
 
@@ -245,6 +249,41 @@ TEST_F(LotsPage, ATenderWithoutLotsOffersNothingAndAddsNoRow) {
     QFile after(file);
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), before);
+}
+
+TEST(ProposedSigningFile, IsTheLotsOfferFileWrittenLast) {
+    QTemporaryDir folder;
+    const QString company = QStringLiteral("Медика ООД");
+    const QString price = OfferExport::proposedFileName(PriceOffer, company, QStringLiteral("3"));
+    const QString technical =
+        OfferExport::proposedFileName(TechnicalOffer, company, QStringLiteral("3"));
+    const QString technicalPdf = QFileInfo(technical).completeBaseName() + QStringLiteral(".pdf");
+    const QString otherLot =
+        OfferExport::proposedFileName(PriceOffer, company, QStringLiteral("4"));
+    const auto written = [&](const QString& name, int secondsAgo) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+        file.flush();
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-secondsAgo),
+                                     QFileDevice::FileModificationTime));
+    };
+    const auto proposed = [&] {
+        return QFileInfo(offer::proposedSigningFile(folder.path(), company, QStringLiteral("3")))
+            .fileName();
+    };
+    EXPECT_EQ(proposed(), QString());
+    written(otherLot, 0); // another lot's file is never proposed
+    EXPECT_EQ(proposed(), QString());
+    written(price, 100);
+    EXPECT_EQ(proposed(), price);
+    written(technicalPdf, 50);
+    EXPECT_EQ(proposed(), technicalPdf);
+    written(QStringLiteral("Оферта.pdf"), 10); // the printed offer's own proposed name
+    EXPECT_EQ(proposed(), QStringLiteral("Оферта.pdf"));
+    // A folder of an offer's name is no file to sign.
+    ASSERT_TRUE(QDir(folder.path()).mkdir(technical));
+    EXPECT_EQ(proposed(), QStringLiteral("Оферта.pdf"));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "jet/bytes.h"
 #include "jet/check.h"
 #include "jet/database.h"
+#include "jet/index_writer.h"
 #include "jet/text_codec.h"
 #include "jet/usage_map.h"
 #include "tests/jet/process.h"
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -108,11 +110,42 @@ TEST(CreatedTender, BigGeneratedTenderReadsBackAndIsSound) {
     std::string file = folder.file("DB.mdb");
     json tender = tender::generateTender(120, BIG_TENDER_POSITIONS, 3);
     jet::CreateResult result = tender::writeTender(tender, file);
-    EXPECT_EQ(result.notes.size(), 2u); // the two indexes of PREDLOGENIA outgrow one page
-    EXPECT_EQ(jet::checkDatabase(file), std::vector<std::string>{});
+    EXPECT_EQ(result.notes, std::vector<std::string>{});
+    // Every index is written and walked, the two of PREDLOGENIA as trees of several pages.
+    std::vector<std::string> notes;
+    EXPECT_EQ(jet::checkDatabase(file, &notes), std::vector<std::string>{});
+    EXPECT_EQ(notes, std::vector<std::string>{});
     tendertest::expectFileHolds(file, tender, "PREDLOGENIA");
 
     jet::Database db(file, jet::Database::Mode::ReadOnly);
+    const jet::TableDef positions = db.table("PREDLOGENIA");
+    ASSERT_EQ(positions.realIndexes.size(), 2u);
+    for (const jet::RealIndex& index : positions.realIndexes)
+        EXPECT_EQ(db.file().read(index.rootPage)[0], jet::kIndexNodePageType);
+    const std::size_t masterCode =
+        static_cast<std::size_t>(&positions.column("MASTER_CODE") - positions.columns.data());
+    // The last lot's positions, found through the MASTER_CODE index.
+    const std::int64_t lastLot = tender.at("PREDLOGENIA").back().at("MASTER_CODE");
+    std::size_t lastLotPositions = 0;
+    for (const json& row : tender.at("PREDLOGENIA"))
+        if (row.contains("MASTER_CODE") && row.at("MASTER_CODE") == lastLot)
+            ++lastLotPositions;
+    std::optional<std::vector<jet::RowId>> found =
+        db.findThroughIndex(positions, masterCode, jet::Value(lastLot));
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->size(), lastLotPositions);
+    EXPECT_GT(lastLotPositions, 0u);
+    // mdbtools reads the same indexes from the definitions.
+    jettest::ProcessResult schema =
+        jettest::runProcess({"mdb-schema", "--indexes", file, "postgres"});
+    EXPECT_NE(schema.out.find("\"predlogenia_pkey\" PRIMARY KEY (\"product_code\")"),
+              std::string::npos)
+        << schema.out;
+    EXPECT_NE(schema.out.find("INDEX \"predlogenia_master_code_idx\" ON \"predlogenia\" "
+                              "(\"master_code\")"),
+              std::string::npos)
+        << schema.out;
+
     jet::UsageMap owned = jet::readUsageMap(db.file(), db.table("PREDLOGENIA").ownedPages);
     EXPECT_EQ(owned.kind, jet::kReferenceMap);
     // The map of free pages reaches every page of the file, none of them free.

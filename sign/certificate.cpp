@@ -1,0 +1,114 @@
+#include "sign/certificate.h"
+
+#include "data/error.h"
+#include "sign/gnutls_handles.h"
+
+#include <QFile>
+
+namespace sign {
+
+namespace gnutls {
+
+void check(int result, const QString& what) {
+    if (result < 0)
+        throw data::Error(
+            QStringLiteral("%1: %2").arg(what, QString::fromUtf8(gnutls_strerror(result))));
+}
+
+Certificate importCertificate(const QByteArray& der) {
+    gnutls_x509_crt_t raw = nullptr;
+    check(gnutls_x509_crt_init(&raw), QStringLiteral("Сертификатът не може да бъде прочетен"));
+    Certificate certificate(raw);
+    const gnutls_datum_t datum = datumOf(der);
+    check(gnutls_x509_crt_import(raw, &datum, GNUTLS_X509_FMT_DER),
+          QStringLiteral("Сертификатът не може да бъде прочетен"));
+    return certificate;
+}
+
+QByteArray certificateDer(gnutls_x509_crt_t certificate) {
+    OwnedDatum der;
+    check(gnutls_x509_crt_export2(certificate, GNUTLS_X509_FMT_DER, &der),
+          QStringLiteral("Сертификатът не може да бъде прочетен"));
+    return der.bytes();
+}
+
+} // namespace gnutls
+
+namespace {
+
+QDateTime fromTime(time_t time) {
+    return time == time_t(-1) ? QDateTime() : QDateTime::fromSecsSinceEpoch(time, Qt::UTC);
+}
+
+QString distinguishedName(int (*read)(gnutls_x509_crt_t, gnutls_datum_t*, unsigned),
+                          gnutls_x509_crt_t certificate) {
+    gnutls::OwnedDatum name;
+    gnutls::check(read(certificate, &name, 0),
+                  QStringLiteral("Името в сертификата не може да бъде прочетено"));
+    return name.text();
+}
+
+} // namespace
+
+CertificateInfo readCertificate(const QByteArray& der) {
+    const gnutls::Certificate certificate = gnutls::importCertificate(der);
+    CertificateInfo info;
+    info.der = der;
+    info.subject = distinguishedName(gnutls_x509_crt_get_dn3, certificate.get());
+    info.issuer = distinguishedName(gnutls_x509_crt_get_issuer_dn3, certificate.get());
+    unsigned char serial[64];
+    size_t serialSize = sizeof serial;
+    gnutls::check(gnutls_x509_crt_get_serial(certificate.get(), serial, &serialSize),
+                  QStringLiteral("Серийният номер на сертификата не може да бъде прочетен"));
+    info.serial = QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char*>(serial), int(serialSize)).toHex(':').toUpper());
+    info.notBefore = fromTime(gnutls_x509_crt_get_activation_time(certificate.get()));
+    info.notAfter = fromTime(gnutls_x509_crt_get_expiration_time(certificate.get()));
+    unsigned usage = 0;
+    const int usageResult = gnutls_x509_crt_get_key_usage(certificate.get(), &usage, nullptr);
+    info.usageRestricted = usageResult != GNUTLS_E_REQUESTED_DATA_NOT_AVAILABLE;
+    info.signingUsage = usageResult >= 0 &&
+                        (usage & (GNUTLS_KEY_DIGITAL_SIGNATURE | GNUTLS_KEY_NON_REPUDIATION)) != 0;
+    return info;
+}
+
+QString momentText(const QDateTime& moment) {
+    return moment.isValid() ? moment.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))
+                            : QStringLiteral("—");
+}
+
+QString certificateText(const CertificateInfo& certificate) {
+    return QStringLiteral("Титуляр: %1\nИздател: %2\nСериен номер: %3\nВалиден от %4 до %5")
+        .arg(certificate.subject, certificate.issuer, certificate.serial,
+             momentText(certificate.notBefore), momentText(certificate.notAfter));
+}
+
+QString signingRefusal(const CertificateInfo& certificate, const QDateTime& now) {
+    if (!certificate.notBefore.isValid() || now < certificate.notBefore)
+        return QStringLiteral("Сертификатът още не е валиден: валиден е от %1.")
+            .arg(momentText(certificate.notBefore));
+    if (!certificate.notAfter.isValid() || now > certificate.notAfter)
+        return QStringLiteral("Сертификатът е изтекъл на %1.")
+            .arg(momentText(certificate.notAfter));
+    if (certificate.usageRestricted && !certificate.signingUsage)
+        return QStringLiteral("Сертификатът не е предназначен за подписване: няма нито "
+                              "„цифров подпис“, нито „неотменимост“ сред употребите на ключа.");
+    return QString();
+}
+
+QByteArray readBounded(const QString& path, qint64 maxBytes, const QString& what) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw data::Error(QStringLiteral("%1 „%2“ не може да бъде отворен.").arg(what, path));
+    // A device or a pipe reports no size: read one byte past the limit to know it is passed.
+    const QByteArray bytes = file.read(maxBytes + 1);
+    if (bytes.size() > maxBytes)
+        throw data::Error(QStringLiteral("%1 „%2“ е по-голям от %3 байта: това не е такъв файл.")
+                              .arg(what, path)
+                              .arg(maxBytes));
+    if (file.error() != QFileDevice::NoError)
+        throw data::Error(QStringLiteral("%1 „%2“ не може да бъде прочетен.").arg(what, path));
+    return bytes;
+}
+
+} // namespace sign

@@ -1,0 +1,237 @@
+#include "sign/verification.h"
+
+#include "data/error.h"
+#include "sign/gnutls_handles.h"
+#include "sign/signing_certificate.h"
+
+#include <QStringList>
+
+#include <cstring>
+#include <vector>
+
+namespace sign {
+
+namespace {
+
+[[noreturn]] void unreadable(const QString& why) {
+    throw data::Error(QStringLiteral("Подписът не може да бъде прочетен: %1.").arg(why));
+}
+
+// The signature's certificates, each read, the signer's among them.
+std::vector<QByteArray> embeddedCertificates(gnutls_pkcs7_t signature) {
+    const int count = gnutls_pkcs7_get_crt_count(signature);
+    if (count < 0 || count > kMaxCertificates)
+        unreadable(QStringLiteral("съдържа %1 сертификата").arg(count));
+    std::vector<QByteArray> certificates;
+    for (int i = 0; i < count; ++i) {
+        gnutls::OwnedDatum der;
+        if (gnutls_pkcs7_get_crt_raw2(signature, unsigned(i), &der) < 0)
+            unreadable(QStringLiteral("сертификат %1 е повреден").arg(i + 1));
+        certificates.push_back(der.bytes());
+    }
+    return certificates;
+}
+
+QByteArray serialOf(gnutls_x509_crt_t certificate) {
+    unsigned char serial[64];
+    size_t size = sizeof serial;
+    if (gnutls_x509_crt_get_serial(certificate, serial, &size) < 0)
+        return QByteArray();
+    return QByteArray(reinterpret_cast<const char*>(serial), int(size));
+}
+
+QByteArray bytesOf(const gnutls_datum_t& datum) {
+    return QByteArray(reinterpret_cast<const char*>(datum.data), int(datum.size));
+}
+
+// Whether `certificate` is the one the signer information names, by issuer and serial number
+// or by subject key identifier.
+bool namedBySigner(gnutls_x509_crt_t certificate, const gnutls_pkcs7_signature_info_st& info) {
+    if (info.issuer_keyid.size > 0) {
+        unsigned char keyId[64];
+        size_t size = sizeof keyId;
+        unsigned critical = 0;
+        return gnutls_x509_crt_get_subject_key_id(certificate, keyId, &size, &critical) >= 0 &&
+               QByteArray(reinterpret_cast<const char*>(keyId), int(size)) ==
+                   bytesOf(info.issuer_keyid);
+    }
+    gnutls::OwnedDatum issuer;
+    return gnutls_x509_crt_get_raw_issuer_dn(certificate, &issuer) >= 0 &&
+           issuer.bytes() == bytesOf(info.issuer_dn) &&
+           serialOf(certificate) == bytesOf(info.signer_serial);
+}
+
+class SignatureInfo {
+public:
+    SignatureInfo(gnutls_pkcs7_t signature) {
+        if (gnutls_pkcs7_get_signature_info(signature, 0, &info) < 0)
+            unreadable(QStringLiteral("сведенията за подписващия са повредени"));
+    }
+    SignatureInfo(const SignatureInfo&) = delete;
+    SignatureInfo& operator=(const SignatureInfo&) = delete;
+    ~SignatureInfo() { gnutls_pkcs7_signature_info_deinit(&info); }
+
+    // The value of the signed attribute `oid`; empty when it is not there.
+    QByteArray signedAttribute(const char* oid) const {
+        for (unsigned i = 0;; ++i) {
+            char* attributeOid = nullptr;
+            gnutls::OwnedDatum value;
+            if (gnutls_pkcs7_get_attr(info.signed_attrs, i, &attributeOid, &value, 0) < 0)
+                return QByteArray();
+            if (std::strcmp(attributeOid, oid) == 0)
+                return value.bytes();
+        }
+    }
+
+    gnutls_pkcs7_signature_info_st info{};
+};
+
+QString statusText(unsigned status) {
+    const struct {
+        unsigned flag;
+        const char* text;
+    } reasons[] = {
+        {GNUTLS_CERT_SIGNER_NOT_FOUND, "издателят не е сред доверените"},
+        {GNUTLS_CERT_EXPIRED, "сертификат от веригата е изтекъл"},
+        {GNUTLS_CERT_NOT_ACTIVATED, "сертификат от веригата още не е валиден"},
+        {GNUTLS_CERT_REVOKED, "сертификат от веригата е отменен"},
+        {GNUTLS_CERT_SIGNATURE_FAILURE, "подпис във веригата не е верен"},
+        {GNUTLS_CERT_SIGNER_NOT_CA, "издател във веригата не е удостоверяващ орган"},
+        {GNUTLS_CERT_INSECURE_ALGORITHM, "веригата ползва несигурен алгоритъм"},
+    };
+    QStringList texts;
+    for (const auto& reason : reasons)
+        if (status & reason.flag)
+            texts << QString::fromUtf8(reason.text);
+    if (texts.isEmpty())
+        texts << QStringLiteral("веригата не е валидна (код %1)").arg(status);
+    return texts.join(QStringLiteral("; "));
+}
+
+void checkChain(Verification& result, const std::vector<QByteArray>& certificates,
+                std::size_t signerIndex, const std::optional<QByteArray>& trustAnchors) {
+    gnutls_x509_trust_list_t rawList = nullptr;
+    gnutls::check(gnutls_x509_trust_list_init(&rawList, 0),
+                  QStringLiteral("Списъкът на доверените издатели не може да бъде съставен"));
+    const gnutls::TrustList trust(rawList);
+    if (trustAnchors) {
+        const gnutls_datum_t anchors = gnutls::datumOf(*trustAnchors);
+        int added = gnutls_x509_trust_list_add_trust_mem(rawList, &anchors, nullptr,
+                                                         GNUTLS_X509_FMT_PEM, 0, 0);
+        if (added <= 0)
+            added = gnutls_x509_trust_list_add_trust_mem(rawList, &anchors, nullptr,
+                                                         GNUTLS_X509_FMT_DER, 0, 0);
+        if (added <= 0)
+            throw data::Error(QStringLiteral("Файлът с доверените издатели не съдържа "
+                                             "сертификати."));
+    } else if (gnutls_x509_trust_list_add_system_trust(rawList, 0, 0) <= 0) {
+        result.chainProblem = QStringLiteral("системата няма доверени издатели");
+        return;
+    }
+    // The signer first, then the rest of what the signature carries; GnuTLS puts them in order.
+    std::vector<gnutls::Certificate> owned;
+    owned.push_back(gnutls::importCertificate(certificates[signerIndex]));
+    for (std::size_t i = 0; i < certificates.size(); ++i)
+        if (i != signerIndex)
+            owned.push_back(gnutls::importCertificate(certificates[i]));
+    std::vector<gnutls_x509_crt_t> chain;
+    for (const gnutls::Certificate& certificate : owned)
+        chain.push_back(certificate.get());
+    unsigned status = 0;
+    const int verified = gnutls_x509_trust_list_verify_crt(
+        rawList, chain.data(), unsigned(chain.size()), 0, &status, nullptr);
+    result.chainTrusted = verified >= 0 && status == 0;
+    if (!result.chainTrusted)
+        result.chainProblem =
+            verified < 0 ? QString::fromUtf8(gnutls_strerror(verified)) : statusText(status);
+}
+
+} // namespace
+
+Verification verifyDetached(const QByteArray& content, const QByteArray& signatureBytes,
+                            const std::optional<QByteArray>& trustAnchors) {
+    if (signatureBytes.size() > kMaxSignatureBytes)
+        unreadable(QStringLiteral("по-голям е от %1 байта").arg(kMaxSignatureBytes));
+    gnutls_pkcs7_t raw = nullptr;
+    gnutls::check(gnutls_pkcs7_init(&raw), QStringLiteral("Подписът не може да бъде прочетен"));
+    const gnutls::Pkcs7 signature(raw);
+    const gnutls_datum_t datum = gnutls::datumOf(signatureBytes);
+    if (gnutls_pkcs7_import(raw, &datum, GNUTLS_X509_FMT_DER) < 0 &&
+        gnutls_pkcs7_import(raw, &datum, GNUTLS_X509_FMT_PEM) < 0)
+        unreadable(QStringLiteral("това не е подпис CMS/PKCS #7"));
+    const int signers = gnutls_pkcs7_get_signature_count(raw);
+    if (signers != 1)
+        unreadable(QStringLiteral("очаква се един подписващ, а има %1").arg(signers));
+    const std::vector<QByteArray> certificates = embeddedCertificates(raw);
+    const SignatureInfo info(raw);
+
+    std::size_t signerIndex = certificates.size();
+    for (std::size_t i = 0; i < certificates.size() && signerIndex == certificates.size(); ++i) {
+        const gnutls::Certificate candidate = gnutls::importCertificate(certificates[i]);
+        if (namedBySigner(candidate.get(), info.info))
+            signerIndex = i;
+    }
+    if (signerIndex == certificates.size())
+        unreadable(QStringLiteral("сертификатът на подписващия не е в подписа"));
+
+    Verification result;
+    result.signer = readCertificate(certificates[signerIndex]);
+    if (info.info.signing_time != time_t(-1))
+        result.signingTime = QDateTime::fromSecsSinceEpoch(info.info.signing_time, Qt::UTC);
+
+    const gnutls::Certificate signer = gnutls::importCertificate(certificates[signerIndex]);
+    const gnutls_datum_t data = gnutls::datumOf(content);
+    result.contentIntact = gnutls_pkcs7_verify_direct(raw, signer.get(), 0, &data, 0) >= 0;
+
+    const QByteArray attribute = info.signedAttribute(kSigningCertificateV2Oid);
+    if (attribute.isEmpty()) {
+        result.certificateProblem = QStringLiteral("подписът не посочва сертификата си");
+    } else {
+        try {
+            result.certificateBound = namesCertificate(attribute, result.signer.der);
+            if (!result.certificateBound)
+                result.certificateProblem =
+                    QStringLiteral("подписът посочва друг сертификат, не този в него");
+        } catch (const data::Error& error) {
+            result.certificateProblem = QString::fromUtf8(error.what());
+        }
+    }
+    checkChain(result, certificates, signerIndex, trustAnchors);
+    return result;
+}
+
+QString Verification::text() const {
+    QStringList lines;
+    lines << QStringLiteral("Подписал: ") + signer.subject
+          << QStringLiteral("Издател на сертификата: ") + signer.issuer
+          << QStringLiteral("Сериен номер на сертификата: ") + signer.serial
+          << QStringLiteral("Сертификатът е валиден от %1 до %2")
+                 .arg(momentText(signer.notBefore), momentText(signer.notAfter))
+          << QStringLiteral("Време на подписване: ") +
+                 (signingTime.isValid() ? momentText(signingTime) : QStringLiteral("не е посочено"))
+          << (contentIntact ? QStringLiteral("Файлът: непроменен след подписването")
+                            : QStringLiteral("Файлът: ПРОМЕНЕН след подписването или подписът "
+                                             "не е негов"))
+          << (certificateBound
+                  ? QStringLiteral("Сертификатът: посочен в подписа")
+                  : QStringLiteral("Сертификатът: НЕ е потвърден: ") + certificateProblem)
+          << (chainTrusted
+                  ? QStringLiteral("Доверие: веригата стига до доверен издател")
+                  : QStringLiteral("Доверие: НЕ стига до доверен издател: ") + chainProblem);
+    return lines.join(QLatin1Char('\n'));
+}
+
+Verification verifyFile(const QString& path, const QString& signaturePath,
+                        const QString& anchorsPath) {
+    const QByteArray content =
+        readBounded(path, kMaxSignedFileBytes, QStringLiteral("Подписаният файл"));
+    const QByteArray signature =
+        readBounded(signaturePath, kMaxSignatureBytes, QStringLiteral("Подписът"));
+    std::optional<QByteArray> anchors;
+    if (!anchorsPath.isEmpty())
+        anchors = readBounded(anchorsPath, kMaxTrustFileBytes,
+                              QStringLiteral("Файлът с доверените издатели"));
+    return verifyDetached(content, signature, anchors);
+}
+
+} // namespace sign

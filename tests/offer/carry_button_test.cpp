@@ -1,0 +1,110 @@
+// The lots page's carry of an offer from an older file of the tender, driven offscreen with
+// scripted answers: the file chosen, the preview asked about, the values stored and the offer
+// check opened with what is left.
+#include "offer/offer_check_window.h"
+#include "tests/tools/tender_file_support.h"
+
+#include "offer_pages_support.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace {
+
+using Kind = ScriptedDialogs::Kind;
+
+class CarryButton : public pages::Client {
+protected:
+    void SetUp() override {
+        start(tendertest::readJson(BRX_CARRY_TENDERS "/new-tender.json"));
+        oldFile = folder.write(tendertest::readJson(BRX_CARRY_TENDERS "/old-tender.json"), {},
+                               QStringLiteral("old.mdb"));
+    }
+    void carry(bool answer) {
+        dialogs.openFileAnswers.push_back(oldFile);
+        dialogs.confirmAnswers.push_back(answer);
+        window->pcMain->setCurrentWidget(window->tsObosobeniPozicii);
+        window->tsObosobeniPozicii->btnPrenasyane->click();
+    }
+    QStringList checkLines() const {
+        QStringList lines;
+        const QTableWidget& grid = *window->fmProverka->grdProblems;
+        for (int row = 0; row < grid.rowCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < grid.columnCount(); ++column)
+                cells << (grid.item(row, column) ? grid.item(row, column)->text() : QString());
+            lines << cells.join(QLatin1Char('|'));
+        }
+        return lines;
+    }
+
+    QString oldFile;
+};
+
+TEST_F(CarryButton, AsksWithThePreviewStoresOnYesAndOpensTheCheckWithWhatIsLeft) {
+    chooseLot(QStringLiteral("1"));
+    carry(true);
+
+    ASSERT_TRUE(dialogs.errors().isEmpty()) << dialogs.errors().join(u'\n').toStdString();
+    EXPECT_EQ(dialogs.texts(Kind::OpenFile), QStringList{folder.path()});
+    const QStringList asked = dialogs.texts(Kind::Confirm);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("3 данни за фирмата и параметри, участие в 1 "
+                                                 "обособени позиции и стойностите на 3 позиции")))
+        << asked[0].toStdString();
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("Отказани стойности: 5")));
+    EXPECT_EQ(onDisk(105, "PP1_NUMBER"), jet::Value(5.0));
+    EXPECT_EQ(onDisk(200, "PP2_TEXT"), jet::Value(std::string("Да")));
+    // The tender record and the lots are read again: the company page and the lot's status show
+    // what was carried.
+    EXPECT_EQ(window->edtfirma->text(), QStringLiteral("Медикс ООД"));
+    EXPECT_EQ(lotText("CUSTOM_CODE"), QStringLiteral("1"));
+    EXPECT_EQ(lotText("_OFERIRANI_POZICII"), QStringLiteral("2"));
+
+    ASSERT_NE(window->fmProverka, nullptr);
+    EXPECT_TRUE(window->fmProverka->isVisible());
+    // What was stored stands above the list.
+    EXPECT_TRUE(window->fmProverka->lblNote->isVisible());
+    EXPECT_EQ(window->fmProverka->lblNote->text(),
+              QStringLiteral("Пренесено от old.mdb:\n"
+                             "Записани данни за фирмата и параметри: 3 от 3\n"
+                             "Записано участие в обособени позиции: 1 от 1\n"
+                             "Записани позиции: 3 от 3"));
+    const QStringList lines = checkLines();
+    const auto listed = [&](const QString& part) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const QString& line) { return line.contains(part); });
+    };
+    EXPECT_TRUE(listed(QStringLiteral("4.1|Цена (PP1_NUMBER)|")))
+        << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(listed(QStringLiteral("описанието е променено")));
+    EXPECT_TRUE(listed(QStringLiteral("не е пренесено (2,125)")) ||
+                listed(QStringLiteral("не е пренесено (2.125)")));
+    // "Обнови" keeps what the carry left: it is not in the file for the check to find again.
+    window->fmProverka->btnObnovi->click();
+    EXPECT_EQ(checkLines(), lines);
+}
+
+TEST_F(CarryButton, StoresThePositionBeingEditedFirst) {
+    chooseLot(QStringLiteral("1"));
+    ASSERT_TRUE(positions().locate(QStringLiteral("PRODUCT_CODE"), 1041));
+    positions().edit();
+    positions().fieldByName(QStringLiteral("PP1_NUMBER")).setValue(3.5);
+    positions().fieldByName(QStringLiteral("PP2_TEXT")).setValue(QStringLiteral("Г"));
+    carry(true);
+    ASSERT_TRUE(dialogs.errors().isEmpty()) << dialogs.errors().join(u'\n').toStdString();
+    EXPECT_EQ(onDisk(1041, "PP1_NUMBER"), jet::Value(3.5));
+    EXPECT_EQ(onDisk(105, "PP1_NUMBER"), jet::Value(5.0));
+}
+
+TEST_F(CarryButton, NoStoresNothingAndOpensNoCheck) {
+    const jet::Value before = onDisk(105, "PP1_NUMBER");
+    carry(false);
+    EXPECT_EQ(dialogs.texts(Kind::Confirm).size(), 1);
+    EXPECT_EQ(onDisk(105, "PP1_NUMBER"), before);
+    EXPECT_EQ(window->fmProverka, nullptr);
+}
+
+} // namespace

@@ -1,0 +1,171 @@
+// The signing window with the test's token and .p12 files, its questions answered by script;
+// and the program's own PIN dialog on Qt's offscreen platform.
+
+#include "signing_world.h"
+
+#include "sign/signing_dialog.h"
+#include "ui/dialogs.h"
+#include "ui/error_guard.h"
+#include "ui/scripted_dialogs.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using signtest::SigningWorld;
+using Kind = ScriptedDialogs::Kind;
+
+class SigningDialogTest : public ::testing::Test {
+protected:
+    SigningDialogTest() {
+        QFile file(offer);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<PREDL/>\r\n");
+    }
+
+    // Stands on the certificate whose serial number is `serial`; false when none has it.
+    bool choose(sign::SigningDialog& dialog, const QString& serial) {
+        for (int row = 0; row < dialog.lstCertificates->count(); ++row) {
+            dialog.lstCertificates->setCurrentRow(row);
+            if (dialog.memDetails->toPlainText().contains(QStringLiteral("Сериен номер: ") +
+                                                          serial + QLatin1Char('\n')))
+                return true;
+        }
+        return false;
+    }
+
+    QTemporaryDir folder;
+    const QString offer = folder.filePath(QStringLiteral("CenovaOferta_Medika_OOD_OP_3.xml"));
+    const QString signature = offer + QStringLiteral(".p7s");
+    ScriptedDialogs dialogs;
+    ErrorGuard guard{dialogs};
+};
+
+TEST_F(SigningDialogTest, SignsWithTheTokensCertificateAfterOnePinAndChecksTheSignature) {
+    sign::SigningDialog dialog(guard, offer);
+    EXPECT_EQ(dialog.edtFile->text(), offer);
+    ASSERT_EQ(dialog.lstCertificates->count(), 2);
+    ASSERT_TRUE(choose(dialog, QStringLiteral("01")));
+    for (const char* shown :
+         {"Титуляр: CN=Иван Петров,O=Медика ООД", "Издател: CN=Удостоверяващ орган за тестове",
+          "Валиден от ", "Носител: Bidder"})
+        EXPECT_TRUE(dialog.memDetails->toPlainText().contains(QString::fromUtf8(shown))) << shown;
+    ASSERT_TRUE(dialog.btnSign->isEnabled());
+
+    dialogs.pinAnswers = {SigningWorld::kPin};
+    QTest::mouseClick(dialog.btnSign, Qt::LeftButton);
+    EXPECT_TRUE(dialogs.errors().isEmpty())
+        << dialogs.errors().join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(dialogs.texts(Kind::Pin).size(), 1);
+    EXPECT_TRUE(dialogs.texts(Kind::Pin).front().contains(QStringLiteral("Bidder")));
+    EXPECT_TRUE(QFileInfo::exists(signature));
+    EXPECT_TRUE(dialog.lblResult->text().contains(signature));
+
+    QTest::mouseClick(dialog.btnVerify, Qt::LeftButton);
+    // The file and its signature are sound; the test authority is no trust anchor of the system.
+    EXPECT_TRUE(dialog.memDetails->toPlainText().contains(QStringLiteral("Файлът: непроменен")));
+    EXPECT_TRUE(
+        dialog.memDetails->toPlainText().contains(QStringLiteral("Подписал: CN=Иван Петров")));
+    EXPECT_TRUE(dialog.lblResult->text().contains(QStringLiteral("НЕ е потвърден")));
+    // With the test authority chosen as the trust anchor, everything holds.
+    dialogs.openFileAnswers = {SigningWorld::get().path(QStringLiteral("ca.pem"))};
+    QTest::mouseClick(dialog.btnTrust, Qt::LeftButton);
+    QTest::mouseClick(dialog.btnVerify, Qt::LeftButton);
+    EXPECT_EQ(dialog.lblResult->text(), QStringLiteral("Подписът е валиден."))
+        << dialog.memDetails->toPlainText().toStdString();
+}
+
+TEST_F(SigningDialogTest, AnExpiredCertificateIsShownWithTheReasonAndCannotSign) {
+    sign::SigningDialog dialog(guard, offer);
+    ASSERT_TRUE(choose(dialog, QStringLiteral("02")));
+    EXPECT_TRUE(dialog.memDetails->toPlainText().contains(
+        QStringLiteral("Не може да се подписва с него: Сертификатът е изтекъл на ")));
+    EXPECT_FALSE(dialog.btnSign->isEnabled());
+    // Even if the press came through, it is refused with the reason before the PIN is asked.
+    guard.run([&] { dialog.btnSignClick(); });
+    ASSERT_EQ(dialogs.errors().size(), 1);
+    EXPECT_TRUE(dialogs.errors().front().startsWith(QStringLiteral("Сертификатът е изтекъл")));
+    EXPECT_TRUE(dialogs.texts(Kind::Pin).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(signature));
+}
+
+TEST_F(SigningDialogTest, AWrongOrCancelledPinSignsNothingAndIsAskedOnce) {
+    struct Case {
+        const char* name;
+        QByteArray answer;
+        int errors;
+    } cases[] = {{"wrong", "0000", 1}, {"cancelled", QByteArray(), 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs.asked.clear();
+        sign::SigningDialog dialog(guard, offer);
+        ASSERT_TRUE(choose(dialog, QStringLiteral("01")));
+        dialogs.pinAnswers = {c.answer};
+        QTest::mouseClick(dialog.btnSign, Qt::LeftButton);
+        EXPECT_EQ(dialogs.texts(Kind::Pin).size(), 1);
+        ASSERT_EQ(dialogs.errors().size(), c.errors);
+        if (c.errors) {
+            EXPECT_TRUE(dialogs.errors().front().startsWith(QStringLiteral("Грешен ПИН")));
+        }
+        EXPECT_FALSE(QFileInfo::exists(signature));
+        EXPECT_TRUE(dialog.lblResult->text().isEmpty());
+    }
+}
+
+TEST_F(SigningDialogTest, SignsWithAKeyFileAfterItsPassword) {
+    sign::SigningDialog dialog(guard, offer);
+    dialogs.openFileAnswers = {SigningWorld::get().path(QStringLiteral("signer.p12"))};
+    dialogs.pinAnswers = {SigningWorld::kPassword};
+    QTest::mouseClick(dialog.btnKeyFile, Qt::LeftButton);
+    ASSERT_EQ(dialog.lstCertificates->count(), 3);
+    EXPECT_EQ(dialog.lstCertificates->currentRow(), 2);
+    EXPECT_TRUE(dialog.memDetails->toPlainText().contains(QStringLiteral("Носител: signer.p12")));
+    QTest::mouseClick(dialog.btnSign, Qt::LeftButton);
+    EXPECT_TRUE(dialogs.errors().isEmpty())
+        << dialogs.errors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(dialogs.texts(Kind::Pin).size(), 1) << "the file's password was asked again";
+    EXPECT_TRUE(QFileInfo::exists(signature));
+    // The cards are read again; the file's certificate stays.
+    QTest::mouseClick(dialog.btnRefresh, Qt::LeftButton);
+    EXPECT_EQ(dialog.lstCertificates->count(), 3);
+}
+
+TEST(PinDialog, ShowsNothingOfWhatIsTypedAndHandsItOver) {
+    QtDialogs dialogs;
+    QString shown;
+    QLineEdit::EchoMode echo = QLineEdit::Normal;
+    QTimer::singleShot(0, [&] {
+        QWidget* window = QApplication::activeModalWidget();
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->objectName(), QStringLiteral("PinDialog"));
+        auto* pin = window->findChild<QLineEdit*>(QStringLiteral("pin"));
+        ASSERT_NE(pin, nullptr);
+        QTest::keyClicks(pin, QStringLiteral("1234"));
+        echo = pin->echoMode();
+        shown = pin->displayText();
+        QTest::keyClick(pin, Qt::Key_Return);
+    });
+    const std::optional<QByteArray> answer = dialogs.askPin(QStringLiteral("ПИН за „Bidder“:"));
+    EXPECT_EQ(echo, QLineEdit::Password);
+    EXPECT_FALSE(shown.contains(QStringLiteral("1234")));
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(*answer, QByteArray("1234"));
+
+    QTimer::singleShot(0,
+                       [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
+    EXPECT_FALSE(dialogs.askPin(QStringLiteral("ПИН:")).has_value());
+}
+
+} // namespace

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace signtest {
+
+// What make_signing_world.sh makes: a test certificate authority, the bidder's certificates it
+// issued, their .p12 files and a SoftHSM2 token holding two of them. Made once for the whole
+// test program, in a temporary folder, and reached through SOFTHSM2_CONF, which must be set
+// before GnuTLS first looks for tokens: call get() at the start of main().
+class SigningWorld {
+public:
+    static const SigningWorld& get();
+
+    // A file of the world: "ca.pem", "signer.p12", "expired.pem"...
+    QString path(const QString& name) const;
+    // A file holding `secret` on its first line, for --pin-file.
+    QString secretFile(const QByteArray& secret) const;
+    // The PKCS #11 URL of the certificate `name` ("signer", "expired") on the token.
+    static QString tokenUrl(const QString& name);
+
+    static constexpr char kPin[] = "1234";
+    static constexpr char kPassword[] = "secret";
+
+private:
+    explicit SigningWorld(QString folder) : folder_(std::move(folder)) {}
+    QString folder_;
+};
+
+} // namespace signtest
