@@ -251,7 +251,7 @@ TEST_F(PriceImportTest, StoringStoppedPartWayLeavesTheFileAsItWas) {
     const auto before = offeredValues(file);
 
     std::vector<std::pair<int, int>> told;
-    const priceimport::Outcome stopped = import->store(preview, [&](int done, int total) {
+    const priceimport::Outcome stopped = import->store(preview, {}, [&](int done, int total) {
         told.emplace_back(done, total);
         return done < 2;
     });
@@ -263,7 +263,7 @@ TEST_F(PriceImportTest, StoringStoppedPartWayLeavesTheFileAsItWas) {
     EXPECT_EQ(offeredValues(file), before);
 
     told.clear();
-    const priceimport::Outcome whole = import->store(preview, [&](int done, int total) {
+    const priceimport::Outcome whole = import->store(preview, {}, [&](int done, int total) {
         told.emplace_back(done, total);
         return true;
     });
