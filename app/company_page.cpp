@@ -5,11 +5,12 @@
 #include "app/main_window.h"
 #include "ui/colours.h"
 
+#include "data/dataset.h"
+#include "offer/dataset_rules.h"
 #include "ui/field_check_box_binding.h"
 #include "ui/field_edit_binding.h"
 #include "ui/frParameter.h"
-#include "data/dataset.h"
-#include "offer/dataset_rules.h"
+#include "ui/validating_edit.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -29,12 +30,12 @@ constexpr int kFirstFrameTop = 56;
 constexpr int kFrameRowStep = 45;
 
 // Passes every character typed into the watched widget through `handler`, which drops one by
-// setting it to the null character. Typed means pressed on the keyboard or committed by an input
-// method; pasted text is not seen.
+// setting it to the null character; a drop is told to the bidder with `rule`. Typed means pressed
+// on the keyboard or committed by an input method; pasted text is not seen.
 class TypedKeyFilter : public QObject {
 public:
-    TypedKeyFilter(std::function<void(QChar&)> handler, QObject* parent)
-        : QObject(parent), handler_(std::move(handler)) {}
+    TypedKeyFilter(std::function<void(QChar&)> handler, QString rule, QWidget* parent)
+        : QObject(parent), handler_(std::move(handler)), rule_(std::move(rule)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -43,6 +44,7 @@ protected:
             const QString kept = passed(key->text());
             if (kept == key->text())
                 return false;
+            refused(watched);
             if (!kept.isEmpty()) {
                 QKeyEvent rest(key->type(), key->key(), key->modifiers(), kept, key->isAutoRepeat(),
                                static_cast<ushort>(key->count()));
@@ -55,6 +57,7 @@ protected:
             const QString kept = passed(input->commitString());
             if (kept == input->commitString())
                 return false;
+            refused(watched);
             QInputMethodEvent rest(input->preeditString(), input->attributes());
             rest.setCommitString(kept, input->replacementStart(), input->replacementLength());
             QCoreApplication::sendEvent(watched, &rest);
@@ -74,7 +77,13 @@ private:
         return kept;
     }
 
+    void refused(QObject* watched) const {
+        if (auto* input = qobject_cast<QWidget*>(watched))
+            refuseKeystroke(*input, rule_);
+    }
+
     std::function<void(QChar&)> handler_;
+    QString rule_;
 };
 
 } // namespace
@@ -88,8 +97,11 @@ QWidget* TfmMain::createInfoPage() {
     edtfirma->setObjectName(QStringLiteral("edtfirma"));
     edtfirma->setGeometry(kLeft, 24, kColumnWidth, 21);
     edtfirma->setStyleSheet(colours::background(colours::kOffer));
-    edtfirma->installEventFilter(
-        new TypedKeyFilter([this](QChar& Key) { edtfirmaKeyPress(Key); }, edtfirma));
+    edtfirma->installEventFilter(new TypedKeyFilter(
+        [this](QChar& Key) { edtfirmaKeyPress(Key); },
+        QStringLiteral("знаците \" * / < > ? \\ | не стоят в името на фирмата: то става част от "
+                       "името на файла на офертата"),
+        edtfirma));
     new FieldEditBinding(*edtfirma, *dsSpecs, QStringLiteral("IME_NA_FIRMATA"), guard_);
 
     chk1 = new QCheckBox(QStringLiteral("Фирмата не е регистрирана по ДДС"), page);

@@ -175,6 +175,7 @@ void TfmMain::createBottomPanel() {
     pnlBottom->setObjectName(QStringLiteral("pnlBottom"));
     pnlBottom->setFixedHeight(40);
     btnPrint = new QPushButton(QStringLiteral("Печат"), pnlBottom);
+    btnPrint->setToolTip(QStringLiteral("Разпечатване..."));
     btnExport = new QPushButton(QStringLiteral("Генериране на изх. файл"), pnlBottom);
     btn1 = new QPushButton(QStringLiteral("Помощ"), pnlBottom);
     // F1, where every desktop program keeps its help.
@@ -193,10 +194,16 @@ void TfmMain::connectPages() {
     tsObosobeniPozicii->follow(
         {pcMain, tsGrid, tsEdit, btnPrint, btnExport, &Connection, qrySpecs.get()});
     connect(tsGrid, &offer::PositionsPage::editRequested, this, &TfmMain::grdDataDblClick);
-    connect(tsEdit, &offer::EditPage::focusLeft, this, [this] {
-        // A page change is handled when the page control reports it.
-        if (pcMain->currentWidget() == tsEdit)
-            leaveEditPage();
+    connect(tsEdit, &offer::EditPage::focusLeft, this, [this](QWidget* now) {
+        // A control outside the pages, such as a button below them. While another page is being
+        // chosen the page is hidden first and the focus passes on to whatever control follows,
+        // a button below the pages included; the page control reports that change on its own,
+        // and leaving is tried once for it, not twice.
+        if (pcMain->currentWidget() != tsEdit || !tsEdit->isVisible() || pcMain->isAncestorOf(now))
+            return;
+        leaveEditPage();
+        if (onEditPage_)
+            tsEdit->restoreFocus();
     });
     connect(tsEdit, &offer::EditPage::focusEntered, this, [this] { onEditPage_ = true; });
     connect(tsObosobeniPozicii, &offer::LotsPage::offerCheckRequested, this,
@@ -217,6 +224,17 @@ void TfmMain::connectPages() {
     pageKeys(QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1);
     pageKeys(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1);
     pageKeys(QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1);
+
+    // Escape drops the changes of the record not yet stored, as data-aware forms do: the stored
+    // values come back and nothing is written, so a half-typed position never holds the bidder.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            [this] { cancelPendingEdit(); });
+}
+
+void TfmMain::cancelPendingEdit() {
+    data::Dataset& record = pcMain->currentWidget() == tsInfo ? *qrySpecs : *qryData;
+    if (record.state() == data::Dataset::State::Edit)
+        record.cancel();
 }
 
 void TfmMain::choosePageBeside(int step) {
@@ -238,8 +256,10 @@ void TfmMain::pageChosen(int index) {
     if (previousPage_ == tsEdit && page != tsEdit) {
         leaveEditPage();
         if (onEditPage_) {
-            // The position could not be stored: the bidder stays with it and the values typed.
+            // The position could not be stored: the bidder stays with it, the values typed and
+            // the input being edited.
             pcMain->setCurrentWidget(tsEdit);
+            tsEdit->restoreFocus();
             return;
         }
     }
@@ -250,11 +270,14 @@ void TfmMain::pageChosen(int index) {
 }
 
 void TfmMain::leaveEditPage() {
+    leaveRefused_ = false;
     if (!onEditPage_)
         return;
     onEditPage_ = false;
-    if (!guard_.run([this] { tsEditExit(); }))
+    if (!guard_.run([this] { tsEditExit(); })) {
         onEditPage_ = true;
+        leaveRefused_ = true;
+    }
 }
 
 void TfmMain::tsEditExit() {
@@ -285,6 +308,8 @@ std::vector<offercheck::Problem> TfmMain::findOfferProblems() {
 void TfmMain::goToProblem(const offercheck::Problem& problem) {
     raise();
     activateWindow();
+    if (problem.where == offercheck::Where::File)
+        return; // nothing on screen corrects a damaged file
     if (problem.where == offercheck::Where::Tender) {
         pcMain->setCurrentWidget(tsInfo);
         if (pcMain->currentWidget() != tsInfo)
@@ -460,10 +485,14 @@ void TfmMain::FormClose() {
 }
 
 void TfmMain::btnExitClick() {
+    if (leaveRefused_)
+        return;
     close();
 }
 
 void TfmMain::btnPrintClick() {
+    if (leaveRefused_)
+        return;
     const QString problems = TdmMain::IsKonkOK(*qrySpecs);
     if (!problems.isEmpty()) {
         guard_.dialogs().error(
@@ -489,6 +518,8 @@ void TfmMain::btn1Click() {
 }
 
 void TfmMain::btnExportClick() {
+    if (leaveRefused_)
+        return;
     ExportXML();
 }
 

@@ -193,6 +193,7 @@ private:
     void pageChosen(int index);
     void leaveEditPage();
     void choosePageBeside(int step);
+    void cancelPendingEdit();
 
     void fitHeightToOfferPanel();
     void centreOnScreen();
@@ -202,4 +203,8 @@ private:
     QWidget* previousPage_ = nullptr;
     // Set while the bidder is on the edit page and its leaving step has yet to run.
     bool onEditPage_ = false;
+    // Set when the last try to leave the edit page was refused and told. A button below the
+    // pages takes the focus from the page before it is clicked: the refusal of that leave is
+    // all the click does, so that the bidder is told once, not again by the button's own work.
+    bool leaveRefused_ = false;
 };

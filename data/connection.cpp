@@ -1,5 +1,6 @@
 #include "data/connection.h"
 
+#include "data/engine_error.h"
 #include "data/error.h"
 
 #include <QDir>
@@ -59,13 +60,17 @@ void Connection::open(const QString& path) {
     lotPositions_.clear();
     description_ = connectionString(path);
     makeWritable(path);
-    database_ = std::make_unique<jet::Database>(path.toStdString(), jet::Database::Mode::ReadWrite);
+    database_ = engineCall([&] {
+        return std::make_unique<jet::Database>(path.toStdString(), jet::Database::Mode::ReadWrite);
+    });
 }
 
 void Connection::openReadOnly(const QString& path) {
     database_.reset();
     description_ = connectionString(path);
-    database_ = std::make_unique<jet::Database>(path.toStdString(), jet::Database::Mode::ReadOnly);
+    database_ = engineCall([&] {
+        return std::make_unique<jet::Database>(path.toStdString(), jet::Database::Mode::ReadOnly);
+    });
 }
 
 jet::Database& Connection::database() const {

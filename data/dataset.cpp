@@ -1,5 +1,7 @@
 #include "data/dataset.h"
 
+#include "data/engine_error.h"
+
 #include "data/connection.h"
 
 #include <algorithm>
@@ -139,9 +141,9 @@ void Dataset::open() {
     if (beforeOpen)
         beforeOpen(*this);
     const jet::Database& database = connection_.database();
-    jet::TableDef table = database.table(tableName_.toStdString());
+    jet::TableDef table = engineCall([&] { return database.table(tableName_.toStdString()); });
     std::vector<int> columnOf = bindColumns(table);
-    std::vector<SnapshotRow> rows = query_(database, table, *this);
+    std::vector<SnapshotRow> rows = engineCall([&] { return query_(database, table, *this); });
 
     std::vector<Record> records;
     records.reserve(rows.size());
@@ -361,7 +363,7 @@ void Dataset::post() {
         changes.push_back({column.name, toEngineValue(editBuffer_->values[i], fields_[i]->type())});
     }
     if (!changes.empty())
-        connection_.database().update(*table_, record.id, changes);
+        engineCall([&] { connection_.database().update(*table_, record.id, changes); });
 
     record.values = std::move(editBuffer_->values);
     editBuffer_.reset();
@@ -397,10 +399,12 @@ void Dataset::setFilter(Filter filter) {
 }
 
 void Dataset::setFiltered(bool filtered) {
+    // The pending edit is posted first: when it is refused, the filter stays as it was.
+    if (active())
+        checkBrowseMode();
     filtered_ = filtered;
     if (!active())
         return;
-    checkBrowseMode();
     rebuildVisible();
     arrive(isEmpty() ? -1 : 0, true, isEmpty());
     emit reset();

@@ -63,7 +63,11 @@ QString Field::displayText(const QVariant& v) const {
         return {};
     switch (def_.type) {
     case FieldType::Double:
-        return formatNumber(v.toDouble(), def_.displayFormat, QLocale().decimalPoint().front());
+        // A value of the file is shown as it is stored; sums and calculations as formatted.
+        return def_.kind == FieldKind::Column ? formatStoredNumber(v.toDouble(), def_.displayFormat,
+                                                                   QLocale().decimalPoint().front())
+                                              : formatNumber(v.toDouble(), def_.displayFormat,
+                                                             QLocale().decimalPoint().front());
     case FieldType::Boolean:
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     default:

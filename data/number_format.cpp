@@ -65,6 +65,20 @@ QString formatNumber(double value, const QString& format, QChar decimalPoint) {
     return text;
 }
 
+QString formatStoredNumber(double value, const QString& format, QChar decimalPoint) {
+    if (format.isEmpty())
+        return formatNumber(value, format, decimalPoint);
+    const qsizetype point = format.indexOf(QLatin1Char('.'));
+    const qsizetype shown = point < 0 ? 0 : format.size() - point - 1;
+    const qsizetype missing = decimalsOf(value) - shown;
+    if (missing <= 0)
+        return formatNumber(value, format, decimalPoint);
+    return formatNumber(value,
+                        format + (point < 0 ? QStringLiteral(".") : QString()) +
+                            QString(missing, QLatin1Char('0')),
+                        decimalPoint);
+}
+
 QString numberDisplayMask(qint64 decimals) {
     // Beyond fifteen decimals a double shows only rounding noise, and a count read from a
     // damaged file must not make a pattern of gigabytes.
@@ -73,6 +87,14 @@ QString numberDisplayMask(qint64 decimals) {
     if (shown > 0)
         mask += QLatin1Char('.') + QString(static_cast<qsizetype>(shown), QLatin1Char('0'));
     return mask;
+}
+
+qint64 decimalsOf(double value) {
+    if (!std::isfinite(value))
+        return 0;
+    const QString plain = QString::number(value, 'f', QLocale::FloatingPointShortest);
+    const qsizetype point = plain.indexOf(QLatin1Char('.'));
+    return point < 0 ? 0 : std::min(plain.size() - point - 1, kMaxDisplayDecimals);
 }
 
 } // namespace data

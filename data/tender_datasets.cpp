@@ -1,6 +1,7 @@
 #include "data/tender_datasets.h"
 
 #include "data/connection.h"
+#include "data/error.h"
 
 #include <QHash>
 
@@ -289,8 +290,9 @@ Query positionsOfLot(Connection& connection) {
             rows = readPositions(database, table, positions.of(lot), lot);
         }
         if (!rows)
-            throw jet::Error(database.path() + ": the positions of lot " + std::to_string(lot) +
-                             " changed while they were read");
+            throw Error(QStringLiteral("Позициите на обособена позиция %1 се промениха от друга "
+                                       "програма, докато се четяха. Опитайте отново.")
+                            .arg(lot));
         sortByCustomCode(*rows, columnIndex(table, "CUSTOM_CODE"));
         return std::move(*rows);
     };

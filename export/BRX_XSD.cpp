@@ -17,8 +17,8 @@ QString offerNumberText(double value, const QString& decimalSeparator) {
     return text;
 }
 
-std::optional<qsizetype> firstUnwritableCharacter(const QString& text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
+std::optional<qsizetype> firstUnwritableCharacter(const QString& text, qsizetype from) {
+    for (qsizetype i = from; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         if (QChar::isHighSurrogate(c)) {
             if (i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
@@ -32,6 +32,12 @@ std::optional<qsizetype> firstUnwritableCharacter(const QString& text) {
             return i;
     }
     return std::nullopt;
+}
+
+QString withUnwritableAsSpaces(QString text) {
+    for (auto bad = firstUnwritableCharacter(text); bad; bad = firstUnwritableCharacter(text, *bad))
+        text[*bad] = QLatin1Char(' ');
+    return text;
 }
 
 UnwritableText::UnwritableText(const QString& element, const QString& text, qsizetype index)

@@ -20,8 +20,12 @@ QString offerNumberText(double value, const QString& decimalSeparator);
 
 // The index of the first character of `text` that an XML 1.0 document cannot carry (a control
 // character other than tab, line feed and carriage return, an unpaired surrogate, U+FFFE or
-// U+FFFF), or nothing when every character can be written.
-std::optional<qsizetype> firstUnwritableCharacter(const QString& text);
+// U+FFFF), or nothing when every character can be written. The search starts at `from`.
+std::optional<qsizetype> firstUnwritableCharacter(const QString& text, qsizetype from = 0);
+
+// `text` with every character that firstUnwritableCharacter finds replaced by a space: how a
+// text of the tender's own, which the bidder cannot correct, goes into the offer file.
+QString withUnwritableAsSpaces(QString text);
 
 // A text value refused because the file could not carry it: the authority's reader would
 // reject the whole offer. The message names the element, the character and its place.

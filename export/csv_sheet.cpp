@@ -27,7 +27,8 @@ QString decode(const QString& path, const QByteArray& bytes) {
             strictly(QStringDecoder(bytes.startsWith(kUtf16LeMark) ? QStringDecoder::Utf16LE
                                                                    : QStringDecoder::Utf16BE),
                      QByteArrayView(bytes).sliced(2));
-        if (!text)
+        // The decoder lets half a surrogate pair through; it is no character.
+        if (!text || hasLoneSurrogate(*text))
             refuseToRead(path, QStringLiteral("текстът му не е правилен UTF-16"));
         return *text;
     }

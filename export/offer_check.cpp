@@ -1,11 +1,17 @@
 #include "export/offer_check.h"
 
+#include "data/connection.h"
 #include "data/dataset.h"
+#include "data/number_format.h"
 #include "data/tender_datasets.h"
 #include "export/BRX_XSD.h"
 #include "export/dMain.h"
 #include "export/offer_export.h"
+#include "jet/check.h"
 
+#include <QLocale>
+
+#include <algorithm>
 #include <memory>
 
 namespace offercheck {
@@ -40,26 +46,100 @@ QStringList exportedTexts(const data::Dataset& qrySpecs) {
     return columns;
 }
 
-// The caption the tender gives a text column of a position.
+// The caption the tender gives a text column.
 QString captionOf(const data::Dataset& qrySpecs, const QString& column) {
     if (column == QLatin1String("CUSTOM_CODE"))
         return text(qrySpecs, "CAPTION_NOMER");
+    if (column == QLatin1String("IME_NA_FIRMATA"))
+        return QStringLiteral("Наименование на фирмата");
+    if (column == QLatin1String("IME_NA_KONKURSA"))
+        return QStringLiteral("Наименование на поръчката");
     return qrySpecs.fieldByName(column.left(4) + QStringLiteral("IME")).asString();
 }
 
-// Each text of the position that the export would refuse to write into the offer file.
-void addUnwritableTexts(const Problem& position, const data::Dataset& qrySpecs,
-                        const data::Dataset& positions, const QStringList& texts,
+// Each text of `record` that an offer file cannot carry as it stands: the export refuses the
+// bidder's own, and writes the tender's own with a space for each such character.
+void addUnwritableTexts(const Problem& where, const data::Dataset& qrySpecs,
+                        const data::Dataset& record, const QStringList& texts,
                         std::vector<Problem>& problems) {
     for (const QString& column : texts) {
-        const QString value = positions.fieldByName(column).asString();
+        const QString value = record.fieldByName(column).asString();
         if (const auto bad = firstUnwritableCharacter(value)) {
-            Problem unwritable = position;
+            Problem unwritable = where;
             unwritable.column = column;
             unwritable.caption = captionOf(qrySpecs, column);
             unwritable.message = QString::fromUtf8(UnwritableText(column, value, *bad).what());
+            if (isTendersOwnText(column))
+                unwritable.message += QStringLiteral(
+                    " Текстът е от поръчката: във файла на офертата всеки такъв знак се "
+                    "заменя с интервал.");
             problems.push_back(unwritable);
         }
+    }
+}
+
+// Each offered number that holds more decimals than its input takes: shown whole on screen, it
+// goes into the offer file and the print whole as well, which the bidder may not have meant.
+void addNumbersWithMoreDecimals(const Problem& position, const data::Dataset& qrySpecs,
+                                const data::Dataset& positions, std::vector<Problem>& problems) {
+    for (int n = 1; n <= 6; ++n) {
+        const auto specs = [&qrySpecs, n](const char* suffix) -> const data::Field& {
+            return qrySpecs.fieldByName(
+                QStringLiteral("PP%1_%2").arg(n).arg(QLatin1String(suffix)));
+        };
+        if (n > 1 && specs("TIP").asInteger() != 3)
+            continue;
+        const data::Field& number = positions.fieldByName(QStringLiteral("PP%1_NUMBER").arg(n));
+        const qint64 taken = std::max<qint64>(specs("RAZRYAD").asInteger(), 0);
+        if (number.isNull() || data::decimalsOf(number.asFloat()) <= taken)
+            continue;
+        Problem more = position;
+        more.column = number.name();
+        more.caption = specs("IME").asString();
+        more.message = QStringLiteral("Стойността %1 има повече знаци след десетичния "
+                                      "разделител, отколкото полето приема (%2).")
+                           .arg(number.displayText())
+                           .arg(taken);
+        problems.push_back(more);
+    }
+}
+
+// The price as its column shows and prints it: the tender's decimals, the regional separator.
+QString shownPrice(double price, const data::Dataset& qrySpecs) {
+    return data::formatNumber(
+        price,
+        data::numberDisplayMask(qrySpecs.fieldByName(QStringLiteral("PP1_RAZRYAD")).asInteger()),
+        QLocale::system().decimalPoint().front());
+}
+
+// What a stored price above 0 may still hide: the decimals of its column show it as 0 (the
+// offer file would carry a price the printed offer shows as none), or it lies above the
+// authority's estimate, which authorities may reject the offer for.
+void addPriceProblems(Problem position, const data::Dataset& qrySpecs,
+                      const data::Dataset& positions, std::vector<Problem>& problems) {
+    const double price = positions.fieldByName(kPrice).asFloat();
+    position.column = kPrice;
+    position.caption = text(qrySpecs, "PP1_IME");
+    const QString shown = shownPrice(price, qrySpecs);
+    if (std::none_of(shown.begin(), shown.end(),
+                     [](QChar c) { return c.isDigit() && c != u'0'; })) {
+        position.message =
+            QStringLiteral("Цената е над 0, но с %1 знака след десетичния знак "
+                           "се показва и печата като %2.")
+                .arg(std::max<qint64>(
+                    qrySpecs.fieldByName(QStringLiteral("PP1_RAZRYAD")).asInteger(), 0))
+                .arg(shown);
+        problems.push_back(position);
+    }
+    const data::Field& estimate = positions.fieldByName(QStringLiteral("MAX_CENA"));
+    if (!estimate.isNull() && estimate.asFloat() > 0 && price > estimate.asFloat()) {
+        position.message =
+            QStringLiteral("Цената %1 е над максималната цена на възложителя %2: такава оферта "
+                           "може да бъде отстранена.")
+                .arg(shown, data::formatNumber(estimate.asFloat(), QString(),
+                                               QLocale::system().decimalPoint().front()));
+        position.warning = true;
+        problems.push_back(position);
     }
 }
 
@@ -85,7 +165,9 @@ void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
             position.message = breach.message();
             problems.push_back(position);
         }
+        addNumbersWithMoreDecimals(position, qrySpecs, positions, problems);
         addUnwritableTexts(position, qrySpecs, positions, texts, problems);
+        addPriceProblems(position, qrySpecs, positions, problems);
     }
 }
 
@@ -100,9 +182,18 @@ QString Problem::field() const {
 std::vector<Problem> offerProblems(const data::Dataset& qrySpecs, data::Connection& connection,
                                    const PositionFilled& PoziciaIsFill) {
     std::vector<Problem> problems;
+    for (const std::string& damage : jet::checkRowCounts(connection.database())) {
+        Problem file;
+        file.where = Where::File;
+        file.message = QStringLiteral("Тръжният файл е повреден (%1); поискайте от възложителя "
+                                      "нов файл, преди да подавате оферта.")
+                           .arg(QString::fromStdString(damage));
+        problems.push_back(file);
+    }
     for (const RuleBreach& breach : TdmMain::konkBreaches(qrySpecs))
         problems.push_back(
             {Where::Tender, {}, {}, {}, {}, breach.column, breach.caption, breach.message()});
+    addUnwritableTexts({}, qrySpecs, qrySpecs, tenderTextColumns(), problems);
 
     const std::unique_ptr<data::Dataset> lots = data::makeQryObosobeniPozicii(connection);
     const std::unique_ptr<data::Dataset> positions = data::makeQryData(connection);

@@ -18,6 +18,7 @@ namespace offercheck {
 
 // What a problem belongs to, which is where the bidder corrects it.
 enum class Where {
+    File,     // the tender file itself is damaged: nothing the bidder types corrects it
     Tender,   // the tender record: the company name or a tender parameter
     Lot,      // a lot as a whole, which the export would refuse
     Position, // one position of a lot
@@ -32,6 +33,9 @@ struct Problem {
     QString column;       // the column of the value to correct; empty when it is no one value
     QString caption;      // the caption the tender gives that value
     QString message;
+    // Worth the bidder's look, but no reason the offer could not be submitted (a price above the
+    // authority's estimate).
+    bool warning = false;
 
     // The value as the lists name it: its caption and, in brackets, its column.
     QString field() const;
@@ -40,13 +44,18 @@ struct Problem {
 // Whether a position goes into the offer file, as the export decides it.
 using PositionFilled = std::function<bool(const data::Dataset& qryData)>;
 
-// The problems in the order the bidder meets them: the tender record's broken rules; then, for
-// every lot taken part in, in lot order, the lot's own (the export's refusal, or no positions
-// at all), then its positions in position order: each one not filled, and each rule a filled
-// one breaks and each of its texts that an offer file cannot carry. `qrySpecs` is an open tender
-// dataset, read with an edit not yet stored; the lots and positions are read from the file of
-// `connection` by datasets of their own, so those of the caller stay where they stand. Nothing is
-// written.
+// The problems in the order the bidder meets them: first the damage of the file itself (a table
+// whose rows do not number what its definition counts, or whose definition does not read), since
+// whatever else the check says of a damaged file is said of what is left of it; the tender
+// record's broken rules and its texts that an offer file cannot carry as they stand; then, for
+// every lot taken part in, in lot order, the lot's own (the export's refusal, or no positions at
+// all), then its positions in position order: each one not filled, and each rule a filled one
+// breaks, each of its numbers holding more decimals than its input takes, each of its texts that
+// an offer file cannot carry, a price above 0 that its column's decimals show as 0, and (as a
+// warning) a price above the authority's estimate MAX_CENA where the tender gives one.
+// `qrySpecs` is an open tender dataset, read with an edit not yet stored; the lots and positions
+// are read from the file of `connection` by datasets of their own, so those of the caller stay
+// where they stand. Nothing is written.
 std::vector<Problem> offerProblems(const data::Dataset& qrySpecs, data::Connection& connection,
                                    const PositionFilled& PoziciaIsFill);
 

@@ -1,17 +1,14 @@
 #include "export/offer_export.h"
 
-#include "ui/dialogs.h"
 #include "data/dataset.h"
+#include "data/output_file.h"
 #include "export/BRX_XSD.h"
 #include "export/dMain.h"
+#include "ui/dialogs.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <array>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -30,8 +27,14 @@ template <typename Write> void naming(const QString& where, Write write) {
     }
 }
 
+// A text as the offer file carries it.
+QString carried(const data::Dataset& dataset, const QString& column) {
+    const QString text = dataset.fieldByName(column).asString();
+    return isTendersOwnText(column) ? withUnwritableAsSpaces(text) : text;
+}
+
 void writeTenderBlock(IXMLPREDL& predl, const data::Dataset& specs, int offerType) {
-    const auto text = [&specs](const QString& name) { return specs.fieldByName(name).asString(); };
+    const auto text = [&specs](const QString& name) { return carried(specs, name); };
     const auto number = [&specs](const QString& name) { return specs.fieldByName(name).asFloat(); };
     predl.Set_IME_NA_FIRMATA(text(QStringLiteral("IME_NA_FIRMATA")));
     const std::shared_ptr<IXMLKONKURS> konkurs = predl.Get_KONKURS();
@@ -70,7 +73,7 @@ Inclusion inclusion(const data::Dataset& specs, int offerType) {
 
 void writePosition(IXMLPOZICII& pozicia, const data::Dataset& position, const Inclusion& included) {
     pozicia.Set_PRODUCT_CODE(position.fieldByName(QStringLiteral("PRODUCT_CODE")).asInteger());
-    pozicia.Set_CUSTOM_CODE(position.fieldByName(QStringLiteral("CUSTOM_CODE")).asString());
+    pozicia.Set_CUSTOM_CODE(carried(position, QStringLiteral("CUSTOM_CODE")));
     const data::Field& price = position.fieldByName(QStringLiteral("PP1_NUMBER"));
     if (included.price && !price.isNull())
         pozicia.Set_PP1_NUMBER(price.asFloat());
@@ -97,14 +100,6 @@ bool sameCount(const data::Dataset& lots, const char* a, const char* b) {
 
 } // namespace
 
-void syncFolder(const QString& folder) {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 void checkOffer(const data::Dataset& qrySpecs, const data::Dataset& qryObosobeniPozicii) {
     const QString tenderProblems = TdmMain::IsKonkOK(qrySpecs);
     if (!tenderProblems.isEmpty())
@@ -118,12 +113,16 @@ OfferExport::OfferExport(Dialogs& dialogs, QLocale regional)
 
 QString OfferExport::ExportXML(const OfferSources& sources) {
     checkOffer(sources.qrySpecs, sources.qryObosobeniPozicii);
+    // Both documents are built before the question, so that whatever refuses the offer does so
+    // before the bidder is asked anything.
+    const std::shared_ptr<IXMLPREDL> technical = buildDocument(sources, TechnicalOffer);
+    const std::shared_ptr<IXMLPREDL> price = buildDocument(sources, PriceOffer);
 
     const int offerType = dialogs_.chooseOfferType(QStringLiteral("Избор на тип оферта"));
     if (offerType != TechnicalOffer && offerType != PriceOffer)
         return {};
 
-    const std::shared_ptr<IXMLPREDL> document = buildDocument(sources, offerType);
+    const std::shared_ptr<IXMLPREDL> document = offerType == PriceOffer ? price : technical;
     const QString proposed = proposedFileName(
         offerType, sources.qrySpecs.fieldByName(QStringLiteral("IME_NA_FIRMATA")).asString(),
         sources.qryObosobeniPozicii.fieldByName(QStringLiteral("CUSTOM_CODE")).asString());
@@ -185,6 +184,16 @@ QStringList positionTextColumns(const data::Dataset& specs, int offerType) {
     return columns;
 }
 
+QStringList tenderTextColumns() {
+    return {QStringLiteral("IME_NA_FIRMATA"), QStringLiteral("IME_NA_KONKURSA"),
+            QStringLiteral("KP1_TEXT"),       QStringLiteral("KP2_TEXT"),
+            QStringLiteral("KP3_TEXT"),       QStringLiteral("KP4_TEXT")};
+}
+
+bool isTendersOwnText(const QString& column) {
+    return column == QLatin1String("IME_NA_KONKURSA") || column == QLatin1String("CUSTOM_CODE");
+}
+
 QByteArray offerFileBytes(const QString& content) {
     QString lines = content;
     lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -195,20 +204,15 @@ QByteArray offerFileBytes(const QString& content) {
     return QByteArray("\xEF\xBB\xBF") + lines.toUtf8();
 }
 
-bool writeOutputFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-                         file.flush() && ::fsync(file.handle()) == 0 && file.commit();
-    if (written)
-        syncFolder(QFileInfo(path).absolutePath());
-    return written;
-}
-
 bool OfferExport::SaveFile(const QString& FileName, const QString& content) {
-    // The new offer replaces an old one only once it is on disk: a broken write keeps the
-    // offer file already there.
-    if (!writeOutputFile(FileName, offerFileBytes(content))) {
-        dialogs_.error(kErrorSavingFile);
+    const QByteArray bytes = offerFileBytes(content);
+    try {
+        data::writeOutputFile(FileName,
+                              [&](QFile& file) { return file.write(bytes) == bytes.size(); });
+    } catch (const data::OutputError& error) {
+        // The fixed first line is what the bidder knows this failure by; the second says where
+        // and why, which the bidder needs to choose another place.
+        dialogs_.error(kErrorSavingFile + QLatin1Char('\n') + QString::fromUtf8(error.what()));
         return false;
     }
     return true;

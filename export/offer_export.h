@@ -39,17 +39,19 @@ class OfferExport {
 public:
     explicit OfferExport(Dialogs& dialogs, QLocale regional = QLocale::system());
 
-    // Checks the tender record and the lot, asks for the offer type, builds the document,
+    // Checks the tender record and the lot, builds the document, asks for the offer type,
     // proposes a file name, asks for the path and writes the file. A failed check, a position
-    // whose unsaved changes fail their check, and a text the file cannot carry throw data::Error
-    // before anything is asked or written. Returns the path written; empty when the bidder
-    // cancelled or writing failed (which has been reported as "Error Saving File").
+    // whose unsaved changes fail their check, and a text the bidder typed that the file cannot
+    // carry (in an offer of either type) throw data::Error before anything is asked or written.
+    // Returns the path written; empty when the bidder cancelled or writing failed (which has been
+    // reported as "Error Saving File").
     QString ExportXML(const OfferSources& sources);
 
     // Writes `content` to `FileName`: the UTF-8 byte order mark, then every line of `content`
     // (split at CR LF, lone CR and lone LF) in UTF-8, each ended by CR LF. The file is replaced
-    // only once the new one is completely on disk: on any failure "Error Saving File" is shown,
-    // an earlier file of that name is left as it was and false is returned.
+    // only once the new one is completely on disk (data::writeOutputFile): on any failure "Error
+    // Saving File" is shown with the path and the reason on a second line, an earlier file of
+    // that name is left as it was and false is returned.
     bool SaveFile(const QString& FileName, const QString& content);
 
     // The offer document of the lot: the tender block from qrySpecs and one POZICII for every
@@ -80,14 +82,15 @@ QString lotRefusal(const data::Dataset& lots);
 // `specs`: the position's code and each text offer parameter the offer includes.
 QStringList positionTextColumns(const data::Dataset& specs, int offerType);
 
+// The texts of the tender record that every offer carries: the company name and the tender
+// parameters' texts, which the bidder types, and the tender's name.
+QStringList tenderTextColumns();
+
+// Whether `column` holds a text of the tender's own, which the bidder cannot edit: the tender's
+// name and the positions' codes. The offer file carries such a text with every character XML
+// cannot carry replaced by a space (withUnwritableAsSpaces); a text the bidder typed that holds
+// one is refused, so that the bidder corrects it.
+bool isTendersOwnText(const QString& column);
+
 // The bytes of an offer file holding `content`, as SaveFile writes them.
 QByteArray offerFileBytes(const QString& content);
-
-// Writes `bytes` to a temporary file beside `path`, makes it durable and renames it over `path`,
-// so that a full disk or a broken write never costs the bidder a file already there: every file
-// the program hands the bidder is written so. False when the file could not be written.
-bool writeOutputFile(const QString& path, const QByteArray& bytes);
-
-// Makes a rename in `folder` durable. Best effort: a folder that cannot be opened or synced
-// still holds the complete file, only its name may not have reached the disk yet.
-void syncFolder(const QString& folder);

@@ -6,6 +6,7 @@
 #include "export/offer_export.h"
 #include "export/workbook.h"
 
+#include <QHash>
 #include <QLocale>
 
 namespace pricelist {
@@ -17,6 +18,17 @@ namespace {
 QString caption(const data::Dataset& tender, const QString& column, const QString& fallback) {
     const QString text = tender.fieldByName(column).asString().trimmed();
     return text.isEmpty() ? fallback : text;
+}
+
+// The import finds a column by its head, so two columns the tender captions alike get the
+// column's number after the caption ("Срок (7)").
+void numberRepeatedHeads(std::vector<Column>& columns) {
+    QHash<QString, int> times;
+    for (const Column& column : columns)
+        ++times[column.head];
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (times.value(columns[i].head) > 1)
+            columns[i].head += QStringLiteral(" (%1)").arg(i + 1);
 }
 
 } // namespace
@@ -52,6 +64,7 @@ std::vector<Column> columns(const data::Dataset& tender) {
                           tender.fieldByName(prefix + QStringLiteral("RAZRYAD")).asInteger())
                     : 0});
     }
+    numberRepeatedHeads(result);
     return result;
 }
 

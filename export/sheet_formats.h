@@ -18,7 +18,15 @@ namespace sheet::formats {
 // `text` read as a number whose decimal separator is `decimal` ('.' or ','): an optional sign,
 // the integer digits, grouped by threes with spaces or with the other of '.' and ',' or not at
 // all, and a decimal part. Nothing when it is not such a number.
+// Nothing for a text longer than kMaxNumberLength.
 std::optional<double> readNumber(QStringView text, QChar decimal);
+// No value a column takes is written with more characters than this, grouped or not: longer
+// texts are no numbers, and are never parsed as such.
+inline constexpr qsizetype kMaxNumberLength = 64;
+
+// Whether `text` holds half of a UTF-16 surrogate pair without the other: no character at all,
+// which would be stored as another.
+bool hasLoneSurrogate(QStringView text);
 
 // Grows the table to hold the cell at `row`, `column` and returns it; refuses what would pass
 // `limits` (`cellCount` counts the cells of all rows so far).

@@ -1,17 +1,15 @@
 #include "export/workbook.h"
 
-#include "export/offer_export.h"
+#include "data/output_file.h"
 #include "export/sheet_formats.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
-#include <unistd.h>
-
-#include <cstdio>
+#include <algorithm>
 #include <functional>
+#include <tuple>
 
 namespace sheet {
 
@@ -35,8 +33,24 @@ bool isGroupSpace(QChar c) {
 
 } // namespace
 
-std::optional<double> readNumber(QStringView text, QChar decimal) {
+bool hasLoneSurrogate(QStringView text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+// The number `text` writes with `decimal` as its decimal separator, as the C locale writes it:
+// sign, digits and a '.', without grouping; nothing when it is no such number.
+std::optional<QString> plainNumber(QStringView text, QChar decimal) {
     const QStringView trimmed = text.trimmed();
+    if (trimmed.size() > kMaxNumberLength)
+        return std::nullopt;
     const QChar otherMark = decimal == u'.' ? u',' : u'.';
     qsizetype i = 0;
     QString plain; // sign, digits and a '.', for the C locale
@@ -77,8 +91,29 @@ std::optional<double> readNumber(QStringView text, QChar decimal) {
             plain += trimmed[i];
         }
     }
+    return plain;
+}
+
+// The digits and the exponent of a number as XLSX writes it ("1.25", "-3E-5"); nothing when the
+// text is no such number.
+std::optional<std::pair<QString, qint64>> exponentNumber(QStringView text) {
+    const qsizetype mark = std::max(text.indexOf(u'e'), text.indexOf(u'E'));
+    if (mark < 0)
+        return std::nullopt;
+    const auto mantissa = plainNumber(text.left(mark), u'.');
     bool ok = false;
-    const double value = plain.toDouble(&ok);
+    const qint64 exponent = text.mid(mark + 1).toLongLong(&ok);
+    if (!mantissa || !ok)
+        return std::nullopt;
+    return std::pair{*mantissa, exponent};
+}
+
+} // namespace
+
+std::optional<double> readNumber(QStringView text, QChar decimal) {
+    const auto plain = plainNumber(text, decimal);
+    bool ok = false;
+    const double value = plain ? plain->toDouble(&ok) : 0.0;
     if (!ok)
         return std::nullopt;
     return value;
@@ -119,27 +154,14 @@ const QByteArray kEmptyZipSignature("PK\x05\x06", 4);
 // The compound file that holds XLS workbooks and encrypted XLSX ones.
 const QByteArray kCompoundFileSignature("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 
-// Writes the file through `write`, given a temporary name beside `path`, and puts it in place by
-// a rename once it is complete and on disk: a failure leaves an earlier file of that name as it
-// was.
-void replaceWhenComplete(const QString& path, const std::function<void(const QString&)>& write) {
-    const QFileInfo target(path);
-    QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                             QStringLiteral(".XXXXXX"));
-    if (!temporary.open())
-        formats::refuseToWrite(path, QStringLiteral("папката не позволява запис"));
-    const QString temporaryName = temporary.fileName();
-    temporary.close();
-    write(temporaryName);
-    QFile written(temporaryName);
-    if (!written.open(QIODevice::ReadOnly) || ::fsync(written.handle()) != 0)
-        formats::refuseToWrite(path, QStringLiteral("записът на диска не завърши"));
-    written.close();
-    if (std::rename(QFile::encodeName(temporaryName).constData(),
-                    QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
-        formats::refuseToWrite(path, QStringLiteral("файлът не може да бъде заменен"));
-    temporary.setAutoRemove(false);
-    syncFolder(target.absolutePath());
+// Writes the file through data::writeOutputFile, its refusal in the words of the other
+// workbook errors.
+void replaceWhenComplete(const QString& path, const std::function<bool(QFile&)>& write) {
+    try {
+        data::writeOutputFile(path, write);
+    } catch (const data::OutputError& error) {
+        formats::refuseToWrite(path, error.reason());
+    }
 }
 
 } // namespace
@@ -166,6 +188,44 @@ Table readWorkbook(const QString& path, const Limits& limits) {
     return formats::readCsv(path, bytes, limits);
 }
 
+std::optional<NumberDigits> numberDigits(QStringView text, QChar decimalSeparator) {
+    const QStringView trimmed = text.trimmed();
+    if (trimmed.size() > formats::kMaxNumberLength)
+        return std::nullopt;
+    QString plain;
+    qint64 exponent = 0;
+    if (const auto grouped = formats::plainNumber(trimmed, decimalSeparator)) {
+        plain = *grouped;
+    } else if (const auto written = formats::exponentNumber(trimmed)) {
+        std::tie(plain, exponent) = *written;
+    } else {
+        return std::nullopt;
+    }
+    // The digits without the sign, and where the point stands among them once the exponent
+    // moved it.
+    QString digits;
+    qint64 point = -1;
+    for (const QChar c : plain) {
+        if (c == u'.')
+            point = digits.size();
+        else if (c.isDigit())
+            digits += c;
+    }
+    if (point < 0)
+        point = digits.size();
+    // Far beyond any column's digits, and far from the end of a qint64.
+    point += std::clamp<qint64>(exponent, -100'000, 100'000);
+    qsizetype first = 0;
+    while (first < digits.size() && digits[first] == u'0')
+        ++first;
+    qsizetype end = digits.size();
+    while (end > first && digits[end - 1] == u'0')
+        --end;
+    if (first == end)
+        return NumberDigits{}; // zero
+    return NumberDigits{std::max<qint64>(point - first, 0), std::max<qint64>(end - point, 0)};
+}
+
 Format formatOf(const QString& path) {
     return QFileInfo(path).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0
                ? Format::Csv
@@ -174,17 +234,14 @@ Format formatOf(const QString& path) {
 
 void writeWorkbook(const QString& path, const Table& table, QChar decimalSeparator) {
     if (formatOf(path) == Format::Xlsx) {
-        replaceWhenComplete(
-            path, [&](const QString& temporary) { formats::writeXlsx(temporary, table, path); });
+        replaceWhenComplete(path, [&](QFile& file) {
+            formats::writeXlsx(file.fileName(), table, path);
+            return true;
+        });
         return;
     }
     const QByteArray bytes = formats::csvBytes(table, decimalSeparator);
-    replaceWhenComplete(path, [&](const QString& temporary) {
-        QFile file(temporary);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(bytes) != bytes.size() || !file.flush())
-            formats::refuseToWrite(path, QStringLiteral("записът на диска не успя"));
-    });
+    replaceWhenComplete(path, [&](QFile& file) { return file.write(bytes) == bytes.size(); });
 }
 
 } // namespace sheet

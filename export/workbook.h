@@ -3,6 +3,7 @@
 #include <QChar>
 #include <QString>
 
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -22,8 +23,8 @@ enum class CellKind {
     Number,
     NumberAsText, // a number the sheet stores as text, or a CSV field that reads as a number only
                   // with the decimal separator the file does not use
-    Formula,      // the text is the formula ("=" and the formula); a cached result is never
-                  // trusted
+    Formula,      // no value whatever it holds: a cached result is never trusted, and the text
+                  // stays empty (a shared formula would copy its text into every cell)
     Date,         // a date or time in a number-formatted cell: the text is ISO 8601
                   // ("2026-12-10", "08:30:00" or "2026-12-10 08:30:00"), the number the serial
     Error,        // #DIV/0! and the like: the text is the error
@@ -98,6 +99,18 @@ private:
 // not UTF-8); its field separator (';', ',' or tab) is the one its first line uses most,
 // outside quotes; quoted fields may hold separators, doubled quotes and line breaks.
 Table readWorkbook(const QString& path, const Limits& limits = Limits());
+
+// How many digits a number has before and after its decimal point, counted on its text as the
+// file writes it, not on the double it reads as: leading zeros of the integer part and trailing
+// zeros of the decimals do not count ("0,0500" has 0 and 2, "1.5E3" 4 and 0). A text may be
+// grouped and use `decimalSeparator` as CSV fields do (the separator its column was read with,
+// Table::decimalSeparators), or be written as XLSX writes numbers, with a point and an exponent.
+// Nothing when the text is no such number.
+struct NumberDigits {
+    qint64 integer = 0;
+    qint64 decimals = 0;
+};
+std::optional<NumberDigits> numberDigits(QStringView text, QChar decimalSeparator);
 
 enum class Format { Xlsx, Csv };
 // The format that writing `path` uses, by its extension (.csv is CSV, anything else XLSX).

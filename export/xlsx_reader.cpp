@@ -22,7 +22,18 @@ namespace sheet::formats {
 
 namespace {
 
+// Far beyond the last row of any spreadsheet program, and far from the end of an int.
+constexpr qint64 kMaxRowNumber = 100'000'000;
+// How much of an address or a number the file gives a message quotes.
+constexpr qsizetype kShownReferenceLength = 20;
+
 const QString kDamaged = QStringLiteral("архивът е повреден");
+const QString kMainNamespace =
+    QStringLiteral("http://schemas.openxmlformats.org/spreadsheetml/2006/main");
+const QString kStrictMainNamespace =
+    QStringLiteral("http://purl.oclc.org/ooxml/spreadsheetml/main");
+const QString kPackageRelationshipsNamespace =
+    QStringLiteral("http://schemas.openxmlformats.org/package/2006/relationships");
 const QString kRelationshipsNamespace =
     QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships");
 
@@ -83,7 +94,9 @@ private:
     qint64 budget_; // what is left of the limit
 };
 
-// Reads the XML of one part, refusing a document type declaration and broken XML.
+// Reads the XML of one part, refusing a document type declaration, broken XML and elements
+// nested deeper than any workbook nests them. Every token goes through next(), which keeps the
+// depth, so that nothing recurses on what the file nests.
 class PartReader {
 public:
     PartReader(const QString& path, const QByteArray& bytes, const Limits& limits)
@@ -91,22 +104,20 @@ public:
 
     // The next start element, false at the end of the part.
     bool nextStart() {
-        while (!xml_.atEnd()) {
-            const QXmlStreamReader::TokenType token = xml_.readNext();
-            if (token == QXmlStreamReader::DTD)
-                refuseToRead(path_, QStringLiteral("съдържа XML с декларация на тип на документ "
-                                                   "(DOCTYPE), каквато работна книга няма"));
-            if (token == QXmlStreamReader::StartElement)
+        while (next())
+            if (xml_.isStartElement())
                 return true;
-        }
-        if (xml_.hasError())
-            refuseToRead(
-                path_,
-                QStringLiteral("XML на работната книга е повреден (%1)").arg(xml_.errorString()));
         return false;
     }
 
+    // How deep the current element lies: the root element is at depth 1.
+    int depth() const { return depth_; }
     bool is(QLatin1StringView name) const { return xml_.name() == name; }
+    // Whether the current element is `name` of the namespace `space`.
+    bool is(QLatin1StringView name, const QString& space) const {
+        return xml_.name() == name && xml_.namespaceUri() == space;
+    }
+    QString namespaceUri() const { return xml_.namespaceUri().toString(); }
     QString attribute(QLatin1StringView name) const {
         return xml_.attributes().value(name).toString();
     }
@@ -114,49 +125,98 @@ public:
     QString relationshipId() const {
         return xml_.attributes().value(kRelationshipsNamespace, QLatin1String("id")).toString();
     }
-    // The text of the current element, which holds no elements.
+    // The text of the current element and of whatever it holds; the reader ends on its end.
     QString text() {
-        const QString result = xml_.readElementText(QXmlStreamReader::IncludeChildElements);
-        if (xml_.hasError())
-            nextStart(); // reports the error
-        checkLength(result);
+        const int element = depth_;
+        QString result;
+        while (next() && depth_ >= element) {
+            if (xml_.isCharacters()) {
+                result += xml_.text();
+                checkText(result);
+            }
+        }
         return result;
     }
-    void checkLength(const QString& text) const {
+    // Refuses a text longer than a cell holds, or one that no Unicode text can be.
+    void checkText(const QString& text) const {
         if (text.size() > limits_.stringLength)
             refuseToRead(
                 path_, QStringLiteral("има текст от повече от %1 знака").arg(limits_.stringLength));
+        if (hasLoneSurrogate(text))
+            refuseToRead(path_, QStringLiteral("има текст с неправилен знак (самотен сурогат на "
+                                               "UTF-16)"));
     }
-    // Whether the reader is still inside the element named `name` that it entered earlier.
-    bool within(QLatin1StringView name) {
-        while (!xml_.atEnd()) {
-            const QXmlStreamReader::TokenType token = xml_.readNext();
-            if (token == QXmlStreamReader::StartElement)
+    // Moves to the next start element inside the element entered at `element` (its depth);
+    // false once that element ends.
+    bool within(int element) {
+        while (next()) {
+            if (xml_.isStartElement())
                 return true;
-            if (token == QXmlStreamReader::EndElement && xml_.name() == name)
+            if (xml_.isEndElement() && depth_ < element)
                 return false;
         }
-        nextStart(); // reports the error
         return false;
     }
 
+    // Leaves the current element and whatever it holds unread; the reader ends on its end.
+    void skip() {
+        const int element = depth_;
+        while (next() && depth_ >= element) {
+        }
+    }
+
 private:
+    // The next token; false at the end of the part. Refuses what is broken or nested too deep.
+    bool next() {
+        if (xml_.atEnd())
+            return false;
+        const QXmlStreamReader::TokenType token = xml_.readNext();
+        if (token == QXmlStreamReader::DTD)
+            refuseToRead(path_, QStringLiteral("съдържа XML с декларация на тип на документ "
+                                               "(DOCTYPE), каквато работна книга няма"));
+        if (token == QXmlStreamReader::Invalid)
+            refuseToRead(
+                path_,
+                QStringLiteral("XML на работната книга е повреден (%1)").arg(xml_.errorString()));
+        if (token == QXmlStreamReader::StartElement && ++depth_ > kMaxDepth)
+            refuseToRead(path_, QStringLiteral("XML на работната книга е вложен по-дълбоко от %1 "
+                                               "нива; файлът е повреден")
+                                    .arg(kMaxDepth));
+        if (token == QXmlStreamReader::EndElement)
+            --depth_;
+        return token != QXmlStreamReader::EndDocument;
+    }
+
+    // Workbooks nest a handful of levels; a few dozen leave room for any writer's extensions.
+    static constexpr int kMaxDepth = 64;
+
     const QString& path_;
     const Limits& limits_;
     QXmlStreamReader xml_;
+    int depth_ = 0;
 };
 
-// The text of a shared string or an inline string: its own text, or its runs' texts, without
-// the phonetic guides.
-QString stringItem(PartReader& xml, QLatin1StringView element) {
+// The text of a shared string or an inline string, the element entered at `element`: its own
+// text, or its runs' texts, without the phonetic guides.
+QString stringItem(PartReader& xml, int element, const QString& space) {
     QString text;
+    const auto take = [&] {
+        text += xml.text();
+        xml.checkText(text);
+    };
     while (xml.within(element)) {
-        if (xml.is(QLatin1String("rPh"))) {
-            while (xml.within(QLatin1String("rPh"))) {
+        if (xml.is(QLatin1String("t"), space)) {
+            take();
+        } else if (xml.is(QLatin1String("r"), space)) {
+            const int run = xml.depth();
+            while (xml.within(run)) {
+                if (xml.is(QLatin1String("t"), space))
+                    take();
+                else
+                    xml.skip();
             }
-        } else if (xml.is(QLatin1String("t"))) {
-            text += xml.text();
-            xml.checkLength(text);
+        } else {
+            xml.skip();
         }
     }
     return text;
@@ -186,7 +246,7 @@ QHash<QString, Target> relationships(Package& package, const QString& path, cons
     PartReader xml(path, bytes, limits);
     const QString folder = part.left(part.lastIndexOf(u'/') + 1);
     while (xml.nextStart()) {
-        if (!xml.is(QLatin1String("Relationship")))
+        if (!xml.is(QLatin1String("Relationship"), kPackageRelationshipsNamespace))
             continue;
         const QString target = xml.attribute(QLatin1String("Target"));
         const QString name = target.startsWith(u'/')
@@ -237,6 +297,22 @@ bool dateFormatCode(const QString& code) {
     return false;
 }
 
+bool readsAsNumber(const QString& text) {
+    return readNumber(text, u'.').has_value() || readNumber(text, u',').has_value();
+}
+
+// The namespace of the part's root element, which its cells, strings and styles share: that of
+// SpreadsheetML, in its transitional or its strict form. Elements of any other namespace, such as
+// those of an extension, are never read as cells.
+QString rootNamespace(PartReader& xml, const QString& path, const QString& part) {
+    if (!xml.nextStart())
+        refuseToRead(path, QStringLiteral("частта %1 е празна").arg(part));
+    const QString space = xml.namespaceUri();
+    if (space != kMainNamespace && space != kStrictMainNamespace)
+        refuseToRead(path, QStringLiteral("частта %1 не е от работна книга XLSX").arg(part));
+    return space;
+}
+
 // Which cell styles (by their index in cellXfs) show dates.
 std::vector<bool> dateStyles(Package& package, const QString& path, const QString& part,
                              const Limits& limits) {
@@ -245,40 +321,61 @@ std::vector<bool> dateStyles(Package& package, const QString& path, const QStrin
         return result;
     const QByteArray bytes = package.read(part);
     PartReader xml(path, bytes, limits);
+    const QString space = rootNamespace(xml, path, part);
     QHash<int, bool> customIsDate;
-    while (xml.nextStart()) {
-        if (xml.is(QLatin1String("numFmt"))) {
-            customIsDate.insert(xml.attribute(QLatin1String("numFmtId")).toInt(),
-                                dateFormatCode(xml.attribute(QLatin1String("formatCode"))));
-        } else if (xml.is(QLatin1String("cellXfs"))) {
-            while (xml.within(QLatin1String("cellXfs"))) {
-                if (!xml.is(QLatin1String("xf")))
-                    continue;
-                const int id = xml.attribute(QLatin1String("numFmtId")).toInt();
-                result.push_back(customIsDate.contains(id) ? customIsDate.value(id)
-                                                           : builtInDateFormat(id));
-                if (static_cast<qint64>(result.size()) > limits.cells)
-                    refuseToRead(path, QStringLiteral("има твърде много стилове"));
+    while (xml.within(1)) {
+        if (xml.is(QLatin1String("numFmts"), space)) {
+            const int formats = xml.depth();
+            while (xml.within(formats)) {
+                if (xml.is(QLatin1String("numFmt"), space))
+                    customIsDate.insert(xml.attribute(QLatin1String("numFmtId")).toInt(),
+                                        dateFormatCode(xml.attribute(QLatin1String("formatCode"))));
+                xml.skip();
             }
+        } else if (xml.is(QLatin1String("cellXfs"), space)) {
+            const int styles = xml.depth();
+            while (xml.within(styles)) {
+                if (xml.is(QLatin1String("xf"), space)) {
+                    const int id = xml.attribute(QLatin1String("numFmtId")).toInt();
+                    result.push_back(customIsDate.contains(id) ? customIsDate.value(id)
+                                                               : builtInDateFormat(id));
+                    if (static_cast<qint64>(result.size()) > limits.cells)
+                        refuseToRead(path, QStringLiteral("има твърде много стилове"));
+                }
+                xml.skip();
+            }
+        } else {
+            xml.skip();
         }
     }
     return result;
 }
 
-std::vector<QString> sharedStrings(Package& package, const QString& path, const QString& part,
-                                   const Limits& limits) {
-    std::vector<QString> result;
+Cell textCell(const QString& text) {
+    if (text.isEmpty())
+        return {};
+    return {readsAsNumber(text) ? CellKind::NumberAsText : CellKind::Text, text};
+}
+
+// The shared strings as the cells that name them read: each is looked at once, however many
+// cells name it.
+std::vector<Cell> sharedStrings(Package& package, const QString& path, const QString& part,
+                                const Limits& limits) {
+    std::vector<Cell> result;
     if (part.isEmpty() || !package.has(part))
         return result;
     const QByteArray bytes = package.read(part);
     PartReader xml(path, bytes, limits);
-    while (xml.nextStart()) {
-        if (!xml.is(QLatin1String("si")))
+    const QString space = rootNamespace(xml, path, part);
+    while (xml.within(1)) {
+        if (!xml.is(QLatin1String("si"), space)) {
+            xml.skip();
             continue;
+        }
         if (static_cast<qint64>(result.size()) >= limits.sharedStrings)
             refuseToRead(
                 path, QStringLiteral("има повече от %1 различни текста").arg(limits.sharedStrings));
-        result.push_back(stringItem(xml, QLatin1String("si")));
+        result.push_back(textCell(stringItem(xml, xml.depth(), space)));
     }
     return result;
 }
@@ -294,7 +391,7 @@ std::optional<std::pair<int, int>> cellReference(QStringView reference) {
     }
     bool ok = false;
     const qint64 row = reference.mid(i).toLongLong(&ok);
-    if (i == 0 || !ok || row < 1 || row > 100'000'000)
+    if (i == 0 || !ok || row < 1 || row > kMaxRowNumber)
         return std::nullopt;
     return std::pair{static_cast<int>(row - 1), static_cast<int>(column - 1)};
 }
@@ -313,10 +410,6 @@ QString dateText(double serial, bool from1904) {
     if (moment.time() == QTime(0, 0))
         return moment.date().toString(Qt::ISODate);
     return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
-bool readsAsNumber(const QString& text) {
-    return readNumber(text, u'.').has_value() || readNumber(text, u',').has_value();
 }
 
 struct Workbook {
@@ -341,11 +434,12 @@ Workbook locateParts(Package& package, const QString& path, const Limits& limits
     }
     const QByteArray bytes = package.read(workbookPart);
     PartReader xml(path, bytes, limits);
+    const QString space = rootNamespace(xml, path, workbookPart);
     while (xml.nextStart()) {
-        if (xml.is(QLatin1String("workbookPr"))) {
+        if (xml.is(QLatin1String("workbookPr"), space)) {
             const QString date1904 = xml.attribute(QLatin1String("date1904"));
             result.from1904 = date1904 == QLatin1String("1") || date1904 == QLatin1String("true");
-        } else if (xml.is(QLatin1String("sheet")) && result.sheet.isEmpty()) {
+        } else if (xml.is(QLatin1String("sheet"), space) && result.sheet.isEmpty()) {
             const Target target = targets.value(xml.relationshipId());
             if (target.type.endsWith(QLatin1String("/worksheet")))
                 result.sheet = target.part;
@@ -363,33 +457,27 @@ struct CellRange {
 class SheetReader {
 public:
     SheetReader(const QString& path, const Limits& limits, const Workbook& workbook,
-                const std::vector<QString>& strings, const std::vector<bool>& dates)
+                const std::vector<Cell>& strings, const std::vector<bool>& dates)
         : path_(path), limits_(limits), workbook_(workbook), strings_(strings), dates_(dates) {}
 
+    // Only the cells of sheetData count, and only those of the sheet's own namespace: a cell
+    // kept in an extension or of another namespace is no cell a spreadsheet program shows.
     Table read(const QByteArray& bytes) {
         PartReader xml(path_, bytes, limits_);
-        int row = -1;
-        int column = -1;
+        space_ = rootNamespace(xml, path_, workbook_.sheet);
         std::vector<CellRange> merged;
-        while (xml.nextStart()) {
-            if (xml.is(QLatin1String("row"))) {
-                const QString number = xml.attribute(QLatin1String("r"));
-                row = number.isEmpty() ? row + 1 : number.toInt() - 1;
-                column = -1;
-            } else if (xml.is(QLatin1String("c"))) {
-                const QString reference = xml.attribute(QLatin1String("r"));
-                if (reference.isEmpty()) {
-                    ++column;
-                } else {
-                    const auto place = cellReference(reference);
-                    if (!place)
-                        refuseToRead(
-                            path_, QStringLiteral("има клетка с непознат адрес %1").arg(reference));
-                    std::tie(row, column) = *place;
+        while (xml.within(1)) {
+            if (xml.is(QLatin1String("sheetData"), space_)) {
+                readRows(xml);
+            } else if (xml.is(QLatin1String("mergeCells"), space_)) {
+                const int cells = xml.depth();
+                while (xml.within(cells)) {
+                    if (xml.is(QLatin1String("mergeCell"), space_))
+                        merged.push_back(range(xml.attribute(QLatin1String("ref"))));
+                    xml.skip();
                 }
-                readCell(xml, row, column);
-            } else if (xml.is(QLatin1String("mergeCell"))) {
-                merged.push_back(range(xml.attribute(QLatin1String("ref"))));
+            } else {
+                xml.skip();
             }
         }
         dropTrailingEmpty(table_);
@@ -398,41 +486,85 @@ public:
     }
 
 private:
+    void readRows(PartReader& xml) {
+        const int sheetData = xml.depth();
+        int row = -1;
+        while (xml.within(sheetData)) {
+            if (!xml.is(QLatin1String("row"), space_)) {
+                xml.skip();
+                continue;
+            }
+            const QString number = xml.attribute(QLatin1String("r"));
+            if (number.isEmpty()) {
+                ++row;
+            } else {
+                bool ok = false;
+                const qint64 given = number.toLongLong(&ok);
+                if (!ok || given < 1 || given > kMaxRowNumber)
+                    refuseToRead(path_, QStringLiteral("има ред с непознат номер %1")
+                                            .arg(number.left(kShownReferenceLength)));
+                row = static_cast<int>(given - 1);
+            }
+            if (row >= kMaxRowNumber)
+                refuseToRead(path_, QStringLiteral("има ред след ред %1").arg(kMaxRowNumber));
+            readRow(xml, row);
+        }
+    }
+
+    // A cell's own reference places it, and the rows after it that give no number follow it.
+    void readRow(PartReader& xml, int& row) {
+        const int rowElement = xml.depth();
+        int column = -1;
+        while (xml.within(rowElement)) {
+            if (!xml.is(QLatin1String("c"), space_)) {
+                xml.skip();
+                continue;
+            }
+            const QString reference = xml.attribute(QLatin1String("r"));
+            if (reference.isEmpty()) {
+                ++column;
+            } else {
+                const auto place = cellReference(reference);
+                if (!place)
+                    refuseToRead(path_, QStringLiteral("има клетка с непознат адрес %1")
+                                            .arg(reference.left(kShownReferenceLength)));
+                std::tie(row, column) = *place;
+            }
+            readCell(xml, row, column);
+        }
+    }
+
     void readCell(PartReader& xml, int row, int column) {
         const QString type = xml.attribute(QLatin1String("t"));
         const QString styleText = xml.attribute(QLatin1String("s"));
         const std::size_t style = styleText.isEmpty() ? 0 : styleText.toULong();
         QString value;
-        QString formula;
         bool hasFormula = false;
         QString inlineText;
-        while (xml.within(QLatin1String("c"))) {
-            if (xml.is(QLatin1String("v"))) {
+        const int cellElement = xml.depth();
+        while (xml.within(cellElement)) {
+            if (xml.is(QLatin1String("v"), space_)) {
                 value = xml.text();
-            } else if (xml.is(QLatin1String("f"))) {
+            } else if (xml.is(QLatin1String("f"), space_)) {
+                // A formula is refused whatever it says, so its text (which a shared formula
+                // would copy into every cell naming it) is never built.
                 hasFormula = true;
-                const QString shared = xml.attribute(QLatin1String("si"));
-                formula = xml.text();
-                // A shared formula is written once; the cells that share it name its index.
-                if (!shared.isEmpty()) {
-                    if (formula.isEmpty())
-                        formula = sharedFormulas_.value(shared);
-                    else
-                        sharedFormulas_.insert(shared, formula);
-                }
-            } else if (xml.is(QLatin1String("is"))) {
-                inlineText = stringItem(xml, QLatin1String("is"));
+                xml.skip();
+            } else if (xml.is(QLatin1String("is"), space_)) {
+                inlineText = stringItem(xml, xml.depth(), space_);
+            } else {
+                xml.skip();
             }
         }
         Cell cell;
         if (hasFormula) {
-            cell = {CellKind::Formula, QLatin1Char('=') + formula};
+            cell = {CellKind::Formula, QString()};
         } else if (type == QLatin1String("s")) {
             bool ok = false;
             const qulonglong index = value.toULongLong(&ok);
             if (!ok || index >= strings_.size())
                 refuseToRead(path_, QStringLiteral("има клетка с липсващ текст"));
-            cell = textCell(strings_[index]);
+            cell = strings_[index];
         } else if (type == QLatin1String("inlineStr")) {
             cell = textCell(inlineText);
         } else if (type == QLatin1String("str")) {
@@ -445,23 +577,23 @@ private:
         } else if (type == QLatin1String("d")) {
             cell = {CellKind::Date, value};
         } else if (!value.isEmpty()) {
-            bool ok = false;
-            const double number = value.toDouble(&ok);
-            if (!ok || !std::isfinite(number))
-                refuseToRead(path_, QStringLiteral("има клетка с неправилно число %1").arg(value));
-            if (style < dates_.size() && dates_[style])
-                cell = {CellKind::Date, dateText(number, workbook_.from1904), number};
-            else
-                cell = {CellKind::Number, value, number};
+            cell = numberCell(value, style);
         }
         if (cell.kind != CellKind::Empty)
             cellAt(table_, row, column, limits_, cellCount_, path_) = cell;
     }
 
-    static Cell textCell(const QString& text) {
-        if (text.isEmpty())
-            return {};
-        return {readsAsNumber(text) ? CellKind::NumberAsText : CellKind::Text, text};
+    Cell numberCell(const QString& value, std::size_t style) const {
+        // No value a column takes is written with this many characters: what is longer is
+        // refused before it is parsed.
+        bool ok = value.size() <= kMaxNumberLength;
+        const double number = ok ? value.toDouble(&ok) : 0.0;
+        if (!ok || !std::isfinite(number))
+            refuseToRead(path_, QStringLiteral("има клетка с неправилно число %1")
+                                    .arg(value.left(kShownReferenceLength)));
+        if (style < dates_.size() && dates_[style])
+            return {CellKind::Date, dateText(number, workbook_.from1904), number};
+        return {CellKind::Number, value, number};
     }
 
     CellRange range(const QString& reference) const {
@@ -492,9 +624,9 @@ private:
     const QString& path_;
     const Limits& limits_;
     const Workbook& workbook_;
-    const std::vector<QString>& strings_;
+    const std::vector<Cell>& strings_;
     const std::vector<bool>& dates_;
-    QHash<QString, QString> sharedFormulas_;
+    QString space_;
     Table table_;
     qint64 cellCount_ = 0;
 };
@@ -504,8 +636,7 @@ private:
 Table readXlsx(const QString& path, const Limits& limits) {
     Package package(path, limits);
     const Workbook workbook = locateParts(package, path, limits);
-    const std::vector<QString> strings =
-        sharedStrings(package, path, workbook.sharedStrings, limits);
+    const std::vector<Cell> strings = sharedStrings(package, path, workbook.sharedStrings, limits);
     const std::vector<bool> dates = dateStyles(package, path, workbook.styles, limits);
     const QByteArray sheet = package.read(workbook.sheet);
     return SheetReader(path, limits, workbook, strings, dates).read(sheet);

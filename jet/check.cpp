@@ -36,6 +36,11 @@ bool sortsBefore(const Bytes& a, const Bytes& b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
 }
 
+std::string rowCountProblem(const std::string& table, std::size_t rows, std::uint32_t counted) {
+    return "table " + table + ": " + std::to_string(rows) + " rows, the definition counts " +
+           std::to_string(counted);
+}
+
 // What a page is known to be used for, gathered while walking.
 enum class Use { Header, GlobalMap, Definition, Data, LongValue, MapRows, Index, Bitmap };
 
@@ -461,8 +466,7 @@ void Checker::checkTable(const std::string& name, std::uint32_t definitionPage) 
     // Access does not keep the row counts of its own system tables up to date.
     bool systemTable = def.name.starts_with("MSys");
     if (rows.size() != def.rowCount && !systemTable)
-        problem(where + ": " + std::to_string(rows.size()) + " rows, the definition counts " +
-                std::to_string(def.rowCount));
+        problem(rowCountProblem(def.name, rows.size(), def.rowCount));
     try {
         checkIndexes(def, rows);
     } catch (const Error& error) {
@@ -546,6 +550,22 @@ std::vector<std::string> Checker::run(std::vector<std::string>* notes) {
 }
 
 } // namespace
+
+std::vector<std::string> checkRowCounts(const Database& database) {
+    std::vector<std::string> problems;
+    for (const std::string& name : database.tableNames()) {
+        try {
+            const TableDef def = database.table(name);
+            std::size_t rows = 0;
+            database.scan(def, std::span<const std::size_t>(), [&](RowId, const Row&) { ++rows; });
+            if (rows != def.rowCount)
+                problems.push_back(rowCountProblem(name, rows, def.rowCount));
+        } catch (const Error& error) {
+            problems.push_back("table " + name + ": " + error.what());
+        }
+    }
+    return problems;
+}
 
 std::vector<std::string> checkDatabase(const std::string& path, std::vector<std::string>* notes) {
     return Checker(path).run(notes);

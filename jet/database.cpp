@@ -253,7 +253,8 @@ PageFile& Database::Batch::fileToLock(Database& database) {
     if (database.batching_)
         throw Error(database.file().where() + ": a batch of posts is already running");
     if (!database.file().writable())
-        throw Error(database.file().where() + ": the file is open for reading only");
+        throw Error::ofFile(Error::Kind::ReadOnly, database.file().where(),
+                            database.file().where() + ": the file is open for reading only");
     return database.file();
 }
 

@@ -10,8 +10,10 @@ namespace jet {
 
 namespace {
 
-std::string systemError(const std::string& what) {
-    return what + ": " + std::strerror(errno);
+// The system's refusal of an operation on `file`, described by `what`, with errno's reason.
+Error systemError(const std::string& file, const std::string& what) {
+    const int error = errno;
+    return Error::ofFile(Error::Kind::System, file, what + ": " + std::strerror(error), error);
 }
 
 // Far past any real file, so the lock never covers bytes that are read or written.
@@ -36,16 +38,16 @@ PageFile::PageFile(const std::string& path, Access access) : path_(path), access
     }
     fd_ = ::open(path.c_str(), flags, 0644);
     if (fd_ < 0)
-        throw Error(systemError(path + ": cannot open the file"));
+        throw systemError(path, path + ": cannot open the file");
     struct stat info {};
     if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd_);
-        throw Error(path + ": not a regular file");
+        throw Error::ofFile(Error::Kind::NotAFile, path, path + ": not a regular file");
     }
     if (::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0) {
-        std::string message = systemError(path + ": cannot open the file");
+        const Error error = systemError(path, path + ": cannot open the file");
         ::close(fd_);
-        throw Error(message);
+        throw error;
     }
 }
 
@@ -57,7 +59,7 @@ PageFile::~PageFile() {
 std::uint32_t PageFile::pageCount() const {
     struct stat info {};
     if (::fstat(fd_, &info) != 0)
-        throw Error(systemError(where() + ": cannot read the file size"));
+        throw systemError(path_, where() + ": cannot read the file size");
     return static_cast<std::uint32_t>(static_cast<std::uint64_t>(info.st_size) / kPageSize);
 }
 
@@ -78,7 +80,7 @@ void PageFile::readRun(std::uint32_t first, std::span<Page> pages) const {
             continue;
         std::uint32_t page = first + static_cast<std::uint32_t>(done / kPageSize);
         if (got < 0)
-            throw Error(systemError(where(page) + ": cannot read the page"));
+            throw systemError(path_, where(page) + ": cannot read the page");
         if (got == 0)
             throw Error(where(page) + ": the page lies past the end of the file (" +
                         std::to_string(pageCount()) + " pages)");
@@ -97,7 +99,8 @@ void PageFile::countWrite() {
 
 void PageFile::write(std::uint32_t page, const Page& data) {
     if (!writable())
-        throw Error(where(page) + ": the file is open for reading only");
+        throw Error::ofFile(Error::Kind::ReadOnly, path_,
+                            where(page) + ": the file is open for reading only");
     countWrite();
     off_t offset = static_cast<off_t>(page) * static_cast<off_t>(kPageSize);
     std::size_t done = 0;
@@ -107,7 +110,7 @@ void PageFile::write(std::uint32_t page, const Page& data) {
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
-            throw Error(systemError(where(page) + ": cannot write the page"));
+            throw systemError(path_, where(page) + ": cannot write the page");
         done += static_cast<std::size_t>(put);
     }
 }
@@ -120,17 +123,18 @@ std::uint32_t PageFile::append(const Page& data) {
 
 void PageFile::sync() {
     if (::fdatasync(fd_) != 0)
-        throw Error(systemError(where() + ": cannot make the changes durable"));
+        throw systemError(path_, where() + ": cannot make the changes durable");
 }
 
 void PageFile::checkStillAtPath() const {
     struct stat opened {};
     struct stat named {};
     if (::fstat(fd_, &opened) != 0)
-        throw Error(systemError(where() + ": cannot read the file's status"));
+        throw systemError(path_, where() + ": cannot read the file's status");
     if (::stat(path_.c_str(), &named) != 0 || named.st_dev != opened.st_dev ||
         named.st_ino != opened.st_ino)
-        throw Error(where() + ": the file was removed or replaced since it was opened");
+        throw Error::ofFile(Error::Kind::Replaced, path_,
+                            where() + ": the file was removed or replaced since it was opened");
 }
 
 std::string PageFile::where() const {
@@ -153,7 +157,7 @@ PageFile::WriteLock::WriteLock(PageFile& file) : file_(file) {
     lock.l_len = 1;
     while (::fcntl(file_.fd_, F_OFD_SETLKW, &lock) != 0) {
         if (errno != EINTR)
-            throw Error(systemError(file_.where() + ": cannot lock the file for writing"));
+            throw systemError(file_.path_, file_.where() + ": cannot lock the file for writing");
     }
 }
 

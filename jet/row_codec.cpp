@@ -207,8 +207,17 @@ namespace jet {
 
 namespace {
 
+// A value that does not fit `column`, of the kind `kind` (limit: the column's width in
+// characters or bytes, for a value too long).
 std::string fitError(const Column& column, const std::string& why) {
     return "column " + column.name + ": " + why;
+}
+
+// A value that does not fit `column`, of the kind `kind` (limit: the column's width in
+// characters or bytes, for a value too long).
+Error misfit(Error::Kind kind, const Column& column, const std::string& why,
+             std::int64_t limit = 0) {
+    return Error::misfit(kind, column.name, fitError(column, why), limit);
 }
 
 std::int64_t integerFor(const Column& column, const Value& value, std::int64_t low,
@@ -219,10 +228,11 @@ std::int64_t integerFor(const Column& column, const Value& value, std::int64_t l
     else if (const auto* b = std::get_if<bool>(&value))
         number = *b ? -1 : 0;
     else
-        throw Error(fitError(column, "needs a whole number"));
+        throw misfit(Error::Kind::WrongType, column, "needs a whole number");
     if (number < low || number > high)
-        throw Error(fitError(column, std::to_string(number) + " is out of range " +
-                                         std::to_string(low) + ".." + std::to_string(high)));
+        throw misfit(Error::Kind::OutOfRange, column,
+                     std::to_string(number) + " is out of range " + std::to_string(low) + ".." +
+                         std::to_string(high));
     return number;
 }
 
@@ -233,7 +243,7 @@ double realFor(const Column& column, const Value& value) {
         return static_cast<double>(*i);
     if (const auto* t = std::get_if<DateTime>(&value))
         return t->days;
-    throw Error(fitError(column, "needs a number"));
+    throw misfit(Error::Kind::WrongType, column, "needs a number");
 }
 
 Bytes littleEndian(std::uint64_t raw, std::size_t size) {
@@ -251,7 +261,7 @@ StoredValue encodeValue(const Column& column, const Value& value) {
             return {false, {}};
         if (const auto* b = std::get_if<bool>(&value))
             return {*b, {}};
-        throw Error(fitError(column, "needs yes or no"));
+        throw misfit(Error::Kind::WrongType, column, "needs yes or no");
     }
     if (isNull(value))
         return {false, {}};
@@ -283,24 +293,25 @@ StoredValue encodeValue(const Column& column, const Value& value) {
     case ColumnType::Currency: {
         const auto* money = std::get_if<Currency>(&value);
         if (money == nullptr)
-            throw Error(fitError(column, "needs a currency amount"));
+            throw misfit(Error::Kind::WrongType, column, "needs a currency amount");
         return {true, littleEndian(static_cast<std::uint64_t>(money->scaled), 8)};
     }
     case ColumnType::Text: {
         const auto* text = std::get_if<std::string>(&value);
         if (text == nullptr)
-            throw Error(fitError(column, "needs a text"));
+            throw misfit(Error::Kind::WrongType, column, "needs a text");
         std::size_t width = column.length / 2u;
         std::size_t length = 0;
         try {
             length = utf16Length(*text);
         } catch (const Error& error) {
-            throw Error(fitError(column, error.what()));
+            throw misfit(Error::Kind::WrongType, column, error.what());
         }
         if (length > width)
-            throw Error(fitError(column, "text of " + std::to_string(length) +
-                                             " characters is longer than the column's " +
-                                             std::to_string(width)));
+            throw misfit(Error::Kind::TooLong, column,
+                         "text of " + std::to_string(length) +
+                             " characters is longer than the column's " + std::to_string(width),
+                         static_cast<std::int64_t>(width));
         Bytes stored = encodeText(*text, column.compressedUnicode);
         if (column.isFixed())
             stored.resize(column.length, 0);
@@ -309,13 +320,15 @@ StoredValue encodeValue(const Column& column, const Value& value) {
     case ColumnType::Binary:
         if (const auto* raw = std::get_if<Bytes>(&value)) {
             if (raw->size() > column.length)
-                throw Error(fitError(column, "binary value longer than the column"));
+                throw misfit(Error::Kind::TooLong, column, "binary value longer than the column",
+                             column.length);
             return {true, *raw};
         }
-        throw Error(fitError(column, "needs bytes"));
+        throw misfit(Error::Kind::WrongType, column, "needs bytes");
     default:
-        throw Error(fitError(column, "values of type " + std::string(columnTypeName(column.type)) +
-                                         " cannot be written"));
+        throw misfit(Error::Kind::WrongType, column,
+                     "values of type " + std::string(columnTypeName(column.type)) +
+                         " cannot be written");
     }
 }
 

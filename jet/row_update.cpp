@@ -54,21 +54,25 @@ EncodedChanges encodeChanges(const TableDef& def,
         const Column& column = def.column(change.column);
         std::size_t index = static_cast<std::size_t>(&column - def.columns.data());
         std::string where = "table " + def.name + ", column " + column.name;
+        const auto unchangeable = [&](const std::string& why) {
+            return Error::misfit(Error::Kind::Unchangeable, column.name, where + ": " + why);
+        };
         if (def.isIndexed(column))
-            throw Error(where + ": the column belongs to an index, which this program does not "
-                                "rewrite; changing it is refused");
+            throw unchangeable("the column belongs to an index, which this program does not "
+                               "rewrite; changing it is refused");
         if (column.isAutoNumber())
-            throw Error(where + ": an autonumber cannot be changed");
+            throw unchangeable("an autonumber cannot be changed");
         if (column.isLongValue())
-            throw Error(where + ": " + std::string(columnTypeName(column.type)) +
-                        " values cannot be written");
+            throw unchangeable(std::string(columnTypeName(column.type)) +
+                               " values cannot be written");
         if (std::any_of(encoded.begin(), encoded.end(),
                         [&](const auto& e) { return e.first == index; }))
             throw Error(where + ": named twice in one post");
         try {
             encoded.emplace_back(index, encodeValue(column, change.value));
         } catch (const Error& error) {
-            throw Error("table " + def.name + ", " + error.what());
+            throw Error::misfit(error.kind(), error.column(),
+                                "table " + def.name + ", " + error.what(), error.limit());
         }
     }
     return encoded;
@@ -85,9 +89,11 @@ Bytes rebuildRow(const TableDef& def, std::span<const std::uint8_t> stored,
         values[index] = value;
     Bytes row = encodeRow(def, values, &layout);
     if (row.size() > kMaxRowSize)
-        throw Error(where + ": with the new values the row would take " +
-                    std::to_string(row.size()) + " bytes, more than the " +
-                    std::to_string(kMaxRowSize) + " a row may hold");
+        throw Error::misfit(Error::Kind::TooLong, {},
+                            where + ": with the new values the row would take " +
+                                std::to_string(row.size()) + " bytes, more than the " +
+                                std::to_string(kMaxRowSize) + " a row may hold",
+                            static_cast<std::int64_t>(kMaxRowSize));
     return row;
 }
 
@@ -419,7 +425,8 @@ bool updateRow(PageFile& file, const TableDef& table, RowId id,
                const std::vector<Database::ColumnChange>& changes, Durability durability,
                MarkState* mark, const Database::RowCondition* stillWanted) {
     if (!file.writable())
-        throw Error(file.where() + ": the file is open for reading only");
+        throw Error::ofFile(Error::Kind::ReadOnly, file.where(),
+                            file.where() + ": the file is open for reading only");
     PageFile::WriteLock lock(file);
     file.checkStillAtPath();
     // Without a writer's state the caller has recovered already, as a benchmark does.

@@ -1,12 +1,12 @@
 #include "offer/edit_page.h"
 
+#include "data/dataset.h"
+#include "offer/position_keys.h"
 #include "ui/colours.h"
 #include "ui/dialogs.h"
 #include "ui/error_guard.h"
 #include "ui/frParameter.h"
 #include "ui/validating_edit.h"
-#include "data/dataset.h"
-#include "offer/position_keys.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -283,13 +283,31 @@ void EditPage::UpdateNavButtons() {
 }
 
 void EditPage::btnUpClick() {
+    const int before = positions_.recNo();
     positions_.prior();
     UpdateNavButtons();
+    if (positions_.recNo() != before)
+        focusFirstOfferedValue();
 }
 
 void EditPage::btnDownClick() {
+    const int before = positions_.recNo();
     positions_.next();
     UpdateNavButtons();
+    if (positions_.recNo() != before)
+        focusFirstOfferedValue();
+}
+
+void EditPage::focusFirstOfferedValue() {
+    // Pricing one position after another needs no key between them.
+    frmParameter[0]->edtParam->setFocus(Qt::TabFocusReason);
+}
+
+void EditPage::restoreFocus() {
+    if (lastInput_ != nullptr && lastInput_->isVisibleTo(this) && lastInput_->isEnabled())
+        lastInput_->setFocus(Qt::OtherFocusReason);
+    else
+        focusFirstOfferedValue();
 }
 
 void EditPage::btnGoToClick() {
@@ -302,7 +320,9 @@ void EditPage::btnGoToClick() {
     if (!positions_.locate(QStringLiteral("CUSTOM_CODE"), code)) {
         guard_.dialogs().warning(QStringLiteral("Не е намерена позицията."));
         edtGoTo->setFocus();
+        return;
     }
+    focusFirstOfferedValue();
 }
 
 void EditPage::watchFocus(QWidget* old, QWidget* now) {
@@ -310,8 +330,10 @@ void EditPage::watchFocus(QWidget* old, QWidget* now) {
         return; // a dialog over the window, or the window left: the bidder is still here
     const bool wasHere = old != nullptr && isAncestorOf(old);
     const bool isHere = isAncestorOf(now);
+    if (isHere)
+        lastInput_ = now;
     if (wasHere && !isHere)
-        emit focusLeft();
+        emit focusLeft(now);
     else if (!wasHere && isHere)
         emit focusEntered();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -41,6 +42,8 @@ public:
     void btnUpClick();
     void btnDownClick();
     void btnGoToClick();
+    // Gives the focus back to the control of this page that had it last, after a refused leave.
+    void restoreFocus();
 
     QFrame* pnlSpec;
     QLabel* lblCaptionKod;
@@ -62,8 +65,8 @@ public:
     QPushButton* btnGoTo;
 
 signals:
-    // The keyboard focus went from this page to another control of the same window.
-    void focusLeft();
+    // The keyboard focus went from this page to control `now` of the same window.
+    void focusLeft(QWidget* now);
     // The keyboard focus came into this page.
     void focusEntered();
 
@@ -75,10 +78,12 @@ private:
     void showPosition();
     void setTabOrder();
     void watchFocus(QWidget* old, QWidget* now);
+    void focusFirstOfferedValue();
 
     data::DataSource& dsData_;
     data::Dataset& positions_;
     ErrorGuard& guard_;
+    QPointer<QWidget> lastInput_;
 };
 
 } // namespace offer

@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -155,7 +156,10 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
         });
     });
 
-    lots.afterScroll = [this](data::Dataset&) { RefreshPozicii(); };
+    lots.afterScroll = [this](data::Dataset&) {
+        if (refreshing_)
+            RefreshPozicii();
+    };
     // Opening without a lot runs no after-scroll; the pages must still show that there is none.
     connect(&lots, &data::Dataset::reset, this, [this] {
         if (lots_.active() && lots_.isEmpty())
@@ -218,7 +222,9 @@ void LotsPage::btnUchastieClick() {
         QStringLiteral("Необходимо е да оферирате всички подпозиции в избраната обособена "
                        "позиция. Потвърдете участието си за обособена позиция №") +
         lots_.fieldByName(QStringLiteral("CUSTOM_CODE")).asString();
-    if (guard_.dialogs().confirm(question))
+    const bool yes = guard_.dialogs().confirm(question);
+    keepFocusOnTheLots();
+    if (yes)
         storeParticipation(QStringLiteral("Да"));
 }
 
@@ -228,8 +234,17 @@ void LotsPage::btnOtkazUchastieClick() {
     const QString question =
         QStringLiteral("Сигурни ли сте, че няма да подадете оферта за позиция №") +
         lots_.fieldByName(QStringLiteral("CUSTOM_CODE")).asString();
-    if (guard_.dialogs().confirm(question))
+    const bool yes = guard_.dialogs().confirm(question);
+    keepFocusOnTheLots();
+    if (yes)
         storeParticipation(QVariant());
+}
+
+void LotsPage::keepFocusOnTheLots() {
+    // The button pressed may be disabled by the answer, which would hand the focus on to the next
+    // button in line, where the next Space opens a file dialog.
+    if (isVisible())
+        grdObPoz->setFocus(Qt::OtherFocusReason);
 }
 
 void LotsPage::storeParticipation(const QVariant& mark) {
@@ -318,9 +333,16 @@ void LotsPage::rereadOnCurrentLot() {
     const QVariant lot = hasLot() ? lots_.fieldByName(kProductCode).value() : QVariant();
     grdObPoz->setUpdatesEnabled(false);
     const auto repaint = qScopeGuard([this] { grdObPoz->setUpdatesEnabled(true); });
-    lots_.close();
-    lots_.open();
-    lots_.locate(kProductCode, lot);
+    {
+        // Opening stands on the first lot for a moment. Refreshing for it would close the pages
+        // of the current lot when the first is not taken part in, and the tab bar would move the
+        // bidder off the page chosen; the refresh waits for the lot to be found again.
+        const QScopedValueRollback passing(refreshing_, false);
+        lots_.close();
+        lots_.open();
+    }
+    if (!lots_.locate(kProductCode, lot))
+        RefreshPozicii();
 }
 
 void LotsPage::btnPodpisvaneClick() {

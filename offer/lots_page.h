@@ -100,11 +100,14 @@ private:
     bool participating() const;
     // Writes the participation mark of the current lot and refreshes after it.
     void storeParticipation(const QVariant& mark);
+    void keepFocusOnTheLots();
 
     data::Dataset& lots_;
     data::Dataset& positions_;
     ErrorGuard& guard_;
     LotFollowers followers_;
+    // Off while the lots are read again, until the current lot is found.
+    bool refreshing_ = true;
 };
 
 } // namespace offer

@@ -25,6 +25,18 @@ QPushButton* button(const QString& caption, QWidget* parent) {
     return pushButton;
 }
 
+// The first column: the lot, or what stands in the place of one.
+QString whereText(const offercheck::Problem& problem) {
+    switch (problem.where) {
+    case offercheck::Where::File:
+        return QStringLiteral("Тръжният файл");
+    case offercheck::Where::Tender:
+        return QStringLiteral("Данни за фирмата");
+    default:
+        return problem.lotCode;
+    }
+}
+
 } // namespace
 
 OfferCheckWindow::OfferCheckWindow(Find find, GoTo goTo, ErrorGuard& guard, QWidget* parent)
@@ -99,10 +111,9 @@ void OfferCheckWindow::list(std::vector<offercheck::Problem> problems) {
     grdProblems->setRowCount(count);
     for (int row = 0; row < count; ++row) {
         const offercheck::Problem& problem = problems_[static_cast<std::size_t>(row)];
-        const QString cells[ColumnCount] = {problem.where == offercheck::Where::Tender
-                                                ? QStringLiteral("Данни за фирмата")
-                                                : problem.lotCode,
-                                            problem.positionCode, problem.field(), problem.message};
+        const QString cells[ColumnCount] = {
+            whereText(problem), problem.positionCode, problem.field(),
+            (problem.warning ? QStringLiteral("Предупреждение: ") : QString()) + problem.message};
         for (int column = 0; column < ColumnCount; ++column)
             grdProblems->setItem(row, column, new QTableWidgetItem(cells[column]));
     }

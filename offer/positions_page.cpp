@@ -1,10 +1,10 @@
 #include "offer/positions_page.h"
 
+#include "data/dataset.h"
+#include "offer/position_keys.h"
 #include "ui/colours.h"
 #include "ui/dataset_table_model.h"
 #include "ui/error_guard.h"
-#include "data/dataset.h"
-#include "offer/position_keys.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -97,7 +97,7 @@ void PositionsPage::setUpColumns(const data::Dataset& specs) {
     }
     const int width = (kOfferColumnsWidth - shown) / shown;
     for (int column = kFirstOfferColumn; column < grdDataModel->columnCount(); ++column)
-        grdData->setColumnWidth(column, width);
+        setGridColumnWidth(*grdData, column, width);
 }
 
 void PositionsPage::grdDataDblClick() {

@@ -2,6 +2,8 @@
 
 #include "data/connection.h"
 #include "data/dataset.h"
+#include "data/engine_error.h"
+#include "data/number_format.h"
 #include "data/tender_datasets.h"
 #include "export/dMain.h"
 #include "export/price_list.h"
@@ -28,6 +30,8 @@ constexpr qsizetype kMaxText = 255;
 struct SheetColumn {
     pricelist::Column column;
     int index;
+    QChar separator = u'.'; // the decimal separator its numbers were read with
+    bool single = false;    // stored in a Single column
 };
 
 // Where the columns the import reads stand in the sheet.
@@ -51,7 +55,8 @@ Layout findColumns(const std::vector<sheet::Cell>& heads, const data::Dataset& t
         return found;
     };
     Layout layout;
-    for (const pricelist::Column& column : pricelist::columns(tender)) {
+    const std::vector<pricelist::Column> columns = pricelist::columns(tender);
+    for (const pricelist::Column& column : columns) {
         if (column.field.isEmpty())
             layout.lot = indexOf(column.head);
         else if (column.field == kCustomCode)
@@ -66,9 +71,9 @@ Layout findColumns(const std::vector<sheet::Cell>& heads, const data::Dataset& t
                                .arg(what));
     };
     if (layout.lot < 0)
-        throw missing(pricelist::lotCodeHead());
+        throw missing(columns[0].head);
     if (layout.position < 0)
-        throw missing(pricelist::columns(tender)[1].head);
+        throw missing(columns[1].head);
     if (layout.offered.empty())
         throw data::Error(QStringLiteral("Таблицата няма нито една колона с предлагани стойности "
                                          "(цена или параметър на офертата)."));
@@ -101,6 +106,13 @@ const sheet::Cell& cellAt(const std::vector<sheet::Cell>& row, int index) {
     return index < static_cast<int>(row.size()) ? row[static_cast<std::size_t>(index)] : empty;
 }
 
+// Codes and texts a refusal quotes, cut to what a line of the preview shows: a sheet may give a
+// code of thousands of characters on every row.
+QString shown(const QString& text) {
+    constexpr qsizetype kShown = 40;
+    return text.size() <= kShown ? text : text.left(kShown) + QStringLiteral("…");
+}
+
 // Why a cell holds no value the import can take, whatever its column.
 std::optional<QString> unusableKind(const sheet::Cell& cell) {
     switch (cell.kind) {
@@ -109,7 +121,7 @@ std::optional<QString> unusableKind(const sheet::Cell& cell) {
     case sheet::CellKind::Date:
         return QStringLiteral("дата");
     case sheet::CellKind::Error:
-        return QStringLiteral("грешка в клетката (%1)").arg(cell.text);
+        return QStringLiteral("грешка в клетката (%1)").arg(shown(cell.text));
     default:
         return std::nullopt;
     }
@@ -133,17 +145,35 @@ QString codeText(const sheet::Cell& cell) {
     }
 }
 
-bool fitsDecimals(double value, int decimals) {
-    const double scaled = value * std::pow(10.0, std::max(decimals, 0));
-    return std::abs(scaled - std::round(scaled)) <= 1e-9 * std::max(1.0, std::abs(scaled));
-}
-
 struct CellValue {
     QVariant value; // null: the cell is empty and the stored value stays
     QString refusal;
 };
 
-CellValue readValue(const sheet::Cell& cell, const pricelist::Column& column) {
+// A number is taken as exactly the number the sheet writes, or not at all: its decimals are
+// counted on its text, never on the double it reads as, and it has no more digits than the offer
+// file writes exactly. `separator` is the decimal separator its column was read with.
+CellValue readNumberValue(const sheet::Cell& cell, const pricelist::Column& column,
+                          QChar separator) {
+    const auto digits = sheet::numberDigits(cell.text, separator);
+    if (!digits || !std::isfinite(cell.number))
+        return {{}, QStringLiteral("не е число (%1)").arg(shown(cell.text))};
+    const qint64 decimals = std::max(column.decimals, 0);
+    if (digits->decimals > decimals)
+        return {{},
+                decimals == 0 ? QStringLiteral("трябва да е цяло число (%1)").arg(shown(cell.text))
+                              : QStringLiteral("повече от %1 знака след десетичния знак (%2)")
+                                    .arg(decimals)
+                                    .arg(shown(cell.text))};
+    if (digits->integer + digits->decimals > data::kMaxNumberDigits)
+        return {{},
+                QStringLiteral("повече от %1 цифри (%2)")
+                    .arg(data::kMaxNumberDigits)
+                    .arg(shown(cell.text))};
+    return {cell.number, {}};
+}
+
+CellValue readValue(const sheet::Cell& cell, const pricelist::Column& column, QChar separator) {
     if (cell.kind == sheet::CellKind::Empty)
         return {};
     if (const auto why = unusableKind(cell))
@@ -155,19 +185,16 @@ CellValue readValue(const sheet::Cell& cell, const pricelist::Column& column) {
         return {text, {}};
     }
     if (cell.kind == sheet::CellKind::NumberAsText)
-        return {{}, QStringLiteral("число, записано като текст (%1)").arg(cell.text)};
+        return {{}, QStringLiteral("число, записано като текст (%1)").arg(shown(cell.text))};
     if (cell.kind != sheet::CellKind::Number)
-        return {{}, QStringLiteral("текст в числова колона (%1)").arg(cell.text)};
-    if (!std::isfinite(cell.number))
-        return {{}, QStringLiteral("не е число")};
-    if (!fitsDecimals(cell.number, column.decimals))
-        return {{},
-                column.decimals <= 0
-                    ? QStringLiteral("трябва да е цяло число (%1)").arg(numberText(cell))
-                    : QStringLiteral("повече от %1 знака след десетичния знак (%2)")
-                          .arg(column.decimals)
-                          .arg(numberText(cell))};
-    return {cell.number, {}};
+        return {{}, QStringLiteral("текст в числова колона (%1)").arg(shown(cell.text))};
+    return readNumberValue(cell, column, separator);
+}
+
+// Whether two numbers are the same once stored in a column of the given precision: a Single
+// column keeps a float, so 0.07 reads back as 0.07000000029802322 and is still the 0.07 given.
+bool sameStored(double stored, double given, bool single) {
+    return single ? static_cast<float>(stored) == static_cast<float>(given) : stored == given;
 }
 
 // Whether the position holds what `cell` gives already. The price list carries what is stored,
@@ -175,12 +202,13 @@ CellValue readValue(const sheet::Cell& cell, const pricelist::Column& column) {
 // the bidder type: a value handed back unchanged is no change, so it is neither refused nor
 // stored again.
 bool holdsAlready(const data::Dataset& position, const pricelist::Column& column,
-                  const sheet::Cell& cell) {
+                  const sheet::Cell& cell, bool single) {
     const data::Field& stored = position.fieldByName(column.field);
     if (stored.isNull())
         return false;
     if (column.number)
-        return cell.kind == sheet::CellKind::Number && stored.asFloat() == cell.number;
+        return cell.kind == sheet::CellKind::Number &&
+               sameStored(stored.asFloat(), cell.number, single);
     return cell.kind == sheet::CellKind::Text && stored.asString() == cell.text;
 }
 
@@ -217,12 +245,30 @@ QString describe(const Refusal& refusal) {
     if (refusal.sheetRow > 0)
         where << QStringLiteral("ред %1").arg(refusal.sheetRow);
     if (!refusal.lot.isEmpty())
-        where << QStringLiteral("обособена позиция %1").arg(refusal.lot);
+        where << QStringLiteral("обособена позиция %1").arg(shown(refusal.lot));
     if (!refusal.position.isEmpty())
-        where << QStringLiteral("позиция %1").arg(refusal.position);
+        where << QStringLiteral("позиция %1").arg(shown(refusal.position));
     if (!refusal.column.isEmpty())
         where << QStringLiteral("„%1“").arg(refusal.column);
     return where.join(QStringLiteral(", ")) + QStringLiteral(": ") + refusal.reason;
+}
+
+QString describe(const Uncovered& position) {
+    return QStringLiteral("обособена позиция %1, позиция %2")
+        .arg(shown(position.lot), shown(position.position));
+}
+
+// The first kListed items under `heading`, a line each, and how many more there are.
+template <typename Item> QString listed(const QString& heading, const std::vector<Item>& items) {
+    if (items.empty())
+        return {};
+    QString text = QLatin1Char('\n') + heading + QLatin1Char('\n');
+    const std::size_t shownItems = std::min(items.size(), kListed);
+    for (std::size_t i = 0; i < shownItems; ++i)
+        text += describe(items[i]) + QLatin1Char('\n');
+    if (items.size() > shownItems)
+        text += QStringLiteral("… и още %1\n").arg(items.size() - shownItems);
+    return text;
 }
 
 } // namespace
@@ -242,36 +288,30 @@ QString Preview::text() const {
                        .arg(uncovered.size());
     if (!separators.isEmpty())
         text += separators + QLatin1Char('\n');
-    if (!refused.empty()) {
-        text += QStringLiteral("\nОтказани (нищо от тях не се записва):\n");
-        for (const Refusal& refusal : refused)
-            text += describe(refusal) + QLatin1Char('\n');
-    }
-    if (!uncovered.empty()) {
-        text += QStringLiteral("\nПозиции без ред в таблицата (остават, каквито са):\n");
-        for (const Uncovered& position : uncovered)
-            text += QStringLiteral("обособена позиция %1, позиция %2\n")
-                        .arg(position.lot, position.position);
-    }
+    text += listed(QStringLiteral("Отказани (нищо от тях не се записва):"), refused);
+    text += listed(QStringLiteral("Позиции без ред в таблицата (остават, каквито са):"), uncovered);
     return text;
 }
 
 QString Outcome::text() const {
     QString text = QStringLiteral("Записани позиции: %1 от %2\n")
                        .arg(stored)
-                       .arg(stored + static_cast<int>(notStored.size()));
+                       .arg(stored + static_cast<int>(notStored.size() + storedOtherwise.size()));
     if (!error.isEmpty())
         text += QStringLiteral("Грешка: ") + error + QLatin1Char('\n');
-    if (!notStored.empty()) {
-        text += QStringLiteral("\nНезаписани (запазват предишните си стойности):\n");
-        for (const Refusal& refusal : notStored)
-            text += describe(refusal) + QLatin1Char('\n');
-    }
+    text += listed(QStringLiteral("Незаписани (запазват предишните си стойности):"), notStored);
+    text += listed(QStringLiteral("Записани с други стойности, отколкото в таблицата (проверете "
+                                  "ги):"),
+                   storedOtherwise);
     return text;
 }
 
 PriceImport::PriceImport(data::Connection& connection, const data::Dataset& qrySpecs)
     : connection_(connection), qrySpecs_(qrySpecs), positions_(data::makeQryData(connection)) {
+    const jet::TableDef table = connection.database().table("PREDLOGENIA");
+    for (const jet::Column& column : table.columns)
+        if (column.type == jet::ColumnType::Single)
+            singleColumns_.insert(QString::fromStdString(column.name));
     // The check of typing guards every position the import stores.
     positions_->beforePost = [this](data::Dataset& positions) {
         offer::qryDataBeforePost(positions, qrySpecs_);
@@ -305,7 +345,13 @@ Preview PriceImport::preview(const sheet::Table& table) {
     Preview preview;
     if (table.rows.empty())
         throw data::Error(QStringLiteral("Таблицата е празна."));
-    const Layout layout = findColumns(table.rows.front(), qrySpecs_);
+    Layout layout = findColumns(table.rows.front(), qrySpecs_);
+    for (SheetColumn& offered : layout.offered) {
+        const auto index = static_cast<std::size_t>(offered.index);
+        if (index < table.decimalSeparators.size() && !table.decimalSeparators[index].isNull())
+            offered.separator = table.decimalSeparators[index];
+        offered.single = singleColumns_.contains(offered.column.field);
+    }
     preview.separators = separatorsOf(table, layout);
 
     std::unique_ptr<data::Dataset> lots = data::makeQryObosobeniPozicii(connection_);
@@ -385,9 +431,9 @@ Preview PriceImport::preview(const sheet::Table& table) {
             for (const SheetColumn& offered : layout.offered) {
                 const sheet::Cell& given =
                     cellAt(table.rows[static_cast<std::size_t>(sheetRow.index)], offered.index);
-                if (holdsAlready(positions, offered.column, given))
+                if (holdsAlready(positions, offered.column, given, offered.single))
                     continue;
-                const CellValue cell = readValue(given, offered.column);
+                const CellValue cell = readValue(given, offered.column, offered.separator);
                 if (!cell.refusal.isEmpty()) {
                     preview.refused.push_back({update.sheetRow, lot, sheetRow.position,
                                                offered.column.head, cell.refusal});
@@ -431,16 +477,34 @@ Preview PriceImport::preview(const sheet::Table& table) {
 
 namespace {
 
-bool holdsValues(const data::Dataset& positions, const PositionValues& update) {
-    for (const auto& [field, value] : update.values) {
+using Values = std::vector<std::pair<QString, QVariant>>;
+
+// Whether the position holds `values`, numbers compared at their column's precision.
+bool holdsValues(const data::Dataset& positions, const Values& values,
+                 const QSet<QString>& singleColumns) {
+    for (const auto& [field, value] : values) {
         const data::Field& stored = positions.fieldByName(field);
-        const bool same = value.typeId() == QMetaType::Double
-                              ? !stored.isNull() && stored.asFloat() == value.toDouble()
-                              : !stored.isNull() && stored.asString() == value.toString();
+        if (stored.isNull() || value.isNull()) {
+            if (stored.isNull() != value.isNull())
+                return false;
+            continue;
+        }
+        const bool same =
+            value.typeId() == QMetaType::Double
+                ? sameStored(stored.asFloat(), value.toDouble(), singleColumns.contains(field))
+                : stored.asString() == value.toString();
         if (!same)
             return false;
     }
     return true;
+}
+
+// What the position holds now in the fields `update` changes.
+Values currentValues(const data::Dataset& positions, const PositionValues& update) {
+    Values values;
+    for (const auto& [field, value] : update.values)
+        values.emplace_back(field, positions.fieldByName(field).value());
+    return values;
 }
 
 // The accepted positions by lot, lots in the order of the preview.
@@ -485,11 +549,12 @@ Outcome PriceImport::store(const Preview& preview, const std::function<void()>& 
     Outcome outcome;
     const auto lots = byLot(preview);
     QHash<const PositionValues*, QString> postErrors;
-    data::Dataset& positions = *positions_;
-    // The values the stored positions held before, to put back when the bidder stops.
+    QHash<const PositionValues*, Values> previous;
+    // The stored positions with the values they held before, to put back when the bidder stops.
     std::vector<PositionValues> stored;
     const int total = static_cast<int>(preview.accepted.size());
     int done = 0;
+    data::Dataset& positions = *positions_;
     try {
         jet::Database::Batch batch(connection_.database());
         if (firstInBatch)
@@ -504,15 +569,15 @@ Outcome PriceImport::store(const Preview& preview, const std::function<void()>& 
                     postErrors.insert(update, QStringLiteral("позицията вече я няма във файла"));
                 } else {
                     positions.moveTo(*record);
-                    PositionValues previous = *update;
-                    for (auto& [field, value] : previous.values)
-                        value = positions.fieldByName(field).value();
+                    previous.insert(update, currentValues(positions, *update));
                     positions.edit();
                     try {
                         for (const auto& [field, value] : update->values)
                             positions.fieldByName(field).setValue(value);
                         positions.post();
-                        stored.push_back(std::move(previous));
+                        PositionValues before = *update;
+                        before.values = previous.value(update);
+                        stored.push_back(std::move(before));
                     } catch (const std::exception& failure) {
                         positions.cancel();
                         postErrors.insert(update, QString::fromUtf8(failure.what()).trimmed());
@@ -530,6 +595,10 @@ Outcome PriceImport::store(const Preview& preview, const std::function<void()>& 
             outcome.error = QStringLiteral("Записът е прекъснат: файлът е както преди него.");
         }
         batch.finish();
+    } catch (const jet::Error& failure) {
+        // The batch itself: the lock, or storing what the posts wrote.
+        positions.cancel();
+        outcome.error = data::bidderMessage(failure);
     } catch (const std::exception& failure) {
         positions.cancel();
         outcome.error = QString::fromUtf8(failure.what()).trimmed();
@@ -541,17 +610,23 @@ Outcome PriceImport::store(const Preview& preview, const std::function<void()>& 
         const QHash<QString, int> records = recordsByCode(positions);
         for (const PositionValues* update : lot) {
             const auto record = records.constFind(update->position);
-            if (record != records.constEnd()) {
-                positions.moveTo(*record);
-                if (holdsValues(positions, *update)) {
-                    ++outcome.stored;
-                    continue;
-                }
-            }
             const QString reason = postErrors.value(update, outcome.error);
-            outcome.notStored.push_back(
-                {update->sheetRow, update->lot, update->position, QString(),
-                 reason.isEmpty() ? QStringLiteral("не е записана") : reason});
+            const Refusal refusal{update->sheetRow, update->lot, update->position, QString(),
+                                  reason.isEmpty() ? QStringLiteral("не е записана") : reason};
+            if (record == records.constEnd()) {
+                outcome.notStored.push_back(refusal);
+                continue;
+            }
+            positions.moveTo(*record);
+            if (holdsValues(positions, update->values, singleColumns_))
+                ++outcome.stored;
+            else if (!previous.contains(update) ||
+                     holdsValues(positions, previous.value(update), singleColumns_))
+                outcome.notStored.push_back(refusal);
+            else
+                outcome.storedOtherwise.push_back(
+                    {update->sheetRow, update->lot, update->position, QString(),
+                     reason.isEmpty() ? QStringLiteral("файлът държи други стойности") : reason});
         }
     }
     positions.close();

@@ -2,6 +2,7 @@
 
 #include "export/workbook.h"
 
+#include <QSet>
 #include <QString>
 #include <QVariant>
 
@@ -60,18 +61,28 @@ struct Preview {
 
     // Rows with at least one refusal.
     int refusedRows() const;
-    // Everything above as the bidder reads it: the counts and separators, then every refusal
-    // and every position not covered.
+    // Everything above as the bidder reads it: the counts and separators, then the refusals and
+    // the positions not covered, each list up to its first kListed lines and the count of the
+    // rest.
     QString text() const;
 };
 
+// How many lines of one kind the texts list; the rest are counted. A sheet of 200,000 refused
+// rows is read as well as one of ten, and its text stays one a person reads.
+inline constexpr std::size_t kListed = 200;
+
 struct Outcome {
     int stored = 0; // accepted positions that now hold their new values in the file
-    // Accepted positions that do not: the post refused them, or an error ended the pass first.
+    // Accepted positions that hold their previous values: the post refused them, or an error
+    // ended the pass first.
     std::vector<Refusal> notStored;
+    // Accepted positions that hold neither their previous values nor the new ones.
+    std::vector<Refusal> storedOtherwise;
     QString error; // what ended the pass before its end, or kept it from being made durable
     QString text() const;
-    bool complete() const { return notStored.empty() && error.isEmpty(); }
+    bool complete() const {
+        return notStored.empty() && storedOtherwise.empty() && error.isEmpty();
+    }
 };
 
 class PriceImport {
@@ -101,6 +112,7 @@ private:
 
     data::Connection& connection_;
     const data::Dataset& qrySpecs_;
+    QSet<QString> singleColumns_; // the offer columns the file stores as Single
     std::unique_ptr<data::Dataset> positions_;
 };
 

@@ -58,17 +58,22 @@ void TdmReports::printOffer(int offerType) {
         showReport(rptObshtestvenaPorachkaTehnicheska);
         return;
     }
-    qryData_.setFilter([](const data::Dataset& positions) {
-        return positions.fieldByName(QStringLiteral("PP1_NUMBER")).asFloat() > 0;
-    });
-    qryData_.setFiltered(true);
-    // The main window lists every position again once the preview is closed, also when the
-    // report failed.
-    withCleanup([this] { showReport(rptObshtestvenaPorachkaCenova); },
-                [this] {
-                    qryData_.setFiltered(false);
-                    qryData_.setFilter({});
-                });
+    // The filter is in force while the preview is open and no longer, whatever fails: the main
+    // window lists every position again afterwards, also when the report failed or the position
+    // being edited could not be stored before filtering.
+    withCleanup(
+        [this] {
+            qryData_.setFilter([](const data::Dataset& positions) {
+                return positions.fieldByName(QStringLiteral("PP1_NUMBER")).asFloat() > 0;
+            });
+            qryData_.setFiltered(true);
+            showReport(rptObshtestvenaPorachkaCenova);
+        },
+        [this] {
+            if (qryData_.filtered())
+                qryData_.setFiltered(false);
+            qryData_.setFilter({});
+        });
 }
 
 void TdmReports::showReport(report::Report& report) {

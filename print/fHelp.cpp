@@ -62,8 +62,13 @@ void TfmHelp::LoadHelp(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         throw report::cannotOpenFile(fullPath, file.errorString());
     const QByteArray bytes = file.readAll();
-    if (report::looksLikeRtf(bytes) && report::readRtf(bytes, *edtHelp->document()))
-        return;
+    try {
+        if (report::looksLikeRtf(bytes) && report::readRtf(bytes, *edtHelp->document()))
+            return;
+    } catch (const report::Error& refused) {
+        throw report::Error(QStringLiteral("Помощният текст „%1“ не може да бъде показан: %2.")
+                                .arg(fullPath, QString::fromUtf8(refused.what())));
+    }
     if (bytes.contains('\0') || file.error() != QFileDevice::NoError) {
         edtHelp->clear();
         throw report::Error(QStringLiteral("Failed to Load Stream"));

@@ -25,7 +25,7 @@ public:
 
     // Replaces the text with the file's: RTF, or plain text when it is not RTF. Throws
     // "Cannot open file ..." when it cannot be opened, "Failed to Load Stream" when it is
-    // neither.
+    // neither, and an error naming the file for RTF beyond the reader's bounds.
     void LoadHelp(const QString& path);
 
     QTextEdit* edtHelp;

@@ -36,12 +36,29 @@ struct MemoText::Node {
     std::unique_ptr<Node> left;
     std::unique_ptr<Node> right;
     std::unique_ptr<Node> third;
+    int height = 1;           // of the tree below and with this node
     mutable double total = 0; // of a SUM
 };
 
 namespace {
 
 using Node = MemoText::Node;
+
+// How deeply an expression may nest, in parentheses, operators and operands alike. Parsing,
+// evaluating and releasing an expression all descend it, and a template is a file anyone may
+// edit: a bound keeps the descent within the stack. The delivered templates nest four deep.
+constexpr int kMostDepth = 100;
+
+// A display format longer than a line of a page, or asking for more digits than one shows,
+// would only cost time and memory.
+constexpr qsizetype kMostFormatChars = 100;
+constexpr int kMostFormatDigits = 100;
+
+// "%2.2n" and its kin: an optional width, an optional precision, and the kind.
+const QRegularExpression& printfSpec() {
+    static const QRegularExpression spec(QStringLiteral("%-?(\\d*)(?:\\.(\\d+))?([nfdgemNFDGEM])"));
+    return spec;
+}
 
 // Reads one bracketed expression: sums of products of operands, numbers, quoted texts and
 // parenthesised expressions, with unary minus.
@@ -60,8 +77,40 @@ public:
 
 private:
     [[noreturn]] void fail(const QString& why) const {
+        constexpr qsizetype kShown = 60; // of an expression in the message
+        const QString shown =
+            text_.size() > kShown ? text_.left(kShown) + QStringLiteral("…") : text_;
         throw Error(
-            QStringLiteral("Грешка в израза „[%1]“ на обекта %2: %3.").arg(text_, object_, why));
+            QStringLiteral("Грешка в израза „[%1]“ на обекта %2: %3.").arg(shown, object_, why));
+    }
+
+    [[noreturn]] void failTooDeep() const {
+        fail(QStringLiteral("изразът е вложен на повече от %1 нива").arg(kMostDepth));
+    }
+
+    // Counts one level of the parser's descent for as long as it lives.
+    class Deeper {
+    public:
+        explicit Deeper(Parser& parser) : parser_(parser) {
+            if (++parser_.nesting_ > kMostDepth)
+                parser_.failTooDeep();
+        }
+        ~Deeper() { --parser_.nesting_; }
+        Deeper(const Deeper&) = delete;
+        Deeper& operator=(const Deeper&) = delete;
+
+    private:
+        Parser& parser_;
+    };
+
+    // Gives `node` the height its operands make it, refusing a tree deeper than kMostDepth.
+    std::unique_ptr<Node> grown(std::unique_ptr<Node> node) const {
+        for (const Node* operand : {node->left.get(), node->right.get(), node->third.get()})
+            if (operand != nullptr)
+                node->height = std::max(node->height, operand->height + 1);
+        if (node->height > kMostDepth)
+            failTooDeep();
+        return node;
     }
 
     void skipSpaces() {
@@ -90,21 +139,22 @@ private:
         return true;
     }
 
-    static std::unique_ptr<Node> binary(Node::Kind kind, const QString& op,
-                                        std::unique_ptr<Node> left, std::unique_ptr<Node> right) {
+    std::unique_ptr<Node> binary(Node::Kind kind, const QString& op, std::unique_ptr<Node> left,
+                                 std::unique_ptr<Node> right) const {
         auto node = std::make_unique<Node>();
         node->kind = kind;
         node->text = op;
         node->left = std::move(left);
         node->right = std::move(right);
-        return node;
+        return grown(std::move(node));
     }
-    static std::unique_ptr<Node> binary(QChar op, std::unique_ptr<Node> left,
-                                        std::unique_ptr<Node> right) {
+    std::unique_ptr<Node> binary(QChar op, std::unique_ptr<Node> left,
+                                 std::unique_ptr<Node> right) const {
         return binary(Node::Kind::Binary, op, std::move(left), std::move(right));
     }
 
     std::unique_ptr<Node> parseOr() {
+        const Deeper deeper(*this);
         auto node = parseAnd();
         while (takeWord(QLatin1String("or")))
             node = binary(Node::Kind::Logical, QStringLiteral("or"), std::move(node), parseAnd());
@@ -162,17 +212,12 @@ private:
         if (pos_ >= text_.size())
             fail(QStringLiteral("изразът свършва преждевременно"));
         const QChar c = text_[pos_];
-        if (take(u'-')) {
+        if (take(u'-') || takeWord(QLatin1String("not"))) {
+            const Deeper deeper(*this);
             auto node = std::make_unique<Node>();
-            node->kind = Node::Kind::Negate;
+            node->kind = c == u'-' ? Node::Kind::Negate : Node::Kind::Not;
             node->left = parseFactor();
-            return node;
-        }
-        if (takeWord(QLatin1String("not"))) {
-            auto node = std::make_unique<Node>();
-            node->kind = Node::Kind::Not;
-            node->left = parseFactor();
-            return node;
+            return grown(std::move(node));
         }
         if (take(u'(')) {
             auto node = parseOr();
@@ -256,7 +301,7 @@ private:
         node->third = parseOr();
         if (!take(u')'))
             fail(QStringLiteral("липсва „)“"));
-        return node;
+        return grown(std::move(node));
     }
 
     std::unique_ptr<Node> parseReference() {
@@ -269,6 +314,7 @@ private:
             sum->left = parseOr();
             if (!take(u')'))
                 fail(QStringLiteral("липсва „)“"));
+            sum = grown(std::move(sum));
             sums_.push_back(sum.get());
             return sum;
         }
@@ -307,6 +353,7 @@ private:
     const QString& object_;
     std::vector<const Node*>& sums_;
     qsizetype pos_ = 0;
+    int nesting_ = 0;
 };
 
 // Where the ']' closing the '[' at `open` is, skipping quoted parts and nested brackets; -1 when
@@ -452,12 +499,11 @@ QChar decimalPoint(const DisplayFormat& format) {
 
 // "%2.2n" and its kin: n groups the thousands, f does not, d is a whole number, g the shortest.
 QString formatPrintf(double value, const QString& format, QChar point) {
-    static const QRegularExpression kSpec(QStringLiteral("%-?\\d*(?:\\.(\\d+))?([nfdgemNFDGEM])"));
-    const QRegularExpressionMatch match = kSpec.match(format);
+    const QRegularExpressionMatch match = printfSpec().match(format);
     if (!match.hasMatch())
         return format;
-    const int decimals = match.captured(1).isEmpty() ? 2 : match.captured(1).toInt();
-    const QChar kind = match.captured(2).at(0).toLower();
+    const int decimals = match.captured(2).isEmpty() ? 2 : match.captured(2).toInt();
+    const QChar kind = match.captured(3).at(0).toLower();
     QString text;
     const QString zeros = decimals > 0 ? QStringLiteral(".") + QString(decimals, u'0') : QString();
     if (kind == u'n' || kind == u'm')
@@ -489,6 +535,25 @@ QString qtDateFormat(const QString& format) {
 }
 
 } // namespace
+
+QString displayFormatProblem(const DisplayFormat& format) {
+    if (format.format.size() > kMostFormatChars)
+        return QStringLiteral("форматът е от %1 знака, а най-много са %2")
+            .arg(format.format.size())
+            .arg(kMostFormatChars);
+    if (format.kind != DisplayFormat::Kind::Numeric || !format.format.contains(u'%'))
+        return {};
+    const QRegularExpressionMatch match = printfSpec().match(format.format);
+    for (const int part : {1, 2}) {
+        bool ok = true;
+        const QString digits = match.captured(part);
+        if (!digits.isEmpty() && (digits.toInt(&ok) > kMostFormatDigits || !ok))
+            return QStringLiteral("форматът „%1“ иска %2 знака, а най-много са %3")
+                .arg(format.format, digits)
+                .arg(kMostFormatDigits);
+    }
+    return {};
+}
 
 bool isTrue(const QVariant& value) {
     if (value.isNull())

@@ -31,7 +31,8 @@ struct EvalContext {
 class MemoText {
 public:
     // Throws Error naming `objectName` for a dataset or field that is not there or an
-    // expression that cannot be read. A '[' without its ']' is a literal.
+    // expression that cannot be read or nests deeper than evaluating it may descend. A '['
+    // without its ']' is a literal.
     static MemoText bind(const QString& text, const QString& objectName);
 
     // The text with every expression replaced by its value shown through `format`;
@@ -64,6 +65,10 @@ private:
 // Whether a value counts as true in a condition: a true yes/no value, a number other than 0,
 // the texts "True", "1" and "Да"; a null is false.
 bool isTrue(const QVariant& value);
+
+// Why a memo cannot show its values through `format`: the format is longer, or asks for a width
+// or precision wider, than a line of a page. Empty when it can.
+QString displayFormatProblem(const DisplayFormat& format);
 
 // A value as a memo with `format` shows it.
 QString formatValue(const QVariant& value, const DisplayFormat& format);

@@ -23,7 +23,8 @@ struct BoundBand {
     std::vector<BoundObject> objects;
 };
 
-BoundBand bind(const Band& band) {
+// `where` names the template for the messages of the expressions that cannot be bound.
+BoundBand bind(const Band& band, const QString& where) {
     BoundBand bound;
     bound.band = &band;
     if (band.kind == BandKind::MasterData && !band.datasetName.isEmpty()) {
@@ -36,19 +37,21 @@ BoundBand bind(const Band& band) {
         const bool hasText = object.kind == ObjectKind::Memo || object.kind == ObjectKind::Rich ||
                              object.kind == ObjectKind::CheckBox;
         bound.objects.push_back(
-            {&object, hasText ? MemoText::bind(object.text, object.name) : MemoText()});
+            {&object, hasText ? MemoText::bind(object.text, object.name + where) : MemoText()});
     }
     return bound;
 }
 
 class PageFlow {
 public:
-    PageFlow(const ReportPageSpec& pageSpec, const QDateTime& started,
+    PageFlow(const ReportPageSpec& pageSpec, const QString& sourceName, const QDateTime& started,
              std::vector<PreparedPage>& pages, const LayoutProgress& proceed)
         : spec_(pageSpec), pages_(pages), proceed_(proceed) {
         context_.started = started;
+        const QString where =
+            sourceName.isEmpty() ? QString() : QStringLiteral(" в шаблона „%1“").arg(sourceName);
         for (const Band& band : pageSpec.bands)
-            bands_.push_back(bind(band));
+            bands_.push_back(bind(band, where));
         pageHeader_ = firstOf(BandKind::PageHeader);
         pageFooter_ = firstOf(BandKind::PageFooter);
         printableHeight_ =
@@ -265,7 +268,7 @@ std::vector<PreparedPage> layOutReport(const ReportModel& model, const QDateTime
                                        const LayoutProgress& proceed) {
     std::vector<PreparedPage> pages;
     for (const ReportPageSpec& pageSpec : model.pages)
-        if (!PageFlow(pageSpec, started, pages, proceed).run())
+        if (!PageFlow(pageSpec, model.sourceName, started, pages, proceed).run())
             return {};
     fillInTotalPages(pages);
     return pages;

@@ -108,6 +108,7 @@ struct ReportPageSpec {
 };
 
 struct ReportModel {
+    QString sourceName; // the template's path, for messages; empty for a model built in code
     std::vector<ReportPageSpec> pages;
     QString script;
     QStringList datasetNames;

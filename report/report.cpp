@@ -6,9 +6,11 @@
 #include "report/render.h"
 #include "report/template_reader.h"
 
+#include "data/output_file.h"
+
+#include <QFile>
 #include <QFileInfo>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 namespace report {
 
@@ -43,19 +45,20 @@ void Report::exportPdf(const QString& path) const {
 }
 
 void writePdf(const std::vector<PreparedPage>& pages, const QString& path) {
-    // The PDF is written to a temporary file beside the target, which replaces the target only
-    // once complete: a failed export never leaves a truncated file in place of an earlier one.
-    QSaveFile file(path);
-    bool written = !pages.empty() && file.open(QIODevice::WriteOnly);
-    if (written) {
-        QPdfWriter writer(&file);
-        writer.setResolution(600);
-        writer.setCreator(QStringLiteral("BRX Client"));
-        writer.setTitle(QFileInfo(path).completeBaseName());
-        written = paintPages(writer, pages, 0, static_cast<int>(pages.size()) - 1);
+    if (pages.empty())
+        throw Error(
+            QStringLiteral("Файлът „%1“ не може да бъде записан: няма страници.").arg(path));
+    try {
+        data::writeOutputFile(path, [&](QFile& file) {
+            QPdfWriter writer(&file);
+            writer.setResolution(600);
+            writer.setCreator(QStringLiteral("BRX Client"));
+            writer.setTitle(QFileInfo(path).completeBaseName());
+            return paintPages(writer, pages, 0, static_cast<int>(pages.size()) - 1);
+        });
+    } catch (const data::OutputError& error) {
+        throw Error(QString::fromUtf8(error.what()));
     }
-    if (!written || !file.commit())
-        throw Error(QStringLiteral("Файлът „%1“ не може да бъде записан.").arg(path));
 }
 
 } // namespace report

@@ -1,5 +1,7 @@
 #include "report/rtf_reader.h"
 
+#include "report/error.h"
+
 #include <QHash>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
@@ -12,6 +14,10 @@
 namespace report {
 
 namespace {
+
+// The delivered help text is 13 kB, its groups nest three deep.
+constexpr qsizetype kMostRtfChars = 1 << 20;
+constexpr int kMostRtfDepth = 100;
 
 // Code page 1251 from 0x80 on; 0x98 is unassigned.
 constexpr std::array<char16_t, 64> kCp1251High = {
@@ -363,6 +369,8 @@ private:
 
 bool read(QString source, bool decoded, QTextDocument& document) {
     document.clear();
+    if (const QString problem = rtfLimitProblem(source); !problem.isEmpty())
+        throw Error(problem);
     if (Parser(std::move(source), decoded, document).parse())
         return true;
     document.clear();
@@ -389,6 +397,25 @@ bool readRtf(const QByteArray& rtf, QTextDocument& document) {
 
 bool readRtf(const QString& rtf, QTextDocument& document) {
     return read(rtf, true, document);
+}
+
+QString rtfLimitProblem(QStringView rtf) {
+    if (rtf.size() > kMostRtfChars)
+        return QStringLiteral("RTF текстът е от %1 знака, а най-много са %2")
+            .arg(rtf.size())
+            .arg(kMostRtfChars);
+    int depth = 0;
+    for (qsizetype i = 0; i < rtf.size(); ++i) {
+        const QChar c = rtf[i];
+        if (c == u'\\')
+            ++i; // an escaped brace opens or closes nothing
+        else if (c == u'{' && ++depth > kMostRtfDepth)
+            return QStringLiteral("RTF текстът има групи, вложени на повече от %1 нива")
+                .arg(kMostRtfDepth);
+        else if (c == u'}' && depth > 0)
+            --depth;
+    }
+    return {};
 }
 
 QString escapeRtf(const QString& text) {

@@ -14,12 +14,18 @@ bool looksLikeRtf(const QByteArray& bytes);
 // underline, font names, sizes and colours, paragraph alignment, code-page escapes (\'hh in the
 // document's code page or the font's character set; 1251 when neither says) and \u escapes.
 // Unknown control words are ignored and unknown destinations skipped. False when the text is
-// not RTF or its groups do not balance; the document is then left empty.
+// not RTF or its groups do not balance; the document is then left empty. Throws Error, the
+// document left empty, for a text rtfLimitProblem refuses.
 bool readRtf(const QByteArray& rtf, QTextDocument& document);
 
 // The same for RTF held as text, as templates carry it: characters beyond ASCII stand for
 // themselves.
 bool readRtf(const QString& rtf, QTextDocument& document);
+
+// Why an RTF text is more than the reader takes on: longer than a help text or a template's
+// rich text has any need to be, or with groups nested deeper than any editor writes them, which
+// would cost time and memory out of proportion. Empty when it is within bounds.
+QString rtfLimitProblem(QStringView rtf);
 
 // Text put into RTF as it is: braces and backslashes escaped, characters beyond ASCII as \u.
 QString escapeRtf(const QString& text);

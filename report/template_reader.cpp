@@ -1,11 +1,14 @@
 #include "report/template_reader.h"
 
 #include "report/error.h"
+#include "report/expression.h"
+#include "report/rtf_reader.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QXmlStreamReader>
 
+#include <cmath>
 #include <optional>
 
 namespace report {
@@ -13,6 +16,25 @@ namespace report {
 namespace {
 
 constexpr qint64 kNoColour = 0x1FFFFFFF; // the templates' "no colour"
+
+// What a template may ask of the engine. The templates delivered with the program hold a few
+// dozen objects on one page, texts of a few hundred characters and sizes of a sheet of paper;
+// these bounds leave room for far richer ones while keeping the time and memory a report takes
+// in check. A larger sheet than kMostPaperMm is no paper a printer takes.
+constexpr int kMostPages = 16;
+constexpr int kMostObjects = 2000;
+constexpr int kMostObjectsInBand = 200; // a stretching band compares each object with the others
+constexpr qsizetype kMostTextChars = 65536;
+constexpr double kMostPaperMm = 5000;
+// Any coordinate, size or width, in report units or millimetres, and any font size in points.
+constexpr double kMostMagnitude = kMostPaperMm * kUnitsPerMm;
+
+// A number attribute that is not a number a page can hold: infinite, not a number, or beyond
+// kMostMagnitude.
+struct BadNumber {
+    QString attribute;
+    QString text;
+};
 
 // Colours are stored as 0x00BBGGRR.
 QColor colourOf(qint64 value) {
@@ -37,8 +59,13 @@ public:
     }
     double number(const char* name, double fallback) const {
         bool ok = false;
-        const double value = text(name, QString()).toDouble(&ok);
-        return ok ? value : fallback;
+        const QString written = text(name, QString());
+        const double value = written.toDouble(&ok);
+        if (!ok)
+            return fallback;
+        if (!std::isfinite(value) || std::abs(value) > kMostMagnitude)
+            throw BadNumber{QString::fromLatin1(name), written};
+        return value;
     }
     bool boolean(const char* name, bool fallback) const {
         const auto value = text(name);
@@ -64,8 +91,7 @@ FontSpec readFont(const Attributes& a) {
     FontSpec font;
     font.family = a.text("Font.Name", font.family);
     // The height is in pixels of 96 to the inch, negative for the character height.
-    if (const auto height = a.text("Font.Height"))
-        font.pointSize = std::abs(height->toDouble()) * 72.0 / 96.0;
+    font.pointSize = std::abs(a.number("Font.Height", -font.pointSize * 96.0 / 72.0)) * 72.0 / 96.0;
     font.pointSize = a.number("Font.Size", font.pointSize);
     const int style = static_cast<int>(a.number("Font.Style", 0));
     font.bold = (style & 1) != 0;
@@ -199,11 +225,14 @@ public:
         if (!xml_.readNextStartElement() || xml_.name() != QLatin1String("TfrxReport"))
             fail(QStringLiteral("това не е шаблон на отчет"));
         const Attributes a(xml_.attributes());
+        model.sourceName = source_;
         model.script = a.text("ScriptText.Text", QString());
         while (xml_.readNextStartElement()) {
-            if (xml_.name() == QLatin1String("TfrxReportPage"))
+            if (xml_.name() == QLatin1String("TfrxReportPage")) {
+                if (model.pages.size() == kMostPages)
+                    fail(QStringLiteral("има повече от %1 страници").arg(kMostPages));
                 model.pages.push_back(readPage());
-            else if (xml_.name() == QLatin1String("Datasets"))
+            } else if (xml_.name() == QLatin1String("Datasets"))
                 readDatasets(model.datasetNames);
             else
                 xml_.skipCurrentElement();
@@ -220,6 +249,31 @@ private:
                         .arg(xml_.lineNumber()));
     }
 
+    // `objectName`: the object the number belongs to, empty for a page's or a band's.
+    [[noreturn]] void fail(const BadNumber& bad, const QString& objectName = QString()) const {
+        const QString why = QStringLiteral("%1 е „%2“, а не размер, който страница побира")
+                                .arg(bad.attribute, bad.text.left(40));
+        fail(objectName.isEmpty() ? why : QStringLiteral("обектът %1: %2").arg(objectName, why));
+    }
+
+    // Refuses an object whose text or format would take a report more time or memory than a
+    // page can show: the text is bounded here once, not on every row it is printed for.
+    void check(const ReportObject& object) const {
+        const auto refuse = [&](const QString& why) {
+            fail(QStringLiteral("обектът %1: %2").arg(object.name, why));
+        };
+        if (object.kind == ObjectKind::Rich) {
+            if (const QString problem = rtfLimitProblem(object.text); !problem.isEmpty())
+                refuse(problem);
+        } else if (object.text.size() > kMostTextChars) {
+            refuse(QStringLiteral("текстът е от %1 знака, а най-много са %2")
+                       .arg(object.text.size())
+                       .arg(kMostTextChars));
+        }
+        if (const QString problem = displayFormatProblem(object.displayFormat); !problem.isEmpty())
+            refuse(problem);
+    }
+
     void readDatasets(QStringList& names) {
         while (xml_.readNextStartElement()) {
             const Attributes a(xml_.attributes());
@@ -232,18 +286,11 @@ private:
     ReportPageSpec readPage() {
         ReportPageSpec page;
         const Attributes a(xml_.attributes());
-        page.paperWidth = a.number("PaperWidth", page.paperWidth);
-        page.paperHeight = a.number("PaperHeight", page.paperHeight);
-        page.landscape = a.text("Orientation", QString()) == QLatin1String("poLandscape");
-        if (page.landscape == (page.paperWidth < page.paperHeight))
-            std::swap(page.paperWidth, page.paperHeight);
-        page.leftMargin = a.number("LeftMargin", page.leftMargin);
-        page.topMargin = a.number("TopMargin", page.topMargin);
-        page.rightMargin = a.number("RightMargin", page.rightMargin);
-        page.bottomMargin = a.number("BottomMargin", page.bottomMargin);
-        if (page.paperWidth - page.leftMargin - page.rightMargin <= 0 ||
-            page.paperHeight - page.topMargin - page.bottomMargin <= 0)
-            fail(QStringLiteral("полетата на страницата не оставят място за печат"));
+        try {
+            readPageSize(a, page);
+        } catch (const BadNumber& bad) {
+            fail(bad);
+        }
         while (xml_.readNextStartElement()) {
             if (const auto kind = bandKind(xml_.name()))
                 page.bands.push_back(readBand(*kind));
@@ -253,18 +300,53 @@ private:
         return page;
     }
 
+    void readPageSize(const Attributes& a, ReportPageSpec& page) const {
+        page.paperWidth = a.number("PaperWidth", page.paperWidth);
+        page.paperHeight = a.number("PaperHeight", page.paperHeight);
+        page.landscape = a.text("Orientation", QString()) == QLatin1String("poLandscape");
+        if (page.landscape == (page.paperWidth < page.paperHeight))
+            std::swap(page.paperWidth, page.paperHeight);
+        page.leftMargin = a.number("LeftMargin", page.leftMargin);
+        page.topMargin = a.number("TopMargin", page.topMargin);
+        page.rightMargin = a.number("RightMargin", page.rightMargin);
+        page.bottomMargin = a.number("BottomMargin", page.bottomMargin);
+        if (page.paperWidth > kMostPaperMm || page.paperHeight > kMostPaperMm)
+            fail(QStringLiteral("листът е по-голям от %1 mm").arg(kMostPaperMm));
+        if (page.paperWidth - page.leftMargin - page.rightMargin <= 0 ||
+            page.paperHeight - page.topMargin - page.bottomMargin <= 0)
+            fail(QStringLiteral("полетата на страницата не оставят място за печат"));
+    }
+
     Band readBand(BandKind kind) {
         Band band;
         band.kind = kind;
         const Attributes a(xml_.attributes());
         band.name = a.text("Name", QString());
-        band.height = std::max(0.0, a.number("Height", 0));
+        try {
+            band.height = std::max(0.0, a.number("Height", 0));
+        } catch (const BadNumber& bad) {
+            fail(bad);
+        }
         band.datasetName = a.text("DataSetName", QString());
         band.stretches = a.boolean("Stretched", false);
         while (xml_.readNextStartElement()) {
             const QString element = xml_.name().toString();
-            if (auto object = readObject(element, Attributes(xml_.attributes())))
+            std::optional<ReportObject> object;
+            try {
+                object = readObject(element, Attributes(xml_.attributes()));
+            } catch (const BadNumber& bad) {
+                fail(bad, Attributes(xml_.attributes()).text("Name", QString()));
+            }
+            if (object) {
+                if (band.objects.size() == kMostObjectsInBand)
+                    fail(QStringLiteral("лентата %1 има повече от %2 обекта")
+                             .arg(band.name)
+                             .arg(kMostObjectsInBand));
+                if (++objects_ > kMostObjects)
+                    fail(QStringLiteral("има повече от %1 обекта").arg(kMostObjects));
+                check(*object);
                 band.objects.push_back(std::move(*object));
+            }
             xml_.skipCurrentElement();
         }
         return band;
@@ -272,6 +354,7 @@ private:
 
     QXmlStreamReader xml_;
     const QString& source_;
+    int objects_ = 0;
 };
 
 } // namespace

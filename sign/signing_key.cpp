@@ -1,12 +1,13 @@
 #include "sign/signing_key.h"
 
-#include "export/offer_export.h"
+#include "data/output_file.h"
 #include "sign/gnutls_handles.h"
 #include "sign/signing_certificate.h"
 
 #include <gnutls/pkcs11.h>
 
 #include <QDateTime>
+#include <QFile>
 #include <QStringList>
 
 #include <cstring>
@@ -334,8 +335,13 @@ QString signFile(const SigningKey& key, const QString& path) {
         readBounded(path, kMaxSignedFileBytes, QStringLiteral("Файлът за подписване"));
     const QByteArray signature = key.signDetached(content);
     const QString written = signaturePath(path);
-    if (!writeOutputFile(written, signature))
-        throw data::Error(QStringLiteral("Подписът „%1“ не може да бъде записан.").arg(written));
+    try {
+        data::writeOutputFile(
+            written, [&](QFile& file) { return file.write(signature) == signature.size(); });
+    } catch (const data::OutputError& error) {
+        throw data::Error(QStringLiteral("Подписът „%1“ не може да бъде записан: %2.")
+                              .arg(written, error.reason()));
+    }
     return written;
 }
 

@@ -23,6 +23,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -57,9 +58,12 @@ const char* const kUsage = R"(Употреба: brx-offer КОМАНДА ...
         всеки друг е XLSX. Без -o предложеното от програмата име в текущата папка.
   check FILE.mdb
         проверява цялата оферта в FILE.mdb, който се отваря само за четене: данните
-        за фирмата и всяка позиция на обособените позиции с участие; извежда всеки
-        проблем на отделен ред: обособена позиция, позиция, поле и съобщение,
-        разделени с табулация; изход 1, когато има проблеми, 0, когато няма
+        за фирмата и всяка позиция на обособените позиции с участие, а преди тях
+        целостта на самия файл; извежда всеки проблем на отделен ред: обособена
+        позиция, позиция, поле и съобщение, разделени с табулация; съобщението на
+        предупреждение (цена над максималната на възложителя) започва с
+        „Предупреждение: “; изход 1, когато има проблеми, 0, когато няма или има
+        само предупреждения
   import FILE.mdb IN.xlsx|IN.csv [--dry-run]
         внася цените и стойностите на офертата от попълнена ценова листа
         (по номер на обособена позиция и номер на позиция) в обособените
@@ -319,11 +323,18 @@ int checkCommand(const QStringList& args) {
         offercheck::offerProblems(*qrySpecs, connection, &offer::PoziciaIsFill);
     for (const offercheck::Problem& problem : problems)
         print(stdout,
-              QStringList{problem.lotCode, problem.positionCode, problem.field(), problem.message}
+              QStringList{problem.lotCode, problem.positionCode, problem.field(),
+                          (problem.warning ? QStringLiteral("Предупреждение: ") : QString()) +
+                              problem.message}
                   .join(QLatin1Char('\t')));
+    const bool refused =
+        std::any_of(problems.begin(), problems.end(),
+                    [](const offercheck::Problem& problem) { return !problem.warning; });
     if (problems.empty())
         print(stderr, QStringLiteral("Няма открити проблеми."));
-    return problems.empty() ? 0 : 1;
+    else if (!refused)
+        print(stderr, QStringLiteral("Няма открити проблеми, само предупреждения."));
+    return refused ? 1 : 0;
 }
 
 // Two files and an optional --dry-run, as import and carry take them.

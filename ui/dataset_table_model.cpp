@@ -1,11 +1,13 @@
 #include "ui/dataset_table_model.h"
 
-#include "ui/error_guard.h"
 #include "data/dataset.h"
+#include "ui/error_guard.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QTableView>
+
+#include <algorithm>
 
 DatasetTableModel::DatasetTableModel(data::Dataset& dataset, std::vector<GridColumn> columns,
                                      QObject* parent)
@@ -76,6 +78,10 @@ QVariant DatasetTableModel::headerData(int section, Qt::Orientation orientation,
     return {};
 }
 
+void setGridColumnWidth(QTableView& view, int column, int width) {
+    view.setColumnWidth(column, std::max(width, view.horizontalHeader()->sectionSizeHint(column)));
+}
+
 namespace {
 
 void showCurrentRecord(QTableView& view, const data::Dataset& dataset) {
@@ -103,7 +109,15 @@ void setUpDatasetGrid(QTableView& view, DatasetTableModel& model, ErrorGuard& gu
     view.horizontalHeader()->setFixedHeight(17);
     view.horizontalHeader()->setHighlightSections(false);
     for (int c = 0; c < model.columnCount(); ++c)
-        view.setColumnWidth(c, model.column(c).width);
+        setGridColumnWidth(view, c, model.column(c).width);
+    QObject::connect(&model, &QAbstractItemModel::headerDataChanged, &view,
+                     [&view](Qt::Orientation orientation, int first, int last) {
+                         if (orientation != Qt::Horizontal)
+                             return;
+                         for (int c = first; c <= last; ++c)
+                             if (!view.isColumnHidden(c))
+                                 setGridColumnWidth(view, c, view.columnWidth(c));
+                     });
 
     data::Dataset& dataset = model.dataset();
     auto follow = [&view, &dataset] { showCurrentRecord(view, dataset); };

@@ -51,4 +51,9 @@ private:
 // Makes `view` a read-only, whole-row grid over `model` that follows the dataset's current
 // record, and moves the record when the bidder picks another row. A move the dataset refuses
 // (a pending edit that cannot be posted) shows its error and keeps the row.
+// The columns are at least as wide as their titles need in the header's font, also after a
+// title changes.
 void setUpDatasetGrid(QTableView& view, DatasetTableModel& model, ErrorGuard& guard);
+
+// Sets a column of a grid to `width`, or to what its title needs when that is more.
+void setGridColumnWidth(QTableView& view, int column, int width);

@@ -3,9 +3,11 @@
 #include "data/error.h"
 #include "data/number_format.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QToolTip>
 #include <QValidator>
 
 #include <algorithm>
@@ -100,7 +102,7 @@ QString ValidatingEdit::textOf(const QVariant& value) const {
     // The digits of the display mask without its grouping spaces, which the bidder would
     // otherwise have to type around.
     const QString pattern = data::numberDisplayMask(decimals_).remove(QLatin1Char(' '));
-    return data::formatNumber(value.toDouble(), pattern, decimalPoint().front());
+    return data::formatStoredNumber(value.toDouble(), pattern, decimalPoint().front());
 }
 
 QVariant ValidatingEdit::valueOf(const QString& text, const QString& caption) const {
@@ -115,15 +117,80 @@ QVariant ValidatingEdit::valueOf(const QString& text, const QString& caption) co
     return *reading.value;
 }
 
+QString ValidatingEdit::typedBy(const QKeyEvent& event) const {
+    const QString text = event.text();
+    if (text.isEmpty() || !text.front().isPrint() || format_ == Format::Text)
+        return text;
+    const bool separatorKey = event.key() == Qt::Key_Period || event.key() == Qt::Key_Comma;
+    if (separatorKey && event.modifiers().testFlag(Qt::KeypadModifier))
+        return decimalPoint();
+    if (text == QStringLiteral(".") && QLocale::system().groupSeparator() != text)
+        return decimalPoint();
+    return text;
+}
+
+QString ValidatingEdit::refusalOf(const QString& typed) const {
+    const qsizetype kept = text().size() - selectedText().size();
+    if (format_ == Format::Text)
+        return kept + typed.size() > maxLength()
+                   ? QStringLiteral("най-много %1 знака").arg(maxLength())
+                   : QString();
+    const qsizetype at = hasSelectedText() ? selectionStart() : cursorPosition();
+    QString candidate = text();
+    candidate.replace(at, selectedText().size(), typed);
+    int position = static_cast<int>(at + typed.size());
+    if (kept + typed.size() <= maxLength() &&
+        validator()->validate(candidate, position) != QValidator::Invalid)
+        return {};
+
+    const QString point = decimalPoint();
+    const bool separator =
+        typed == point || typed == QStringLiteral(".") || typed == QStringLiteral(",");
+    if (separator && format_ == Format::Integer)
+        return QStringLiteral("само цяло число, без десетичен разделител");
+    if (typed == point && QString(text()).remove(at, selectedText().size()).contains(point))
+        return QStringLiteral("само един десетичен разделител");
+    if (typed == QStringLiteral("-"))
+        return QStringLiteral("знакът минус стои само в началото на числото");
+    if (separator && typed != point)
+        return QStringLiteral("десетичният разделител е „%1“; хилядите не се отделят").arg(point);
+    const bool digits =
+        std::all_of(typed.begin(), typed.end(), [](QChar c) { return c.isDigit(); });
+    if (!digits)
+        return format_ == Format::Integer
+                   ? QStringLiteral("само цифри")
+                   : QStringLiteral("само цифри и десетичният разделител „%1“").arg(point);
+    const qsizetype pointAt = candidate.indexOf(point);
+    if (pointAt >= 0 && candidate.size() - pointAt - 1 > decimals_)
+        return decimals_ == 1
+                   ? QStringLiteral("най-много 1 знак след десетичния разделител")
+                   : QStringLiteral("най-много %1 знака след десетичния разделител").arg(decimals_);
+    return QStringLiteral("числото е твърде голямо");
+}
+
 void ValidatingEdit::keyPressEvent(QKeyEvent* event) {
-    const bool keypadSeparator = event->modifiers().testFlag(Qt::KeypadModifier) &&
-                                 (event->key() == Qt::Key_Period || event->key() == Qt::Key_Comma);
-    if (format_ == Format::Decimal && keypadSeparator) {
-        QKeyEvent separator(event->type(), event->key(), event->modifiers(), decimalPoint(),
-                            event->isAutoRepeat(), static_cast<ushort>(event->count()));
-        QLineEdit::keyPressEvent(&separator);
-        event->setAccepted(separator.isAccepted());
+    const QString typed = typedBy(*event);
+    if (typed.isEmpty() || !typed.front().isPrint() || isReadOnly()) {
+        QLineEdit::keyPressEvent(event);
         return;
     }
-    QLineEdit::keyPressEvent(event);
+    if (const QString rule = refusalOf(typed); !rule.isEmpty()) {
+        event->accept();
+        refuseKeystroke(*this, rule);
+        emit keystrokeRefused(rule);
+        return;
+    }
+    if (typed == event->text()) {
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+    QKeyEvent translated(event->type(), event->key(), event->modifiers(), typed,
+                         event->isAutoRepeat(), static_cast<ushort>(event->count()));
+    QLineEdit::keyPressEvent(&translated);
+    event->setAccepted(translated.isAccepted());
+}
+
+void refuseKeystroke(QWidget& input, const QString& rule) {
+    QApplication::beep();
+    QToolTip::showText(input.mapToGlobal(QPoint(0, input.height())), rule, &input);
 }

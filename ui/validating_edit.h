@@ -10,11 +10,15 @@
 // Numbers are typed and shown with the decimal separator of the system's regional settings
 // (QLocale::system(), which on Unix follows LC_ALL, LC_NUMERIC and LANG). The separator key of
 // the numeric keypad always enters that separator, so in a comma locale the keypad's point key
-// types a comma. The other of the two characters typed on the main keyboard is refused: in
-// most comma locales the point groups thousands and in point locales the comma does, so taking
-// it as the separator would misread "1.234,5" as 1.234 and silently store the wrong number.
-// A number input never accepts grouping, a sign other than a leading minus, or more decimals
-// than it shows, so what is stored is exactly what is seen.
+// types a comma. So does the main keyboard's point where the regional settings do not group
+// thousands with a point (Bulgarian groups with a space): there a point can only mean the
+// decimal separator, and a bidder typing "7.25" from a printed list means 7,25, not 725. Where
+// the point or the comma groups thousands it is refused, never read as the separator, which
+// would misread "1.234,5" as 1.234. A number input never accepts grouping, a sign other than a
+// leading minus, or more decimals than it shows, so what is stored is exactly what is seen.
+//
+// A refused keystroke is never silent: the edit beeps and names the rule in a tooltip, so that a
+// bidder typing fast from a printed list sees that a key did not arrive.
 class ValidatingEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -29,7 +33,8 @@ public:
     Format format() const { return format_; }
     int decimals() const { return decimals_; }
 
-    // A value as this edit shows it: numbers with exactly decimals() places and no grouping.
+    // A value as this edit shows it: numbers with decimals() places and no grouping, or with more
+    // when the value holds more, so that a stored value is never shown as another one.
     QString textOf(const QVariant& value) const;
     // Typed text as a value: a text, a double, or null when empty. Throws data::Error naming
     // `caption` for a number input that holds no digit, such as a lone minus sign.
@@ -38,12 +43,25 @@ public:
     // The decimal separator of the regional settings.
     static QString decimalPoint();
 
+signals:
+    // A keystroke was refused; `rule` is what the tooltip says.
+    void keystrokeRefused(const QString& rule);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void setNumberFormat(Format format, int decimals);
+    // What a printable keystroke types into this edit: the separator keys as the decimal
+    // separator where they mean it, anything else as it is.
+    QString typedBy(const QKeyEvent& event) const;
+    // The rule that refuses `typed` at the cursor, replacing the selection; empty when taken.
+    QString refusalOf(const QString& typed) const;
 
     Format format_ = Format::Text;
     int decimals_ = 0;
 };
+
+// Tells the bidder that a keystroke into `input` was refused: the platform's beep and a short
+// tooltip at the input naming `rule`.
+void refuseKeystroke(QWidget& input, const QString& rule);

@@ -1,11 +1,11 @@
 #include "app/main_window.h"
+#include "data/dataset.h"
 #include "ui/application_title.h"
 #include "ui/error_guard.h"
 #include "ui/field_edit_binding.h"
 #include "ui/frParameter.h"
 #include "ui/scripted_dialogs.h"
 #include "ui/validating_edit.h"
-#include "data/dataset.h"
 
 #include "tender_fixture.h"
 #include "tests/app/start_client.h"
@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -79,6 +80,10 @@ TEST_F(CompanyPage, TheCompanyNameDropsTheCharactersAFileNameCannotHold) {
     EXPECT_EQ(window->qrySpecs->state(), State::Browse);
     typeCompanyName(QStringLiteral("А\"*/<Б>?\\|В: Г"));
     EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: Г"));
+    // A dropped character is told at the input, not lost in silence.
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("името на файла на офертата")))
+        << QToolTip::text().toStdString();
 
     // Characters an input method commits are typed too.
     QInputMethodEvent composed;
@@ -106,6 +111,25 @@ TEST_F(CompanyPage, ANameIsTrimmedAndTitledOnLeavingTheEditAndStoredOnChangingPa
     changePage();
     EXPECT_EQ(window->qrySpecs->state(), State::Browse);
     EXPECT_EQ(stored("IME_NA_FIRMATA"), jet::Value(std::string("Медика ООД")));
+}
+
+TEST_F(CompanyPage, EscapeBringsBackTheStoredValuesAndWritesNothing) {
+    start({{"IME_NA_FIRMATA", std::string("Медика ООД")}, {"KP1_TIP", 3}, {"KP1_NUMBER", 30.0}});
+    typeCompanyName(QStringLiteral("Друга"));
+    leaveCompanyName();
+    window->frmKParam[0]->edtParam->setFocus();
+    window->frmKParam[0]->edtParam->selectAll();
+    typing::keys(window->frmKParam[0]->edtParam, QStringLiteral("45"));
+    ASSERT_EQ(window->qrySpecs->state(), State::Edit);
+
+    QTest::keyClick(window->frmKParam[0]->edtParam, Qt::Key_Escape);
+    EXPECT_EQ(window->qrySpecs->state(), State::Browse);
+    EXPECT_EQ(window->edtfirma->text(), QStringLiteral("Медика ООД"));
+    EXPECT_EQ(window->frmKParam[0]->edtParam->text(), QStringLiteral("30"));
+    changePage();
+    EXPECT_EQ(stored("IME_NA_FIRMATA"), jet::Value(std::string("Медика ООД")));
+    EXPECT_EQ(stored("KP1_NUMBER"), jet::Value(30.0));
+    EXPECT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(' ').toStdString();
 }
 
 TEST_F(CompanyPage, ABlankNameIsStoredAsNull) {

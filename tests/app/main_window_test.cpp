@@ -1,15 +1,15 @@
-#include "app/main_window.h"
-#include "ui/application_title.h"
 #include "app/client_application.h"
+#include "app/main_window.h"
+#include "app/startup.h"
+#include "data/dataset.h"
+#include "data/error.h"
+#include "print/fHelp.h"
+#include "ui/application_title.h"
 #include "ui/dataset_table_model.h"
 #include "ui/error_guard.h"
 #include "ui/field_edit_binding.h"
 #include "ui/frParameter.h"
 #include "ui/scripted_dialogs.h"
-#include "app/startup.h"
-#include "data/dataset.h"
-#include "data/error.h"
-#include "print/fHelp.h"
 
 #include "tender_fixture.h"
 
@@ -90,6 +90,7 @@ TEST_F(MainWindow, HasFourPagesAndTheBottomButtons) {
     EXPECT_EQ(window->pcMain->currentWidget(), window->tsInfo);
     EXPECT_EQ(window->pnlBottom->height(), 40);
     EXPECT_EQ(window->btnPrint->text(), QStringLiteral("Печат"));
+    EXPECT_EQ(window->btnPrint->toolTip(), QStringLiteral("Разпечатване..."));
     EXPECT_EQ(window->btnExport->text(), QStringLiteral("Генериране на изх. файл"));
     EXPECT_EQ(window->btn1->text(), QStringLiteral("Помощ"));
     EXPECT_EQ(window->btnExit->text(), QStringLiteral("Изход"));
@@ -146,16 +147,22 @@ TEST_P(MainWindowGeometry, FitsColumnsPanelsAndHeightToTheTender) {
     start();
     ASSERT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(' ').toStdString();
 
+    // Each offer column has the width the count of them gives, or more where its head needs
+    // more in the font in use.
+    const auto offerColumnWidth = [this, &c](int column) {
+        return std::max(c.offerColumnWidth,
+                        window->grdData->horizontalHeader()->sectionSizeHint(column));
+    };
     for (int column = 5; column <= 9; ++column) {
         const bool shown =
             std::count(c.offerColumnsShown.begin(), c.offerColumnsShown.end(), column) > 0;
         EXPECT_EQ(window->grdData->isColumnHidden(column), !shown) << "column " << column;
         if (shown) {
-            EXPECT_EQ(window->grdData->columnWidth(column), c.offerColumnWidth);
+            EXPECT_EQ(window->grdData->columnWidth(column), offerColumnWidth(column));
         }
     }
     EXPECT_FALSE(window->grdData->isColumnHidden(4));
-    EXPECT_EQ(window->grdData->columnWidth(4), c.offerColumnWidth);
+    EXPECT_EQ(window->grdData->columnWidth(4), offerColumnWidth(4));
     for (std::size_t panel = 0; panel < 4; ++panel)
         EXPECT_EQ(!window->pnlInfo[panel]->isHidden(), c.infoPanels[panel]) << "panel " << panel;
     for (int k = 1; k <= 8; ++k) {

@@ -1,11 +1,11 @@
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "data/tender_datasets.h"
 #include "ui/error_guard.h"
 #include "ui/field_edit_binding.h"
 #include "ui/frParameter.h"
 #include "ui/scripted_dialogs.h"
 #include "ui/validating_edit.h"
-#include "data/connection.h"
-#include "data/dataset.h"
-#include "data/tender_datasets.h"
 
 #include "tender_fixture.h"
 #include "typing.h"
@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,8 @@ using Format = ValidatingEdit::Format;
 // The process runs under the regional settings its ctest entry names in LC_ALL.
 TEST(RegionalSettings, AreThoseTheTestRunAskedFor) {
     const QString asked = QString::fromLocal8Bit(qgetenv("LC_ALL"));
-    const std::pair<const char*, const char*> separators[] = {{"bg_BG", ","}, {"en_US", "."}};
+    const std::pair<const char*, const char*> separators[] = {
+        {"bg_BG", ","}, {"en_US", "."}, {"de_DE", ","}};
     bool known = false;
     for (const auto& [locale, separator] : separators) {
         if (!asked.startsWith(QString::fromLatin1(locale)))
@@ -139,7 +141,11 @@ TEST_F(ParameterFrame, ATextParameterTakes255CharactersAndRefusesThe256th) {
     open();
     init(2, 0);
     const QString text = QString(254, QChar(u'ж')) + QStringLiteral("яю");
+    QStringList told;
+    QObject::connect(frame->edtParam, &ValidatingEdit::keystrokeRefused,
+                     [&told](const QString& rule) { told << rule; });
     typeAndLeave(text);
+    EXPECT_EQ(told, QStringList{QStringLiteral("най-много 255 знака")});
     EXPECT_EQ(frame->edtParam->text(), text.left(255));
     EXPECT_EQ(qrySpecs->fieldByName(QStringLiteral("KP1_TEXT")).asString(), text.left(255));
     EXPECT_TRUE(jet::isNull(stored("KP1_TEXT"))); // the owner of the record posts it
@@ -147,33 +153,58 @@ TEST_F(ParameterFrame, ATextParameterTakes255CharactersAndRefusesThe256th) {
     EXPECT_EQ(stored("KP1_TEXT"), jet::Value(text.left(255).toStdString()));
 }
 
+// A keystroke refused tells its rule; one taken tells nothing.
 struct KeystrokeCase {
     const char* typed; // in the placeholders of typing.h
     const char* shown;
+    const char* rule = nullptr; // the one refusal told, {sep} spelled out; none when null
 };
 
 void expectKeystrokes(TfrmParameter& frame, const std::vector<KeystrokeCase>& cases) {
+    QStringList told;
+    const QMetaObject::Connection listening =
+        QObject::connect(frame.edtParam, &ValidatingEdit::keystrokeRefused,
+                         [&told](const QString& rule) { told << rule; });
     for (const KeystrokeCase& c : cases) {
         frame.edtParam->clear();
+        told.clear();
         typing::type(frame.edtParam, QString::fromUtf8(c.typed));
         EXPECT_EQ(frame.edtParam->text(), typing::spelled(QString::fromUtf8(c.shown)))
             << "typed " << c.typed;
+        const QStringList expected = c.rule == nullptr
+                                         ? QStringList()
+                                         : QStringList{typing::spelled(QString::fromUtf8(c.rule))};
+        EXPECT_EQ(told, expected) << "typed " << c.typed;
+        if (!told.isEmpty()) {
+            EXPECT_TRUE(QToolTip::isVisible()) << "typed " << c.typed;
+            EXPECT_EQ(QToolTip::text(), told.last()) << "typed " << c.typed;
+        }
     }
+    QObject::disconnect(listening);
 }
 
-TEST_F(ParameterFrame, AnIntegerParameterRefusesTheDecimalSeparator) {
+// Whether the main keyboard's point groups thousands under these regional settings, where it
+// cannot stand for the decimal separator.
+bool pointGroupsThousands() {
+    return QLocale::system().groupSeparator() == QStringLiteral(".");
+}
+
+const char* const kOnlyIntegers = "само цяло число, без десетичен разделител";
+const char* const kSeparatorIs = "десетичният разделител е „{sep}“; хилядите не се отделят";
+
+TEST_F(ParameterFrame, AnIntegerParameterRefusesTheDecimalSeparatorAndSaysSo) {
     open();
     init(3, 0);
     expectKeystrokes(*frame, {
-                                 {"12{sep}5", "125"},
-                                 {"12{keypad}5", "125"},
-                                 {"12{keypadcomma}5", "125"},
-                                 {"12{other}5", "125"},
+                                 {"12{sep}5", "125", kOnlyIntegers},
+                                 {"12{keypad}5", "125", kOnlyIntegers},
+                                 {"12{keypadcomma}5", "125", kOnlyIntegers},
+                                 {"12{other}5", "125", kOnlyIntegers},
                                  {"-7", "-7"},
-                                 {"7-", "7"},
-                                 {"+7", "7"},
-                                 {"1 000", "1000"},
-                                 {"1e5", "15"},
+                                 {"7-", "7", "знакът минус стои само в началото на числото"},
+                                 {"+7", "7", "само цифри"},
+                                 {"1 000", "1000", "само цифри"},
+                                 {"1e5", "15", "само цифри"},
                              });
 }
 
@@ -181,27 +212,59 @@ TEST_F(ParameterFrame, ADecimalParameterTakesTheRegionalSeparatorAndItsDecimalsO
     open();
     init(3, 2);
     const std::string manyNines(400, '9');
-    expectKeystrokes(*frame, {
-                                 {"12{sep}5", "12{sep}5"},
-                                 // The keypad's separator key enters the regional separator,
-                                 // whether the keypad marks it with a point or a comma.
-                                 {"12{keypad}5", "12{sep}5"},
-                                 {"12{keypadcomma}5", "12{sep}5"},
-                                 // The other character groups thousands in the other kind of
-                                 // locale; it is refused, never read as the separator.
-                                 {"12{other}5", "125"},
-                                 {"1{other}234{sep}5", "1234{sep}5"},
-                                 {"1{sep}2{sep}3", "1{sep}23"},
-                                 {"1{sep}234", "1{sep}23"},
-                                 {"{sep}5", "{sep}5"},
-                                 {"-3{sep}25", "-3{sep}25"},
-                                 {"3-", "3"},
-                                 {"abc", ""},
-                             });
-    // No more digits than a double holds: the 309th is refused rather than stored as infinity.
+    // The main keyboard's point means the decimal separator wherever it does not group
+    // thousands: "7.25" typed from a printed list is 7,25 in a comma locale, never 725. Where
+    // it groups thousands, as the comma does in a point locale, it is refused and says why.
+    const KeystrokeCase point = pointGroupsThousands() ? KeystrokeCase{"7.25", "725", kSeparatorIs}
+                                                       : KeystrokeCase{"7.25", "7{sep}25"};
+    const KeystrokeCase other = typing::other() == QStringLiteral(".")
+                                    ? point
+                                    : KeystrokeCase{"12{other}5", "125", kSeparatorIs};
+    expectKeystrokes(*frame,
+                     {
+                         {"12{sep}5", "12{sep}5"},
+                         // The keypad's separator key enters the regional separator,
+                         // whether the keypad marks it with a point or a comma.
+                         {"12{keypad}5", "12{sep}5"},
+                         {"12{keypadcomma}5", "12{sep}5"},
+                         point,
+                         other,
+                         {"1{sep}2{sep}3", "1{sep}23", "само един десетичен разделител"},
+                         {"1{sep}234", "1{sep}23", "най-много 2 знака след десетичния разделител"},
+                         {"{sep}5", "{sep}5"},
+                         {"-3{sep}25", "-3{sep}25"},
+                         {"3-", "3", "знакът минус стои само в началото на числото"},
+                         {"1a", "1", "само цифри и десетичният разделител „{sep}“"},
+                     });
+    // Each refused keystroke is told, not only the first.
+    init(3, 1);
     frame->edtParam->clear();
+    QStringList told;
+    QObject::connect(frame->edtParam, &ValidatingEdit::keystrokeRefused,
+                     [&told](const QString& rule) { told << rule; });
+    typing::type(frame->edtParam, QStringLiteral("2{sep}555"));
+    EXPECT_EQ(frame->edtParam->text(), typing::spelled("2{sep}5"));
+    EXPECT_EQ(told, QStringList(2, QStringLiteral("най-много 1 знак след десетичния разделител")));
+
+    // No more digits than a double holds: the 309th is refused rather than stored as infinity.
+    init(3, 2);
+    frame->edtParam->clear();
+    told.clear();
     typing::keys(frame->edtParam, QString::fromStdString(manyNines));
     EXPECT_EQ(frame->edtParam->text().size(), 308);
+    EXPECT_EQ(told.size(), 400 - 308);
+    EXPECT_EQ(told.value(0), QStringLiteral("числото е твърде голямо"));
+}
+
+TEST_F(ParameterFrame, AValueTypedWithThePointIsStoredAsTyped) {
+    open();
+    init(3, 2);
+    frame->edtParam->selectAll();
+    typeAndLeave(QStringLiteral("7.25"));
+    qrySpecs->post();
+    // 725 would be a price a hundred times too high; where the point groups thousands nothing
+    // of it is stored silently: it was refused, and told.
+    EXPECT_EQ(stored("KP1_NUMBER"), jet::Value(pointGroupsThousands() ? 725.0 : 7.25));
 }
 
 TEST_F(ParameterFrame, ADecimalParameterShowsExactlyItsDecimals) {
@@ -210,8 +273,10 @@ TEST_F(ParameterFrame, ADecimalParameterShowsExactlyItsDecimals) {
     EXPECT_EQ(frame->edtParam->text(), typing::spelled("12{sep}50"));
     frame->InitFrame(*dsSpecs, 3, 3, QStringLiteral("KP2_"), QStringLiteral("Гаранция"));
     EXPECT_EQ(frame->edtParam->text(), typing::spelled("1234{sep}560"));
+    // A value holding more decimals than the input takes is shown whole, never rounded into
+    // another value.
     frame->InitFrame(*dsSpecs, 3, 0, QStringLiteral("KP2_"), QStringLiteral("Гаранция"));
-    EXPECT_EQ(frame->edtParam->text(), QStringLiteral("1235"));
+    EXPECT_EQ(frame->edtParam->text(), typing::spelled("1234{sep}56"));
 
     // Typed and left: the value goes to the field and comes back with both decimals.
     init(3, 2);

@@ -1,6 +1,5 @@
 #include "data/connection.h"
 #include "data/error.h"
-#include "jet/error.h"
 
 #include "tender_fixture.h"
 
@@ -52,29 +51,47 @@ TEST(Connection, MakesAReadOnlyFileWritableAndKeepsItsOtherPermissions) {
               readOnly | QFileDevice::WriteOwner);
 }
 
-TEST(Connection, AMissingFileFailsWithTheEnginesErrorAndLeavesNoConnection) {
+// What the engine says about a file it cannot open reaches the bidder in Bulgarian, naming the
+// file; no connection is left.
+TEST(Connection, AFileThatCannotBeOpenedIsToldInBulgarianAndLeavesNoConnection) {
     fixture::TenderFolder folder;
-    data::Connection connection;
-    try {
-        connection.open(folder.file());
-        FAIL() << "opened a missing file";
-    } catch (const jet::Error& error) {
-        EXPECT_NE(std::string(error.what()).find("DB.mdb"), std::string::npos) << error.what();
-    }
-    EXPECT_FALSE(connection.connected());
-    EXPECT_FALSE(QFile::exists(folder.file())); // making it writable created nothing
-    EXPECT_THROW(connection.database(), data::Error);
-}
-
-TEST(Connection, AFileThatIsNotATenderFailsWithTheEnginesError) {
-    fixture::TenderFolder folder;
-    QFile junk(folder.file());
+    QFile junk(folder.file(QStringLiteral("junk.mdb")));
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write(QByteArray(5000, 'x'));
     junk.close();
-    data::Connection connection;
-    EXPECT_THROW(connection.open(folder.file()), jet::Error);
-    EXPECT_FALSE(connection.connected());
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("folder.mdb")));
+    struct Case {
+        QString file;
+        QString message;
+    };
+    const Case cases[] = {
+        {folder.file(), QStringLiteral("Файлът „%1“ не е достъпен: няма такъв файл или папка.")
+                            .arg(folder.file())},
+        // A folder: "това е папка" when opened for writing, "това не е обикновен файл" else.
+        {folder.file(QStringLiteral("folder.mdb")),
+         QStringLiteral("Файлът „%1“ не е достъпен: това ")
+             .arg(folder.file(QStringLiteral("folder.mdb")))},
+        {folder.file(QStringLiteral("junk.mdb")),
+         QStringLiteral("Файлът на търга е повреден: програмата не може да го прочете или "
+                        "промени.\nЗа поддръжката: ")},
+    };
+    for (const Case& c : cases) {
+        for (const bool readOnly : {false, true}) {
+            data::Connection connection;
+            try {
+                if (readOnly)
+                    connection.openReadOnly(c.file);
+                else
+                    connection.open(c.file);
+                ADD_FAILURE() << "opened " << c.file.toStdString();
+            } catch (const data::Error& error) {
+                EXPECT_TRUE(QString::fromUtf8(error.what()).startsWith(c.message)) << error.what();
+            }
+            EXPECT_FALSE(connection.connected());
+            EXPECT_THROW(connection.database(), data::Error);
+        }
+    }
+    EXPECT_FALSE(QFile::exists(folder.file())); // making it writable created nothing
 }
 
 } // namespace

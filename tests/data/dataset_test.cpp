@@ -161,6 +161,40 @@ TEST_F(PositionsOfLot1, AFailingCheckBeforePostKeepsTheEditAndWritesNothing) {
     EXPECT_DOUBLE_EQ(field("PP1_NUMBER").asFloat(), 0.08);
 }
 
+// A post the engine refuses is told in Bulgarian, naming the field, and nothing is written.
+TEST_F(PositionsOfLot1, APostTheEngineRefusesIsToldInBulgarian) {
+    const std::int64_t product = field("PRODUCT_CODE").asInteger();
+    const jet::Value before = onDisk(product, "PP2_TEXT");
+    positions->edit();
+    field("PP2_TEXT").setValue(QString(256, u'ж'));
+    try {
+        positions->post();
+        ADD_FAILURE() << "posted";
+    } catch (const data::Error& error) {
+        EXPECT_EQ(QString::fromUtf8(error.what()),
+                  QStringLiteral("Стойността на поле „PP2_TEXT“ е по-дълга от 255 знака, колкото "
+                                 "побира полето: промяната не е записана."));
+    }
+    positions->cancel();
+    EXPECT_EQ(onDisk(product, "PP2_TEXT"), before);
+
+    data::Connection readOnly;
+    readOnly.openReadOnly(folder.file());
+    const std::unique_ptr<Dataset> other = data::makeQryData(readOnly);
+    other->setParameter(QStringLiteral("MASTER_CODE"), 1);
+    other->open();
+    other->edit();
+    other->fieldByName(QStringLiteral("PP1_NUMBER")).setValue(2.5);
+    try {
+        other->post();
+        ADD_FAILURE() << "posted through a read-only connection";
+    } catch (const data::Error& error) {
+        EXPECT_EQ(QString::fromUtf8(error.what()),
+                  QStringLiteral("Файлът „%1“ е отворен само за четене: промяната не е записана.")
+                      .arg(folder.file()));
+    }
+}
+
 TEST_F(PositionsOfLot1, MovingOnPostsThePendingEdit) {
     const std::int64_t product = field("PRODUCT_CODE").asInteger();
     positions->edit();
@@ -220,6 +254,19 @@ TEST_F(PositionsOfLot1, AFilterHidesRecordsUntilSwitchedOff) {
     positions->setFiltered(false);
     EXPECT_EQ(positions->recordCount(), 7);
     EXPECT_EQ(positions->recNo(), 0);
+}
+
+TEST_F(PositionsOfLot1, AFilterSwitchedOnOverAnEditThatCannotBeStoredStaysOff) {
+    positions->beforePost = [](Dataset&) { throw data::Error(QStringLiteral("отказано")); };
+    positions->setFilter([](const Dataset&) { return false; });
+    positions->edit();
+    field("PP1_NUMBER").setValue(3.0);
+    EXPECT_THROW(positions->setFiltered(true), data::Error);
+    EXPECT_FALSE(positions->filtered());
+    positions->cancel();
+    positions->close();
+    positions->open();
+    EXPECT_EQ(positions->recordCount(), 7);
 }
 
 TEST_F(PositionsOfLot1, CalculatedFieldsFollowTheRecordAndItsEdits) {

@@ -35,6 +35,28 @@ TEST(NumberFormat, FollowsTheDisplayFormatsOfTheTender) {
             << c.value << " through " << c.format;
 }
 
+TEST(NumberFormat, AStoredValueShowsEveryDecimalItHolds) {
+    const FormatCase cases[] = {
+        {11.999, "# ### ##0.00", "11.999"}, // never 12.00, which is not what is stored
+        {11.99, "# ### ##0.00", "11.99"},
+        {11.9, "# ### ##0.00", "11.90"}, // the format's zeros stay
+        {12.0, "# ### ##0.00", "12.00"},
+        {1234.5, "# ### ##0", "1 234.5"},
+        {10.25, "# ###", "10.25"},
+        {0.125, "# ##0.##", "0.125"},
+        {2.5, "", "2.5"},
+    };
+    for (const FormatCase& c : cases)
+        EXPECT_EQ(data::formatStoredNumber(c.value, QString::fromUtf8(c.format), QLatin1Char('.')),
+                  QString::fromUtf8(c.shown))
+            << c.value << " through " << c.format;
+
+    const std::pair<double, qint64> decimals[] = {{12.0, 0},  {11.999, 3}, {0.1, 1},
+                                                  {-2.75, 2}, {1e20, 0},   {1e-20, 15}};
+    for (const auto& [value, count] : decimals)
+        EXPECT_EQ(data::decimalsOf(value), count) << value;
+}
+
 TEST(NumberFormat, WithoutAFormatShowsTheShortestTextThatReadsBackAsTheSameNumber) {
     const std::pair<double, const char*> cases[] = {
         {0.1, "0.1"},         {0.30000000000000004, "0.30000000000000004"}, // 0.1 + 0.2 is not 0.3

@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 using exporttest::brxOffer;
@@ -113,7 +116,9 @@ TEST_F(BrxOffer, RefusesWithTheReasonAndWritesNothing) {
                   QStringLiteral("price"), QStringLiteral("-o"), QStringLiteral("no folder/o.xml")},
                  out);
     EXPECT_EQ(unwritable.status, 1);
-    EXPECT_EQ(unwritable.err, QStringLiteral("Error Saving File\n"));
+    EXPECT_EQ(unwritable.err,
+              QStringLiteral("Error Saving File\nФайлът „no folder/o.xml“ не може да бъде записан: "
+                             "няма такъв файл или папка.\n"));
     EXPECT_EQ(outEntries(), QStringList());
 }
 
@@ -146,6 +151,58 @@ TEST_F(BrxOffer, ExportsNothingFromADamagedDefinition) {
     EXPECT_EQ(outEntries(), QStringList());
 }
 
+// Every output follows one rule: a path naming anything but a regular file or nothing (here a
+// pipe, which anyone may make where a device node needs root) is refused and left as it was;
+// a symbolic link is written through, its target keeping its mode and the link staying a link.
+TEST_F(BrxOffer, EveryOutputRefusesWhatIsNoFileAndWritesThroughLinks) {
+    const QString pipe = out + QStringLiteral("/pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+    struct Case {
+        QStringList command;
+        QString suffix;
+        QByteArray start; // of what is written
+    };
+    const Case cases[] = {
+        {{QStringLiteral("xml"), file, QStringLiteral("3"), QStringLiteral("--type"),
+          QStringLiteral("price")},
+         QStringLiteral(".xml"),
+         "\xEF\xBB\xBF<PREDL"},
+        {{QStringLiteral("pdf"), file, QStringLiteral("3"), QStringLiteral("--type"),
+          QStringLiteral("price")},
+         QStringLiteral(".pdf"),
+         "%PDF"},
+        {{QStringLiteral("template"), file, QStringLiteral("3")}, QStringLiteral(".xlsx"), "PK"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command[0].toStdString());
+        const ProgramRun refused =
+            brxOffer(QStringList(c.command) << QStringLiteral("-o") << pipe, out);
+        EXPECT_EQ(refused.status, 1) << refused.err.toStdString();
+        EXPECT_TRUE(refused.err.contains(pipe)) << refused.err.toStdString();
+        struct stat info {};
+        ASSERT_EQ(::lstat(QFile::encodeName(pipe).constData(), &info), 0);
+        EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+        const QString target = out + QStringLiteral("/target") + c.suffix;
+        const QString link = out + QStringLiteral("/link") + c.suffix;
+        QFile earlier(target);
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier");
+        earlier.close();
+        ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0640), 0);
+        ASSERT_EQ(::symlink("target" + c.suffix.toUtf8(), QFile::encodeName(link).constData()), 0);
+        const ProgramRun through =
+            brxOffer(QStringList(c.command) << QStringLiteral("-o") << link, out);
+        EXPECT_EQ(through.status, 0) << through.err.toStdString();
+        EXPECT_TRUE(QFileInfo(link).isSymLink());
+        EXPECT_TRUE(contents(target).startsWith(c.start));
+        ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0640u);
+    }
+    // The targets and links, and no temporary file left behind.
+    EXPECT_EQ(outEntries().size(), 6) << outEntries().join(u' ').toStdString();
+}
+
 // One line a problem, tab-separated, exit 1; nothing on standard output and exit 0 for an offer
 // in order; the tender file is only read.
 TEST_F(BrxOffer, ChecksTheWholeOfferReadingTheTenderOnly) {
@@ -169,6 +226,20 @@ TEST_F(BrxOffer, ChecksTheWholeOfferReadingTheTenderOnly) {
     EXPECT_EQ(none.status, 0) << none.err.toStdString();
     EXPECT_EQ(none.out, QString());
     EXPECT_EQ(none.err, QStringLiteral("Няма открити проблеми.\n"));
+
+    // A price above the authority's estimate is a warning: listed, but no failure.
+    nlohmann::json estimated = fixture::offerProblemsTender(true);
+    for (nlohmann::json& row : estimated["PREDLOGENIA"])
+        if (row["PRODUCT_CODE"] == 92)
+            row["MAX_CENA"] = 3.5;
+    const ProgramRun warned = brxOffer(
+        {QStringLiteral("check"), folder.write(estimated, {}, QStringLiteral("estimated.mdb"))},
+        out);
+    EXPECT_EQ(warned.status, 0) << warned.err.toStdString();
+    EXPECT_TRUE(
+        warned.out.startsWith(QStringLiteral("9\t9\tЕд. цена (PP1_NUMBER)\tПредупреждение: ")))
+        << warned.out.toStdString();
+    EXPECT_EQ(warned.err, QStringLiteral("Няма открити проблеми, само предупреждения.\n"));
 
     const ProgramRun missing =
         brxOffer({QStringLiteral("check"), folder.file(QStringLiteral("none.mdb"))}, out);

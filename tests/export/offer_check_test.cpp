@@ -3,6 +3,7 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
+#include "jet/database.h"
 #include "offer/dataset_rules.h"
 
 #include "offer_problems_tender.h"
@@ -10,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -90,6 +94,121 @@ TEST_F(OfferCheck, NamesATextTheOfferFileCannotCarry) {
     EXPECT_EQ(problems[0].message,
               QStringLiteral("Текстът на PP4_TEXT съдържа на 5-о място знака U+0007, който не "
                              "може да се запише в XML файл."));
+}
+
+TEST_F(OfferCheck, NamesTheTendersTextsBeforeExportSayingWhatTheFileCarries) {
+    nlohmann::json tender = fixture::offerProblemsTender(true);
+    tender["SPECS"][0]["IME_NA_KONKURSA"] = "Доставка\u000Bна консумативи";
+    tender["SPECS"][0]["KP1_TEXT"] = "Срок\u0002";
+    for (nlohmann::json& row : tender["PREDLOGENIA"])
+        if (row["PRODUCT_CODE"] == 91)
+            row["CUSTOM_CODE"] = "10\u000B";
+    const std::vector<offercheck::Problem> problems = check(tender);
+    ASSERT_EQ(problems.size(), 3u);
+    EXPECT_EQ(problems[0].where, Where::Tender);
+    EXPECT_EQ(problems[0].column, QStringLiteral("IME_NA_KONKURSA"));
+    EXPECT_EQ(problems[0].message,
+              QStringLiteral("Текстът на IME_NA_KONKURSA съдържа на 9-о място знака U+000B, който "
+                             "не може да се запише в XML файл. Текстът е от поръчката: във файла "
+                             "на офертата всеки такъв знак се заменя с интервал."));
+    // What the bidder typed is refused by the export: no word of a replacement.
+    EXPECT_EQ(problems[1].where, Where::Tender);
+    EXPECT_EQ(problems[1].column, QStringLiteral("KP1_TEXT"));
+    EXPECT_FALSE(problems[1].message.contains(QStringLiteral("интервал")));
+    EXPECT_EQ(problems[2].where, Where::Position);
+    EXPECT_EQ(problems[2].column, QStringLiteral("CUSTOM_CODE"));
+    EXPECT_TRUE(problems[2].message.endsWith(QStringLiteral("заменя с интервал.")));
+}
+
+TEST_F(OfferCheck, NamesANumberStoredWithMoreDecimalsThanItsInputTakes) {
+    nlohmann::json tender = fixture::offerProblemsTender(true);
+    for (nlohmann::json& row : tender["PREDLOGENIA"])
+        if (row["PRODUCT_CODE"] == 91)
+            row["PP1_NUMBER"] = 11.999;
+    const std::vector<offercheck::Problem> problems = check(tender);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].positionCode, QStringLiteral("10"));
+    EXPECT_EQ(problems[0].column, QStringLiteral("PP1_NUMBER"));
+    EXPECT_EQ(problems[0].message,
+              QStringLiteral("Стойността 11") + QLocale().decimalPoint() +
+                  QStringLiteral("999 има повече знаци след десетичния разделител, отколкото "
+                                 "полето приема (2)."));
+}
+
+// A price above 0 that its two decimals show and print as 0 is named; one above the authority's
+// estimate is a warning on its position's price, one equal to it is not.
+TEST_F(OfferCheck, NamesAPriceShownAsZeroAndWarnsOfOneAboveTheEstimate) {
+    nlohmann::json tender = fixture::offerProblemsTender(true);
+    for (nlohmann::json& row : tender["PREDLOGENIA"]) {
+        if (row["PRODUCT_CODE"] == 91)
+            row["PP1_NUMBER"] = 0.004;
+        if (row["PRODUCT_CODE"] == 92)
+            row["MAX_CENA"] = 3.5;
+        if (row["PRODUCT_CODE"] == 102)
+            row["MAX_CENA"] = 5.0;
+    }
+    const std::vector<offercheck::Problem> problems = check(tender);
+    // The price shown as 0 also holds more decimals than its input takes, which is named first.
+    ASSERT_EQ(problems.size(), 3u);
+    EXPECT_EQ(problems[0].positionCode, QStringLiteral("9"));
+    EXPECT_EQ(problems[0].column, QStringLiteral("PP1_NUMBER"));
+    EXPECT_TRUE(problems[0].warning);
+    EXPECT_TRUE(problems[0].message.contains(QStringLiteral("над максималната цена")))
+        << problems[0].message.toStdString();
+    EXPECT_TRUE(problems[1].message.contains(QStringLiteral("повече знаци")))
+        << problems[1].message.toStdString();
+    EXPECT_EQ(problems[2].positionCode, QStringLiteral("10"));
+    EXPECT_EQ(problems[2].column, QStringLiteral("PP1_NUMBER"));
+    EXPECT_FALSE(problems[2].warning);
+    EXPECT_TRUE(problems[2].message.contains(QStringLiteral("се показва и печата като 0")))
+        << problems[2].message.toStdString();
+}
+
+// A file that lost a page of positions still reads well, every row left in order: the check
+// names the damage first, as tenderdb check does, before anything it says of what is left.
+TEST_F(OfferCheck, NamesTheDamageOfTheFileFirst) {
+    nlohmann::json tender = fixture::offerProblemsTender(true);
+    for (int i = 0; i < 60; ++i)
+        tender["PREDLOGENIA"].push_back({{"PRODUCT_CODE", 1000 + i},
+                                         {"MASTER_CODE", 90},
+                                         {"CUSTOM_CODE", std::to_string(100 + i)},
+                                         {"IME", std::string(300, 'x')},
+                                         {"PP1_NUMBER", 1.0},
+                                         {"PP3_NUMBER", 0.0},
+                                         {"PP4_TEXT", "Гама"}});
+    file = folder.write(tender);
+    std::uint32_t definition = 0;
+    {
+        const jet::Database database(file.toStdString(), jet::Database::Mode::ReadOnly);
+        definition = database.table("PREDLOGENIA").definitionPage;
+    }
+    QFile bytes(file);
+    ASSERT_TRUE(bytes.open(QIODevice::ReadWrite));
+    QByteArray pages = bytes.readAll();
+    constexpr qsizetype kPage = 4096;
+    qsizetype lastDataPage = -1;
+    for (qsizetype page = 0; page < pages.size() / kPage; ++page) {
+        const char* at = pages.constData() + page * kPage;
+        std::uint32_t owner = 0;
+        std::memcpy(&owner, at + 4, sizeof owner);
+        if (at[0] == 0x01 && owner == definition)
+            lastDataPage = page;
+    }
+    ASSERT_GT(lastDataPage, 0);
+    bytes.seek(lastDataPage * kPage);
+    bytes.write(QByteArray(kPage, '\0'));
+    bytes.close();
+
+    connection.openReadOnly(file);
+    qrySpecs->open();
+    const std::vector<offercheck::Problem> problems =
+        offercheck::offerProblems(*qrySpecs, connection, &offer::PoziciaIsFill);
+    ASSERT_FALSE(problems.empty());
+    EXPECT_EQ(problems[0].where, Where::File);
+    EXPECT_TRUE(problems[0].message.contains(QStringLiteral("PREDLOGENIA")))
+        << problems[0].message.toStdString();
+    EXPECT_TRUE(problems[0].message.contains(QStringLiteral("rows, the definition counts 69")))
+        << problems[0].message.toStdString();
 }
 
 } // namespace

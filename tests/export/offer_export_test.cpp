@@ -1,9 +1,9 @@
-#include "ui/error_guard.h"
-#include "ui/scripted_dialogs.h"
 #include "data/dataset.h"
 #include "export/BRX_XSD.h"
 #include "export/offer_export.h"
 #include "tools/tender_description.h"
+#include "ui/error_guard.h"
+#include "ui/scripted_dialogs.h"
 
 #include "offer_tender.h"
 
@@ -301,9 +301,35 @@ TEST_F(OfferExportTest, TextTheFileCannotCarryIsRefusedNamingValueAndPosition) {
         ErrorGuard(asked).run([&] { OfferExport(asked).ExportXML(t.sources()); });
         ASSERT_EQ(asked.errors().size(), 1) << c.name;
         EXPECT_TRUE(asked.errors()[0].contains(c.named)) << asked.errors()[0].toStdString();
-        EXPECT_EQ(asked.texts(Kind::SaveFile), QStringList()) << c.name;
+        // Refused before the bidder is asked anything, the offer type included.
+        EXPECT_EQ(asked.asked.size(), 1u) << c.name;
     }
     EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("DB.mdb")});
+}
+
+TEST_F(OfferExportTest, TheTendersOwnTextsGoOutWithASpaceForWhatXmlCannotCarry) {
+    // Word processors put a vertical tab where a line was broken by hand; the bidder cannot
+    // edit the tender's name or a position's code, so refusing them would refuse every offer.
+    nlohmann::json description = exporttest::offerTender();
+    description["SPECS"][0]["IME_NA_KONKURSA"] = "Доставка\u000Bна консумативи\u0001";
+    for (nlohmann::json& row : description["PREDLOGENIA"])
+        if (row["PRODUCT_CODE"] == 303)
+            row["CUSTOM_CODE"] = "2\u000B";
+    tender::writeTender(description, file.toStdString());
+    const QString target = inFolder(QStringLiteral("offer.xml"));
+    dialogs.offerTypeAnswers.push_back(PriceOffer);
+    dialogs.saveFileAnswers.push_back(target);
+    EXPECT_EQ(exportLot(QStringLiteral("3")), target);
+    EXPECT_EQ(dialogs.errors(), QStringList());
+    const QByteArray written = contents(target);
+    EXPECT_TRUE(written.contains(
+        QStringLiteral("<IME_NA_KONKURSA>Доставка на консумативи </IME_NA_KONKURSA>").toUtf8()))
+        << written.toStdString();
+    EXPECT_TRUE(written.contains("<CUSTOM_CODE>2 </CUSTOM_CODE>")) << written.toStdString();
+    EXPECT_EQ(exporttest::xmllintProblems(target), QString());
+    // In the offer file only: the tender file keeps its text.
+    EXPECT_EQ(fixture::readColumn(file, "SPECS", {}, {}, "IME_NA_KONKURSA"),
+              jet::Value(std::string("Доставка\vна консумативи\x01")));
 }
 
 TEST_F(OfferExportTest, SavingReplacesAnOldFileWithoutAskingAndKeepsThePathAsGiven) {
@@ -365,7 +391,14 @@ TEST_F(OfferExportTest, AFailedWriteLeavesTheOldFileAsItWasAndNoTemporaryFile) {
         }
         EXPECT_EQ(written, QString());
     }
-    EXPECT_EQ(dialogs.errors(), QStringList(2, QStringLiteral("Error Saving File")));
+    // The fixed first line, then where and why.
+    EXPECT_EQ(dialogs.errors(),
+              (QStringList{QStringLiteral("Error Saving File\nФайлът „%1“ не може да бъде записан: "
+                                          "файлът надхвърля разрешения размер.")
+                               .arg(existing),
+                           QStringLiteral("Error Saving File\nФайлът „%1“ не може да бъде записан: "
+                                          "няма такъв файл или папка.")
+                               .arg(missingFolder)}));
     EXPECT_EQ(contents(existing), QByteArray("the offer handed in yesterday"));
     EXPECT_EQ(folderEntries(),
               (QStringList{QStringLiteral("DB.mdb"), QStringLiteral("offer.xml")}));

@@ -207,10 +207,10 @@ TEST_F(Workbooks, ReadsTheFirstSheetOfAnotherWritersWorkbook) {
                              "\n"
                              "Number:12.5=12.5 | Empty: | NumberAsText:12,50 | Empty: | "
                              "Date:2026-12-10=46366\n"
-                             "Formula:=A3*2 | Text:TRUE | Error:#DIV/0! | Date:12:00:00=0.5 | "
+                             "Formula: | Text:TRUE | Error:#DIV/0! | Date:12:00:00=0.5 | "
                              "Date:2026-12-10 06:00:00=46366.25\n"
-                             "Formula:=B5+1\n"
-                             "Formula:=B5+1 | Number:7=7 | Number:1234.5=1234.5 | Text:текст"));
+                             "Formula:\n"
+                             "Formula: | Number:7=7 | Number:1234.5=1234.5 | Text:текст"));
 }
 
 TEST_F(Workbooks, DatesFollowTheWorkbooksDateSystem) {
@@ -271,6 +271,104 @@ QByteArray rows(int count, const QByteArray& cells) {
     return result;
 }
 
+// Only the cells of sheetData in the sheet's own namespace are the sheet's: a cell an extension
+// keeps, or one of another namespace, never replaces the 0.05 a spreadsheet program shows.
+TEST_F(Workbooks, OnlyTheSheetsOwnCellsOfSheetDataAreRead) {
+    const QByteArray visible = "<row r=\"1\"><c r=\"A1\"><v>0.05</v></c></row>";
+    const QByteArray hidden = "<row r=\"1\"><c r=\"A1\"><v>0.09</v></c></row>";
+    const struct {
+        const char* name;
+        QByteArray sheet;
+    } cases[] = {
+        {"a row in an extension after sheetData",
+         worksheet(visible, "<extLst><ext uri=\"{x}\">" + hidden + "</ext></extLst>")},
+        {"a row of another namespace inside sheetData",
+         worksheet(visible + "<x:row xmlns:x=\"urn:other\" r=\"1\"><x:c r=\"A1\"><x:v>0.09</x:v>"
+                             "</x:c><c r=\"A1\"><v>0.09</v></c></x:row>")},
+        {"a cell of another namespace in the row",
+         worksheet("<row r=\"1\"><c r=\"A1\"><v>0.05</v></c><x:c xmlns:x=\"urn:other\" "
+                   "r=\"A1\"><v>0.09</v></x:c></row>")},
+        {"a value of another namespace in the cell",
+         worksheet("<row r=\"1\"><c r=\"A1\"><v>0.05</v><x:v xmlns:x=\"urn:other\">0.09</x:v>"
+                   "</c></row>")},
+        {"rows before sheetData", kXmlHead + "<worksheet xmlns=\"" + kMain + "\"><sheetPr>" +
+                                      hidden + "</sheetPr><sheetData>" + visible +
+                                      "</sheetData></worksheet>"},
+    };
+    for (const auto& c : cases) {
+        const QString path = file(QStringLiteral("hidden.xlsx"));
+        QFile::remove(path);
+        writeZip(path, workbook(c.sheet));
+        EXPECT_EQ(describe(sheet::readWorkbook(path)), QStringLiteral("Number:0.05=0.05"))
+            << c.name;
+    }
+}
+
+// A formula shared by every cell, or a long text shared by thousands, is read once: the cells
+// name it, nothing is copied or parsed again per cell.
+TEST_F(Workbooks, SharedFormulasAndStringsAreReadOnce) {
+    QByteArray formulaRows = "<row><c><f t=\"shared\" ref=\"A1:A100000\" si=\"0\">" +
+                             QByteArray(30'000, '1') + "</f></c></row>";
+    formulaRows += QByteArray("<row><c><f t=\"shared\" si=\"0\"/></c></row>").repeated(99'999);
+    writeZip(file(QStringLiteral("formulas.xlsx")), workbook(worksheet(formulaRows)));
+    const Table formulas = sheet::readWorkbook(file(QStringLiteral("formulas.xlsx")));
+    ASSERT_EQ(formulas.rows.size(), 100'000u);
+    EXPECT_EQ(formulas.rows.back().at(0).kind, CellKind::Formula);
+    EXPECT_TRUE(formulas.rows.back().at(0).text.isEmpty());
+
+    const QByteArray strings = kXmlHead + "<sst xmlns=\"" + kMain + "\"><si><t>" +
+                               QByteArray(32'767, '7') + "</t></si></sst>";
+    writeZip(file(QStringLiteral("strings.xlsx")),
+             workbook(worksheet(rows(5000, "<c t=\"s\"><v>0</v></c>")), strings));
+    const Table texts = sheet::readWorkbook(file(QStringLiteral("strings.xlsx")));
+    ASSERT_EQ(texts.rows.size(), 5000u);
+    // Longer than any number a column takes: a text, not a number kept as text.
+    EXPECT_EQ(texts.rows.back().at(0).kind, CellKind::Text);
+    EXPECT_EQ(texts.rows.back().at(0).text.size(), 32'767);
+}
+
+TEST(NumberDigits, AreCountedOnTheTextAsWritten) {
+    struct Case {
+        const char* text;
+        QChar separator;
+        std::optional<std::pair<qint64, qint64>> digits; // integer, decimals
+    } cases[] = {
+        {"12.50", u'.', std::pair{2, 1}},
+        {"0,0500", u',', std::pair{0, 2}},
+        {"1 234 567,25", u',', std::pair{7, 2}},
+        {"1.234.567,25", u',', std::pair{7, 2}},
+        {"-0012.3", u'.', std::pair{2, 1}},
+        {"1.5E3", u'.', std::pair{4, 0}},
+        {"1E-12", u'.', std::pair{0, 12}},
+        {"1e308", u'.', std::pair{309, 0}},
+        {"0", u'.', std::pair{0, 0}},
+        {"0.000", u'.', std::pair{0, 0}},
+        {"1000000000.4", u'.', std::pair{10, 1}},
+        {"1e99999999999999999999", u'.', std::nullopt},
+        {"12,5", u'.', std::nullopt},
+        {"abc", u'.', std::nullopt},
+        {"", u'.', std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const auto digits = sheet::numberDigits(QString::fromLatin1(c.text), c.separator);
+        ASSERT_EQ(digits.has_value(), c.digits.has_value()) << c.text;
+        if (digits) {
+            EXPECT_EQ(digits->integer, c.digits->first) << c.text;
+            EXPECT_EQ(digits->decimals, c.digits->second) << c.text;
+        }
+    }
+}
+
+QByteArray windows1251(const QString& text) {
+    QStringEncoder encoder("windows-1251");
+    return encoder(text);
+}
+
+QByteArray utf16le(const QString& text) {
+    QStringEncoder encoder(QStringEncoder::Utf16LE);
+    return QByteArray("\xFF\xFE") + QByteArray(encoder(text));
+}
+
 // Files that must be refused with a message naming the file and the reason, nothing read.
 TEST_F(Workbooks, HostileAndBrokenFilesAreRefused) {
     struct Case {
@@ -307,6 +405,19 @@ TEST_F(Workbooks, HostileAndBrokenFilesAreRefused) {
         kMain +
         "\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>&b;</t></is></c>"
         "</row></sheetData></worksheet>";
+    // Eighty thousand elements nested inside a value or a text, which a recursive reader
+    // follows to the end of its stack.
+    const QByteArray nested =
+        QByteArray("<a>").repeated(80'000) + QByteArray("</a>").repeated(80'000);
+    const QByteArray utf16Sheet = [] {
+        QStringEncoder encoder(QStringEncoder::Utf16LE);
+        QString xml =
+            QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><worksheet xmlns=\"") +
+            QString::fromLatin1(kMain) +
+            QStringLiteral("\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>а") +
+            QChar(0xD800) + QStringLiteral("б</t></is></c></row></sheetData></worksheet>");
+        return QByteArray("\xFF\xFE") + QByteArray(encoder(xml));
+    }();
     const QString valid = file(QStringLiteral("valid.xlsx"));
     writeZip(valid, workbook(worksheet(rows(200, "<c><v>1</v></c><c><v>2</v></c>"))));
     const QByteArray validBytes = contents(valid);
@@ -333,6 +444,28 @@ TEST_F(Workbooks, HostileAndBrokenFilesAreRefused) {
                                   "</t></is></c></row>"))),
          QStringLiteral("повече от 32767 знака")},
         {"a document type with entities", zipOf(workbook(doctype)), QStringLiteral("DOCTYPE")},
+        {"deep nesting in a value",
+         zipOf(workbook(worksheet("<row r=\"1\"><c r=\"A1\"><v>" + nested + "</v></c></row>"))),
+         QStringLiteral("вложен по-дълбоко от 64 нива")},
+        {"deep nesting in a text",
+         zipOf(workbook(
+             worksheet("<row><c t=\"inlineStr\"><is><t>" + nested + "</t></is></c></row>"))),
+         QStringLiteral("вложен по-дълбоко от 64 нива")},
+        {"a row number near the lowest int",
+         zipOf(workbook(
+             worksheet("<row r=\"-2147483647\"><c><v>1</v></c></row><row><c><v>2</v></c></row>"))),
+         QStringLiteral("ред с непознат номер -2147483647")},
+        {"a row number beyond any",
+         zipOf(workbook(worksheet("<row r=\"99999999999\"><c><v>1</v></c></row>"))),
+         QStringLiteral("ред с непознат номер")},
+        {"a number longer than any value",
+         zipOf(workbook(worksheet("<row><c><v>" + QByteArray(100, '1') + "</v></c></row>"))),
+         QStringLiteral("неправилно число")},
+        {"a lone surrogate in a UTF-16 sheet", zipOf(workbook(utf16Sheet)),
+         QStringLiteral("самотен сурогат")},
+        {"a lone surrogate in a UTF-16 CSV",
+         bytes(utf16le(QStringLiteral("Код;Цена\r\n1;") + QChar(0xDC00) + QStringLiteral("\r\n"))),
+         QStringLiteral("не е правилен UTF-16")},
         {"broken XML", zipOf(workbook(worksheet("<row><c><v>1</v></row>"))),
          QStringLiteral("XML на работната книга е повреден")},
         {"an unknown cell reference",
@@ -369,16 +502,6 @@ TEST_F(Workbooks, HostileAndBrokenFilesAreRefused) {
     }
     EXPECT_EQ(sheet::readWorkbook(valid).rows.size(), 200u);
     EXPECT_THROW(sheet::readWorkbook(file(QStringLiteral("missing.xlsx"))), sheet::WorkbookError);
-}
-
-QByteArray windows1251(const QString& text) {
-    QStringEncoder encoder("windows-1251");
-    return encoder(text);
-}
-
-QByteArray utf16le(const QString& text) {
-    QStringEncoder encoder(QStringEncoder::Utf16LE);
-    return QByteArray("\xFF\xFE") + QByteArray(encoder(text));
 }
 
 bool regionalPoint() {

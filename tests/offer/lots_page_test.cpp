@@ -5,10 +5,14 @@
 
 #include "offer_pages_support.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -73,6 +77,24 @@ TEST_P(Participation, AsksWithTheLotsCodeAndFollowsTheAnswer) {
     EXPECT_EQ(window->btnUchastie->isEnabled(), !takingPart);
     EXPECT_EQ(window->btnOtkazUchastie->isEnabled(), takingPart);
     EXPECT_EQ(editCaption(), takingPart ? QStringLiteral("Редактиране") : QString());
+}
+
+TEST_P(Participation, FromTheKeyboardLeavesTheFocusOnTheLots) {
+    const ParticipationCase& c = GetParam();
+    dialogs.modal = true; // the question is a real box, which takes the focus while open
+    start();
+    chooseLot(QString::fromLatin1(c.lot));
+    dialogs.confirmAnswers.push_back(c.yes);
+    QPushButton* button = c.withdraw ? window->btnOtkazUchastie : window->btnUchastie;
+    button->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(button, Qt::Key_Space);
+    QApplication::processEvents();
+    ASSERT_EQ(dialogs.texts(Kind::Confirm).size(), 1);
+    // Never on a button the answer left enabled, such as the import's, where the next Space
+    // would open a file dialog.
+    EXPECT_EQ(QApplication::focusWidget(), window->grdObPoz)
+        << QApplication::focusWidget()->objectName().toStdString();
+    EXPECT_EQ(lotText("CUSTOM_CODE"), QString::fromLatin1(c.lot));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -200,6 +222,37 @@ TEST_F(LotsPage, ALotRowThatCannotBeStoredShowsTheErrorAndKeepsWhatTheFileHolds)
     EXPECT_EQ(onDisk(10, "PP2_TEXT"), jet::Value());
     chooseLot(QStringLiteral("2"));
     EXPECT_EQ(dialogs.errors().size(), 1);
+}
+
+// A column is at least as wide as its head needs in the header's font: the counts' short heads
+// of the lots grid, and the offer columns of the positions grid, whose width the count of
+// offered values otherwise decides.
+TEST_F(LotsPage, EveryColumnOfBothGridsShowsItsWholeHead) {
+    nlohmann::json tender = pages::smallTender();
+    nlohmann::json& specs = tender["SPECS"][0];
+    specs["PP1_IME"] = "Единична цена без ДДС в лева";
+    const char* const captions[] = {"Отстъпка от цената в проценти", "Срок на годност в месеци",
+                                    "Брой в опаковка", "Производител и страна на произход",
+                                    "Регистрационен номер"};
+    for (int n = 2; n <= 6; ++n) {
+        specs["PP" + std::to_string(n) + "_TIP"] = n == 5 ? 2 : 3;
+        specs["PP" + std::to_string(n) + "_IME"] = captions[n - 2];
+    }
+    start(tender);
+    for (QTableView* grid : {window->grdObPoz, window->grdData}) {
+        const QHeaderView& header = *grid->horizontalHeader();
+        const int margins = 2 * grid->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, grid);
+        const QFontMetrics metrics(header.font());
+        for (int c = 0; c < grid->model()->columnCount(); ++c) {
+            if (grid->isColumnHidden(c))
+                continue;
+            const QString head = grid->model()->headerData(c, Qt::Horizontal).toString();
+            EXPECT_GE(grid->columnWidth(c), metrics.horizontalAdvance(head) + margins)
+                << grid->objectName().toStdString() << ": " << head.toStdString();
+        }
+    }
+    // The lots grid keeps its widths where the heads fit.
+    EXPECT_EQ(window->grdObPoz->columnWidth(1), 414);
 }
 
 // The window has a fixed size: every button of the page must still show its whole caption,

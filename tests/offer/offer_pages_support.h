@@ -1,16 +1,19 @@
 #pragma once
 
 #include "app/main_window.h"
+#include "data/dataset.h"
 #include "ui/error_guard.h"
 #include "ui/scripted_dialogs.h"
-#include "data/dataset.h"
 
 #include "tender_fixture.h"
 #include "tests/app/start_client.h"
 
 #include <QAbstractItemModel>
+#include <QApplication>
+#include <QMessageBox>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -62,6 +65,47 @@ inline nlohmann::json smallTender() {
             {"PREDLOGENIA", rows}};
 }
 
+// Scripted answers, each question shown as a real modal box while `modal` is set: the box runs
+// its own event loop over the window, as on the bidder's screen, so that focus changes and
+// window activation around it happen as they do there. The box closes itself once shown.
+class ModalDialogs : public ScriptedDialogs {
+public:
+    bool modal = false;
+
+    bool confirm(const QString& text) override {
+        show(QMessageBox::Question, text);
+        return ScriptedDialogs::confirm(text);
+    }
+    void warning(const QString& text) override {
+        show(QMessageBox::Warning, text);
+        ScriptedDialogs::warning(text);
+    }
+    void error(const QString& text) override {
+        show(QMessageBox::Critical, text);
+        ScriptedDialogs::error(text);
+    }
+
+private:
+    void show(QMessageBox::Icon icon, const QString& text) const {
+        if (!modal)
+            return;
+        QWidget* over = QApplication::activeWindow();
+        QMessageBox box(icon, QStringLiteral("BRX"), text, QMessageBox::Ok, over);
+        QTimer closing;
+        QObject::connect(&closing, &QTimer::timeout, &box, [&box] {
+            if (box.isVisible() && QApplication::activeModalWidget() == &box)
+                box.accept();
+        });
+        closing.start(20);
+        box.exec();
+        // The window manager gives the window under the box its activation back.
+        if (over != nullptr) {
+            over->activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(over));
+        }
+    }
+};
+
 // The main window over a tender of the test's folder, started from that folder, shown and
 // active so that the keyboard reaches it.
 class Client : public ::testing::Test {
@@ -107,7 +151,7 @@ protected:
 
     fixture::TenderFolder folder;
     QString file;
-    ScriptedDialogs dialogs;
+    ModalDialogs dialogs;
     ErrorGuard guard{dialogs};
     std::unique_ptr<TfmMain> window;
 

@@ -1,13 +1,14 @@
 // The positions grid and the edit page: keys, navigation, storing and leaving.
+#include "jet/database.h"
 #include "ui/frParameter.h"
 #include "ui/validating_edit.h"
-#include "jet/database.h"
 
 #include "offer_pages_support.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -314,6 +315,24 @@ TEST_F(Positions, ALotTakenPartInWithoutPositionsRefusesInputAndAddsNoRow) {
     chooseLot(QStringLiteral("2")); // another lot: the offer is open again
     window->pcMain->setCurrentWidget(window->tsEdit);
     EXPECT_TRUE(price()->isEnabled());
+}
+
+TEST_F(Positions, APriceStoredWithMoreDecimalsThanItsColumnShowsIsShownWhole) {
+    nlohmann::json tender = pages::smallTender();
+    for (nlohmann::json& row : tender["PREDLOGENIA"])
+        if (row["PRODUCT_CODE"] == 22)
+            row["PP1_NUMBER"] = 11.999;
+    start(tender);
+    editLot("2");
+    const QString whole = QStringLiteral("11") + QLocale().decimalPoint() + QStringLiteral("999");
+    EXPECT_EQ(window->grdData->model()->index(1, 4).data().toString(), whole);
+    window->btnDownClick();
+    ASSERT_EQ(positionCode(), QStringLiteral("7"));
+    EXPECT_EQ(price()->text(), whole);
+    // Left alone, it is not touched: moving on stores nothing.
+    window->btnDownClick();
+    EXPECT_EQ(onDisk(22, "PP1_NUMBER"), jet::Value(11.999));
+    EXPECT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(u' ').toStdString();
 }
 
 TEST_F(Positions, PoziciaIsFillDemandsAPriceAboveZero) {

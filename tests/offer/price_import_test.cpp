@@ -4,8 +4,10 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
+#include "export/price_list.h"
 #include "offer/price_import.h"
 
+#include "import_sheets.h"
 #include "tender_fixture.h"
 #include "tests/tools/tender_file_support.h"
 
@@ -33,45 +35,13 @@ Cell number(double value) {
 Cell of(CellKind kind, const QString& value) {
     return {kind, value, 0};
 }
+// A number as the file writes it, which is what the import decides on.
+Cell written(const QString& value) {
+    return {CellKind::Number, value, value.toDouble()};
+}
 const Cell empty;
 
-// Offer values: the price with 2 decimals; "Марка" text that must be filled in (limit 5);
-// "Срок" a whole number greater than 0 (limit 2). Lots:
-//   1 (100), taken part in: "1" priced 5, "Старо", 10; "2" and "3" unpriced;
-//   2 (200), not taken part in: "1" unpriced;
-//   3 (300), taken part in: "1" priced 1, "X", 1.
-nlohmann::json importTender() {
-    const auto position = [](int product, int lot, const char* code) {
-        return nlohmann::json{{"PRODUCT_CODE", product},
-                              {"MASTER_CODE", lot},
-                              {"CUSTOM_CODE", code},
-                              {"IME", std::string("Изделие ") + code}};
-    };
-    nlohmann::json priced = position(101, 100, "1");
-    priced.update({{"PP1_NUMBER", 5.0}, {"PP2_TEXT", "Старо"}, {"PP3_NUMBER", 10.0}});
-    nlohmann::json other = position(301, 300, "1");
-    other.update({{"PP1_NUMBER", 1.0}, {"PP2_TEXT", "X"}, {"PP3_NUMBER", 1.0}});
-    return {{"SPECS",
-             {{{"IME_NA_FIRMATA", "Медикс ООД"},
-               {"PP1_IME", "Цена"},
-               {"PP1_RAZRYAD", 2},
-               {"PP2_TIP", 2},
-               {"PP2_IME", "Марка"},
-               {"PP2_OGRANICHENIE", 5},
-               {"PP3_TIP", 3},
-               {"PP3_IME", "Срок"},
-               {"PP3_RAZRYAD", 0},
-               {"PP3_OGRANICHENIE", 2}}}},
-            {"PREDLOGENIA",
-             {{{"PRODUCT_CODE", 100}, {"CUSTOM_CODE", "1"}, {"PP2_TEXT", "Да"}},
-              priced,
-              position(102, 100, "2"),
-              position(103, 100, "3"),
-              {{"PRODUCT_CODE", 200}, {"CUSTOM_CODE", "2"}},
-              position(201, 200, "1"),
-              {{"PRODUCT_CODE", 300}, {"CUSTOM_CODE", "3"}, {"PP2_TEXT", "Да"}},
-              other}}};
-}
+using importsheets::importTender;
 
 const Row kHeads = {text("Обособена позиция"), text("Номер"), text("Цена"), text("Марка"),
                     text("Срок")};
@@ -102,8 +72,11 @@ std::map<std::string, std::vector<std::string>> offeredValues(const QString& fil
 class PriceImportTest : public ::testing::Test {
 protected:
     void SetUp() override { open(importTender()); }
-    void open(const nlohmann::json& tender) {
-        file = folder.write(tender);
+    void open(const nlohmann::json& tender, const tender::SchemaChanges& changes = {}) {
+        import.reset();
+        qrySpecs->close();
+        connection = data::Connection();
+        file = folder.write(tender, changes);
         connection.open(file);
         qrySpecs->open();
         import = std::make_unique<priceimport::PriceImport>(connection, *qrySpecs);
@@ -203,6 +176,31 @@ INSTANTIATE_TEST_SUITE_P(
                     {{text("1"), text("2"), number(4), text("A"), number(1.5)}},
                     "Срок",
                     "цяло число"},
+        // The decimals and digits are counted on the text as read, never with a tolerance.
+        RefusalCase{"ATrillionthInExponentForm",
+                    {{text("1"), text("2"), written("1e-12"), text("A"), number(1)}},
+                    "Цена",
+                    "повече от 2 знака"},
+        RefusalCase{"ATrillionthInFull",
+                    {{text("1"), text("2"), written("0.000000000001"), text("A"), number(1)}},
+                    "Цена",
+                    "повече от 2 знака"},
+        RefusalCase{"ATenthOfALargeWholeNumber",
+                    {{text("1"), text("2"), number(4), text("A"), written("1000000000.4")}},
+                    "Срок",
+                    "цяло число"},
+        RefusalCase{"AThousandthOfALargePrice",
+                    {{text("1"), text("2"), written("123456789.004"), text("A"), number(1)}},
+                    "Цена",
+                    "повече от 2 знака"},
+        RefusalCase{"APriceBeyondWhatTheOfferFileWritesExactly",
+                    {{text("1"), text("2"), written("1e308"), text("A"), number(1)}},
+                    "Цена",
+                    "повече от 15 цифри"},
+        RefusalCase{"SixteenDigits",
+                    {{text("1"), text("2"), written("123456789012345.6"), text("A"), number(1)}},
+                    "Цена",
+                    "повече от 15 цифри"},
         RefusalCase{"Formula",
                     {{text("1"), text("2"), of(CellKind::Formula, "=2*3"), text("A"), number(1)}},
                     "Цена",
@@ -216,6 +214,154 @@ INSTANTIATE_TEST_SUITE_P(
                     "Марка",
                     "по-дълъг от 255"}),
     [](const ::testing::TestParamInfo<RefusalCase>& param) { return param.param.name; });
+
+// However the file writes a number, what counts is its value's digits: trailing zeros, leading
+// zeros and an exponent are no decimals of their own.
+TEST_F(PriceImportTest, NumbersAreTakenByTheirValueHoweverWritten) {
+    const std::pair<QString, std::string> cases[] = {
+        {QStringLiteral("1.5E1"), "15"},
+        {QStringLiteral("7.50000"), "7.5"},
+        {QStringLiteral("0012.30"), "12.3"},
+        {QStringLiteral("1234567890123.45"), "1234567890123.45"},
+        {QStringLiteral("125E-2"), "1.25"},
+    };
+    for (const auto& [given, stored] : cases) {
+        SCOPED_TRACE(given.toStdString());
+        const priceimport::Preview preview = import->preview(
+            tableOf({{text("1"), text("3"), written(given), text("Б"), number(2)}}));
+        ASSERT_EQ(preview.accepted.size(), 1u) << preview.text().toStdString();
+        EXPECT_EQ(import->store(preview).stored, 1);
+        EXPECT_EQ(offeredValues(file)["103"][0], stored);
+    }
+}
+
+// A price column the file keeps as Single holds 0.07 as the float nearest to it: stored, said
+// to be stored, and the same sheet again changes nothing.
+TEST_F(PriceImportTest, ASingleColumnStoresItsValueAndSaysSo) {
+    tender::SchemaChanges single;
+    single.retyped.push_back({"PREDLOGENIA.PP1_NUMBER", "single"});
+    open(importTender(), single);
+
+    const sheet::Table sheet =
+        tableOf({{text("1"), text("3"), written("0.07"), text("Б"), number(2)}});
+    const priceimport::Outcome outcome = import->store(import->preview(sheet));
+    EXPECT_EQ(outcome.stored, 1);
+    EXPECT_TRUE(outcome.complete()) << outcome.text().toStdString();
+    EXPECT_FALSE(outcome.text().contains(QStringLiteral("запазват")))
+        << outcome.text().toStdString();
+
+    const priceimport::Preview again = import->preview(sheet);
+    EXPECT_EQ(again.unchanged, 1) << again.text().toStdString();
+    EXPECT_TRUE(again.accepted.empty());
+}
+
+// Thousands of refused rows, each naming a code of thousands of characters, make a text a
+// person reads: the first lines, codes cut short, and the count of the rest.
+TEST_F(PriceImportTest, ThePreviewListsTheFirstRefusalsAndCountsTheRest) {
+    const QString longCode(32767, QLatin1Char('7'));
+    std::vector<Row> rows(5000, Row{text(longCode), text("1"), number(4), text("A"), number(1)});
+    const priceimport::Preview preview = import->preview(tableOf(rows));
+    EXPECT_EQ(preview.refused.size(), 5000u);
+    const QString shown = preview.text();
+    EXPECT_LT(shown.size(), 40'000) << "one line a refusal, codes cut short";
+    EXPECT_TRUE(shown.contains(QStringLiteral("… и още %1").arg(5000 - priceimport::kListed)));
+    EXPECT_TRUE(shown.contains(QStringLiteral("ред 2, обособена позиция 7777")));
+}
+
+// Two offer values captioned alike still make a template the import reads back: each of them
+// is headed by its caption and its column's number.
+TEST_F(PriceImportTest, CaptionsThatRepeatGiveUniqueHeadsTheImportReads) {
+    nlohmann::json tender = importTender();
+    tender["SPECS"][0]["PP3_IME"] = "Марка";
+    open(tender);
+    QStringList heads;
+    for (const pricelist::Column& column : pricelist::columns(*qrySpecs))
+        heads << column.head;
+    EXPECT_EQ(heads.mid(6),
+              (QStringList{QStringLiteral("Марка (7)"), QStringLiteral("Марка (8)")}));
+
+    Row headCells;
+    for (const QString& head : heads)
+        headCells.push_back(text(head));
+    const priceimport::Preview preview =
+        import->preview(tableOf({{text("1"), text("3"), text("Изделие 3"), empty, empty,
+                                  number(7.5), text("Б"), number(2)}},
+                                headCells));
+    ASSERT_EQ(preview.accepted.size(), 1u) << preview.text().toStdString();
+    EXPECT_EQ(import->store(preview).stored, 1);
+    EXPECT_EQ(offeredValues(file)["103"], (std::vector<std::string>{"7.5", "Б", "2"}));
+}
+
+// Files of a few kilobytes that crashed the import, stalled it or slipped a value past its
+// checks, each read from disk and judged by what comes of it: refused whole with the reason, or
+// read with the row refused or the visible value taken. Nothing is stored from any of them.
+TEST_F(PriceImportTest, HostileFilesEndInTheirOutcome) {
+    struct Outcome {
+        QString refusedWhole; // a part of the reason the file is refused for; empty if read
+        QString refusal;      // a part of the reason of the first refused row
+        std::size_t refusedRows = 0;
+        QString accepted; // the price taken for position 3, if any
+    };
+    const QString none;
+    const auto refusedWhole = [&](const char* reason) {
+        return Outcome{QString::fromUtf8(reason), none, 0, none};
+    };
+    const auto rowsRefused = [&](const char* reason, std::size_t rows) {
+        return Outcome{none, QString::fromUtf8(reason), rows, none};
+    };
+    const Outcome visiblePriceTaken{none, none, 0, QStringLiteral("0.05")};
+    const std::map<std::string, Outcome> outcomes = {
+        {"nested-value", refusedWhole("вложен по-дълбоко")},
+        {"nested-text", refusedWhole("вложен по-дълбоко")},
+        {"shared-formula", rowsRefused("20000 пъти", 20'000)},
+        {"shared-lot-code", rowsRefused("няма такава обособена позиция", 20'000)},
+        {"shared-long-number", rowsRefused("20000 пъти", 20'000)},
+        {"row-number-near-int-min", refusedWhole("ред с непознат номер")},
+        {"cell-in-extension", visiblePriceTaken},
+        {"row-of-another-namespace", visiblePriceTaken},
+        {"lone-surrogate-utf16-sheet", refusedWhole("самотен сурогат")},
+        {"lone-surrogate-utf16-csv", refusedWhole("не е правилен UTF-16")},
+        {"trillionth-price-csv", rowsRefused("повече от 2 знака", 1)},
+        {"huge-price", rowsRefused("повече от 15 цифри", 1)},
+        {"tenth-of-whole-number-csv", rowsRefused("трябва да е цяло число", 1)},
+    };
+    const auto before = offeredValues(file);
+    std::size_t checked = 0;
+    for (const importsheets::HostileSheet& hostile : importsheets::hostileSheets()) {
+        SCOPED_TRACE(hostile.name);
+        EXPECT_LE(hostile.bytes.size(), 8 * 1024) << "a few kilobytes on disk";
+        const auto expected = outcomes.find(hostile.name);
+        ASSERT_NE(expected, outcomes.end()) << "no outcome given";
+        ++checked;
+        const QString path = folder.path() + QLatin1Char('/') + hostile.fileName;
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(hostile.bytes);
+        out.close();
+        const Outcome& outcome = expected->second;
+        try {
+            const priceimport::Preview preview = import->preview(sheet::readWorkbook(path));
+            EXPECT_TRUE(outcome.refusedWhole.isEmpty()) << "read";
+            EXPECT_EQ(static_cast<std::size_t>(preview.refusedRows()), outcome.refusedRows);
+            if (!preview.refused.empty()) {
+                EXPECT_TRUE(preview.refused[0].reason.contains(outcome.refusal))
+                    << preview.refused[0].reason.toStdString();
+            }
+            EXPECT_LT(preview.text().size(), 100'000);
+            if (outcome.accepted.isEmpty()) {
+                EXPECT_TRUE(preview.accepted.empty());
+            } else {
+                ASSERT_EQ(preview.accepted.size(), 1u) << preview.text().toStdString();
+                EXPECT_EQ(preview.accepted[0].values.at(0).second.toString(), outcome.accepted);
+            }
+        } catch (const sheet::WorkbookError& refused) {
+            EXPECT_FALSE(outcome.refusedWhole.isEmpty()) << refused.what();
+            EXPECT_TRUE(refused.message().contains(outcome.refusedWhole)) << refused.what();
+        }
+    }
+    EXPECT_EQ(checked, outcomes.size());
+    EXPECT_EQ(offeredValues(file), before);
+}
 
 // An empty cell keeps the stored value; a row without values stores nothing; the positions of
 // a lot the sheet concerns that it does not list are named, those of other lots are not.

@@ -150,7 +150,9 @@ TEST_F(PrintTest, BrxOfferPdfRefusesWithTheReasonAndWritesNothing) {
          QStringLiteral("Cannot open file \"%1\". No such file or directory\n")
              .arg(program.filePath(QStringLiteral("rep2.fr3")))},
         {tender, QStringLiteral("3"), QStringLiteral("price"), QStringLiteral("no folder/o.pdf"),
-         usual, QStringLiteral("Файлът „no folder/o.pdf“ не може да бъде записан.\n")},
+         usual,
+         QStringLiteral(
+             "Файлът „no folder/o.pdf“ не може да бъде записан: няма такъв файл или папка.\n")},
     };
     for (const Case& c : cases) {
         const QByteArray tenderBytes = bytesOf(c.tender);

@@ -88,6 +88,25 @@ TEST_F(HelpWindow, BrokenRtfIsShownAsPlainText) {
     EXPECT_EQ(help.edtHelp->toPlainText(), QStringLiteral("{\\rtf1 unbalanced {\\b group"));
 }
 
+// A help text the reader would spend minutes or gigabytes on is refused at once, naming the
+// file; the main window goes on.
+TEST_F(HelpWindow, RtfBeyondTheReadersBoundsIsToldNamingTheFile) {
+    const QByteArray refused[] = {"{\\rtf1 " + QByteArray(5000000, '{'),
+                                  "{\\rtf1 " + QByteArray(10 << 20, 'x') + "}"};
+    for (const QByteArray& content : refused) {
+        writeHelp(content);
+        window->btn1->click();
+    }
+    const QStringList errors = dialogs.errors();
+    ASSERT_EQ(errors.size(), 2);
+    for (const QString& error : errors)
+        EXPECT_TRUE(
+            error.startsWith(QStringLiteral("Помощният текст „%1“")
+                                 .arg(programFolder.filePath(QStringLiteral("Help Text.rtf")))))
+            << error.toStdString();
+    EXPECT_TRUE(dialogs.texts(Kind::Preview).isEmpty());
+}
+
 TEST(DeliveredHelp, TheUserGuideReadsAsRtfInBulgarian) {
     TfmHelp help;
     help.LoadHelp(data::programFilePath(QStringLiteral("Help Text.rtf")));

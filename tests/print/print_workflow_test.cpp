@@ -74,6 +74,22 @@ TEST_F(PrintTest, AfterThePriceOfferEveryPositionIsListedAgain) {
     EXPECT_FALSE(reports->qrySpecs->active());
 }
 
+TEST_F(PrintTest, APriceOfferRefusedForThePositionBeingEditedLeavesNoFilterBehind) {
+    start(offerTender(3, 2));
+    window->qryData->edit();
+    window->qryData->fieldByName(QStringLiteral("PP1_NUMBER")).clear();
+    dialogs.offerTypeAnswers = {2};
+    print();
+    ASSERT_EQ(dialogs.errors().size(), 1) << "the position's check refuses";
+    EXPECT_TRUE(dialogs.previewPageCounts.empty());
+    EXPECT_FALSE(window->qryData->filtered());
+
+    // The bidder drops the edit; every later opening lists the unpriced position too.
+    window->qryData->cancel();
+    window->RefreshPozicii();
+    EXPECT_EQ(window->qryData->recordCount(), 3);
+}
+
 TEST_F(PrintTest, TechnicalOfferListsEveryPositionWithItsTechnicalValues) {
     start(offerTender(3, 2));
     dialogs.offerTypeAnswers = {1};

@@ -85,6 +85,69 @@ TEST_F(Expressions, NamesThatDoNotExistAndBrokenExpressionsFailWhenBound) {
     }
 }
 
+// Parsing, evaluating and releasing an expression all descend it: one nested past what the
+// stack holds is refused when bound, with a message that names the object without repeating
+// the whole expression, and one nested as deep as the bound allows still works.
+TEST_F(Expressions, DeepExpressionsAreRefusedWhenBound) {
+    const auto repeat = [](const char* piece, int times) {
+        QString text;
+        for (int i = 0; i < times; ++i)
+            text += QString::fromLatin1(piece);
+        return text;
+    };
+    const QString refused[] = {
+        QLatin1Char('[') + repeat("(", 10000) + QLatin1Char('1') + repeat(")", 10000) +
+            QLatin1Char(']'),
+        QLatin1Char('[') + repeat("IIF(1, ", 10000) + QLatin1Char('1') + repeat(", 0)", 10000) +
+            QLatin1Char(']'),
+        QLatin1Char('[') + repeat("not ", 100000) + QStringLiteral("1]"),
+        QLatin1Char('[') + repeat("-", 100000) + QStringLiteral("1]"),
+        QStringLiteral("[1") + repeat("+1", 1000000) + QLatin1Char(']'),
+        QStringLiteral("[1") + repeat(" and 1", 1000) + QLatin1Char(']'),
+    };
+    for (const QString& text : refused) {
+        try {
+            MemoText::bind(text, QStringLiteral("Memo7"));
+            ADD_FAILURE() << "bound: " << text.left(20).toStdString();
+        } catch (const report::Error& error) {
+            const QString message = QString::fromUtf8(error.what());
+            EXPECT_TRUE(message.contains(QStringLiteral("Memo7"))) << message.toStdString();
+            EXPECT_TRUE(message.contains(QStringLiteral("вложен"))) << message.toStdString();
+            EXPECT_LT(message.size(), 300);
+        }
+    }
+    const MemoText deepest = MemoText::bind(
+        QStringLiteral("[") + repeat("(", 90) + QStringLiteral("-1") + repeat(")", 90) +
+            QStringLiteral(" + ") + repeat("1 + ", 90) + QStringLiteral("1]"),
+        QStringLiteral("Memo7"));
+    EXPECT_EQ(deepest.evaluate(context, {}), QStringLiteral("90"));
+}
+
+// A format asking for more characters than a line of a page shows is refused before anything is
+// laid out; what a page can show is not.
+TEST(DisplayFormats, ThatNoLineCanShowAreRefused) {
+    struct Case {
+        QString format;
+        bool refused;
+    };
+    const Case cases[] = {
+        {QStringLiteral("%.999999999f"), true},
+        {QStringLiteral("%.400000000e"), true},
+        {QStringLiteral("%999999999999.2n"), true},
+        {QStringLiteral("%.101f"), true},
+        {QStringLiteral("0.") + QString(1000000, u'0'), true},
+        {QStringLiteral("%.100f"), false},
+        {QStringLiteral("%2.2n"), false},
+        {QStringLiteral("# ##0.") + QString(90, u'0'), false},
+    };
+    for (const Case& c : cases) {
+        DisplayFormat format = numeric("");
+        format.format = c.format;
+        EXPECT_EQ(!report::displayFormatProblem(format).isEmpty(), c.refused)
+            << c.format.left(20).toStdString();
+    }
+}
+
 TEST_F(Expressions, SumsAddUpTheRowsSinceTheLastReset) {
     report::ListDataset rows{
         QStringLiteral("Rows"), {QStringLiteral("N")}, {{2}, {3.5}, {QVariant()}}};

@@ -1,3 +1,4 @@
+#include "report/error.h"
 #include "report/rtf_reader.h"
 
 #include <QTextBlock>
@@ -55,6 +56,29 @@ TEST(RtfReader, RefusesWhatIsNotRtfAndLeavesTheDocumentEmpty) {
         EXPECT_FALSE(report::readRtf(text, document)) << text.constData();
         EXPECT_TRUE(document.isEmpty()) << text.constData();
     }
+}
+
+// Groups nested as deep as the bound allows read; deeper ones, or a text longer than the bound,
+// are refused with a reason and leave the document empty, whatever form the text comes in.
+TEST(RtfReader, RefusesTextsBeyondItsBounds) {
+    const QByteArray deepest = "{\\rtf1 " + QByteArray(99, '{') + "x" + QByteArray(100, '}');
+    QTextDocument document;
+    EXPECT_TRUE(report::readRtf(deepest, document));
+    EXPECT_EQ(document.toPlainText(), QStringLiteral("x"));
+    const QByteArray refused[] = {
+        "{\\rtf1 " + QByteArray(100, '{') + "x" + QByteArray(101, '}'),
+        "{\\rtf1 " + QByteArray(5000000, '{'),
+        "{\\rtf1 " + QByteArray(1 << 20, 'x') + "}",
+    };
+    for (const QByteArray& rtf : refused) {
+        document.setPlainText(QStringLiteral("earlier"));
+        EXPECT_THROW(report::readRtf(rtf, document), report::Error) << rtf.left(20).constData();
+        EXPECT_TRUE(document.isEmpty());
+        EXPECT_THROW(report::readRtf(QString::fromLatin1(rtf), document), report::Error);
+        EXPECT_FALSE(report::rtfLimitProblem(QString::fromLatin1(rtf)).isEmpty());
+    }
+    // Escaped braces are text, not groups.
+    EXPECT_TRUE(report::readRtf("{\\rtf1 " + QByteArray("\\{").repeated(200) + "}", document));
 }
 
 TEST(RtfReader, KeepsBoldItalicUnderlineSizeColourAndAlignment) {

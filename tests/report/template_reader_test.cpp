@@ -1,7 +1,9 @@
 #include "report/error.h"
+#include "report/layout.h"
 #include "report/report.h"
 #include "report/template_reader.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -106,6 +108,98 @@ TEST(TemplateReader, RefusesWhatIsNotATemplate) {
                                   "RightMargin=\"10\"/></TfrxReport>"};
     for (const QByteArray& xml : refused)
         EXPECT_THROW(readTemplate(xml, QStringLiteral("x.fr3")), Error) << xml.constData();
+}
+
+// A template with one page of one band holding `objects` (XML elements), the page's attributes
+// as given.
+QByteArray oneBand(const QByteArray& objects,
+                   const QByteArray& page = "PaperWidth=\"210\" PaperHeight=\"297\"") {
+    return "<TfrxReport><TfrxReportPage Name=\"Page1\" " + page +
+           "><TfrxMasterData Name=\"Rows\" Height=\"20\">" + objects +
+           "</TfrxMasterData></TfrxReportPage></TfrxReport>";
+}
+
+QByteArray memoWith(const QByteArray& attributes, const QByteArray& name = "Cell") {
+    return "<TfrxMemoView Name=\"" + name + "\" Width=\"50\" Height=\"10\" " + attributes + "/>";
+}
+
+// Sizes no sheet has, and texts, formats and numbers of objects that would take a report more
+// time or memory than a page can show, are refused when the template is read, with a message
+// naming the template and, where one is at fault, the object.
+TEST(TemplateReader, RefusesSizesAndContentNoPageCanHold) {
+    const QByteArray many(1000000, '[');
+    QByteArray full; // as many objects as a band may hold
+    for (int i = 0; i < 200; ++i)
+        full += memoWith("Text=\"x\"", "M" + QByteArray::number(i));
+    const QByteArray objects = full + memoWith("Text=\"x\"", "M200");
+    QByteArray bands;
+    for (int band = 0; band < 11; ++band)
+        bands += "<TfrxMasterData Name=\"R\" Height=\"1\">" + full + "</TfrxMasterData>";
+    struct Case {
+        const char* what;
+        QByteArray xml;
+        QString named; // besides the template
+    };
+    const Case cases[] = {
+        {"a paper width that is no number", oneBand({}, "PaperWidth=\"NaN\""),
+         QStringLiteral("PaperWidth")},
+        {"an infinite paper height", oneBand({}, "PaperHeight=\"inf\""),
+         QStringLiteral("PaperHeight")},
+        {"a paper wider than any printer takes", oneBand({}, "PaperWidth=\"1e300\""),
+         QStringLiteral("PaperWidth")},
+        {"an infinite margin", oneBand({}, "LeftMargin=\"-inf\""), QStringLiteral("LeftMargin")},
+        {"an object's size that is no number", oneBand(memoWith("Left=\"nan\"")),
+         QStringLiteral("Cell")},
+        {"an infinite font", oneBand(memoWith("Font.Height=\"-inf\"")), QStringLiteral("Cell")},
+        {"a precision of a billion",
+         oneBand(memoWith("DisplayFormat.Kind=\"fkNumeric\" "
+                          "DisplayFormat.FormatStr=\"%.999999999f\"")),
+         QStringLiteral("Cell")},
+        {"a format of a million zeros",
+         oneBand(memoWith("DisplayFormat.Kind=\"fkNumeric\" DisplayFormat.FormatStr=\"0." +
+                          QByteArray(1000000, '0') + "\"")),
+         QStringLiteral("Cell")},
+        {"a memo of a million brackets", oneBand(memoWith("Text=\"" + many + "\"")),
+         QStringLiteral("Cell")},
+        {"a rich text of 10 MB",
+         oneBand("<TfrxRichView Name=\"Rich\" RichEdit=\"{\\rtf1 " + QByteArray(10 << 20, 'x') +
+                 "}\"/>"),
+         QStringLiteral("Rich")},
+        {"a rich text of 5 million unclosed groups",
+         oneBand("<TfrxRichView Name=\"Rich\" RichEdit=\"{\\rtf1 " + QByteArray(5000000, '{') +
+                 "\"/>"),
+         QStringLiteral("Rich")},
+        {"a band of 201 objects", oneBand(objects), QStringLiteral("Rows")},
+        {"2,200 objects", "<TfrxReport><TfrxReportPage>" + bands + "</TfrxReportPage></TfrxReport>",
+         QString()},
+    };
+    for (const Case& c : cases) {
+        try {
+            readTemplate(c.xml, QStringLiteral("rep1.fr3"));
+            ADD_FAILURE() << "read: " << c.what;
+        } catch (const Error& error) {
+            const QString message = QString::fromUtf8(error.what());
+            EXPECT_TRUE(message.contains(QStringLiteral("„rep1.fr3“"))) << message.toStdString();
+            EXPECT_TRUE(message.contains(c.named)) << c.what << ": " << message.toStdString();
+            EXPECT_LT(message.size(), 300) << c.what;
+        }
+    }
+}
+
+// An expression nested deeper than the engine descends is refused when the report is laid out,
+// naming the template and the object.
+TEST(TemplateReader, ADeepExpressionIsRefusedNamingTemplateAndObject) {
+    const QByteArray deep = "[" + QByteArray(10000, '(') + "1" + QByteArray(10000, ')') + "]";
+    const ReportModel model = readTemplate(oneBand(memoWith("Text=\"" + deep + "\"", "Deep")),
+                                           QStringLiteral("rep2.fr3"));
+    try {
+        layOutReport(model, QDateTime::currentDateTime());
+        ADD_FAILURE() << "laid out";
+    } catch (const Error& error) {
+        const QString message = QString::fromUtf8(error.what());
+        EXPECT_TRUE(message.contains(QStringLiteral("Deep"))) << message.toStdString();
+        EXPECT_TRUE(message.contains(QStringLiteral("„rep2.fr3“"))) << message.toStdString();
+    }
 }
 
 TEST(Report, LoadingAMissingFileNamesItsFullPathAndKeepsTheReport) {

@@ -1,0 +1,31 @@
+// Feeds arbitrary bytes to the CSV reader as the bytes of a file: encodings, separators,
+// quotes and the decimal separator each column decides; every number field is also counted as
+// the import counts its digits, with the separator its column was read with.
+
+#include "export/sheet_formats.h"
+#include "export/workbook.h"
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    sheet::Limits limits;
+    limits.rows = 10'000;
+    limits.cells = 100'000;
+    try {
+        const sheet::Table table =
+            sheet::formats::readCsv(QStringLiteral("fuzz.csv"), bytes, limits);
+        for (const std::vector<sheet::Cell>& row : table.rows) {
+            for (std::size_t column = 0; column < row.size(); ++column) {
+                const QChar separator = table.decimalSeparators.at(column);
+                if (row[column].kind == sheet::CellKind::Number)
+                    sheet::numberDigits(row[column].text, separator.isNull() ? u'.' : separator);
+            }
+        }
+    } catch (const sheet::WorkbookError&) {
+    }
+    return 0;
+}

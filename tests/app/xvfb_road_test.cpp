@@ -1,0 +1,304 @@
+// The bidder's road through the real program, keyboard only: the client runs in its own process
+// on the X display of xvfb-run, under Bulgarian regional settings (decimal comma), and is driven
+// with xdotool as a keyboard drives it. After every step mdb-export, an independent reader,
+// must find exactly what was typed in the tender file and nothing else.
+#include "../jet/process.h"
+#include "../tools/tender_file_support.h"
+
+#include "tender_fixture.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// One lot "1" (10) not taken part in, three unpriced positions; one lot "2" (20) taken part in,
+// positions "07" (1.5), "7" (2) and "8" unpriced. Beside the price a discount that must not be
+// below 0, stored as 0 on every position.
+nlohmann::json roadTender() {
+    using nlohmann::json;
+    json rows = json::array();
+    const auto position = [&rows](int product, int lot, const char* code, json price) {
+        rows.push_back({{"PRODUCT_CODE", product},
+                        {"MASTER_CODE", lot},
+                        {"CUSTOM_CODE", code},
+                        {"IME", std::string("Изделие ") + code},
+                        {"MEASURE_IME", "бр."},
+                        {"GODISHNO_POTREBLENIE", 10.0},
+                        {"PP1_NUMBER", price},
+                        {"PP2_NUMBER", 0.0}});
+    };
+    rows.push_back({{"PRODUCT_CODE", 10}, {"CUSTOM_CODE", "1"}, {"IME", "Игли"}});
+    position(11, 10, "1", nullptr);
+    position(12, 10, "2", nullptr);
+    position(13, 10, "3", nullptr);
+    rows.push_back(
+        {{"PRODUCT_CODE", 20}, {"CUSTOM_CODE", "2"}, {"IME", "Спринцовки"}, {"PP2_TEXT", "Да"}});
+    position(21, 20, "07", 1.5);
+    position(22, 20, "7", 2.0);
+    position(23, 20, "8", nullptr);
+    return {{"SPECS",
+             {{{"IME_NA_FIRMATA", "Медикс ООД"},
+               {"IME_NA_KONKURSA", "Консумативи"},
+               {"PP1_IME", "Ед. цена"},
+               {"PP1_RAZRYAD", 2},
+               {"PP1_OFERTA", 2},
+               {"PP2_TIP", 3},
+               {"PP2_IME", "Отстъпка"},
+               {"PP2_RAZRYAD", 0},
+               {"PP2_OFERTA", 2},
+               {"PP2_OGRANICHENIE", 3},
+               {"CAPTION_NOMER", "№"},
+               {"BROI_INFO_POLETA", 0}}}},
+            {"PREDLOGENIA", rows}};
+}
+
+// The tender's positions and lots as mdb-export reads them: row by PRODUCT_CODE, then column.
+using Rows = std::map<std::string, std::map<std::string, std::string>>;
+
+Rows exported(const QString& file) {
+    const tendertest::ExportedTable table =
+        tendertest::mdbExport(file.toStdString(), "PREDLOGENIA");
+    Rows rows;
+    std::size_t key = 0;
+    while (table.columns.at(key) != "PRODUCT_CODE")
+        ++key;
+    for (const std::vector<std::string>& row : table.rows)
+        for (std::size_t c = 0; c < table.columns.size(); ++c)
+            rows[row.at(key)][table.columns[c]] = row.at(c);
+    return rows;
+}
+
+// Numbers compare by value, whatever digits mdb-export prints them with.
+bool sameCell(const std::string& a, const std::string& b) {
+    char* endA = nullptr;
+    char* endB = nullptr;
+    const double x = std::strtod(a.c_str(), &endA);
+    const double y = std::strtod(b.c_str(), &endB);
+    if (!a.empty() && !b.empty() && *endA == '\0' && *endB == '\0')
+        return x == y;
+    return a == b;
+}
+
+std::string difference(const Rows& expected, const Rows& found) {
+    std::string text;
+    for (const auto& [product, columns] : expected)
+        for (const auto& [column, value] : columns) {
+            const std::string other = found.count(product) != 0 && found.at(product).count(column)
+                                          ? found.at(product).at(column)
+                                          : "(missing)";
+            if (!sameCell(value, other))
+                text +=
+                    product + "." + column + ": expected '" + value + "', found '" + other + "'\n";
+        }
+    return text;
+}
+
+std::string xdotool(const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{"xdotool"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return jettest::runProcess(argv).out;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::string line;
+    for (char c : text) {
+        if (c == '\n') {
+            result.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    return result;
+}
+
+// The client's visible windows whose title holds `name`. xdotool's own name search does not
+// match Cyrillic titles, so the titles are read one by one.
+std::vector<std::string> windowsNamed(const std::string& name) {
+    std::vector<std::string> ids;
+    for (const std::string& id :
+         lines(xdotool({"search", "--onlyvisible", "--class", "brx-client"})))
+        if (xdotool({"getwindowname", id}).find(name) != std::string::npos)
+            ids.push_back(id);
+    return ids;
+}
+
+class KeyboardRoadUnderXvfb : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("BRX_CLIENT"))
+            GTEST_SKIP() << "runs under xvfb-run with BRX_CLIENT set, as ctest starts it";
+        file = folder.write(roadTender());
+        expected = exported(file);
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("bg_BG.UTF-8"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        client.setProcessEnvironment(environment);
+        client.setWorkingDirectory(folder.path());
+        client.setProcessChannelMode(QProcess::ForwardedChannels);
+        client.start(qEnvironmentVariable("BRX_CLIENT"), {});
+        ASSERT_TRUE(client.waitForStarted());
+        for (int tries = 0; tries < 100 && windowsNamed(kMainTitle).empty(); ++tries)
+            std::this_thread::sleep_for(100ms);
+        ASSERT_EQ(windowsNamed(kMainTitle).size(), 1u) << "the main window did not appear";
+        mainWindow = windowsNamed(kMainTitle).front();
+        std::this_thread::sleep_for(500ms);
+    }
+
+    void TearDown() override {
+        if (client.state() != QProcess::NotRunning) {
+            client.kill();
+            client.waitForFinished();
+        }
+    }
+
+    // Keys to the window that has the keyboard: the main window, or the box open over it.
+    void keys(const std::vector<std::string>& names) {
+        const std::vector<std::string> boxes = openBoxes();
+        xdotool({"windowfocus", "--sync", boxes.empty() ? mainWindow : boxes.front()});
+        std::vector<std::string> arguments{"key", "--delay", "60"};
+        arguments.insert(arguments.end(), names.begin(), names.end());
+        xdotool(arguments);
+        std::this_thread::sleep_for(300ms);
+    }
+    // Digits, comma and point as typed on the main keyboard.
+    void type(const std::string& text) {
+        std::vector<std::string> names;
+        for (char c : text)
+            names.push_back(c == ','   ? "comma"
+                            : c == '.' ? "period"
+                            : c == '-' ? "minus"
+                                       : std::string(1, c));
+        keys(names);
+    }
+
+    // The message and question boxes open over the main window. An error box bears the main
+    // window's title, the others their own.
+    std::vector<std::string> openBoxes() const {
+        std::vector<std::string> boxes;
+        for (const char* title : {"Потвърждение", "Внимание"})
+            for (const std::string& id : windowsNamed(title))
+                boxes.push_back(id);
+        for (const std::string& id : windowsNamed(kMainTitle))
+            if (id != mainWindow)
+                boxes.push_back(id);
+        return boxes;
+    }
+    // Waits for exactly one box, answers it with `key` and makes sure no second one follows.
+    void answerTheOneBox(const std::string& key) {
+        for (int tries = 0; tries < 50 && openBoxes().empty(); ++tries)
+            std::this_thread::sleep_for(100ms);
+        ASSERT_EQ(openBoxes().size(), 1u) << "a box was expected";
+        keys({key});
+        std::this_thread::sleep_for(700ms);
+        EXPECT_TRUE(openBoxes().empty()) << "a second box followed the first";
+        if (!openBoxes().empty())
+            keys({"Return"});
+    }
+    void expectNoBox() {
+        std::this_thread::sleep_for(300ms);
+        EXPECT_TRUE(openBoxes().empty()) << "an unexpected box is open";
+    }
+
+    // The file holds what the steps so far typed and nothing else: each change is given as
+    // row, column and value, and every other cell is as it was.
+    void expectFile(const std::map<std::pair<std::string, std::string>, std::string>& changes) {
+        for (const auto& [where, value] : changes)
+            expected[where.first][where.second] = value;
+        std::string found;
+        for (int tries = 0; tries < 20; ++tries) {
+            found = difference(expected, exported(file));
+            if (found.empty())
+                return;
+            std::this_thread::sleep_for(100ms);
+        }
+        ADD_FAILURE() << found;
+    }
+
+    static constexpr const char* kMainTitle = "ТЕНДИРО";
+    fixture::TenderFolder folder;
+    QString file;
+    Rows expected;
+    QProcess client;
+    std::string mainWindow;
+};
+
+TEST_F(KeyboardRoadUnderXvfb, TheFileHoldsExactlyWhatWasTypedAfterEveryStep) {
+    SCOPED_TRACE("participation");
+    // To the lots page; lot "1" is current and not taken part in. No first, then Yes.
+    keys({"ctrl+Tab", "Tab"});
+    keys({"space"});
+    answerTheOneBox("Escape");
+    expectFile({});
+    keys({"Tab", "space"});
+    answerTheOneBox("Return");
+    expectFile({{{"10", "PP2_TEXT"}, "Да"}});
+
+    SCOPED_TRACE("two prices");
+    // The edit page of lot "1": a price with the decimal comma, the next typed with a point.
+    keys({"ctrl+Next", "ctrl+Next"});
+    type("12,5");
+    keys({"Return", "Next"});
+    type("7.25");
+    keys({"Return"});
+    expectNoBox();
+    expectFile({{{"11", "PP1_NUMBER"}, "12.5"}, {{"12", "PP1_NUMBER"}, "7.25"}});
+
+    SCOPED_TRACE("another lot");
+    // The third price typed and not stored, then another lot: leaving stores it.
+    keys({"Next"});
+    type("3,1");
+    keys({"ctrl+Prior", "ctrl+Prior", "Down"});
+    expectNoBox();
+    expectFile({{{"13", "PP1_NUMBER"}, "3.1"}});
+
+    SCOPED_TRACE("a discount without a price");
+    // Lot "2", its unpriced position "8": a discount without a price cannot be stored.
+    keys({"ctrl+Next", "ctrl+Next", "Next", "Next", "Tab"});
+    type("5");
+    keys({"Next"});
+    answerTheOneBox("Return");
+    expectFile({});
+
+    SCOPED_TRACE("Escape");
+    // Escape brings back what is stored, and the bidder moves on without a message.
+    keys({"Escape", "Prior"});
+    expectNoBox();
+    expectFile({});
+
+    SCOPED_TRACE("a refused leave");
+    // On "7", a discount below 0: leaving the page is refused once, and the focus stays in the
+    // discount, where the correction is typed and stored.
+    keys({"Tab", "ctrl+a"});
+    type("-1");
+    keys({"ctrl+Tab"});
+    answerTheOneBox("Return");
+    expectFile({});
+    keys({"ctrl+a"});
+    type("3");
+    keys({"Return"});
+    expectNoBox();
+    expectFile({{{"22", "PP2_NUMBER"}, "3"}});
+
+    SCOPED_TRACE("withdrawal");
+    // Back to the lots, and withdrawal from lot "2": its prices stay.
+    keys({"ctrl+Prior", "ctrl+Prior", "Tab", "space"});
+    answerTheOneBox("Return");
+    expectFile({{{"20", "PP2_TEXT"}, ""}});
+}
+
+} // namespace
