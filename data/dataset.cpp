@@ -29,18 +29,6 @@ bool sameBaseType(FieldType type, jet::ColumnType column) {
     return false;
 }
 
-QVariant toVariant(const jet::Value& value) {
-    if (const auto* b = std::get_if<bool>(&value))
-        return *b;
-    if (const auto* i = std::get_if<std::int64_t>(&value))
-        return static_cast<qlonglong>(*i);
-    if (const auto* d = std::get_if<double>(&value))
-        return *d;
-    if (const auto* s = std::get_if<std::string>(&value))
-        return QString::fromStdString(*s);
-    return {}; // null; other kinds never pass the field list check
-}
-
 jet::Value toEngineValue(const QVariant& value, FieldType type) {
     if (value.isNull())
         return std::monostate{};
@@ -66,6 +54,20 @@ bool sameValue(const QVariant& a, const QVariant& b) {
 }
 
 } // namespace
+
+QVariant toVariant(const jet::Value& value) {
+    if (const auto* b = std::get_if<bool>(&value))
+        return *b;
+    if (const auto* i = std::get_if<std::int64_t>(&value))
+        return static_cast<qlonglong>(*i);
+    if (const auto* d = std::get_if<double>(&value))
+        return *d;
+    if (const auto* s = std::get_if<std::string>(&value))
+        return QString::fromStdString(*s);
+    if (const auto* s = std::get_if<std::u16string>(&value))
+        return QString::fromUtf16(s->data(), static_cast<qsizetype>(s->size()));
+    return {}; // null; other kinds never pass the field list check
+}
 
 Dataset::Dataset(QString name, Connection& connection, QString table, std::vector<FieldDef> fields,
                  Query query)

@@ -29,6 +29,9 @@ struct SnapshotRow {
 
 class Dataset;
 
+// A value of the engine as a field holds it: null, a number, a yes/no or a text (UTF-8 or UTF-16).
+QVariant toVariant(const jet::Value& value);
+
 // Runs a dataset's query over its table and returns the rows in their final order.
 using Query = std::function<std::vector<SnapshotRow>(const jet::Database&, const jet::TableDef&,
                                                      const Dataset&)>;

@@ -1,12 +1,9 @@
 #include "export/BRX_XSD.h"
 
-#include <QDomDocument>
-#include <QTextStream>
-
+#include <algorithm>
 #include <stdexcept>
 
 struct OfferDocument {
-    QDomDocument dom;
     QString decimalSeparator;
 };
 
@@ -58,33 +55,99 @@ data::Error notANumber(const QString& element, const QString& text) {
     return data::Error(QStringLiteral("%1 не съдържа число: \"%2\".").arg(element, text));
 }
 
+// Element content escaped as the offer files have always been written: '<' and '&' always, '>'
+// where it would close "]]>", and CR as a reference so that a reader's line-end handling keeps it.
+void appendEscaped(QString& out, const QString& text) {
+    const QChar* const chars = text.constData();
+    qsizetype plain = 0; // the start of the run not yet copied
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QLatin1StringView reference;
+        switch (chars[i].unicode()) {
+        case u'<':
+            reference = QLatin1StringView("&lt;");
+            break;
+        case u'&':
+            reference = QLatin1StringView("&amp;");
+            break;
+        case u'\r':
+            reference = QLatin1StringView("&#xd;");
+            break;
+        case u'>':
+            if (i >= 2 && chars[i - 1] == u']' && chars[i - 2] == u']')
+                reference = QLatin1StringView("&gt;");
+            break;
+        default:
+            break;
+        }
+        if (reference.isNull())
+            continue;
+        out.append(chars + plain, i - plain);
+        out.append(reference);
+        plain = i + 1;
+    }
+    out.append(chars + plain, text.size() - plain);
+}
+
+void appendMarkup(QString& out, const OfferElement& element) {
+    out.append(u'<');
+    out.append(element.name);
+    if (element.text.isEmpty() && element.children.empty()) {
+        out.append(QLatin1StringView("/>"));
+        return;
+    }
+    out.append(u'>');
+    appendEscaped(out, element.text);
+    for (const auto& child : element.children)
+        appendMarkup(out, *child);
+    out.append(QLatin1StringView("</"));
+    out.append(element.name);
+    out.append(u'>');
+}
+
+// The characters of the markup but for its escapes, counted first so that its room is made once.
+qsizetype markupSize(const OfferElement& element) {
+    qsizetype size = 2 * element.name.size() + 5 + element.text.size();
+    for (const auto& child : element.children)
+        size += markupSize(*child);
+    return size;
+}
+
+QString textOf(const OfferElement& element) {
+    QString text = element.text;
+    for (const auto& child : element.children)
+        text += textOf(*child);
+    return text;
+}
+
 } // namespace
 
 // ---- the generic element node
 
-TXMLNode::TXMLNode(std::shared_ptr<OfferDocument> document, QDomElement element)
+TXMLNode::TXMLNode(std::shared_ptr<OfferDocument> document, std::shared_ptr<OfferElement> element)
     : document_(std::move(document)), element_(std::move(element)) {}
 
 QString TXMLNode::NodeName() const {
-    return element_.tagName();
+    return element_->name;
 }
 
 QString TXMLNode::XML() const {
     QString markup;
-    QTextStream stream(&markup);
-    element_.save(stream, -1);
+    markup.reserve(markupSize(*element_));
+    appendMarkup(markup, *element_);
     return markup;
 }
 
-QDomElement TXMLNode::ChildNode(const QString& name) {
-    QDomElement child = element_.firstChildElement(name);
-    if (child.isNull())
-        child = element_.appendChild(document_->dom.createElement(name)).toElement();
-    return child;
+const std::shared_ptr<OfferElement>& TXMLNode::ChildNode(const QString& name) {
+    auto& children = element_->children;
+    const auto found = std::find_if(children.begin(), children.end(),
+                                    [&name](const auto& child) { return child->name == name; });
+    if (found != children.end())
+        return *found;
+    return children.emplace_back(std::make_shared<OfferElement>(name));
 }
 
 QString TXMLNode::childText(const QString& name) {
-    return ChildNode(name).text();
+    return textOf(*ChildNode(name));
 }
 
 qint64 TXMLNode::childInteger(const QString& name) {
@@ -113,11 +176,9 @@ double TXMLNode::childFloat(const QString& name) {
 void TXMLNode::setChildText(const QString& name, const QString& value) {
     if (const auto bad = firstUnwritableCharacter(value))
         throw UnwritableText(name, value, *bad);
-    QDomElement child = ChildNode(name);
-    while (!child.firstChild().isNull())
-        child.removeChild(child.firstChild());
-    if (!value.isEmpty())
-        child.appendChild(document_->dom.createTextNode(value));
+    OfferElement& child = *ChildNode(name);
+    child.children.clear();
+    child.text = value;
 }
 
 void TXMLNode::setChildInteger(const QString& name, qint64 value) {
@@ -221,58 +282,53 @@ void IXMLPOZICII::Set_PP_TEXT(int n, const QString& value) {
 
 // ---- the list of POZICII
 
-TXMLPOZICIIList::TXMLPOZICIIList(std::shared_ptr<OfferDocument> document, QDomElement owner,
-                                 QString itemTag)
+TXMLPOZICIIList::TXMLPOZICIIList(std::shared_ptr<OfferDocument> document,
+                                 std::shared_ptr<OfferElement> owner, QString itemTag)
     : document_(std::move(document)), owner_(std::move(owner)), itemTag_(std::move(itemTag)) {}
 
 int TXMLPOZICIIList::Count() const {
-    int count = 0;
-    for (QDomElement e = owner_.firstChildElement(itemTag_); !e.isNull();
-         e = e.nextSiblingElement(itemTag_))
-        ++count;
-    return count;
+    return static_cast<int>(std::count_if(owner_->children.begin(), owner_->children.end(),
+                                          [this](const auto& e) { return e->name == itemTag_; }));
 }
 
-QDomElement TXMLPOZICIIList::item(int index) const {
-    QDomElement e = owner_.firstChildElement(itemTag_);
-    for (int i = 0; i < index && !e.isNull(); ++i)
-        e = e.nextSiblingElement(itemTag_);
-    if (index < 0 || e.isNull())
-        throw std::out_of_range("POZICII item index out of range");
-    return e;
+std::size_t TXMLPOZICIIList::item(int index) const {
+    int seen = 0;
+    for (std::size_t i = 0; i < owner_->children.size(); ++i)
+        if (owner_->children[i]->name == itemTag_ && seen++ == index)
+            return i;
+    throw std::out_of_range("POZICII item index out of range");
 }
 
-std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::bind(const QDomElement& element) const {
-    return std::make_shared<TXMLPOZICII>(document_, element);
+std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::bind(std::shared_ptr<OfferElement> element) const {
+    return std::make_shared<TXMLPOZICII>(document_, std::move(element));
 }
 
 void TXMLPOZICIIList::Clear() {
-    while (!owner_.firstChildElement(itemTag_).isNull())
-        owner_.removeChild(owner_.firstChildElement(itemTag_));
+    std::erase_if(owner_->children, [this](const auto& e) { return e->name == itemTag_; });
 }
 
 void TXMLPOZICIIList::Delete(int index) {
-    owner_.removeChild(item(index));
+    owner_->children.erase(owner_->children.begin() + static_cast<std::ptrdiff_t>(item(index)));
 }
 
 std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::Add() {
-    return bind(owner_.appendChild(document_->dom.createElement(itemTag_)).toElement());
+    return bind(owner_->children.emplace_back(std::make_shared<OfferElement>(itemTag_)));
 }
 
 std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::Insert(int index) {
     if (index == Count())
         return Add();
-    const QDomElement before = item(index);
-    return bind(owner_.insertBefore(document_->dom.createElement(itemTag_), before).toElement());
+    const auto before = owner_->children.begin() + static_cast<std::ptrdiff_t>(item(index));
+    return bind(*owner_->children.insert(before, std::make_shared<OfferElement>(itemTag_)));
 }
 
 std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::Get_Item(int index) {
-    return bind(item(index));
+    return bind(owner_->children[item(index)]);
 }
 
 // ---- PREDL
 
-TXMLPREDL::TXMLPREDL(std::shared_ptr<OfferDocument> document, QDomElement element)
+TXMLPREDL::TXMLPREDL(std::shared_ptr<OfferDocument> document, std::shared_ptr<OfferElement> element)
     : TXMLNode(document, element),
       POZICII_(std::make_shared<TXMLPOZICIIList>(document, element, QStringLiteral("POZICII"))) {}
 
@@ -295,7 +351,6 @@ void TXMLPREDL::Set_IME_NA_FIRMATA(const QString& value) {
 std::shared_ptr<IXMLPREDL> NewPREDL(const QLocale& regional) {
     auto document = std::make_shared<OfferDocument>();
     document->decimalSeparator = regional.decimalPoint();
-    QDomElement root = document->dom.createElement(QStringLiteral("PREDL"));
-    document->dom.appendChild(root);
-    return std::make_shared<TXMLPREDL>(document, root);
+    return std::make_shared<TXMLPREDL>(document,
+                                       std::make_shared<OfferElement>(QStringLiteral("PREDL")));
 }

@@ -1,20 +1,18 @@
 #pragma once
 
-// The typed binding of the offer file over an XML DOM: one class per element type, a read and
-// a write operation per child element. The binding fixes the element names, the value types,
-// the order in which children appear and the text form of every value; the authority's own
-// software reads the file, so that form is part of the contract.
+// The typed binding of the offer file over a small element tree of its own: one class per
+// element type, a read and a write operation per child element. The binding fixes the element
+// names, the value types, the order in which children appear and the text form of every value; the
+// authority's own software reads the file, so that form is part of the contract.
 
 #include "data/error.h"
 
-#include <QDomElement>
 #include <QLocale>
 #include <QString>
 
 #include <memory>
 #include <optional>
-
-class QDomDocument;
+#include <vector>
 
 // The text form of a floating value: the shortest general form of at most 15 significant
 // digits, no grouping, no trailing zeros, `decimalSeparator` between the whole and the fraction.
@@ -140,20 +138,29 @@ std::shared_ptr<IXMLPREDL> NewPREDL(const QLocale& regional = QLocale::system())
 
 // The binding's classes. Each wraps one element of the document and keeps the document alive.
 
-struct OfferDocument; // the DOM document and the text form its values take
+struct OfferDocument; // what every element of one document shares: the text form of numbers
+
+// One element of an offer document: a name, then either text or child elements (the binding
+// never mixes them). An element removed from its parent lives on while a binding holds it.
+struct OfferElement {
+    explicit OfferElement(QString elementName) : name(std::move(elementName)) {}
+    QString name;
+    QString text;
+    std::vector<std::shared_ptr<OfferElement>> children;
+};
 
 // The generic element node: child access by name, creating a missing child at the end, and the
 // text forms of the values.
 class TXMLNode : public virtual IXMLNode {
 public:
-    TXMLNode(std::shared_ptr<OfferDocument> document, QDomElement element);
+    TXMLNode(std::shared_ptr<OfferDocument> document, std::shared_ptr<OfferElement> element);
 
     QString NodeName() const override;
     QString XML() const override;
 
 protected:
     // The first child element named `name`; a new one appended as the last child when none.
-    QDomElement ChildNode(const QString& name);
+    const std::shared_ptr<OfferElement>& ChildNode(const QString& name);
     QString childText(const QString& name);
     qint64 childInteger(const QString& name);
     double childFloat(const QString& name);
@@ -162,7 +169,7 @@ protected:
     void setChildFloat(const QString& name, double value);
 
     std::shared_ptr<OfferDocument> document_;
-    QDomElement element_;
+    std::shared_ptr<OfferElement> element_;
 };
 
 class TXMLKONKURS final : public TXMLNode, public IXMLKONKURS {
@@ -230,7 +237,8 @@ public:
 // The POZICII children of one PREDL element, as a list.
 class TXMLPOZICIIList final : public IXMLPOZICIIList {
 public:
-    TXMLPOZICIIList(std::shared_ptr<OfferDocument> document, QDomElement owner, QString itemTag);
+    TXMLPOZICIIList(std::shared_ptr<OfferDocument> document, std::shared_ptr<OfferElement> owner,
+                    QString itemTag);
 
     int Count() const override;
     void Clear() override;
@@ -240,17 +248,18 @@ public:
     std::shared_ptr<IXMLPOZICII> Get_Item(int index) override;
 
 private:
-    QDomElement item(int index) const;
-    std::shared_ptr<IXMLPOZICII> bind(const QDomElement& element) const;
+    // The place of item `index` among the owner's children; throws std::out_of_range.
+    std::size_t item(int index) const;
+    std::shared_ptr<IXMLPOZICII> bind(std::shared_ptr<OfferElement> element) const;
 
     std::shared_ptr<OfferDocument> document_;
-    QDomElement owner_;
+    std::shared_ptr<OfferElement> owner_;
     QString itemTag_;
 };
 
 class TXMLPREDL final : public TXMLNode, public IXMLPREDL {
 public:
-    TXMLPREDL(std::shared_ptr<OfferDocument> document, QDomElement element);
+    TXMLPREDL(std::shared_ptr<OfferDocument> document, std::shared_ptr<OfferElement> element);
 
     QString Get_IME_NA_FIRMATA() override;
     std::shared_ptr<IXMLKONKURS> Get_KONKURS() override;

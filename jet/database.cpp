@@ -195,7 +195,8 @@ Row Database::read(const TableDef& table, RowId id) const {
     return readRow(*file_, table, id);
 }
 
-std::vector<Row> Database::read(const TableDef& table, std::span<const RowId> ids) const {
+std::vector<Row> Database::read(const TableDef& table, std::span<const RowId> ids,
+                                TextForm texts) const {
     std::vector<Row> rows;
     rows.reserve(ids.size());
     Page home;
@@ -206,8 +207,8 @@ std::vector<Row> Database::read(const TableDef& table, std::span<const RowId> id
             home = readRowPage(*file_, id, id.page);
             homeNumber = id.page;
         }
-        rows.push_back(
-            decodeRow(*file_, table, rowBytes(*file_, table, id, home, moved), file_->where(id)));
+        rows.push_back(decodeRow(*file_, table, rowBytes(*file_, table, id, home, moved),
+                                 file_->where(id), texts));
     }
     return rows;
 }
@@ -234,16 +235,17 @@ bool Database::updateIf(const TableDef& table, RowId id, const RowCondition& sti
 
 bool Database::post(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes,
                     const RowCondition* stillWanted) {
-    bool first = !recovered_.contains(table.definitionPage);
-    // Whatever a failed post wrote is recovered before the next one, as after a crash.
-    recovered_.erase(table.definitionPage);
-    const Recovery recovery = first ? Recovery::First : Recovery::Skip;
-    bool changed = batching_ ? updateRowLocked(*file_, table, id, changes, Durability::Batched,
-                                               recovery, stillWanted)
-                             : updateRow(*file_, table, id, changes, Durability::Synced, recovery,
-                                         stillWanted);
-    recovered_.insert(table.definitionPage);
-    return changed;
+    try {
+        return batching_
+                   ? updateRowLocked(*file_, table, id, changes, Durability::Batched, mark_,
+                                     stillWanted)
+                   : updateRow(*file_, table, id, changes, Durability::Synced, &mark_, stillWanted);
+    } catch (...) {
+        // Whatever a failed post wrote is recovered before the next one, as after a crash: the
+        // mark it set stays set.
+        mark_ = MarkState{};
+        throw;
+    }
 }
 
 PageFile& Database::Batch::fileToLock(Database& database) {
@@ -265,6 +267,8 @@ Database::Batch::~Batch() {
     database_.batching_ = false;
     if (finished_)
         return;
+    // The mark stays set for the next post to recover what the batch may have left.
+    database_.mark_ = MarkState{};
     try {
         database_.file().sync();
     } catch (const Error&) {
@@ -275,7 +279,13 @@ Database::Batch::~Batch() {
 void Database::Batch::finish() {
     finished_ = true;
     database_.batching_ = false;
-    database_.file().sync();
+    try {
+        database_.file().sync();
+    } catch (...) {
+        database_.mark_ = MarkState{};
+        throw;
+    }
+    clearHeldMark(database_.file(), database_.mark_);
 }
 
 } // namespace jet

@@ -2,6 +2,7 @@
 
 #include "jet/header.h"
 #include "jet/page_file.h"
+#include "jet/post_mark.h"
 #include "jet/table_def.h"
 #include "jet/value.h"
 
@@ -48,8 +49,10 @@ public:
     // One row by its id, following a relocation pointer. Throws Error when the id leads to a
     // deleted row or to no row of the table.
     Row read(const TableDef& table, RowId id) const;
-    // Rows by their ids, in the order given; consecutive ids on one page read it once.
-    std::vector<Row> read(const TableDef& table, std::span<const RowId> ids) const;
+    // Rows by their ids, in the order given; consecutive ids on one page read it once. Texts
+    // come in the form `texts` asks for.
+    std::vector<Row> read(const TableDef& table, std::span<const RowId> ids,
+                          TextForm texts = TextForm::Utf8) const;
     // The ids of the rows whose column `column` (an index into table.columns) holds `value`,
     // found through the file's index over that column alone: a few pages instead of a scan.
     // std::nullopt when the table has no such index or it cannot answer (a null value, a key
@@ -60,9 +63,10 @@ public:
 
     // New values (std::monostate for null) for some columns of one existing row. The change is
     // durable when update returns; an indexed column, an autonumber, a value that does not fit
-    // its column or a read-only file throw Error and leave the row as it was. The first post to
-    // a table, and the first after one that failed, also frees what interrupted posts left
-    // there (see Recovery); the others read only the pages they change.
+    // its column or a read-only file throw Error and leave the row as it was. The first post of
+    // this writer, and the first after one that failed, also frees what an interrupted post
+    // left, when the file's mark says there may be something (see post_mark.h); the others read
+    // only the pages they change.
     struct ColumnChange {
         std::string column;
         Value value;
@@ -115,14 +119,14 @@ private:
     // Visits the live rows of one page of a scan.
     void visitPage(const TableDef& table, std::uint32_t pageNumber, const Page& holder, Page& moved,
                    const BytesVisitor& visit) const;
-    // One post through updateRow, recovering first when this writer has not yet (see update).
+    // One post through updateRow, looking for the mark first when this writer has not yet (see
+    // update).
     bool post(const TableDef& table, RowId id, const std::vector<ColumnChange>& changes,
               const RowCondition* stillWanted);
 
     std::unique_ptr<PageFile> file_;
     Header header_;
-    // Definition pages of the tables this writer has recovered and posted to without failure.
-    std::set<std::uint32_t> recovered_;
+    MarkState mark_;
     bool batching_ = false;
 };
 

@@ -9,9 +9,14 @@ namespace {
 
 std::span<const std::uint8_t> rowAt(const PageFile& file, Page& holder, RowId id,
                                     const std::string& where) {
-    if (id.page >= file.pageCount())
-        throw Error(where + ": long value page " + std::to_string(id.page) + " out of range");
-    holder = file.read(id.page);
+    // The file's size is asked only when the read fails: a lot's every position has a memo.
+    try {
+        holder = file.read(id.page);
+    } catch (const Error&) {
+        if (id.page >= file.pageCount())
+            throw Error(where + ": long value page " + std::to_string(id.page) + " out of range");
+        throw;
+    }
     DataPage page(holder, file.where(id.page) + " (long value of " + where + ")");
     return page.rowBytes(id.row);
 }

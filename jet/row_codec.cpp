@@ -120,8 +120,14 @@ double singleAsTyped(float stored) {
     return typed;
 }
 
-Value decodeFixed(const Column& column, std::span<const std::uint8_t> raw,
-                  const std::string& where) {
+Value decodedText(std::span<const std::uint8_t> stored, TextForm texts) {
+    if (texts == TextForm::Utf16)
+        return decodeTextUtf16(stored);
+    return decodeText(stored);
+}
+
+Value decodeFixed(const Column& column, std::span<const std::uint8_t> raw, const std::string& where,
+                  TextForm texts) {
     // Checked once here, so the reads below cannot fail and a scan builds no message per value.
     if (raw.size() < fixedValueSize(column.type))
         throw Error(where + ", column " + column.name + ": " + std::to_string(raw.size()) +
@@ -145,25 +151,25 @@ Value decodeFixed(const Column& column, std::span<const std::uint8_t> raw,
     case ColumnType::Numeric:
         return decodeDecimal(view, column.scale);
     case ColumnType::Text:
-        return decodeText(raw);
+        return decodedText(raw, texts);
     default:
         return Bytes(raw.begin(), raw.end());
     }
 }
 
 Value decodeVariable(const PageFile& file, const Column& column, std::span<const std::uint8_t> raw,
-                     const std::string& where) {
+                     const std::string& where, TextForm texts) {
     switch (column.type) {
     case ColumnType::Text:
-        return decodeText(raw);
+        return decodedText(raw, texts);
     case ColumnType::Memo:
-        return decodeText(readLongValue(file, raw, where + ", column " + column.name));
+        return decodedText(readLongValue(file, raw, where + ", column " + column.name), texts);
     case ColumnType::Ole:
         return readLongValue(file, raw, where + ", column " + column.name);
     default:
         // Access keeps numbers of some system tables among the variable-length values.
         if (fixedValueSize(column.type) > 0)
-            return decodeFixed(column, raw, where);
+            return decodeFixed(column, raw, where, texts);
         return Bytes(raw.begin(), raw.end());
     }
 }
@@ -171,7 +177,7 @@ Value decodeVariable(const PageFile& file, const Column& column, std::span<const
 } // namespace
 
 Value decodeValue(const PageFile& file, const Column& column, const RowLayout& layout,
-                  const std::string& where) {
+                  const std::string& where, TextForm texts) {
     if (column.type == ColumnType::Boolean)
         return layout.bit(column.number);
     if (!layout.bit(column.number))
@@ -180,18 +186,18 @@ Value decodeValue(const PageFile& file, const Column& column, const RowLayout& l
         auto raw = layout.fixedBytes(column);
         if (raw.empty())
             throw Error(where + ", column " + column.name + ": fixed value lies outside the row");
-        return decodeFixed(column, raw, where);
+        return decodeFixed(column, raw, where, texts);
     }
-    return decodeVariable(file, column, layout.variableBytes(column), where);
+    return decodeVariable(file, column, layout.variableBytes(column), where, texts);
 }
 
 Row decodeRow(const PageFile& file, const TableDef& def, std::span<const std::uint8_t> row,
-              const std::string& where) {
+              const std::string& where, TextForm texts) {
     RowLayout layout = parseRow(row, def.variableColumnCount > 0, where);
     Row values;
     values.reserve(def.columns.size());
     for (const Column& column : def.columns)
-        values.push_back(decodeValue(file, column, layout, where));
+        values.push_back(decodeValue(file, column, layout, where, texts));
     return values;
 }
 

@@ -34,7 +34,7 @@ RowLayout parseRow(std::span<const std::uint8_t> row, bool hasVariableColumns,
 
 // Decodes one column. Memo and OLE values are read from their long-value pages in `file`.
 Value decodeValue(const PageFile& file, const Column& column, const RowLayout& layout,
-                  const std::string& where);
+                  const std::string& where, TextForm texts = TextForm::Utf8);
 
 // The stored form of one column value: its null-mask bit (for yes/no the value itself) and its
 // bytes in the fixed area or the variable data.
@@ -59,7 +59,7 @@ Bytes encodeRow(const TableDef& def, const std::vector<StoredValue>& values,
 
 // Decodes every column of `def`, in the order of def.columns.
 Row decodeRow(const PageFile& file, const TableDef& def, std::span<const std::uint8_t> row,
-              const std::string& where);
+              const std::string& where, TextForm texts = TextForm::Utf8);
 
 // Decodes the columns of `def` at `indexes` into `values`, in that order, reusing its storage
 // from row to row; the other columns are not looked at.

@@ -3,6 +3,7 @@
 #include "jet/bytes.h"
 #include "jet/data_page.h"
 #include "jet/map_update.h"
+#include "jet/post_mark.h"
 #include "jet/row_codec.h"
 #include "jet/slot_page.h"
 #include "jet/usage_map.h"
@@ -101,32 +102,99 @@ Bytes rebuildRow(const TableDef& def, std::span<const std::uint8_t> stored,
 // its relocation pointers lead to and, when the row must move, the pages and maps that take it.
 class Post {
 public:
-    Post(PageFile& file, TableDef def, Durability durability)
-        : file_(file), def_(std::move(def)), durability_(durability) {}
+    Post(PageFile& file, TableDef def, Durability durability, MarkState& mark)
+        : file_(file), def_(std::move(def)), durability_(durability), mark_(mark) {}
 
-    void run(RowId id, const EncodedChanges& changes, Recovery recovery) {
+    void run(RowId id, const EncodedChanges& changes) {
         std::vector<RowId> chain = locate(id);
-        RowId home = chain.back();
-        Bytes row = rebuildRow(def_, slot(home).bytes, changes, file_.where(home));
+        Bytes row = rebuildRow(def_, slot(chain.back()).bytes, changes, file_.where(chain.back()));
         // Everything that could refuse the post has been checked: writing may begin.
-        if (recovery == Recovery::First)
-            recoverLeftovers();
-        // A relocated row goes home when it fits there again, which drops the pointer's hop;
-        // otherwise it stays where it lives as long as it fits that page.
-        bool placed = chain.size() > 1 && moveHome(chain, row);
-        if (!placed && !rewriteInPlace(home, row))
+        Plan plan = planFor(chain, row);
+        const bool leaves = plan.leavesSomething();
+        const bool ours = mark_.held == def_.definitionPage;
+        if ((!mark_.looked || leaves) && !ours && recoverIfMarked(leaves))
+            plan = planFor(chain, row); // the recovery rewrote pages the plan was made from
+        mark_.looked = true;
+        if (leaves && !ours)
+            setMark();
+        if (plan.home)
+            finish(std::move(*plan.home));
+        else if (plan.inPlace)
+            write(std::move(*plan.inPlace));
+        else
             relocate(chain, row);
         recordFreedRoom();
         if (durability_ == Durability::Synced)
             file_.sync();
+        // A batch clears the mark after its last sync; a post without syncs has no order to keep.
+        if (durability_ != Durability::Batched)
+            clearHeldMark(file_, mark_);
     }
 
-private:
     // Frees what posts that stopped part way left in the table. This walks every page of the
-    // table, so a writer asks for it before its first post, not with every post.
+    // table, so a writer does it only when the mark names the table.
     void recoverLeftovers() {
         adoptUnrecordedPages();
         reclaimOrphans();
+    }
+
+private:
+    // The writes a post will make, decided before the first: a relocated row goes home when it
+    // fits there again, which drops the pointer's hop; otherwise it stays where it lives as long
+    // as it fits that page, and moves to another page only when it does not.
+    struct HeaderEdit {
+        SlotPage page;
+        std::vector<RowId> elsewhere;
+    };
+    struct Plan {
+        std::optional<HeaderEdit> home;
+        std::optional<SlotPage> inPlace;
+        // One page written is all or nothing; more steps may stop between them.
+        bool leavesSomething() const { return !inPlace && !(home && home->elsewhere.empty()); }
+    };
+    Plan planFor(const std::vector<RowId>& chain, const Bytes& row) {
+        Plan plan;
+        if (chain.size() > 1) {
+            HeaderEdit edit = editHeader(chain, Slot{row, 0});
+            if (edit.page.fits()) {
+                plan.home = std::move(edit);
+                return plan;
+            }
+        }
+        SlotPage edited = page(chain.back().page);
+        edited.slots[chain.back().row].bytes = row;
+        if (edited.fits())
+            plan.inPlace = std::move(edited);
+        return plan;
+    }
+
+    // When the mark is set, frees what the post it names left, makes that durable and clears the
+    // mark, unless this post is about to set it again. Returns whether it recovered.
+    bool recoverIfMarked(bool settingItAgain) {
+        std::optional<std::uint32_t> marked = readPostMark(file_);
+        if (!marked || marked == mark_.held)
+            return false;
+        if (*marked == def_.definitionPage)
+            recoverLeftovers();
+        else
+            Post(file_,
+                 readTableDef(file_, *marked, "with definition page " + std::to_string(*marked)),
+                 durability_, mark_)
+                .recoverLeftovers();
+        orderWrites();
+        if (!settingItAgain)
+            writePostMark(file_, std::nullopt);
+        return true;
+    }
+
+    // The mark must be durable before any write it covers; a batch that kept it set for another
+    // table first makes that table's posts durable, since the mark names one table.
+    void setMark() {
+        if (mark_.held)
+            orderWrites();
+        writePostMark(file_, def_.definitionPage);
+        mark_.held = def_.definitionPage;
+        orderWrites();
     }
 
     // A post that stopped after appending a page but before the global map marked it used
@@ -241,23 +309,9 @@ private:
         reclaim(orphans);
     }
 
-    // The row stays in its slot; its page is packed again around the new length.
-    bool rewriteInPlace(RowId home, const Bytes& row) {
-        SlotPage edited = page(home.page);
-        edited.slots[home.row].bytes = row;
-        if (!edited.fits())
-            return false;
-        write(std::move(edited));
-        return true;
-    }
-
     // Gives the row's original slot its new content. The data the slot led to is freed in the
     // same write where it shares the page, and after it (by `finish`) elsewhere, so no state
     // on disk has a pointer to freed data.
-    struct HeaderEdit {
-        SlotPage page;
-        std::vector<RowId> elsewhere;
-    };
     HeaderEdit editHeader(const std::vector<RowId>& chain, Slot content) {
         HeaderEdit edit{page(chain.front().page), {}};
         edit.page.slots[chain.front().row] = std::move(content);
@@ -277,15 +331,6 @@ private:
         // the data it no longer leads to is freed.
         orderWrites();
         reclaim(edit.elsewhere);
-    }
-
-    // A relocated row that fits its original slot again goes back there.
-    bool moveHome(const std::vector<RowId>& chain, const Bytes& row) {
-        HeaderEdit edit = editHeader(chain, Slot{row, 0});
-        if (!edit.page.fits())
-            return false;
-        finish(std::move(edit));
-        return true;
     }
 
     void relocate(const std::vector<RowId>& chain, const Bytes& row) {
@@ -327,7 +372,7 @@ private:
 
     // A new page at the end of the file, recorded in the table's maps and then in the global
     // map; until the owned-pages map lists it no scan reaches it, and until the global map
-    // does, the recovery before a writer's first post finds and records it (see
+    // does, the recovery that the post's mark calls for finds and records it (see
     // adoptUnrecordedPages).
     RowId placeOnNewPage(const Bytes& row) {
         std::uint32_t number = file_.pageCount();
@@ -365,6 +410,7 @@ private:
     PageFile& file_;
     TableDef def_;
     Durability durability_;
+    MarkState& mark_;
     std::map<std::uint32_t, SlotPage> pages_; // the pages read so far, taken apart
     std::set<std::uint32_t> freed_;
 };
@@ -377,25 +423,28 @@ void checkChanges(const TableDef& table, const std::vector<Database::ColumnChang
 
 bool updateRow(PageFile& file, const TableDef& table, RowId id,
                const std::vector<Database::ColumnChange>& changes, Durability durability,
-               Recovery recovery, const Database::RowCondition* stillWanted) {
+               MarkState* mark, const Database::RowCondition* stillWanted) {
     if (!file.writable())
         throw Error::ofFile(Error::Kind::ReadOnly, file.where(),
                             file.where() + ": the file is open for reading only");
     PageFile::WriteLock lock(file);
     file.checkStillAtPath();
-    return updateRowLocked(file, table, id, changes, durability, recovery, stillWanted);
+    // Without a writer's state the caller has recovered already, as a benchmark does.
+    MarkState looked{true, std::nullopt};
+    return updateRowLocked(file, table, id, changes, durability, mark ? *mark : looked,
+                           stillWanted);
 }
 
 bool updateRowLocked(PageFile& file, const TableDef& table, RowId id,
                      const std::vector<Database::ColumnChange>& changes, Durability durability,
-                     Recovery recovery, const Database::RowCondition* stillWanted) {
+                     MarkState& mark, const Database::RowCondition* stillWanted) {
     // Columns, maps and row counts are read again: another process may have changed them since
     // `table` was read.
     TableDef current = readTableDef(file, table.definitionPage, table.name);
     EncodedChanges encoded = encodeChanges(current, changes);
     if (stillWanted != nullptr && !(*stillWanted)(readRow(file, current, id)))
         return false;
-    Post(file, std::move(current), durability).run(id, encoded, recovery);
+    Post(file, std::move(current), durability, mark).run(id, encoded);
     return true;
 }
 

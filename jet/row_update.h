@@ -13,13 +13,6 @@ namespace jet {
 // replaced is freed) and leaves the last one to the batch. Only benchmarks measure without any.
 enum class Durability { Synced, Batched, Unsynced };
 
-// Whether a post first frees what posts that stopped part way (a crash, a full disk) left in
-// the table: relocated data no pointer leads to, and appended pages the file's maps do not
-// record. That walks every page of the table, so a writer asks for it once, before its first
-// post to the table and again after a post of its own failed; every other post reads only the
-// pages it changes.
-enum class Recovery { First, Skip };
-
 // Checks that every change names a column of `table` that a post may write: not indexed (its
 // index would go stale), not an autonumber, not a memo or OLE object, named once, and that each
 // value fits its column. Throws Error with the reason; writes nothing.
@@ -28,7 +21,7 @@ void checkChanges(const TableDef& table, const std::vector<Database::ColumnChang
 // Writes new values into some columns of the row `id` of `table` under the file's write lock.
 // The definition and every page the post changes are read again under the lock, so `table` may
 // come from an earlier read and the row may have moved since; no other page of the table is
-// read, unless `recovery` asks for the walk above. A row that no longer fits its
+// read, unless the mark says a post stopped part way there. A row that no longer fits its
 // page moves to another page of the table, leaving a pointer at `id`; new data and maps are
 // written (and made durable) before the pointer that leads to them, so every interruption
 // leaves each row readable with its old or its new values.
@@ -36,13 +29,13 @@ void checkChanges(const TableDef& table, const std::vector<Database::ColumnChang
 // whether the row was changed.
 bool updateRow(PageFile& file, const TableDef& table, RowId id,
                const std::vector<Database::ColumnChange>& changes,
-               Durability durability = Durability::Synced, Recovery recovery = Recovery::Skip,
+               Durability durability = Durability::Synced, MarkState* mark = nullptr,
                const Database::RowCondition* stillWanted = nullptr);
 
 // The same post for a caller that already holds the file's write lock and has checked that the
 // file is still at its path: the posts of a batch.
 bool updateRowLocked(PageFile& file, const TableDef& table, RowId id,
                      const std::vector<Database::ColumnChange>& changes, Durability durability,
-                     Recovery recovery, const Database::RowCondition* stillWanted);
+                     MarkState& mark, const Database::RowCondition* stillWanted);
 
 } // namespace jet

@@ -93,32 +93,62 @@ std::u32string codePoints(std::string_view utf8) {
     return out;
 }
 
-} // namespace
+bool isCompressed(std::span<const std::uint8_t> stored) {
+    return stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE;
+}
 
-std::string decodeText(std::span<const std::uint8_t> stored) {
-    bool compressed = stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE;
-    // A compressed text has at most one unit per byte, an uncompressed one a unit per two.
-    Utf16ToUtf8 out(compressed ? stored.size() : stored.size() / 2);
-    if (compressed) {
+// The most UTF-16 code units a stored text can hold, for the caller's room: a compressed text
+// has at most one unit per byte, an uncompressed one a unit per two.
+std::size_t unitsOf(std::span<const std::uint8_t> stored) {
+    return isCompressed(stored) ? stored.size() : stored.size() / 2;
+}
+
+// Calls `unit` with every UTF-16 code unit of a stored text: plain UTF-16LE, or the compressed
+// form.
+template <typename Unit> void forEachUnit(std::span<const std::uint8_t> stored, Unit unit) {
+    if (isCompressed(stored)) {
         bool oneByte = true;
         for (std::size_t i = 2; i < stored.size();) {
             if (stored[i] == 0x00) {
                 oneByte = !oneByte;
                 ++i;
             } else if (oneByte) {
-                out.push(stored[i++]);
+                unit(stored[i++]);
             } else if (i + 1 < stored.size()) {
-                out.push(static_cast<char16_t>(stored[i] | stored[i + 1] << 8));
+                unit(static_cast<char16_t>(stored[i] | stored[i + 1] << 8));
                 i += 2;
             } else {
                 break;
             }
         }
-        return out.finish();
+        return;
     }
     for (std::size_t i = 0; i + 1 < stored.size(); i += 2)
-        out.push(static_cast<char16_t>(stored[i] | stored[i + 1] << 8));
+        unit(static_cast<char16_t>(stored[i] | stored[i + 1] << 8));
+}
+
+} // namespace
+
+std::string decodeText(std::span<const std::uint8_t> stored) {
+    Utf16ToUtf8 out(unitsOf(stored));
+    forEachUnit(stored, [&out](char16_t unit) { out.push(unit); });
     return out.finish();
+}
+
+std::u16string decodeTextUtf16(std::span<const std::uint8_t> stored) {
+    std::u16string out(unitsOf(stored), u'\0');
+    char16_t* next = out.data();
+    forEachUnit(stored, [&next](char16_t unit) { *next++ = unit; });
+    out.resize(static_cast<std::size_t>(next - out.data()));
+    const auto high = [](char16_t u) { return u >= 0xD800 && u <= 0xDBFF; };
+    const auto low = [](char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; };
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (high(out[i]) && i + 1 < out.size() && low(out[i + 1]))
+            ++i;
+        else if (high(out[i]) || low(out[i]))
+            out[i] = u'\uFFFD';
+    }
+    return out;
 }
 
 Bytes encodeText(std::string_view utf8, bool compress) {

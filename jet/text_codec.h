@@ -13,6 +13,8 @@ namespace jet {
 // FF FE), where each character takes one byte until a zero byte switches to two-byte mode and
 // back. Unpaired surrogates become U+FFFD.
 std::string decodeText(std::span<const std::uint8_t> stored);
+// The same text as UTF-16 code units, unpaired surrogates made U+FFFD alike.
+std::u16string decodeTextUtf16(std::span<const std::uint8_t> stored);
 
 // Encodes UTF-8 text for storage. With `compress` the compressed form is used when every
 // character lies in U+0001..U+00FF, as Access does for such texts; otherwise plain UTF-16LE.

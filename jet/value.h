@@ -28,9 +28,13 @@ struct Decimal {
 };
 
 // One column value. Text is UTF-8 throughout the engine; integers of every width are widened;
-// single and double precision are both double. std::monostate is null.
+// single and double precision are both double. std::monostate is null. A reader whose texts are
+// UTF-16 anyway may ask for them as such (TextForm::Utf16), which spares decoding them twice;
+// no other reader meets std::u16string.
 using Value = std::variant<std::monostate, bool, std::int64_t, double, std::string, Bytes, Currency,
-                           DateTime, Decimal>;
+                           DateTime, Decimal, std::u16string>;
+
+enum class TextForm { Utf8, Utf16 };
 
 inline bool isNull(const Value& value) {
     return std::holds_alternative<std::monostate>(value);

@@ -1,14 +1,15 @@
 #include "offer/import_workflow.h"
 
-#include "ui/dialogs.h"
 #include "data/error.h"
 #include "export/workbook.h"
+#include "ui/dialogs.h"
 
 PriceImportWorkflow::PriceImportWorkflow(Dialogs& dialogs, data::Connection& connection,
                                          const data::Dataset& qrySpecs)
     : dialogs_(dialogs), import_(connection, qrySpecs) {}
 
-PriceImportWorkflow::Report PriceImportWorkflow::run(const QString& path) {
+PriceImportWorkflow::Report
+PriceImportWorkflow::run(const QString& path, const priceimport::PriceImport::Progress& proceed) {
     Report report;
     try {
         report.preview = import_.preview(sheet::readWorkbook(path));
@@ -35,7 +36,7 @@ PriceImportWorkflow::Report PriceImportWorkflow::run(const QString& path) {
                                        .arg(preview.refusedRows()));
     if (!dialogs_.confirmWithDetails(question, preview.text()))
         return report;
-    report.outcome = import_.store(preview);
+    report.outcome = import_.store(preview, {}, proceed);
     report.stored = true;
     if (!report.outcome.complete())
         dialogs_.error(report.outcome.text());

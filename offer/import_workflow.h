@@ -26,7 +26,8 @@ public:
     // is shown as an error and changes nothing. Otherwise asks, with the preview, whether to
     // store the accepted positions, and stores them on Yes. Nothing accepted: the preview is
     // shown as a warning instead.
-    Report run(const QString& path);
+    // `proceed` follows the storing and may stop it (see PriceImport::store).
+    Report run(const QString& path, const priceimport::PriceImport::Progress& proceed = {});
 
 private:
     Dialogs& dialogs_;

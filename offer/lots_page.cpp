@@ -12,6 +12,7 @@
 #include "ui/dataset_table_model.h"
 #include "ui/dialogs.h"
 #include "ui/error_guard.h"
+#include "ui/wait_progress.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -23,6 +24,8 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <optional>
 
 namespace offer {
 
@@ -287,7 +290,17 @@ void LotsPage::btnImportClick() {
         QStringLiteral("Таблици (*.xlsx *.csv)"));
     if (path.isEmpty())
         return;
-    if (PriceImportWorkflow(guard_.dialogs(), connection, *followers_.tender).run(path).stored)
+    // Storing ten thousand prices takes a second: the bidder sees it go and may stop it, which
+    // puts back what was stored. The wait is counted from the first position stored.
+    std::optional<WaitProgress> progress;
+    const auto proceed = [this, &progress](int done, int total) {
+        if (!progress)
+            progress.emplace(this, QStringLiteral("Запис на цените…"));
+        return progress->report(done, total);
+    };
+    if (PriceImportWorkflow(guard_.dialogs(), connection, *followers_.tender)
+            .run(path, proceed)
+            .stored)
         rereadOnCurrentLot();
 }
 

@@ -10,12 +10,14 @@
 #include "offer/dataset_rules.h"
 
 #include <QHash>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <algorithm>
 #include <cmath>
 #include <map>
 #include <optional>
+#include <utility>
 
 namespace priceimport {
 
@@ -520,16 +522,44 @@ std::vector<std::vector<const PositionValues*>> byLot(const Preview& preview) {
 
 } // namespace
 
-Outcome PriceImport::store(const Preview& preview, const std::function<void()>& firstInBatch) {
+void PriceImport::putBack(const std::vector<PositionValues>& previous) {
+    data::Dataset& positions = *positions_;
+    // The values go back as the file held them, past the check that typing goes through: a
+    // position that had no price before the import gets none again.
+    const auto check = std::exchange(positions.beforePost, nullptr);
+    const auto restore = qScopeGuard([&] { positions.beforePost = check; });
+    QVariant openLot;
+    QHash<QString, int> records;
+    for (const PositionValues& values : previous) {
+        if (!positions.active() || openLot != values.lotProductCode) {
+            openPositions(values.lotProductCode);
+            openLot = values.lotProductCode;
+            records = recordsByCode(positions);
+        }
+        positions.moveTo(records.value(values.position));
+        positions.edit();
+        for (const auto& [field, value] : values.values)
+            positions.fieldByName(field).setValue(value);
+        positions.post();
+    }
+}
+
+Outcome PriceImport::store(const Preview& preview, const std::function<void()>& firstInBatch,
+                           const Progress& proceed) {
     Outcome outcome;
     const auto lots = byLot(preview);
     QHash<const PositionValues*, QString> postErrors;
     QHash<const PositionValues*, Values> previous;
+    // The stored positions with the values they held before, to put back when the bidder stops.
+    std::vector<PositionValues> stored;
+    const int total = static_cast<int>(preview.accepted.size());
+    int done = 0;
     data::Dataset& positions = *positions_;
     try {
         jet::Database::Batch batch(connection_.database());
         if (firstInBatch)
             firstInBatch();
+        bool stopped = false;
         for (const auto& lot : lots) {
             openPositions(lot.front()->lotProductCode);
             const QHash<QString, int> records = recordsByCode(positions);
@@ -537,20 +567,32 @@ Outcome PriceImport::store(const Preview& preview, const std::function<void()>& 
                 const auto record = records.constFind(update->position);
                 if (record == records.constEnd()) {
                     postErrors.insert(update, QStringLiteral("позицията вече я няма във файла"));
-                    continue;
+                } else {
+                    positions.moveTo(*record);
+                    previous.insert(update, currentValues(positions, *update));
+                    positions.edit();
+                    try {
+                        for (const auto& [field, value] : update->values)
+                            positions.fieldByName(field).setValue(value);
+                        positions.post();
+                        PositionValues before = *update;
+                        before.values = previous.value(update);
+                        stored.push_back(std::move(before));
+                    } catch (const std::exception& failure) {
+                        positions.cancel();
+                        postErrors.insert(update, QString::fromUtf8(failure.what()).trimmed());
+                    }
                 }
-                positions.moveTo(*record);
-                previous.insert(update, currentValues(positions, *update));
-                positions.edit();
-                try {
-                    for (const auto& [field, value] : update->values)
-                        positions.fieldByName(field).setValue(value);
-                    positions.post();
-                } catch (const std::exception& failure) {
-                    positions.cancel();
-                    postErrors.insert(update, QString::fromUtf8(failure.what()).trimmed());
-                }
+                stopped = proceed && !proceed(++done, total);
+                if (stopped)
+                    break;
             }
+            if (stopped)
+                break;
+        }
+        if (stopped) {
+            putBack(stored);
+            outcome.error = QStringLiteral("Записът е прекъснат: файлът е както преди него.");
         }
         batch.finish();
     } catch (const jet::Error& failure) {

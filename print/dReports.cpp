@@ -4,6 +4,7 @@
 #include "data/program_files.h"
 #include "data/tender_datasets.h"
 #include "ui/dialogs.h"
+#include "ui/wait_progress.h"
 
 #include <QDialog>
 
@@ -86,6 +87,10 @@ void TdmReports::showReport(report::Report& report) {
         return dialogs_.saveFileName(proposed, filter);
     };
     questions.error = [this](const QString& text) { dialogs_.error(text); };
+    // Laying out a lot of a thousand positions takes a second or more: the bidder sees it go and
+    // may stop it, which only leaves the preview unshown.
+    WaitProgress progress(nullptr, QStringLiteral("Подготовка на разпечатката…"));
     report.showReport([this](QDialog& preview) { dialogs_.showPreview(preview); },
-                      std::move(questions));
+                      std::move(questions),
+                      [&progress](int done, int total) { return progress.report(done, total); });
 }

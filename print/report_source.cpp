@@ -19,6 +19,10 @@ bool DatasetReportSource::eof() const {
     return !dataset_.active() || dataset_.isEmpty() || dataset_.eof();
 }
 
+int DatasetReportSource::rowCount() const {
+    return dataset_.recordCount();
+}
+
 bool DatasetReportSource::hasField(const QString& field) const {
     return dataset_.findField(field) != nullptr;
 }

@@ -15,6 +15,7 @@ public:
     void first() override;
     void next() override;
     bool eof() const override;
+    int rowCount() const override;
     bool hasField(const QString& field) const override;
     QVariant value(const QString& field) const override;
     // As the program shows it on screen: numbers through the field's display format.

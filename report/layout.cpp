@@ -45,8 +45,8 @@ BoundBand bind(const Band& band, const QString& where) {
 class PageFlow {
 public:
     PageFlow(const ReportPageSpec& pageSpec, const QString& sourceName, const QDateTime& started,
-             std::vector<PreparedPage>& pages)
-        : spec_(pageSpec), pages_(pages) {
+             std::vector<PreparedPage>& pages, const LayoutProgress& proceed)
+        : spec_(pageSpec), pages_(pages), proceed_(proceed) {
         context_.started = started;
         const QString where =
             sourceName.isEmpty() ? QString() : QStringLiteral(" в шаблона „%1“").arg(sourceName);
@@ -58,7 +58,8 @@ public:
             (pageSpec.paperHeight - pageSpec.topMargin - pageSpec.bottomMargin) * kUnitsPerMm;
     }
 
-    void run() {
+    // Returns false when `proceed` stopped it.
+    bool run() {
         startPage();
         if (const BoundBand* title = firstOf(BandKind::ReportTitle))
             place(*title);
@@ -67,14 +68,16 @@ public:
             place(*pageHeader_);
         contentStart_ = y_;
         for (const BoundBand& band : bands_) {
-            if (band.band->kind == BandKind::MasterData)
-                placeRows(band);
-            else if (band.band->kind == BandKind::Footer)
+            if (band.band->kind == BandKind::MasterData) {
+                if (!placeRows(band))
+                    return false;
+            } else if (band.band->kind == BandKind::Footer)
                 place(band);
         }
         if (const BoundBand* summary = firstOf(BandKind::ReportSummary))
             place(*summary);
         finishPage();
+        return true;
     }
 
 private:
@@ -105,18 +108,22 @@ private:
         put(instance(*pageFooter_));
     }
 
-    void placeRows(const BoundBand& band) {
+    bool placeRows(const BoundBand& band) {
         if (band.dataset == nullptr) {
             place(band);
-            return;
+            return true;
         }
         context_.line = 0;
         forEachText([](const MemoText& text) { text.resetSums(); });
+        const int total = proceed_ ? band.dataset->rowCount() : 0;
         for (band.dataset->first(); !band.dataset->eof(); band.dataset->next()) {
             ++context_.line;
             forEachText([this](const MemoText& text) { text.accumulate(context_); });
             place(band);
+            if (proceed_ && !proceed_(context_.line, total))
+                return false;
         }
+        return true;
     }
 
     template <typename F> void forEachText(F f) const {
@@ -235,6 +242,7 @@ private:
 
     const ReportPageSpec& spec_;
     std::vector<PreparedPage>& pages_;
+    const LayoutProgress& proceed_;
     std::vector<BoundBand> bands_;
     const BoundBand* pageHeader_ = nullptr;
     const BoundBand* pageFooter_ = nullptr;
@@ -256,10 +264,12 @@ void fillInTotalPages(std::vector<PreparedPage>& pages) {
 
 } // namespace
 
-std::vector<PreparedPage> layOutReport(const ReportModel& model, const QDateTime& started) {
+std::vector<PreparedPage> layOutReport(const ReportModel& model, const QDateTime& started,
+                                       const LayoutProgress& proceed) {
     std::vector<PreparedPage> pages;
     for (const ReportPageSpec& pageSpec : model.pages)
-        PageFlow(pageSpec, model.sourceName, started, pages).run();
+        if (!PageFlow(pageSpec, model.sourceName, started, pages, proceed).run())
+            return {};
     fillInTotalPages(pages);
     return pages;
 }

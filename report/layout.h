@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 
+#include <functional>
 #include <vector>
 
 namespace report {
@@ -15,6 +16,11 @@ namespace report {
 // fit, the footer after the last row and the summary at the end. Bands marked to stretch grow
 // with their tallest stretching object. [TotalPages#] is filled in once the last page is known.
 // Throws Error for an expression that cannot be bound.
-std::vector<PreparedPage> layOutReport(const ReportModel& model, const QDateTime& started);
+// `proceed`, when given, is told after each row of a master data band how many of its dataset's
+// rows are laid out; when it returns false the layout stops and no page is returned (a report
+// laid out to its end has at least one).
+using LayoutProgress = std::function<bool(int done, int total)>;
+std::vector<PreparedPage> layOutReport(const ReportModel& model, const QDateTime& started,
+                                       const LayoutProgress& proceed = {});
 
 } // namespace report

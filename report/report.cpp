@@ -26,13 +26,16 @@ void Report::setModel(ReportModel model) {
     pages_.clear();
 }
 
-void Report::prepareReport() {
+bool Report::prepareReport(const LayoutProgress& proceed) {
     pages_.clear();
-    pages_ = layOutReport(model_, QDateTime::currentDateTime());
+    pages_ = layOutReport(model_, QDateTime::currentDateTime(), proceed);
+    return !pages_.empty();
 }
 
-void Report::showReport(const std::function<void(QDialog&)>& show, PreviewQuestions questions) {
-    prepareReport();
+void Report::showReport(const std::function<void(QDialog&)>& show, PreviewQuestions questions,
+                        const LayoutProgress& proceed) {
+    if (!prepareReport(proceed))
+        return;
     PreviewDialog preview(pages_, std::move(questions));
     show(preview);
 }

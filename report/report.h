@@ -1,5 +1,6 @@
 #pragma once
 
+#include "report/layout.h"
 #include "report/model.h"
 #include "report/prepared_page.h"
 
@@ -32,13 +33,15 @@ public:
     const ReportModel& model() const { return model_; }
 
     // Lays the pages out anew from the current rows of the datasets the report names, the
-    // pages of the previous preparation discarded.
-    void prepareReport();
+    // pages of the previous preparation discarded. Returns false, with no pages, when `proceed`
+    // stopped the layout (see layOutReport).
+    bool prepareReport(const LayoutProgress& proceed = {});
     const std::vector<PreparedPage>& pages() const { return pages_; }
 
     // Prepares the pages and hands a modal preview of them to `show`, which returns when the
-    // preview has been closed.
-    void showReport(const std::function<void(QDialog&)>& show, PreviewQuestions questions = {});
+    // preview has been closed; shows nothing when `proceed` stopped the layout.
+    void showReport(const std::function<void(QDialog&)>& show, PreviewQuestions questions = {},
+                    const LayoutProgress& proceed = {});
 
     // Writes the prepared pages to a PDF file. Throws Error when it cannot be written.
     void exportPdf(const QString& path) const;

@@ -24,6 +24,8 @@ public:
     virtual void next() = 0;
     // True past the last row, and at once when there are no rows.
     virtual bool eof() const = 0;
+    // How many rows there are: what a long layout's progress counts against.
+    virtual int rowCount() const = 0;
     virtual bool hasField(const QString& field) const = 0;
     // The value of a field of the current row; null without a current row.
     virtual QVariant value(const QString& field) const = 0;
@@ -48,6 +50,7 @@ public:
     void first() override { current_ = 0; }
     void next() override;
     bool eof() const override { return current_ >= rows_.size(); }
+    int rowCount() const override { return static_cast<int>(rows_.size()); }
     bool hasField(const QString& field) const override;
     QVariant value(const QString& field) const override;
 

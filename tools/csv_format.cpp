@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <stdexcept>
 
 namespace tenderdb {
 
@@ -96,6 +97,10 @@ std::string csvValue(const jet::Column& column, const jet::Value& value) {
         std::string operator()(jet::Currency c) const { return currency(c.scaled); }
         std::string operator()(jet::DateTime d) const { return dateTime(d.days); }
         std::string operator()(const jet::Decimal& d) const { return d.text; }
+        // The dump reads its texts as UTF-8.
+        std::string operator()(const std::u16string&) const {
+            throw std::logic_error("a text read as UTF-16 reached the CSV writer");
+        }
     };
     return std::visit(Visitor{column}, value);
 }

@@ -1,8 +1,9 @@
-#include "ui/opening_progress.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
 #include "tools/tender_generator.h"
+#include "ui/opening_progress.h"
+#include "ui/wait_progress.h"
 
 #include "tender_fixture.h"
 
@@ -45,6 +46,30 @@ TEST(OpeningProgress, ShowsOnlyOnceTheOpeningHasTakenLongerThanItsDelay) {
         EXPECT_FALSE(lots->onProgress);
         EXPECT_EQ(lots->recordCount(), 20);
     }
+}
+
+// A wait the bidder may stop: nothing shows before its delay has passed; after it the dialog
+// counts the steps, and once Cancel is pressed every later step hears that it is to stop.
+TEST(WaitProgress, ShowsAfterItsDelayAndTellsOfCancel) {
+    {
+        WaitProgress progress(nullptr, QStringLiteral("Чакане"), 1h);
+        EXPECT_TRUE(progress.report(1, 10));
+        EXPECT_EQ(progress.dialog(), nullptr);
+    }
+    QPointer<QProgressDialog> dialog;
+    {
+        WaitProgress progress(nullptr, QStringLiteral("Чакане"), 0ms);
+        EXPECT_TRUE(progress.report(3, 10));
+        dialog = progress.dialog();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(dialog->value(), 3);
+        EXPECT_EQ(dialog->maximum(), 10);
+        dialog->cancel();
+        EXPECT_FALSE(progress.report(4, 10));
+        EXPECT_FALSE(progress.report(5, 10));
+    }
+    EXPECT_EQ(dialog, nullptr) << "the dialog goes with the progress";
 }
 
 } // namespace

@@ -230,6 +230,48 @@ TEST(LotSwitch, FollowsAPositionThatAnotherProgramMovedToAnotherLot) {
     EXPECT_TRUE(productCodes(to).contains(50));
 }
 
+// A lot lists its positions in the order orderedBefore gives their codes, whatever letters they
+// hold: Latin in either case, Cyrillic, signs, none; codes equal but for case keep their places.
+TEST(LotPositions, AreOrderedByTheirCodesAsOrderedBeforeOrdersThem) {
+    fixture::TenderFolder folder;
+    const QString file = folder.write(tender::generateTender(1, 9));
+    const std::vector<jet::Value> codes{std::string("b"), std::string("A"), std::string("a"),
+                                        std::string("_"), std::string("Б"), std::string("б"),
+                                        std::string("Z"), jet::Value{},     std::string("10")};
+    std::vector<std::int64_t> physical; // the positions' product codes in table order
+    {
+        jet::Database db(file.toStdString(), jet::Database::Mode::ReadOnly);
+        const jet::TableDef table = db.table("PREDLOGENIA");
+        db.scan(table, [&](jet::RowId, const jet::Row& row) {
+            if (!jet::isNull(row[static_cast<std::size_t>(&table.column("MASTER_CODE") -
+                                                          table.columns.data())]))
+                physical.push_back(std::get<std::int64_t>(row[0]));
+        });
+    }
+    ASSERT_EQ(physical.size(), codes.size());
+    QList<QVariant> expected;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        fixture::updateRow(file, "PREDLOGENIA", "PRODUCT_CODE", physical[i],
+                           {{"CUSTOM_CODE", codes[i]}});
+        expected << data::toVariant(codes[i]);
+    }
+    std::stable_sort(expected.begin(), expected.end(), data::orderedBefore);
+
+    data::Connection connection;
+    connection.open(file);
+    auto lots = data::makeQryObosobeniPozicii(connection);
+    auto positions = data::makeQryData(connection);
+    lots->open();
+    positions->setParameter(QStringLiteral("MASTER_CODE"),
+                            lots->fieldByName(QStringLiteral("PRODUCT_CODE")).value());
+    positions->open();
+    QList<QVariant> listed;
+    for (int r = 0; r < positions->recordCount(); ++r)
+        listed << positions->valueAt(r,
+                                     positions->fieldByName(QStringLiteral("CUSTOM_CODE")).index());
+    EXPECT_EQ(listed, expected);
+}
+
 // The MASTER_CODE index of a tender leads a lot switch to the lot's rows when the lots' totals
 // have not gathered where every lot lives, so the table is not scanned for them; an index that
 // leads to other rows is passed over for a scan, and the lot still lists its own positions.

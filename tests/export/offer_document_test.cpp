@@ -60,6 +60,30 @@ TEST(OfferDocument, ChildrenAppearInTheOrderTheyAreFirstTouchedAndReadsCreateThe
     EXPECT_THROW(predl->Get_POZICII()->Get_Item(2), std::out_of_range);
 }
 
+// The escaping the offer files have always had: '<' and '&' always, '>' only where it would close
+// "]]>", CR as a character reference (a reader's line-end handling would drop it), everything
+// else as it is.
+TEST(OfferDocument, TextIsEscapedAsElementContent) {
+    struct Case {
+        QString text;
+        QString markup;
+    };
+    const Case cases[] = {
+        {QStringLiteral("a<b&c>d"), QStringLiteral("a&lt;b&amp;c>d")},
+        {QStringLiteral("]]>, ]>, ]]]>"), QStringLiteral("]]&gt;, ]>, ]]]&gt;")},
+        {QStringLiteral("\"'\t\n\r"), QStringLiteral("\"'\t\n&#xd;")},
+        {QString::fromUtf16(u"Ж \U0001F600"), QString::fromUtf16(u"Ж \U0001F600")},
+        {QStringLiteral("&amp;"), QStringLiteral("&amp;amp;")},
+    };
+    for (const Case& c : cases) {
+        const auto predl = NewPREDL(kPoint);
+        predl->Set_IME_NA_FIRMATA(c.text);
+        EXPECT_EQ(
+            predl->XML(),
+            QStringLiteral("<PREDL><IME_NA_FIRMATA>%1</IME_NA_FIRMATA></PREDL>").arg(c.markup));
+    }
+}
+
 TEST(OfferDocument, ListItemsCanBeDeletedAndCleared) {
     const auto predl = NewPREDL(kPoint);
     predl->Set_IME_NA_FIRMATA(QStringLiteral("x"));
@@ -68,8 +92,12 @@ TEST(OfferDocument, ListItemsCanBeDeletedAndCleared) {
         list->Add()->Set_PRODUCT_CODE(code);
     list->Delete(1);
     EXPECT_EQ(list->Get_Item(1)->Get_PRODUCT_CODE(), 3);
+    const auto kept = list->Get_Item(0);
     list->Clear();
     EXPECT_EQ(list->Count(), 0);
+    kept->Set_PP2_TEXT(QStringLiteral("y")); // an item taken out lives on while it is held
+    EXPECT_EQ(kept->XML(), QStringLiteral("<POZICII><PRODUCT_CODE>1</PRODUCT_CODE>"
+                                          "<PP2_TEXT>y</PP2_TEXT></POZICII>"));
     EXPECT_EQ(predl->XML(), QStringLiteral("<PREDL><IME_NA_FIRMATA>x</IME_NA_FIRMATA></PREDL>"));
 }
 

@@ -12,18 +12,35 @@ jet::Bytes bytes(std::initializer_list<int> values) {
     return out;
 }
 
+// Each stored text decoded to UTF-8 and to UTF-16, the two forms of the same characters.
 TEST(TextCodec, DecodesPlainAndCompressedForms) {
-    EXPECT_EQ(jet::decodeText(bytes({'a', 0, 0x14, 0x04})), "aД");
-    EXPECT_EQ(jet::decodeText(bytes({0xFF, 0xFE, 'a', 'b'})), "ab");
-    // A zero byte switches to two-byte characters and back.
-    EXPECT_EQ(jet::decodeText(bytes({0xFF, 0xFE, 'a', 0, 0x14, 0x04, 0, 'b'})), "aДb");
-    EXPECT_EQ(jet::decodeText(bytes({0x3D, 0xD8, 0x00, 0xDE})), "\xF0\x9F\x98\x80");
-    EXPECT_EQ(jet::decodeText(bytes({0x3D, 0xD8})), "\xEF\xBF\xBD"); // lone surrogate
-    // The most bytes two units can take: a high surrogate left alone, then a three-byte unit.
-    EXPECT_EQ(jet::decodeText(bytes({0x3D, 0xD8, 0xAC, 0x20})), "\xEF\xBF\xBD\xE2\x82\xAC");
-    EXPECT_EQ(jet::decodeText(bytes({0x00, 0xDC, 'a', 0})), std::string("\xEF\xBF\xBD") + "a");
-    EXPECT_EQ(jet::decodeText(bytes({})), "");
-    EXPECT_EQ(jet::decodeText(bytes({0xFF, 0xFE})), "");
+    struct Case {
+        jet::Bytes stored;
+        std::string utf8;
+        std::u16string utf16;
+    };
+    const Case cases[] = {
+        {bytes({'a', 0, 0x14, 0x04}), "aД", u"aД"},
+        {bytes({0xFF, 0xFE, 'a', 'b'}), "ab", u"ab"},
+        // A zero byte switches to two-byte characters and back.
+        {bytes({0xFF, 0xFE, 'a', 0, 0x14, 0x04, 0, 'b'}), "aДb", u"aДb"},
+        {bytes({0x3D, 0xD8, 0x00, 0xDE}), "\xF0\x9F\x98\x80", u"\U0001F600"},
+        {bytes({0x3D, 0xD8}), "\xEF\xBF\xBD", u"\uFFFD"}, // lone surrogate
+        // The most bytes two units can take: a high surrogate left alone, then a three-byte unit.
+        {bytes({0x3D, 0xD8, 0xAC, 0x20}), "\xEF\xBF\xBD\xE2\x82\xAC", u"\uFFFD\u20AC"},
+        {bytes({0x00, 0xDC, 'a', 0}),
+         "\xEF\xBF\xBD"
+         "a",
+         u"\uFFFDa"},
+        {bytes({0x3D, 0xD8, 0x3D, 0xD8, 0x00, 0xDE}), "\xEF\xBF\xBD\xF0\x9F\x98\x80",
+         u"\uFFFD\U0001F600"},
+        {bytes({}), "", u""},
+        {bytes({0xFF, 0xFE}), "", u""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(jet::decodeText(c.stored), c.utf8);
+        EXPECT_EQ(jet::decodeTextUtf16(c.stored), c.utf16) << c.utf8;
+    }
 }
 
 TEST(TextCodec, CompressesOnlyTextsInTheLatin1Range) {

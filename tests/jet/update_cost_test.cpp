@@ -1,6 +1,7 @@
 // A post reads the table's definition and the pages it changes, never the rest of the table:
 // counted in pages read, a post costs the same on a tender of 40 positions as on one of 4,000.
-// Only a writer's first post to a table walks it, to free what interrupted posts left there.
+// A writer walks a table only when the file's mark says a post there stopped part way; its first
+// post merely looks at the mark.
 
 #include "jet/database.h"
 #include "tests/jet/process.h"
@@ -50,10 +51,11 @@ TEST(UpdateCost, APostReadsOnlyWhatItChangesWhateverTheTableSize) {
     const Post posts[] = {
         // The definition and the row's page.
         {"a price, the row stays in place", {{"PP1_NUMBER", 12.5}}, 2},
-        // Also the free-space map, the few pages it lists last, and the maps of a new page.
-        {"texts that make the row move to another page", grow, 16},
+        // Also the free-space map, the few pages it lists last, the maps of a new page, and
+        // page 0 to look at, set and clear the mark.
+        {"texts that make the row move to another page", grow, 19},
         {"a price of the moved row", {{"PP1_NUMBER", 13.5}}, 3},
-        {"texts removed, the row comes home", shrink, 4},
+        {"texts removed, the row comes home", shrink, 7},
     };
 
     std::map<std::string, std::vector<std::uint64_t>> reads; // by post, small then big
@@ -68,13 +70,9 @@ TEST(UpdateCost, APostReadsOnlyWhatItChangesWhateverTheTableSize) {
         const std::uint64_t tablePages =
             pagesReadBy(db, [&] { db.scan(def, none, [](RowId, const jet::Row&) {}); });
 
-        // The first post walks the table once; the same post again reads a few pages.
+        // The first post also reads page 0 for the mark, and finds none.
         const RowId last = rows.back();
-        EXPECT_GE(pagesReadBy(db,
-                              [&] {
-                                  db.update(def, last, {{"PP1_NUMBER", 1.0}});
-                              }),
-                  tablePages);
+        EXPECT_LE(pagesReadBy(db, [&] { db.update(def, last, {{"PP1_NUMBER", 1.0}}); }), 3u);
         for (const Post& post : posts) {
             SCOPED_TRACE(post.what);
             const std::uint64_t read =

@@ -391,6 +391,39 @@ TEST_F(PriceImportTest, EmptyCellsKeepWhatIsStoredAndUncoveredPositionsAreNamed)
     EXPECT_EQ(offeredValues(file), expected);
 }
 
+// Storing tells how far it has come; stopped part way, it puts back what it stored, so that the
+// file holds what it held before, and says so.
+TEST_F(PriceImportTest, StoringStoppedPartWayLeavesTheFileAsItWas) {
+    const priceimport::Preview preview =
+        import->preview(tableOf({{text("1"), text("1"), number(6.5), text("А"), number(1)},
+                                 {text("1"), text("2"), number(7.5), text("Б"), number(2)},
+                                 {text("1"), text("3"), number(8.5), text("В"), number(3)}}));
+    ASSERT_EQ(preview.accepted.size(), 3u) << preview.text().toStdString();
+    const auto before = offeredValues(file);
+
+    std::vector<std::pair<int, int>> told;
+    const priceimport::Outcome stopped = import->store(preview, {}, [&](int done, int total) {
+        told.emplace_back(done, total);
+        return done < 2;
+    });
+    EXPECT_EQ(told, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}}));
+    EXPECT_EQ(stopped.stored, 0) << stopped.text().toStdString();
+    EXPECT_EQ(stopped.notStored.size(), 3u);
+    EXPECT_TRUE(stopped.error.contains(QStringLiteral("прекъснат")))
+        << stopped.text().toStdString();
+    EXPECT_EQ(offeredValues(file), before);
+
+    told.clear();
+    const priceimport::Outcome whole = import->store(preview, {}, [&](int done, int total) {
+        told.emplace_back(done, total);
+        return true;
+    });
+    EXPECT_EQ(told.size(), 3u);
+    EXPECT_EQ(whole.stored, 3);
+    EXPECT_TRUE(whole.complete()) << whole.text().toStdString();
+    EXPECT_EQ(offeredValues(file)["103"], (std::vector<std::string>{"8.5", "В", "3"}));
+}
+
 // A price list handed back unchanged is no change, even where the file holds more decimals than
 // the column allows to type; a new value with as many is refused.
 TEST_F(PriceImportTest, AStoredValueWithMoreDecimalsThanItsColumnComesBackUnrefused) {

@@ -87,6 +87,26 @@ TEST(Layout, BreaksRowsIntoPagesWithHeaderAndFooterOnEach) {
         << "the footer at the bottom";
 }
 
+// A long layout reports each row laid out against the rows of its dataset, and stops, with no
+// page, when told to.
+TEST(Layout, ReportsItsRowsAndStopsWhenToldTo) {
+    ListDataset rows(QStringLiteral("Rows"), {QStringLiteral("N")}, numbers(12));
+    for (const int stopAfter : {0, 5}) {
+        SCOPED_TRACE(stopAfter == 0 ? "to the end" : "stopped");
+        std::vector<std::pair<int, int>> told;
+        const auto pages =
+            layOutReport(rowsModel(QStringLiteral("Rows")), QDateTime(), [&](int done, int total) {
+                told.emplace_back(done, total);
+                return done != stopAfter;
+            });
+        const int laidOut = stopAfter == 0 ? 12 : stopAfter;
+        ASSERT_EQ(told.size(), static_cast<std::size_t>(laidOut));
+        for (int row = 1; row <= laidOut; ++row)
+            EXPECT_EQ(told[static_cast<std::size_t>(row - 1)], std::make_pair(row, 12));
+        EXPECT_EQ(pages.size(), stopAfter == 0 ? 2u : 0u);
+    }
+}
+
 TEST(Layout, ADatasetWithoutRowsStillPrintsTheFooterAndOnePage) {
     ListDataset rows(QStringLiteral("Rows"), {QStringLiteral("N")});
     const auto pages =
