@@ -1,11 +1,11 @@
 #include "app/startup.h"
 
 #include "app/main_window.h"
-#include "ui/error_guard.h"
 #include "export/dMain.h"
 #include "export/fSelectReport.h"
 #include "print/dReports.h"
 #include "print/fHelp.h"
+#include "ui/error_guard.h"
 
 ClientModules::ClientModules() = default;
 ClientModules::ClientModules(ClientModules&&) noexcept = default;

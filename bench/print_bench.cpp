@@ -5,14 +5,14 @@
 // and the ratio; run it by hand: print_bench [POSITIONS] [RUNS].
 
 #include "app/main_window.h"
-#include "ui/error_guard.h"
-#include "ui/scripted_dialogs.h"
 #include "bench/median.h"
 #include "data/dataset.h"
 #include "print/dReports.h"
 #include "report/preview.h"
 #include "tools/tender_description.h"
 #include "tools/tender_generator.h"
+#include "ui/error_guard.h"
+#include "ui/scripted_dialogs.h"
 
 #include <QApplication>
 #include <QDir>

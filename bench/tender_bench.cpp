@@ -16,10 +16,8 @@
 // shows the main window, opens the biggest lot, and writes its peak memory to descriptor 3.
 // Called with --lots-once FILE it opens the lots of FILE once, for profiling under callgrind.
 
-#include "app/main_window.h"
 #include "app/client_application.h"
-#include "ui/error_guard.h"
-#include "ui/scripted_dialogs.h"
+#include "app/main_window.h"
 #include "app/startup.h"
 #include "data/connection.h"
 #include "data/dataset.h"
@@ -28,6 +26,8 @@
 #include "jet/row_update.h"
 #include "tools/tender_description.h"
 #include "tools/tender_generator.h"
+#include "ui/error_guard.h"
+#include "ui/scripted_dialogs.h"
 
 #include "machine.h"
 

@@ -1,10 +1,10 @@
 #include "export/price_list.h"
 
-#include "ui/dialogs.h"
 #include "data/dataset.h"
 #include "data/field.h"
 #include "export/offer_export.h"
 #include "export/workbook.h"
+#include "ui/dialogs.h"
 
 #include <QHash>
 #include <QLocale>

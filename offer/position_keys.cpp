@@ -1,7 +1,7 @@
 #include "offer/position_keys.h"
 
-#include "ui/error_guard.h"
 #include "data/dataset.h"
+#include "ui/error_guard.h"
 
 #include <QAbstractItemView>
 #include <QKeyEvent>

@@ -1,9 +1,9 @@
 #include "print/fHelp.h"
 
-#include "ui/dialogs.h"
 #include "data/program_files.h"
 #include "report/error.h"
 #include "report/rtf_reader.h"
+#include "ui/dialogs.h"
 
 #include <QFile>
 #include <QFileInfo>

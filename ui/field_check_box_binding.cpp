@@ -1,7 +1,7 @@
 #include "ui/field_check_box_binding.h"
 
-#include "ui/error_guard.h"
 #include "data/dataset.h"
+#include "ui/error_guard.h"
 
 #include <QCheckBox>
 

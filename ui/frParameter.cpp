@@ -1,9 +1,9 @@
 #include "ui/frParameter.h"
 
+#include "data/dataset.h"
 #include "ui/colours.h"
 #include "ui/field_edit_binding.h"
 #include "ui/validating_edit.h"
-#include "data/dataset.h"
 
 #include <QLabel>
 

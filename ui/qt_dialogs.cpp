@@ -1,7 +1,7 @@
 #include "ui/dialogs.h"
 
-#include "ui/application_title.h"
 #include "data/error.h"
+#include "ui/application_title.h"
 
 #include <QApplication>
 #include <QDialog>

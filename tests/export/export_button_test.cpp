@@ -1,9 +1,9 @@
 #include "app/main_window.h"
-#include "ui/error_guard.h"
-#include "ui/scripted_dialogs.h"
 #include "data/dataset.h"
 #include "export/offer_export.h"
 #include "tools/tender_description.h"
+#include "ui/error_guard.h"
+#include "ui/scripted_dialogs.h"
 
 #include "offer_tender.h"
 #include "tests/app/start_client.h"

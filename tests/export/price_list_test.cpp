@@ -1,6 +1,4 @@
 #include "app/main_window.h"
-#include "ui/error_guard.h"
-#include "ui/scripted_dialogs.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
@@ -8,6 +6,8 @@
 #include "export/workbook.h"
 #include "offer/lots_page.h"
 #include "tools/tender_description.h"
+#include "ui/error_guard.h"
+#include "ui/scripted_dialogs.h"
 
 #include "brx_offer_run.h"
 #include "tender_fixture.h"

@@ -1,7 +1,7 @@
 // The lots page's import of a filled price list, driven offscreen with scripted answers.
-#include "ui/frParameter.h"
 #include "export/offer_export.h"
 #include "tests/app/typing.h"
+#include "ui/frParameter.h"
 
 #include "offer_pages_support.h"
 

@@ -1,8 +1,8 @@
 #include "app/main_window.h"
-#include "ui/error_guard.h"
-#include "ui/scripted_dialogs.h"
 #include "data/dataset.h"
 #include "tools/tender_description.h"
+#include "ui/error_guard.h"
+#include "ui/scripted_dialogs.h"
 
 #include "tender_fixture.h"
 

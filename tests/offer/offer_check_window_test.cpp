@@ -2,9 +2,9 @@
 // list after corrections.
 #include "../app/typing.h"
 
+#include "offer/offer_check_window.h"
 #include "ui/frParameter.h"
 #include "ui/validating_edit.h"
-#include "offer/offer_check_window.h"
 
 #include "offer_pages_support.h"
 #include "offer_problems_tender.h"

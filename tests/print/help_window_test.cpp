@@ -1,8 +1,8 @@
 #include "app/main_window.h"
-#include "ui/error_guard.h"
-#include "ui/scripted_dialogs.h"
 #include "data/program_files.h"
 #include "print/fHelp.h"
+#include "ui/error_guard.h"
+#include "ui/scripted_dialogs.h"
 
 #include "print_test_support.h"
 #include "tests/app/start_client.h"

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/main_window.h"
+#include "print/dReports.h"
 #include "ui/error_guard.h"
 #include "ui/scripted_dialogs.h"
-#include "print/dReports.h"
 
 #include "tender_fixture.h"
 
