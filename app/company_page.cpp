@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The company page of the main window: the company name, the VAT choice and the tender
 // parameters, all bound to the tender record. Nothing here posts the record; the window stores
 // it when the bidder changes pages and when it closes.

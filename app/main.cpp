@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/client_application.h"
 #include "app/main_window.h"
 #include "app/startup.h"

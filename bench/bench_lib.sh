@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Shell functions shared by the benchmark scripts; sourced, not run.
 
 # Sets $build to BUILD, $tenderdb and $brxoffer to its programs, and stops when one is missing;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Times the carry of an offer of 10,000 positions from an older tender file against the import
 // of the same prices and values from a CSV price list, in the same run; medians of repeated
 // runs, each on a fresh copy of the new file.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Times `tenderdb dump` against `mdb-export` on the biggest table (by row count) of the shared
 # Jet 4 files, both as whole processes, and writes the medians and their ratios to its section
 # of bench/RESULTS.md.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Times writing a generated tender of 50,000 positions (the description built in memory, then
 // encoded and written as a new file) against a reference measured in the same run: writing the
 // same number of zero pages through the same page store, which is the disk's share of the work.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Times `brx-offer import --dry-run` of each hostile price list of the import tests (files of a
 // few kilobytes that once crashed the import, stalled it for hours or took gigabytes) against
 // the import of the price list `brx-offer template` writes for the same lot, in the same run:

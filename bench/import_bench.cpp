@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Times the import of prices for 10,000 positions against the same prices typed, that is
 // posted one position at a time, in the same run; medians of repeated runs, each on a fresh copy
 // of a generated tender whose every lot is taken part in.

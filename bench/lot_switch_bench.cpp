@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Times a lot switch of the client (qryData closed, MASTER_CODE set, opened again) on a created
 // tender of 500 lots x 100 positions, three ways the positions of the lot are found:
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Times `brx-offer check` on a tender of 200 lots x 50,000 positions, every lot taken part in and
 # prices as generated (a line for every unpriced position), against reading the positions
 # table whole (`tenderdb dump` of PREDLOGENIA) in the same runs, and prints a section for

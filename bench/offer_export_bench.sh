@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Times `brx-offer xml` on a lot of 10,000 priced positions against what the export cannot do
 # without: reading the lot from the tender file (`tenderdb dump` of its positions) and writing
 # the offer's bytes (`cp` of the offer file), and writes the medians and ratios to its section of

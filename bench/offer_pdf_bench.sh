@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Times `brx-offer pdf` of a lot of 1,000 priced positions, the price and the technical offer,
 # against `brx-offer xml` of the same lot measured in the same runs: the same program start,
 # file reading and checks, without laying out and painting pages. Writes the medians, pages per

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Times printing the price offer of a generated lot of 1,000 positions to PDF through the print
 // operation of the reports module, the preview's own export included, against a reference
 // measured in the same run: the same number of pages written by QPdfWriter with a hand-placed

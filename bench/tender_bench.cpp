@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Times what a bidder waits for on a big tender, each figure beside a reference measured in the
 // same run, as medians of repeated runs. Tenders of 500 lots x 100 positions and 50 x 100 are
 // generated as `tenderdb generate` makes them; the shared sample tender is the small one.

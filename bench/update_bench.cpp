@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Times posts through the engine, with and without making them durable, on the sample tender
 // and on a generated one of many positions, against a reference measured in the same run:
 // writing one page and making it durable, the least a durable post can cost. Prints a Markdown

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Times `tenderdb update` of one row chosen by PRODUCT_CODE, as a whole process, on a generated
 # tender of 50,500 positions against the same on the sample tender of 40, and writes the medians
 # and their ratio to its section of bench/RESULTS.md. Each run is a fresh writer, so each pays

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The folders of the program in the order they stand on each other: a folder may include and
 # link what lies in the layers before its own, never its own layer's other folders or anything
 # after it. Folders joined by "|" share a layer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "data/engine_error.h"
 
 #include "data/output_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "data/tender_datasets.h"
 
 #include "data/connection.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The typed binding of the offer file over a small element tree of its own: one class per

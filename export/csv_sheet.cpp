@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // CSV as spreadsheet programs write it for either regional convention: ';' or ',' or tab between
 // fields, '.' or ',' in numbers, UTF-8 or the Windows code page of Cyrillic.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The first worksheet of an XLSX workbook: a zip container (QuaZip) of XML parts
 // (QXmlStreamReader). The file is expected input from anywhere, so every size is capped on what
 // is actually read, and XML with a document type declaration is refused before any entity in it

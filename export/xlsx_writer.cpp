@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // XLSX: the price list as a bidder expects to open it, heads in bold and frozen, columns wide
 // enough to read, numbers as numbers. The zip is QuaZip's, the parts are written as XML here:
 // the workbook with its one sheet, the styles, the shared strings.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Feeds arbitrary bytes to the CSV reader as the bytes of a file: encodings, separators,
 // quotes and the decimal separator each column decides; every number field is also counted as
 // the import counts its digits, with the separator its column was read with.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Holds the walk of `tenderdb check` to the reader over arbitrary bytes: a file the walk calls
 // sound must read whole. Every table is listed and its definition read, every row scanned and
 // read again by its id, and every answer of a single-column index names exactly rows holding the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Feeds arbitrary bytes to the reader as if they were a tender file: open, list the tables,
 // read every definition, scan every row and format every value as `tenderdb dump` does. A
 // jet::Error is the expected answer to damage; anything else (a crash, a sanitizer report, a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Feeds arbitrary bytes to the row decoder as one stored row of a real table: the first byte
 // picks the table, the rest is the row. Rows are where most of a file's bytes are, and this
 // target reaches them far faster than whole files do: the row layout, every column type, memo

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The fuzz input as a file: an anonymous in-memory file, so the engine reads it through its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Feeds arbitrary bytes to the report engine as a template, as a user may put any file in the
 // place of rep1.fr3: read it, then lay it out over two small datasets named as the printed
 // offers name theirs. A report::Error is the expected answer to a template the engine will not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Feeds arbitrary bytes to the RTF reader, as a user may put any file in the place of the help
 // text, both as the bytes of a file and as the text a template's rich view carries. false or
 // a report::Error is the expected answer to what the reader will not take; anything else is a

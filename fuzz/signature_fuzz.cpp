@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hands arbitrary bytes to the signature check as a detached signature of a fixed file, and to
 // the certificate reader as a certificate. A data::Error is the expected answer to damage.
 

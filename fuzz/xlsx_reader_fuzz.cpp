@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Feeds arbitrary bytes to the XLSX reader. An input that starts like a zip is the whole file;
 // any other is split at its first NUL byte into the worksheet part and the shared strings part
 // of an otherwise well-formed workbook, so that the fuzzer reaches the XML of the sheet instead

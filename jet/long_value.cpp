@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "jet/long_value.h"
 
 #include "jet/bytes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "jet/row_codec.h"
 
 #include "jet/bytes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "jet/usage_map.h"
 
 #include "jet/bytes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "offer/carry_workflow.h"
 
 #include "ui/dialogs.h"

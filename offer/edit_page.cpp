@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "offer/edit_page.h"
 
 #include "data/dataset.h"

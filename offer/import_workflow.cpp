@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "offer/import_workflow.h"
 
 #include "data/error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "offer/lots_page.h"
 
 #include "data/connection.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "offer/position_keys.h"
 
 #include "data/dataset.h"

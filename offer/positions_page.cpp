@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "offer/positions_page.h"
 
 #include "data/dataset.h"

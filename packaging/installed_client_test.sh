@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs the build into a temporary prefix and starts the installed client as a desktop does:
 # through its desktop entry, on the DB.mdb of a tender in a folder whose name has spaces and
 # Cyrillic letters, under a virtual X server so that its windows can be looked at from outside;

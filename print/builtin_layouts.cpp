@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "print/builtin_layouts.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "print/report_source.h"
 
 #include "data/dataset.h"

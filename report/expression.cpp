@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "report/expression.h"
 
 #include "data/number_format.h"

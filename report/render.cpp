@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "report/render.h"
 
 #include "report/rtf_reader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sign/signing_dialog.h"
 
 #include "sign/verification.h"

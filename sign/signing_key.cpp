@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sign/signing_key.h"
 
 #include "data/output_file.h"

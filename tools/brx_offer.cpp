@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // brx-offer: the offer of one lot without a window, for bidders who prepare many tenders and
 // for scripted checks. Each subcommand runs the same workflow as the client's button, with the
 // answers to its questions taken from the arguments.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tools/create_command.h"
 
 #include "jet/error.h"

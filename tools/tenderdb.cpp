@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tenderdb: reads, checks and writes tender files from the command line.
 
 #include "jet/database.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tools/update_command.h"
 
 #include "jet/database.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ui/dataset_table_model.h"
 
 #include "data/dataset.h"

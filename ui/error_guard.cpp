@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ui/error_guard.h"
 
 #include "ui/dialogs.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ui/field_edit_binding.h"
 
 #include "data/dataset.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ui/opening_progress.h"
 
 #include "data/dataset.h"

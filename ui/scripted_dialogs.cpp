@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ui/scripted_dialogs.h"
 
 #include <QDialog>

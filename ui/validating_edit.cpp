@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ui/validating_edit.h"
 
 #include "data/error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ui/wait_progress.h"
 
 WaitProgress::WaitProgress(QWidget* parent, QString label, std::chrono::milliseconds delay)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The bidder's road through the real program, keyboard only: the client runs in its own process
 // on the X display of xvfb-run, under Bulgarian regional settings (decimal comma), and is driven
 // with xdotool as a keyboard drives it. After every step mdb-export, an independent reader,

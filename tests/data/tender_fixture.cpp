@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tender_fixture.h"
 
 #include "jet/database.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "brx_offer_run.h"
 
 #include <QProcess>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "jet/bytes.h"
 #include "jet/database.h"
 #include "jet/page_file.h"

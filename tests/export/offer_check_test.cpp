@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "export/offer_check.h"
 
 #include "data/connection.h"

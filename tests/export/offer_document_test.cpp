@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "export/BRX_XSD.h"
 
 #include "tender_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "data/dataset.h"
 #include "export/BRX_XSD.h"
 #include "export/offer_export.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "offer_tender.h"
 
 #include "data/tender_datasets.h"

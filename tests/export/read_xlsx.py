@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Reads the first sheet of an XLSX file with nothing but zipfile and ElementTree, as a
 spreadsheet program would find it, and prints it as JSON:
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "export/dMain.h"
 
 #include "tender_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "export/workbook.h"
 
 #include <quazip/quacrc32.h>

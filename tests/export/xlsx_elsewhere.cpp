@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "xlsx_elsewhere.h"
 
 #include <QJsonDocument>

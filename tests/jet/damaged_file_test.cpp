@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Damaged and foreign files: every one must end in a jet::Error whose message names the file and
 // what is wrong, never in a crash, a hang, a read out of bounds or a silently short result.
 

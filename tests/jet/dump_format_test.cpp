@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How `tenderdb dump` prints stored dates, checked through the built program on copies of a
 // shared file with one date patched: the dates mdb-export cannot print and so the comparison with
 // it does not cover.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Index keys as Jet writes them: each case is a value in a one-column index, ascending or
 // descending, and the bytes its entry holds before the row's id.
 

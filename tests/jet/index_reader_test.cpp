@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Rows found through an index: for every value of every column that an index covers alone, the
 // rows the index leads to are the rows a scan finds; an index that cannot be trusted gives no
 // answer rather than a wrong one.

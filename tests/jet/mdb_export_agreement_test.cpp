@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Our reader against the mdbtools reference: every Jet 4 file among the shared files lists the
 // same user tables, and `tenderdb dump` prints every table as `mdb-export` does, except where
 // mdb-export is known to be lossy or wrong (each such place is normalised below, with why).

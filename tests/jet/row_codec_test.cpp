@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "jet/data_page.h"
 #include "jet/database.h"
 #include "jet/row_codec.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tests/jet/test_files.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "jet/error.h"
 #include "jet/text_codec.h"
 

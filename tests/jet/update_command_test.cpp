@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tenderdb update as a user runs it: which rows change, how values are read from the command
 // line, and that every refusal names the reason and leaves the file as it was.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Two processes post to the same file at once. Each post reads the page under the write lock, so
 // neither can write back a page image that misses the other's row: every one of the 2,000 posts
 // must be found at the end. Two conditional updates that choose the same row must not both take it.

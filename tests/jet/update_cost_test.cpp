@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A post reads the table's definition and the pages it changes, never the rest of the table:
 // counted in pages read, a post costs the same on a tender of 40 positions as on one of 4,000.
 // A writer walks a table only when the file's mark says a post there stopped part way; its first

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A post stopped after any number of its page writes, as if the process had died there, must
 // leave a file that both readers read whole: every row once, the interrupted one with its old or
 // its new values. mdb-export ignores the deleted flag that marks relocated data, so it may also

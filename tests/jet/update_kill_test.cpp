@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A post killed at each of its page writes, then a fresh process posting to the file: whatever
 // the killed post left behind, its mark is set for the fresh process, which frees it, so that
 // both readers list every row once again and the file's maps add up. A mark that is clear means

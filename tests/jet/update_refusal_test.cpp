@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A post the engine cannot make must say why and leave the file exactly as it was: what a
 // reader sees before and after is the same, byte for byte where nothing could be written.
 

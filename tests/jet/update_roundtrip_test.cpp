@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Posts through the engine on copies of the sample tender, each checked against both readers:
 // after every post our reader lists exactly the expected rows under the same row ids, and
 // mdb-export prints the same rows.

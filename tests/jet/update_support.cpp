@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tests/jet/update_support.h"
 
 #include "tests/jet/process.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // What the update tests share: the rows of a table as our reader and as mdb-export see them,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Adding pages to the usage maps of an existing file: a bit set where the map reaches the page,
 // an inline map moved to a new start page when its pages allow, promoted to a reference map when
 // they do not, the global map lengthened when the file outgrows it. testV2000.mdb has room in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The lots page's carry of an offer from an older file of the tender, driven offscreen with
 // scripted answers: the file chosen, the preview asked about, the values stored and the offer
 // check opened with what is left.

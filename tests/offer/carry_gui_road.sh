@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The carry of an offer from an older tender file as the bidder goes through it on screen: the
 # client started on the amended file under a virtual X server, the lots page reached from the
 # keyboard, "Пренасяне от друг файл..." pressed, the old file chosen in the file dialog, the

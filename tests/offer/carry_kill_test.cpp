@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // brx-offer carry of a 10,000-position offer killed with SIGKILL at random moments: every
 // position holds all of its old values or all of its new ones, every lot its old or its new
 // participation, and the file stays sound for tenderdb check.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The edit page driven from the keyboard, each question a real modal box: leaving it, Escape,
 // where the focus goes, and which page the bidder lands on.
 #include "ui/frParameter.h"

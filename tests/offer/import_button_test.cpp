@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The lots page's import of a filled price list, driven offscreen with scripted answers.
 #include "export/offer_export.h"
 #include "tests/app/typing.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A lot's price list written as a sheet, filled outside the program and imported back: every
 // value it was filled with reaches the file, as mdb-export reads it.
 #include "data/connection.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The bidder's road through a lot with the keyboard alone, read back by an independent reader.
 #include "../app/typing.h"
 #include "../tools/tender_file_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The lots page: participation, what follows the current lot, and the tender without lots.
 #include "data/error.h"
 #include "export/offer_export.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The carry of an offer from an older tender file into the authority's amended one: what the
 // preview lists and counts for a pair of files that differ as amendments do, what storing writes
 // (read back with mdb-export), the old file left byte for byte as it was, the refusals of the new

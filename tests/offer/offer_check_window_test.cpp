@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // "Проверка на офертата" driven offscreen: the list, the road from a line to its value, and the
 // list after corrections.
 #include "../app/typing.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The positions grid and the edit page: keys, navigation, storing and leaving.
 #include "jet/database.h"
 #include "ui/frParameter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The import of a filled price list: which rows and values the preview takes and refuses, what
 // storing writes (read back with mdb-export), and what a failure part way leaves.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "print_test_support.h"
 
 #include "data/dataset.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "report/error.h"
 #include "report/layout.h"
 #include "report/report.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Makes, in the folder FOLDER, what the signing tests sign with: a test certificate authority
 # (ca.pem), certificates it issued to a bidder (signer: valid for signatures; expired; future:
 # not valid yet; encryption: not meant for signatures), each with its key in a .p12 protected by

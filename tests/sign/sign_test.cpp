@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Signing offer files with a token's key and with a .p12, and checking the signatures: our own
 // verify, and openssl as a reader that shares no code with us.
 

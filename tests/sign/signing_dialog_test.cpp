@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The signing window with the test's token and .p12 files, its questions answered by script;
 // and the program's own PIN dialog on Qt's offscreen platform.
 

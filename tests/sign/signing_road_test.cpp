@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The bidder's road to a signature in the real window on an X server (Xvfb): the lots page's
 // "Подписване..." pressed with the mouse, the certificate of the SoftHSM2 token chosen in the
 // list, the PIN typed into the program's own PIN dialog on the keyboard, FILE.p7s written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The walk over a file: sound for what the writer and the updater produce, and each kind of
 // damage it is meant to find is found and named.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tender_file_support.h"
 
 #include "jet/database.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // New tender files from descriptions: what goes in comes out through mdb-export and our reader,
 // the catalog and indexes are where readers look, and what does not fit is refused whole.
 
