@@ -57,8 +57,9 @@ constexpr int kMostFormatDigits = 100;
 
 // "%2.2n" and its kin: an optional width, an optional precision, and the kind.
 const QRegularExpression& printfSpec() {
-    static const QRegularExpression spec(QStringLiteral("%-?(\\d*)(?:\\.(\\d+))?([nfdgemNFDGEM])"));
-    return spec;
+    static const QRegularExpression conversion(
+        QStringLiteral("%-?(\\d*)(?:\\.(\\d+))?([nfdgemNFDGEM])"));
+    return conversion;
 }
 
 // Reads one bracketed expression: sums of products of operands, numbers, quoted texts and
