@@ -44,3 +44,12 @@ write_results_section() {
         printf '\n%s\n' "$section" >>"$results"
     fi
 }
+
+# The median of the numbers in the text $1 (separated by spaces), with three decimals.
+median() {
+    tr ' ' '\n' <<<"$1" | sed '/^$/d' | sort -g |
+        awk '{ v[NR] = $1 } END { printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# $1 / $2, with two decimals.
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }

@@ -44,12 +44,11 @@ for ((round = 1; round <= rounds; round++)); do
     done
 done
 load=$(cut -d' ' -f1-3 /proc/loadavg)
-median() { tr ' ' '\n' <<<"$1" | sed '/^$/d' | sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 ours=$(median "${samples[tenderdb.wall]}")
 theirs=$(median "${samples[mdb-export.wall]}")
 ours_cpu=$(median "${samples[tenderdb.cpu]}")
 theirs_cpu=$(median "${samples[mdb-export.cpu]}")
-ratio=$(awk -v a="$theirs" -v b="$ours" 'BEGIN { printf "%.2f", a / b }')
+ratio=$(ratio "$theirs" "$ours")
 cpu_ratio=$(awk -v a="$theirs_cpu" -v b="$ours_cpu" 'BEGIN { printf "%.2f", a / b }')
 cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -1)
 

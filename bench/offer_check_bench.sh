@@ -17,9 +17,9 @@ lines=$("$brxoffer" check "$work/DB.mdb" | wc -l || true)
 hyperfine -N -i --warmup 1 --runs "$runs" --export-json "$work/times.json" --style none \
     -n check "$brxoffer check $work/DB.mdb" \
     -n read "$tenderdb dump $work/DB.mdb PREDLOGENIA" >/dev/null
-median() { jq -r --arg n "$1" '.results[] | select(.command == $n) | .median * 1000' "$work/times.json"; }
-check=$(median check)
-read=$(median read)
+median_of() { jq -r --arg n "$1" '.results[] | select(.command == $n) | .median * 1000' "$work/times.json"; }
+check=$(median_of check)
+read=$(median_of read)
 cat <<REPORT
 ## brx-offer check on a tender of 200 lots x 50,000 positions
 

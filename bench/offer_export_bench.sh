@@ -35,8 +35,6 @@ for ((round = 1; round <= rounds; round++)); do
     done
 done
 load=$(cut -d' ' -f1-3 /proc/loadavg)
-median() { tr ' ' '\n' <<<"$1" | sed '/^$/d' | sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 sum() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a + b }'; }
 for key in export read write durable export.cpu read.cpu write.cpu durable.cpu; do
     declare "m_${key/./_}=$(median "${samples[$key]}")"

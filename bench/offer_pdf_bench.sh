@@ -34,7 +34,6 @@ for ((round = 1; round <= rounds; round++)); do
     done
 done
 load=$(cut -d' ' -f1-3 /proc/loadavg)
-median() { tr ' ' '\n' <<<"$1" | sed '/^$/d' | sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 divide() { awk -v a="$1" -v b="$2" -v f="$3" 'BEGIN { printf f, a / b }'; }
 m_price=$(median "${samples[price]}")
 m_technical=$(median "${samples[technical]}")

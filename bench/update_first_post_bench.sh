@@ -48,8 +48,6 @@ for ((round = 1; round <= rounds; round++)); do
     done
 done
 load=$(cut -d' ' -f1-3 /proc/loadavg)
-median() { tr ' ' '\n' <<<"$1" | sed '/^$/d' | sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 m_big=$(median "${samples[big]}")
 m_sample=$(median "${samples[sample]}")
 m_big_cpu=$(median "${samples[big.cpu]}")
