@@ -36,6 +36,17 @@ Cell& cellAt(Table& table, int row, int column, const Limits& limits, qint64& ce
 // Drops trailing empty cells and rows.
 void dropTrailingEmpty(Table& table);
 
+// The namespaces of an XLSX file's parts: the sheet's, the relationship attributes' within a
+// part, the package's relationship parts' and its content types'.
+inline const QString kSpreadsheetNamespace =
+    QStringLiteral("http://schemas.openxmlformats.org/spreadsheetml/2006/main");
+inline const QString kPartRelationshipsNamespace =
+    QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships");
+inline const QString kPackageRelationshipsNamespace =
+    QStringLiteral("http://schemas.openxmlformats.org/package/2006/relationships");
+inline const QString kContentTypesNamespace =
+    QStringLiteral("http://schemas.openxmlformats.org/package/2006/content-types");
+
 Table readXlsx(const QString& path, const Limits& limits);
 Table readCsv(const QString& path, const QByteArray& bytes, const Limits& limits);
 

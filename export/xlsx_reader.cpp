@@ -29,14 +29,8 @@ constexpr qint64 kMaxRowNumber = 100'000'000;
 constexpr qsizetype kShownReferenceLength = 20;
 
 const QString kDamaged = QStringLiteral("архивът е повреден");
-const QString kMainNamespace =
-    QStringLiteral("http://schemas.openxmlformats.org/spreadsheetml/2006/main");
 const QString kStrictMainNamespace =
     QStringLiteral("http://purl.oclc.org/ooxml/spreadsheetml/main");
-const QString kPackageRelationshipsNamespace =
-    QStringLiteral("http://schemas.openxmlformats.org/package/2006/relationships");
-const QString kRelationshipsNamespace =
-    QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships");
 
 // The parts of the zip, read within one budget of inflated bytes for the whole workbook.
 class Package {
@@ -124,7 +118,7 @@ public:
     }
     // The relationship id of the element (r:id).
     QString relationshipId() const {
-        return xml_.attributes().value(kRelationshipsNamespace, QLatin1String("id")).toString();
+        return xml_.attributes().value(kPartRelationshipsNamespace, QLatin1String("id")).toString();
     }
     // The text of the current element and of whatever it holds; the reader ends on its end.
     QString text() {
@@ -309,7 +303,7 @@ QString rootNamespace(PartReader& xml, const QString& path, const QString& part)
     if (!xml.nextStart())
         refuseToRead(path, QStringLiteral("частта %1 е празна").arg(part));
     const QString space = xml.namespaceUri();
-    if (space != kMainNamespace && space != kStrictMainNamespace)
+    if (space != kSpreadsheetNamespace && space != kStrictMainNamespace)
         refuseToRead(path, QStringLiteral("частта %1 не е от работна книга XLSX").arg(part));
     return space;
 }

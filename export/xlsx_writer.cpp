@@ -36,14 +36,6 @@ constexpr int kPlainStyle = 0;
 constexpr int kBoldStyle = 1;
 constexpr int kFirstNumberStyle = 2;
 
-const QString kMain = QStringLiteral("http://schemas.openxmlformats.org/spreadsheetml/2006/main");
-const QString kRelationshipsOfPart =
-    QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships");
-const QString kRelationships =
-    QStringLiteral("http://schemas.openxmlformats.org/package/2006/relationships");
-const QString kContentTypes =
-    QStringLiteral("http://schemas.openxmlformats.org/package/2006/content-types");
-
 // The number format showing `decimals` decimals, digits grouped by threes.
 QString numberFormatCode(int decimals) {
     QString code = QStringLiteral("#,##0");
@@ -115,7 +107,7 @@ public:
         checkValues(table);
         writePart(QStringLiteral("[Content_Types].xml"), [](QXmlStreamWriter& xml) {
             xml.writeStartElement(QStringLiteral("Types"));
-            xml.writeDefaultNamespace(kContentTypes);
+            xml.writeDefaultNamespace(kContentTypesNamespace);
             const std::pair<const char*, const char*> defaults[] = {
                 {"rels", "application/vnd.openxmlformats-package.relationships+xml"},
                 {"xml", "application/xml"}};
@@ -143,13 +135,14 @@ public:
                            {{QStringLiteral("officeDocument"), QStringLiteral("xl/workbook.xml")}});
         writePart(QStringLiteral("xl/workbook.xml"), [](QXmlStreamWriter& xml) {
             xml.writeStartElement(QStringLiteral("workbook"));
-            xml.writeDefaultNamespace(kMain);
-            xml.writeNamespace(kRelationshipsOfPart, QStringLiteral("r"));
+            xml.writeDefaultNamespace(kSpreadsheetNamespace);
+            xml.writeNamespace(kPartRelationshipsNamespace, QStringLiteral("r"));
             xml.writeStartElement(QStringLiteral("sheets"));
             xml.writeEmptyElement(QStringLiteral("sheet"));
             xml.writeAttribute(QStringLiteral("name"), QStringLiteral("Цени"));
             xml.writeAttribute(QStringLiteral("sheetId"), QStringLiteral("1"));
-            xml.writeAttribute(kRelationshipsOfPart, QStringLiteral("id"), QStringLiteral("rId1"));
+            xml.writeAttribute(kPartRelationshipsNamespace, QStringLiteral("id"),
+                               QStringLiteral("rId1"));
             xml.writeEndElement();
             xml.writeEndElement();
         });
@@ -208,12 +201,12 @@ private:
     void writeRelationships(const QString& name, const std::vector<Relationship>& relationships) {
         writePart(name, [&](QXmlStreamWriter& xml) {
             xml.writeStartElement(QStringLiteral("Relationships"));
-            xml.writeDefaultNamespace(kRelationships);
+            xml.writeDefaultNamespace(kPackageRelationshipsNamespace);
             for (std::size_t i = 0; i < relationships.size(); ++i) {
                 xml.writeEmptyElement(QStringLiteral("Relationship"));
                 xml.writeAttribute(QStringLiteral("Id"), QStringLiteral("rId%1").arg(i + 1));
                 xml.writeAttribute(QStringLiteral("Type"),
-                                   kRelationshipsOfPart + u'/' + relationships[i].type);
+                                   kPartRelationshipsNamespace + u'/' + relationships[i].type);
                 xml.writeAttribute(QStringLiteral("Target"), relationships[i].target);
             }
             xml.writeEndElement();
@@ -222,7 +215,7 @@ private:
 
     void writeSheet(QXmlStreamWriter& xml, const Table& table) {
         xml.writeStartElement(QStringLiteral("worksheet"));
-        xml.writeDefaultNamespace(kMain);
+        xml.writeDefaultNamespace(kSpreadsheetNamespace);
         xml.writeStartElement(QStringLiteral("sheetViews"));
         xml.writeStartElement(QStringLiteral("sheetView"));
         xml.writeAttribute(QStringLiteral("tabSelected"), QStringLiteral("1"));
@@ -305,7 +298,7 @@ private:
 
     void writeSharedStrings(QXmlStreamWriter& xml) const {
         xml.writeStartElement(QStringLiteral("sst"));
-        xml.writeDefaultNamespace(kMain);
+        xml.writeDefaultNamespace(kSpreadsheetNamespace);
         xml.writeAttribute(QStringLiteral("count"), QString::number(stringCells_));
         xml.writeAttribute(QStringLiteral("uniqueCount"), QString::number(strings_.size()));
         for (const QString& text : strings_) {
@@ -321,7 +314,7 @@ private:
 
     void writeStyles(QXmlStreamWriter& xml) const {
         xml.writeStartElement(QStringLiteral("styleSheet"));
-        xml.writeDefaultNamespace(kMain);
+        xml.writeDefaultNamespace(kSpreadsheetNamespace);
         // The styles by their index, so that the number formats take ids in that order.
         std::map<int, int> decimalsOfStyle;
         for (const auto& [decimals, style] : numberStyles_)
