@@ -53,3 +53,16 @@ median() {
 
 # $1 / $2, with two decimals.
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+# Appends to the caller's associative array `samples`, for each NAME of hyperfine's JSON file
+# $1: its median wall time to samples[NAME] and its mean processor time (user + system) to
+# samples[NAME.cpu], both in milliseconds. Processor time suffers less than wall time when other
+# work shares the machine.
+add_samples() {
+    local json=$1 name
+    shift
+    for name in "$@"; do
+        samples[$name]+="$(jq -r --arg n "$name" '.results[] | select(.command == $n) | .median * 1000' "$json") "
+        samples[$name.cpu]+="$(jq -r --arg n "$name" '.results[] | select(.command == $n) | (.user + .system) * 1000' "$json") "
+    done
+}

@@ -36,16 +36,11 @@ for ((round = 1; round <= rounds; round++)); do
     hyperfine -N --warmup 5 --runs "$runs" --export-json "$json" --style none \
         -n tenderdb "$tenderdb dump $best_file $best_table" \
         -n mdb-export "mdb-export $best_file $best_table" >/dev/null
-    for name in tenderdb mdb-export; do
-        # Median wall time and mean processor time (user + system) in milliseconds; processor
-        # time suffers less than wall time when other work shares the machine.
-        samples[$name.wall]+="$(jq -r --arg n "$name" '.results[] | select(.command == $n) | .median * 1000' "$json") "
-        samples[$name.cpu]+="$(jq -r --arg n "$name" '.results[] | select(.command == $n) | (.user + .system) * 1000' "$json") "
-    done
+    add_samples "$json" tenderdb mdb-export
 done
 load=$(cut -d' ' -f1-3 /proc/loadavg)
-ours=$(median "${samples[tenderdb.wall]}")
-theirs=$(median "${samples[mdb-export.wall]}")
+ours=$(median "${samples[tenderdb]}")
+theirs=$(median "${samples[mdb-export]}")
 ours_cpu=$(median "${samples[tenderdb.cpu]}")
 theirs_cpu=$(median "${samples[mdb-export.cpu]}")
 ratio=$(ratio "$theirs" "$ours")

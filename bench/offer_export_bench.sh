@@ -29,10 +29,7 @@ for ((round = 1; round <= rounds; round++)); do
     LC_ALL=bg_BG.UTF-8 hyperfine -N --warmup 2 --runs "$runs" --export-json "$json" --style none \
         -n export "$export_cmd" -n read "$read_cmd" -n write "$write_cmd" \
         -n durable "$durable_cmd" >/dev/null
-    for name in export read write durable; do
-        samples[$name]+="$(jq -r --arg n "$name" '.results[] | select(.command == $n) | .median * 1000' "$json") "
-        samples[$name.cpu]+="$(jq -r --arg n "$name" '.results[] | select(.command == $n) | (.user + .system) * 1000' "$json") "
-    done
+    add_samples "$json" export read write durable
 done
 load=$(cut -d' ' -f1-3 /proc/loadavg)
 sum() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a + b }'; }

@@ -42,10 +42,7 @@ declare -A samples
 for ((round = 1; round <= rounds; round++)); do
     hyperfine -N --warmup 3 --runs "$runs" --export-json "$json" --style none \
         -n big "$big_cmd" -n sample "$sample_cmd" >/dev/null
-    for name in big sample; do
-        samples[$name]+="$(jq -r --arg n "$name" '.results[] | select(.command == $n) | .median * 1000' "$json") "
-        samples[$name.cpu]+="$(jq -r --arg n "$name" '.results[] | select(.command == $n) | (.user + .system) * 1000' "$json") "
-    done
+    add_samples "$json" big sample
 done
 load=$(cut -d' ' -f1-3 /proc/loadavg)
 m_big=$(median "${samples[big]}")
