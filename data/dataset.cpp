@@ -70,6 +70,14 @@ QVariant toVariant(const jet::Value& value) {
     return {}; // null; other kinds never pass the field list check
 }
 
+std::size_t ColumnPick::place(std::size_t column) {
+    const auto found = std::find(columns_.begin(), columns_.end(), column);
+    if (found != columns_.end())
+        return static_cast<std::size_t>(found - columns_.begin());
+    columns_.push_back(column);
+    return columns_.size() - 1;
+}
+
 Dataset::Dataset(QString name, Connection& connection, QString table, std::vector<FieldDef> fields,
                  Query query)
     : name_(std::move(name)), connection_(connection), tableName_(std::move(table)),
@@ -144,18 +152,26 @@ void Dataset::open() {
     const jet::Database& database = connection_.database();
     jet::TableDef table = engineCall([&] { return database.table(tableName_.toStdString()); });
     std::vector<int> columnOf = bindColumns(table);
-    std::vector<SnapshotRow> rows = engineCall([&] { return query_(database, table, *this); });
+    ColumnPick pick;
+    std::vector<std::optional<std::size_t>> placeOf(fields_.size());
+    for (std::size_t i = 0; i < fields_.size(); ++i)
+        if (columnOf[i] >= 0)
+            placeOf[i] = pick.place(static_cast<std::size_t>(columnOf[i]));
+    std::vector<SnapshotRow> rows =
+        engineCall([&] { return query_(database, table, *this, pick); });
 
     std::vector<Record> records;
     records.reserve(rows.size());
     for (SnapshotRow& row : rows) {
         Record record{row.id, std::vector<QVariant>(fields_.size())};
         for (std::size_t i = 0; i < fields_.size(); ++i) {
-            if (columnOf[i] >= 0)
-                record.values[i] = toVariant(row.columns.at(static_cast<std::size_t>(columnOf[i])));
+            if (placeOf[i])
+                record.values[i] = toVariant(row.columns.at(*placeOf[i]));
             else if (fields_[i]->kind() == FieldKind::Derived)
                 record.values[i] = row.derived.value(fields_[i]->name());
         }
+        // Freed as it is copied, so that the records take the room the rows leave.
+        row = SnapshotRow{};
         records.push_back(std::move(record));
     }
 

@@ -98,13 +98,16 @@ std::vector<FieldDef> tenderRecordFields() {
 
 // The rows of SPECS in the order the file holds them, with _NO_DDS when asked for.
 Query specsQuery(bool withNoDds) {
-    return [withNoDds](const jet::Database& database, const jet::TableDef& table, const Dataset&) {
-        const std::size_t noDds = columnIndex(table, "NO_DDS");
+    return [withNoDds](const jet::Database& database, const jet::TableDef& table, const Dataset&,
+                       ColumnPick& pick) {
+        std::optional<std::size_t> noDds;
+        if (withNoDds)
+            noDds = pick.place(columnIndex(table, "NO_DDS"));
         std::vector<SnapshotRow> rows;
-        database.scan(table, [&](jet::RowId id, const jet::Row& row) {
+        database.scan(table, pick.columns(), [&](jet::RowId id, const jet::Row& row) {
             SnapshotRow snapshot{id, row, {}};
-            if (withNoDds) {
-                const auto* flag = std::get_if<bool>(&row[noDds]);
+            if (noDds) {
+                const auto* flag = std::get_if<bool>(&row[*noDds]);
                 snapshot.derived.insert(QStringLiteral("_NO_DDS"), flag != nullptr && *flag
                                                                        ? QStringLiteral("Да")
                                                                        : QStringLiteral("Не"));
@@ -173,7 +176,7 @@ struct LotTotals {
 // each lot's positions live on the way.
 Query lotsWithTotals(Connection& connection) {
     return [&connection](const jet::Database& database, const jet::TableDef& table,
-                         const Dataset& dataset) {
+                         const Dataset& dataset, ColumnPick& pick) {
         const std::size_t columns[] = {
             columnIndex(table, "MASTER_CODE"), columnIndex(table, "PRODUCT_CODE"),
             columnIndex(table, "PP1_NUMBER"), columnIndex(table, "GODISHNO_POTREBLENIE")};
@@ -208,8 +211,9 @@ Query lotsWithTotals(Connection& connection) {
             });
         positions.markComplete();
 
-        const std::size_t productCode = columns[kProduct];
-        std::vector<jet::Row> lotValues = database.read(table, lotRows);
+        const std::size_t productCode = pick.place(columns[kProduct]);
+        const std::size_t customCode = pick.place(columnIndex(table, "CUSTOM_CODE"));
+        std::vector<jet::Row> lotValues = database.read(table, lotRows, pick.columns());
         std::vector<SnapshotRow> lots;
         lots.reserve(lotRows.size());
         for (std::size_t i = 0; i < lotRows.size(); ++i) {
@@ -222,7 +226,7 @@ Query lotsWithTotals(Connection& connection) {
             lot.derived.insert(QStringLiteral("_OFERIRANI_POZICII"), variant(sums.offered));
             lots.push_back(std::move(lot));
         }
-        sortByCustomCode(lots, columnIndex(table, "CUSTOM_CODE"));
+        sortByCustomCode(lots, customCode);
         return lots;
     };
 }
@@ -239,17 +243,18 @@ void gatherLotPositions(const jet::Database& database, const jet::TableDef& tabl
     positions.markComplete();
 }
 
-// The rows `ids` of `lot`; std::nullopt when an id no longer leads to a position of the lot
-// (another program changed the table since the ids were gathered).
+// The rows `ids` of `lot` with the columns of `pick`, of which MASTER_CODE is at `masterCode`;
+// std::nullopt when an id no longer leads to a position of the lot (another program changed the
+// table since the ids were gathered).
 std::optional<std::vector<SnapshotRow>> readPositions(const jet::Database& database,
                                                       const jet::TableDef& table,
                                                       const std::vector<jet::RowId>& ids,
-                                                      std::int64_t lot) {
-    const std::size_t masterCode = columnIndex(table, "MASTER_CODE");
+                                                      std::int64_t lot, const ColumnPick& pick,
+                                                      std::size_t masterCode) {
     std::vector<jet::Row> read;
     try {
         // The positions' texts go to the datasets as UTF-16: decoded once, straight to it.
-        read = database.read(table, ids, jet::TextForm::Utf16);
+        read = database.read(table, ids, pick.columns(), jet::TextForm::Utf16);
     } catch (const jet::Error&) {
         return std::nullopt;
     }
@@ -269,32 +274,35 @@ std::optional<std::vector<SnapshotRow>> readPositions(const jet::Database& datab
 // every change Access makes; only where neither answers is the table scanned for a new map.
 Query positionsOfLot(Connection& connection) {
     return [&connection](const jet::Database& database, const jet::TableDef& table,
-                         const Dataset& dataset) {
+                         const Dataset& dataset, ColumnPick& pick) {
         const QVariant wanted = dataset.parameter(QStringLiteral("MASTER_CODE"));
         if (wanted.isNull())
             return std::vector<SnapshotRow>{}; // "= null" matches no row
         const std::int64_t lot = wanted.toLongLong();
+        const std::size_t masterColumn = columnIndex(table, "MASTER_CODE");
+        const std::size_t masterCode = pick.place(masterColumn);
+        const std::size_t customCode = pick.place(columnIndex(table, "CUSTOM_CODE"));
         LotPositions& positions = connection.lotPositions();
         std::optional<std::vector<SnapshotRow>> rows;
         if (positions.complete()) {
-            rows = readPositions(database, table, positions.of(lot), lot);
+            rows = readPositions(database, table, positions.of(lot), lot, pick, masterCode);
             if (!rows)
                 positions.clear(); // a stale map would hide positions that joined other lots
         }
         if (!rows) {
-            if (const std::optional<std::vector<jet::RowId>> ids = database.findThroughIndex(
-                    table, columnIndex(table, "MASTER_CODE"), jet::Value(lot)))
-                rows = readPositions(database, table, *ids, lot);
+            if (const std::optional<std::vector<jet::RowId>> ids =
+                    database.findThroughIndex(table, masterColumn, jet::Value(lot)))
+                rows = readPositions(database, table, *ids, lot, pick, masterCode);
         }
         if (!rows) {
             gatherLotPositions(database, table, positions);
-            rows = readPositions(database, table, positions.of(lot), lot);
+            rows = readPositions(database, table, positions.of(lot), lot, pick, masterCode);
         }
         if (!rows)
             throw Error(QStringLiteral("Позициите на обособена позиция %1 се промениха от друга "
                                        "програма, докато се четяха. Опитайте отново.")
                             .arg(lot));
-        sortByCustomCode(*rows, columnIndex(table, "CUSTOM_CODE"));
+        sortByCustomCode(*rows, customCode);
         return std::move(*rows);
     };
 }

@@ -63,6 +63,12 @@ std::span<const std::uint8_t> rowBytes(const PageFile& file, const TableDef& tab
     throw Error(file.where(id) + ": relocation pointers loop");
 }
 
+void checkColumns(const TableDef& table, std::span<const std::size_t> columns) {
+    for (std::size_t index : columns)
+        if (index >= table.columns.size())
+            throw Error("table " + table.name + ": no column " + std::to_string(index));
+}
+
 } // namespace
 
 Database::Database(const std::string& path, Mode mode)
@@ -160,9 +166,7 @@ void Database::scan(const TableDef& table, const RowVisitor& visit) const {
 
 void Database::scan(const TableDef& table, std::span<const std::size_t> columns,
                     const RowVisitor& visit, const ScanProgress& progress) const {
-    for (std::size_t index : columns)
-        if (index >= table.columns.size())
-            throw Error("table " + table.name + ": no column " + std::to_string(index));
+    checkColumns(table, columns);
     Row values;
     // Where the rows of the current page are, built once for all of them.
     std::optional<std::uint32_t> pageNumber;
@@ -197,19 +201,29 @@ Row Database::read(const TableDef& table, RowId id) const {
 }
 
 std::vector<Row> Database::read(const TableDef& table, std::span<const RowId> ids,
-                                TextForm texts) const {
+                                std::span<const std::size_t> columns, TextForm texts) const {
+    checkColumns(table, columns);
     std::vector<Row> rows;
     rows.reserve(ids.size());
     Page home;
     std::optional<std::uint32_t> homeNumber;
+    std::string page; // where the rows of the home page are, built once for all of them
     Page moved;
     for (RowId id : ids) {
         if (homeNumber != id.page) {
             home = readRowPage(*file_, id, id.page);
             homeNumber = id.page;
+            page = file_->where(id.page);
         }
-        rows.push_back(decodeRow(*file_, table, rowBytes(*file_, table, id, home, moved),
-                                 file_->where(id), texts));
+        const std::span<const std::uint8_t> bytes = rowBytes(*file_, table, id, home, moved);
+        Row& values = rows.emplace_back();
+        try {
+            decodeColumns(*file_, table, bytes, columns, values, page, texts);
+        } catch (const Error&) {
+            // Decoded again to name the row in the message; it fails the same way.
+            decodeColumns(*file_, table, bytes, columns, values, file_->where(id), texts);
+            throw;
+        }
     }
     return rows;
 }

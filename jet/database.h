@@ -50,9 +50,11 @@ public:
     // One row by its id, following a relocation pointer. Throws Error when the id leads to a
     // deleted row or to no row of the table.
     Row read(const TableDef& table, RowId id) const;
-    // Rows by their ids, in the order given; consecutive ids on one page read it once. Texts
-    // come in the form `texts` asks for.
+    // Rows by their ids, in the order given, each with only the values of `columns` (indexes
+    // into table.columns) in that order, as scan gives them; consecutive ids on one page read it
+    // once. Texts come in the form `texts` asks for.
     std::vector<Row> read(const TableDef& table, std::span<const RowId> ids,
+                          std::span<const std::size_t> columns,
                           TextForm texts = TextForm::Utf8) const;
     // The ids of the rows whose column `column` (an index into table.columns) holds `value`,
     // found through the file's index over that column alone: a few pages instead of a scan.

@@ -203,7 +203,8 @@ Row decodeRow(const PageFile& file, const TableDef& def, std::span<const std::ui
 }
 
 void decodeColumns(const PageFile& file, const TableDef& def, std::span<const std::uint8_t> row,
-                   std::span<const std::size_t> indexes, Row& values, const std::string& where) {
+                   std::span<const std::size_t> indexes, Row& values, const std::string& where,
+                   TextForm texts) {
     // Fixed-length values are found by their offsets alone: the variable part of the row is
     // taken apart only when a column asked for lies there.
     bool variable = std::any_of(indexes.begin(), indexes.end(), [&](std::size_t index) {
@@ -213,7 +214,7 @@ void decodeColumns(const PageFile& file, const TableDef& def, std::span<const st
     RowLayout layout = parseRow(row, variable && def.variableColumnCount > 0, where);
     values.resize(indexes.size());
     for (std::size_t i = 0; i < indexes.size(); ++i)
-        values[i] = decodeValue(file, def.columns.at(indexes[i]), layout, where);
+        values[i] = decodeValue(file, def.columns.at(indexes[i]), layout, where, texts);
 }
 
 } // namespace jet

@@ -65,6 +65,7 @@ Row decodeRow(const PageFile& file, const TableDef& def, std::span<const std::ui
 // Decodes the columns of `def` at `indexes` into `values`, in that order, reusing its storage
 // from row to row; the other columns are not looked at.
 void decodeColumns(const PageFile& file, const TableDef& def, std::span<const std::uint8_t> row,
-                   std::span<const std::size_t> indexes, Row& values, const std::string& where);
+                   std::span<const std::size_t> indexes, Row& values, const std::string& where,
+                   TextForm texts = TextForm::Utf8);
 
 } // namespace jet
