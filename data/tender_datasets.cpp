@@ -376,7 +376,7 @@ std::unique_ptr<Dataset> makeQryObosobeniPozicii(Connection& connection) {
                                      kPredlogenia, std::move(fields), lotsWithTotals(connection));
 }
 
-std::unique_ptr<Dataset> makeQryData(Connection& connection) {
+std::unique_ptr<Dataset> makeQryData(Connection& connection, const QStringList& only) {
     const auto calculated = [](const char* name, FieldType type, int size, const char* format) {
         return FieldDef(QString::fromLatin1(name), type, size, FieldKind::Calculated)
             .withFormat(QString::fromLatin1(format));
@@ -409,6 +409,9 @@ std::unique_ptr<Dataset> makeQryData(Connection& connection) {
     fields.push_back(text(QStringLiteral("CUSTOM_CODE"), 10));
     fields.push_back(
         column(QStringLiteral("IME"), FieldType::Memo).withLabel(QStringLiteral("Наименование")));
+    if (!only.isEmpty())
+        std::erase_if(fields,
+                      [&only](const FieldDef& field) { return !only.contains(field.name); });
     auto dataset = std::make_unique<Dataset>(QStringLiteral("qryData"), connection, kPredlogenia,
                                              std::move(fields), positionsOfLot(connection));
     dataset->setParameter(QStringLiteral("MASTER_CODE"), QVariant());

@@ -4,6 +4,7 @@
 #include "data/dataset.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <memory>
@@ -30,6 +31,8 @@ std::unique_ptr<Dataset> makeReportQrySpecs(Connection& connection);
 // _OFERIRANI_POZICII, each null when no position contributes, and the calculated _STATUS.
 std::unique_ptr<Dataset> makeQryObosobeniPozicii(Connection& connection);
 // The positions of the lot whose PRODUCT_CODE is the parameter MASTER_CODE (null or -1: none).
-std::unique_ptr<Dataset> makeQryData(Connection& connection);
+// Given `only`, just those of its fields, for a reader that needs no others: the columns of the
+// rest, the memo among them, are then not read.
+std::unique_ptr<Dataset> makeQryData(Connection& connection, const QStringList& only = {});
 
 } // namespace data

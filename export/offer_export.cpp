@@ -17,25 +17,25 @@ const QString kLotNotOffered =
     QStringLiteral("Не сте оферирали всички продукти за текущата обособена позиция!");
 const QString kErrorSavingFile = QStringLiteral("Error Saving File");
 
-// Runs `write`, prefixing the message of a refused text with `where` and saying that nothing
-// was written, so that the bidder knows which value to correct.
-template <typename Write> void naming(const QString& where, Write write) {
+// Runs `write`, prefixing the message of a refused text with what `where` names and saying that
+// nothing was written, so that the bidder knows which value to correct.
+template <typename Where, typename Write> void naming(Where where, Write write) {
     try {
         write();
     } catch (const UnwritableText& refused) {
-        throw data::Error(where + QString::fromUtf8(refused.what()) +
+        throw data::Error(where() + QString::fromUtf8(refused.what()) +
                           QStringLiteral(" Файлът на офертата не е записан."));
     }
 }
 
 // A text as the offer file carries it.
-QString carried(const data::Dataset& dataset, const QString& column) {
-    const QString text = dataset.fieldByName(column).asString();
-    return isTendersOwnText(column) ? withUnwritableAsSpaces(text) : text;
+QString carried(const data::Field& field) {
+    const QString text = field.asString();
+    return isTendersOwnText(field.name()) ? withUnwritableAsSpaces(text) : text;
 }
 
 void writeTenderBlock(IXMLPREDL& predl, const data::Dataset& specs, int offerType) {
-    const auto text = [&specs](const QString& name) { return carried(specs, name); };
+    const auto text = [&specs](const QString& name) { return carried(specs.fieldByName(name)); };
     const auto number = [&specs](const QString& name) { return specs.fieldByName(name).asFloat(); };
     predl.Set_IME_NA_FIRMATA(text(QStringLiteral("IME_NA_FIRMATA")));
     const std::shared_ptr<IXMLKONKURS> konkurs = predl.Get_KONKURS();
@@ -72,25 +72,47 @@ Inclusion inclusion(const data::Dataset& specs, int offerType) {
     return result;
 }
 
-void writePosition(IXMLPOZICII& pozicia, const data::Dataset& position, const Inclusion& included) {
-    pozicia.Set_PRODUCT_CODE(position.fieldByName(QStringLiteral("PRODUCT_CODE")).asInteger());
-    pozicia.Set_CUSTOM_CODE(carried(position, QStringLiteral("CUSTOM_CODE")));
-    const data::Field& price = position.fieldByName(QStringLiteral("PP1_NUMBER"));
-    if (included.price && !price.isNull())
-        pozicia.Set_PP1_NUMBER(price.asFloat());
-    for (int n = 2; n <= 6; ++n) {
-        switch (included.parameterTip[static_cast<std::size_t>(n)]) {
-        case 3:
-            pozicia.Set_PP_NUMBER(
-                n, position.fieldByName(QStringLiteral("PP%1_NUMBER").arg(n)).asFloat());
-            break;
-        case 2:
-            pozicia.Set_PP_TEXT(
-                n, position.fieldByName(QStringLiteral("PP%1_TEXT").arg(n)).asString());
-            break;
-        default:
-            break;
+QString parameterNumber(int n) {
+    return QStringLiteral("PP%1_NUMBER").arg(n);
+}
+QString parameterText(int n) {
+    return QStringLiteral("PP%1_TEXT").arg(n);
+}
+
+// The fields of a position that go into its POZICII, looked up once for the whole lot: the
+// fields stay, the record under them moves.
+struct PositionFields {
+    PositionFields(const data::Dataset& position, const Inclusion& inclusion)
+        : productCode(position.fieldByName(QStringLiteral("PRODUCT_CODE"))),
+          customCode(position.fieldByName(QStringLiteral("CUSTOM_CODE"))),
+          price(position.fieldByName(QStringLiteral("PP1_NUMBER"))), included(inclusion) {
+        for (int n = 2; n <= 6; ++n) {
+            const int tip = included.parameterTip[static_cast<std::size_t>(n)];
+            if (tip != 0)
+                parameters[static_cast<std::size_t>(n)] =
+                    &position.fieldByName(tip == 3 ? parameterNumber(n) : parameterText(n));
         }
+    }
+    const data::Field& productCode;
+    const data::Field& customCode;
+    const data::Field& price;
+    const Inclusion& included;
+    std::array<const data::Field*, 7> parameters{}; // n = 2 ... 6, when included
+};
+
+void writePosition(IXMLPOZICII& pozicia, const PositionFields& position) {
+    pozicia.Set_PRODUCT_CODE(position.productCode.asInteger());
+    pozicia.Set_CUSTOM_CODE(carried(position.customCode));
+    if (position.included.price && !position.price.isNull())
+        pozicia.Set_PP1_NUMBER(position.price.asFloat());
+    for (int n = 2; n <= 6; ++n) {
+        const data::Field* parameter = position.parameters[static_cast<std::size_t>(n)];
+        if (parameter == nullptr)
+            continue;
+        if (position.included.parameterTip[static_cast<std::size_t>(n)] == 3)
+            pozicia.Set_PP_NUMBER(n, parameter->asFloat());
+        else
+            pozicia.Set_PP_TEXT(n, parameter->asString());
     }
 }
 
@@ -136,19 +158,19 @@ QString OfferExport::ExportXML(const OfferSources& sources) {
 std::shared_ptr<IXMLPREDL> OfferExport::buildDocument(const OfferSources& sources,
                                                       int offerType) const {
     const std::shared_ptr<IXMLPREDL> document = NewPREDL(regional_);
-    naming(QString(), [&] { writeTenderBlock(*document, sources.qrySpecs, offerType); });
+    naming([] { return QString(); },
+           [&] { writeTenderBlock(*document, sources.qrySpecs, offerType); });
 
     const Inclusion included = inclusion(sources.qrySpecs, offerType);
     data::Dataset& positions = sources.qryData;
+    const PositionFields fields(positions, included);
     const std::shared_ptr<IXMLPOZICIIList> list = document->Get_POZICII();
     // Moving stores a position being edited, through its check; a refusal ends the export.
     for (positions.first(); !positions.eof(); positions.next()) {
         if (!sources.PoziciaIsFill())
             continue;
-        const QString where =
-            QStringLiteral("Позиция №%1: ")
-                .arg(positions.fieldByName(QStringLiteral("CUSTOM_CODE")).asString());
-        naming(where, [&] { writePosition(*list->Add(), positions, included); });
+        naming([&] { return QStringLiteral("Позиция №%1: ").arg(fields.customCode.asString()); },
+               [&] { writePosition(*list->Add(), fields); });
     }
     return document;
 }
@@ -181,8 +203,16 @@ QStringList positionTextColumns(const data::Dataset& specs, int offerType) {
     QStringList columns{QStringLiteral("CUSTOM_CODE")};
     for (int n = 2; n <= 6; ++n)
         if (included.parameterTip[static_cast<std::size_t>(n)] == 2)
-            columns << QStringLiteral("PP%1_TEXT").arg(n);
+            columns << parameterText(n);
     return columns;
+}
+
+QStringList exportedPositionFields() {
+    QStringList fields{QStringLiteral("PRODUCT_CODE"), QStringLiteral("CUSTOM_CODE"),
+                       QStringLiteral("PP1_NUMBER")};
+    for (int n = 2; n <= 6; ++n)
+        fields << parameterNumber(n) << parameterText(n);
+    return fields;
 }
 
 QStringList tenderTextColumns() {

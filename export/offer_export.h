@@ -83,6 +83,11 @@ QString lotRefusal(const data::Dataset& lots);
 // `specs`: the position's code and each text offer parameter the offer includes.
 QStringList positionTextColumns(const data::Dataset& specs, int offerType);
 
+// The fields of a lot's positions that an export reads, whatever offer parameters the tender
+// includes (the price among them, by which a position goes into the offer): a reader that only
+// exports may open the positions with these alone.
+QStringList exportedPositionFields();
+
 // The texts of the tender record that every offer carries: the company name and the tender
 // parameters' texts, which the bidder types, and the tender's name.
 QStringList tenderTextColumns();

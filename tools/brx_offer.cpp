@@ -171,10 +171,12 @@ LotArguments parseLotArguments(const QStringList& args, bool offerTypeNeeded = t
 }
 
 // The tender file opened read-only, with the datasets of the main window standing on the lot
-// whose code the bidder gave, as the lots page would after the bidder chose it.
+// whose code the bidder gave, as the lots page would after the bidder chose it. Given
+// `positionFields`, the positions have only those fields.
 class TenderLot {
 public:
-    TenderLot(const QString& file, const QString& lotCode) {
+    TenderLot(const QString& file, const QString& lotCode, const QStringList& positionFields = {})
+        : qryData(data::makeQryData(connection_, positionFields)) {
         connection_.openReadOnly(file);
         // The positions show their numbers with the tender's decimals, as on screen.
         offer::installDatasetRules(*qrySpecs, *qryObosobeniPozicii, *qryData);
@@ -214,7 +216,7 @@ private:
     data::Connection connection_;
     std::unique_ptr<data::Dataset> qrySpecs = data::makeQrySpecs(connection_);
     std::unique_ptr<data::Dataset> qryObosobeniPozicii = data::makeQryObosobeniPozicii(connection_);
-    std::unique_ptr<data::Dataset> qryData = data::makeQryData(connection_);
+    std::unique_ptr<data::Dataset> qryData;
     // The main window's report datasets, which the printed offers' templates name too.
     DatasetReportSource dsReportSpecs{QStringLiteral("dsReportSpecs"), *qrySpecs};
     DatasetReportSource dsReportData{QStringLiteral("dsReportData"), *qryData};
@@ -261,7 +263,8 @@ private:
 
 int xmlCommand(const QStringList& args) {
     const LotArguments arguments = parseLotArguments(args);
-    TenderLot lot(arguments.file, arguments.lotCode);
+    // The export reads a few columns of each position; the others are not even read.
+    TenderLot lot(arguments.file, arguments.lotCode, exportedPositionFields());
     ArgumentDialogs dialogs(arguments.offerType, arguments.output);
     const QString written = OfferExport(dialogs).ExportXML(lot.sources());
     if (written.isEmpty() || dialogs.failed())

@@ -377,13 +377,22 @@ TEST(FieldLists, AColumnMissingOrOfAnotherBaseTypeKeepsTheDatasetClosed) {
     const auto retyped = [](const char* column, const char* type) {
         return tender::SchemaChanges{{}, {}, {{column, type}}, {}};
     };
+    const Make positions = [](data::Connection& connection) {
+        return data::makeQryData(connection);
+    };
+    // The positions as an export opens them: the columns of the other fields are not looked for.
+    const Make pricesOnly = [](data::Connection& connection) {
+        return data::makeQryData(connection,
+                                 {QStringLiteral("PRODUCT_CODE"), QStringLiteral("CUSTOM_CODE"),
+                                  QStringLiteral("PP1_NUMBER")});
+    };
     const Case cases[] = {
         {data::makeQrySpecs, dropped("SPECS.CAPTION_NOMER"),
          "qrySpecs: Полето 'CAPTION_NOMER' не е намерено"},
         {data::makeQrySpecsInit, dropped("SPECS.KP3_IME"),
          "qrySpecsInit: Полето 'KP3_IME' не е намерено"},
         {data::makeQrySpecsInit, dropped("SPECS.CAPTION_NOMER"), ""}, // not in its list
-        {data::makeQryData, retyped("PREDLOGENIA.PP1_NUMBER", "text(50)"),
+        {positions, retyped("PREDLOGENIA.PP1_NUMBER", "text(50)"),
          "qryData: Полето 'PP1_NUMBER' е от тип text, а се очаква double"},
         {data::makeQryObosobeniPozicii, retyped("PREDLOGENIA.IME", "text(255)"),
          "qryObosobeniPozicii: Полето 'IME' е от тип text, а се очаква memo"},
@@ -391,7 +400,11 @@ TEST(FieldLists, AColumnMissingOrOfAnotherBaseTypeKeepsTheDatasetClosed) {
          "qrySpecs: Полето 'NO_DDS' е от тип long integer, а се очаква yes/no"},
         // Another width of the same base type fits.
         {data::makeQrySpecs, retyped("SPECS.KONKURS", "integer"), ""},
-        {data::makeQryData, retyped("PREDLOGENIA.PP1_NUMBER", "single"), ""},
+        {positions, retyped("PREDLOGENIA.PP1_NUMBER", "single"), ""},
+        {positions, dropped("PREDLOGENIA.INFO8"), "qryData: Полето 'INFO8' не е намерено"},
+        {pricesOnly, dropped("PREDLOGENIA.INFO8"), ""},
+        {pricesOnly, retyped("PREDLOGENIA.PP1_NUMBER", "text(50)"),
+         "qryData: Полето 'PP1_NUMBER' е от тип text, а се очаква double"},
     };
     for (const Case& c : cases) {
         fixture::TenderFolder folder;
