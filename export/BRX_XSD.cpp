@@ -11,8 +11,11 @@ struct OfferDocument {
 QString offerNumberText(double value, const QString& decimalSeparator) {
     if (value == 0)
         value = 0; // a negative zero is written as 0
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::OmitLeadingZeroInExponent);
+    static const QLocale c = [] {
+        QLocale made = QLocale::c();
+        made.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::OmitLeadingZeroInExponent);
+        return made;
+    }();
     QString text = c.toString(value, 'g', 15);
     text.replace(QLatin1Char('.'), decimalSeparator);
     return text;

@@ -420,6 +420,9 @@ TEST(OfferFileBytes, StartWithTheByteOrderMarkAndEndEveryLineWithCrLf) {
         {"\n\n", "\xEF\xBB\xBF\r\n\r\n"},
         {"\r\r\n", "\xEF\xBB\xBF\r\n\r\n"},
         {"цена", "\xEF\xBB\xBF\xD1\x86\xD0\xB5\xD0\xBD\xD0\xB0\r\n"},
+        // A character beyond the basic plane on either side of a line end.
+        {"\xF0\x9D\x84\x9E\n\xF0\x9D\x84\x9E",
+         "\xEF\xBB\xBF\xF0\x9D\x84\x9E\r\n\xF0\x9D\x84\x9E\r\n"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(offerFileBytes(QString::fromUtf8(c.content)), QByteArray(c.file)) << c.content;
