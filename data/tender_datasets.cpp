@@ -7,6 +7,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <type_traits>
 
 namespace data {
 
@@ -120,27 +121,36 @@ Query specsQuery(bool withNoDds) {
 
 // An ordering key made once for a sort. Codes are digits and Latin letters nearly always: those
 // compare as their ASCII bytes with the letters lowered, which orders them as the case-blind
-// comparison of keyBefore does, at a tenth of its cost.
+// comparison of keyBefore does, at a tenth of its cost. The text key is made only when some code
+// is not of that kind.
 struct SortKey {
-    std::optional<QString> key;
     std::optional<std::string> foldedAscii;
+    std::optional<QString> key;
     std::size_t row;
 };
 
-SortKey sortKey(const jet::Value& customCode, std::size_t row) {
-    SortKey made{orderingKey(toVariant(customCode)), std::nullopt, row};
-    if (!made.key)
-        return made;
-    std::string folded;
-    folded.reserve(static_cast<std::size_t>(made.key->size()));
-    for (const QChar c : *made.key) {
-        if (c.unicode() >= 0x80)
-            return made;
-        folded +=
-            static_cast<char>(c >= u'A' && c <= u'Z' ? c.unicode() + ('a' - 'A') : c.unicode());
-    }
-    made.foldedAscii = std::move(folded);
-    return made;
+// The ordering key of a code all of whose characters are ASCII, the letters lowered; std::nullopt
+// for a null code or any other.
+std::optional<std::string> foldedAsciiKey(const jet::Value& customCode) {
+    const auto fold = [](const auto& code) -> std::optional<std::string> {
+        constexpr std::size_t kWidth = 10;
+        const std::size_t size = code.size();
+        std::string folded(size < kWidth ? kWidth - size : 0, '0');
+        for (std::size_t i = 0; i < size; ++i) {
+            const auto c = static_cast<std::uint32_t>(
+                static_cast<std::make_unsigned_t<std::decay_t<decltype(code[i])>>>(code[i]));
+            if (c >= 0x80)
+                return std::nullopt;
+            if (i + kWidth >= size)
+                folded += static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+        }
+        return folded;
+    };
+    if (const auto* text = std::get_if<std::u16string>(&customCode))
+        return fold(*text);
+    if (const auto* text = std::get_if<std::string>(&customCode))
+        return fold(*text);
+    return std::nullopt;
 }
 
 bool sortKeyBefore(const SortKey& a, const SortKey& b) {
@@ -153,8 +163,14 @@ void sortByCustomCode(std::vector<SnapshotRow>& rows, std::size_t customCode) {
     // Each key is made once, not at every comparison: hundreds of lots make thousands of them.
     std::vector<SortKey> keys;
     keys.reserve(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        keys.push_back(sortKey(rows[i].columns[customCode], i));
+    bool allAscii = true;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        keys.push_back({foldedAsciiKey(rows[i].columns[customCode]), std::nullopt, i});
+        allAscii = allAscii && keys.back().foldedAscii;
+    }
+    if (!allAscii)
+        for (SortKey& key : keys)
+            key.key = orderingKey(toVariant(rows[key.row].columns[customCode]));
     std::stable_sort(keys.begin(), keys.end(), sortKeyBefore);
     std::vector<SnapshotRow> sorted;
     sorted.reserve(rows.size());

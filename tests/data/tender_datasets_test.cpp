@@ -232,45 +232,53 @@ TEST(LotSwitch, FollowsAPositionThatAnotherProgramMovedToAnotherLot) {
 }
 
 // A lot lists its positions in the order orderedBefore gives their codes, whatever letters they
-// hold: Latin in either case, Cyrillic, signs, none; codes equal but for case keep their places.
+// hold: Latin in either case, Cyrillic, signs, none; codes equal but for case or for leading
+// zeros keep their places. Codes all of ASCII are sorted by a way of their own.
 TEST(LotPositions, AreOrderedByTheirCodesAsOrderedBeforeOrdersThem) {
-    fixture::TenderFolder folder;
-    const QString file = folder.write(tender::generateTender(1, 9));
-    const std::vector<jet::Value> codes{std::string("b"), std::string("A"), std::string("a"),
-                                        std::string("_"), std::string("Б"), std::string("б"),
-                                        std::string("Z"), jet::Value{},     std::string("10")};
-    std::vector<std::int64_t> physical; // the positions' product codes in table order
-    {
-        jet::Database db(file.toStdString(), jet::Database::Mode::ReadOnly);
-        const jet::TableDef table = db.table("PREDLOGENIA");
-        db.scan(table, [&](jet::RowId, const jet::Row& row) {
-            if (!jet::isNull(row[static_cast<std::size_t>(&table.column("MASTER_CODE") -
-                                                          table.columns.data())]))
-                physical.push_back(std::get<std::int64_t>(row[0]));
-        });
-    }
-    ASSERT_EQ(physical.size(), codes.size());
-    QList<QVariant> expected;
-    for (std::size_t i = 0; i < codes.size(); ++i) {
-        fixture::updateRow(file, "PREDLOGENIA", "PRODUCT_CODE", physical[i],
-                           {{"CUSTOM_CODE", codes[i]}});
-        expected << data::toVariant(codes[i]);
-    }
-    std::stable_sort(expected.begin(), expected.end(), data::orderedBefore);
+    using Codes = std::vector<jet::Value>;
+    const Codes mixed{std::string("b"), std::string("A"), std::string("a"),
+                      std::string("_"), std::string("Б"), std::string("б"),
+                      std::string("Z"), jet::Value{},     std::string("10")};
+    const Codes ascii{std::string("b"), std::string("A"),          std::string("a"),
+                      std::string("_"), std::string("10"),         std::string("Z"),
+                      std::string("B"), std::string("0000000010"), std::string("~")};
+    for (const Codes& codes : {mixed, ascii}) {
+        fixture::TenderFolder folder;
+        const QString file =
+            folder.write(tender::generateTender(1, static_cast<int>(codes.size())));
+        std::vector<std::int64_t> physical; // the positions' product codes in table order
+        {
+            jet::Database db(file.toStdString(), jet::Database::Mode::ReadOnly);
+            const jet::TableDef table = db.table("PREDLOGENIA");
+            db.scan(table, [&](jet::RowId, const jet::Row& row) {
+                if (!jet::isNull(row[static_cast<std::size_t>(&table.column("MASTER_CODE") -
+                                                              table.columns.data())]))
+                    physical.push_back(std::get<std::int64_t>(row[0]));
+            });
+        }
+        ASSERT_EQ(physical.size(), codes.size());
+        QList<QVariant> expected;
+        for (std::size_t i = 0; i < codes.size(); ++i) {
+            fixture::updateRow(file, "PREDLOGENIA", "PRODUCT_CODE", physical[i],
+                               {{"CUSTOM_CODE", codes[i]}});
+            expected << data::toVariant(codes[i]);
+        }
+        std::stable_sort(expected.begin(), expected.end(), data::orderedBefore);
 
-    data::Connection connection;
-    connection.open(file);
-    auto lots = data::makeQryObosobeniPozicii(connection);
-    auto positions = data::makeQryData(connection);
-    lots->open();
-    positions->setParameter(QStringLiteral("MASTER_CODE"),
-                            lots->fieldByName(QStringLiteral("PRODUCT_CODE")).value());
-    positions->open();
-    QList<QVariant> listed;
-    for (int r = 0; r < positions->recordCount(); ++r)
-        listed << positions->valueAt(r,
-                                     positions->fieldByName(QStringLiteral("CUSTOM_CODE")).index());
-    EXPECT_EQ(listed, expected);
+        data::Connection connection;
+        connection.open(file);
+        auto lots = data::makeQryObosobeniPozicii(connection);
+        auto positions = data::makeQryData(connection);
+        lots->open();
+        positions->setParameter(QStringLiteral("MASTER_CODE"),
+                                lots->fieldByName(QStringLiteral("PRODUCT_CODE")).value());
+        positions->open();
+        QList<QVariant> listed;
+        for (int r = 0; r < positions->recordCount(); ++r)
+            listed << positions->valueAt(
+                r, positions->fieldByName(QStringLiteral("CUSTOM_CODE")).index());
+        EXPECT_EQ(listed, expected);
+    }
 }
 
 // The MASTER_CODE index of a tender leads a lot switch to the lot's rows when the lots' totals
