@@ -2,21 +2,60 @@
 #include "export/BRX_XSD.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
 #include <stdexcept>
+#include <string>
 
 struct OfferDocument {
     QString decimalSeparator;
 };
 
-QString offerNumberText(double value, const QString& decimalSeparator) {
-    if (value == 0)
-        value = 0; // a negative zero is written as 0
+namespace {
+
+// The general form of at most 15 significant digits, with no exponent's leading zero, as the
+// C locale of Qt writes it.
+QString localeGeneralForm(double value) {
     static const QLocale c = [] {
         QLocale made = QLocale::c();
         made.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::OmitLeadingZeroInExponent);
         return made;
     }();
-    QString text = c.toString(value, 'g', 15);
+    return c.toString(value, 'g', 15);
+}
+
+// The same form made by std::to_chars, at a small part of the cost, for a value whose shortest
+// form has at most 15 significant digits: its rounding to 15 digits then meets no tie, which the
+// two round differently. std::nullopt for any other value.
+std::optional<QString> fewDigitsGeneralForm(double value) {
+    if (!std::isfinite(value))
+        return std::nullopt;
+    std::array<char, 32> chars{};
+    const char* const end = std::to_chars(chars.begin(), chars.end(), value).ptr;
+    int digits = 0;
+    for (const char* c = chars.begin(); c != end && *c != 'e'; ++c)
+        if (*c >= '0' && *c <= '9' && (digits > 0 || *c != '0'))
+            ++digits;
+    if (digits > 15)
+        return std::nullopt;
+    std::string text(
+        chars.begin(),
+        std::to_chars(chars.begin(), chars.end(), value, std::chars_format::general, 15).ptr);
+    // std::to_chars writes at least two exponent digits.
+    if (const std::size_t e = text.find('e'); e != std::string::npos && text[e + 2] == '0')
+        text.erase(e + 2, 1);
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+QString offerNumberText(double value, const QString& decimalSeparator) {
+    if (value == 0)
+        value = 0; // a negative zero is written as 0
+    // Tens of thousands of prices go into one offer.
+    std::optional<QString> few = fewDigitsGeneralForm(value);
+    QString text = few ? std::move(*few) : localeGeneralForm(value);
     text.replace(QLatin1Char('.'), decimalSeparator);
     return text;
 }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 const QLocale kComma(QLocale::Bulgarian, QLocale::Bulgaria);
@@ -26,6 +28,16 @@ TEST(OfferDocument, NumbersTakeTheShortestFormWithTheRegionalSeparator) {
         {123456789012.345, "123456789012,345", "123456789012.345"},
         {1.0 / 3, "0,333333333333333", "0.333333333333333"},
         {-0.0, "0", "0"},
+        // Exponents as the authority's reader has always had them: no leading zero.
+        {1e-5, "1e-5", "1e-5"},
+        {-1.5e-7, "-1,5e-7", "-1.5e-7"},
+        {1e20, "1e+20", "1e+20"},
+        {2.5e300, "2,5e+300", "2.5e+300"},
+        // Sixteen digits and more are rounded to fifteen, an exact tie away from zero.
+        {90087138340346.25, "90087138340346,3", "90087138340346.3"},
+        {-2227070865346065, "-2,22707086534607e+15", "-2.22707086534607e+15"},
+        {1234567890123456789.0, "1,23456789012346e+18", "1.23456789012346e+18"},
+        {std::numeric_limits<double>::infinity(), "inf", "inf"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(offerNumberText(c.value, kComma.decimalPoint()), QString::fromLatin1(c.comma));
