@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <vector>
 
@@ -142,12 +143,15 @@ std::shared_ptr<IXMLPREDL> NewPREDL(const QLocale& regional = QLocale::system())
 struct OfferDocument; // what every element of one document shares: the text form of numbers
 
 // One element of an offer document: a name, then either text or child elements (the binding
-// never mixes them). An element removed from its parent lives on while a binding holds it.
+// never mixes them). An element removed from its parent lives on while a binding holds it. The
+// elements and their lists of children take their room from their document, which every binding
+// holding an element keeps alive as well.
 struct OfferElement {
-    explicit OfferElement(QString elementName) : name(std::move(elementName)) {}
+    OfferElement(QString elementName, std::pmr::memory_resource* room)
+        : name(std::move(elementName)), children(room) {}
     QString name;
     QString text;
-    std::vector<std::shared_ptr<OfferElement>> children;
+    std::pmr::vector<std::shared_ptr<OfferElement>> children;
 };
 
 // The generic element node: child access by name, creating a missing child at the end, and the

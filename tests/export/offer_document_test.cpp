@@ -114,6 +114,19 @@ TEST(OfferDocument, ListItemsCanBeDeletedAndCleared) {
     EXPECT_EQ(predl->XML(), QStringLiteral("<PREDL><IME_NA_FIRMATA>x</IME_NA_FIRMATA></PREDL>"));
 }
 
+TEST(OfferDocument, AnItemOutlivesTheDocumentItWasMadeIn) {
+    std::shared_ptr<IXMLPOZICII> item;
+    {
+        const auto predl = NewPREDL(kPoint);
+        for (int code = 1; code <= 100; ++code)
+            item = predl->Get_POZICII()->Add();
+        item->Set_PRODUCT_CODE(100);
+    }
+    item->Set_PP1_NUMBER(2.5);
+    EXPECT_EQ(item->XML(), QStringLiteral("<POZICII><PRODUCT_CODE>100</PRODUCT_CODE>"
+                                          "<PP1_NUMBER>2.5</PP1_NUMBER></POZICII>"));
+}
+
 TEST(OfferDocument, TextThatXmlCannotCarryIsRefusedAndLeavesTheElementAsItWas) {
     struct Case {
         QString text;
