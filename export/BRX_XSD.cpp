@@ -111,58 +111,78 @@ data::Error notANumber(const QString& element, const QString& text) {
     return data::Error(QStringLiteral("%1 не съдържа число: \"%2\".").arg(element, text));
 }
 
-// Element content escaped as the offer files have always been written: '<' and '&' always, '>'
-// where it would close "]]>", and CR as a reference so that a reader's line-end handling keeps it.
-void appendEscaped(QString& out, const QString& text) {
-    const QChar* const chars = text.constData();
-    qsizetype plain = 0; // the start of the run not yet copied
+// The reference that stands for character `i` of `chars` in element content, as the offer files
+// have always been written: '<' and '&' always, '>' where it would close "]]>", and CR so that a
+// reader's line-end handling keeps it. A null view for a character written as it is.
+QLatin1StringView reference(const QChar* chars, qsizetype i) {
+    switch (chars[i].unicode()) {
+    case u'<':
+        return QLatin1StringView("&lt;");
+    case u'&':
+        return QLatin1StringView("&amp;");
+    case u'\r':
+        return QLatin1StringView("&#xd;");
+    case u'>':
+        if (i >= 2 && chars[i - 1] == u']' && chars[i - 2] == u']')
+            return QLatin1StringView("&gt;");
+        return {};
+    default:
+        return {};
+    }
+}
+
+qsizetype escapedSize(const QString& text) {
+    qsizetype size = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        QLatin1StringView reference;
-        switch (chars[i].unicode()) {
-        case u'<':
-            reference = QLatin1StringView("&lt;");
-            break;
-        case u'&':
-            reference = QLatin1StringView("&amp;");
-            break;
-        case u'\r':
-            reference = QLatin1StringView("&#xd;");
-            break;
-        case u'>':
-            if (i >= 2 && chars[i - 1] == u']' && chars[i - 2] == u']')
-                reference = QLatin1StringView("&gt;");
-            break;
-        default:
-            break;
-        }
-        if (reference.isNull())
-            continue;
-        out.append(chars + plain, i - plain);
-        out.append(reference);
-        plain = i + 1;
+        const QLatin1StringView escape = reference(text.constData(), i);
+        size += escape.isNull() ? 1 : escape.size();
     }
-    out.append(chars + plain, text.size() - plain);
+    return size;
 }
 
-void appendMarkup(QString& out, const OfferElement& element) {
-    out.append(u'<');
-    out.append(element.name);
-    if (element.text.isEmpty() && element.children.empty()) {
-        out.append(QLatin1StringView("/>"));
-        return;
+// The markup is written straight into room counted beforehand: an offer of 10,000 positions is
+// over a hundred thousand pieces, each of which an append would check and perhaps grow for.
+QChar* put(QChar* out, QStringView text) {
+    return std::copy(text.begin(), text.end(), out);
+}
+
+QChar* put(QChar* out, QLatin1StringView text) {
+    for (const char c : text)
+        *out++ = QLatin1Char(c);
+    return out;
+}
+
+QChar* putEscaped(QChar* out, const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QLatin1StringView escape = reference(text.constData(), i);
+        if (escape.isNull())
+            *out++ = text[i];
+        else
+            out = put(out, escape);
     }
-    out.append(u'>');
-    appendEscaped(out, element.text);
+    return out;
+}
+
+QChar* putMarkup(QChar* out, const OfferElement& element) {
+    *out++ = u'<';
+    out = put(out, element.name);
+    if (element.text.isEmpty() && element.children.empty())
+        return put(out, QLatin1StringView("/>"));
+    *out++ = u'>';
+    out = putEscaped(out, element.text);
     for (const auto& child : element.children)
-        appendMarkup(out, *child);
-    out.append(QLatin1StringView("</"));
-    out.append(element.name);
-    out.append(u'>');
+        out = putMarkup(out, *child);
+    out = put(out, QLatin1StringView("</"));
+    out = put(out, element.name);
+    *out++ = u'>';
+    return out;
 }
 
-// The characters of the markup but for its escapes, counted first so that its room is made once.
+// The characters putMarkup writes.
 qsizetype markupSize(const OfferElement& element) {
-    qsizetype size = 2 * element.name.size() + 5 + element.text.size();
+    if (element.text.isEmpty() && element.children.empty())
+        return element.name.size() + 3;
+    qsizetype size = 2 * element.name.size() + 5 + escapedSize(element.text);
     for (const auto& child : element.children)
         size += markupSize(*child);
     return size;
@@ -187,9 +207,9 @@ QString TXMLNode::NodeName() const {
 }
 
 QString TXMLNode::XML() const {
-    QString markup;
-    markup.reserve(markupSize(*element_));
-    appendMarkup(markup, *element_);
+    QString markup(markupSize(*element_), Qt::Uninitialized);
+    [[maybe_unused]] const QChar* const end = putMarkup(markup.data(), *element_);
+    Q_ASSERT(end == markup.constData() + markup.size());
     return markup;
 }
 
