@@ -171,6 +171,9 @@ void sortByCustomCode(std::vector<SnapshotRow>& rows, std::size_t customCode) {
     if (!allAscii)
         for (SortKey& key : keys)
             key.key = orderingKey(toVariant(rows[key.row].columns[customCode]));
+    // Tenders list their positions in code order nearly always: then nothing moves.
+    if (std::is_sorted(keys.begin(), keys.end(), sortKeyBefore))
+        return;
     std::stable_sort(keys.begin(), keys.end(), sortKeyBefore);
     std::vector<SnapshotRow> sorted;
     sorted.reserve(rows.size());
