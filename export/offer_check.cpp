@@ -39,14 +39,6 @@ QString lotProblem(const data::Dataset& lots) {
     return {};
 }
 
-// The text columns that either kind of offer file carries for every position.
-QStringList exportedTexts(const data::Dataset& qrySpecs) {
-    QStringList columns = positionTextColumns(qrySpecs, TechnicalOffer);
-    columns << positionTextColumns(qrySpecs, PriceOffer);
-    columns.removeDuplicates();
-    return columns;
-}
-
 // The caption the tender gives a text column.
 QString captionOf(const data::Dataset& qrySpecs, const QString& column) {
     if (column == QLatin1String("CUSTOM_CODE"))
@@ -147,7 +139,7 @@ void addPriceProblems(Problem position, const data::Dataset& qrySpecs,
 void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
                          data::Dataset& positions, const PositionFilled& PoziciaIsFill,
                          std::vector<Problem>& problems) {
-    const QStringList texts = exportedTexts(qrySpecs);
+    const QStringList texts = positionTextColumns(qrySpecs);
     for (positions.first(); !positions.eof(); positions.next()) {
         Problem position = lot;
         position.where = Where::Position;

@@ -31,6 +31,11 @@ template <typename Where, typename Write> void naming(Where where, Write write) 
     }
 }
 
+// How a refusal names the position whose code is `customCode`.
+QString positionName(const data::Field& customCode) {
+    return QStringLiteral("Позиция №%1: ").arg(customCode.asString());
+}
+
 // A text as the offer file carries it.
 QString carried(const data::Field& field) {
     const QString text = field.asString();
@@ -124,6 +129,39 @@ bool sameCount(const data::Dataset& lots, const char* a, const char* b) {
            lots.fieldByName(QLatin1String(b)).asInteger();
 }
 
+// Throws data::Error, naming the text and its position, when a text the bidder typed that an
+// offer of either type carries (the tender record's, and those of every position PoziciaIsFill
+// accepts) holds a character the file cannot carry: whatever would refuse the offer does so
+// before the bidder is asked anything, and only the chosen document is built.
+void refuseUnwritableTexts(const OfferSources& sources) {
+    // The texts of the tender's own go out with a space for such a character instead.
+    const auto typed = [](const data::Dataset& record, QStringList columns) {
+        columns.removeIf(isTendersOwnText);
+        std::vector<const data::Field*> fields;
+        for (const QString& column : columns)
+            fields.push_back(&record.fieldByName(column));
+        return fields;
+    };
+    const auto refuse = [](const std::vector<const data::Field*>& fields) {
+        for (const data::Field* field : fields) {
+            const QString text = field->asString();
+            if (const auto bad = firstUnwritableCharacter(text))
+                throw UnwritableText(field->name(), text, *bad);
+        }
+    };
+    naming([] { return QString(); }, [&] { refuse(typed(sources.qrySpecs, tenderTextColumns())); });
+
+    data::Dataset& positions = sources.qryData;
+    const std::vector<const data::Field*> texts =
+        typed(positions, positionTextColumns(sources.qrySpecs));
+    const data::Field& code = positions.fieldByName(QStringLiteral("CUSTOM_CODE"));
+    // Moving stores a position being edited, through its check; a refusal ends the export.
+    for (positions.first(); !positions.eof(); positions.next()) {
+        if (sources.PoziciaIsFill())
+            naming([&] { return positionName(code); }, [&] { refuse(texts); });
+    }
+}
+
 } // namespace
 
 void checkOffer(const data::Dataset& qrySpecs, const data::Dataset& qryObosobeniPozicii) {
@@ -139,26 +177,20 @@ OfferExport::OfferExport(Dialogs& dialogs, QLocale regional)
 
 QString OfferExport::ExportXML(const OfferSources& sources) {
     checkOffer(sources.qrySpecs, sources.qryObosobeniPozicii);
-    // Both documents are built before the question, so that whatever refuses the offer does so
-    // before the bidder is asked anything.
-    std::shared_ptr<IXMLPREDL> technical = buildDocument(sources, TechnicalOffer);
-    std::shared_ptr<IXMLPREDL> price = buildDocument(sources, PriceOffer);
+    refuseUnwritableTexts(sources);
 
     const int offerType = dialogs_.chooseOfferType(QStringLiteral("Избор на тип оферта"));
     if (offerType != TechnicalOffer && offerType != PriceOffer)
         return {};
+    std::shared_ptr<IXMLPREDL> document = buildDocument(sources, offerType);
 
-    std::shared_ptr<IXMLPREDL> document =
-        std::exchange(offerType == PriceOffer ? price : technical, nullptr);
-    // The other document goes before the file is made, whose markup and bytes need the room.
-    price.reset();
-    technical.reset();
     const QString proposed = proposedFileName(
         offerType, sources.qrySpecs.fieldByName(QStringLiteral("IME_NA_FIRMATA")).asString(),
         sources.qryObosobeniPozicii.fieldByName(QStringLiteral("CUSTOM_CODE")).asString());
     const QString path = dialogs_.saveFileName(proposed, QStringLiteral("XML файлове (*.xml)"));
     if (path.isEmpty())
         return {};
+    // The document goes before the file is made, whose markup and bytes need the room.
     const QString markup = document->XML();
     document.reset();
     return SaveFile(path, markup) ? path : QString();
@@ -178,7 +210,7 @@ std::shared_ptr<IXMLPREDL> OfferExport::buildDocument(const OfferSources& source
     for (positions.first(); !positions.eof(); positions.next()) {
         if (!sources.PoziciaIsFill())
             continue;
-        naming([&] { return QStringLiteral("Позиция №%1: ").arg(fields.customCode.asString()); },
+        naming([&] { return positionName(fields.customCode); },
                [&] { writePosition(*list->Add(), fields); });
     }
     return document;
@@ -213,6 +245,13 @@ QStringList positionTextColumns(const data::Dataset& specs, int offerType) {
     for (int n = 2; n <= 6; ++n)
         if (included.parameterTip[static_cast<std::size_t>(n)] == 2)
             columns << parameterText(n);
+    return columns;
+}
+
+QStringList positionTextColumns(const data::Dataset& specs) {
+    QStringList columns = positionTextColumns(specs, TechnicalOffer);
+    columns << positionTextColumns(specs, PriceOffer);
+    columns.removeDuplicates();
     return columns;
 }
 

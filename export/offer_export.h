@@ -40,7 +40,7 @@ class OfferExport {
 public:
     explicit OfferExport(Dialogs& dialogs, QLocale regional = QLocale::system());
 
-    // Checks the tender record and the lot, builds the document, asks for the offer type,
+    // Checks the tender record and the lot, asks for the offer type, builds its document,
     // proposes a file name, asks for the path and writes the file. A failed check, a position
     // whose unsaved changes fail their check, and a text the bidder typed that the file cannot
     // carry (in an offer of either type) throw data::Error before anything is asked or written.
@@ -82,6 +82,8 @@ QString lotRefusal(const data::Dataset& lots);
 // The text columns of every position that an offer of `offerType` carries, by the tender record
 // `specs`: the position's code and each text offer parameter the offer includes.
 QStringList positionTextColumns(const data::Dataset& specs, int offerType);
+// The same for an offer of either type, each column once.
+QStringList positionTextColumns(const data::Dataset& specs);
 
 // The fields of a lot's positions that an export reads, whatever offer parameters the tender
 // includes (the price among them, by which a position goes into the offer): a reader that only

@@ -297,7 +297,8 @@ TEST_F(OfferExportTest, TextTheFileCannotCarryIsRefusedNamingValueAndPosition) {
         exporttest::OpenTender t(file, QStringLiteral("3"));
         c.change(t);
         ScriptedDialogs asked;
-        asked.offerTypeAnswers.push_back(TechnicalOffer);
+        // The price offer carries no PP2_TEXT: a text that either type carries is refused.
+        asked.offerTypeAnswers.push_back(PriceOffer);
         asked.saveFileAnswers.push_back(inFolder(QStringLiteral("bad.xml")));
         ErrorGuard(asked).run([&] { OfferExport(asked).ExportXML(t.sources()); });
         ASSERT_EQ(asked.errors().size(), 1) << c.name;
