@@ -38,27 +38,72 @@ QString localeGeneralForm(double value) {
     return c.toString(value, 'g', 15);
 }
 
-// The same form made by std::to_chars, at a small part of the cost, for a value whose shortest
-// form has at most 15 significant digits: its rounding to 15 digits then meets no tie, which the
-// two round differently. std::nullopt for any other value.
+// The same form made from the shortest form std::to_chars gives, at a small part of the cost,
+// for a value whose shortest form has at most 15 significant digits: its rounding to 15 digits
+// then meets no tie, which the two would round differently, and leaves those digits as they are.
+// The digits go in fixed notation for a decimal exponent from -4 to 14, else in scientific
+// notation. std::nullopt for any other value, and for the subnormal ones, whose shortest form is
+// shorter than their 15 digits.
 std::optional<QString> fewDigitsGeneralForm(double value) {
-    if (!std::isfinite(value))
+    if (value == 0)
+        return QStringLiteral("0");
+    if (!std::isnormal(value))
         return std::nullopt;
     std::array<char, 32> chars{};
-    const char* const end = std::to_chars(chars.begin(), chars.end(), value).ptr;
-    int digits = 0;
-    for (const char* c = chars.begin(); c != end && *c != 'e'; ++c)
-        if (*c >= '0' && *c <= '9' && (digits > 0 || *c != '0'))
-            ++digits;
-    if (digits > 15)
+    const char* const end =
+        std::to_chars(chars.begin(), chars.end(), value, std::chars_format::scientific).ptr;
+    const char* c = chars.begin();
+    // At most a sign, 15 digits, a point, four zeros after it or "e-308".
+    std::array<char, 32> form{};
+    char* out = form.begin();
+    if (*c == '-')
+        *out++ = *c++;
+    std::array<char, 17> digits{};
+    std::size_t count = 0;
+    for (; *c != 'e'; ++c) {
+        if (*c == '.')
+            continue;
+        if (count == digits.size())
+            return std::nullopt;
+        digits[count++] = *c;
+    }
+    if (count > 15)
         return std::nullopt;
-    std::string text(
-        chars.begin(),
-        std::to_chars(chars.begin(), chars.end(), value, std::chars_format::general, 15).ptr);
-    // std::to_chars writes at least two exponent digits.
-    if (const std::size_t e = text.find('e'); e != std::string::npos && text[e + 2] == '0')
-        text.erase(e + 2, 1);
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    ++c; // past the 'e'
+    const char exponentSign = *c++;
+    int exponent = 0;
+    std::from_chars(c, end, exponent);
+    if (exponentSign == '-')
+        exponent = -exponent;
+    const auto put = [&out, &digits](std::size_t from, std::size_t to) {
+        out = std::copy(digits.begin() + from, digits.begin() + to, out);
+    };
+    if (exponent < -4 || exponent >= 15) {
+        put(0, 1);
+        if (count > 1) {
+            *out++ = '.';
+            put(1, count);
+        }
+        *out++ = 'e';
+        *out++ = exponentSign;
+        out = std::to_chars(out, form.end(), std::abs(exponent)).ptr;
+    } else if (exponent >= 0) {
+        const std::size_t whole = static_cast<std::size_t>(exponent) + 1;
+        put(0, std::min(whole, count));
+        for (std::size_t i = count; i < whole; ++i)
+            *out++ = '0';
+        if (count > whole) {
+            *out++ = '.';
+            put(whole, count);
+        }
+    } else {
+        *out++ = '0';
+        *out++ = '.';
+        for (int zeros = -exponent - 1; zeros > 0; --zeros)
+            *out++ = '0';
+        put(0, count);
+    }
+    return QString::fromLatin1(form.data(), out - form.data());
 }
 
 } // namespace

@@ -38,6 +38,11 @@ TEST(OfferDocument, NumbersTakeTheShortestFormWithTheRegionalSeparator) {
         {-2227070865346065, "-2,22707086534607e+15", "-2.22707086534607e+15"},
         {1234567890123456789.0, "1,23456789012346e+18", "1.23456789012346e+18"},
         {std::numeric_limits<double>::infinity(), "inf", "inf"},
+        // A subnormal value's shortest form has fewer digits than its fifteen.
+        {4.6916688849729866e-310, "4,69166888497299e-310", "4.69166888497299e-310"},
+        {0.0001, "0,0001", "0.0001"},
+        {123456789012345.0, "123456789012345", "123456789012345"},
+        {1e15, "1e+15", "1e+15"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(offerNumberText(c.value, kComma.decimalPoint()), QString::fromLatin1(c.comma));
