@@ -5,8 +5,12 @@
 #include "data/number_format.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QMenu>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QToolTip>
 #include <QValidator>
@@ -135,20 +139,24 @@ QString ValidatingEdit::typedBy(const QKeyEvent& event) const {
     const bool separatorKey = event.key() == Qt::Key_Period || event.key() == Qt::Key_Comma;
     if (separatorKey && event.modifiers().testFlag(Qt::KeypadModifier))
         return decimalPoint();
-    if (text == QStringLiteral(".") && QLocale::system().groupSeparator() != text)
-        return decimalPoint();
+    return asTyped(text);
+}
+
+QString ValidatingEdit::asTyped(QString text) const {
+    if (format_ != Format::Text && QLocale::system().groupSeparator() != QStringLiteral("."))
+        text.replace(QLatin1Char('.'), decimalPoint());
     return text;
 }
 
-QString ValidatingEdit::refusalOf(const QString& typed) const {
-    const qsizetype kept = text().size() - selectedText().size();
+QString ValidatingEdit::refusalOf(const QString& content, qsizetype at, qsizetype replaced,
+                                  const QString& typed) const {
+    const qsizetype kept = content.size() - replaced;
     if (format_ == Format::Text)
         return kept + typed.size() > maxLength()
                    ? QStringLiteral("най-много %1 знака").arg(maxLength())
                    : QString();
-    const qsizetype at = hasSelectedText() ? selectionStart() : cursorPosition();
-    QString candidate = text();
-    candidate.replace(at, selectedText().size(), typed);
+    QString candidate = content;
+    candidate.replace(at, replaced, typed);
     int position = static_cast<int>(at + typed.size());
     if (kept + typed.size() <= maxLength() &&
         validator()->validate(candidate, position) != QValidator::Invalid)
@@ -159,7 +167,7 @@ QString ValidatingEdit::refusalOf(const QString& typed) const {
         typed == point || typed == QStringLiteral(".") || typed == QStringLiteral(",");
     if (separator && format_ == Format::Integer)
         return QStringLiteral("само цяло число, без десетичен разделител");
-    if (typed == point && QString(text()).remove(at, selectedText().size()).contains(point))
+    if (typed == point && QString(content).remove(at, replaced).contains(point))
         return QStringLiteral("само един десетичен разделител");
     if (typed == QStringLiteral("-"))
         return QStringLiteral("знакът минус стои само в началото на числото");
@@ -179,16 +187,59 @@ QString ValidatingEdit::refusalOf(const QString& typed) const {
     return QStringLiteral("най-много %1 цифри").arg(data::kMaxNumberDigits);
 }
 
+QString ValidatingEdit::refusalOfInsert(const QString& text) const {
+    QString content = this->text();
+    qsizetype at = hasSelectedText() ? selectionStart() : cursorPosition();
+    qsizetype replaced = selectedText().size();
+    for (const QChar c : text) {
+        if (const QString rule = refusalOf(content, at, replaced, QString(c)); !rule.isEmpty())
+            return rule;
+        content.replace(at, replaced, c);
+        ++at;
+        replaced = 0;
+    }
+    return {};
+}
+
+void ValidatingEdit::insertAsTyped(const QString& text) {
+    const QString typed = asTyped(text);
+    if (const QString rule = refusalOfInsert(typed); !rule.isEmpty()) {
+        refuse(rule);
+        return;
+    }
+    insert(typed);
+}
+
+void ValidatingEdit::pasteFrom(QClipboard::Mode mode) {
+    QString text = QGuiApplication::clipboard()->text(mode);
+    // A spreadsheet copies a cell with the line end that closes it.
+    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    insertAsTyped(text);
+}
+
+void ValidatingEdit::refuse(const QString& rule) {
+    refuseKeystroke(*this, rule);
+    emit keystrokeRefused(rule);
+}
+
 void ValidatingEdit::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Paste) && !isReadOnly()) {
+        event->accept();
+        pasteFrom(QClipboard::Clipboard);
+        return;
+    }
     const QString typed = typedBy(*event);
     if (typed.isEmpty() || !typed.front().isPrint() || isReadOnly()) {
         QLineEdit::keyPressEvent(event);
         return;
     }
-    if (const QString rule = refusalOf(typed); !rule.isEmpty()) {
+    if (const QString rule =
+            refusalOf(text(), hasSelectedText() ? selectionStart() : cursorPosition(),
+                      selectedText().size(), typed);
+        !rule.isEmpty()) {
         event->accept();
-        refuseKeystroke(*this, rule);
-        emit keystrokeRefused(rule);
+        refuse(rule);
         return;
     }
     if (typed == event->text()) {
@@ -199,6 +250,58 @@ void ValidatingEdit::keyPressEvent(QKeyEvent* event) {
                          event->isAutoRepeat(), static_cast<ushort>(event->count()));
     QLineEdit::keyPressEvent(&translated);
     event->setAccepted(translated.isAccepted());
+}
+
+void ValidatingEdit::inputMethodEvent(QInputMethodEvent* event) {
+    const QString committed = event->commitString();
+    if (committed.isEmpty() || isReadOnly() || event->replacementLength() != 0) {
+        QLineEdit::inputMethodEvent(event);
+        return;
+    }
+    if (const QString rule = refusalOfInsert(asTyped(committed)); !rule.isEmpty()) {
+        // The composition ends with nothing put in.
+        QInputMethodEvent nothing(QString(), event->attributes());
+        QLineEdit::inputMethodEvent(&nothing);
+        refuse(rule);
+        return;
+    }
+    QInputMethodEvent typed(event->preeditString(), event->attributes());
+    typed.setCommitString(asTyped(committed));
+    QLineEdit::inputMethodEvent(&typed);
+}
+
+void ValidatingEdit::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = createStandardContextMenu();
+    // The standard menu's paste is known by the slot it calls; it is named in no other way.
+    for (QAction* action : menu->actions())
+        if (disconnect(action, SIGNAL(triggered()), this, SLOT(paste())))
+            connect(action, &QAction::triggered, this,
+                    [this] { pasteFrom(QClipboard::Clipboard); });
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+void ValidatingEdit::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::MiddleButton && !isReadOnly() &&
+        QGuiApplication::clipboard()->supportsSelection()) {
+        event->accept();
+        deselect();
+        pasteFrom(QClipboard::Selection);
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
+}
+
+void ValidatingEdit::dropEvent(QDropEvent* event) {
+    // A move of the edit's own text is left to the line edit.
+    if (isReadOnly() || event->source() == this || !event->mimeData()->hasText()) {
+        QLineEdit::dropEvent(event);
+        return;
+    }
+    event->acceptProposedAction();
+    deselect();
+    setCursorPosition(cursorPositionAt(event->position().toPoint()));
+    insertAsTyped(event->mimeData()->text());
 }
 
 void refuseKeystroke(QWidget& input, const QString& rule) {

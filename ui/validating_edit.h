@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include <QClipboard>
 #include <QLineEdit>
 #include <QVariant>
 
@@ -19,7 +20,10 @@
 // leading minus, or more decimals than it shows, so what is stored is exactly what is seen.
 //
 // A refused keystroke is never silent: the edit beeps and names the rule in a tooltip, so that a
-// bidder typing fast from a printed list sees that a key did not arrive.
+// bidder typing fast from a printed list sees that a key did not arrive. Text put in at once
+// (pasted by key, menu or middle button, dropped, or committed by an input method) meets the same
+// rules as if typed key by key: it goes in whole, or not at all with the rule of its first
+// refused character told; the line end that ends a copied spreadsheet cell is no part of it.
 class ValidatingEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -45,19 +49,36 @@ public:
     static QString decimalPoint();
 
 signals:
-    // A keystroke was refused; `rule` is what the tooltip says.
+    // A keystroke, or text put in at once, was refused; `rule` is what the tooltip says.
     void keystrokeRefused(const QString& rule);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void setNumberFormat(Format format, int decimals);
     // What a printable keystroke types into this edit: the separator keys as the decimal
     // separator where they mean it, anything else as it is.
     QString typedBy(const QKeyEvent& event) const;
-    // The rule that refuses `typed` at the cursor, replacing the selection; empty when taken.
-    QString refusalOf(const QString& typed) const;
+    // `text` as the main keyboard would type it: in a number, a point as the decimal separator
+    // where it cannot group thousands.
+    QString asTyped(QString text) const;
+    // The rule that refuses `typed` put into `content` at `at` in place of `replaced`
+    // characters; empty when taken.
+    QString refusalOf(const QString& content, qsizetype at, qsizetype replaced,
+                      const QString& typed) const;
+    // The same for `text` put in at the cursor in place of the selection key by key: the rule
+    // of its first refused character.
+    QString refusalOfInsert(const QString& text) const;
+    // Puts `text` in at the cursor, in place of the selection, as the rules allow; tells the
+    // refusal and puts nothing in otherwise.
+    void insertAsTyped(const QString& text);
+    void pasteFrom(QClipboard::Mode mode);
+    void refuse(const QString& rule);
 
     Format format_ = Format::Text;
     int decimals_ = 0;

@@ -11,14 +11,23 @@
 #include "tender_fixture.h"
 #include "typing.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
+#include <QMimeData>
 #include <QTest>
 #include <QToolTip>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -261,6 +270,90 @@ TEST_F(ParameterFrame, ADecimalParameterTakesTheRegionalSeparatorAndItsDecimalsO
     typing::type(frame->edtParam, QStringLiteral("0012345678901234{sep}56"));
     EXPECT_EQ(frame->edtParam->text(), typing::spelled("0012345678901234{sep}5"));
     EXPECT_EQ(told, QStringList(QStringLiteral("най-много 15 цифри")));
+}
+
+// Text put in at once, whichever way it comes, meets the rules typing does: taken whole, or
+// refused whole with the rule of its first refused character told.
+TEST_F(ParameterFrame, TextPutInAtOnceMeetsTheRulesOfTyping) {
+    open();
+    ValidatingEdit& edit = *frame->edtParam;
+    QStringList told;
+    QObject::connect(&edit, &ValidatingEdit::keystrokeRefused,
+                     [&told](const QString& rule) { told << rule; });
+    const auto byKey = [&edit](const QString& text) {
+        QGuiApplication::clipboard()->setText(text);
+        QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    };
+    const auto byMenu = [&edit](const QString& text) {
+        QGuiApplication::clipboard()->setText(text);
+        QContextMenuEvent asked(QContextMenuEvent::Mouse, QPoint(1, 1),
+                                edit.mapToGlobal(QPoint(1, 1)));
+        QCoreApplication::sendEvent(&edit, &asked);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        const QList<QAction*> actions = menu->actions();
+        const auto paste = std::find_if(actions.begin(), actions.end(), [](QAction* action) {
+            return action->text().contains(QKeySequence(QKeySequence::Paste).toString());
+        });
+        ASSERT_NE(paste, actions.end());
+        (*paste)->trigger();
+        menu->close();
+    };
+    const auto byInputMethod = [&edit](const QString& text) {
+        QInputMethodEvent committed;
+        committed.setCommitString(text);
+        QCoreApplication::sendEvent(&edit, &committed);
+    };
+    const auto byDrop = [&edit](const QString& text) {
+        QMimeData dragged;
+        dragged.setText(text);
+        const QPoint at(edit.width() - 2, 5);
+        // The drop goes to the widget that took the drag as it entered.
+        QDragEnterEvent entered(at, Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&edit, &entered);
+        QDropEvent dropped(at, Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&edit, &dropped);
+    };
+    const std::pair<const char*, std::function<void(const QString&)>> ways[] = {
+        {"pasted by key", byKey},
+        {"pasted from the menu", byMenu},
+        {"committed by an input method", byInputMethod},
+        {"dropped", byDrop},
+    };
+    const auto expectPut = [&](const std::vector<KeystrokeCase>& cases) {
+        for (const auto& [way, put] : ways) {
+            for (const KeystrokeCase& c : cases) {
+                edit.clear();
+                told.clear();
+                put(typing::spelled(QString::fromUtf8(c.typed)));
+                EXPECT_EQ(edit.text(), typing::spelled(QString::fromUtf8(c.shown)))
+                    << way << ": " << c.typed;
+                EXPECT_EQ(told, c.rule == nullptr
+                                    ? QStringList()
+                                    : QStringList{typing::spelled(QString::fromUtf8(c.rule))})
+                    << way << ": " << c.typed;
+            }
+        }
+    };
+
+    init(3, 2);
+    expectPut({
+        {"12{sep}5", "12{sep}5"},
+        pointGroupsThousands() ? KeystrokeCase{"7.25", "", kSeparatorIs}
+                               : KeystrokeCase{"7.25", "7{sep}25"},
+        {"1 234{sep}50", "", "само цифри и десетичният разделител „{sep}“"},
+        {"1{sep}234", "", "най-много 2 знака след десетичния разделител"},
+        {"1234567890123456", "", "най-много 15 цифри"},
+        {"7-", "", "знакът минус стои само в началото на числото"},
+    });
+    // A copied spreadsheet cell ends with a line end, which is no part of the value.
+    byKey(typing::spelled("-3{sep}25\r\n"));
+    EXPECT_EQ(edit.text(), typing::spelled("-3{sep}25"));
+
+    init(2, 0);
+    const std::string fits(255, 'x');
+    const std::string over(256, 'x');
+    expectPut({{fits.c_str(), fits.c_str()}, {over.c_str(), "", "най-много 255 знака"}});
 }
 
 TEST_F(ParameterFrame, AValueTypedWithThePointIsStoredAsTyped) {
