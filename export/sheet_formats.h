@@ -29,6 +29,13 @@ inline constexpr qsizetype kMaxNumberLength = 64;
 // which would be stored as another.
 bool hasLoneSurrogate(QStringView text);
 
+// A text as a spreadsheet's XML carries it: a character XML cannot hold is written as _xHHHH_
+// (the hexadecimal UTF-16 unit), and so is the '_' that starts a text reading as such an escape,
+// so that a spreadsheet program shows every text as it was.
+QString escapedSpreadsheetText(const QString& text);
+// The text an escaped text stands for: each _xHHHH_ (of either case) as its unit.
+QString unescapedSpreadsheetText(const QString& text);
+
 // Grows the table to hold the cell at `row`, `column` and returns it; refuses what would pass
 // `limits` (`cellCount` counts the cells of all rows so far).
 Cell& cellAt(Table& table, int row, int column, const Limits& limits, qint64& cellCount,

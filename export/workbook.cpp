@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <tuple>
 
 namespace sheet {
@@ -33,6 +34,67 @@ bool isGroupSpace(QChar c) {
 }
 
 } // namespace
+
+namespace {
+
+// What the XML of a cell carries as it is. A carriage return is not: every XML reader turns it
+// into a line feed.
+bool carriedAsItIs(char16_t c) {
+    return c == u'\t' || c == u'\n' || (c >= 0x20 && c != 0xFFFE && c != 0xFFFF);
+}
+
+// The unit that the escape at `at` of `text` stands for, when there is one.
+std::optional<char16_t> escapeAt(const QString& text, qsizetype at) {
+    constexpr qsizetype kLength = 7; // _xHHHH_
+    if (at + kLength > text.size() || text[at] != u'_' || text[at + 1] != u'x' ||
+        text[at + kLength - 1] != u'_')
+        return std::nullopt;
+    char16_t unit = 0;
+    for (qsizetype i = at + 2; i < at + kLength - 1; ++i) {
+        const char16_t h = text[i].unicode();
+        int digit = 0;
+        if (h >= u'0' && h <= u'9')
+            digit = h - u'0';
+        else if (h >= u'a' && h <= u'f')
+            digit = h - u'a' + 10;
+        else if (h >= u'A' && h <= u'F')
+            digit = h - u'A' + 10;
+        else
+            return std::nullopt;
+        unit = static_cast<char16_t>(unit * 16 + digit);
+    }
+    return unit;
+}
+
+} // namespace
+
+QString escapedSpreadsheetText(const QString& text) {
+    QString written;
+    written.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (carriedAsItIs(c) && !(c == u'_' && escapeAt(text, i)))
+            written += text[i];
+        else
+            written += QStringLiteral("_x%1_").arg(
+                QStringLiteral("%1").arg(int(c), 4, 16, QLatin1Char('0')).toUpper());
+    }
+    return written;
+}
+
+QString unescapedSpreadsheetText(const QString& text) {
+    QString read;
+    read.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (const std::optional<char16_t> unit = escapeAt(text, i)) {
+            read += QChar(*unit);
+            i += 6;
+        } else {
+            read += text[i];
+        }
+    }
+    return read;
+}
 
 bool hasLoneSurrogate(QStringView text) {
     for (qsizetype i = 0; i < text.size(); ++i) {

@@ -196,7 +196,7 @@ private:
 QString stringItem(PartReader& xml, int element, const QString& space) {
     QString text;
     const auto take = [&] {
-        text += xml.text();
+        text += unescapedSpreadsheetText(xml.text());
         xml.checkText(text);
     };
     while (xml.within(element)) {
@@ -563,7 +563,7 @@ private:
         } else if (type == QLatin1String("inlineStr")) {
             cell = textCell(inlineText);
         } else if (type == QLatin1String("str")) {
-            cell = textCell(value);
+            cell = textCell(unescapedSpreadsheetText(value));
         } else if (type == QLatin1String("b")) {
             cell = {CellKind::Text,
                     value == QLatin1String("1") ? QStringLiteral("TRUE") : QStringLiteral("FALSE")};

@@ -11,7 +11,6 @@
 
 #include <QHash>
 #include <QLocale>
-#include <QRegularExpression>
 #include <QXmlStreamWriter>
 
 #include <algorithm>
@@ -70,30 +69,6 @@ QString columnName(std::size_t column) {
     for (std::size_t n = column + 1; n > 0; n = (n - 1) / 26)
         name.prepend(QChar(u'A' + static_cast<char16_t>((n - 1) % 26)));
     return name;
-}
-
-// What the XML of a cell carries as it is. A carriage return is not: every XML reader turns it
-// into a line feed.
-bool carriedAsItIs(char16_t c) {
-    return c == u'\t' || c == u'\n' || (c >= 0x20 && c != 0xFFFE && c != 0xFFFF);
-}
-
-// A text as a spreadsheet's XML carries it: a character XML cannot hold is written as _xHHHH_,
-// and so is the '_' that starts a text which reads as such an escape, so that a spreadsheet
-// program shows every text as it was.
-QString spreadsheetText(const QString& text) {
-    static const QRegularExpression escapeLike(QStringLiteral("_(?=x[0-9A-Fa-f]{4}_)"));
-    QString written = text;
-    written.replace(escapeLike, QStringLiteral("_x005F_"));
-    for (qsizetype i = written.size() - 1; i >= 0; --i) {
-        const char16_t c = written[i].unicode();
-        if (!carriedAsItIs(c))
-            written.replace(
-                i, 1,
-                QStringLiteral("_x") +
-                    QStringLiteral("%1").arg(int(c), 4, 16, QLatin1Char('0')).toUpper() + u'_');
-    }
-    return written;
 }
 
 class XlsxWriter {
@@ -305,7 +280,7 @@ private:
             xml.writeStartElement(QStringLiteral("si"));
             xml.writeStartElement(QStringLiteral("t"));
             xml.writeAttribute(QStringLiteral("xml:space"), QStringLiteral("preserve"));
-            xml.writeCharacters(spreadsheetText(text));
+            xml.writeCharacters(escapedSpreadsheetText(text));
             xml.writeEndElement();
             xml.writeEndElement();
         }

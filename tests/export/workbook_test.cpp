@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "export/sheet_formats.h"
 #include "export/workbook.h"
 
 #include <quazip/quacrc32.h>
@@ -664,6 +665,27 @@ TEST_F(Workbooks, WhatIsWrittenReadsBack) {
         << csv.constData();
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 3)
         << "no temporary file is left behind";
+}
+
+// Texts that a spreadsheet's XML carries escaped, and texts that read like an escape, read back
+// as they were written; so does another writer's escape in small letters.
+TEST_F(Workbooks, EscapedTextsReadBackAsWritten) {
+    const QStringList texts{QStringLiteral("_x0041_ буквално"), QStringLiteral("x_x005F_y_"),
+                            QStringLiteral("знаци \x01 и \x0B, ред\r\nнов"),
+                            QStringLiteral("_x00e9_ не е é")};
+    Table table;
+    table.rows.emplace_back();
+    for (const QString& text : texts)
+        table.rows[0].push_back({CellKind::Text, text});
+    const QString path = file(QStringLiteral("texts.xlsx"));
+    sheet::writeWorkbook(path, table);
+    const Table read = sheet::readWorkbook(path);
+    ASSERT_EQ(read.rows.size(), 1u);
+    ASSERT_EQ(read.rows[0].size(), table.rows[0].size());
+    for (qsizetype column = 0; column < texts.size(); ++column)
+        EXPECT_EQ(read.rows[0][static_cast<std::size_t>(column)].text, texts[column]) << column;
+    EXPECT_EQ(sheet::formats::unescapedSpreadsheetText(QStringLiteral("_x00e9_ и _x00C9_")),
+              QStringLiteral("é и É"));
 }
 
 TEST_F(Workbooks, AFailedWriteLeavesTheEarlierFile) {
