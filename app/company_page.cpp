@@ -14,13 +14,7 @@
 #include "ui/validating_edit.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
-#include <QInputMethodEvent>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
-
-#include <functional>
 
 namespace {
 
@@ -30,63 +24,6 @@ constexpr int kSecondColumnLeft = kLeft + kColumnWidth + 15;
 constexpr int kFirstFrameTop = 56;
 constexpr int kFrameRowStep = 45;
 
-// Passes every character typed into the watched widget through `handler`, which drops one by
-// setting it to the null character; a drop is told to the bidder with `rule`. Typed means pressed
-// on the keyboard or committed by an input method; pasted text is not seen.
-class TypedKeyFilter : public QObject {
-public:
-    TypedKeyFilter(std::function<void(QChar&)> handler, QString rule, QWidget* parent)
-        : QObject(parent), handler_(std::move(handler)), rule_(std::move(rule)) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            const QString kept = passed(key->text());
-            if (kept == key->text())
-                return false;
-            refused(watched);
-            if (!kept.isEmpty()) {
-                QKeyEvent rest(key->type(), key->key(), key->modifiers(), kept, key->isAutoRepeat(),
-                               static_cast<ushort>(key->count()));
-                QCoreApplication::sendEvent(watched, &rest);
-            }
-            return true;
-        }
-        if (event->type() == QEvent::InputMethod) {
-            const auto* input = static_cast<QInputMethodEvent*>(event);
-            const QString kept = passed(input->commitString());
-            if (kept == input->commitString())
-                return false;
-            refused(watched);
-            QInputMethodEvent rest(input->preeditString(), input->attributes());
-            rest.setCommitString(kept, input->replacementStart(), input->replacementLength());
-            QCoreApplication::sendEvent(watched, &rest);
-            return true;
-        }
-        return false;
-    }
-
-private:
-    QString passed(const QString& typed) const {
-        QString kept;
-        for (QChar c : typed) {
-            handler_(c);
-            if (!c.isNull())
-                kept += c;
-        }
-        return kept;
-    }
-
-    void refused(QObject* watched) const {
-        if (auto* input = qobject_cast<QWidget*>(watched))
-            refuseKeystroke(*input, rule_);
-    }
-
-    std::function<void(QChar&)> handler_;
-    QString rule_;
-};
-
 } // namespace
 
 QWidget* TfmMain::createInfoPage() {
@@ -94,15 +31,14 @@ QWidget* TfmMain::createInfoPage() {
 
     Label1 = new QLabel(QStringLiteral("Наименование на фирмата"), page);
     Label1->setGeometry(kLeft, 8, kColumnWidth, 15);
-    edtfirma = new QLineEdit(page);
+    edtfirma = new ValidatingEdit(page);
     edtfirma->setObjectName(QStringLiteral("edtfirma"));
     edtfirma->setGeometry(kLeft, 24, kColumnWidth, 21);
     edtfirma->setStyleSheet(colours::background(colours::kOffer));
-    edtfirma->installEventFilter(new TypedKeyFilter(
+    edtfirma->setCharacterFilter(
         [this](QChar& Key) { edtfirmaKeyPress(Key); },
         QStringLiteral("знаците \" * / < > ? \\ | не стоят в името на фирмата: то става част от "
-                       "името на файла на офертата"),
-        edtfirma));
+                       "името на файла на офертата"));
     new FieldEditBinding(*edtfirma, *dsSpecs, QStringLiteral("IME_NA_FIRMATA"), guard_);
 
     chk1 = new QCheckBox(QStringLiteral("Фирмата не е регистрирана по ДДС"), page);

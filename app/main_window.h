@@ -26,6 +26,7 @@ class QPushButton;
 class QTabWidget;
 class QTableView;
 class TfrmParameter;
+class ValidatingEdit;
 namespace offer {
 class OfferCheckWindow;
 }
@@ -133,7 +134,7 @@ public:
 
     // Company page.
     QLabel* Label1;
-    QLineEdit* edtfirma;
+    ValidatingEdit* edtfirma;
     QCheckBox* chk1;
     std::array<TfrmParameter*, 4> frmKParam;
 

@@ -148,8 +148,20 @@ QString ValidatingEdit::asTyped(QString text) const {
     return text;
 }
 
+void ValidatingEdit::setCharacterFilter(std::function<void(QChar&)> handler, QString rule) {
+    characterFilter_ = std::move(handler);
+    characterRule_ = std::move(rule);
+}
+
 QString ValidatingEdit::refusalOf(const QString& content, qsizetype at, qsizetype replaced,
                                   const QString& typed) const {
+    if (characterFilter_) {
+        for (QChar c : typed) {
+            characterFilter_(c);
+            if (c.isNull())
+                return characterRule_;
+        }
+    }
     const qsizetype kept = content.size() - replaced;
     if (format_ == Format::Text)
         return kept + typed.size() > maxLength()

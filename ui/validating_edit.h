@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QVariant>
 
+#include <functional>
+
 // A line edit that filters keystrokes by its display format: free text, an integer, or a
 // decimal number shown with a fixed count of decimal places. Empty input is always allowed and
 // reads as null.
@@ -48,6 +50,10 @@ public:
     // The decimal separator of the regional settings.
     static QString decimalPoint();
 
+    // Every character typed or put in passes `handler`, which refuses it by setting it to the
+    // null character; `rule` is what the refusal says.
+    void setCharacterFilter(std::function<void(QChar&)> handler, QString rule);
+
 signals:
     // A keystroke, or text put in at once, was refused; `rule` is what the tooltip says.
     void keystrokeRefused(const QString& rule);
@@ -82,6 +88,8 @@ private:
 
     Format format_ = Format::Text;
     int decimals_ = 0;
+    std::function<void(QChar&)> characterFilter_;
+    QString characterRule_;
 };
 
 // Tells the bidder that a keystroke into `input` was refused: the platform's beep and a short

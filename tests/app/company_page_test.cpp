@@ -74,7 +74,7 @@ protected:
 
 const QString kTitlePrefix = QStringLiteral("ТЕНДИРО  (Велдора, Търг, ");
 
-TEST_F(CompanyPage, TheCompanyNameDropsTheCharactersAFileNameCannotHold) {
+TEST_F(CompanyPage, TheCompanyNameRefusesTheCharactersAFileNameCannotHold) {
     start();
     typeCompanyName(QStringLiteral("<|"));
     EXPECT_EQ(window->edtfirma->text(), QString());
@@ -86,16 +86,26 @@ TEST_F(CompanyPage, TheCompanyNameDropsTheCharactersAFileNameCannotHold) {
     EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("името на файла на офертата")))
         << QToolTip::text().toStdString();
 
-    // Characters an input method commits are typed too.
+    // Text an input method commits, or pasted, meets the same rule: taken whole, or refused
+    // whole and told.
+    QToolTip::hideText();
     QInputMethodEvent composed;
-    composed.setCommitString(QStringLiteral("?Д*"));
+    composed.setCommitString(QStringLiteral("Д?"));
+    QApplication::sendEvent(window->edtfirma, &composed);
+    EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: Г"));
+    EXPECT_TRUE(QToolTip::isVisible());
+    composed.setCommitString(QStringLiteral("Д"));
     QApplication::sendEvent(window->edtfirma, &composed);
     EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: ГД"));
 
-    // Pasted text is taken as it is.
-    QGuiApplication::clipboard()->setText(QStringLiteral("<Д|Е>"));
+    QToolTip::hideText();
+    QGuiApplication::clipboard()->setText(QStringLiteral("<Е>"));
     QTest::keyClick(window->edtfirma, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: ГД<Д|Е>"));
+    EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: ГД"));
+    EXPECT_TRUE(QToolTip::isVisible());
+    QGuiApplication::clipboard()->setText(QStringLiteral(" ЕООД"));
+    QTest::keyClick(window->edtfirma, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: ГД ЕООД"));
 }
 
 TEST_F(CompanyPage, ANameIsTrimmedAndTitledOnLeavingTheEditAndStoredOnChangingPages) {

@@ -4,6 +4,7 @@
 // check opened with what is left.
 #include "offer/offer_check_window.h"
 #include "tests/tools/tender_file_support.h"
+#include "ui/validating_edit.h"
 
 #include "offer_pages_support.h"
 
