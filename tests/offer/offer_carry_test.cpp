@@ -24,6 +24,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <ostream>
 
 namespace {
 
@@ -267,6 +268,11 @@ struct RuleCase {
     std::size_t refused;     // how many values of that column are refused
     std::size_t carried;     // tender values and positions carried all the same
 };
+
+// A case shows in the test's output by its name.
+void PrintTo(const RuleCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class NewRules : public OfferCarryTest, public ::testing::WithParamInterface<RuleCase> {};
 

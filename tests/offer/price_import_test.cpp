@@ -20,6 +20,7 @@
 
 #include <map>
 #include <memory>
+#include <ostream>
 
 namespace {
 
@@ -96,6 +97,11 @@ struct RefusalCase {
     QString column;        // of the one refusal expected, on row 3
     QString reason;        // a part of its reason
 };
+
+// A case shows in the test's output by its name.
+void PrintTo(const RefusalCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class Refusals : public PriceImportTest, public ::testing::WithParamInterface<RefusalCase> {};
 
