@@ -278,7 +278,9 @@ QByteArray offerFileBytes(const QString& content) {
     // as CR LF on the way: an offer of 10,000 positions is megabytes, and each copy of it costs.
     static constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
     static constexpr qsizetype kMarkSize = sizeof kByteOrderMark - 1;
-    QStringEncoder utf8(QStringEncoder::Utf8);
+    // Stateless: the pieces split only at line ends, never inside a pair of surrogates, and a
+    // lone surrogate at the end of one is not held back for the next.
+    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
     QByteArray bytes(kMarkSize + utf8.requiredSpace(content.size() + 1), Qt::Uninitialized);
     char* out = std::copy_n(kByteOrderMark, kMarkSize, bytes.data());
     const QStringView text(content);

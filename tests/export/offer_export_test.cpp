@@ -427,6 +427,12 @@ TEST(OfferFileBytes, StartWithTheByteOrderMarkAndEndEveryLineWithCrLf) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(offerFileBytes(QString::fromUtf8(c.content)), QByteArray(c.file)) << c.content;
+    // Half a surrogate pair, before a line end or at the very end, is no character: it is
+    // written as the replacement character, never left out.
+    const QString lone = QStringLiteral("a") + QChar(0xD800);
+    EXPECT_EQ(offerFileBytes(lone + QStringLiteral("\nb") + lone),
+              QByteArray("\xEF\xBB\xBF"
+                         "a\xEF\xBF\xBD\r\nba\xEF\xBF\xBD\r\n"));
 }
 
 } // namespace
