@@ -193,12 +193,12 @@ Value decodeValue(const PageFile& file, const Column& column, const RowLayout& l
 }
 
 Row decodeRow(const PageFile& file, const TableDef& def, std::span<const std::uint8_t> row,
-              const std::string& where, TextForm texts) {
+              const std::string& where) {
     RowLayout layout = parseRow(row, def.variableColumnCount > 0, where);
     Row values;
     values.reserve(def.columns.size());
     for (const Column& column : def.columns)
-        values.push_back(decodeValue(file, column, layout, where, texts));
+        values.push_back(decodeValue(file, column, layout, where));
     return values;
 }
 

@@ -60,7 +60,7 @@ Bytes encodeRow(const TableDef& def, const std::vector<StoredValue>& values,
 
 // Decodes every column of `def`, in the order of def.columns.
 Row decodeRow(const PageFile& file, const TableDef& def, std::span<const std::uint8_t> row,
-              const std::string& where, TextForm texts = TextForm::Utf8);
+              const std::string& where);
 
 // Decodes the columns of `def` at `indexes` into `values`, in that order, reusing its storage
 // from row to row; the other columns are not looked at.
