@@ -68,12 +68,24 @@ std::optional<char16_t> escapeAt(const QString& text, qsizetype at) {
 
 } // namespace
 
+// Whether the '_' at `at` of `text` would start what reads as an escape once `text` is written:
+// "_xHHHH" followed by a '_', or by a character that is itself written as an escape.
+bool startsEscapeOnceWritten(const QString& text, qsizetype at) {
+    constexpr qsizetype kEnd = 6; // the place of the escape's closing '_'
+    if (at + kEnd >= text.size())
+        return false;
+    QString shape = text.mid(at, kEnd + 1);
+    if (!carriedAsItIs(shape[kEnd].unicode()))
+        shape[kEnd] = u'_';
+    return escapeAt(shape, 0).has_value();
+}
+
 QString escapedSpreadsheetText(const QString& text) {
     QString written;
     written.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
-        if (carriedAsItIs(c) && !(c == u'_' && escapeAt(text, i)))
+        if (carriedAsItIs(c) && !(c == u'_' && startsEscapeOnceWritten(text, i)))
             written += text[i];
         else
             written += QStringLiteral("_x%1_").arg(

@@ -672,7 +672,9 @@ TEST_F(Workbooks, WhatIsWrittenReadsBack) {
 TEST_F(Workbooks, EscapedTextsReadBackAsWritten) {
     const QStringList texts{QStringLiteral("_x0041_ буквално"), QStringLiteral("x_x005F_y_"),
                             QStringLiteral("знаци \x01 и \x0B, ред\r\nнов"),
-                            QStringLiteral("_x00e9_ не е é")};
+                            QStringLiteral("_x00e9_ не е é"),
+                            // Escape-like once the character after it is escaped.
+                            QStringLiteral("_x0041\r и _x0042\x01")};
     Table table;
     table.rows.emplace_back();
     for (const QString& text : texts)
