@@ -199,10 +199,9 @@ QString ValidatingEdit::refusalOf(const QString& content, qsizetype at, qsizetyp
     return QStringLiteral("най-много %1 цифри").arg(data::kMaxNumberDigits);
 }
 
-QString ValidatingEdit::refusalOfInsert(const QString& text) const {
+QString ValidatingEdit::refusalOfInsert(const QString& text, qsizetype at,
+                                        qsizetype replaced) const {
     QString content = this->text();
-    qsizetype at = hasSelectedText() ? selectionStart() : cursorPosition();
-    qsizetype replaced = selectedText().size();
     for (const QChar c : text) {
         if (const QString rule = refusalOf(content, at, replaced, QString(c)); !rule.isEmpty())
             return rule;
@@ -213,13 +212,16 @@ QString ValidatingEdit::refusalOfInsert(const QString& text) const {
     return {};
 }
 
-void ValidatingEdit::insertAsTyped(const QString& text) {
+bool ValidatingEdit::insertAsTyped(const QString& text) {
     const QString typed = asTyped(text);
-    if (const QString rule = refusalOfInsert(typed); !rule.isEmpty()) {
+    if (const QString rule = refusalOfInsert(
+            typed, hasSelectedText() ? selectionStart() : cursorPosition(), selectedText().size());
+        !rule.isEmpty()) {
         refuse(rule);
-        return;
+        return false;
     }
     insert(typed);
+    return true;
 }
 
 void ValidatingEdit::pasteFrom(QClipboard::Mode mode) {
@@ -266,11 +268,22 @@ void ValidatingEdit::keyPressEvent(QKeyEvent* event) {
 
 void ValidatingEdit::inputMethodEvent(QInputMethodEvent* event) {
     const QString committed = event->commitString();
-    if (committed.isEmpty() || isReadOnly() || event->replacementLength() != 0) {
+    if (committed.isEmpty() || isReadOnly()) {
         QLineEdit::inputMethodEvent(event);
         return;
     }
-    if (const QString rule = refusalOfInsert(asTyped(committed)); !rule.isEmpty()) {
+    // The commit takes the place of the replacement range, given from the cursor, or else of the
+    // selection.
+    const bool replacing = event->replacementLength() != 0 || event->replacementStart() != 0;
+    const qsizetype size = text().size();
+    const qsizetype at =
+        replacing ? std::clamp<qsizetype>(cursorPosition() + event->replacementStart(), 0, size)
+        : hasSelectedText() ? selectionStart()
+                            : cursorPosition();
+    const qsizetype replaced = replacing
+                                   ? std::clamp<qsizetype>(event->replacementLength(), 0, size - at)
+                                   : selectedText().size();
+    if (const QString rule = refusalOfInsert(asTyped(committed), at, replaced); !rule.isEmpty()) {
         // The composition ends with nothing put in.
         QInputMethodEvent nothing(QString(), event->attributes());
         QLineEdit::inputMethodEvent(&nothing);
@@ -278,17 +291,22 @@ void ValidatingEdit::inputMethodEvent(QInputMethodEvent* event) {
         return;
     }
     QInputMethodEvent typed(event->preeditString(), event->attributes());
-    typed.setCommitString(asTyped(committed));
+    typed.setCommitString(asTyped(committed), event->replacementStart(),
+                          event->replacementLength());
     QLineEdit::inputMethodEvent(&typed);
 }
 
 void ValidatingEdit::contextMenuEvent(QContextMenuEvent* event) {
     QMenu* menu = createStandardContextMenu();
-    // The standard menu's paste is known by the slot it calls; it is named in no other way.
-    for (QAction* action : menu->actions())
-        if (disconnect(action, SIGNAL(triggered()), this, SLOT(paste())))
-            connect(action, &QAction::triggered, this,
-                    [this] { pasteFrom(QClipboard::Clipboard); });
+    // The standard menu's paste is known by its name where Qt gives it one, else by the slot it
+    // calls.
+    for (QAction* action : menu->actions()) {
+        if (action->objectName() != QLatin1String("edit-paste") &&
+            !disconnect(action, SIGNAL(triggered()), this, SLOT(paste())))
+            continue;
+        disconnect(action, &QAction::triggered, this, nullptr);
+        connect(action, &QAction::triggered, this, [this] { pasteFrom(QClipboard::Clipboard); });
+    }
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
 }
@@ -310,10 +328,13 @@ void ValidatingEdit::dropEvent(QDropEvent* event) {
         QLineEdit::dropEvent(event);
         return;
     }
-    event->acceptProposedAction();
     deselect();
     setCursorPosition(cursorPositionAt(event->position().toPoint()));
-    insertAsTyped(event->mimeData()->text());
+    // A refused drop is not taken, so that a move leaves the text where it came from.
+    if (insertAsTyped(event->mimeData()->text()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
 }
 
 void refuseKeystroke(QWidget& input, const QString& rule) {

@@ -77,12 +77,12 @@ private:
     // characters; empty when taken.
     QString refusalOf(const QString& content, qsizetype at, qsizetype replaced,
                       const QString& typed) const;
-    // The same for `text` put in at the cursor in place of the selection key by key: the rule
+    // The same for `text` put in key by key at `at` in place of `replaced` characters: the rule
     // of its first refused character.
-    QString refusalOfInsert(const QString& text) const;
+    QString refusalOfInsert(const QString& text, qsizetype at, qsizetype replaced) const;
     // Puts `text` in at the cursor, in place of the selection, as the rules allow; tells the
-    // refusal and puts nothing in otherwise.
-    void insertAsTyped(const QString& text);
+    // refusal and puts nothing in otherwise. Returns whether it was put in.
+    bool insertAsTyped(const QString& text);
     void pasteFrom(QClipboard::Mode mode);
     void refuse(const QString& rule);
 

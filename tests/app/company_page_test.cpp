@@ -106,6 +106,14 @@ TEST_F(CompanyPage, TheCompanyNameRefusesTheCharactersAFileNameCannotHold) {
     QGuiApplication::clipboard()->setText(QStringLiteral(" ЕООД"));
     QTest::keyClick(window->edtfirma, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: ГД ЕООД"));
+
+    // So does a commit that takes the place of text before the cursor.
+    composed.setCommitString(QStringLiteral("Т>"), -1, 1);
+    QApplication::sendEvent(window->edtfirma, &composed);
+    EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: ГД ЕООД"));
+    composed.setCommitString(QStringLiteral("Т"), -1, 1);
+    QApplication::sendEvent(window->edtfirma, &composed);
+    EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: ГД ЕООТ"));
 }
 
 TEST_F(CompanyPage, ANameIsTrimmedAndTitledOnLeavingTheEditAndStoredOnChangingPages) {

@@ -304,16 +304,20 @@ TEST_F(ParameterFrame, TextPutInAtOnceMeetsTheRulesOfTyping) {
         committed.setCommitString(text);
         QCoreApplication::sendEvent(&edit, &committed);
     };
-    const auto byDrop = [&edit](const QString& text) {
+    // Returns whether the drop was taken: a refused one is not, so that a move from another
+    // input leaves the text where it was.
+    const auto drop = [&edit](const QString& text) {
         QMimeData dragged;
         dragged.setText(text);
         const QPoint at(edit.width() - 2, 5);
         // The drop goes to the widget that took the drag as it entered.
-        QDragEnterEvent entered(at, Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent entered(at, Qt::MoveAction, &dragged, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(&edit, &entered);
-        QDropEvent dropped(at, Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent dropped(at, Qt::MoveAction, &dragged, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(&edit, &dropped);
+        return dropped.isAccepted();
     };
+    const auto byDrop = [&drop](const QString& text) { drop(text); };
     const std::pair<const char*, std::function<void(const QString&)>> ways[] = {
         {"pasted by key", byKey},
         {"pasted from the menu", byMenu},
@@ -346,6 +350,10 @@ TEST_F(ParameterFrame, TextPutInAtOnceMeetsTheRulesOfTyping) {
         {"1234567890123456", "", "най-много 15 цифри"},
         {"7-", "", "знакът минус стои само в началото на числото"},
     });
+    edit.clear();
+    EXPECT_TRUE(drop(typing::spelled("12{sep}5")));
+    edit.clear();
+    EXPECT_FALSE(drop(typing::spelled("1 234{sep}50")));
     // A copied spreadsheet cell ends with a line end, which is no part of the value.
     byKey(typing::spelled("-3{sep}25\r\n"));
     EXPECT_EQ(edit.text(), typing::spelled("-3{sep}25"));
