@@ -46,7 +46,7 @@ QString localeGeneralForm(double value) {
 // shorter than their 15 digits.
 std::optional<QString> fewDigitsGeneralForm(double value) {
     if (value == 0)
-        return QStringLiteral("0");
+        return QStringLiteral("0"); // a negative zero too
     if (!std::isnormal(value))
         return std::nullopt;
     std::array<char, 32> chars{};
@@ -109,8 +109,6 @@ std::optional<QString> fewDigitsGeneralForm(double value) {
 } // namespace
 
 QString offerNumberText(double value, const QString& decimalSeparator) {
-    if (value == 0)
-        value = 0; // a negative zero is written as 0
     // Tens of thousands of prices go into one offer.
     std::optional<QString> few = fewDigitsGeneralForm(value);
     QString text = few ? std::move(*few) : localeGeneralForm(value);

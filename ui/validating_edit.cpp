@@ -212,10 +212,13 @@ QString ValidatingEdit::refusalOfInsert(const QString& text, qsizetype at,
     return {};
 }
 
+qsizetype ValidatingEdit::insertionPoint() const {
+    return hasSelectedText() ? selectionStart() : cursorPosition();
+}
+
 bool ValidatingEdit::insertAsTyped(const QString& text) {
     const QString typed = asTyped(text);
-    if (const QString rule = refusalOfInsert(
-            typed, hasSelectedText() ? selectionStart() : cursorPosition(), selectedText().size());
+    if (const QString rule = refusalOfInsert(typed, insertionPoint(), selectedText().size());
         !rule.isEmpty()) {
         refuse(rule);
         return false;
@@ -248,9 +251,7 @@ void ValidatingEdit::keyPressEvent(QKeyEvent* event) {
         QLineEdit::keyPressEvent(event);
         return;
     }
-    if (const QString rule =
-            refusalOf(text(), hasSelectedText() ? selectionStart() : cursorPosition(),
-                      selectedText().size(), typed);
+    if (const QString rule = refusalOf(text(), insertionPoint(), selectedText().size(), typed);
         !rule.isEmpty()) {
         event->accept();
         refuse(rule);
@@ -278,8 +279,7 @@ void ValidatingEdit::inputMethodEvent(QInputMethodEvent* event) {
     const qsizetype size = text().size();
     const qsizetype at =
         replacing ? std::clamp<qsizetype>(cursorPosition() + event->replacementStart(), 0, size)
-        : hasSelectedText() ? selectionStart()
-                            : cursorPosition();
+                  : insertionPoint();
     const qsizetype replaced = replacing
                                    ? std::clamp<qsizetype>(event->replacementLength(), 0, size - at)
                                    : selectedText().size();

@@ -80,6 +80,8 @@ private:
     // The same for `text` put in key by key at `at` in place of `replaced` characters: the rule
     // of its first refused character.
     QString refusalOfInsert(const QString& text, qsizetype at, qsizetype replaced) const;
+    // Where typed text goes: the start of the selection, or the cursor.
+    qsizetype insertionPoint() const;
     // Puts `text` in at the cursor, in place of the selection, as the rules allow; tells the
     // refusal and puts nothing in otherwise. Returns whether it was put in.
     bool insertAsTyped(const QString& text);
