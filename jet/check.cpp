@@ -90,6 +90,9 @@ bool Checker::leftUntilCompacted(std::uint32_t number) const {
     case kIndexNodePageType:
     case kIndexLeafPageType:
         return true;
+    case kUsageMapPageType:
+        // A bitmap page that a post stopped before its map led to it.
+        return true;
     default:
         return page[0] > kUsageMapPageType ||
                std::all_of(page.begin(), page.end(), [](std::uint8_t b) { return b == 0; });

@@ -23,6 +23,9 @@ public:
         OutOfRange,   // a number outside its column's range
         WrongType,    // a value of a kind its column does not hold
         Unchangeable, // a column the engine does not change (indexed, autonumber, long value)
+        SizeLimit,    // the file would grow past the 2 GB a Jet 4 file may have
+        Unsupported,  // sound content in a form this program does not change; the message says
+                      // which
     };
 
     // Damage.

@@ -15,17 +15,21 @@ namespace jet {
 // The file's global map of pages in use. Unlike a table's maps, a set bit means a free page.
 inline constexpr MapLocation kGlobalMap{1, 0};
 
-// Whether markPageInUse can record `page`: the global map has a bit for it, or page 1 has room
-// to lengthen the map's bitmap as Access does when a file outgrows it.
-bool globalMapCanRecord(const PageFile& file, std::uint32_t page);
+// The number the next page appended to the file gets, once the global map reaches it: its
+// bitmap lengthened on page 1 as Access does while the page has room, turned into a reference
+// map when it has not, or given another bitmap page. Until markPageInUse records it, that page
+// reads as free, so a post stopped before recording it leaves nothing the map does not account
+// for. Throws Error of kind SizeLimit when the file has as many pages as Jet allows.
+std::uint32_t prepareNewPage(PageFile& file);
 
-// Marks `page` as in use in the global map, where a set bit means a free page, lengthening the
-// bitmap when the page lies past it. Throws Error when the map cannot record the page.
+// Marks `page` as in use in the global map, where a set bit means a free page. A page the map
+// does not reach reads as in use already.
 void markPageInUse(PageFile& file, std::uint32_t page);
 
 // Adds `page` to the table map (owned pages or pages with free space) stored at `location`. An
 // inline map that cannot reach the page moves its start page when its pages allow, otherwise it
-// becomes a reference map whose bitmap pages are appended to the file.
+// becomes a reference map whose bitmap pages are appended to the file. Throws Error of kind
+// Unsupported when the map's row is too short to reach the page.
 void addPageToMap(PageFile& file, MapLocation location, std::uint32_t page);
 
 } // namespace jet

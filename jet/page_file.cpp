@@ -103,6 +103,17 @@ void PageFile::write(std::uint32_t page, const Page& data) {
         throw Error::ofFile(Error::Kind::ReadOnly, path_,
                             where(page) + ": the file is open for reading only");
     countWrite();
+    if (pageLimit_ && page >= *pageLimit_) {
+        errno = ENOSPC;
+        throw systemError(path_, where(page) + ": cannot write the page");
+    }
+    for (std::optional<Undo>* undo : {&undo_, &unsynced_})
+        if (*undo && page < (*undo)->pageCount && !(*undo)->images.contains(page))
+            (*undo)->images.emplace(page, read(page));
+    writeBytes(page, data);
+}
+
+void PageFile::writeBytes(std::uint32_t page, const Page& data) {
     off_t offset = static_cast<off_t>(page) * static_cast<off_t>(kPageSize);
     std::size_t done = 0;
     while (done < kPageSize) {
@@ -116,15 +127,75 @@ void PageFile::write(std::uint32_t page, const Page& data) {
     }
 }
 
+void PageFile::restore(const Undo& undo, const std::set<std::uint32_t>& kept, bool throughSeams) {
+    const auto put = [&](std::uint32_t page, const Page& image) {
+        if (throughSeams)
+            write(page, image);
+        else
+            writeBytes(page, image);
+    };
+    for (const auto& [page, image] : undo.images)
+        if (!kept.contains(page))
+            put(page, image);
+    if (throughSeams)
+        countWrite();
+    if (::ftruncate(fd_, static_cast<off_t>(undo.pageCount) * static_cast<off_t>(kPageSize)) != 0)
+        throw systemError(path_, where() + ": cannot cut the file back to its length");
+}
+
+void PageFile::keepUndo() {
+    undo_ = Undo{pageCount(), {}};
+}
+
+void PageFile::dropUndo() {
+    undo_.reset();
+}
+
+void PageFile::rollBack() {
+    if (!undo_)
+        return;
+    Undo undo = std::move(*undo_);
+    undo_.reset();
+    std::set<std::uint32_t> header;
+    if (undo.images.contains(0))
+        header.insert(0);
+    restore(undo, header, true);
+    sync();
+    if (!header.empty()) {
+        write(0, undo.images.at(0));
+        sync();
+    }
+}
+
+void PageFile::loseUnsyncedWrites(const std::set<std::uint32_t>& kept) {
+    if (!unsynced_)
+        return;
+    Undo lost = std::move(*unsynced_);
+    unsynced_.reset();
+    restore(lost, kept, false);
+}
+
+void PageFile::refusePastSizeLimit(std::uint32_t page) const {
+    if (page >= kMaxPages)
+        throw Error::ofFile(Error::Kind::SizeLimit, path_,
+                            where(page) + ": the file has reached Jet's size limit of " +
+                                std::to_string(kMaxPages) + " pages (2 GB)");
+}
+
 std::uint32_t PageFile::append(const Page& data) {
     std::uint32_t page = pageCount();
+    refusePastSizeLimit(page);
     write(page, data);
     return page;
 }
 
 void PageFile::sync() {
+    if (writesLeft_ == std::size_t{0})
+        throw InjectedFault(where() + ": injected fault, sync refused");
     if (::fdatasync(fd_) != 0)
         throw systemError(path_, where() + ": cannot make the changes durable");
+    if (unsynced_)
+        unsynced_ = Undo{pageCount(), {}};
 }
 
 void PageFile::checkStillAtPath() const {

@@ -7,7 +7,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 
@@ -15,6 +17,8 @@ namespace jet {
 
 inline constexpr std::size_t kPageSize = 4096;
 using Page = std::array<std::uint8_t, kPageSize>;
+// A Jet 4 file holds at most 2 GB: the pages from this number on are past its reach.
+inline constexpr std::uint32_t kMaxPages = 0x80000000u / kPageSize;
 
 // The file as a sequence of 4 KB pages, read and written with pread/pwrite. It keeps no page
 // in memory, so what it returns is what is on disk now, whatever other processes have written.
@@ -40,8 +44,11 @@ public:
     // How many pages read() has returned so far: what an operation touched, for tests.
     std::uint64_t pagesRead() const { return pagesRead_; }
     void write(std::uint32_t page, const Page& data);
-    // Writes a new page at the end of the file and returns its number.
+    // Writes a new page at the end of the file and returns its number; throws Error of kind
+    // SizeLimit when the file already has as many pages as Jet allows.
     std::uint32_t append(const Page& data);
+    // Throws that same Error when page `page` lies past Jet's limit.
+    void refusePastSizeLimit(std::uint32_t page) const;
     // Makes every write so far durable before returning.
     void sync();
     // Throws Error when the path no longer leads to this open file (it was removed, or another
@@ -67,18 +74,50 @@ public:
         PageFile& file_;
     };
 
+    // Keeps, from now on, the image each page had before its first write, and the number of
+    // pages, so that rollBack can put the file back as it was: a batch of posts is stored whole
+    // or not at all. Pages appended meanwhile need no image: rollBack cuts them off.
+    void keepUndo();
+    // Writes back every kept image, cuts the file to its length when keepUndo began, makes that
+    // durable and stops keeping. Page 0, which holds the mark for posts in progress, goes back
+    // last, so that a rollback that stops part way still has the mark set.
+    void rollBack();
+    // Stops keeping images, the writes since keepUndo to stay.
+    void dropUndo();
+
     // Test seam for crash consistency: after `writes` further page writes (write or append)
-    // every write fails as if the process had died there; std::nullopt turns it off.
+    // every write, and every sync, fails as if the process had died there; std::nullopt turns
+    // it off.
     void failAfterWrites(std::optional<std::size_t> writes) { writesLeft_ = writes; }
+    // Test seam for a full disk: a write that would make the file longer than `pages` pages
+    // fails as the system fails it when the disk is full; std::nullopt turns it off.
+    void limitLength(std::optional<std::uint32_t> pages) { pageLimit_ = pages; }
+    // Test seam for a machine that stops: from now on the writes since the last sync are
+    // recorded, so that loseUnsyncedWrites can drop them as a stop of the machine may, while the
+    // disk kept the writes to the pages in `kept` (the disk writes back in any order).
+    void recordUnsyncedWrites() { unsynced_ = Undo{pageCount(), {}}; }
+    void loseUnsyncedWrites(const std::set<std::uint32_t>& kept);
 
 private:
     void countWrite();
+    void writeBytes(std::uint32_t page, const Page& data);
+    // The images of `undo` written back but for the pages in `kept`, and the file cut to its
+    // length then.
+    struct Undo;
+    void restore(const Undo& undo, const std::set<std::uint32_t>& kept, bool throughSeams);
 
     std::string path_;
     Access access_;
     int fd_ = -1;
     std::optional<std::size_t> writesLeft_;
+    std::optional<std::uint32_t> pageLimit_;
     mutable std::uint64_t pagesRead_ = 0;
+    struct Undo {
+        std::uint32_t pageCount = 0;
+        std::map<std::uint32_t, Page> images;
+    };
+    std::optional<Undo> undo_;
+    std::optional<Undo> unsynced_;
 };
 
 // Thrown by the fault-injection seam; a subclass so tests can tell it from real failures.

@@ -376,10 +376,7 @@ private:
     // does, the recovery that the post's mark calls for finds and records it (see
     // adoptUnrecordedPages).
     RowId placeOnNewPage(const Bytes& row) {
-        std::uint32_t number = file_.pageCount();
-        if (!globalMapCanRecord(file_, number))
-            throw Error(file_.where() + ": the file's page map cannot record page " +
-                        std::to_string(number) + ", so the row cannot move to a new page");
+        std::uint32_t number = prepareNewPage(file_);
         SlotPage fresh{number, newDataPage(def_.definitionPage), {}, file_.where(number)};
         std::uint16_t slotNumber = fresh.place(row);
         if (file_.append(fresh.packed()) != number)

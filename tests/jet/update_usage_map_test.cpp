@@ -8,6 +8,7 @@
 #include "jet/data_page.h"
 #include "jet/map_update.h"
 #include "jet/page_file.h"
+#include "jet/slot_page.h"
 #include "jet/table_def.h"
 #include "jet/usage_map.h"
 #include "tests/jet/process.h"
@@ -58,22 +59,81 @@ TEST(UsageMapUpdate, RecordsPagesWhereverTheMapReaches) {
     EXPECT_EQ(file.pageCount(), end + 1);
     Pages free = jet::readUsageMap(file, jet::kGlobalMap).pages;
     EXPECT_FALSE(std::binary_search(free.begin(), free.end(), end));
+}
 
-    // Past its 768 pages the global map grows in Access's steps of 32 bytes; pages the file does
-    // not have yet are free in it, the other row of page 1 moves down intact, and a page past
-    // what page 1 can hold is refused.
-    jet::Page before = file.read(jet::kGlobalMap.page);
-    auto otherRow = [](const jet::Page& page) {
-        auto bytes = jet::DataPage(page, "page 1").rowBytes(1);
-        return jet::Bytes(bytes.begin(), bytes.end());
+// Every page appended to the file is reached by the global map first, so that it reads as free
+// until it is recorded. Past its 768 pages the map grows in Access's steps of 32 bytes, the other
+// row of page 1 moving down intact; when page 1 has no room left it becomes a reference map in
+// the same row, and later gets a bitmap page for each 32,736 pages; past Jet's 2 GB the file is
+// refused by name. The file is lengthened sparsely to reach each stage.
+TEST(UsageMapUpdate, TheGlobalMapReachesEveryPageUpToJetsLimit) {
+    jettest::FileCopy copy("real/testV2000.mdb");
+    jet::PageFile file(copy.path().string(), jet::PageFile::Access::ReadWrite);
+    auto rowsOfPageOne = [&] {
+        jet::Page page = file.read(jet::kGlobalMap.page);
+        jet::DataPage view(page, "page 1");
+        std::vector<jet::Bytes> rows;
+        for (std::uint16_t row = 1; row < view.rowCount(); ++row) {
+            auto bytes = view.rowBytes(row);
+            rows.emplace_back(bytes.begin(), bytes.end());
+        }
+        return rows;
     };
-    EXPECT_TRUE(jet::globalMapCanRecord(file, 800));
-    jet::markPageInUse(file, 800);
+    auto lengthen = [&](std::uint64_t pages) {
+        std::filesystem::resize_file(copy.path(), pages * jet::kPageSize);
+    };
+    auto isFree = [&](std::uint32_t page) {
+        Pages free = jet::readUsageMap(file, jet::kGlobalMap).pages;
+        return std::binary_search(free.begin(), free.end(), page);
+    };
+
+    EXPECT_EQ(jet::prepareNewPage(file), file.pageCount());
+    lengthen(800);
+    const std::vector<jet::Bytes> otherRows = rowsOfPageOne();
+    EXPECT_EQ(jet::prepareNewPage(file), 800u);
     jet::UsageMap global = jet::readUsageMap(file, jet::kGlobalMap);
-    EXPECT_EQ(global.pagesPastEnd, 1024u - file.pageCount() - 1);
-    EXPECT_EQ(otherRow(file.read(jet::kGlobalMap.page)), otherRow(before));
-    EXPECT_FALSE(jet::globalMapCanRecord(file, 100000));
-    EXPECT_THROW(jet::markPageInUse(file, 100000), jet::Error);
+    EXPECT_EQ(global.kind, jet::kInlineMap);
+    EXPECT_EQ(global.pagesPastEnd, 1024u - 800u);
+    EXPECT_EQ(rowsOfPageOne(), otherRows);
+
+    // Another map's row takes nearly all of page 1, as some writers place them.
+    jet::SlotPage crowded = jet::unpackDataPage(1, file.read(jet::kGlobalMap.page), file.where(1));
+    crowded.slots.push_back({jet::inlineMapRow(0, {}, 3845), 0});
+    ASSERT_TRUE(crowded.fits());
+    file.write(1, crowded.packed());
+    const std::vector<jet::Bytes> crowdedRows = rowsOfPageOne();
+    lengthen(1100);
+    const Pages freeBefore = jet::readUsageMap(file, jet::kGlobalMap).pages;
+    EXPECT_EQ(jet::prepareNewPage(file), 1101u); // page 1100 is the map's own
+    global = jet::readUsageMap(file, jet::kGlobalMap);
+    EXPECT_EQ(global.kind, jet::kReferenceMap);
+    EXPECT_EQ(global.bitmapPages.at(0), 1100u);
+    EXPECT_EQ(global.pages, freeBefore);
+    EXPECT_EQ(rowsOfPageOne(), crowdedRows);
+    file.append(jet::Page{});
+    EXPECT_TRUE(isFree(1101));
+    jet::markPageInUse(file, 1101);
+    EXPECT_FALSE(isFree(1101));
+
+    const std::uint32_t reach = jet::kPagesPerBitmapPage;
+    lengthen(reach + 5);
+    EXPECT_EQ(jet::prepareNewPage(file), reach + 6);
+    global = jet::readUsageMap(file, jet::kGlobalMap);
+    EXPECT_EQ(global.bitmapPages.at(1), reach + 5);
+    EXPECT_FALSE(isFree(reach + 5));
+    auto check = jettest::runProcess({TENDERDB_PATH, "check", copy.path().string()});
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+
+    lengthen(jet::kMaxPages);
+    try {
+        jet::prepareNewPage(file);
+        ADD_FAILURE() << "a page past 2 GB was prepared";
+    } catch (const jet::Error& error) {
+        EXPECT_EQ(error.kind(), jet::Error::Kind::SizeLimit) << error.what();
+        EXPECT_NE(std::string(error.what()).find("Jet's size limit"), std::string::npos);
+    }
+    EXPECT_THROW(file.append(jet::Page{}), jet::Error);
+    EXPECT_EQ(file.pageCount(), jet::kMaxPages);
 }
 
 // A reference map keeps one bitmap page for each 32,736 pages; pages past the first bitmap page's
