@@ -275,32 +275,35 @@ PageFile& Database::Batch::fileToLock(Database& database) {
 
 Database::Batch::Batch(Database& database) : database_(database), lock_(fileToLock(database)) {
     database_.file().checkStillAtPath();
+    database_.file().keepUndo();
     database_.batching_ = true;
 }
 
 Database::Batch::~Batch() {
-    database_.batching_ = false;
-    if (finished_)
+    if (ended_)
         return;
-    // The mark stays set for the next post to recover what the batch may have left.
-    database_.mark_ = MarkState{};
     try {
-        database_.file().sync();
+        rollBack();
     } catch (const Error&) {
-        // The batch ends with the error that stopped it; the reader after it tells what holds.
+        // The batch ends with the error that stopped it. What the rollback could not put back
+        // is recovered by the next writer, as after a crash: the mark the batch set stays set.
     }
 }
 
 void Database::Batch::finish() {
-    finished_ = true;
+    database_.file().sync();
+    ended_ = true;
     database_.batching_ = false;
-    try {
-        database_.file().sync();
-    } catch (...) {
-        database_.mark_ = MarkState{};
-        throw;
-    }
+    database_.file().dropUndo();
     clearHeldMark(database_.file(), database_.mark_);
+}
+
+void Database::Batch::rollBack() {
+    ended_ = true;
+    database_.batching_ = false;
+    // Whatever this writer knew of the mark goes with the pages: its next post looks again.
+    database_.mark_ = MarkState{};
+    database_.file().rollBack();
 }
 
 } // namespace jet

@@ -84,7 +84,9 @@ public:
 
     // While a Batch lives, the posts of this database share one write lock and one sync: the
     // lock is taken when the batch begins and held to its end, and the pages are made durable
-    // once, by finish. Each post keeps the ordering of its own writes, so an interruption
+    // once, by finish. A batch is stored whole or not at all: one that ends without finish (an
+    // error stopped it, or the user) puts the file back as it was when it began, byte for
+    // byte. Each post keeps the ordering of its own writes, so an interruption of the process
     // anywhere leaves every row of the batch readable with its old or its new values; which of
     // them a read after the batch tells. One batch at a time; readers are not held up.
     class Batch {
@@ -92,13 +94,18 @@ public:
         // Throws Error for a read-only file, a file no longer at its path or a batch already
         // running.
         explicit Batch(Database& database);
-        // Without finish (an error ended the batch), still makes durable what was written; a
-        // failure of that is not reported.
+        // Without finish or rollBack, rolls back; a failure of that is not reported.
         ~Batch();
         Batch(const Batch&) = delete;
         Batch& operator=(const Batch&) = delete;
-        // Makes every post of the batch durable; throws Error when the file cannot be synced.
+        // Makes every post of the batch durable; throws Error when the file cannot be synced,
+        // and the batch is then rolled back when it ends.
         void finish();
+        // Puts the file back as it was when the batch began and makes that durable; throws
+        // Error when the file cannot be written.
+        void rollBack();
+        // Whether finish or rollBack has ended the batch.
+        bool ended() const { return ended_; }
 
     private:
         // The file to lock, once it is known that this batch may begin.
@@ -106,7 +113,7 @@ public:
 
         Database& database_;
         PageFile::WriteLock lock_;
-        bool finished_ = false;
+        bool ended_ = false;
     };
 
 private:
