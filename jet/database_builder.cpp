@@ -8,6 +8,7 @@
 #include "jet/long_value_writer.h"
 #include "jet/page_store.h"
 #include "jet/row_codec.h"
+#include "jet/slot_page.h"
 #include "jet/text_codec.h"
 #include "jet/usage_map.h"
 #include "jet/usage_map_writer.h"
@@ -99,14 +100,19 @@ std::vector<NewTable> systemTables() {
     return tables;
 }
 
-// Rows of usage maps, all of one size, placed on map pages before their contents are known.
+// Rows of usage maps, all of one size, placed on map pages before their contents are known. In
+// Access's form a map is inline while its pages lie within its 64 bytes of bits, a reference
+// map otherwise, and the rows fill pages of their own. Some writers give every map a longer
+// inline bitmap instead and put the rows beside the global map on page 1: the file then holds
+// no bitmap pages, and page 1 has little room left for the global map to grow.
 class MapRows {
 public:
-    explicit MapRows(PageStore& store) : store_(store) {}
+    MapRows(PageStore& store, std::optional<std::size_t> inlineBytes)
+        : store_(store), inlineBytes_(inlineBytes), page_(inlineBytes ? kGlobalMapPage : 0) {}
 
     MapLocation reserve() {
-        Bytes blank(kUsageMapRowSize, 0);
-        if (page_ != 0)
+        Bytes blank(inlineBytes_ ? 5 + *inlineBytes_ : kUsageMapRowSize, 0);
+        if (page_ != 0 && roomLeftAfter(blank.size()))
             if (auto slot = addRow(store_[page_], blank))
                 return {page_, *slot};
         page_ = store_.allocate();
@@ -114,15 +120,28 @@ public:
         return {page_, *addRow(store_[page_], blank)};
     }
 
-    void fill(MapLocation at, const Bytes& row) {
+    // The map of `pages` (ascending), in the row reserved at `at`.
+    void fill(MapLocation at, const std::vector<std::uint32_t>& pages) {
+        Bytes row = inlineBytes_
+                        ? inlineMapRow(pages.empty() ? 0 : pages.front(), pages, *inlineBytes_)
+                        : buildUsageMapRow(store_, pages);
         Page& page = store_[at.page];
         std::size_t start = DataPage(page, "usage map page").offsetWord(at.row) & kRowOffsetMask;
         std::copy(row.begin(), row.end(), page.begin() + static_cast<std::ptrdiff_t>(start));
     }
 
 private:
+    // Page 1 keeps room for the global map, written once the file is known, to be as long as
+    // the other maps, and no more: such files leave it no room to grow.
+    bool roomLeftAfter(std::size_t row) const {
+        std::size_t free = DataPage(store_[page_], "usage map page").freeSpace();
+        std::size_t longer = row > kUsageMapRowSize ? row - kUsageMapRowSize : 0;
+        return page_ != kGlobalMapPage || free >= row + 2 + longer;
+    }
+
     PageStore& store_;
-    std::uint32_t page_ = 0;
+    std::optional<std::size_t> inlineBytes_;
+    std::uint32_t page_;
 };
 
 struct PlannedIndex {
@@ -327,16 +346,14 @@ void finishTable(PageStore& store, MapRows& maps, Plan& plan) {
         for (const IndexEntry& entry : plan.indexes[i].entries)
             keys.insert(entry.key);
         plan.placement.indexes[i].entryCount = static_cast<std::uint32_t>(keys.size());
-        maps.fill(plan.placement.indexes[i].map, buildUsageMapRow(store, index.pages));
+        maps.fill(plan.placement.indexes[i].map, index.pages);
     }
-    maps.fill(plan.def.ownedPages, buildUsageMapRow(store, plan.dataPages));
-    maps.fill(plan.def.freeSpacePages,
-              buildUsageMapRow(store, pagesWithFreeSpace(store, plan.dataPages)));
+    maps.fill(plan.def.ownedPages, plan.dataPages);
+    maps.fill(plan.def.freeSpacePages, pagesWithFreeSpace(store, plan.dataPages));
     for (std::size_t i = 0; i < plan.longValues.size(); ++i) {
         const auto& pages = plan.longValues[i]->pages();
-        maps.fill(plan.placement.longValueColumns[i].owned, buildUsageMapRow(store, pages));
-        maps.fill(plan.placement.longValueColumns[i].freeSpace,
-                  buildUsageMapRow(store, pagesWithFreeSpace(store, pages)));
+        maps.fill(plan.placement.longValueColumns[i].owned, pages);
+        maps.fill(plan.placement.longValueColumns[i].freeSpace, pagesWithFreeSpace(store, pages));
     }
     placeTableDefinition(store, plan.definitionPages,
                          encodeTableDefinition(plan.def, plan.placement));
@@ -399,9 +416,17 @@ Page headerPage(double created) {
     return page;
 }
 
-// Page 1: the map of free pages. Every page of the new file is in use; Access marks the pages
-// past the end of the file as free, and gives the bitmap 64 bytes, lengthened in steps of 32
-// bytes as far as the file needs.
+// Page 1: the map of free pages, in row 0, and an empty map in row 1, laid out before any
+// other row the page may take. Every page of the new file is in use; Access marks the pages past
+// the end of the file as free, and gives the bitmap 64 bytes, lengthened in steps of 32 bytes as
+// far as the file needs.
+void layOutGlobalMapPage(PageStore& store) {
+    Page& page = store[kGlobalMapPage];
+    page = newDataPage(1);
+    for (std::size_t i = 0; i < kGlobalMapRows; ++i)
+        addRow(page, inlineMapRow(0, {}));
+}
+
 void writeGlobalMap(PageStore& store) {
     std::uint32_t last = store.size() - 1;
     std::size_t bytes = std::max<std::size_t>(
@@ -409,14 +434,12 @@ void writeGlobalMap(PageStore& store) {
     std::vector<std::uint32_t> free;
     for (std::uint32_t p = store.size(); p < bytes * 8; ++p)
         free.push_back(p);
-    Page& page = store[kGlobalMapPage];
-    page = newDataPage(1);
-    if (!addRow(page, inlineMapRow(0, free, bytes)))
+    SlotPage page = unpackDataPage(kGlobalMapPage, store[kGlobalMapPage], "page 1");
+    page.slots.at(0).bytes = inlineMapRow(0, free, bytes);
+    if (!page.fits())
         throw Error("the file's " + std::to_string(store.size()) +
                     " pages are more than its page map can hold");
-    for (std::size_t i = 1; i < kGlobalMapRows; ++i)
-        if (!addRow(page, inlineMapRow(0, {})))
-            throw Error("the file's page map leaves no room on its page");
+    store[kGlobalMapPage] = page.packed();
 }
 
 double now() {
@@ -438,7 +461,8 @@ CreateResult createDatabase(const std::string& path, const std::vector<NewTable>
 
     PageStore store;
     store.allocate(); // header
-    store.allocate(); // global usage map
+    store.allocate();
+    layOutGlobalMapPage(store);
 
     std::vector<NewTable> system = systemTables();
     std::vector<Plan> plans;
@@ -453,7 +477,7 @@ CreateResult createDatabase(const std::string& path, const std::vector<NewTable>
     if (plans.front().def.definitionPage != kFirstSystemTablePage)
         throw Error("the catalog's definition must start on page 2");
 
-    MapRows maps(store);
+    MapRows maps(store, options.inlineMapBytes);
     for (Plan& plan : plans)
         reserveMaps(maps, plan, store);
 

@@ -30,6 +30,10 @@ struct CreateOptions {
     // The creation time written to the header and the catalog, in days since 1899-12-30; the
     // current time when unset. Fix it to get the same bytes from the same tables.
     std::optional<double> created;
+    // Every usage map inline with a bitmap of this many bytes, its row beside the global map on
+    // page 1 while there is room, as some writers make files; Access's own form when unset. A
+    // map whose pages lie further apart than such a bitmap reaches throws Error.
+    std::optional<std::size_t> inlineMapBytes;
 };
 
 // What was built otherwise than asked, one sentence each (an index left out and why).

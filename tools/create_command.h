@@ -7,7 +7,8 @@
 namespace tenderdb {
 
 // tenderdb create [--column-order authority|reversed|alphabetical] [--drop TABLE.COLUMN]...
-//                 [--retype TABLE.COLUMN=TYPE]... [--force] DESC.json OUT.mdb
+//                 [--retype TABLE.COLUMN=TYPE]... [--inline-maps BYTES] [--force]
+//                 DESC.json OUT.mdb
 // Writes the tender described in DESC.json to a new file; notes (an index left out) go to
 // standard error. Throws jet::Error on a description that does not fit; std::invalid_argument
 // on wrong usage.

@@ -31,6 +31,9 @@ Commands:
                          --retype TABLE.COLUMN=TYPE      (repeatable; TYPE text(N), memo,
                                                           long, integer, byte, double, single,
                                                           currency, datetime, yesno)
+                         --inline-maps BYTES             every usage map inline with a
+                                                         bitmap of BYTES, beside the global
+                                                         map on page 1 while it has room
   generate --lots N --positions M [--seed S] [--description OUT.json] [--force] OUT.mdb
                        write a realistic tender of that size (for benchmarks); with
                        --description also the JSON description it was built from;
