@@ -5,6 +5,19 @@
 
 namespace data {
 
+bool isAboutAValue(const jet::Error& error) {
+    using Kind = jet::Error::Kind;
+    switch (error.kind()) {
+    case Kind::TooLong:
+    case Kind::OutOfRange:
+    case Kind::WrongType:
+    case Kind::Unchangeable:
+        return true;
+    default:
+        return false;
+    }
+}
+
 QString bidderMessage(const jet::Error& error) {
     using Kind = jet::Error::Kind;
     const QString file = QString::fromStdString(error.file());
@@ -42,6 +55,14 @@ QString bidderMessage(const jet::Error& error) {
     case Kind::Unchangeable:
         return QStringLiteral("Поле „%1“ не се променя от програмата: промяната не е записана.")
             .arg(column);
+    case Kind::SizeLimit:
+        return QStringLiteral("Файлът на търга е достигнал най-големия размер, който форматът му "
+                              "позволява (2 GB): промяната не е записана.");
+    case Kind::Unsupported:
+        return QStringLiteral("Файлът на търга е здрав, но е устроен така, че програмата не може "
+                              "да запише тази промяна в него: промяната не е записана.\n"
+                              "За поддръжката: %1")
+            .arg(QString::fromStdString(error.what()));
     case Kind::Damage:
         break;
     }

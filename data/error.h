@@ -14,6 +14,13 @@ public:
     explicit Error(const QString& text) : std::runtime_error(text.toStdString()) {}
 };
 
+// An error of the engine about the file, not about a value: it cannot be reached or written,
+// is damaged, or cannot take the change. Unlike a value that does not fit, it stops a batch.
+class FileError : public Error {
+public:
+    using Error::Error;
+};
+
 // A field list that does not fit its table: a column missing or of another base type.
 class FieldError : public Error {
 public:

@@ -11,7 +11,6 @@
 #include "offer/dataset_rules.h"
 
 #include <QHash>
-#include <QScopeGuard>
 #include <QSet>
 
 #include <algorithm>
@@ -523,41 +522,18 @@ std::vector<std::vector<const PositionValues*>> byLot(const Preview& preview) {
 
 } // namespace
 
-void PriceImport::putBack(const std::vector<PositionValues>& previous) {
-    data::Dataset& positions = *positions_;
-    // The values go back as the file held them, past the check that typing goes through: a
-    // position that had no price before the import gets none again.
-    const auto check = std::exchange(positions.beforePost, nullptr);
-    const auto restore = qScopeGuard([&] { positions.beforePost = check; });
-    QVariant openLot;
-    QHash<QString, int> records;
-    for (const PositionValues& values : previous) {
-        if (!positions.active() || openLot != values.lotProductCode) {
-            openPositions(values.lotProductCode);
-            openLot = values.lotProductCode;
-            records = recordsByCode(positions);
-        }
-        positions.moveTo(records.value(values.position));
-        positions.edit();
-        for (const auto& [field, value] : values.values)
-            positions.fieldByName(field).setValue(value);
-        positions.post();
-    }
-}
-
 Outcome PriceImport::store(const Preview& preview, const std::function<void()>& firstInBatch,
                            const Progress& proceed) {
     Outcome outcome;
     const auto lots = byLot(preview);
     QHash<const PositionValues*, QString> postErrors;
     QHash<const PositionValues*, Values> previous;
-    // The stored positions with the values they held before, to put back when the bidder stops.
-    std::vector<PositionValues> stored;
     const int total = static_cast<int>(preview.accepted.size());
     int done = 0;
     data::Dataset& positions = *positions_;
+    std::optional<jet::Database::Batch> batch;
     try {
-        jet::Database::Batch batch(connection_.database());
+        batch.emplace(connection_.database());
         if (firstInBatch)
             firstInBatch();
         bool stopped = false;
@@ -576,9 +552,8 @@ Outcome PriceImport::store(const Preview& preview, const std::function<void()>& 
                         for (const auto& [field, value] : update->values)
                             positions.fieldByName(field).setValue(value);
                         positions.post();
-                        PositionValues before = *update;
-                        before.values = previous.value(update);
-                        stored.push_back(std::move(before));
+                    } catch (const data::FileError&) {
+                        throw; // not this position's values: the file cannot take the batch
                     } catch (const std::exception& failure) {
                         positions.cancel();
                         postErrors.insert(update, QString::fromUtf8(failure.what()).trimmed());
@@ -592,18 +567,29 @@ Outcome PriceImport::store(const Preview& preview, const std::function<void()>& 
                 break;
         }
         if (stopped) {
-            putBack(stored);
+            batch->rollBack();
             outcome.error = QStringLiteral("Записът е прекъснат: файлът е както преди него.");
+        } else {
+            batch->finish();
         }
-        batch.finish();
-    } catch (const jet::Error& failure) {
-        // The batch itself: the lock, or storing what the posts wrote.
-        positions.cancel();
-        outcome.error = data::bidderMessage(failure);
     } catch (const std::exception& failure) {
         positions.cancel();
-        outcome.error = QString::fromUtf8(failure.what()).trimmed();
+        const auto* engine = dynamic_cast<const jet::Error*>(&failure);
+        outcome.error =
+            engine ? data::bidderMessage(*engine) : QString::fromUtf8(failure.what()).trimmed();
+        if (batch && !batch->ended()) {
+            try {
+                batch->rollBack();
+                outcome.error += QStringLiteral("\nНищо не е записано: файлът е както преди "
+                                                "записа.");
+            } catch (const jet::Error& rollback) {
+                outcome.error += QStringLiteral("\nФайлът не можа да бъде върнат както преди "
+                                                "записа: %1")
+                                     .arg(data::bidderMessage(rollback));
+            }
+        }
     }
+    batch.reset();
 
     // What the file holds now tells which positions were stored, whatever ended the pass.
     for (const auto& lot : lots) {

@@ -98,18 +98,16 @@ public:
     // Told after each accepted position how many of them have been stored; false stops.
     using Progress = std::function<bool(int done, int total)>;
     // Stores the accepted positions of `preview` and reads them back to tell which hold their
-    // new values. Errors of single posts are reported in the outcome, not thrown. `firstInBatch`
-    // runs inside the same batch before the positions, for a caller that stores more than
-    // positions under the one lock and sync; what it throws ends the pass as an error does. When
-    // `proceed` says to stop, the positions stored so far get their old values back, so that
-    // the file holds what it held before, and the outcome says so.
+    // new values. A value a post refuses is reported in the outcome, and the others are stored;
+    // anything else that ends the pass (the file cannot be written or is damaged, `proceed`
+    // says to stop, or `firstInBatch` throws) puts the file back as it was, byte for byte, and
+    // the outcome says so. `firstInBatch` runs inside the same batch before the positions, for a
+    // caller that stores more than positions under the one lock and sync.
     Outcome store(const Preview& preview, const std::function<void()>& firstInBatch = {},
                   const Progress& proceed = {});
 
 private:
     void openPositions(const QVariant& lotProductCode);
-    // Posts `previous`, values the positions held before a store, back to them.
-    void putBack(const std::vector<PositionValues>& previous);
 
     data::Connection& connection_;
     const data::Dataset& qrySpecs_;

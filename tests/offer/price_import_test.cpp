@@ -6,11 +6,18 @@
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
 #include "export/price_list.h"
+#include "jet/check.h"
+#include "jet/data_page.h"
+#include "jet/database_builder.h"
+#include "jet/map_update.h"
+#include "jet/usage_map.h"
 #include "offer/price_import.h"
 
 #include "import_sheets.h"
 #include "tender_fixture.h"
 #include "tests/tools/tender_file_support.h"
+#include "tools/tender_description.h"
+#include "tools/tender_generator.h"
 
 #include <QFile>
 #include <QLocale>
@@ -71,14 +78,23 @@ std::map<std::string, std::vector<std::string>> offeredValues(const QString& fil
     return values;
 }
 
+QByteArray bytesOf(const QString& path) {
+    QFile in(path);
+    EXPECT_TRUE(in.open(QIODevice::ReadOnly)) << path.toStdString();
+    return in.readAll();
+}
+
 class PriceImportTest : public ::testing::Test {
 protected:
     void SetUp() override { open(importTender()); }
     void open(const nlohmann::json& tender, const tender::SchemaChanges& changes = {}) {
+        openFile(folder.write(tender, changes));
+    }
+    void openFile(const QString& path) {
         import.reset();
         qrySpecs->close();
         connection = data::Connection();
-        file = folder.write(tender, changes);
+        file = path;
         connection.open(file);
         qrySpecs->open();
         import = std::make_unique<priceimport::PriceImport>(connection, *qrySpecs);
@@ -399,14 +415,14 @@ TEST_F(PriceImportTest, EmptyCellsKeepWhatIsStoredAndUncoveredPositionsAreNamed)
 }
 
 // Storing tells how far it has come; stopped part way, it puts back what it stored, so that the
-// file holds what it held before, and says so.
+// file is byte for byte what it was, and says so.
 TEST_F(PriceImportTest, StoringStoppedPartWayLeavesTheFileAsItWas) {
     const priceimport::Preview preview =
         import->preview(tableOf({{text("1"), text("1"), number(6.5), text("А"), number(1)},
                                  {text("1"), text("2"), number(7.5), text("Б"), number(2)},
                                  {text("1"), text("3"), number(8.5), text("В"), number(3)}}));
     ASSERT_EQ(preview.accepted.size(), 3u) << preview.text().toStdString();
-    const auto before = offeredValues(file);
+    const QByteArray before = bytesOf(file);
 
     std::vector<std::pair<int, int>> told;
     const priceimport::Outcome stopped = import->store(preview, {}, [&](int done, int total) {
@@ -418,7 +434,7 @@ TEST_F(PriceImportTest, StoringStoppedPartWayLeavesTheFileAsItWas) {
     EXPECT_EQ(stopped.notStored.size(), 3u);
     EXPECT_TRUE(stopped.error.contains(QStringLiteral("прекъснат")))
         << stopped.text().toStdString();
-    EXPECT_EQ(offeredValues(file), before);
+    EXPECT_EQ(bytesOf(file), before);
 
     told.clear();
     const priceimport::Outcome whole = import->store(preview, {}, [&](int done, int total) {
@@ -583,23 +599,35 @@ TEST_F(PriceImportTest, BothDecimalSeparatorsInAColumnRefuseTheOtherAndSaySo) {
     EXPECT_EQ(offeredValues(file), expected);
 }
 
+// A tender whose positions need more room than the pages they were delivered on: the long texts
+// move rows to new pages as they are stored.
+struct GrowingTender {
+    nlohmann::json description = importTender();
+    std::vector<Row> rows;
+    static constexpr int kCount = 24;
+
+    GrowingTender() {
+        for (int i = 0; i < kCount; ++i) {
+            description["PREDLOGENIA"].push_back({{"PRODUCT_CODE", 1000 + i},
+                                                  {"MASTER_CODE", 300},
+                                                  {"CUSTOM_CODE", std::to_string(10 + i)},
+                                                  {"PP1_NUMBER", 1.0},
+                                                  {"PP2_TEXT", "x"},
+                                                  {"PP3_NUMBER", 1.0}});
+            rows.push_back({text("3"), text(QString::number(10 + i)), number(2.5 + i),
+                            text(QString(200, QChar(u'Ж'))), number(4)});
+        }
+    }
+};
+
 // A pass stopped after any number of page writes leaves each position with its old or its new
 // values, and the outcome's count is what the file holds. The long texts make rows move to
 // other pages, the posts with the most writes to order.
 TEST_F(PriceImportTest, AFailurePartWayLeavesEachPositionOldOrNewAndTheCountTrue) {
-    nlohmann::json tender = importTender();
-    const int count = 24;
-    for (int i = 0; i < count; ++i)
-        tender["PREDLOGENIA"].push_back({{"PRODUCT_CODE", 1000 + i},
-                                         {"MASTER_CODE", 300},
-                                         {"CUSTOM_CODE", std::to_string(10 + i)},
-                                         {"PP1_NUMBER", 1.0},
-                                         {"PP2_TEXT", "x"},
-                                         {"PP3_NUMBER", 1.0}});
-    std::vector<Row> rows;
-    for (int i = 0; i < count; ++i)
-        rows.push_back({text("3"), text(QString::number(10 + i)), number(2.5 + i),
-                        text(QString(200, QChar(u'Ж'))), number(4)});
+    const GrowingTender growing;
+    const nlohmann::json& tender = growing.description;
+    const std::vector<Row>& rows = growing.rows;
+    const int count = GrowingTender::kCount;
 
     const std::string longText = QString(200, QChar(u'Ж')).toStdString();
     for (std::size_t limit : {0u, 1u, 3u, 10u, 25u}) {
@@ -639,6 +667,107 @@ TEST_F(PriceImportTest, AFailurePartWayLeavesEachPositionOldOrNewAndTheCountTrue
         EXPECT_TRUE(outcome.text().contains(
             QStringLiteral("Записани позиции: %1 от %2").arg(stored).arg(count)));
     }
+}
+
+// A pass that the file cannot take to its end (here the disk fills up as the file grows) puts
+// back what it stored: the file is byte for byte what it was, and the outcome says that nothing
+// was stored and why.
+TEST_F(PriceImportTest, AFileThatCannotTakeThePassIsLeftAsItWas) {
+    const GrowingTender tender;
+    open(tender.description);
+    const priceimport::Preview preview = import->preview(tableOf(tender.rows));
+    ASSERT_EQ(preview.accepted.size(), static_cast<std::size_t>(GrowingTender::kCount));
+    const QByteArray before = bytesOf(file);
+    jet::PageFile& pages = connection.database().file();
+    pages.limitLength(pages.pageCount());
+    const priceimport::Outcome outcome = import->store(preview);
+    pages.limitLength(std::nullopt);
+
+    EXPECT_EQ(bytesOf(file), before);
+    EXPECT_EQ(outcome.stored, 0);
+    EXPECT_EQ(outcome.notStored.size(), static_cast<std::size_t>(GrowingTender::kCount));
+    EXPECT_TRUE(outcome.error.contains(QStringLiteral("Нищо не е записано")))
+        << outcome.text().toStdString();
+    EXPECT_TRUE(outcome.error.contains(QStringLiteral("не е достъпен")))
+        << outcome.text().toStdString();
+
+    // With room on the disk the same pass stores everything.
+    const priceimport::Outcome again = import->store(preview);
+    EXPECT_EQ(again.stored, GrowingTender::kCount) << again.text().toStdString();
+    EXPECT_GT(bytesOf(file).size(), before.size());
+}
+
+// A lot of 10,000 positions delivered without offered values, its usage maps inline and beside
+// the global map on page 1 as some writers make them, is filled by one import: every row moves
+// to a new page, every map of the table and the file grows, and every value reads back with
+// mdb-export. The file stays sound and takes a longer text afterwards.
+TEST_F(PriceImportTest, ALargeLotDeliveredEmptyIsFilledByOneImport) {
+    nlohmann::json description = tender::generateTender(1, 10000, 33);
+    std::vector<Row> rows;
+    std::map<std::string, std::vector<std::string>> expected;
+    for (nlohmann::json& position : description["PREDLOGENIA"]) {
+        if (!position.contains("MASTER_CODE"))
+            continue;
+        for (const char* offered : {"PP1_NUMBER", "PP2_TEXT", "PP3_TEXT"})
+            position.erase(offered);
+        const int code = position["PRODUCT_CODE"].get<int>();
+        const QString brand = QStringLiteral("Медикс %1").arg(code);
+        const double price = 1.25 + code % 1000;
+        rows.push_back({text("1"), text(QString::fromStdString(position["CUSTOM_CODE"])),
+                        number(price), text(brand), text(QStringLiteral("Медицинска техника АД"))});
+        expected[std::to_string(code)] = {QString::number(price, 'g', 15).toStdString(),
+                                          brand.toStdString(), "Медицинска техника АД"};
+    }
+    jet::CreateOptions inlineMaps;
+    inlineMaps.inlineMapBytes = 136;
+    const QString path = folder.file();
+    tender::writeTender(description, path.toStdString(), {}, inlineMaps);
+    openFile(path);
+    jet::PageFile& pages = connection.database().file();
+    const std::uint32_t pagesBefore = pages.pageCount();
+    const jet::TableDef def = connection.database().table("PREDLOGENIA");
+    const auto mapKinds = [&] {
+        return std::vector<std::uint8_t>{jet::readUsageMap(pages, jet::kGlobalMap).kind,
+                                         jet::readUsageMap(pages, def.ownedPages).kind,
+                                         jet::readUsageMap(pages, def.freeSpacePages).kind};
+    };
+    ASSERT_EQ(mapKinds(), std::vector<std::uint8_t>(3, jet::kInlineMap));
+    // Too little room on page 1 for the global map to lengthen by Access's step of 32 bytes.
+    ASSERT_LT(jet::DataPage(pages.read(1), "page 1").freeSpace(), 32u);
+
+    const Row heads = {text("Обособена позиция"), text("№ по ред"), text("Ед. цена без ДДС"),
+                       text("Търговско наименование"), text("Производител")};
+    const priceimport::Preview preview = import->preview(tableOf(rows, heads));
+    ASSERT_EQ(preview.accepted.size(), rows.size()) << preview.text().left(2000).toStdString();
+    const priceimport::Outcome outcome = import->store(preview);
+    EXPECT_EQ(outcome.stored, static_cast<int>(rows.size()))
+        << outcome.text().left(2000).toStdString();
+    EXPECT_TRUE(outcome.complete());
+    EXPECT_GT(pages.pageCount(), pagesBefore);
+    EXPECT_EQ(mapKinds(), std::vector<std::uint8_t>(3, jet::kReferenceMap));
+
+    const tendertest::ExportedTable exported =
+        tendertest::mdbExport(path.toStdString(), "PREDLOGENIA");
+    const auto column = [&](const std::string& name) {
+        return static_cast<std::size_t>(
+            std::find(exported.columns.begin(), exported.columns.end(), name) -
+            exported.columns.begin());
+    };
+    std::map<std::string, std::vector<std::string>> read;
+    for (const auto& row : exported.rows)
+        if (expected.contains(row[column("PRODUCT_CODE")]))
+            read[row[column("PRODUCT_CODE")]] = {row[column("PP1_NUMBER")], row[column("PP2_TEXT")],
+                                                 row[column("PP3_TEXT")]};
+    EXPECT_EQ(read.size(), expected.size());
+    EXPECT_TRUE(read == expected);
+    EXPECT_EQ(jet::checkDatabase(path.toStdString()), std::vector<std::string>{});
+
+    const std::string longer(200, 'z');
+    fixture::updateRow(path, "PREDLOGENIA", "PRODUCT_CODE", std::int64_t{5000},
+                       {{"PP2_TEXT", longer}});
+    EXPECT_EQ(
+        fixture::readColumn(path, "PREDLOGENIA", "PRODUCT_CODE", std::int64_t{5000}, "PP2_TEXT"),
+        jet::Value(longer));
 }
 
 } // namespace
