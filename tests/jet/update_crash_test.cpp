@@ -62,10 +62,12 @@ protected:
     // one batch (one lock, one sync at the end), and checks what each stop leaves. Where the
     // machine stops, rather than the process, the writes since the last sync are lost but for
     // those to page 0, which holds the mark: the disk may have written it back first.
-    void checkEveryInterruption(bool batched, bool machineStops = false);
+    // With `mapsGrow`, the first row that moves to a new page makes every map change form (see
+    // leaveNoMapRoomToGrow).
+    void checkEveryInterruption(bool batched, bool machineStops = false, bool mapsGrow = false);
 };
 
-void UpdateCrash::checkEveryInterruption(bool batched, bool machineStops) {
+void UpdateCrash::checkEveryInterruption(bool batched, bool machineStops, bool mapsGrow) {
     const std::vector<Step> steps = relocationHeavySequence();
     std::size_t duplicatesInExport = 0;
     bool completed = false;
@@ -74,6 +76,8 @@ void UpdateCrash::checkEveryInterruption(bool batched, bool machineStops) {
         SCOPED_TRACE("stopped after " + std::to_string(limit) + " page writes");
         ASSERT_LT(limit, 200u) << "the sequence never completes";
         jettest::FileCopy copy("tender-sample.mdb");
+        if (mapsGrow)
+            jettest::leaveNoMapRoomToGrow(copy.path().string());
         Rows expected;
         std::vector<RowId> ids;
         std::optional<std::pair<RowId, jet::Row>> interrupted; // its row id and new values
@@ -182,10 +186,12 @@ TEST_F(UpdateCrash, EveryInterruptionOfABatchLeavesEachRowOnceWithItsOldOrNewVal
 // writer frees what was left. Clearing the mark before the last sync of a post or a batch would
 // let the mark survive cleared while the pages it covered are lost.
 TEST_F(UpdateCrash, AMachineThatStopsAnywhereLeavesWhatTheNextWriterRecovers) {
-    for (bool batched : {false, true}) {
-        SCOPED_TRACE(batched ? "in one batch" : "one post at a time");
-        checkEveryInterruption(batched, true);
-    }
+    for (bool mapsGrow : {false, true})
+        for (bool batched : {false, true}) {
+            SCOPED_TRACE(batched ? "in one batch" : "one post at a time");
+            SCOPED_TRACE(mapsGrow ? "every map changing form" : "the maps as they are");
+            checkEveryInterruption(batched, true, mapsGrow);
+        }
 }
 
 // A writer whose own post failed part way (a full disk, an I/O error) frees what that post left

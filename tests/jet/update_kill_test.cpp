@@ -7,9 +7,7 @@
 #include "jet/database.h"
 #include "jet/map_update.h"
 #include "jet/post_mark.h"
-#include "jet/slot_page.h"
 #include "jet/usage_map.h"
-#include "jet/usage_map_writer.h"
 #include "tests/jet/process.h"
 #include "tests/jet/update_support.h"
 
@@ -61,33 +59,6 @@ bool postKilledAtWrite(const std::string& path, RowId id, const Changes& changes
     return false;
 }
 
-// Makes every map a row moving to a new page touches grow as it records that page: the table's
-// owned pages become an inline map whose reach ends before the new page, its pages with free
-// space an empty reference map, which needs a bitmap page for it, and page 1 is left without
-// room for the global map to lengthen, which must become a reference map. The file is
-// lengthened, sparsely, past the inline maps' reach.
-void leaveNoMapRoomToGrow(const std::string& path) {
-    jet::PageFile file(path, jet::PageFile::Access::ReadWrite);
-    const jet::TableDef def = jet::readTableDef(file, 27, "PREDLOGENIA");
-    const auto rewrite = [&](jet::MapLocation at, const jet::Bytes& row) {
-        jet::SlotPage page = jet::unpackDataPage(at.page, file.read(at.page), file.where(at.page));
-        ASSERT_EQ(page.slots.at(at.row).bytes.size(), row.size());
-        page.slots[at.row].bytes = row;
-        file.write(at.page, page.packed());
-    };
-    const std::vector<std::uint32_t> owned = jet::readUsageMap(file, def.ownedPages).pages;
-    rewrite(def.ownedPages, jet::inlineMapRow(owned.front(), owned));
-    jet::Bytes noPages(jet::kUsageMapRowSize, 0);
-    noPages[0] = jet::kReferenceMap;
-    rewrite(def.freeSpacePages, noPages);
-
-    jet::SlotPage pageOne = jet::unpackDataPage(1, file.read(1), file.where(1));
-    const std::size_t room = jet::kPageSize - pageOne.usedBytes() - 2;
-    pageOne.slots.push_back({jet::inlineMapRow(0, {}, room - 5 - 20), 0});
-    file.write(1, pageOne.packed());
-    ::truncate(path.c_str(), 600 * static_cast<off_t>(jet::kPageSize));
-}
-
 TEST(UpdateKill, AFreshProcessFreesWhatAPostKilledAtAnyWriteLeft) {
     const Value big = jettest::repeat("Ж", 255);
     struct Case {
@@ -113,7 +84,7 @@ TEST(UpdateKill, AFreshProcessFreesWhatAPostKilledAtAnyWriteLeft) {
             jettest::FileCopy copy("tender-sample.mdb");
             const std::string path = copy.path().string();
             if (c.mapsGrow)
-                leaveNoMapRoomToGrow(path);
+                jettest::leaveNoMapRoomToGrow(path);
             RowId moving, other;
             std::string otherCode;
             jet::TableDef def;

@@ -3,6 +3,10 @@
 
 #include "tests/jet/process.h"
 
+#include "jet/slot_page.h"
+#include "jet/usage_map.h"
+#include "jet/usage_map_writer.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -116,6 +120,29 @@ std::string repeat(const std::string& unit, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i)
         text += unit;
     return text;
+}
+
+void leaveNoMapRoomToGrow(const std::string& path) {
+    jet::PageFile file(path, jet::PageFile::Access::ReadWrite);
+    const jet::TableDef def = jet::readTableDef(file, 27, "PREDLOGENIA");
+    const auto rewrite = [&](jet::MapLocation at, const jet::Bytes& row) {
+        jet::SlotPage page = jet::unpackDataPage(at.page, file.read(at.page), file.where(at.page));
+        if (page.slots.at(at.row).bytes.size() != row.size())
+            throw std::runtime_error("a map row of another size");
+        page.slots[at.row].bytes = row;
+        file.write(at.page, page.packed());
+    };
+    const std::vector<std::uint32_t> owned = jet::readUsageMap(file, def.ownedPages).pages;
+    rewrite(def.ownedPages, jet::inlineMapRow(owned.front(), owned));
+    jet::Bytes noPages(jet::kUsageMapRowSize, 0);
+    noPages[0] = jet::kReferenceMap;
+    rewrite(def.freeSpacePages, noPages);
+
+    jet::SlotPage pageOne = jet::unpackDataPage(1, file.read(1), file.where(1));
+    const std::size_t room = jet::kPageSize - pageOne.usedBytes() - 2;
+    pageOne.slots.push_back({jet::inlineMapRow(0, {}, room - 5 - 20), 0});
+    file.write(1, pageOne.packed());
+    std::filesystem::resize_file(path, std::uintmax_t{600} * jet::kPageSize);
 }
 
 } // namespace jettest

@@ -43,6 +43,13 @@ private:
     std::filesystem::path path_;
 };
 
+// Makes every map a row moving to a new page touches grow as it records that page: the table's
+// owned pages become an inline map whose reach ends before the new page, its pages with free
+// space an empty reference map, which needs a bitmap page for it, and page 1 is left without
+// room for the global map to lengthen, which must become a reference map. The file is
+// lengthened, sparsely, past the inline maps' reach. For the tender sample's PREDLOGENIA.
+void leaveNoMapRoomToGrow(const std::string& path);
+
 // Text of `count` repetitions of a UTF-8 character or string.
 std::string repeat(const std::string& unit, std::size_t count);
 
