@@ -6,6 +6,10 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
 namespace sign {
 
 namespace gnutls {
@@ -41,6 +45,53 @@ QDateTime fromTime(time_t time) {
     return time == time_t(-1) ? QDateTime() : QDateTime::fromSecsSinceEpoch(time, Qt::UTC);
 }
 
+// The extensions a certificate may mark critical and still be relied on: those whose meaning
+// the chain's check applies.
+const char* const kUnderstoodExtensions[] = {
+    "2.5.29.14", // subject key identifier
+    "2.5.29.15", // key usage
+    "2.5.29.17", // subject alternative name
+    "2.5.29.18", // issuer alternative name
+    "2.5.29.19", // basic constraints
+    "2.5.29.30", // name constraints
+    "2.5.29.31", // CRL distribution points
+    "2.5.29.32", // certificate policies
+    "2.5.29.35", // authority key identifier
+    "2.5.29.36", // policy constraints
+    "2.5.29.37", // extended key usage
+    "2.5.29.54", // inhibit any policy
+};
+
+QString unknownCriticalExtension(gnutls_x509_crt_t certificate) {
+    for (unsigned i = 0;; ++i) {
+        char oid[128] = {};
+        size_t size = sizeof oid;
+        unsigned critical = 0;
+        const int result =
+            gnutls_x509_crt_get_extension_info(certificate, i, oid, &size, &critical);
+        if (result == GNUTLS_E_REQUESTED_DATA_NOT_AVAILABLE)
+            return QString();
+        gnutls::check(result, QStringLiteral("Разширенията на сертификата не могат да бъдат "
+                                             "прочетени"));
+        if (critical &&
+            std::none_of(std::begin(kUnderstoodExtensions), std::end(kUnderstoodExtensions),
+                         [&](const char* known) { return std::strcmp(oid, known) == 0; }))
+            return QString::fromLatin1(oid);
+    }
+}
+
+// The fewest bits a key of each kind needs for a qualified signature.
+unsigned minimumKeyBits(gnutls_pk_algorithm_t algorithm) {
+    switch (algorithm) {
+    case GNUTLS_PK_RSA:
+    case GNUTLS_PK_RSA_PSS:
+    case GNUTLS_PK_DSA:
+        return 2048;
+    default:
+        return 256; // elliptic curves
+    }
+}
+
 QString distinguishedName(int (*read)(gnutls_x509_crt_t, gnutls_datum_t*, unsigned),
                           gnutls_x509_crt_t certificate) {
     gnutls::OwnedDatum name;
@@ -70,6 +121,14 @@ CertificateInfo readCertificate(const QByteArray& der) {
     info.usageRestricted = usageResult != GNUTLS_E_REQUESTED_DATA_NOT_AVAILABLE;
     info.signingUsage = usageResult >= 0 &&
                         (usage & (GNUTLS_KEY_DIGITAL_SIGNATURE | GNUTLS_KEY_NON_REPUDIATION)) != 0;
+    unsigned critical = 0;
+    info.authority = gnutls_x509_crt_get_ca_status(certificate.get(), &critical) > 0;
+    info.unknownCriticalExtension = unknownCriticalExtension(certificate.get());
+    const int algorithm = gnutls_x509_crt_get_pk_algorithm(certificate.get(), &info.keyBits);
+    gnutls::check(algorithm, QStringLiteral("Ключът на сертификата не може да бъде прочетен"));
+    info.keyAlgorithm =
+        QString::fromLatin1(gnutls_pk_algorithm_get_name(gnutls_pk_algorithm_t(algorithm)));
+    info.keyBitsRequired = minimumKeyBits(gnutls_pk_algorithm_t(algorithm));
     return info;
 }
 
@@ -84,6 +143,26 @@ QString certificateText(const CertificateInfo& certificate) {
              momentText(certificate.notBefore), momentText(certificate.notAfter));
 }
 
+QString certificateRefusal(const CertificateInfo& certificate) {
+    if (certificate.usageRestricted && !certificate.signingUsage)
+        return QStringLiteral("Сертификатът не е предназначен за подписване: няма нито "
+                              "„цифров подпис“, нито „неотменимост“ сред употребите на ключа.");
+    if (certificate.authority)
+        return QStringLiteral("Сертификатът е на удостоверяващ орган (CA), а не на подписващ: с "
+                              "него се издават сертификати, не се подписват документи.");
+    if (!certificate.unknownCriticalExtension.isEmpty())
+        return QStringLiteral("Сертификатът има критично разширение %1, което програмата не "
+                              "познава: на такъв сертификат не може да се разчита.")
+            .arg(certificate.unknownCriticalExtension);
+    if (certificate.keyBits < certificate.keyBitsRequired)
+        return QStringLiteral("Ключът на сертификата е %1 с %2 бита: за квалифициран подпис ключ "
+                              "%1 трябва да е поне %3 бита.")
+            .arg(certificate.keyAlgorithm)
+            .arg(certificate.keyBits)
+            .arg(certificate.keyBitsRequired);
+    return QString();
+}
+
 QString signingRefusal(const CertificateInfo& certificate, const QDateTime& now) {
     if (!certificate.notBefore.isValid() || now < certificate.notBefore)
         return QStringLiteral("Сертификатът още не е валиден: валиден е от %1.")
@@ -91,10 +170,7 @@ QString signingRefusal(const CertificateInfo& certificate, const QDateTime& now)
     if (!certificate.notAfter.isValid() || now > certificate.notAfter)
         return QStringLiteral("Сертификатът е изтекъл на %1.")
             .arg(momentText(certificate.notAfter));
-    if (certificate.usageRestricted && !certificate.signingUsage)
-        return QStringLiteral("Сертификатът не е предназначен за подписване: няма нито "
-                              "„цифров подпис“, нито „неотменимост“ сред употребите на ключа.");
-    return QString();
+    return certificateRefusal(certificate);
 }
 
 QByteArray readBounded(const QString& path, qint64 maxBytes, const QString& what) {
