@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
 #include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace sign {
 
@@ -174,17 +177,33 @@ QString signingRefusal(const CertificateInfo& certificate, const QDateTime& now)
 }
 
 QByteArray readBounded(const QString& path, qint64 maxBytes, const QString& what) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw data::Error(QStringLiteral("%1 „%2“ не може да бъде отворен.").arg(what, path));
-    // A device or a pipe reports no size: read one byte past the limit to know it is passed.
+    const auto refuse = [&](const QString& why) {
+        throw data::Error(QStringLiteral("%1 „%2“ %3.").arg(what, path, why));
+    };
+    // Without O_NONBLOCK, opening a FIFO waits for a writer and the check below is never
+    // reached; a regular file reads the same with it.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        refuse(QStringLiteral("не може да бъде отворен"));
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        refuse(QStringLiteral("не може да бъде отворен"));
+    }
+    // Before a byte is read: a device or a pipe could hand over bytes without end.
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        refuse(QStringLiteral("не е обикновен файл"));
+    const QString tooLarge =
+        QStringLiteral("е по-голям от %1 байта: това не е такъв файл").arg(maxBytes);
+    if (info.st_size > maxBytes)
+        refuse(tooLarge);
+    // One byte past the limit, for a file that grows while it is read.
     const QByteArray bytes = file.read(maxBytes + 1);
     if (bytes.size() > maxBytes)
-        throw data::Error(QStringLiteral("%1 „%2“ е по-голям от %3 байта: това не е такъв файл.")
-                              .arg(what, path)
-                              .arg(maxBytes));
+        refuse(tooLarge);
     if (file.error() != QFileDevice::NoError)
-        throw data::Error(QStringLiteral("%1 „%2“ не може да бъде прочетен.").arg(what, path));
+        refuse(QStringLiteral("не може да бъде прочетен"));
     return bytes;
 }
 

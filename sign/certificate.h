@@ -57,8 +57,8 @@ QString signingRefusal(const CertificateInfo& certificate, const QDateTime& now)
 // A moment as the bidder reads it: local date and time to the second.
 QString momentText(const QDateTime& moment);
 
-// The contents of `path`, refused with a message naming `what` when it is larger than
-// `maxBytes` or cannot be read.
+// The contents of `path`, refused with a message naming `what` when it is not a regular file,
+// is larger than `maxBytes` or cannot be read; the first two are known before a byte is read.
 QByteArray readBounded(const QString& path, qint64 maxBytes, const QString& what);
 
 } // namespace sign
