@@ -25,10 +25,17 @@ struct PinSession {
     bool asked = false;
     bool wrong = false;
     bool cancelled = false;
-    unsigned flags = 0; // the token's word on the tries left, with the refusal
+    bool malformed = false; // holds a zero byte, which the token would read as its end
+    unsigned flags = 0;     // the token's word on the tries left, with the refusal
 
     ~PinSession() { pin.fill('\0'); }
 };
+
+// A secret with a zero byte would be cut there by every C interface that takes it, and a
+// different secret than the one typed would be tried.
+QString secretRefusal(const QString& what) {
+    return QStringLiteral("%1 съдържа нулев байт и не се приема: нищо не е подписано.").arg(what);
+}
 
 QString pinPrompt(const char* tokenLabel, unsigned flags) {
     QString prompt = QStringLiteral("ПИН за „%1“:").arg(QString::fromUtf8(tokenLabel));
@@ -57,8 +64,9 @@ int answerPin(void* userdata, int attempt, const char*, const char* tokenLabel, 
         }
         session.pin = *answer;
         answer->fill('\0');
+        session.malformed = session.pin.contains('\0');
     }
-    if (session.cancelled || std::size_t(session.pin.size()) >= pinMax)
+    if (session.cancelled || session.malformed || std::size_t(session.pin.size()) >= pinMax)
         return GNUTLS_E_PKCS11_PIN_ERROR;
     std::memcpy(pin, session.pin.constData(), std::size_t(session.pin.size()));
     pin[session.pin.size()] = '\0';
@@ -69,6 +77,8 @@ int answerPin(void* userdata, int attempt, const char*, const char* tokenLabel, 
 void refuseForPin(const PinSession& session) {
     if (session.cancelled)
         throw Cancelled(QStringLiteral("Подписването е отказано."));
+    if (session.malformed)
+        throw data::Error(secretRefusal(QStringLiteral("ПИН кодът")));
     if (!session.wrong)
         return;
     QString text = QStringLiteral("Грешен ПИН: нищо не е подписано.");
@@ -134,12 +144,6 @@ QString objectInfo(gnutls_pkcs11_obj_t object, gnutls_pkcs11_obj_info_t what) {
     return QString::fromUtf8(text, int(qstrnlen(text, sizeof text)));
 }
 
-bool isCertificateAuthority(const QByteArray& der) {
-    const gnutls::Certificate certificate = gnutls::importCertificate(der);
-    unsigned critical = 0;
-    return gnutls_x509_crt_get_ca_status(certificate.get(), &critical) > 0;
-}
-
 // The certificates `url` matches that a bidder signs with, appended to `found`.
 void collectCertificates(const QString& url, std::vector<TokenCertificate>& found) {
     gnutls_pkcs11_obj_t* objects = nullptr;
@@ -156,10 +160,11 @@ void collectCertificates(const QString& url, std::vector<TokenCertificate>& foun
             gnutls_pkcs11_obj_export2(object, &der) >= 0 &&
             gnutls_pkcs11_obj_export_url(object, GNUTLS_PKCS11_URL_GENERIC, &objectUrl) >= 0) {
             try {
-                if (!isCertificateAuthority(der.bytes()))
+                CertificateInfo certificate = readCertificate(der.bytes());
+                if (!certificate.authority)
                     found.push_back({QString::fromUtf8(objectUrl),
                                      objectInfo(object, GNUTLS_PKCS11_OBJ_TOKEN_LABEL),
-                                     readCertificate(der.bytes())});
+                                     std::move(certificate)});
             } catch (const data::Error&) {
                 // A certificate the token holds but no one can read signs nothing.
             }
@@ -196,6 +201,11 @@ std::vector<QByteArray> tokenIssuers(const QString& tokenUrl, const QByteArray& 
 
 std::vector<TokenCertificate> tokenCertificates(const QString& url) {
     std::vector<TokenCertificate> found;
+    // GnuTLS reads a URL's values as C texts: "token=%00bidder" would name another token.
+    if (QByteArray::fromPercentEncoding(url.toUtf8()).contains('\0'))
+        throw data::Error(QStringLiteral("Адресът PKCS #11 „%1“ съдържа нулев байт (%00): такъв "
+                                         "адрес не се приема.")
+                              .arg(url));
     if (!url.isEmpty()) {
         collectCertificates(url, found);
         return found;
@@ -252,6 +262,8 @@ std::unique_ptr<SigningKey> SigningKey::onToken(const TokenCertificate& certific
 
 std::unique_ptr<SigningKey> SigningKey::fromKeyFile(const QString& path,
                                                     const QByteArray& password) {
+    if (password.contains('\0'))
+        throw data::Error(secretRefusal(QStringLiteral("Паролата")));
     const QByteArray bytes = readBounded(path, kMaxKeyFileBytes, QStringLiteral("Файлът"));
     gnutls_pkcs12_t raw = nullptr;
     gnutls::check(gnutls_pkcs12_init(&raw), QStringLiteral("Файлът не може да бъде прочетен"));
