@@ -27,6 +27,7 @@ using PrivateKey = Handle<gnutls_privkey_t, gnutls_privkey_deinit>;
 using X509PrivateKey = Handle<gnutls_x509_privkey_t, gnutls_x509_privkey_deinit>;
 using Pkcs7 = Handle<gnutls_pkcs7_t, gnutls_pkcs7_deinit>;
 using Pkcs12 = Handle<gnutls_pkcs12_t, gnutls_pkcs12_deinit>;
+using Pkcs12Bag = Handle<gnutls_pkcs12_bag_t, gnutls_pkcs12_bag_deinit>;
 inline void releaseTrustList(gnutls_x509_trust_list_t list) {
     gnutls_x509_trust_list_deinit(list, 1);
 }

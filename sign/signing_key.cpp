@@ -175,6 +175,22 @@ void collectCertificates(const QString& url, std::vector<TokenCertificate>& foun
     gnutls_free(objects);
 }
 
+// Whether a key lies in the file unencrypted: a plain key in a bag that is not encrypted.
+bool holdsPlainKey(gnutls_pkcs12_t pkcs12) {
+    for (unsigned i = 0;; ++i) {
+        gnutls_pkcs12_bag_t raw = nullptr;
+        if (gnutls_pkcs12_bag_init(&raw) < 0)
+            return false;
+        const gnutls::Pkcs12Bag bag(raw);
+        if (gnutls_pkcs12_get_bag(pkcs12, int(i), raw) < 0)
+            return false;
+        const int count = gnutls_pkcs12_bag_get_count(raw);
+        for (int j = 0; j < count; ++j)
+            if (gnutls_pkcs12_bag_get_type(raw, unsigned(j)) == GNUTLS_BAG_PKCS8_KEY)
+                return true;
+    }
+}
+
 // The certificates above `certificateDer` on its token, nearest first.
 std::vector<QByteArray> tokenIssuers(const QString& tokenUrl, const QByteArray& certificateDer) {
     std::vector<QByteArray> issuers;
@@ -273,8 +289,17 @@ std::unique_ptr<SigningKey> SigningKey::fromKeyFile(const QString& path,
         gnutls_pkcs12_import(raw, &datum, GNUTLS_X509_FMT_PEM, 0) < 0)
         throw data::Error(
             QStringLiteral("„%1“ не е файл с ключ и сертификат (.p12, .pfx).").arg(path));
-    if (gnutls_pkcs12_verify_mac(raw, password.constData()) < 0)
-        throw data::Error(QStringLiteral("Грешна парола за „%1“: нищо не е подписано.").arg(path));
+    unsigned macAlgorithm = 0;
+    unsigned saltSize = 0;
+    if (gnutls_pkcs12_mac_info(raw, &macAlgorithm, nullptr, &saltSize, nullptr, nullptr) < 0)
+        throw data::Error(QStringLiteral("„%1“ няма код за цялост (MAC): не може да се провери, "
+                                         "че е непроменен; такъв файл не се приема.")
+                              .arg(path));
+    if (holdsPlainKey(raw))
+        throw data::Error(
+            QStringLiteral("Ключът в „%1“ не е защитен с парола: такъв файл не се приема.")
+                .arg(path));
+    const bool macHolds = gnutls_pkcs12_verify_mac(raw, password.constData()) >= 0;
 
     gnutls_x509_privkey_t x509Key = nullptr;
     gnutls_x509_crt_t* chain = nullptr;
@@ -287,11 +312,25 @@ std::unique_ptr<SigningKey> SigningKey::fromKeyFile(const QString& path,
     for (unsigned i = 0; i < chainSize; ++i)
         certificates.emplace_back(chain[i]);
     gnutls_free(chain);
+    // The code fails alike for a wrong password and for a changed byte; the key opening with
+    // the password tells them apart.
+    if (!macHolds && parsed >= 0)
+        throw data::Error(QStringLiteral("„%1“ е повреден: кодът му за цялост (MAC) не отговаря "
+                                         "на съдържанието; нищо не е подписано.")
+                              .arg(path));
+    if (!macHolds)
+        throw data::Error(QStringLiteral("Грешна парола за „%1“ (или файлът е повреден): нищо "
+                                         "не е подписано.")
+                              .arg(path));
     const QString unreadable = QStringLiteral("Ключът в „%1“ не може да бъде прочетен").arg(path);
     gnutls::check(parsed, unreadable);
-    if (certificates.empty() || certificates.size() > std::size_t(kMaxCertificates))
-        throw data::Error(
-            QStringLiteral("„%1“ съдържа %2 сертификата за ключа.").arg(path).arg(chainSize));
+    if (certificates.empty())
+        throw data::Error(QStringLiteral("„%1“ не съдържа сертификат за ключа.").arg(path));
+    // GnuTLS stops counting at a bound of its own: past ours, only "more" is known.
+    if (certificates.size() > std::size_t(kMaxCertificates))
+        throw data::Error(QStringLiteral("„%1“ съдържа повече от %2 сертификата за ключа.")
+                              .arg(path)
+                              .arg(kMaxCertificates));
 
     auto state = std::make_unique<State>();
     state->certificate = readCertificate(gnutls::certificateDer(certificates.front().get()));
