@@ -153,6 +153,39 @@ void checkContent(Verification& result, gnutls_pkcs7_t signature,
         result.contentProblem = QString::fromUtf8(gnutls_strerror(verified));
 }
 
+// The certificates of a trust anchors' file: PEM blocks, each read on its own so that a broken
+// one is named and not taken for the end of the file, or one certificate in DER.
+std::vector<gnutls::Certificate> trustAnchorsOf(const QByteArray& bytes) {
+    const auto refuse = [](const QString& why) {
+        throw data::Error(QStringLiteral("Файлът с доверените издатели %1.").arg(why));
+    };
+    std::vector<gnutls::Certificate> anchors;
+    static const QByteArray begin("-----BEGIN "), end("-----END ");
+    qsizetype at = bytes.indexOf(begin);
+    if (at < 0) {
+        try {
+            anchors.push_back(gnutls::importCertificate(bytes));
+        } catch (const data::Error&) {
+            refuse(QStringLiteral("не е сертификат (DER) или списък от сертификати (PEM)"));
+        }
+        return anchors;
+    }
+    for (int block = 1; at >= 0; ++block) {
+        const qsizetype blockEnd = bytes.indexOf('\n', bytes.indexOf(end, at));
+        const QByteArray pem = bytes.mid(at, blockEnd < 0 ? -1 : blockEnd - at);
+        gnutls_x509_crt_t raw = nullptr;
+        gnutls::check(gnutls_x509_crt_init(&raw),
+                      QStringLiteral("Сертификатът не може да бъде прочетен"));
+        gnutls::Certificate anchor(raw);
+        const gnutls_datum_t datum = gnutls::datumOf(pem);
+        if (gnutls_x509_crt_import(raw, &datum, GNUTLS_X509_FMT_PEM) < 0)
+            refuse(QStringLiteral("е повреден: блок %1 не е сертификат").arg(block));
+        anchors.push_back(std::move(anchor));
+        at = blockEnd < 0 ? -1 : bytes.indexOf(begin, blockEnd);
+    }
+    return anchors;
+}
+
 void checkChain(Verification& result, const std::vector<QByteArray>& certificates,
                 std::size_t signerIndex, const std::optional<QByteArray>& trustAnchors) {
     gnutls_x509_trust_list_t rawList = nullptr;
@@ -160,15 +193,17 @@ void checkChain(Verification& result, const std::vector<QByteArray>& certificate
                   QStringLiteral("Списъкът на доверените издатели не може да бъде съставен"));
     const gnutls::TrustList trust(rawList);
     if (trustAnchors) {
-        const gnutls_datum_t anchors = gnutls::datumOf(*trustAnchors);
-        int added = gnutls_x509_trust_list_add_trust_mem(rawList, &anchors, nullptr,
-                                                         GNUTLS_X509_FMT_PEM, 0, 0);
-        if (added <= 0)
-            added = gnutls_x509_trust_list_add_trust_mem(rawList, &anchors, nullptr,
-                                                         GNUTLS_X509_FMT_DER, 0, 0);
-        if (added <= 0)
-            throw data::Error(QStringLiteral("Файлът с доверените издатели не съдържа "
-                                             "сертификати."));
+        std::vector<gnutls::Certificate> anchors = trustAnchorsOf(*trustAnchors);
+        std::vector<gnutls_x509_crt_t> handed;
+        for (const gnutls::Certificate& anchor : anchors)
+            handed.push_back(anchor.get());
+        const int added =
+            gnutls_x509_trust_list_add_cas(rawList, handed.data(), unsigned(handed.size()), 0);
+        // The list owns what it took.
+        for (int i = 0; i < added; ++i)
+            (void)anchors[std::size_t(i)].release();
+        if (added != int(handed.size()))
+            throw data::Error(QStringLiteral("Доверените издатели не могат да бъдат добавени."));
     } else if (gnutls_x509_trust_list_add_system_trust(rawList, 0, 0) <= 0) {
         result.chainProblem = QStringLiteral("системата няма доверени издатели");
         return;
