@@ -143,14 +143,24 @@ void checkContent(Verification& result, gnutls_pkcs7_t signature,
     }
     const gnutls::Certificate signer = gnutls::importCertificate(signerDer);
     const gnutls_datum_t data = gnutls::datumOf(content);
-    // The certificate's validity is judged on its own, against the signing time and the chain;
-    // here only the bytes.
-    const int verified = gnutls_pkcs7_verify_direct(signature, signer.get(), 0, &data,
-                                                    GNUTLS_VERIFY_DISABLE_TIME_CHECKS);
+    const int verified = gnutls_pkcs7_verify_direct(signature, signer.get(), 0, &data, 0);
     result.contentIntact = verified >= 0;
-    if (!result.contentIntact && verified != GNUTLS_E_PK_SIG_VERIFY_FAILED &&
-        verified != GNUTLS_E_HASH_FAILED)
-        result.contentProblem = QString::fromUtf8(gnutls_strerror(verified));
+    // GnuTLS checks the signer's certificate against the signing time before the bytes: such a
+    // refusal leaves the file unchecked, not changed.
+    switch (verified) {
+    case GNUTLS_E_EXPIRED:
+        result.contentProblem = QStringLiteral("сертификатът на подписващия е бил изтекъл към "
+                                               "времето на подписване");
+        break;
+    case GNUTLS_E_NOT_YET_ACTIVATED:
+        result.contentProblem = QStringLiteral("сертификатът на подписващия още не е бил валиден "
+                                               "към времето на подписване");
+        break;
+    default:
+        if (!result.contentIntact && verified != GNUTLS_E_PK_SIG_VERIFY_FAILED &&
+            verified != GNUTLS_E_HASH_FAILED)
+            result.contentProblem = QString::fromUtf8(gnutls_strerror(verified));
+    }
 }
 
 // The certificates of a trust anchors' file: PEM blocks, each read on its own so that a broken
