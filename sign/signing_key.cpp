@@ -219,9 +219,9 @@ std::vector<TokenCertificate> tokenCertificates(const QString& url) {
     std::vector<TokenCertificate> found;
     // GnuTLS reads a URL's values as C texts: "token=%00bidder" would name another token.
     if (QByteArray::fromPercentEncoding(url.toUtf8()).contains('\0'))
-        throw data::Error(QStringLiteral("Адресът PKCS #11 „%1“ съдържа нулев байт (%00): такъв "
+        throw data::Error(QStringLiteral("Адресът PKCS #11 „%1“ съдържа нулев байт (%2): такъв "
                                          "адрес не се приема.")
-                              .arg(url));
+                              .arg(url, QStringLiteral("%00")));
     if (!url.isEmpty()) {
         collectCertificates(url, found);
         return found;
