@@ -147,12 +147,12 @@ QString certificateText(const CertificateInfo& certificate) {
 }
 
 QString certificateRefusal(const CertificateInfo& certificate) {
-    if (certificate.usageRestricted && !certificate.signingUsage)
-        return QStringLiteral("Сертификатът не е предназначен за подписване: няма нито "
-                              "„цифров подпис“, нито „неотменимост“ сред употребите на ключа.");
     if (certificate.authority)
         return QStringLiteral("Сертификатът е на удостоверяващ орган (CA), а не на подписващ: с "
                               "него се издават сертификати, не се подписват документи.");
+    if (certificate.usageRestricted && !certificate.signingUsage)
+        return QStringLiteral("Сертификатът не е предназначен за подписване: няма нито "
+                              "„цифров подпис“, нито „неотменимост“ сред употребите на ключа.");
     if (!certificate.unknownCriticalExtension.isEmpty())
         return QStringLiteral("Сертификатът има критично разширение %1, което програмата не "
                               "познава: на такъв сертификат не може да се разчита.")
