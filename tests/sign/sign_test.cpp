@@ -76,6 +76,24 @@ Tool opensslVerify(const QString& file, const QString& signature) {
                 QStringLiteral("/dev/null")});
 }
 
+// The certificate hash that the signing-certificate-v2 attribute of `signature` holds, as
+// openssl's own DER reader finds it: the first octet string after the attribute's identifier.
+QByteArray signingCertificateHash(const QString& signature) {
+    const Tool parsed =
+        run(QStringLiteral("openssl"), {QStringLiteral("asn1parse"), QStringLiteral("-inform"),
+                                        QStringLiteral("DER"), QStringLiteral("-in"), signature});
+    const QStringList lines = parsed.output.split(QLatin1Char('\n'));
+    bool inAttribute = false;
+    for (const QString& line : lines) {
+        inAttribute =
+            inAttribute || line.endsWith(QStringLiteral(":id-smime-aa-signingCertificateV2"));
+        const qsizetype dump = line.indexOf(QStringLiteral("OCTET STRING      [HEX DUMP]:"));
+        if (inAttribute && dump >= 0)
+            return QByteArray::fromHex(line.section(QLatin1Char(':'), -1).toLatin1());
+    }
+    return QByteArray();
+}
+
 class SigningTest : public ::testing::Test {
 protected:
     QString offerFile() {
@@ -149,6 +167,13 @@ TEST_F(SigningTest, SignaturesOfBothKeySourcesVerifyHereAndWithOpenSsl) {
             EXPECT_TRUE(printed.output.contains(QLatin1String(part))) << part;
         // The signer's certificate and the authority's above it.
         EXPECT_EQ(printed.output.count(QStringLiteral("d.certificate:")), 2);
+        // openssl does not check what the attribute names: its hash is checked here against
+        // the certificate's DER.
+        EXPECT_EQ(signingCertificateHash(signature).toHex(),
+                  QCryptographicHash::hash(signtest::certificateDer(readFile(
+                                               world().path(QStringLiteral("signer.pem")))),
+                                           QCryptographicHash::Sha256)
+                      .toHex());
 
         // Without the test authority among the trust anchors the chain reaches none.
         const ProgramRun untrusted = brx({QStringLiteral("verify"), file, signature});
