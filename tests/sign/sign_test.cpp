@@ -116,6 +116,8 @@ protected:
     }
 
     QTemporaryDir folder;
+    // What the test's runs of brx-offer do on a token stays on its own copy.
+    const signtest::OwnToken token;
 };
 
 struct KeySource {
