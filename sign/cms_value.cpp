@@ -46,14 +46,13 @@ void CmsValue::check(int result, const char* name) const {
                                              QLatin1String(asn1_strerror(result))));
 }
 
-void CmsValue::decode(const QByteArray& der) {
+void CmsValue::decode(const QByteArray& bytes, Encoding encoding) {
     char error[ASN1_MAX_ERROR_DESCRIPTION_SIZE] = {};
-    int size = int(der.size());
-    // Strict DER: what is signed is DER, and a second reading of the same bytes must not differ.
-    check(asn1_der_decoding2(&node_, der.constData(), &size, ASN1_DECODE_FLAG_STRICT_DER, error),
-          "DER");
-    if (size != der.size())
-        refuse(QStringLiteral("след стойността има още %1 байта").arg(der.size() - size));
+    int size = int(bytes.size());
+    const unsigned flags = encoding == Encoding::Der ? ASN1_DECODE_FLAG_STRICT_DER : 0;
+    check(asn1_der_decoding2(&node_, bytes.constData(), &size, flags, error), "DER");
+    if (size != bytes.size())
+        refuse(QStringLiteral("след стойността има още %1 байта").arg(bytes.size() - size));
 }
 
 QByteArray CmsValue::encode() const {

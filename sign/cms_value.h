@@ -19,8 +19,12 @@ public:
     CmsValue& operator=(const CmsValue&) = delete;
     ~CmsValue();
 
-    // Reads `der`, which must be exactly one DER value of the type.
-    void decode(const QByteArray& der);
+    // How strictly bytes are read: DER, as everything signed must be; or BER, as CMS allows for
+    // the structure around what is signed (a streaming signer writes indefinite lengths).
+    enum class Encoding { Der, Ber };
+
+    // Reads `bytes`, which must be exactly one value of the type.
+    void decode(const QByteArray& bytes, Encoding encoding = Encoding::Der);
     QByteArray encode() const;
 
     void write(const char* name, const void* value, int size);

@@ -67,9 +67,9 @@ QDateTime signingTimeOf(const QByteArray& der) {
 
 SignedAttributes readSignedAttributes(const QByteArray& signatureDer) {
     CmsValue contentInfo("ContentInfo", kFault);
-    contentInfo.decode(signatureDer);
+    contentInfo.decode(signatureDer, CmsValue::Encoding::Ber);
     CmsValue signedData("SignedData", kFault);
-    signedData.decode(contentInfo.read("content"));
+    signedData.decode(contentInfo.read("content"), CmsValue::Encoding::Ber);
     if (signedData.count("signerInfos") != 1)
         signedData.refuse(QStringLiteral("очаква се един подписващ"));
 

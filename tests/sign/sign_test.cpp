@@ -331,6 +331,11 @@ TEST_F(SigningTest, SignaturesMadeByOpenSslAreReadAndMustNameTheirCertificate) {
     } cases[] = {
         // OpenSSL writes the signing-certificate-v2 attribute for CAdES with its own encoder.
         {"CAdES", {QStringLiteral("-cades")}, 0, "Сертификатът: посочен в подписа"},
+        // Streamed, the structure around the signed attributes has BER's indefinite lengths.
+        {"CAdES streamed",
+         {QStringLiteral("-cades"), QStringLiteral("-stream")},
+         0,
+         "Сертификатът: посочен в подписа"},
         {"plain CMS", {}, 1, "Сертификатът: НЕ е потвърден: подписът не посочва сертификата си"},
     };
     for (const auto& c : cases) {
