@@ -23,12 +23,12 @@ void check(int result, const QString& what) {
             QStringLiteral("%1: %2").arg(what, QString::fromUtf8(gnutls_strerror(result))));
 }
 
-Certificate importCertificate(const QByteArray& der) {
+Certificate importCertificate(const QByteArray& bytes, gnutls_x509_crt_fmt_t format) {
     gnutls_x509_crt_t raw = nullptr;
     check(gnutls_x509_crt_init(&raw), QStringLiteral("Сертификатът не може да бъде прочетен"));
     Certificate certificate(raw);
-    const gnutls_datum_t datum = datumOf(der);
-    check(gnutls_x509_crt_import(raw, &datum, GNUTLS_X509_FMT_DER),
+    const gnutls_datum_t datum = datumOf(bytes);
+    check(gnutls_x509_crt_import(raw, &datum, format),
           QStringLiteral("Сертификатът не може да бъде прочетен"));
     return certificate;
 }

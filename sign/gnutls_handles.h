@@ -58,7 +58,8 @@ inline gnutls_datum_t datumOf(const QByteArray& bytes) {
 // Throws data::Error with `what` and GnuTLS's reason when `result` is an error code.
 void check(int result, const QString& what);
 
-Certificate importCertificate(const QByteArray& der);
+Certificate importCertificate(const QByteArray& bytes,
+                              gnutls_x509_crt_fmt_t format = GNUTLS_X509_FMT_DER);
 QByteArray certificateDer(gnutls_x509_crt_t certificate);
 
 } // namespace sign::gnutls

@@ -14,6 +14,10 @@ namespace sign {
 
 namespace {
 
+constexpr char kContentTypeOid[] = "1.2.840.113549.1.9.3";
+constexpr char kMessageDigestOid[] = "1.2.840.113549.1.9.4";
+constexpr char kSigningTimeOid[] = "1.2.840.113549.1.9.5";
+
 // The attributes read here, each given once with one value; any other is only signed.
 const struct {
     const char* oid;

@@ -9,10 +9,6 @@
 // unseen; here every value is counted.
 namespace sign {
 
-inline constexpr char kContentTypeOid[] = "1.2.840.113549.1.9.3";
-inline constexpr char kMessageDigestOid[] = "1.2.840.113549.1.9.4";
-inline constexpr char kSigningTimeOid[] = "1.2.840.113549.1.9.5";
-
 struct SignedAttributes {
     QDateTime signingTime;           // invalid when the signature states none
     QByteArray signingCertificateV2; // the attribute's value; empty when there is none

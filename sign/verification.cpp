@@ -183,14 +183,11 @@ std::vector<gnutls::Certificate> trustAnchorsOf(const QByteArray& bytes) {
     for (int block = 1; at >= 0; ++block) {
         const qsizetype blockEnd = bytes.indexOf('\n', bytes.indexOf(end, at));
         const QByteArray pem = bytes.mid(at, blockEnd < 0 ? -1 : blockEnd - at);
-        gnutls_x509_crt_t raw = nullptr;
-        gnutls::check(gnutls_x509_crt_init(&raw),
-                      QStringLiteral("Сертификатът не може да бъде прочетен"));
-        gnutls::Certificate anchor(raw);
-        const gnutls_datum_t datum = gnutls::datumOf(pem);
-        if (gnutls_x509_crt_import(raw, &datum, GNUTLS_X509_FMT_PEM) < 0)
+        try {
+            anchors.push_back(gnutls::importCertificate(pem, GNUTLS_X509_FMT_PEM));
+        } catch (const data::Error&) {
             refuse(QStringLiteral("е повреден: блок %1 не е сертификат").arg(block));
-        anchors.push_back(std::move(anchor));
+        }
         at = blockEnd < 0 ? -1 : bytes.indexOf(begin, blockEnd);
     }
     return anchors;
