@@ -117,7 +117,7 @@ protected:
 
     QTemporaryDir folder;
     // What the test's runs of brx-offer do on a token stays on its own copy.
-    const signtest::OwnToken token;
+    signtest::OwnToken token;
 };
 
 struct KeySource {
@@ -232,13 +232,24 @@ TEST_F(SigningTest, CertificatesThatCannotSignAreRefusedWithTheReason) {
         EXPECT_FALSE(QFileInfo::exists(file + QStringLiteral(".p7s")));
     }
     // On the token the certificate is refused before the PIN is asked: no try is spent on it.
-    const QString file = offerFile();
-    const ProgramRun signing = brx({QStringLiteral("sign"), file, QStringLiteral("--token"),
-                                    SigningWorld::tokenUrl(QStringLiteral("expired"))});
-    EXPECT_EQ(signing.status, 1);
-    EXPECT_TRUE(signing.err.contains(QStringLiteral("Сертификатът е изтекъл на ")));
-    EXPECT_FALSE(signing.err.contains(QStringLiteral("ПИН"))) << signing.err.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(file + QStringLiteral(".p7s")));
+    token.store(QStringLiteral("critical"), QStringLiteral("bidder.key"), QStringLiteral("05"));
+    token.store(QStringLiteral("weak"), QStringLiteral("weak.key"), QStringLiteral("06"));
+    const Unsuitable onToken[] = {
+        {"expired", "Сертификатът е изтекъл на "},
+        {"critical", "Сертификатът има критично разширение 1.3.6.1.4.1.55555.1"},
+        {"weak", "Ключът на сертификата е RSA с 1024 бита"},
+    };
+    for (const Unsuitable& unsuitable : onToken) {
+        SCOPED_TRACE(std::string("on the token: ") + unsuitable.name);
+        const QString file = offerFile();
+        const ProgramRun signing = brx({QStringLiteral("sign"), file, QStringLiteral("--token"),
+                                        SigningWorld::tokenUrl(QLatin1String(unsuitable.name))});
+        EXPECT_EQ(signing.status, 1);
+        EXPECT_TRUE(signing.err.contains(QString::fromUtf8(unsuitable.reason)))
+            << signing.err.toStdString();
+        EXPECT_FALSE(signing.err.contains(QStringLiteral("ПИН"))) << signing.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(file + QStringLiteral(".p7s")));
+    }
 }
 
 TEST_F(SigningTest, TheTokensListTheBiddersCertificatesOnly) {

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <cstdlib>
@@ -64,6 +65,28 @@ OwnToken::OwnToken() : worldConfiguration_(qgetenv("SOFTHSM2_CONF")) {
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
         throw std::runtime_error("cannot write the token's configuration");
     qputenv("SOFTHSM2_CONF", QFile::encodeName(configuration));
+}
+
+void OwnToken::store(const QString& name, const QString& key, const QString& id) {
+    const SigningWorld& world = SigningWorld::get();
+    for (const QString& option :
+         {QStringLiteral("--load-privkey"), QStringLiteral("--load-certificate")}) {
+        QProcess p11tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("GNUTLS_PIN"), QLatin1String(SigningWorld::kPin));
+        p11tool.setProcessEnvironment(environment);
+        const QString object = option == QLatin1String("--load-privkey")
+                                   ? world.path(key)
+                                   : world.path(name + QStringLiteral(".pem"));
+        p11tool.start(QStringLiteral("p11tool"),
+                      {QStringLiteral("--login"), QStringLiteral("--write"), option, object,
+                       QStringLiteral("--label"), name, QStringLiteral("--id"), id,
+                       QStringLiteral("pkcs11:token=Bidder")});
+        if (!p11tool.waitForFinished(20000) || p11tool.exitStatus() != QProcess::NormalExit ||
+            p11tool.exitCode() != 0)
+            throw std::runtime_error("p11tool failed: " +
+                                     p11tool.readAllStandardError().toStdString());
+    }
 }
 
 OwnToken::~OwnToken() {

@@ -41,6 +41,11 @@ public:
     OwnToken& operator=(const OwnToken&) = delete;
     ~OwnToken();
 
+    // Puts the world's certificate `name` ("weak.pem" by name "weak") with its key `key` on
+    // this token under the identifier `id` (hexadecimal), as the card software of a bidder
+    // would; tokenUrl(name) reaches it.
+    void store(const QString& name, const QString& key, const QString& id);
+
 private:
     QTemporaryDir folder_;
     QByteArray worldConfiguration_;
