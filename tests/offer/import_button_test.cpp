@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The lots page's import of a filled price list, driven offscreen with scripted answers.
 #include "export/offer_export.h"
+#include "export/workbook.h"
 #include "tests/app/typing.h"
 #include "ui/frParameter.h"
 
@@ -17,11 +18,13 @@ using Kind = ScriptedDialogs::Kind;
 
 class ImportButton : public pages::Client {
 protected:
-    // A price list in CSV as a script fills it: heads of the small tender, then the rows.
-    QString sheet(const QString& rows) const {
+    // A price list in CSV as a script fills it: heads of the small tender, then the rows, their
+    // decimal points written as the regional decimal separator.
+    QString sheet(QString rows) const {
         const QString path = folder.path() + QStringLiteral("/prices.csv");
         QFile out(path);
         EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        rows.replace(u'.', sheet::regionalDecimalSeparator());
         out.write((QStringLiteral("Обособена позиция;№;Наименование;Ед. цена\n") + rows).toUtf8());
         return path;
     }
@@ -118,7 +121,7 @@ TEST_F(ImportButton, TheOfferAfterAnImportEqualsTheOfferAfterTyping) {
     dialogs.asked.clear();
     start();
     chooseLot(QStringLiteral("2"));
-    importSheet(sheet(QStringLiteral("2;8;x;4,5\n")), true);
+    importSheet(sheet(QStringLiteral("2;8;x;4.5\n")), true);
     ASSERT_EQ(onDisk(23, "PP1_NUMBER"), jet::Value(4.5));
     EXPECT_EQ(exportedOffer(QStringLiteral("imported.xml")), typed);
     EXPECT_TRUE(dialogs.errors().isEmpty()) << dialogs.errors().join(u'\n').toStdString();

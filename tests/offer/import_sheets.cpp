@@ -6,6 +6,7 @@
 #include <quazip/quazipnewinfo.h>
 
 #include <QBuffer>
+#include <QLocale>
 #include <QStringEncoder>
 
 #include <stdexcept>
@@ -141,6 +142,11 @@ constexpr int kSharingRows = 20'000;
 
 const QString kCsvHeads = QStringLiteral("Обособена позиция;Номер;Цена;Марка;Срок\r\n");
 
+// A CSV file's numbers are written with the decimal separator they are read with.
+QChar regionalDecimal() {
+    return QLocale::system().decimalPoint() == QLatin1String(".") ? u'.' : u',';
+}
+
 } // namespace
 
 std::vector<HostileSheet> hostileSheets() {
@@ -190,11 +196,13 @@ std::vector<HostileSheet> hostileSheets() {
          utf16WithMark(kCsvHeads + QStringLiteral("1;3;7,5;Б") + QChar(0xDC00) +
                        QStringLiteral(";2\r\n"))},
         {"trillionth-price-csv", QStringLiteral("trillionth.csv"),
-         (kCsvHeads + QStringLiteral("1;3;0,000000000001;Б;2\r\n")).toUtf8()},
+         (kCsvHeads + QStringLiteral("1;3;0D000000000001;Б;2\r\n").replace(u'D', regionalDecimal()))
+             .toUtf8()},
         {"huge-price", QStringLiteral("huge.xlsx"),
          workbookOf(worksheet(pricedRow(number("1e308"))))},
         {"tenth-of-whole-number-csv", QStringLiteral("whole.csv"),
-         (kCsvHeads + QStringLiteral("1;3;7,5;Б;1000000000,4\r\n")).toUtf8()},
+         (kCsvHeads + QStringLiteral("1;3;7D5;Б;1000000000D4\r\n").replace(u'D', regionalDecimal()))
+             .toUtf8()},
     };
 }
 

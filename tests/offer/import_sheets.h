@@ -26,7 +26,8 @@ struct HostileSheet {
     QByteArray bytes;
 };
 
-// The price lists that broke the import or slipped past its checks, one each:
+// The price lists that broke the import or slipped past its checks, one each (CSV numbers with
+// the regional decimal separator, shown here as ','):
 //   nested-value, nested-text    80,000 elements nested in a value, in a text
 //   shared-formula               a 30,000-character formula shared by 20,000 price cells
 //   shared-lot-code              a 32,767-character lot code shared by 20,000 rows
