@@ -243,6 +243,10 @@ public:
         print(stderr, text);
         failed_ = true;
     }
+    // The details are what the command prints on standard output itself: they are not said
+    // twice.
+    void warningWithDetails(const QString& text, const QString&) override { warning(text); }
+    void errorWithDetails(const QString& text, const QString&) override { error(text); }
     int chooseOfferType(const QString&) override { return offerType_; }
     QString saveFileName(const QString& proposedPath, const QString&) override {
         return output_.isEmpty() ? proposedPath : output_;

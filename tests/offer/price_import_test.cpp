@@ -6,7 +6,9 @@
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
 #include "export/price_list.h"
+#include "offer/import_workflow.h"
 #include "offer/price_import.h"
+#include "ui/scripted_dialogs.h"
 
 #include "import_sheets.h"
 #include "tender_fixture.h"
@@ -712,6 +714,45 @@ TEST_F(PriceImportTest, APositionWithoutACodeIsPricedByItsKeyAndNamedByItsName) 
     EXPECT_TRUE(uncovered.text().contains(
         QStringLiteral("обособена позиция 1, позиция „Изделие без номер“\n")))
         << uncovered.text().toStdString();
+}
+
+// Reading a sheet and matching its rows tell how far they have come, the way counted once from
+// the start to its end; stopped at any point, nothing is asked and the file is as it was.
+TEST_F(PriceImportTest, ReadingASheetTellsHowFarAndMayBeStopped) {
+    sheet::Table table = tableOf({});
+    for (int i = 0; i < 2000; ++i)
+        table.rows.push_back({text("1"), text("3"), number(7.5), text("Б"), number(2)});
+    const QByteArray before = fileBytes(file);
+    for (const QString& name : {QStringLiteral("many.xlsx"), QStringLiteral("many.csv")}) {
+        SCOPED_TRACE(name.toStdString());
+        const QString path = folder.path() + QLatin1Char('/') + name;
+        sheet::writeWorkbook(path, table, regional());
+
+        ScriptedDialogs dialogs;
+        std::vector<std::pair<int, int>> told;
+        PriceImportWorkflow(dialogs, connection, *qrySpecs).run(path, {}, [&](int done, int total) {
+            told.emplace_back(done, total);
+            return true;
+        });
+        ASSERT_GT(told.size(), 2000u);
+        EXPECT_EQ(told.back().first, told.back().second);
+        for (std::size_t i = 1; i < told.size(); ++i) {
+            EXPECT_GE(told[i].first, told[i - 1].first) << i;
+            EXPECT_EQ(told[i].second, told[0].second) << i;
+        }
+        EXPECT_EQ(dialogs.asked.size(), 1u) << "the preview, once all is read";
+
+        // Stopped while the file is read, and while its rows are matched.
+        for (const double stopPast : {0.0, 0.5}) {
+            ScriptedDialogs stopped;
+            const PriceImportWorkflow::Report report =
+                PriceImportWorkflow(stopped, connection, *qrySpecs)
+                    .run(path, {}, [&](int done, int total) { return done <= stopPast * total; });
+            EXPECT_FALSE(report.read);
+            EXPECT_TRUE(stopped.asked.empty()) << stopped.asked.front().text.toStdString();
+        }
+    }
+    EXPECT_EQ(fileBytes(file), before);
 }
 
 // A pass stopped after any number of page writes leaves each position with its old or its new
