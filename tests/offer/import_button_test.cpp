@@ -7,10 +7,17 @@
 
 #include "offer_pages_support.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace {
 
@@ -125,6 +132,42 @@ TEST_F(ImportButton, TheOfferAfterAnImportEqualsTheOfferAfterTyping) {
     ASSERT_EQ(onDisk(23, "PP1_NUMBER"), jet::Value(4.5));
     EXPECT_EQ(exportedOffer(QStringLiteral("imported.xml")), typed);
     EXPECT_TRUE(dialogs.errors().isEmpty()) << dialogs.errors().join(u'\n').toStdString();
+}
+
+// A preview or an outcome of thousands of lines is shown in a list that scrolls, in a window
+// that fits the screen, so that its OK is always in reach; every line is there.
+TEST(DetailsDialog, ALongListScrollsInAWindowThatFitsTheScreen) {
+    QStringList lines;
+    for (int i = 1; i <= 10'000; ++i)
+        lines << QStringLiteral("ред %1, обособена позиция 1, позиция %1: няма такава позиция")
+                     .arg(i);
+    QtDialogs dialogs;
+    for (const bool error : {false, true}) {
+        bool checked = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* window = QApplication::activeModalWidget();
+            ASSERT_NE(window, nullptr);
+            EXPECT_EQ(window->objectName(), QStringLiteral("DetailsDialog"));
+            const QSize room = window->screen()->availableGeometry().size();
+            EXPECT_LE(window->frameGeometry().width(), room.width());
+            EXPECT_LE(window->frameGeometry().height(), room.height());
+            auto* list = window->findChild<QPlainTextEdit*>(QStringLiteral("details"));
+            ASSERT_NE(list, nullptr);
+            EXPECT_EQ(list->blockCount(), 10'001);
+            EXPECT_TRUE(list->verticalScrollBar()->maximum() > 0);
+            auto* buttons = window->findChild<QDialogButtonBox*>();
+            ASSERT_NE(buttons, nullptr);
+            buttons->buttons().front()->click();
+            checked = true;
+        });
+        if (error)
+            dialogs.errorWithDetails(QStringLiteral("Не всички приети позиции са записани."),
+                                     lines.join(u'\n') + u'\n');
+        else
+            dialogs.warningWithDetails(QStringLiteral("Няма позиции за запис."),
+                                       lines.join(u'\n') + u'\n');
+        EXPECT_TRUE(checked);
+    }
 }
 
 } // namespace

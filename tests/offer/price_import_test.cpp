@@ -659,6 +659,8 @@ TEST_F(PriceImportTest, APositionWithoutACodeIsPricedByItsKeyAndNamedByItsName) 
         sheet::writeWorkbook(xlsx, table);
     }
     const priceimport::Preview preview = import->preview(sheet::readWorkbook(xlsx));
+    EXPECT_TRUE(preview.text().startsWith(QStringLiteral("Прочетен лист: „Цени“\n")))
+        << preview.text().toStdString();
     EXPECT_TRUE(preview.refused.empty()) << preview.text().toStdString();
     EXPECT_EQ(preview.accepted.size(), 4u) << preview.text().toStdString();
     EXPECT_EQ(import->store(preview).stored, 4);
