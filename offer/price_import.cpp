@@ -252,7 +252,7 @@ QString positionText(const QString& code, const QString& name) {
         return QStringLiteral("позиция %1").arg(shown(code));
     if (!name.isEmpty())
         return QStringLiteral("позиция „%1“").arg(shown(name));
-    return {};
+    return QStringLiteral("позиция без номер и наименование");
 }
 
 QString describe(const Refusal& refusal) {
@@ -261,8 +261,9 @@ QString describe(const Refusal& refusal) {
         where << QStringLiteral("ред %1").arg(refusal.sheetRow);
     if (!refusal.lot.isEmpty())
         where << QStringLiteral("обособена позиция %1").arg(shown(refusal.lot));
-    if (const QString position = positionText(refusal.position, refusal.name); !position.isEmpty())
-        where << position;
+    // A row refused before it named a position names none.
+    if (!refusal.position.isEmpty() || !refusal.name.isEmpty())
+        where << positionText(refusal.position, refusal.name);
     if (!refusal.column.isEmpty())
         where << QStringLiteral("„%1“").arg(refusal.column);
     return where.join(QStringLiteral(", ")) + QStringLiteral(": ") + refusal.reason;
