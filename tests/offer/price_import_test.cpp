@@ -348,6 +348,11 @@ TEST_F(PriceImportTest, HostileFilesEndInTheirOutcome) {
         {"trillionth-price-csv", rowsRefused("повече от 2 знака", 1)},
         {"huge-price", rowsRefused("повече от 15 цифри", 1)},
         {"tenth-of-whole-number-csv", rowsRefused("трябва да е цяло число", 1)},
+        {"seventeen-digit-price", Outcome{none, none, 0, QStringLiteral("4.35")}},
+        {"price-of-a-hidden-sheet", visiblePriceTaken},
+        {"price-given-twice", refusedWhole("клетка C2 е дадена два пъти")},
+        {"escaped-nul-in-a-text", refusedWhole("управляващ знак (U+0000)")},
+        {"grouped-price-csv", rowsRefused("не е десетичният знак", 1)},
     };
     const auto before = offeredValues(file);
     std::size_t checked = 0;
