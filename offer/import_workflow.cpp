@@ -18,12 +18,18 @@ PriceImportWorkflow::run(const QString& path, const priceimport::PriceImport::Pr
                          const priceimport::PriceImport::Progress& reading) {
     Report report;
     // The file is read in the first half of the way, its rows matched in the second; the way is
-    // told to be at its end before anything else is shown, whatever ended it.
+    // told to be at its end before anything else is shown, whatever ended it. It is told in a
+    // thousand steps a half, each once: a window that shows it draws itself at every step.
     constexpr qint64 kHalf = 1000;
-    const auto half = [&reading](qint64 before, qint64 done, qint64 total) {
-        return !reading ||
-               reading(static_cast<int>(before + done * kHalf / std::max<qint64>(total, 1)),
-                       static_cast<int>(2 * kHalf));
+    qint64 told = -1;
+    bool going = true;
+    const auto half = [&](qint64 before, qint64 done, qint64 total) {
+        const qint64 step =
+            before + std::clamp<qint64>(done * kHalf / std::max<qint64>(total, 1), 0, kHalf);
+        if (reading && step != told)
+            going = reading(static_cast<int>(step), static_cast<int>(2 * kHalf));
+        told = step;
+        return going;
     };
     QString refusal;
     try {

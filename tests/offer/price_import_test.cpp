@@ -724,7 +724,8 @@ TEST_F(PriceImportTest, APositionWithoutACodeIsPricedByItsKeyAndNamedByItsName) 
 }
 
 // Reading a sheet and matching its rows tell how far they have come, the way counted once from
-// the start to its end; stopped at any point, nothing is asked and the file is as it was.
+// the start to its end in steps few enough to draw; stopped at any point, nothing is asked and
+// the file is as it was.
 TEST_F(PriceImportTest, ReadingASheetTellsHowFarAndMayBeStopped) {
     sheet::Table table = tableOf({});
     for (int i = 0; i < 2000; ++i)
@@ -741,10 +742,11 @@ TEST_F(PriceImportTest, ReadingASheetTellsHowFarAndMayBeStopped) {
             told.emplace_back(done, total);
             return true;
         });
-        ASSERT_GT(told.size(), 2000u);
+        // In steps, each told once, through reading and matching alike.
+        ASSERT_GT(told.size(), 1000u);
         EXPECT_EQ(told.back().first, told.back().second);
         for (std::size_t i = 1; i < told.size(); ++i) {
-            EXPECT_GE(told[i].first, told[i - 1].first) << i;
+            EXPECT_GT(told[i].first, told[i - 1].first) << i;
             EXPECT_EQ(told[i].second, told[0].second) << i;
         }
         EXPECT_EQ(dialogs.asked.size(), 1u) << "the preview, once all is read";
