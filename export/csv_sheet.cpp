@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// CSV as spreadsheet programs write it for either regional convention: ';' or ',' or tab between
-// fields, '.' or ',' in numbers, UTF-8 or the Windows code page of Cyrillic.
+// CSV as spreadsheet programs write it: ';' or ',' or tab between fields, numbers with the
+// decimal separator of the regional settings, UTF-8 or the Windows code page of Cyrillic.
 
 #include "export/sheet_formats.h"
 
@@ -52,7 +52,7 @@ QString decode(const QString& path, const QByteArray& bytes) {
 // a damaged workbook or one in a format not known here.
 void refuseBinary(const QString& path, const QString& text) {
     for (const QChar c : text)
-        if (c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r')
+        if (!isShownCharacter(c.unicode()))
             refuseToRead(path,
                          QStringLiteral("не е нито работна книга XLSX, нито текстов файл CSV"));
 }
@@ -84,7 +84,7 @@ QChar fieldSeparator(const QString& text) {
 
 // The fields of the file, row by row, within the limits.
 std::vector<std::vector<QString>> fields(const QString& path, const QString& text,
-                                         const Limits& limits) {
+                                         const Limits& limits, const ReadProgress& proceed) {
     const QChar separator = fieldSeparator(text);
     std::vector<std::vector<QString>> rows(1);
     QString field;
@@ -103,9 +103,11 @@ std::vector<std::vector<QString>> fields(const QString& path, const QString& tex
         field.clear();
         fieldStarted = false;
     };
-    const auto endRow = [&] {
+    const auto endRow = [&](qsizetype at) {
         if (fieldStarted || !rows.back().empty())
             endField();
+        if (proceed && !proceed(at, text.size()))
+            throw ReadingStopped{};
         if (static_cast<qint64>(rows.size()) > limits.rows)
             refuseToRead(path, QStringLiteral("има повече от %1 реда").arg(limits.rows));
         rows.emplace_back();
@@ -129,7 +131,7 @@ std::vector<std::vector<QString>> fields(const QString& path, const QString& tex
         } else if (c == u'\r' || c == u'\n') {
             if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
                 ++i;
-            endRow();
+            endRow(i);
         } else {
             field += c;
             fieldStarted = true;
@@ -143,86 +145,31 @@ std::vector<std::vector<QString>> fields(const QString& path, const QString& tex
     return rows;
 }
 
-// How the number fields of a column decide its decimal separator.
-struct SeparatorEvidence {
-    bool point = false;     // a field reads as a number only with '.'
-    bool comma = false;     // a field reads as a number only with ','
-    bool ambiguous = false; // a field reads as two different numbers
-
-    void add(const QString& text) {
-        const auto asPoint = readNumber(text, u'.');
-        const auto asComma = readNumber(text, u',');
-        if (asPoint && asComma) {
-            ambiguous = ambiguous || *asPoint != *asComma;
-        } else {
-            point = point || asPoint.has_value();
-            comma = comma || asComma.has_value();
-        }
-    }
-};
-
-// Each column's separator: the one its fields decide, the regional one where they do not, 0
-// where no field needs one.
-std::vector<QChar> columnSeparators(const std::vector<std::vector<QString>>& rows,
-                                    bool& regionalTaken) {
-    std::vector<SeparatorEvidence> columns;
-    for (const std::vector<QString>& row : rows) {
-        if (columns.size() < row.size())
-            columns.resize(row.size());
-        for (std::size_t column = 0; column < row.size(); ++column)
-            columns[column].add(row[column]);
-    }
-    const QChar regional = QLocale::system().decimalPoint() == QLatin1String(".") ? u'.' : u',';
-    std::vector<QChar> result;
-    for (const SeparatorEvidence& found : columns) {
-        if (found.point != found.comma) {
-            result.push_back(found.point ? u'.' : u',');
-        } else if (found.point || found.ambiguous) {
-            result.push_back(regional);
-            regionalTaken = true;
-        } else {
-            result.emplace_back();
-        }
-    }
-    return result;
-}
-
 } // namespace
 
-Table readCsv(const QString& path, const QByteArray& bytes, const Limits& limits) {
+Table readCsv(const QString& path, const QByteArray& bytes, const Limits& limits,
+              const ReadProgress& proceed) {
     const std::vector<std::vector<QString>> rows = [&] {
         const QString text = decode(path, bytes);
         refuseBinary(path, text);
-        return fields(path, text, limits);
+        return fields(path, text, limits, proceed);
     }();
     Table table;
-    table.decimalSeparators = columnSeparators(rows, table.decimalSeparatorRegional);
-    for (const QChar separator : table.decimalSeparators) {
-        if (separator.isNull())
-            continue;
-        const bool first = table.decimalSeparator.isNull();
-        if (!first && table.decimalSeparator != separator) {
-            table.decimalSeparator = QChar();
-            break;
-        }
-        table.decimalSeparator = separator;
-    }
+    table.decimalSeparator = regionalDecimalSeparator();
     for (const std::vector<QString>& row : rows) {
         std::vector<Cell>& cells = table.rows.emplace_back();
-        for (std::size_t column = 0; column < row.size(); ++column) {
-            const QString& text = row[column];
-            const QChar separator = table.decimalSeparators[column];
-            const QChar decimal = separator.isNull() ? u'.' : separator;
+        for (const QString& text : row) {
             Cell& cell = cells.emplace_back();
             cell.text = text;
             if (text.trimmed().isEmpty()) {
                 cell = {};
-            } else if (const auto number = readNumber(text, decimal)) {
+            } else if (const auto number = readNumber(text, table.decimalSeparator)) {
                 cell.kind = CellKind::Number;
                 cell.number = *number;
             } else {
-                cell.kind = readNumber(text, decimal == u'.' ? u',' : u'.') ? CellKind::NumberAsText
-                                                                            : CellKind::Text;
+                cell.kind = otherSeparatorReadings(text, table.decimalSeparator).isEmpty()
+                                ? CellKind::Text
+                                : CellKind::NumberAsText;
             }
         }
     }

@@ -8,7 +8,6 @@
 #include "ui/dialogs.h"
 
 #include <QHash>
-#include <QLocale>
 
 namespace pricelist {
 
@@ -32,10 +31,23 @@ void numberRepeatedHeads(std::vector<Column>& columns) {
             columns[i].head += QStringLiteral(" (%1)").arg(i + 1);
 }
 
+// The decimals an offered number shows: its column's, or more where the file holds more (a value
+// stored before the tender's decimals changed), so that the sheet shows the value whole instead
+// of rounded.
+int shownDecimals(double value, int columnDecimals) {
+    const auto digits = sheet::numberDigits(QString::number(value, 'g', sheet::kShownDigits), u'.');
+    const qint64 own = digits ? digits->decimals : 0;
+    return static_cast<int>(std::max<qint64>(std::max(columnDecimals, 0), own));
+}
+
 } // namespace
 
 QString lotCodeHead() {
     return QStringLiteral("Обособена позиция");
+}
+
+QString keyHead() {
+    return QStringLiteral("Ключ (не променяйте)");
 }
 
 std::vector<Column> columns(const data::Dataset& tender) {
@@ -65,6 +77,7 @@ std::vector<Column> columns(const data::Dataset& tender) {
                           tender.fieldByName(prefix + QStringLiteral("RAZRYAD")).asInteger())
                     : 0});
     }
+    result.push_back({keyHead(), QStringLiteral("PRODUCT_CODE"), true, false, 0});
     numberRepeatedHeads(result);
     return result;
 }
@@ -91,7 +104,8 @@ sheet::Table table(const data::Dataset& tender, const QString& lotCode,
             if (column.number) {
                 cell.kind = sheet::CellKind::Number;
                 cell.number = value.toDouble();
-                cell.decimals = column.offerValue ? std::max(column.decimals, 0) : -1;
+                cell.decimals =
+                    column.offerValue ? shownDecimals(cell.number, column.decimals) : -1;
             } else {
                 cell.kind = sheet::CellKind::Text;
                 cell.text = value.toString();
@@ -115,8 +129,7 @@ QString saveTemplate(Dialogs& dialogs, const data::Dataset& tender, const data::
         QStringLiteral("Excel (*.xlsx);;CSV (*.csv)"));
     if (path.isEmpty())
         return {};
-    const QString regional = QLocale::system().decimalPoint();
-    sheet::writeWorkbook(path, sheet, regional == QLatin1String(".") ? u'.' : u',');
+    sheet::writeWorkbook(path, sheet, sheet::regionalDecimalSeparator());
     return path;
 }
 

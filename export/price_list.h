@@ -30,12 +30,15 @@ struct Column {
 // The price list's columns for the tender row `tender`: the lot's code, the position's code,
 // name, unit and quantity, with the tender's captions as heads where it has them; then the
 // price and every offer parameter in use (type 2 text, type 3 number) in the order 2 ... 6,
-// headed by their captions. Heads are unique: where captions repeat, each of those columns has
-// its number in the sheet (from 1) after its caption, in brackets.
+// headed by their captions; last the position's key (its PRODUCT_CODE), by which the import
+// finds a position that has no code. Heads are unique: where captions repeat, each of those
+// columns has its number in the sheet (from 1) after its caption, in brackets.
 std::vector<Column> columns(const data::Dataset& tender);
 
 // The head of the lot code column, which no tender caption names.
 QString lotCodeHead();
+// The head of the key column, which asks the bidder to leave it as it is.
+QString keyHead();
 
 // The price list of the lot with code `lotCode` whose positions `positions` holds: the heads of
 // columns(tender), then one row a position in the dataset's order with the lot's code, the

@@ -17,13 +17,18 @@ namespace sheet::formats {
 [[noreturn]] void refuseToWrite(const QString& path, const QString& reason);
 
 // `text` read as a number whose decimal separator is `decimal` ('.' or ','): an optional sign,
-// the integer digits, grouped by threes with spaces or with the other of '.' and ',' or not at
-// all, and a decimal part. Nothing when it is not such a number.
+// the integer digits, grouped by threes with spaces or not at all, and a decimal part. Nothing
+// when it is not such a number.
 // Nothing for a text longer than kMaxNumberLength.
 std::optional<double> readNumber(QStringView text, QChar decimal);
 // No value a column takes is written with more characters than this, grouped or not: longer
 // texts are no numbers, and are never parsed as such.
 inline constexpr qsizetype kMaxNumberLength = 64;
+
+// Whether a text may hold `c`: not a control character but tab and line ends, nor one of the two
+// units that are no characters (U+FFFE, U+FFFF). Whatever else a file holds is shown by no
+// program, or not as what it is.
+bool isShownCharacter(char16_t c);
 
 // Whether `text` holds half of a UTF-16 surrogate pair without the other: no character at all,
 // which would be stored as another.
@@ -35,6 +40,9 @@ bool hasLoneSurrogate(QStringView text);
 QString escapedSpreadsheetText(const QString& text);
 // The text an escaped text stands for: each _xHHHH_ (of either case) as its unit.
 QString unescapedSpreadsheetText(const QString& text);
+
+// The letters a sheet names the column `column` (from 0) by: A, B, ... Z, AA, AB ...
+QString columnName(std::size_t column);
 
 // Grows the table to hold the cell at `row`, `column` and returns it; refuses what would pass
 // `limits` (`cellCount` counts the cells of all rows so far).
@@ -54,8 +62,9 @@ inline const QString kPackageRelationshipsNamespace =
 inline const QString kContentTypesNamespace =
     QStringLiteral("http://schemas.openxmlformats.org/package/2006/content-types");
 
-Table readXlsx(const QString& path, const Limits& limits);
-Table readCsv(const QString& path, const QByteArray& bytes, const Limits& limits);
+Table readXlsx(const QString& path, const Limits& limits, const ReadProgress& proceed = {});
+Table readCsv(const QString& path, const QByteArray& bytes, const Limits& limits,
+              const ReadProgress& proceed = {});
 
 // Writes the workbook into `temporary`; errors name `path`, the file it becomes.
 void writeXlsx(const QString& temporary, const Table& table, const QString& path);

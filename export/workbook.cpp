@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <algorithm>
 #include <functional>
@@ -108,6 +109,10 @@ QString unescapedSpreadsheetText(const QString& text) {
     return read;
 }
 
+bool isShownCharacter(char16_t c) {
+    return (c >= 0x20 || c == u'\t' || c == u'\n' || c == u'\r') && c != 0xFFFE && c != 0xFFFF;
+}
+
 bool hasLoneSurrogate(QStringView text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
@@ -121,12 +126,12 @@ bool hasLoneSurrogate(QStringView text) {
 namespace {
 
 // The number `text` writes with `decimal` as its decimal separator, as the C locale writes it:
-// sign, digits and a '.', without grouping; nothing when it is no such number.
-std::optional<QString> plainNumber(QStringView text, QChar decimal) {
+// sign, digits and a '.', without grouping; nothing when it is no such number. Its integer digits
+// may be grouped by threes with spaces, or with `groupMark` where one is given.
+std::optional<QString> plainNumber(QStringView text, QChar decimal, QChar groupMark = QChar()) {
     const QStringView trimmed = text.trimmed();
     if (trimmed.size() > kMaxNumberLength)
         return std::nullopt;
-    const QChar otherMark = decimal == u'.' ? u',' : u'.';
     qsizetype i = 0;
     QString plain; // sign, digits and a '.', for the C locale
     if (i < trimmed.size() && (trimmed[i] == u'-' || trimmed[i] == u'+'))
@@ -140,7 +145,7 @@ std::optional<QString> plainNumber(QStringView text, QChar decimal) {
             plain += c;
             ++groupDigits;
             ++integerDigits;
-        } else if (isGroupSpace(c) || c == otherMark) {
+        } else if (isGroupSpace(c) || (!groupMark.isNull() && c == groupMark)) {
             // Grouping by threes only: the first group 1 to 3 digits, the others exactly 3.
             // A first group of "0" groups nothing: "0.125" is only ever a fraction.
             const bool firstGroup = grouping.isNull();
@@ -194,6 +199,13 @@ std::optional<double> readNumber(QStringView text, QChar decimal) {
     return value;
 }
 
+QString columnName(std::size_t column) {
+    QString name;
+    for (std::size_t n = column + 1; n > 0; n = (n - 1) / 26)
+        name.prepend(QChar(u'A' + static_cast<char16_t>((n - 1) % 26)));
+    return name;
+}
+
 Cell& cellAt(Table& table, int row, int column, const Limits& limits, qint64& cellCount,
              const QString& path) {
     if (row < 0 || row >= limits.rows)
@@ -241,14 +253,14 @@ void replaceWhenComplete(const QString& path, const std::function<bool(QFile&)>&
 
 } // namespace
 
-Table readWorkbook(const QString& path, const Limits& limits) {
+Table readWorkbook(const QString& path, const Limits& limits, const ReadProgress& proceed) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         formats::refuseToRead(path, QStringLiteral("не съществува или не може да бъде отворен"));
     const QByteArray start = file.peek(8);
     if (start.startsWith(kZipSignature) || start.startsWith(kEmptyZipSignature)) {
         file.close();
-        return formats::readXlsx(path, limits);
+        return formats::readXlsx(path, limits, proceed);
     }
     if (start.startsWith(kCompoundFileSignature))
         formats::refuseToRead(path, QStringLiteral("той е във формат XLS (Excel 97-2003) или е "
@@ -260,7 +272,7 @@ Table readWorkbook(const QString& path, const Limits& limits) {
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         formats::refuseToRead(path, QStringLiteral("четенето от диска не успя"));
-    return formats::readCsv(path, bytes, limits);
+    return formats::readCsv(path, bytes, limits, proceed);
 }
 
 std::optional<NumberDigits> numberDigits(QStringView text, QChar decimalSeparator) {
@@ -299,6 +311,28 @@ std::optional<NumberDigits> numberDigits(QStringView text, QChar decimalSeparato
     if (first == end)
         return NumberDigits{}; // zero
     return NumberDigits{std::max<qint64>(point - first, 0), std::max<qint64>(end - point, 0)};
+}
+
+QStringList otherSeparatorReadings(QStringView text, QChar decimalSeparator) {
+    const QChar other = decimalSeparator == u'.' ? u',' : u'.';
+    QStringList readings;
+    if (!text.contains(other))
+        return readings;
+    // The other mark grouping the digits, then the other mark as the decimal separator.
+    for (const auto& plain : {formats::plainNumber(text, decimalSeparator, other),
+                              formats::plainNumber(text, other, decimalSeparator)}) {
+        if (!plain)
+            continue;
+        QString reading = *plain;
+        reading.replace(u'.', decimalSeparator);
+        if (!readings.contains(reading))
+            readings << reading;
+    }
+    return readings;
+}
+
+QChar regionalDecimalSeparator() {
+    return QLocale::system().decimalPoint() == QLatin1String(".") ? u'.' : u',';
 }
 
 Format formatOf(const QString& path) {

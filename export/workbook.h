@@ -3,7 +3,9 @@
 
 #include <QChar>
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -33,37 +35,35 @@ enum class CellKind {
 
 struct Cell {
     CellKind kind = CellKind::Empty;
-    QString text;      // the text as the file holds it (for a number, as written in the file)
-    double number = 0; // for Number, and the serial day number for Date
+    // The text as the file holds it. For a CSV number, as written in the file; for an XLSX
+    // number, whose cell holds a double, as a spreadsheet program shows it: the double rounded to
+    // 15 significant digits ("4.3499999999999996" shows, and reads, as "4.35").
+    QString text;
+    double number = 0; // for Number, the value of `text`; for Date, the serial day number
     int decimals = -1; // for writing a Number: the decimals it shows at least (a value with
                        // more keeps them in CSV; XLSX rounds only the display); -1 as it is
 };
 
-// The first sheet of a workbook, rows from the top, cells from the left; row 0 holds the heads.
-// Trailing empty cells and rows are dropped.
+// The significant digits a spreadsheet program shows of a number: an XLSX number cell reads as
+// its double rounded to these.
+inline constexpr int kShownDigits = 15;
+
+// The first visible sheet of a workbook, rows from the top, cells from the left; row 0 holds the
+// heads. Trailing empty cells and rows are dropped.
 //
-// A CSV file's decimal separators. A number field is read with the '.' or the ',' as its decimal
-// separator; spaces (also no-break ones) and the other of the two may group the integer digits
-// by threes ("1 234,50", "1,234.50"). Most fields read only one way ("12,50", "1.5",
-// "1,234.50"); some read both ways with different values ("1,234" is 1.234 or 1234); plain
-// integers read the same either way. Each column decides for itself, since a column of codes
-// such as "1.10" says nothing about the prices beside it: when every field of the column that
-// reads only one way reads with the same separator, all its number fields are read with it,
-// those that read both ways included. When the column does not decide (fields of both kinds, or
-// only fields that read both ways) the regional settings' decimal separator is used instead, and
-// `decimalSeparatorRegional` says so, so that the import can show which was taken. Under either
-// separator a field that reads as a number only with the other one is kept as NumberAsText: a
-// price the file writes both ways is refused, never read with a guessed value.
+// A CSV file's numbers are read with the regional settings' decimal separator and nothing else:
+// their integer digits may be grouped by threes with spaces (also no-break ones), which no
+// regional setting reads as a decimal separator. A field that is a number only where the other
+// of '.' and ',' is a decimal separator or groups digits ("1.234" under a decimal comma: 1234 or
+// 1,234?) is kept as NumberAsText: a sheet written under other settings is refused, never read
+// with a guessed value a thousand times another.
 struct Table {
     std::vector<std::vector<Cell>> rows;
-    // For CSV: the decimal separator its numbers were read with ('.' or ','); 0 when no number
-    // field needed one, or when columns were read with different ones. Always 0 for XLSX, whose
-    // numbers carry no separator.
+    // For CSV: the decimal separator its numbers were read with ('.' or ','), the regional
+    // settings' one. 0 for XLSX, whose numbers carry no separator.
     QChar decimalSeparator;
-    // For CSV: the separator each column was read with, 0 where none was needed. Empty for XLSX.
-    std::vector<QChar> decimalSeparators;
-    // For CSV: a column did not decide, so the regional settings gave its separator.
-    bool decimalSeparatorRegional = false;
+    // For XLSX: the name of the sheet read. Empty for CSV.
+    QString sheetName;
 };
 
 // What a reader takes from one file at most; a file beyond any of these is refused as hostile.
@@ -91,27 +91,46 @@ private:
 };
 
 // Reads the file by its content (a zip container is XLSX, anything else CSV); throws
-// WorkbookError. Of an XLSX, the first worksheet in the workbook's order: cells by their
-// references, shared and inline strings, numbers, booleans as the text TRUE or FALSE, formulas,
-// dates (numbers whose style has a date or time format), errors. Refused: a zip that is not a
-// workbook, an encrypted or XLS (Excel 97-2003) file, XML with a document type declaration,
-// merged cells that reach into the data, anything beyond `limits`. A CSV may be UTF-8 (with or
+// WorkbookError. Of an XLSX, the first visible worksheet in the workbook's order (a hidden sheet
+// is never read, since the bidder does not see it): cells by their references, shared and inline
+// strings, numbers, booleans as the text TRUE or FALSE, formulas, dates (numbers whose style has a
+// date or time format), errors. Refused: a zip that is not a workbook, an encrypted or XLS (Excel
+// 97-2003) file, XML with a document type declaration, a cell or a row given twice, a text with a
+// control character, merged cells that reach into the data, anything beyond `limits`. A CSV with
+// a control character is refused as no text file. A CSV may be UTF-8 (with or
 // without a byte order mark), UTF-16 with a byte order mark, or Windows-1251 (when its bytes are
 // not UTF-8); its field separator (';', ',' or tab) is the one its first line uses most,
 // outside quotes; quoted fields may hold separators, doubled quotes and line breaks.
-Table readWorkbook(const QString& path, const Limits& limits = Limits());
+//
+// `proceed` is told as the file is read how far it has come, `done` of `total` in a measure of
+// the reader's own; false stops the reading, which then throws ReadingStopped.
+using ReadProgress = std::function<bool(qint64 done, qint64 total)>;
+Table readWorkbook(const QString& path, const Limits& limits = Limits(),
+                   const ReadProgress& proceed = {});
 
-// How many digits a number has before and after its decimal point, counted on its text as the
-// file writes it, not on the double it reads as: leading zeros of the integer part and trailing
-// zeros of the decimals do not count ("0,0500" has 0 and 2, "1.5E3" 4 and 0). A text may be
-// grouped and use `decimalSeparator` as CSV fields do (the separator its column was read with,
-// Table::decimalSeparators), or be written as XLSX writes numbers, with a point and an exponent.
-// Nothing when the text is no such number.
+// Reading was stopped by the one who asked for it: no error, and nothing was read.
+struct ReadingStopped {};
+
+// How many digits a number has before and after its decimal point, counted on its text, not on
+// the double it reads as: leading zeros of the integer part and trailing zeros of the decimals do
+// not count ("0,0500" has 0 and 2, "1.5E3" 4 and 0). A text may be grouped with spaces and use
+// `decimalSeparator` as CSV fields do, or be written with a point and an exponent as an XLSX
+// number cell's text is. Nothing when the text is no such number.
 struct NumberDigits {
     qint64 integer = 0;
     qint64 decimals = 0;
 };
 std::optional<NumberDigits> numberDigits(QStringView text, QChar decimalSeparator);
+
+// The numbers `text` could be where the other of '.' and ',' than `decimalSeparator` is a decimal
+// separator or groups digits by threes, each written with `decimalSeparator` and without grouping
+// ("1.234" under ',': "1234" and "1,234"). Empty when the text holds no such mark or is no such
+// number.
+QStringList otherSeparatorReadings(QStringView text, QChar decimalSeparator);
+
+// The decimal separator of the regional settings, as CSV files are read and written with it: '.'
+// where the settings use a point, ',' otherwise.
+QChar regionalDecimalSeparator();
 
 enum class Format { Xlsx, Csv };
 // The format that writing `path` uses, by its extension (.csv is CSV, anything else XLSX).

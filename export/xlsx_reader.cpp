@@ -105,6 +105,8 @@ public:
         return false;
     }
 
+    // How far into the part the reader has come, in characters.
+    qint64 offset() const { return xml_.characterOffset(); }
     // How deep the current element lies: the root element is at depth 1.
     int depth() const { return depth_; }
     bool is(QLatin1StringView name) const { return xml_.name() == name; }
@@ -191,12 +193,27 @@ private:
     int depth_ = 0;
 };
 
+// The text a cell's XML stands for, once its _xHHHH_ escapes are undone. A control character
+// or a unit that is no character shows in no spreadsheet program, so a text holding one is
+// refused, as a CSV file holding one is.
+QString cellText(const QString& path, const QString& written) {
+    QString text = unescapedSpreadsheetText(written);
+    for (const QChar c : text)
+        if (!isShownCharacter(c.unicode()))
+            refuseToRead(path, QStringLiteral("има текст с управляващ знак (U+%1), какъвто "
+                                              "никоя програма за таблици не показва")
+                                   .arg(QStringLiteral("%1")
+                                            .arg(int(c.unicode()), 4, 16, QLatin1Char('0'))
+                                            .toUpper()));
+    return text;
+}
+
 // The text of a shared string or an inline string, the element entered at `element`: its own
 // text, or its runs' texts, without the phonetic guides.
-QString stringItem(PartReader& xml, int element, const QString& space) {
+QString stringItem(PartReader& xml, int element, const QString& space, const QString& path) {
     QString text;
     const auto take = [&] {
-        text += unescapedSpreadsheetText(xml.text());
+        text += cellText(path, xml.text());
         xml.checkText(text);
     };
     while (xml.within(element)) {
@@ -293,7 +310,7 @@ bool dateFormatCode(const QString& code) {
 }
 
 bool readsAsNumber(const QString& text) {
-    return readNumber(text, u'.').has_value() || readNumber(text, u',').has_value();
+    return readNumber(text, u'.').has_value() || !otherSeparatorReadings(text, u'.').isEmpty();
 }
 
 // The namespace of the part's root element, which its cells, strings and styles share: that of
@@ -370,7 +387,7 @@ std::vector<Cell> sharedStrings(Package& package, const QString& path, const QSt
         if (static_cast<qint64>(result.size()) >= limits.sharedStrings)
             refuseToRead(
                 path, QStringLiteral("има повече от %1 различни текста").arg(limits.sharedStrings));
-        result.push_back(textCell(stringItem(xml, xml.depth(), space)));
+        result.push_back(textCell(stringItem(xml, xml.depth(), space, path)));
     }
     return result;
 }
@@ -409,6 +426,7 @@ QString dateText(double serial, bool from1904) {
 
 struct Workbook {
     QString sheet;
+    QString sheetName;
     QString sharedStrings;
     QString styles;
     bool from1904 = false;
@@ -435,13 +453,18 @@ Workbook locateParts(Package& package, const QString& path, const Limits& limits
             const QString date1904 = xml.attribute(QLatin1String("date1904"));
             result.from1904 = date1904 == QLatin1String("1") || date1904 == QLatin1String("true");
         } else if (xml.is(QLatin1String("sheet"), space) && result.sheet.isEmpty()) {
+            // A hidden sheet ("hidden" or "veryHidden") is one the bidder does not see.
+            const QString state = xml.attribute(QLatin1String("state"));
             const Target target = targets.value(xml.relationshipId());
-            if (target.type.endsWith(QLatin1String("/worksheet")))
+            if (target.type.endsWith(QLatin1String("/worksheet")) &&
+                (state.isEmpty() || state == QLatin1String("visible"))) {
                 result.sheet = target.part;
+                result.sheetName = xml.attribute(QLatin1String("name"));
+            }
         }
     }
     if (result.sheet.isEmpty())
-        refuseToRead(path, QStringLiteral("работната книга няма работен лист"));
+        refuseToRead(path, QStringLiteral("работната книга няма видим работен лист"));
     return result;
 }
 
@@ -452,13 +475,16 @@ struct CellRange {
 class SheetReader {
 public:
     SheetReader(const QString& path, const Limits& limits, const Workbook& workbook,
-                const std::vector<Cell>& strings, const std::vector<bool>& dates)
-        : path_(path), limits_(limits), workbook_(workbook), strings_(strings), dates_(dates) {}
+                const std::vector<Cell>& strings, const std::vector<bool>& dates,
+                const ReadProgress& proceed)
+        : path_(path), limits_(limits), workbook_(workbook), strings_(strings), dates_(dates),
+          proceed_(proceed) {}
 
     // Only the cells of sheetData count, and only those of the sheet's own namespace: a cell
     // kept in an extension or of another namespace is no cell a spreadsheet program shows.
     Table read(const QByteArray& bytes) {
         PartReader xml(path_, bytes, limits_);
+        total_ = bytes.size();
         space_ = rootNamespace(xml, path_, workbook_.sheet);
         std::vector<CellRange> merged;
         while (xml.within(1)) {
@@ -477,6 +503,7 @@ public:
         }
         dropTrailingEmpty(table_);
         refuseMergedData(merged);
+        table_.sheetName = workbook_.sheetName;
         return std::move(table_);
     }
 
@@ -502,7 +529,20 @@ private:
             }
             if (row >= kMaxRowNumber)
                 refuseToRead(path_, QStringLiteral("има ред след ред %1").arg(kMaxRowNumber));
+            if (row < limits_.rows) {
+                if (rowsGiven_.size() <= static_cast<std::size_t>(row))
+                    rowsGiven_.resize(static_cast<std::size_t>(row) + 1);
+                if (rowsGiven_[static_cast<std::size_t>(row)])
+                    refuseToRead(
+                        path_,
+                        QStringLiteral("ред %1 е даден два пъти; файлът е повреден").arg(row + 1));
+                rowsGiven_[static_cast<std::size_t>(row)] = true;
+            }
             readRow(xml, row);
+            // Characters of the part against its bytes: a measure of how far, which ends a
+            // little short of the end where the sheet holds other letters than Latin ones.
+            if (proceed_ && !proceed_(std::min(xml.offset(), total_), total_))
+                throw ReadingStopped{};
         }
     }
 
@@ -525,8 +565,27 @@ private:
                                             .arg(reference.left(kShownReferenceLength)));
                 std::tie(row, column) = *place;
             }
+            markGiven(row, column);
             readCell(xml, row, column);
         }
+    }
+
+    // A cell given twice has two values where a spreadsheet program shows one, or refuses the
+    // file; neither is taken. Cells beyond the limits hold nothing the table takes: one with a
+    // value is refused when it is placed.
+    void markGiven(int row, int column) {
+        if (row < 0 || row >= limits_.rows || column < 0 || column >= limits_.columns)
+            return;
+        if (cellsGiven_.size() <= static_cast<std::size_t>(row))
+            cellsGiven_.resize(static_cast<std::size_t>(row) + 1);
+        std::vector<bool>& given = cellsGiven_[static_cast<std::size_t>(row)];
+        if (given.size() <= static_cast<std::size_t>(column))
+            given.resize(static_cast<std::size_t>(column) + 1);
+        if (given[static_cast<std::size_t>(column)])
+            refuseToRead(path_, QStringLiteral("клетка %1 е дадена два пъти; файлът е повреден")
+                                    .arg(columnName(static_cast<std::size_t>(column)) +
+                                         QString::number(row + 1)));
+        given[static_cast<std::size_t>(column)] = true;
     }
 
     void readCell(PartReader& xml, int row, int column) {
@@ -546,7 +605,7 @@ private:
                 hasFormula = true;
                 xml.skip();
             } else if (xml.is(QLatin1String("is"), space_)) {
-                inlineText = stringItem(xml, xml.depth(), space_);
+                inlineText = stringItem(xml, xml.depth(), space_, path_);
             } else {
                 xml.skip();
             }
@@ -563,7 +622,7 @@ private:
         } else if (type == QLatin1String("inlineStr")) {
             cell = textCell(inlineText);
         } else if (type == QLatin1String("str")) {
-            cell = textCell(unescapedSpreadsheetText(value));
+            cell = textCell(cellText(path_, value));
         } else if (type == QLatin1String("b")) {
             cell = {CellKind::Text,
                     value == QLatin1String("1") ? QStringLiteral("TRUE") : QStringLiteral("FALSE")};
@@ -588,7 +647,10 @@ private:
                                     .arg(value.left(kShownReferenceLength)));
         if (style < dates_.size() && dates_[style])
             return {CellKind::Date, dateText(number, workbook_.from1904), number};
-        return {CellKind::Number, value, number};
+        // Programs write some doubles with 17 significant digits ("4.3499999999999996" for a typed
+        // 4.35) and show every double with 15: the number is the one shown.
+        const QString shown = QString::number(number, 'g', kShownDigits);
+        return {CellKind::Number, shown, shown.toDouble()};
     }
 
     CellRange range(const QString& reference) const {
@@ -621,20 +683,24 @@ private:
     const Workbook& workbook_;
     const std::vector<Cell>& strings_;
     const std::vector<bool>& dates_;
+    const ReadProgress& proceed_;
+    qint64 total_ = 0;
     QString space_;
     Table table_;
     qint64 cellCount_ = 0;
+    std::vector<bool> rowsGiven_;
+    std::vector<std::vector<bool>> cellsGiven_;
 };
 
 } // namespace
 
-Table readXlsx(const QString& path, const Limits& limits) {
+Table readXlsx(const QString& path, const Limits& limits, const ReadProgress& proceed) {
     Package package(path, limits);
     const Workbook workbook = locateParts(package, path, limits);
     const std::vector<Cell> strings = sharedStrings(package, path, workbook.sharedStrings, limits);
     const std::vector<bool> dates = dateStyles(package, path, workbook.styles, limits);
     const QByteArray sheet = package.read(workbook.sheet);
-    return SheetReader(path, limits, workbook, strings, dates).read(sheet);
+    return SheetReader(path, limits, workbook, strings, dates, proceed).read(sheet);
 }
 
 } // namespace sheet::formats

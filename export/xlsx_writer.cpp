@@ -63,14 +63,6 @@ std::vector<double> columnWidths(const Table& table) {
     return widths;
 }
 
-// "A", "B", ..., "Z", "AA", ... for the column counted from 0.
-QString columnName(std::size_t column) {
-    QString name;
-    for (std::size_t n = column + 1; n > 0; n = (n - 1) / 26)
-        name.prepend(QChar(u'A' + static_cast<char16_t>((n - 1) % 26)));
-    return name;
-}
-
 class XlsxWriter {
 public:
     XlsxWriter(const QString& temporary, const QString& path) : path_(path), zip_(temporary) {

@@ -20,10 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const sheet::Table table =
             sheet::formats::readCsv(QStringLiteral("fuzz.csv"), bytes, limits);
         for (const std::vector<sheet::Cell>& row : table.rows) {
-            for (std::size_t column = 0; column < row.size(); ++column) {
-                const QChar separator = table.decimalSeparators.at(column);
-                if (row[column].kind == sheet::CellKind::Number)
-                    sheet::numberDigits(row[column].text, separator.isNull() ? u'.' : separator);
+            for (const sheet::Cell& cell : row) {
+                if (cell.kind == sheet::CellKind::Number)
+                    sheet::numberDigits(cell.text, table.decimalSeparator);
+                else if (cell.kind == sheet::CellKind::NumberAsText)
+                    sheet::otherSeparatorReadings(cell.text, table.decimalSeparator);
             }
         }
     } catch (const sheet::WorkbookError&) {

@@ -27,8 +27,11 @@ public:
     // is shown as an error and changes nothing. Otherwise asks, with the preview, whether to
     // store the accepted positions, and stores them on Yes. Nothing accepted: the preview is
     // shown as a warning instead.
-    // `proceed` follows the storing and may stop it (see PriceImport::store).
-    Report run(const QString& path, const priceimport::PriceImport::Progress& proceed = {});
+    // `proceed` follows the storing and may stop it (see PriceImport::store). `reading` follows
+    // the reading of the file and the matching of its rows, which take seconds for a sheet of
+    // tens of thousands of rows; when it says to stop, nothing is shown and nothing changes.
+    Report run(const QString& path, const priceimport::PriceImport::Progress& proceed = {},
+               const priceimport::PriceImport::Progress& reading = {});
 
 private:
     Dialogs& dialogs_;

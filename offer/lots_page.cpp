@@ -299,8 +299,19 @@ void LotsPage::btnImportClick() {
             progress.emplace(this, QStringLiteral("Запис на цените…"));
         return progress->report(done, total);
     };
+    // Reading a sheet of fifty thousand rows takes seconds too, and may be stopped as well; its
+    // progress goes before the preview is shown.
+    std::optional<WaitProgress> readingProgress;
+    const auto reading = [this, &readingProgress](int done, int total) {
+        if (!readingProgress)
+            readingProgress.emplace(this, QStringLiteral("Четене на таблицата…"));
+        const bool go = readingProgress->report(done, total);
+        if (done == total)
+            readingProgress.reset();
+        return go;
+    };
     if (PriceImportWorkflow(guard_.dialogs(), connection, *followers_.tender)
-            .run(path, proceed)
+            .run(path, proceed, reading)
             .stored)
         rereadOnCurrentLot();
 }

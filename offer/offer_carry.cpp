@@ -492,7 +492,7 @@ void comparePosition(OldPosition& old, data::Dataset& positions, const NewLot& l
         }
         return;
     }
-    priceimport::PositionValues accepted{0, lot.code, code, lot.productCode, {}};
+    priceimport::PositionValues accepted{0, lot.code, code, lot.productCode, productCode, {}, {}};
     for (const Value& candidate : candidates)
         accepted.values.emplace_back(candidate.column, candidate.value);
     preview.positions.accepted.push_back(std::move(accepted));

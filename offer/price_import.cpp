@@ -25,19 +25,20 @@ namespace {
 
 const QString kCustomCode = QStringLiteral("CUSTOM_CODE");
 const QString kProductCode = QStringLiteral("PRODUCT_CODE");
+const QString kName = QStringLiteral("IME");
 constexpr qsizetype kMaxText = 255;
 
 struct SheetColumn {
     pricelist::Column column;
     int index;
-    QChar separator = u'.'; // the decimal separator its numbers were read with
-    bool single = false;    // stored in a Single column
+    bool single = false; // stored in a Single column
 };
 
 // Where the columns the import reads stand in the sheet.
 struct Layout {
     int lot = -1;
     int position = -1;
+    int key = -1; // none in a sheet made before the template had it, or by the bidder
     std::vector<SheetColumn> offered;
 };
 
@@ -61,6 +62,8 @@ Layout findColumns(const std::vector<sheet::Cell>& heads, const data::Dataset& t
             layout.lot = indexOf(column.head);
         else if (column.field == kCustomCode)
             layout.position = indexOf(column.head);
+        else if (column.field == kProductCode)
+            layout.key = indexOf(column.head);
         else if (column.offerValue)
             if (const int index = indexOf(column.head); index >= 0)
                 layout.offered.push_back({column, index});
@@ -80,27 +83,6 @@ Layout findColumns(const std::vector<sheet::Cell>& heads, const data::Dataset& t
     return layout;
 }
 
-// A CSV file's numbers carry no sign of their decimal separator: which one was taken for each
-// offer value column is said before anything is stored, never left for the bidder to guess.
-QString separatorsOf(const sheet::Table& table, const Layout& layout) {
-    QStringList columns;
-    for (const SheetColumn& offered : layout.offered) {
-        const auto index = static_cast<std::size_t>(offered.index);
-        if (index < table.decimalSeparators.size() && !table.decimalSeparators[index].isNull())
-            columns << QStringLiteral("„%1“ – „%2“")
-                           .arg(offered.column.head, table.decimalSeparators[index]);
-    }
-    if (columns.isEmpty())
-        return {};
-    QString text =
-        QStringLiteral("Десетичен знак на числата: ") + columns.join(QStringLiteral("; "));
-    if (table.decimalSeparatorRegional)
-        text +=
-            QStringLiteral(" (където числата на колона не го определят, е взет знакът от "
-                           "регионалните настройки; число, записано с другия знак, се отказва)");
-    return text;
-}
-
 const sheet::Cell& cellAt(const std::vector<sheet::Cell>& row, int index) {
     static const sheet::Cell empty;
     return index < static_cast<int>(row.size()) ? row[static_cast<std::size_t>(index)] : empty;
@@ -111,6 +93,20 @@ const sheet::Cell& cellAt(const std::vector<sheet::Cell>& row, int index) {
 QString shown(const QString& text) {
     constexpr qsizetype kShown = 40;
     return text.size() <= kShown ? text : text.left(kShown) + QStringLiteral("…");
+}
+
+// What was read of the file, said before anything is stored: the sheet of a workbook, which
+// need not be the one it opens at; a CSV file's decimal separator, of which its numbers carry no
+// sign.
+QString sourceOf(const sheet::Table& table) {
+    if (table.decimalSeparator.isNull())
+        return table.sheetName.isEmpty()
+                   ? QString()
+                   : QStringLiteral("Прочетен лист: „%1“").arg(shown(table.sheetName));
+    const QChar other = table.decimalSeparator == u'.' ? u',' : u'.';
+    return QStringLiteral("Десетичен знак на числата: „%1“ (от регионалните настройки; число, "
+                          "записано с „%2“, се отказва)")
+        .arg(table.decimalSeparator, other);
 }
 
 // Why a cell holds no value the import can take, whatever its column.
@@ -128,7 +124,7 @@ std::optional<QString> unusableKind(const sheet::Cell& cell) {
 }
 
 QString numberText(const sheet::Cell& cell) {
-    return cell.text.isEmpty() ? QString::number(cell.number, 'g', 15) : cell.text;
+    return cell.text.isEmpty() ? QString::number(cell.number, 'g', sheet::kShownDigits) : cell.text;
 }
 
 // A code cell as text: a spreadsheet program may well have turned a code such as 7 into a
@@ -150,9 +146,9 @@ struct CellValue {
     QString refusal;
 };
 
-// A number is taken as exactly the number the sheet writes, or not at all: its decimals are
+// A number is taken as exactly the number the sheet shows, or not at all: its decimals are
 // counted on its text, never on the double it reads as, and it has no more digits than the offer
-// file writes exactly. `separator` is the decimal separator its column was read with.
+// file writes exactly. `separator` is the decimal separator the sheet's numbers were read with.
 CellValue readNumberValue(const sheet::Cell& cell, const pricelist::Column& column,
                           QChar separator) {
     const auto digits = sheet::numberDigits(cell.text, separator);
@@ -184,11 +180,19 @@ CellValue readValue(const sheet::Cell& cell, const pricelist::Column& column, QC
             return {{}, QStringLiteral("текстът е по-дълъг от %1 знака").arg(kMaxText)};
         return {text, {}};
     }
+    if (cell.kind == sheet::CellKind::NumberAsText && !separator.isNull()) {
+        const QChar other = separator == u'.' ? u',' : u'.';
+        return {{},
+                QStringLiteral("„%1“ не е десетичният знак на регионалните настройки (%2: %3?)")
+                    .arg(other, shown(cell.text),
+                         sheet::otherSeparatorReadings(cell.text, separator)
+                             .join(QStringLiteral(" или ")))};
+    }
     if (cell.kind == sheet::CellKind::NumberAsText)
         return {{}, QStringLiteral("число, записано като текст (%1)").arg(shown(cell.text))};
     if (cell.kind != sheet::CellKind::Number)
         return {{}, QStringLiteral("текст в числова колона (%1)").arg(shown(cell.text))};
-    return readNumberValue(cell, column, separator);
+    return readNumberValue(cell, column, separator.isNull() ? QChar(u'.') : separator);
 }
 
 // Whether two numbers are the same once stored in a column of the given precision: a Single
@@ -222,6 +226,7 @@ struct SheetRow {
     int index; // into table.rows
     QString lot;
     QString position;
+    QString key;
 };
 
 bool holdsAnything(const std::vector<sheet::Cell>& row) {
@@ -240,22 +245,32 @@ int Preview::refusedRows() const {
 
 namespace {
 
+// A position by its code, or by its name where it has none.
+QString positionText(const QString& code, const QString& name) {
+    if (!code.isEmpty())
+        return QStringLiteral("позиция %1").arg(shown(code));
+    if (!name.isEmpty())
+        return QStringLiteral("позиция „%1“").arg(shown(name));
+    return QStringLiteral("позиция без номер и наименование");
+}
+
 QString describe(const Refusal& refusal) {
     QStringList where;
     if (refusal.sheetRow > 0)
         where << QStringLiteral("ред %1").arg(refusal.sheetRow);
     if (!refusal.lot.isEmpty())
         where << QStringLiteral("обособена позиция %1").arg(shown(refusal.lot));
-    if (!refusal.position.isEmpty())
-        where << QStringLiteral("позиция %1").arg(shown(refusal.position));
+    // A row refused before it named a position names none.
+    if (!refusal.position.isEmpty() || !refusal.name.isEmpty())
+        where << positionText(refusal.position, refusal.name);
     if (!refusal.column.isEmpty())
         where << QStringLiteral("„%1“").arg(refusal.column);
     return where.join(QStringLiteral(", ")) + QStringLiteral(": ") + refusal.reason;
 }
 
 QString describe(const Uncovered& position) {
-    return QStringLiteral("обособена позиция %1, позиция %2")
-        .arg(shown(position.lot), shown(position.position));
+    return QStringLiteral("обособена позиция %1, %2")
+        .arg(shown(position.lot), positionText(position.position, position.name));
 }
 
 // The first kListed items under `heading`, a line each, and how many more there are.
@@ -274,20 +289,19 @@ template <typename Item> QString listed(const QString& heading, const std::vecto
 } // namespace
 
 QString Preview::text() const {
-    QString text = QStringLiteral("Редове в таблицата: %1\n"
-                                  "Съвпадат с позиция: %2\n"
-                                  "  ще бъдат записани: %3\n"
-                                  "  без промяна (нищо за запис): %4\n"
-                                  "Отказани редове: %5\n"
-                                  "Позиции, които таблицата не покрива: %6\n")
-                       .arg(rows)
-                       .arg(matched)
-                       .arg(accepted.size())
-                       .arg(unchanged)
-                       .arg(refusedRows())
-                       .arg(uncovered.size());
-    if (!separators.isEmpty())
-        text += separators + QLatin1Char('\n');
+    QString text = source.isEmpty() ? QString() : source + QLatin1Char('\n');
+    text += QStringLiteral("Редове в таблицата: %1\n"
+                           "Съвпадат с позиция: %2\n"
+                           "  ще бъдат записани: %3\n"
+                           "  без промяна (нищо за запис): %4\n"
+                           "Отказани редове: %5\n"
+                           "Позиции, които таблицата не покрива: %6\n")
+                .arg(rows)
+                .arg(matched)
+                .arg(accepted.size())
+                .arg(unchanged)
+                .arg(refusedRows())
+                .arg(uncovered.size());
     text += listed(QStringLiteral("Отказани (нищо от тях не се записва):"), refused);
     text += listed(QStringLiteral("Позиции без ред в таблицата (остават, каквито са):"), uncovered);
     return text;
@@ -328,31 +342,33 @@ void PriceImport::openPositions(const QVariant& lotProductCode) {
 
 namespace {
 
-// The records of the open positions dataset by their code; the first of a code counts.
-QHash<QString, int> recordsByCode(data::Dataset& positions) {
+// The records of the open positions dataset by the text of their `column`; the first of a
+// text counts.
+QHash<QString, int> recordsBy(const data::Dataset& positions, const QString& column) {
     QHash<QString, int> records;
+    const int field = positions.fieldByName(column).index();
     for (int record = 0; record < positions.recordCount(); ++record) {
-        const QVariant code = positions.valueAt(record, positions.fieldByName(kCustomCode).index());
-        if (!code.isNull() && !records.contains(code.toString()))
-            records.insert(code.toString(), record);
+        const QVariant value = positions.valueAt(record, field);
+        if (!value.isNull() && !records.contains(value.toString()))
+            records.insert(value.toString(), record);
     }
     return records;
 }
 
+QString textAt(const data::Dataset& positions, int record, const QString& column) {
+    return positions.valueAt(record, positions.fieldByName(column).index()).toString();
+}
+
 } // namespace
 
-Preview PriceImport::preview(const sheet::Table& table) {
+Preview PriceImport::preview(const sheet::Table& table, const Progress& proceed) {
     Preview preview;
     if (table.rows.empty())
         throw data::Error(QStringLiteral("Таблицата е празна."));
     Layout layout = findColumns(table.rows.front(), qrySpecs_);
-    for (SheetColumn& offered : layout.offered) {
-        const auto index = static_cast<std::size_t>(offered.index);
-        if (index < table.decimalSeparators.size() && !table.decimalSeparators[index].isNull())
-            offered.separator = table.decimalSeparators[index];
+    for (SheetColumn& offered : layout.offered)
         offered.single = singleColumns_.contains(offered.column.field);
-    }
-    preview.separators = separatorsOf(table, layout);
+    preview.source = sourceOf(table);
 
     std::unique_ptr<data::Dataset> lots = data::makeQryObosobeniPozicii(connection_);
     lots->open();
@@ -366,13 +382,12 @@ Preview PriceImport::preview(const sheet::Table& table) {
     }
 
     const auto refuseRow = [&](int index, const QString& lot, const QString& position,
-                               const QString& reason) {
-        preview.refused.push_back({index + 1, lot, position, QString(), reason});
+                               const QString& reason, const QString& name = QString()) {
+        preview.refused.push_back({index + 1, lot, position, QString(), reason, name});
     };
     // The rows of each lot taken part in, lots in the order the sheet first names them.
     std::vector<QString> lotOrder;
     std::map<QString, std::vector<SheetRow>> rowsOfLot;
-    QHash<QPair<QString, QString>, int> timesGiven;
     for (std::size_t r = 1; r < table.rows.size(); ++r) {
         const auto& row = table.rows[r];
         if (!holdsAnything(row))
@@ -381,7 +396,8 @@ Preview PriceImport::preview(const sheet::Table& table) {
         const int index = static_cast<int>(r);
         const QString lot = codeText(cellAt(row, layout.lot));
         const QString position = codeText(cellAt(row, layout.position));
-        if (lot.isEmpty() || position.isEmpty()) {
+        const QString key = layout.key < 0 ? QString() : codeText(cellAt(row, layout.key));
+        if (lot.isEmpty() || (position.isEmpty() && key.isEmpty())) {
             refuseRow(index, lot, position,
                       lot.isEmpty() ? QStringLiteral("липсва номер на обособената позиция")
                                     : QStringLiteral("липсва номер на позицията"));
@@ -399,44 +415,75 @@ Preview PriceImport::preview(const sheet::Table& table) {
         }
         if (!rowsOfLot.contains(lot))
             lotOrder.push_back(lot);
-        rowsOfLot[lot].push_back({index, lot, position});
-        ++timesGiven[{lot, position}];
+        rowsOfLot[lot].push_back({index, lot, position, key});
     }
 
+    int toMatch = 0;
+    for (const auto& [lot, rows] : rowsOfLot)
+        toMatch += static_cast<int>(rows.size());
+    int matching = 0;
     data::Dataset& positions = *positions_;
     for (const QString& lot : lotOrder) {
         openPositions(lotsByCode.value(lot).productCode);
-        const QHash<QString, int> records = recordsByCode(positions);
-        QSet<QString> covered;
+        const QHash<QString, int> byCode = recordsBy(positions, kCustomCode);
+        const QHash<QString, int> byKey = recordsBy(positions, kProductCode);
+        // Each row's record, then how many rows name each record.
+        std::vector<std::pair<const SheetRow*, int>> matchedRows;
+        QHash<int, int> timesGiven;
         for (const SheetRow& sheetRow : rowsOfLot[lot]) {
-            covered.insert(sheetRow.position);
-            if (const int times = timesGiven.value({lot, sheetRow.position}); times > 1) {
-                refuseRow(sheetRow.index, lot, sheetRow.position,
-                          QStringLiteral("номерът е в таблицата %1 пъти; не се взема нито един "
-                                         "от редовете му")
-                              .arg(times));
-                continue;
-            }
-            const auto record = records.constFind(sheetRow.position);
-            if (record == records.constEnd()) {
+            const bool byItsKey = !sheetRow.key.isEmpty();
+            const auto record =
+                byItsKey ? byKey.constFind(sheetRow.key) : byCode.constFind(sheetRow.position);
+            if (record == (byItsKey ? byKey.constEnd() : byCode.constEnd())) {
                 refuseRow(sheetRow.index, lot, sheetRow.position,
                           QStringLiteral("няма такава позиция в обособената позиция"));
+            } else if (byItsKey && !sheetRow.position.isEmpty() &&
+                       textAt(positions, *record, kCustomCode) != sheetRow.position) {
+                refuseRow(sheetRow.index, lot, sheetRow.position,
+                          QStringLiteral("ключът е на друга позиция (%1); ключът не се променя")
+                              .arg(positionText(textAt(positions, *record, kCustomCode),
+                                                textAt(positions, *record, kName))));
+            } else {
+                matchedRows.emplace_back(&sheetRow, *record);
+                ++timesGiven[*record];
+            }
+        }
+        matching += static_cast<int>(rowsOfLot[lot].size() - matchedRows.size());
+        QSet<int> covered;
+        for (const auto& [sheetRow, record] : matchedRows) {
+            if (proceed && !proceed(++matching, toMatch))
+                throw sheet::ReadingStopped{};
+            covered.insert(record);
+            const QString code = textAt(positions, record, kCustomCode);
+            const QString name = textAt(positions, record, kName);
+            if (const int times = timesGiven.value(record); times > 1) {
+                refuseRow(sheetRow->index, lot, code,
+                          QStringLiteral("позицията е в таблицата %1 пъти; не се взема нито един "
+                                         "от редовете ѝ")
+                              .arg(times),
+                          name);
                 continue;
             }
             ++preview.matched;
             PositionValues update{
-                sheetRow.index + 1, lot, sheetRow.position, lotsByCode.value(lot).productCode, {}};
+                sheetRow->index + 1,
+                lot,
+                code,
+                lotsByCode.value(lot).productCode,
+                positions.valueAt(record, positions.fieldByName(kProductCode).index()),
+                {},
+                name};
             bool refused = false;
-            positions.moveTo(*record);
+            positions.moveTo(record);
             for (const SheetColumn& offered : layout.offered) {
                 const sheet::Cell& given =
-                    cellAt(table.rows[static_cast<std::size_t>(sheetRow.index)], offered.index);
+                    cellAt(table.rows[static_cast<std::size_t>(sheetRow->index)], offered.index);
                 if (holdsAlready(positions, offered.column, given, offered.single))
                     continue;
-                const CellValue cell = readValue(given, offered.column, offered.separator);
+                const CellValue cell = readValue(given, offered.column, table.decimalSeparator);
                 if (!cell.refusal.isEmpty()) {
-                    preview.refused.push_back({update.sheetRow, lot, sheetRow.position,
-                                               offered.column.head, cell.refusal});
+                    preview.refused.push_back(
+                        {update.sheetRow, lot, code, offered.column.head, cell.refusal, name});
                     refused = true;
                 } else if (!cell.value.isNull()) {
                     update.values.emplace_back(offered.column.field, cell.value);
@@ -449,7 +496,7 @@ Preview PriceImport::preview(const sheet::Table& table) {
                 continue;
             }
             // The check of typing, on the values the position would have.
-            positions.moveTo(*record);
+            positions.moveTo(record);
             positions.edit();
             for (const auto& [field, value] : update.values)
                 positions.fieldByName(field).setValue(value);
@@ -460,14 +507,12 @@ Preview PriceImport::preview(const sheet::Table& table) {
                 continue;
             }
             for (const QString& line : problems.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
-                refuseRow(sheetRow.index, lot, sheetRow.position, line);
+                refuseRow(sheetRow->index, lot, code, line, name);
         }
-        for (int record = 0; record < positions.recordCount(); ++record) {
-            const QString code =
-                positions.valueAt(record, positions.fieldByName(kCustomCode).index()).toString();
-            if (!covered.contains(code))
-                preview.uncovered.push_back({lot, code});
-        }
+        for (int record = 0; record < positions.recordCount(); ++record)
+            if (!covered.contains(record))
+                preview.uncovered.push_back({lot, textAt(positions, record, kCustomCode),
+                                             textAt(positions, record, kName)});
     }
     positions.close();
     std::stable_sort(preview.refused.begin(), preview.refused.end(),
@@ -539,9 +584,9 @@ Outcome PriceImport::store(const Preview& preview, const std::function<void()>& 
         bool stopped = false;
         for (const auto& lot : lots) {
             openPositions(lot.front()->lotProductCode);
-            const QHash<QString, int> records = recordsByCode(positions);
+            const QHash<QString, int> records = recordsBy(positions, kProductCode);
             for (const PositionValues* update : lot) {
-                const auto record = records.constFind(update->position);
+                const auto record = records.constFind(update->productCode.toString());
                 if (record == records.constEnd()) {
                     postErrors.insert(update, QStringLiteral("позицията вече я няма във файла"));
                 } else {
@@ -594,12 +639,16 @@ Outcome PriceImport::store(const Preview& preview, const std::function<void()>& 
     // What the file holds now tells which positions were stored, whatever ended the pass.
     for (const auto& lot : lots) {
         openPositions(lot.front()->lotProductCode);
-        const QHash<QString, int> records = recordsByCode(positions);
+        const QHash<QString, int> records = recordsBy(positions, kProductCode);
         for (const PositionValues* update : lot) {
-            const auto record = records.constFind(update->position);
+            const auto record = records.constFind(update->productCode.toString());
             const QString reason = postErrors.value(update, outcome.error);
-            const Refusal refusal{update->sheetRow, update->lot, update->position, QString(),
-                                  reason.isEmpty() ? QStringLiteral("не е записана") : reason};
+            const Refusal refusal{update->sheetRow,
+                                  update->lot,
+                                  update->position,
+                                  QString(),
+                                  reason.isEmpty() ? QStringLiteral("не е записана") : reason,
+                                  update->name};
             if (record == records.constEnd()) {
                 outcome.notStored.push_back(refusal);
                 continue;
@@ -613,7 +662,8 @@ Outcome PriceImport::store(const Preview& preview, const std::function<void()>& 
             else
                 outcome.storedOtherwise.push_back(
                     {update->sheetRow, update->lot, update->position, QString(),
-                     reason.isEmpty() ? QStringLiteral("файлът държи други стойности") : reason});
+                     reason.isEmpty() ? QStringLiteral("файлът държи други стойности") : reason,
+                     update->name});
         }
     }
     positions.close();

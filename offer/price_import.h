@@ -18,8 +18,10 @@ class Dataset;
 } // namespace data
 
 // Prices and offer values from a filled price list (the sheet of pricelist::columns) into the
-// positions of the lots taken part in. A preview is made first and writes nothing; storing then
-// posts each accepted position through the same check and post as typing, in one batch.
+// positions of the lots taken part in. A row names its lot by the lot's code, and its position
+// within the lot by the position's key where the sheet has the key column and the row a key, by
+// the position's code otherwise. A preview is made first and writes nothing; storing then posts
+// each accepted position through the same check and post as typing, in one batch.
 //
 // An empty cell leaves the stored value as it is: a sheet that covers only the prices, or only
 // some columns, never erases what was typed before. A value cannot be cleared by an import.
@@ -32,12 +34,14 @@ struct Refusal {
     QString position;
     QString column; // the head of the refused value; empty when the whole row is refused
     QString reason;
+    QString name; // the position's name, which names it where it has no code
 };
 
 // A position of a lot the sheet concerns for which the sheet has no row.
 struct Uncovered {
     QString lot;
     QString position;
+    QString name;
 };
 
 // A matched position whose every value passes: what storing it writes.
@@ -46,7 +50,9 @@ struct PositionValues {
     QString lot;
     QString position;
     QVariant lotProductCode;
+    QVariant productCode; // the position's, by which storing finds it: a code may be missing
     std::vector<std::pair<QString, QVariant>> values; // field name, new value
+    QString name;
 };
 
 struct Preview {
@@ -56,13 +62,13 @@ struct Preview {
     std::vector<PositionValues> accepted;
     std::vector<Refusal> refused; // in the order of the sheet's rows
     std::vector<Uncovered> uncovered;
-    // For CSV: the decimal separator each offer value column was read with, as the bidder is
-    // told it. Empty when no value needed one.
-    QString separators;
+    // Which sheet was read (XLSX) or the decimal separator its numbers were read with (CSV), as
+    // the bidder is told it.
+    QString source;
 
     // Rows with at least one refusal.
     int refusedRows() const;
-    // Everything above as the bidder reads it: the counts and separators, then the refusals and
+    // Everything above as the bidder reads it: the source and the counts, then the refusals and
     // the positions not covered, each list up to its first kListed lines and the count of the
     // rest.
     QString text() const;
@@ -92,17 +98,19 @@ public:
     PriceImport(data::Connection& connection, const data::Dataset& qrySpecs);
     ~PriceImport();
 
-    // Matches the rows of `table` to positions. Throws data::Error when the heads lack the lot
-    // code, the position code or every offer value, or name one of them twice.
-    Preview preview(const sheet::Table& table);
-    // Told after each accepted position how many of them have been stored; false stops.
+    // Told after each step how many of them have been made; false stops.
     using Progress = std::function<bool(int done, int total)>;
-    // Stores the accepted positions of `preview` and reads them back to tell which hold their
-    // new values. A value a post refuses is reported in the outcome, and the others are stored;
-    // anything else that ends the pass (the file cannot be written or is damaged, `proceed`
-    // says to stop, or `firstInBatch` throws) puts the file back as it was, byte for byte, and
-    // the outcome says so. `firstInBatch` runs inside the same batch before the positions, for a
-    // caller that stores more than positions under the one lock and sync.
+    // Matches the rows of `table` to positions. Throws data::Error when the heads lack the lot
+    // code, the position code or every offer value, or name one of them twice. `proceed` is told
+    // after each row matched to a lot; when it says to stop, throws sheet::ReadingStopped.
+    Preview preview(const sheet::Table& table, const Progress& proceed = {});
+    // Stores the accepted positions of `preview`, `proceed` told after each, and reads them back
+    // to tell which hold their new values. A value a post refuses is reported in the outcome,
+    // and the others are stored; anything else that ends the pass (the file cannot be written or
+    // is damaged, `proceed` says to stop, or `firstInBatch` throws) puts the file back as it
+    // was, byte for byte, and the outcome says so. `firstInBatch` runs inside the same batch
+    // before the positions, for a caller that stores more than positions under the one lock and
+    // sync.
     Outcome store(const Preview& preview, const std::function<void()>& firstInBatch = {},
                   const Progress& proceed = {});
 

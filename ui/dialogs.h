@@ -24,6 +24,11 @@ public:
     virtual void warning(const QString& text) = 0;
     // An error box with the error's text.
     virtual void error(const QString& text) = 0;
+    // The same two for a message that rests on a list of any length, such as an import's
+    // preview or outcome: `details` is shown below the text, scrollable, in a window that fits
+    // the screen.
+    virtual void warningWithDetails(const QString& text, const QString& details) = 0;
+    virtual void errorWithDetails(const QString& text, const QString& details) = 0;
     // The offer type: 2 price offer, 1 technical offer, -1 cancelled. `caption` titles the
     // question.
     virtual int chooseOfferType(const QString& caption) = 0;
@@ -52,6 +57,8 @@ public:
     bool confirmWithDetails(const QString& text, const QString& details) override;
     void warning(const QString& text) override;
     void error(const QString& text) override;
+    void warningWithDetails(const QString& text, const QString& details) override;
+    void errorWithDetails(const QString& text, const QString& details) override;
     int chooseOfferType(const QString& caption) override;
     QString saveFileName(const QString& proposedPath, const QString& filter) override;
     QString openFileName(const QString& folder, const QString& filter) override;

@@ -8,10 +8,15 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -27,6 +32,40 @@ bool askYesOrNo(QMessageBox& box) {
     box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes;
+}
+
+// A message and a list of any length under it: the list scrolls, and the window is never larger
+// than the screen it opens on, so that its OK is always in reach.
+void showWithDetails(QStyle::StandardPixmap icon, const QString& title, const QString& text,
+                     const QString& details) {
+    QDialog dialog(activeWindow());
+    dialog.setObjectName(QStringLiteral("DetailsDialog"));
+    dialog.setWindowTitle(title);
+    auto* head = new QHBoxLayout;
+    auto* iconLabel = new QLabel(&dialog);
+    const int iconSize = dialog.style()->pixelMetric(QStyle::PM_MessageBoxIconSize);
+    iconLabel->setPixmap(dialog.style()->standardIcon(icon).pixmap(iconSize, iconSize));
+    iconLabel->setAlignment(Qt::AlignTop);
+    auto* label = new QLabel(text, &dialog);
+    label->setWordWrap(true);
+    head->addWidget(iconLabel);
+    head->addWidget(label, 1);
+    auto* list = new QPlainTextEdit(details, &dialog);
+    list->setObjectName(QStringLiteral("details"));
+    list->setReadOnly(true);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    buttons->addButton(QStringLiteral("Добре"), QDialogButtonBox::AcceptRole);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addLayout(head);
+    layout->addWidget(list, 1);
+    layout->addWidget(buttons);
+    const QScreen* screen =
+        activeWindow() ? activeWindow()->screen() : QGuiApplication::primaryScreen();
+    const QSize room = screen ? screen->availableGeometry().size() * 0.8 : QSize(720, 520);
+    dialog.setMaximumSize(room);
+    dialog.resize(QSize(720, 520).boundedTo(room));
+    dialog.exec();
 }
 
 } // namespace
@@ -54,6 +93,14 @@ void QtDialogs::error(const QString& text) {
     QMessageBox box(QMessageBox::Critical, applicationTitle(), text, QMessageBox::Ok,
                     activeWindow());
     box.exec();
+}
+
+void QtDialogs::warningWithDetails(const QString& text, const QString& details) {
+    showWithDetails(QStyle::SP_MessageBoxWarning, QStringLiteral("Внимание"), text, details);
+}
+
+void QtDialogs::errorWithDetails(const QString& text, const QString& details) {
+    showWithDetails(QStyle::SP_MessageBoxCritical, applicationTitle(), text, details);
 }
 
 int QtDialogs::chooseOfferType(const QString& caption) {

@@ -35,6 +35,14 @@ void ScriptedDialogs::error(const QString& text) {
     asked.push_back({Kind::Error, text, true});
 }
 
+void ScriptedDialogs::warningWithDetails(const QString& text, const QString& details) {
+    warning(text + QStringLiteral("\n\n") + details);
+}
+
+void ScriptedDialogs::errorWithDetails(const QString& text, const QString& details) {
+    error(text + QStringLiteral("\n\n") + details);
+}
+
 int ScriptedDialogs::chooseOfferType(const QString& caption) {
     bool answered = false;
     const int answer = take(offerTypeAnswers, -1, answered);

@@ -31,6 +31,9 @@ public:
     bool confirmWithDetails(const QString& text, const QString& details) override;
     void warning(const QString& text) override;
     void error(const QString& text) override;
+    // Asked as a warning or an error whose text is the text, an empty line and the details.
+    void warningWithDetails(const QString& text, const QString& details) override;
+    void errorWithDetails(const QString& text, const QString& details) override;
     int chooseOfferType(const QString& caption) override;
     QString saveFileName(const QString& proposedPath, const QString& filter) override;
     QString openFileName(const QString& folder, const QString& filter) override;

@@ -314,6 +314,8 @@ TEST_F(BrxOffer, ImportsASheetPrintingThePreviewAndTellingWhetherEverythingWasSt
         {"a refused row, the good one stored", refused, false, 1,
          QStringLiteral("Записани позиции: 1 от 1"), true},
         {"a good sheet", good, false, 0, QStringLiteral("Записани позиции: 1 от 1"), true},
+        {"no row to store", QStringLiteral("9;1;3;Б\n"), false, 1,
+         QStringLiteral("ред 2, обособена позиция 9, позиция 1: не участвате"), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -328,9 +330,12 @@ TEST_F(BrxOffer, ImportsASheetPrintingThePreviewAndTellingWhetherEverythingWasSt
         EXPECT_EQ(fixture::readColumn(file, "PREDLOGENIA", "PRODUCT_CODE", std::int64_t{501},
                                       "PP1_NUMBER"),
                   c.stored ? jet::Value(7.0) : jet::Value(std::monostate{}));
-        if (c.dryRun) {
+        if (!c.stored) {
             EXPECT_EQ(contents(file), before);
         }
+        // The preview is said once, on standard output, whatever comes of it.
+        EXPECT_EQ((run.out + run.err).count(QStringLiteral("Редове в таблицата")), 1)
+            << run.out.toStdString() << run.err.toStdString();
         EXPECT_EQ(fixture::readColumn(file, "PREDLOGENIA", "PRODUCT_CODE", std::int64_t{901},
                                       "PP1_NUMBER"),
                   jet::Value(4.0));

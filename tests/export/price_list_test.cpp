@@ -26,7 +26,8 @@ namespace {
 using sheet::CellKind;
 
 // A lot taken part in with three positions (codes sorting 1, 2, 10) that have texts to quote,
-// values stored and missing, a price with two decimals, a number parameter with three, a text
+// values stored and missing, a price with two decimals (one stored with three, which it shows
+// whole), a number parameter with three, a text
 // one, one not in use and one without a caption; and a lot not taken part in.
 nlohmann::json priceListTender() {
     return {
@@ -53,7 +54,7 @@ nlohmann::json priceListTender() {
            {"IME", "Ибупрофен; 200 мг"},
            {"MEASURE_IME", "табл."},
            {"GODISHNO_POTREBLENIE", 1500.0},
-           {"PP1_NUMBER", 0.12},
+           {"PP1_NUMBER", 11.999},
            {"PP2_TEXT", "Нурофен \"форте\""}},
           {{"PRODUCT_CODE", 302},
            {"MASTER_CODE", 300},
@@ -99,14 +100,14 @@ QString describe(const sheet::Table& table) {
 
 const QString kHeads = QStringLiteral("Обособена позиция | № | Лекарство | Мярка | "
                                       "Годишно количество | Ед. цена | Търговско наименование | "
-                                      "Отстъпка | Параметър 5");
+                                      "Отстъпка | Параметър 5 | Ключ (не променяйте)");
 
 const QString kLot3 =
-    kHeads + QStringLiteral("\n3 | 1 | Аналгин | - | - | 0/2 | - | - | -\n"
+    kHeads + QStringLiteral("\n3 | 1 | Аналгин | - | - | 0/2 | - | - | - | 303/-1\n"
                             "3 | 2 | Парацетамол\n500 мг | бр. | 2.5/-1 | - | - | "
-                            "1.125/3 | 7/0\n"
+                            "1.125/3 | 7/0 | 302/-1\n"
                             "3 | 10 | Ибупрофен; 200 мг | табл. | 1500/-1 | "
-                            "0.12/2 | Нурофен \"форте\" | - | -");
+                            "11.999/3 | Нурофен \"форте\" | - | - | 301/-1");
 
 // What a sheet read back holds, in the terms of describe() for the table written: texts by their
 // text (a code may read as a number, or as a number kept as text), numbers by their value (the
@@ -167,7 +168,7 @@ exporttest::ProgramRun brxOffer(const QStringList& arguments, const QString& fol
 }
 
 // A spreadsheet program finds the sheet with its frozen bold heads and the decimals of the
-// offered numbers: the price's two, the discount's three.
+// offered numbers: the price's two, the discount's three, and all of a value stored with more.
 void expectSpreadsheetLayout(const QString& path) {
     const QJsonObject read = exporttest::readXlsxElsewhere(path);
     EXPECT_EQ(read[QLatin1String("frozen_rows")].toInt(), 1);
@@ -184,6 +185,10 @@ void expectSpreadsheetLayout(const QString& path) {
         }
     EXPECT_TRUE(formats.contains(QStringLiteral("#,##0.00"))) << formats.join(u' ').toStdString();
     EXPECT_TRUE(formats.contains(QStringLiteral("#,##0.000"))) << formats.join(u' ').toStdString();
+    // The price stored with three decimals in a column of two shows all three, not 12.00.
+    const QJsonValue price = rows[3].toArray()[5];
+    EXPECT_EQ(price[QLatin1String("value")].toVariant().toString(), QStringLiteral("11.999"));
+    EXPECT_EQ(price[QLatin1String("format")].toString(), QStringLiteral("#,##0.000"));
 }
 
 TEST_F(PriceList, BrxOfferWritesItAndReadsTheTenderOnly) {

@@ -338,7 +338,8 @@ TEST(NumberDigits, AreCountedOnTheTextAsWritten) {
         {"12.50", u'.', std::pair{2, 1}},
         {"0,0500", u',', std::pair{0, 2}},
         {"1 234 567,25", u',', std::pair{7, 2}},
-        {"1.234.567,25", u',', std::pair{7, 2}},
+        // Only spaces group digits: the other mark makes no number of the separator's.
+        {"1.234.567,25", u',', std::nullopt},
         {"-0012.3", u'.', std::pair{2, 1}},
         {"1.5E3", u'.', std::pair{4, 0}},
         {"1E-12", u'.', std::pair{0, 12}},
@@ -488,6 +489,48 @@ TEST_F(Workbooks, HostileAndBrokenFilesAreRefused) {
          QStringLiteral("XLS")},
         {"binary bytes", bytes(QByteArray("\x01\x02\x03\x00\xFF", 5)),
          QStringLiteral("нито работна книга XLSX, нито текстов файл CSV")},
+        // What a spreadsheet program shows once is never given twice: neither value is taken.
+        {"a cell given twice",
+         zipOf(workbook(worksheet("<row r=\"2\"><c r=\"C2\"><v>9.99</v></c>"
+                                  "<c r=\"C2\"><v>1.15</v></c></row>"))),
+         QStringLiteral("клетка C2 е дадена два пъти")},
+        {"an empty cell given again with a value",
+         zipOf(workbook(worksheet("<row r=\"1\"><c r=\"A1\" s=\"0\"/><c r=\"A1\"><v>1</v></c>"
+                                  "</row>"))),
+         QStringLiteral("клетка A1 е дадена два пъти")},
+        {"a cell placed by its reference onto a cell of another row",
+         zipOf(workbook(worksheet("<row r=\"2\"><c r=\"B3\"><v>1</v></c></row>"
+                                  "<row r=\"3\"><c r=\"B3\"><v>2</v></c></row>"))),
+         QStringLiteral("клетка B3 е дадена два пъти")},
+        {"a row given twice",
+         zipOf(workbook(worksheet("<row r=\"2\"><c r=\"A2\"><v>1</v></c></row>"
+                                  "<row r=\"2\"><c r=\"B2\"><v>2</v></c></row>"))),
+         QStringLiteral("ред 2 е даден два пъти")},
+        {"a row without a number after the one before a given row",
+         zipOf(workbook(worksheet("<row r=\"2\"><c><v>1</v></c></row>"
+                                  "<row r=\"1\"><c><v>2</v></c></row><row><c><v>3</v></c></row>"))),
+         QStringLiteral("ред 2 е даден два пъти")},
+        // Control characters and units that are no characters, escaped or not, in every kind of
+        // text: refused as a CSV file holding them is.
+        {"an escaped NUL in a shared string",
+         zipOf(workbook(worksheet("<row><c t=\"s\"><v>0</v></c></row>"),
+                        kXmlHead + "<sst xmlns=\"" + kMain +
+                            "\"><si><t>Марка_x0000_</t></si></sst>")),
+         QStringLiteral("управляващ знак (U+0000)")},
+        {"an escaped vertical tab in an inline string",
+         zipOf(workbook(
+             worksheet("<row><c t=\"inlineStr\"><is><r><t>a_x000B_</t></r></is></c></row>"))),
+         QStringLiteral("управляващ знак (U+000B)")},
+        {"an escaped non-character in a formula's text",
+         zipOf(workbook(worksheet("<row><c t=\"str\"><v>_xFFFE_</v></c></row>"))),
+         QStringLiteral("управляващ знак (U+FFFE)")},
+        {"a raw control character",
+         zipOf(workbook(worksheet("<row><c t=\"inlineStr\"><is><t>a&#x1;</t></is></c></row>"))),
+         QStringLiteral("XML на работната книга е повреден")},
+        {"a vertical tab in a CSV", bytes("Цена;Марка\n1;a\x0B\n"),
+         QStringLiteral("нито работна книга XLSX, нито текстов файл CSV")},
+        {"a non-character in a CSV", bytes("Цена;Марка\n1;a\xEF\xBF\xBE\n"),
+         QStringLiteral("нито работна книга XLSX, нито текстов файл CSV")},
     };
     for (const Case& c : cases) {
         const QString path = file(QStringLiteral("hostile.xlsx"));
@@ -510,85 +553,109 @@ bool regionalPoint() {
     return QLocale::system().decimalPoint() == QLatin1String(".");
 }
 
-TEST_F(Workbooks, ReadsCsvInEitherConvention) {
+QChar regionalDecimal() {
+    return regionalPoint() ? u'.' : u',';
+}
+
+// Every encoding and field separator a spreadsheet program saves CSV in; "D" in a case stands
+// for the regional decimal separator, which is the one its numbers are written with.
+TEST_F(Workbooks, ReadsCsvOfEveryEncodingAndFieldSeparator) {
     struct Case {
         const char* name;
-        QByteArray bytes;
+        std::function<QByteArray(const QString&)> encode;
+        QString content;
         QString expected;
-        QChar decimal;
     };
+    const auto utf8WithMark = [](const QString& text) { return "\xEF\xBB\xBF" + text.toUtf8(); };
+    const auto utf8 = [](const QString& text) { return text.toUtf8(); };
     const Case cases[] = {
-        {"UTF-8 with a byte order mark, ';' and decimal commas",
-         "\xEF\xBB\xBF" + QStringLiteral("Код;Цена\r\n1;12,50\r\n2;1 234,5\r\n\r\n").toUtf8(),
-         QStringLiteral("Text:Код | Text:Цена\nNumber:1=1 | Number:12,50=12.5\n"
-                        "Number:2=2 | Number:1 234,5=1234.5"),
-         u','},
-        {"UTF-8, ',' between fields, quoted fields, decimal points",
-         QStringLiteral("Код,Име,Цена\n1,\"Болт \"\"М8\"\", горещо поцинкован\",\"1,234.50\"\n"
-                        "2,\"два\nреда\",0.5\n3,,7")
-             .toUtf8(),
+        {"UTF-8 with a byte order mark and ';'", utf8WithMark,
+         QStringLiteral("Код;Цена\r\n1;12D50\r\n2;1 234D5\r\n\r\n"),
+         QStringLiteral("Text:Код | Text:Цена\nNumber:1=1 | Number:12D50=12.5\n"
+                        "Number:2=2 | Number:1 234D5=1234.5")},
+        {"UTF-8, ';' between fields, quoted fields", utf8,
+         QStringLiteral("Код;Име;Цена\n1;\"Болт \"\"М8\"\"; горещо поцинкован\";\"1 234D50\"\n"
+                        "2;\"два\nреда\";0D5\n3;;7"),
          QStringLiteral("Text:Код | Text:Име | Text:Цена\n"
-                        "Number:1=1 | Text:Болт \"М8\", горещо поцинкован | "
-                        "Number:1,234.50=1234.5\n"
-                        "Number:2=2 | Text:два\nреда | Number:0.5=0.5\n"
-                        "Number:3=3 | Empty: | Number:7=7"),
-         u'.'},
-        {"Windows-1251 with tabs",
-         windows1251(QStringLiteral("Код\tМярка\tЦена\r\n7\tбр.\t3,25\r\n")),
+                        "Number:1=1 | Text:Болт \"М8\"; горещо поцинкован | "
+                        "Number:1 234D50=1234.5\n"
+                        "Number:2=2 | Text:два\nреда | Number:0D5=0.5\n"
+                        "Number:3=3 | Empty: | Number:7=7")},
+        {"Windows-1251 with tabs", windows1251,
+         QStringLiteral("Код\tМярка\tЦена\r\n7\tбр.\t3D25\r\n"),
          QStringLiteral("Text:Код | Text:Мярка | Text:Цена\nNumber:7=7 | Text:бр. | "
-                        "Number:3,25=3.25"),
-         u','},
-        {"UTF-16 with tabs", utf16le(QStringLiteral("Код\tЦена\r\n7\t0.125\r\n")),
-         QStringLiteral("Text:Код | Text:Цена\nNumber:7=7 | Number:0.125=0.125"), u'.'},
-        {"integers only", QByteArray("a;b\n1;-20\n"),
-         QStringLiteral("Text:a | Text:b\nNumber:1=1 | Number:-20=-20"), QChar()},
-        {"numbers that read both ways follow the file", QByteArray("Цена\n1,234\n5,5\n"),
-         QStringLiteral("Text:Цена\nNumber:1,234=1.234\nNumber:5,5=5.5"), u','},
-        {"the same with points", QByteArray("Цена\n1,234\n5.5\n"),
-         QStringLiteral("Text:Цена\nNumber:1,234=1234\nNumber:5.5=5.5"), u'.'},
-        {"points grouping a decimal comma", QByteArray("Цена\n1.234,5\n2,25\n"),
-         QStringLiteral("Text:Цена\nNumber:1.234,5=1234.5\nNumber:2,25=2.25"), u','},
-        {"codes that look like numbers do not decide for the prices",
-         QByteArray("Код;Цена\n1.10;12,50\n1.11;3\n"),
-         QStringLiteral("Text:Код | Text:Цена\nNumber:1.10=1.1 | Number:12,50=12.5\n"
-                        "Number:1.11=1.11 | Number:3=3"),
-         QChar()},
+                        "Number:3D25=3.25")},
+        {"UTF-16 with ','", utf16le, QStringLiteral("Код,Цена\r\n7,\"0D125\"\r\n"),
+         QStringLiteral("Text:Код | Text:Цена\nNumber:7=7 | Number:0D125=0.125")},
     };
     for (const Case& c : cases) {
         const QString path = file(QStringLiteral("prices.csv"));
-        writeFile(path, c.bytes);
+        QString content = c.content;
+        writeFile(path, c.encode(content.replace(u'D', regionalDecimal())));
         const Table table = sheet::readWorkbook(path);
-        EXPECT_EQ(describe(table), c.expected) << c.name;
-        EXPECT_EQ(table.decimalSeparator, c.decimal) << c.name;
-        EXPECT_FALSE(table.decimalSeparatorRegional) << c.name;
+        QString expected = c.expected;
+        EXPECT_EQ(describe(table), expected.replace(u'D', regionalDecimal())) << c.name;
+        EXPECT_EQ(table.decimalSeparator, regionalDecimal()) << c.name;
     }
 }
 
-// Where the file does not decide, the regional separator does, the table says so, and a field
-// that reads only the other way is kept as text that looks like a number.
-TEST_F(Workbooks, CsvThatDoesNotDecideTakesTheRegionalSeparatorAndSaysSo) {
+// A CSV number is read with the regional decimal separator only, its digits grouped by spaces
+// only: the other of '.' and ',' makes a field a number written under other settings, which no
+// guess may turn into a value a thousand times another.
+TEST_F(Workbooks, CsvNumbersAreReadWithTheRegionalSeparatorOnly) {
     struct Case {
-        const char* name;
-        QByteArray bytes;
-        QString underComma;
+        QString field;
+        QString underComma; // the cell under a decimal comma, in the terms of describe()
         QString underPoint;
     };
     const Case cases[] = {
-        {"both separators", "Цена\n12,50\n3.75\n",
-         QStringLiteral("Text:Цена\nNumber:12,50=12.5\nNumberAsText:3.75"),
-         QStringLiteral("Text:Цена\nNumberAsText:12,50\nNumber:3.75=3.75")},
-        {"only numbers that read both ways", "Цена\n1,234\n",
-         QStringLiteral("Text:Цена\nNumber:1,234=1.234"),
-         QStringLiteral("Text:Цена\nNumber:1,234=1234")},
+        {QStringLiteral("12,50"), QStringLiteral("Number:12,50=12.5"),
+         QStringLiteral("NumberAsText:12,50")},
+        {QStringLiteral("1.234"), QStringLiteral("NumberAsText:1.234"),
+         QStringLiteral("Number:1.234=1.234")},
+        {QStringLiteral("1,250"), QStringLiteral("Number:1,250=1.25"),
+         QStringLiteral("NumberAsText:1,250")},
+        {QStringLiteral("1.15"), QStringLiteral("NumberAsText:1.15"),
+         QStringLiteral("Number:1.15=1.15")},
+        {QStringLiteral("1,234.50"), QStringLiteral("NumberAsText:1,234.50"),
+         QStringLiteral("NumberAsText:1,234.50")},
+        {QStringLiteral("1.234,50"), QStringLiteral("NumberAsText:1.234,50"),
+         QStringLiteral("NumberAsText:1.234,50")},
+        {QStringLiteral("1\u00A0234"), QStringLiteral("Number:1\u00A0234=1234"),
+         QStringLiteral("Number:1\u00A0234=1234")},
+        {QStringLiteral("-20"), QStringLiteral("Number:-20=-20"), QStringLiteral("Number:-20=-20")},
+        {QStringLiteral("1.2.3"), QStringLiteral("Text:1.2.3"), QStringLiteral("Text:1.2.3")},
+        {QStringLiteral("бр."), QStringLiteral("Text:бр."), QStringLiteral("Text:бр.")},
     };
     for (const Case& c : cases) {
         const QString path = file(QStringLiteral("prices.csv"));
-        writeFile(path, c.bytes);
-        const Table table = sheet::readWorkbook(path);
-        EXPECT_EQ(describe(table), regionalPoint() ? c.underPoint : c.underComma) << c.name;
-        EXPECT_EQ(table.decimalSeparator, regionalPoint() ? u'.' : u',') << c.name;
-        EXPECT_TRUE(table.decimalSeparatorRegional) << c.name;
+        writeFile(path, (QStringLiteral("Цена\n") + c.field + u'\n').toUtf8());
+        EXPECT_EQ(describe(sheet::readWorkbook(path)),
+                  QStringLiteral("Text:Цена\n") + (regionalPoint() ? c.underPoint : c.underComma))
+            << c.field.toStdString();
     }
+}
+
+TEST(OtherSeparatorReadings, NameEveryNumberTheTextCouldBe) {
+    const std::pair<const char*, QChar> texts[] = {
+        {"1.234", u','},   {"1,250", u'.'}, {"1.15", u','},  {"0.125", u','}, {"1,234.50", u','},
+        {"1.234,5", u','}, {"12,5", u','},  {"1 234", u'.'}, {"абв", u','},
+    };
+    const QStringList expected[] = {
+        {QStringLiteral("1234"), QStringLiteral("1,234")},
+        {QStringLiteral("1250"), QStringLiteral("1.250")},
+        {QStringLiteral("1,15")},
+        {QStringLiteral("0,125")},
+        {QStringLiteral("1234,50")},
+        {QStringLiteral("1234,5")},
+        {},
+        {},
+        {},
+    };
+    for (std::size_t i = 0; i < std::size(texts); ++i)
+        EXPECT_EQ(sheet::otherSeparatorReadings(QString::fromUtf8(texts[i].first), texts[i].second),
+                  expected[i])
+            << texts[i].first;
 }
 
 TEST_F(Workbooks, CsvWithAnUnclosedQuoteIsRefused) {
@@ -645,36 +712,33 @@ void expectSameValues(const Table& written, const Table& read, const char* forma
 
 TEST_F(Workbooks, WhatIsWrittenReadsBack) {
     const Table table = sampleTable();
-    for (const auto& [name, decimal] :
-         {std::pair{"prices.xlsx", u','}, std::pair{"prices.csv", u','},
-          std::pair{"points.csv", u'.'}}) {
+    for (const char* name : {"prices.xlsx", "prices.csv"}) {
         const QString path = file(QString::fromLatin1(name));
-        sheet::writeWorkbook(path, table, decimal);
+        sheet::writeWorkbook(path, table, regionalDecimal());
         const Table read = sheet::readWorkbook(path);
         expectSameValues(table, read, name);
-        if (sheet::formatOf(path) == sheet::Format::Csv) {
-            EXPECT_EQ(read.decimalSeparators.at(3), decimal) << name;
-        }
     }
     // The decimals the table gives show in the CSV; the code keeps its text.
     const QByteArray csv = contents(file(QStringLiteral("prices.csv")));
     EXPECT_TRUE(csv.startsWith("\xEF\xBB\xBF")) << csv.constData();
     EXPECT_TRUE(csv.contains(QStringLiteral("1.10;\"Болт \"\"М8\"\"; горещо\nпоцинкован\";"
-                                            "1000,25;12,50\r\n")
+                                            "1000D25;12D50\r\n")
+                                 .replace(u'D', regionalDecimal())
                                  .toUtf8()))
         << csv.constData();
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 3)
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 2)
         << "no temporary file is left behind";
 }
 
 // Texts that a spreadsheet's XML carries escaped, and texts that read like an escape, read back
-// as they were written; so does another writer's escape in small letters.
+// as they were written; so does another writer's escape in small letters. A text with a control
+// character is written so that it stands for itself, and the file is then refused on reading,
+// since no spreadsheet program shows the character.
 TEST_F(Workbooks, EscapedTextsReadBackAsWritten) {
     const QStringList texts{QStringLiteral("_x0041_ буквално"), QStringLiteral("x_x005F_y_"),
-                            QStringLiteral("знаци \x01 и \x0B, ред\r\nнов"),
-                            QStringLiteral("_x00e9_ не е é"),
+                            QStringLiteral("ред\r\nнов"), QStringLiteral("_x00e9_ не е é"),
                             // Escape-like once the character after it is escaped.
-                            QStringLiteral("_x0041\r и _x0042\x01")};
+                            QStringLiteral("_x0041\r и _x0042\r")};
     Table table;
     table.rows.emplace_back();
     for (const QString& text : texts)
@@ -688,6 +752,100 @@ TEST_F(Workbooks, EscapedTextsReadBackAsWritten) {
         EXPECT_EQ(read.rows[0][static_cast<std::size_t>(column)].text, texts[column]) << column;
     EXPECT_EQ(sheet::formats::unescapedSpreadsheetText(QStringLiteral("_x00e9_ и _x00C9_")),
               QStringLiteral("é и É"));
+
+    for (const QString& controlled :
+         {QStringLiteral("знаци \x01 и \x0B"), QStringLiteral("_x0042\x01")}) {
+        EXPECT_EQ(sheet::formats::unescapedSpreadsheetText(
+                      sheet::formats::escapedSpreadsheetText(controlled)),
+                  controlled);
+        table.rows[0] = {{CellKind::Text, controlled}};
+        sheet::writeWorkbook(path, table);
+        EXPECT_THROW(sheet::readWorkbook(path), sheet::WorkbookError);
+    }
+}
+
+// An escape is "_x", exactly four hexadecimal digits and "_", in whichever cell the text stands:
+// a shared string, an inline string or a formula's text result ("str").
+TEST_F(Workbooks, EscapesTakeExactlyFourHexDigitsInEveryKindOfText) {
+    const std::pair<QByteArray, QString> escapes[] = {
+        {"_x0041_", QStringLiteral("A")},         {"_x041_", QStringLiteral("_x041_")},
+        {"_x00041_", QStringLiteral("_x00041_")}, {"_x004G_", QStringLiteral("_x004G_")},
+        {"a_x0431_b", QStringLiteral("aбb")},
+    };
+    for (const auto& [written, read] : escapes) {
+        const QByteArray strings =
+            kXmlHead + "<sst xmlns=\"" + kMain + "\"><si><t>" + written + "</t></si></sst>";
+        const QString path = file(QStringLiteral("escapes.xlsx"));
+        QFile::remove(path);
+        writeZip(path, workbook(worksheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c>"
+                                          "<c r=\"B1\" t=\"inlineStr\"><is><t>" +
+                                          written +
+                                          "</t></is></c>"
+                                          "<c r=\"C1\" t=\"str\"><v>" +
+                                          written + "</v></c></row>"),
+                                strings));
+        EXPECT_EQ(describe(sheet::readWorkbook(path)),
+                  QStringList(3, QStringLiteral("Text:") + read).join(QStringLiteral(" | ")))
+            << written.constData();
+    }
+}
+
+// A spreadsheet program shows the double of a number cell rounded to 15 significant digits, and
+// that is the number read, whatever digits the file writes it with.
+TEST_F(Workbooks, NumberCellsReadAsTheProgramShowsThem) {
+    const std::pair<QByteArray, QString> numbers[] = {
+        {"4.3499999999999996", QStringLiteral("Number:4.35=4.35")},
+        {"11.970000000000001", QStringLiteral("Number:11.97=11.97")},
+        {"0.07000000000000001", QStringLiteral("Number:0.07=0.07")},
+        {"1.005", QStringLiteral("Number:1.005=1.005")},
+        {"1E-12", QStringLiteral("Number:1e-12=1e-12")},
+        {"123456789012345678", QStringLiteral("Number:1.23456789012346e+17=123456789012346000")},
+        {"-0.5", QStringLiteral("Number:-0.5=-0.5")},
+    };
+    for (const auto& [written, read] : numbers) {
+        const QString path = file(QStringLiteral("numbers.xlsx"));
+        QFile::remove(path);
+        writeZip(path,
+                 workbook(worksheet("<row r=\"1\"><c r=\"A1\"><v>" + written + "</v></c></row>")));
+        EXPECT_EQ(describe(sheet::readWorkbook(path)), read) << written.constData();
+    }
+}
+
+// A hidden sheet, however early in the workbook, is never read: the first visible one is, and
+// the table names it. A workbook with no visible sheet is refused.
+TEST_F(Workbooks, OnlyAVisibleSheetIsRead) {
+    const auto sheets = [](const QByteArray& first, const QByteArray& second) {
+        std::vector<Part> parts =
+            workbook(worksheet("<row r=\"1\"><c r=\"A1\"><v>1.15</v></c></row>"));
+        for (Part& part : parts) {
+            if (part.name == QLatin1String("xl/workbook.xml"))
+                part.bytes = kXmlHead + "<workbook xmlns=\"" + kMain + "\" xmlns:r=\"" +
+                             kRelationships + "\"><sheets><sheet name=\"Скрит\" sheetId=\"1\" " +
+                             first + " r:id=\"rId1\"/><sheet name=\"Цени\" sheetId=\"2\" " +
+                             second + " r:id=\"rId7\"/></sheets></workbook>";
+            else if (part.name == QLatin1String("xl/worksheets/sheet2.xml"))
+                part.bytes = worksheet("<row r=\"1\"><c r=\"A1\"><v>9.99</v></c></row>");
+        }
+        return parts;
+    };
+    for (const QByteArray& hidden :
+         {QByteArray("state=\"hidden\""), QByteArray("state=\"veryHidden\"")}) {
+        const QString path = file(QStringLiteral("hidden.xlsx"));
+        QFile::remove(path);
+        writeZip(path, sheets(hidden, "state=\"visible\""));
+        const Table table = sheet::readWorkbook(path);
+        EXPECT_EQ(describe(table), QStringLiteral("Number:1.15=1.15")) << hidden.constData();
+        EXPECT_EQ(table.sheetName, QStringLiteral("Цени"));
+    }
+    const QString path = file(QStringLiteral("all-hidden.xlsx"));
+    writeZip(path, sheets("state=\"hidden\"", "state=\"veryHidden\""));
+    try {
+        sheet::readWorkbook(path);
+        ADD_FAILURE() << "a workbook without a visible sheet was read";
+    } catch (const sheet::WorkbookError& error) {
+        EXPECT_TRUE(error.message().contains(QStringLiteral("няма видим работен лист")))
+            << error.message().toStdString();
+    }
 }
 
 TEST_F(Workbooks, AFailedWriteLeavesTheEarlierFile) {

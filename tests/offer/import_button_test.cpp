@@ -1,15 +1,23 @@
 // SPDX-License-Identifier: Apache-2.0
 // The lots page's import of a filled price list, driven offscreen with scripted answers.
 #include "export/offer_export.h"
+#include "export/workbook.h"
 #include "tests/app/typing.h"
 #include "ui/frParameter.h"
 
 #include "offer_pages_support.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace {
 
@@ -17,11 +25,13 @@ using Kind = ScriptedDialogs::Kind;
 
 class ImportButton : public pages::Client {
 protected:
-    // A price list in CSV as a script fills it: heads of the small tender, then the rows.
-    QString sheet(const QString& rows) const {
+    // A price list in CSV as a script fills it: heads of the small tender, then the rows, their
+    // decimal points written as the regional decimal separator.
+    QString sheet(QString rows) const {
         const QString path = folder.path() + QStringLiteral("/prices.csv");
         QFile out(path);
         EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        rows.replace(u'.', sheet::regionalDecimalSeparator());
         out.write((QStringLiteral("Обособена позиция;№;Наименование;Ед. цена\n") + rows).toUtf8());
         return path;
     }
@@ -118,10 +128,46 @@ TEST_F(ImportButton, TheOfferAfterAnImportEqualsTheOfferAfterTyping) {
     dialogs.asked.clear();
     start();
     chooseLot(QStringLiteral("2"));
-    importSheet(sheet(QStringLiteral("2;8;x;4,5\n")), true);
+    importSheet(sheet(QStringLiteral("2;8;x;4.5\n")), true);
     ASSERT_EQ(onDisk(23, "PP1_NUMBER"), jet::Value(4.5));
     EXPECT_EQ(exportedOffer(QStringLiteral("imported.xml")), typed);
     EXPECT_TRUE(dialogs.errors().isEmpty()) << dialogs.errors().join(u'\n').toStdString();
+}
+
+// A preview or an outcome of thousands of lines is shown in a list that scrolls, in a window
+// that fits the screen, so that its OK is always in reach; every line is there.
+TEST(DetailsDialog, ALongListScrollsInAWindowThatFitsTheScreen) {
+    QStringList lines;
+    for (int i = 1; i <= 10'000; ++i)
+        lines << QStringLiteral("ред %1, обособена позиция 1, позиция %1: няма такава позиция")
+                     .arg(i);
+    QtDialogs dialogs;
+    for (const bool error : {false, true}) {
+        bool checked = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* window = QApplication::activeModalWidget();
+            ASSERT_NE(window, nullptr);
+            EXPECT_EQ(window->objectName(), QStringLiteral("DetailsDialog"));
+            const QSize room = window->screen()->availableGeometry().size();
+            EXPECT_LE(window->frameGeometry().width(), room.width());
+            EXPECT_LE(window->frameGeometry().height(), room.height());
+            auto* list = window->findChild<QPlainTextEdit*>(QStringLiteral("details"));
+            ASSERT_NE(list, nullptr);
+            EXPECT_EQ(list->blockCount(), 10'001);
+            EXPECT_TRUE(list->verticalScrollBar()->maximum() > 0);
+            auto* buttons = window->findChild<QDialogButtonBox*>();
+            ASSERT_NE(buttons, nullptr);
+            buttons->buttons().front()->click();
+            checked = true;
+        });
+        if (error)
+            dialogs.errorWithDetails(QStringLiteral("Не всички приети позиции са записани."),
+                                     lines.join(u'\n') + u'\n');
+        else
+            dialogs.warningWithDetails(QStringLiteral("Няма позиции за запис."),
+                                       lines.join(u'\n') + u'\n');
+        EXPECT_TRUE(checked);
+    }
 }
 
 } // namespace

@@ -8,9 +8,14 @@
 #include "offer/price_import.h"
 
 #include "tender_fixture.h"
+#include "tests/export/brx_offer_run.h"
 #include "tests/tools/tender_file_support.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
@@ -136,6 +141,130 @@ TEST(ImportRoundTrip, APriceListFilledOutsideIsImportedWhole) {
         EXPECT_EQ(exported(file, "302"), (std::vector<std::string>{"11", "Марка 0", "0", "5"}));
         EXPECT_EQ(exported(file, "303"), (std::vector<std::string>{"12", "Марка 1", "1", "5"}));
         EXPECT_EQ(exported(file, "301"), (std::vector<std::string>{"13", "Марка 2", "2", "5"}));
+    }
+}
+
+// Runs the spreadsheet program headless on `file`, writing the format `to` into `folder` under
+// Bulgarian settings; `filter` is how it reads the file, where its own guess is not wanted.
+// Returns the file written.
+QString convertWithSpreadsheetProgram(const QString& file, const QString& to, const QString& folder,
+                                      const QString& filter = {}) {
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("bg_BG.UTF-8"));
+    environment.insert(QStringLiteral("HOME"), folder);
+    program.setProcessEnvironment(environment);
+    QStringList arguments = {QStringLiteral("-env:UserInstallation=file://") + folder +
+                                 QStringLiteral("/profile"),
+                             QStringLiteral("--headless"),
+                             QStringLiteral("--convert-to"),
+                             to,
+                             QStringLiteral("--outdir"),
+                             folder};
+    if (!filter.isEmpty())
+        arguments << QStringLiteral("--infilter=") + filter;
+    program.start(QStringLiteral("soffice"), arguments << file);
+    EXPECT_TRUE(program.waitForStarted(10000)) << "soffice (libreoffice-calc-nogui) is needed";
+    EXPECT_TRUE(program.waitForFinished(120000));
+    const QString written = folder + QLatin1Char('/') + QFileInfo(file).completeBaseName() +
+                            QLatin1Char('.') + to.section(u':', 0, 0);
+    EXPECT_TRUE(QFile::exists(written)) << program.readAllStandardError().toStdString();
+    return written;
+}
+
+// A tender whose price has two decimals, with a position that has no code.
+nlohmann::json twoDecimalTender() {
+    nlohmann::json tender = roundTripTender();
+    tender["SPECS"][0]["PP1_RAZRYAD"] = 2;
+    tender["PREDLOGENIA"].push_back({{"PRODUCT_CODE", 304},
+                                     {"MASTER_CODE", 300},
+                                     {"IME", "Изделие без номер"},
+                                     {"MEASURE_IME", "кг"}});
+    return tender;
+}
+
+// Fills the CSV price list with decimal commas, as a bidder types them under Bulgarian settings:
+// the prices a double holds only near them, and the rest of each row's values.
+const char* const kFillWithCommas = R"(
+import csv, sys
+rows = list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', newline=''), delimiter=';'))
+heads = rows[0]
+prices = ['4,35', '11,97', '0,07', '1234,5']
+for i, row in enumerate(rows[1:]):
+    row += [''] * (len(heads) - len(row))
+    row[heads.index('Ед. цена')] = prices[i]
+    row[heads.index('Търговско наименование')] = 'Марка %d' % i
+    row[heads.index('Отстъпка')] = '0'
+    row[heads.index('Опаковка')] = '5'
+csv.writer(open(sys.argv[2], 'w', encoding='utf-8', newline=''), delimiter=';').writerows(rows)
+)";
+
+// A real spreadsheet program in the loop: it reads the program's own XLSX template and writes
+// it again, which imports as no change at all; and it turns a price list filled with decimal
+// commas under Bulgarian settings into its own XLSX, whose doubles import as the prices typed.
+TEST(ImportRoundTrip, ASpreadsheetProgramsOwnFilesImportExactly) {
+    fixture::TenderFolder folder;
+    const QString file = folder.write(twoDecimalTender());
+    const QString work = folder.path();
+    const auto brxOffer = [&](const QStringList& arguments) {
+        return exporttest::brxOffer(arguments, work, "bg_BG.UTF-8");
+    };
+    const QString xlsx = work + QStringLiteral("/template.xlsx");
+    ASSERT_EQ(brxOffer({QStringLiteral("template"), file, QStringLiteral("3"), QStringLiteral("-o"),
+                        xlsx})
+                  .status,
+              0);
+    QDir(work).mkdir(QStringLiteral("ods"));
+    QDir(work).mkdir(QStringLiteral("again"));
+    const QString ods =
+        convertWithSpreadsheetProgram(xlsx, QStringLiteral("ods"), work + QStringLiteral("/ods"));
+    const QString again = convertWithSpreadsheetProgram(
+        ods, QStringLiteral("xlsx:Calc MS Excel 2007 XML"), work + QStringLiteral("/again"));
+    const QByteArray before = [&] {
+        QFile tender(file);
+        return tender.open(QIODevice::ReadOnly) ? tender.readAll() : QByteArray();
+    }();
+    const exporttest::ProgramRun unchanged = brxOffer({QStringLiteral("import"), file, again});
+    EXPECT_EQ(unchanged.status, 0) << unchanged.out.toStdString() << unchanged.err.toStdString();
+    EXPECT_TRUE(unchanged.out.contains(QStringLiteral("ще бъдат записани: 0")))
+        << unchanged.out.toStdString();
+    QFile tender(file);
+    ASSERT_TRUE(tender.open(QIODevice::ReadOnly));
+    EXPECT_EQ(tender.readAll(), before) << "nothing to store changes nothing";
+    tender.close();
+
+    const QString csv = work + QStringLiteral("/template.csv");
+    const QString filled = work + QStringLiteral("/filled.csv");
+    ASSERT_EQ(
+        brxOffer({QStringLiteral("template"), file, QStringLiteral("3"), QStringLiteral("-o"), csv})
+            .status,
+        0);
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"), QString::fromUtf8(kFillWithCommas), csv, filled});
+    ASSERT_TRUE(python.waitForFinished(30000));
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    QDir(work).mkdir(QStringLiteral("calc"));
+    // ';' between fields, '"' around them, UTF-8, from the first line, Bulgarian numbers.
+    const QString made = convertWithSpreadsheetProgram(
+        filled, QStringLiteral("xlsx:Calc MS Excel 2007 XML"), work + QStringLiteral("/calc"),
+        QStringLiteral("CSV:59,34,76,1,,1026"));
+    const exporttest::ProgramRun imported = brxOffer({QStringLiteral("import"), file, made});
+    EXPECT_EQ(imported.status, 0) << imported.out.toStdString() << imported.err.toStdString();
+    // The positions in the list's order: the one without a code first, then codes 1, 2, 10.
+    // mdb-export writes a double with 16 digits, 0.07 as 0.07000000000000001: the price is
+    // compared as the double it reads as.
+    const std::pair<std::string, double> prices[] = {
+        {"304", 4.35}, {"302", 11.97}, {"303", 0.07}, {"301", 1234.5}};
+    for (std::size_t i = 0; i < std::size(prices); ++i) {
+        const auto& [product, price] = prices[i];
+        const std::vector<std::string> values = exported(file, product);
+        ASSERT_EQ(values.size(), 4u) << product;
+        EXPECT_EQ(QString::fromStdString(values[0]).toDouble(), price)
+            << product << ": " << values[0];
+        EXPECT_EQ(std::vector<std::string>(values.begin() + 1, values.end()),
+                  (std::vector<std::string>{"Марка " + std::to_string(i), "0", "5"}))
+            << product;
     }
 }
 

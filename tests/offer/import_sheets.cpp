@@ -6,6 +6,7 @@
 #include <quazip/quazipnewinfo.h>
 
 #include <QBuffer>
+#include <QLocale>
 #include <QStringEncoder>
 
 #include <stdexcept>
@@ -71,8 +72,10 @@ QByteArray zipOf(const std::vector<std::pair<QString, QByteArray>>& parts) {
     return buffer.data();
 }
 
-// A workbook of one sheet, with shared strings when given.
-QByteArray workbookOf(const QByteArray& sheet, const QByteArray& sharedStrings = {}) {
+// A workbook of one sheet, with shared strings when given, and before it a hidden sheet when
+// given.
+QByteArray workbookOf(const QByteArray& sheet, const QByteArray& sharedStrings = {},
+                      const QByteArray& hiddenSheet = {}) {
     const QByteArray relationships =
         "\"http://schemas.openxmlformats.org/package/2006/relationships\"";
     QByteArray workbookRels = kXmlHead + "<Relationships xmlns=" + relationships +
@@ -81,7 +84,14 @@ QByteArray workbookOf(const QByteArray& sheet, const QByteArray& sharedStrings =
     if (!sharedStrings.isEmpty())
         workbookRels += "<Relationship Id=\"rId2\" Type=\"" + kTypes +
                         "sharedStrings\" Target=\"sharedStrings.xml\"/>";
+    if (!hiddenSheet.isEmpty())
+        workbookRels += "<Relationship Id=\"rId3\" Type=\"" + kTypes +
+                        "worksheet\" Target=\"worksheets/sheet2.xml\"/>";
     workbookRels += "</Relationships>";
+    const QByteArray hidden =
+        hiddenSheet.isEmpty()
+            ? QByteArray()
+            : QByteArray("<sheet name=\"Скрит\" sheetId=\"2\" state=\"hidden\" r:id=\"rId3\"/>");
     std::vector<std::pair<QString, QByteArray>> parts = {
         {QStringLiteral("_rels/.rels"),
          kXmlHead + "<Relationships xmlns=" + relationships + "><Relationship Id=\"rId1\" Type=\"" +
@@ -89,13 +99,15 @@ QByteArray workbookOf(const QByteArray& sheet, const QByteArray& sharedStrings =
         {QStringLiteral("xl/workbook.xml"),
          kXmlHead + "<workbook xmlns=\"" + kMain +
              "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/"
-             "relationships\"><sheets><sheet name=\"Цени\" sheetId=\"1\" r:id=\"rId1\"/>"
-             "</sheets></workbook>"},
+             "relationships\"><sheets>" +
+             hidden + "<sheet name=\"Цени\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
         {QStringLiteral("xl/_rels/workbook.xml.rels"), workbookRels},
         {QStringLiteral("xl/worksheets/sheet1.xml"), sheet},
     };
     if (!sharedStrings.isEmpty())
         parts.push_back({QStringLiteral("xl/sharedStrings.xml"), sharedStrings});
+    if (!hiddenSheet.isEmpty())
+        parts.push_back({QStringLiteral("xl/worksheets/sheet2.xml"), hiddenSheet});
     return zipOf(parts);
 }
 
@@ -140,6 +152,16 @@ QByteArray utf16WithMark(const QString& content) {
 constexpr int kSharingRows = 20'000;
 
 const QString kCsvHeads = QStringLiteral("Обособена позиция;Номер;Цена;Марка;Срок\r\n");
+
+// A CSV file's numbers are written with the decimal separator they are read with.
+QChar regionalDecimal() {
+    return QLocale::system().decimalPoint() == QLatin1String(".") ? u'.' : u',';
+}
+
+// The other of '.' and ',', which a CSV file's numbers must not hold.
+QChar otherMark() {
+    return regionalDecimal() == u'.' ? u',' : u'.';
+}
 
 } // namespace
 
@@ -190,11 +212,25 @@ std::vector<HostileSheet> hostileSheets() {
          utf16WithMark(kCsvHeads + QStringLiteral("1;3;7,5;Б") + QChar(0xDC00) +
                        QStringLiteral(";2\r\n"))},
         {"trillionth-price-csv", QStringLiteral("trillionth.csv"),
-         (kCsvHeads + QStringLiteral("1;3;0,000000000001;Б;2\r\n")).toUtf8()},
+         (kCsvHeads + QStringLiteral("1;3;0D000000000001;Б;2\r\n").replace(u'D', regionalDecimal()))
+             .toUtf8()},
         {"huge-price", QStringLiteral("huge.xlsx"),
          workbookOf(worksheet(pricedRow(number("1e308"))))},
+        {"seventeen-digit-price", QStringLiteral("seventeen.xlsx"),
+         workbookOf(worksheet(pricedRow(number("4.3499999999999996"))))},
+        {"price-of-a-hidden-sheet", QStringLiteral("hidden.xlsx"),
+         workbookOf(worksheet(pricedRow(number("0.05"))), {},
+                    worksheet(pricedRow(number("9.99"))))},
+        {"price-given-twice", QStringLiteral("twice.xlsx"),
+         workbookOf(worksheet("<row r=\"2\"><c r=\"A2\"><v>1</v></c><c r=\"B2\"><v>3</v></c>"
+                              "<c r=\"C2\"><v>9.99</v></c><c r=\"C2\"><v>0.05</v></c></row>"))},
+        {"escaped-nul-in-a-text", QStringLiteral("nul.xlsx"),
+         workbookOf(worksheet(row(text("1") + text("3") + number("7.5") + text("Б_x0000_"))))},
+        {"grouped-price-csv", QStringLiteral("grouped.csv"),
+         (kCsvHeads + QStringLiteral("1;3;1O234;Б;2\r\n").replace(u'O', otherMark())).toUtf8()},
         {"tenth-of-whole-number-csv", QStringLiteral("whole.csv"),
-         (kCsvHeads + QStringLiteral("1;3;7,5;Б;1000000000,4\r\n")).toUtf8()},
+         (kCsvHeads + QStringLiteral("1;3;7D5;Б;1000000000D4\r\n").replace(u'D', regionalDecimal()))
+             .toUtf8()},
     };
 }
 

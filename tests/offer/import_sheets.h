@@ -26,7 +26,8 @@ struct HostileSheet {
     QByteArray bytes;
 };
 
-// The price lists that broke the import or slipped past its checks, one each:
+// The price lists that broke the import or slipped past its checks, one each (CSV numbers with
+// the regional decimal separator, shown here as ','):
 //   nested-value, nested-text    80,000 elements nested in a value, in a text
 //   shared-formula               a 30,000-character formula shared by 20,000 price cells
 //   shared-lot-code              a 32,767-character lot code shared by 20,000 rows
@@ -38,6 +39,11 @@ struct HostileSheet {
 //   lone-surrogate-utf16-csv     the same in a CSV file
 //   trillionth-price-csv         the price 0,000000000001
 //   huge-price                   the price 1e308
+//   seventeen-digit-price        the price 4.3499999999999996, which a program shows as 4.35
+//   price-of-a-hidden-sheet      the price 0.05, and 9.99 in a hidden sheet before it
+//   price-given-twice            the price cell given twice, 9.99 and then 0.05
+//   escaped-nul-in-a-text        "Марка" holding _x0000_
+//   grouped-price-csv            the price 1.234 (the other mark grouping or a decimal point)
 //   tenth-of-whole-number-csv    "Срок" 1000000000,4
 std::vector<HostileSheet> hostileSheets();
 

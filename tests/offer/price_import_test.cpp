@@ -11,10 +11,13 @@
 #include "jet/database_builder.h"
 #include "jet/map_update.h"
 #include "jet/usage_map.h"
+#include "offer/import_workflow.h"
 #include "offer/price_import.h"
+#include "ui/scripted_dialogs.h"
 
 #include "import_sheets.h"
 #include "tender_fixture.h"
+#include "tests/export/brx_offer_run.h"
 #include "tests/tools/tender_file_support.h"
 #include "tools/tender_description.h"
 #include "tools/tender_generator.h"
@@ -63,6 +66,15 @@ sheet::Table tableOf(std::vector<Row> rows, Row heads = kHeads) {
     return table;
 }
 
+QChar regional() {
+    return sheet::regionalDecimalSeparator();
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // The offer values of every position as mdb-export reads them, by PRODUCT_CODE.
 std::map<std::string, std::vector<std::string>> offeredValues(const QString& file) {
     const tendertest::ExportedTable table =
@@ -76,12 +88,6 @@ std::map<std::string, std::vector<std::string>> offeredValues(const QString& fil
         values[row[column("PRODUCT_CODE")]] = {row[column("PP1_NUMBER")], row[column("PP2_TEXT")],
                                                row[column("PP3_NUMBER")]};
     return values;
-}
-
-QByteArray bytesOf(const QString& path) {
-    QFile in(path);
-    EXPECT_TRUE(in.open(QIODevice::ReadOnly)) << path.toStdString();
-    return in.readAll();
 }
 
 class PriceImportTest : public ::testing::Test {
@@ -305,15 +311,15 @@ TEST_F(PriceImportTest, CaptionsThatRepeatGiveUniqueHeadsTheImportReads) {
     QStringList heads;
     for (const pricelist::Column& column : pricelist::columns(*qrySpecs))
         heads << column.head;
-    EXPECT_EQ(heads.mid(6),
-              (QStringList{QStringLiteral("Марка (7)"), QStringLiteral("Марка (8)")}));
+    EXPECT_EQ(heads.mid(6), (QStringList{QStringLiteral("Марка (7)"), QStringLiteral("Марка (8)"),
+                                         pricelist::keyHead()}));
 
     Row headCells;
     for (const QString& head : heads)
         headCells.push_back(text(head));
     const priceimport::Preview preview =
         import->preview(tableOf({{text("1"), text("3"), text("Изделие 3"), empty, empty,
-                                  number(7.5), text("Б"), number(2)}},
+                                  number(7.5), text("Б"), number(2), number(103)}},
                                 headCells));
     ASSERT_EQ(preview.accepted.size(), 1u) << preview.text().toStdString();
     EXPECT_EQ(import->store(preview).stored, 1);
@@ -352,6 +358,11 @@ TEST_F(PriceImportTest, HostileFilesEndInTheirOutcome) {
         {"trillionth-price-csv", rowsRefused("повече от 2 знака", 1)},
         {"huge-price", rowsRefused("повече от 15 цифри", 1)},
         {"tenth-of-whole-number-csv", rowsRefused("трябва да е цяло число", 1)},
+        {"seventeen-digit-price", Outcome{none, none, 0, QStringLiteral("4.35")}},
+        {"price-of-a-hidden-sheet", visiblePriceTaken},
+        {"price-given-twice", refusedWhole("клетка C2 е дадена два пъти")},
+        {"escaped-nul-in-a-text", refusedWhole("управляващ знак (U+0000)")},
+        {"grouped-price-csv", rowsRefused("не е десетичният знак", 1)},
     };
     const auto before = offeredValues(file);
     std::size_t checked = 0;
@@ -422,7 +433,7 @@ TEST_F(PriceImportTest, StoringStoppedPartWayLeavesTheFileAsItWas) {
                                  {text("1"), text("2"), number(7.5), text("Б"), number(2)},
                                  {text("1"), text("3"), number(8.5), text("В"), number(3)}}));
     ASSERT_EQ(preview.accepted.size(), 3u) << preview.text().toStdString();
-    const QByteArray before = bytesOf(file);
+    const QByteArray before = fileBytes(file);
 
     std::vector<std::pair<int, int>> told;
     const priceimport::Outcome stopped = import->store(preview, {}, [&](int done, int total) {
@@ -434,7 +445,7 @@ TEST_F(PriceImportTest, StoringStoppedPartWayLeavesTheFileAsItWas) {
     EXPECT_EQ(stopped.notStored.size(), 3u);
     EXPECT_TRUE(stopped.error.contains(QStringLiteral("прекъснат")))
         << stopped.text().toStdString();
-    EXPECT_EQ(bytesOf(file), before);
+    EXPECT_EQ(fileBytes(file), before);
 
     told.clear();
     const priceimport::Outcome whole = import->store(preview, {}, [&](int done, int total) {
@@ -518,7 +529,7 @@ TEST_F(PriceImportTest, CsvFilesRefuseWhatTheyMustAndStoreTheRest) {
         std::size_t uncovered;
         std::map<std::string, std::vector<std::string>> stored;
     };
-    const QString good = QStringLiteral("1;3;7.5;Б;2\r\n");
+    const QString good = QStringLiteral("1;3;7D5;Б;2\r\n").replace(u'D', regional());
     const std::map<std::string, std::vector<std::string>> goodStored = {{"103", {"7.5", "Б", "2"}}};
     const Case cases[] = {
         {"unknown code", good + "1;9;4;A;1\r\n", false, {"няма такава позиция"}, 2, goodStored},
@@ -541,8 +552,8 @@ TEST_F(PriceImportTest, CsvFilesRefuseWhatTheyMustAndStoreTheRest) {
          {"текст"},
          1,
          goodStored},
-        {"Windows-1251 with decimal commas",
-         "1;3;7,5;Бяло;2\r\n1;2;1 234,5;Ъгъл;1\r\n",
+        {"Windows-1251 with the regional decimal separator",
+         QStringLiteral("1;3;7D5;Бяло;2\r\n1;2;1 234D5;Ъгъл;1\r\n").replace(u'D', regional()),
          true,
          {},
          1,
@@ -574,29 +585,193 @@ TEST_F(PriceImportTest, CsvFilesRefuseWhatTheyMustAndStoreTheRest) {
     }
 }
 
-// A price column holding both "7.5" and "6,25" does not decide its separator: the regional one
-// is taken and said, and the price written the other way is refused, not read as a guess.
-TEST_F(PriceImportTest, BothDecimalSeparatorsInAColumnRefuseTheOtherAndSaySo) {
+// A CSV number is read with the regional decimal separator only: one written with the other
+// mark is refused, naming what it could be, and nothing of its row is stored.
+TEST_F(PriceImportTest, ANumberWithTheOtherSeparatorIsRefusedNamingBothReadings) {
+    const bool comma = regional() == u',';
     const QString csv = folder.path() + QStringLiteral("/prices.csv");
     QFile out(csv);
     ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write("Обособена позиция;Номер;Цена;Марка;Срок\r\n1;3;7.5;Б;2\r\n1;2;6,25;A;1\r\n");
+    out.write((QStringLiteral("Обособена позиция;Номер;Цена;Марка;Срок\r\n1;3;7D5;Б;2\r\n"
+                              "1;2;%1;A;1\r\n")
+                   .replace(u'D', regional())
+                   .arg(comma ? "1.234" : "1,234"))
+                  .toUtf8());
     out.close();
-    const bool regionalPoint = QLocale::system().decimalPoint() == QLatin1String(".");
 
     auto expected = offeredValues(file);
     const priceimport::Preview preview = import->preview(sheet::readWorkbook(csv));
     EXPECT_TRUE(preview.text().contains(QStringLiteral("регионалните настройки")))
         << preview.text().toStdString();
     ASSERT_EQ(preview.refused.size(), 1u) << preview.text().toStdString();
-    EXPECT_EQ(preview.refused[0].sheetRow, regionalPoint ? 3 : 2);
-    EXPECT_TRUE(preview.refused[0].reason.contains(QStringLiteral("число, записано като текст")));
+    EXPECT_EQ(preview.refused[0].sheetRow, 3);
+    EXPECT_EQ(preview.refused[0].column, QStringLiteral("Цена"));
+    EXPECT_TRUE(preview.refused[0].reason.contains(comma
+                                                       ? QStringLiteral("1.234: 1234 или 1,234?")
+                                                       : QStringLiteral("1,234: 1234 или 1.234?")))
+        << preview.refused[0].reason.toStdString();
     EXPECT_EQ(import->store(preview).stored, 1);
-    if (regionalPoint)
-        expected["103"] = {"7.5", "Б", "2"};
-    else
-        expected["102"] = {"6.25", "A", "1"};
+    expected["103"] = {"7.5", "Б", "2"};
     EXPECT_EQ(offeredValues(file), expected);
+}
+
+// A CSV written under one regional setting and imported under the other: every price that the
+// other setting would read as another number is refused, the file unchanged to the byte; under
+// the setting it was written with, it is the same offer again.
+TEST_F(PriceImportTest, ACsvWrittenUnderOtherSettingsChangesNoPrice) {
+    nlohmann::json tender = importTender();
+    tender["PREDLOGENIA"][1]["PP1_NUMBER"] = 11.999;
+    open(tender);
+    import.reset();
+    qrySpecs->close();
+    connection = data::Connection();
+    const QByteArray before = fileBytes(file);
+    for (const auto& [written, imported] :
+         {std::pair{"bg_BG.UTF-8", "en_US.UTF-8"}, std::pair{"en_US.UTF-8", "bg_BG.UTF-8"}}) {
+        SCOPED_TRACE(std::string(written) + " to " + imported);
+        const QString csv = folder.path() + QStringLiteral("/prices.csv");
+        const exporttest::ProgramRun made = exporttest::brxOffer(
+            {QStringLiteral("template"), file, QStringLiteral("1"), QStringLiteral("-o"), csv},
+            folder.path(), written);
+        ASSERT_EQ(made.status, 0) << made.err.toStdString();
+        const exporttest::ProgramRun other =
+            exporttest::brxOffer({QStringLiteral("import"), file, csv}, folder.path(), imported);
+        EXPECT_EQ(other.status, 1) << other.out.toStdString();
+        EXPECT_TRUE(other.out.contains(QStringLiteral("не е десетичният знак")))
+            << other.out.toStdString();
+        EXPECT_EQ(fileBytes(file), before);
+        const exporttest::ProgramRun same =
+            exporttest::brxOffer({QStringLiteral("import"), file, csv, QStringLiteral("--dry-run")},
+                                 folder.path(), written);
+        EXPECT_TRUE(same.out.contains(QStringLiteral("Отказани редове: 0")))
+            << same.out.toStdString();
+    }
+}
+
+// A position without a code is priced through the template's key column, which the import
+// matches by; every message names it by its name. Without the key a row still needs its code,
+// and a key copied onto another position's row is refused, never taken for either.
+TEST_F(PriceImportTest, APositionWithoutACodeIsPricedByItsKeyAndNamedByItsName) {
+    nlohmann::json tender = importTender();
+    tender["PREDLOGENIA"].push_back({{"PRODUCT_CODE", 104},
+                                     {"MASTER_CODE", 100},
+                                     {"IME", "Изделие без номер"},
+                                     {"PP2_TEXT", "В"},
+                                     {"PP3_NUMBER", 1.0}});
+    open(tender);
+    const QString xlsx = folder.path() + QStringLiteral("/prices.xlsx");
+    {
+        std::unique_ptr<data::Dataset> positions = data::makeQryData(connection);
+        positions->setParameter(QStringLiteral("MASTER_CODE"), 100);
+        positions->open();
+        sheet::Table table = pricelist::table(*qrySpecs, QStringLiteral("1"), *positions);
+        ASSERT_EQ(table.rows.front().back().text, pricelist::keyHead());
+        for (std::size_t r = 1; r < table.rows.size(); ++r) {
+            table.rows[r][5] = number(3.5);
+            table.rows[r][6] = text("М");
+            table.rows[r][7] = number(1);
+        }
+        sheet::writeWorkbook(xlsx, table);
+    }
+    const priceimport::Preview preview = import->preview(sheet::readWorkbook(xlsx));
+    EXPECT_TRUE(preview.text().startsWith(QStringLiteral("Прочетен лист: „Цени“\n")))
+        << preview.text().toStdString();
+    EXPECT_TRUE(preview.refused.empty()) << preview.text().toStdString();
+    EXPECT_EQ(preview.accepted.size(), 4u) << preview.text().toStdString();
+    EXPECT_EQ(import->store(preview).stored, 4);
+    EXPECT_EQ(offeredValues(file)["104"], (std::vector<std::string>{"3.5", "М", "1"}));
+
+    const Row heads = {text("Обособена позиция"), text("Номер"), text("Цена"),
+                       text("Ключ (не променяйте)")};
+    struct Case {
+        const char* name;
+        std::vector<Row> rows;
+        Row heads;
+        std::vector<QString> refusals; // each refusal as the preview lists it
+    };
+    const Case cases[] = {
+        {"no key column: a row needs its code",
+         {{text("1"), empty, number(4)}},
+         {heads[0], heads[1], heads[2]},
+         {QStringLiteral("ред 2, обособена позиция 1: липсва номер на позицията")}},
+        {"a key of another position beside a code",
+         {{text("1"), text("2"), number(4), number(101)}},
+         heads,
+         {QStringLiteral("ред 2, обособена позиция 1, позиция 2: ключът е на друга позиция "
+                         "(позиция 1)")}},
+        {"a key of another lot",
+         {{text("1"), empty, number(4), number(301)}},
+         heads,
+         {QStringLiteral("ред 2, обособена позиция 1: няма такава позиция")}},
+        {"one position by its code and by its key",
+         {{text("1"), text("3"), number(4), empty}, {text("1"), empty, number(5), number(103)}},
+         heads,
+         {QStringLiteral("ред 2, обособена позиция 1, позиция 3: позицията е в таблицата 2 пъти"),
+          QStringLiteral("ред 3, обособена позиция 1, позиция 3: позицията е в таблицата 2 пъти")}},
+        {"a value refused",
+         {{text("1"), empty, number(0), number(104)}},
+         heads,
+         {QStringLiteral("ред 2, обособена позиция 1, позиция „Изделие без номер“: \"Цена\"")}},
+    };
+    const auto stored = offeredValues(file);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const priceimport::Preview refused = import->preview(tableOf(c.rows, c.heads));
+        const QString shown = refused.text();
+        ASSERT_EQ(refused.refused.size(), c.refusals.size()) << shown.toStdString();
+        for (const QString& line : c.refusals)
+            EXPECT_TRUE(shown.contains(line)) << shown.toStdString();
+        import->store(refused);
+    }
+    EXPECT_EQ(offeredValues(file), stored);
+
+    // Left out, the position is named by its name among those the sheet does not cover.
+    const priceimport::Preview uncovered =
+        import->preview(tableOf({{text("1"), text("1"), number(4), text("Б"), number(1)}}));
+    EXPECT_TRUE(uncovered.text().contains(
+        QStringLiteral("обособена позиция 1, позиция „Изделие без номер“\n")))
+        << uncovered.text().toStdString();
+}
+
+// Reading a sheet and matching its rows tell how far they have come, the way counted once from
+// the start to its end in steps few enough to draw; stopped at any point, nothing is asked and
+// the file is as it was.
+TEST_F(PriceImportTest, ReadingASheetTellsHowFarAndMayBeStopped) {
+    sheet::Table table = tableOf({});
+    for (int i = 0; i < 2000; ++i)
+        table.rows.push_back({text("1"), text("3"), number(7.5), text("Б"), number(2)});
+    const QByteArray before = fileBytes(file);
+    for (const QString& name : {QStringLiteral("many.xlsx"), QStringLiteral("many.csv")}) {
+        SCOPED_TRACE(name.toStdString());
+        const QString path = folder.path() + QLatin1Char('/') + name;
+        sheet::writeWorkbook(path, table, regional());
+
+        ScriptedDialogs dialogs;
+        std::vector<std::pair<int, int>> told;
+        PriceImportWorkflow(dialogs, connection, *qrySpecs).run(path, {}, [&](int done, int total) {
+            told.emplace_back(done, total);
+            return true;
+        });
+        // In steps, each told once, through reading and matching alike.
+        ASSERT_GT(told.size(), 1000u);
+        EXPECT_EQ(told.back().first, told.back().second);
+        for (std::size_t i = 1; i < told.size(); ++i) {
+            EXPECT_GT(told[i].first, told[i - 1].first) << i;
+            EXPECT_EQ(told[i].second, told[0].second) << i;
+        }
+        EXPECT_EQ(dialogs.asked.size(), 1u) << "the preview, once all is read";
+
+        // Stopped while the file is read, and while its rows are matched.
+        for (const double stopPast : {0.0, 0.5}) {
+            ScriptedDialogs stopped;
+            const PriceImportWorkflow::Report report =
+                PriceImportWorkflow(stopped, connection, *qrySpecs)
+                    .run(path, {}, [&](int done, int total) { return done <= stopPast * total; });
+            EXPECT_FALSE(report.read);
+            EXPECT_TRUE(stopped.asked.empty()) << stopped.asked.front().text.toStdString();
+        }
+    }
+    EXPECT_EQ(fileBytes(file), before);
 }
 
 // A tender whose positions need more room than the pages they were delivered on: the long texts
@@ -677,13 +852,13 @@ TEST_F(PriceImportTest, AFileThatCannotTakeThePassIsLeftAsItWas) {
     open(tender.description);
     const priceimport::Preview preview = import->preview(tableOf(tender.rows));
     ASSERT_EQ(preview.accepted.size(), static_cast<std::size_t>(GrowingTender::kCount));
-    const QByteArray before = bytesOf(file);
+    const QByteArray before = fileBytes(file);
     jet::PageFile& pages = connection.database().file();
     pages.limitLength(pages.pageCount());
     const priceimport::Outcome outcome = import->store(preview);
     pages.limitLength(std::nullopt);
 
-    EXPECT_EQ(bytesOf(file), before);
+    EXPECT_EQ(fileBytes(file), before);
     EXPECT_EQ(outcome.stored, 0);
     EXPECT_EQ(outcome.notStored.size(), static_cast<std::size_t>(GrowingTender::kCount));
     EXPECT_TRUE(outcome.error.contains(QStringLiteral("Нищо не е записано")))
@@ -694,7 +869,7 @@ TEST_F(PriceImportTest, AFileThatCannotTakeThePassIsLeftAsItWas) {
     // With room on the disk the same pass stores everything.
     const priceimport::Outcome again = import->store(preview);
     EXPECT_EQ(again.stored, GrowingTender::kCount) << again.text().toStdString();
-    EXPECT_GT(bytesOf(file).size(), before.size());
+    EXPECT_GT(fileBytes(file).size(), before.size());
 }
 
 // A lot of 10,000 positions delivered without offered values, its usage maps inline and beside
