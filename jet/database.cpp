@@ -291,6 +291,7 @@ Database::Batch::~Batch() {
 }
 
 void Database::Batch::finish() {
+    database_.file().flushHeld();
     database_.file().sync();
     ended_ = true;
     database_.batching_ = false;

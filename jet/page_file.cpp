@@ -87,6 +87,9 @@ void PageFile::readRun(std::uint32_t first, std::span<Page> pages) const {
                         std::to_string(pageCount()) + " pages)");
         done += static_cast<std::size_t>(got);
     }
+    for (auto held = held_.lower_bound(first);
+         held != held_.end() && held->first - first < pages.size(); ++held)
+        pages[held->first - first] = held->second;
     pagesRead_ += pages.size();
 }
 
@@ -102,15 +105,44 @@ void PageFile::write(std::uint32_t page, const Page& data) {
     if (!writable())
         throw Error::ofFile(Error::Kind::ReadOnly, path_,
                             where(page) + ": the file is open for reading only");
+    if (held_.contains(page))
+        flushHeld();
     countWrite();
     if (pageLimit_ && page >= *pageLimit_) {
         errno = ENOSPC;
         throw systemError(path_, where(page) + ": cannot write the page");
     }
-    for (std::optional<Undo>* undo : {&undo_, &unsynced_})
-        if (*undo && page < (*undo)->pageCount && !(*undo)->images.contains(page))
-            (*undo)->images.emplace(page, read(page));
+    keepImageForUndo(page);
+    if (unsynced_ && page < unsynced_->pageCount && !unsynced_->images.contains(page))
+        unsynced_->images.emplace(page, read(page));
     writeBytes(page, data);
+}
+
+void PageFile::keepImageForUndo(std::uint32_t page) {
+    if (undo_ && page < undo_->pageCount && !undo_->images.contains(page))
+        undo_->images.emplace(page, read(page));
+}
+
+void PageFile::writeAfterSync(std::uint32_t page, const Page& data) {
+    // Enough to make the syncs few, little enough to keep in memory.
+    constexpr std::size_t kMostHeld = 1024;
+    if (!writable())
+        throw Error::ofFile(Error::Kind::ReadOnly, path_,
+                            where(page) + ": the file is open for reading only");
+    keepImageForUndo(page);
+    held_[page] = data;
+    if (held_.size() >= kMostHeld)
+        flushHeld();
+}
+
+void PageFile::flushHeld() {
+    if (held_.empty())
+        return;
+    sync();
+    std::map<std::uint32_t, Page> held = std::move(held_);
+    held_.clear();
+    for (const auto& [page, image] : held)
+        write(page, image);
 }
 
 void PageFile::writeBytes(std::uint32_t page, const Page& data) {
@@ -156,6 +188,7 @@ void PageFile::rollBack() {
         return;
     Undo undo = std::move(*undo_);
     undo_.reset();
+    held_.clear();
     std::set<std::uint32_t> header;
     if (undo.images.contains(0))
         header.insert(0);

@@ -74,6 +74,13 @@ public:
         PageFile& file_;
     };
 
+    // A write that must not reach the disk before the writes made so far are durable: it is
+    // held in memory, where reads see it, until flushHeld, which syncs and then writes what it
+    // holds; so many row moves of a batch share one sync instead of one each. A write to a page
+    // held flushes first, since the image it writes shows what is held.
+    void writeAfterSync(std::uint32_t page, const Page& data);
+    void flushHeld();
+
     // Keeps, from now on, the image each page had before its first write, and the number of
     // pages, so that rollBack can put the file back as it was: a batch of posts is stored whole
     // or not at all. Pages appended meanwhile need no image: rollBack cuts them off.
@@ -100,6 +107,7 @@ public:
 
 private:
     void countWrite();
+    void keepImageForUndo(std::uint32_t page);
     void writeBytes(std::uint32_t page, const Page& data);
     // The images of `undo` written back but for the pages in `kept`, and the file cut to its
     // length then.
@@ -118,6 +126,7 @@ private:
     };
     std::optional<Undo> undo_;
     std::optional<Undo> unsynced_;
+    std::map<std::uint32_t, Page> held_;
 };
 
 // Thrown by the fault-injection seam; a subclass so tests can tell it from real failures.

@@ -263,12 +263,16 @@ private:
         return chain;
     }
 
-    void write(SlotPage edited) {
+    // `afterSync`: the write waits for the batch's next sync (see PageFile::writeAfterSync).
+    void write(SlotPage edited, bool afterSync = false) {
         Page packed = edited.packed();
         SlotPage& current = page(edited.number);
         if (ByteView(packed, edited.where).u16(2) > ByteView(current.image, edited.where).u16(2))
             freed_.insert(edited.number);
-        file_.write(edited.number, packed);
+        if (afterSync)
+            file_.writeAfterSync(edited.number, packed);
+        else
+            file_.write(edited.number, packed);
         edited.image = packed;
         current = std::move(edited);
     }
@@ -341,9 +345,15 @@ private:
         std::optional<RowId> target = placeOnPageWithRoom(row, excluded);
         if (!target)
             target = placeOnNewPage(row);
-        // The data and the maps that lead to it are durable before the pointer is written.
-        orderWrites();
-        finish(editHeader(chain, Slot{pointerTo(*target), kRowOverflow}));
+        // The data and the maps that lead to it are durable before the pointer is written. In a
+        // batch the pointer waits for the next sync, which the moves of many rows share.
+        HeaderEdit edit = editHeader(chain, Slot{pointerTo(*target), kRowOverflow});
+        if (durability_ != Durability::Batched || !edit.elsewhere.empty()) {
+            orderWrites();
+            finish(std::move(edit));
+            return;
+        }
+        write(std::move(edit.page), true);
     }
 
     // Places the row on a page of the table that the free-space map lists and that has room,

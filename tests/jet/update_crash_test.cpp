@@ -59,7 +59,7 @@ protected:
     }
 
     // Runs the sequence stopped after every number of page writes, its posts one by one or in
-    // one batch (one lock, one sync at the end), and checks what each stop leaves. Where the
+    // one batch (one lock, syncs shared), and checks what each stop leaves. Where the
     // machine stops, rather than the process, the writes since the last sync are lost but for
     // those to page 0, which holds the mark: the disk may have written it back first.
     // With `mapsGrow`, the first row that moves to a new page makes every map change form (see
@@ -128,7 +128,7 @@ void UpdateCrash::checkEveryInterruption(bool batched, bool machineStops, bool m
         ASSERT_EQ(read.size(), expected.size());
         for (const auto& [id, row] : expected) {
             ASSERT_TRUE(read.contains(id));
-            if (machineStops)
+            if (batched || machineStops)
                 EXPECT_NE(std::find(held[id].begin(), held[id].end(), read[id]), held[id].end())
                     << "a row holds a value it never held";
             else if (interrupted && interrupted->first == id)
@@ -139,7 +139,17 @@ void UpdateCrash::checkEveryInterruption(bool batched, bool machineStops, bool m
 
         std::vector<jettest::Record> listed = jettest::exportRecords(copy.path(), def);
         std::vector<jettest::Record> ours = jettest::recordsOf(def, jettest::valuesOf(read));
-        if (listed != ours && !machineStops) {
+        if (batched || machineStops) {
+            // Rows whose move had not reached the disk leave their new data behind, which
+            // mdb-export lists too: never anything a row did not hold.
+            std::vector<jet::Row> everHeld;
+            for (const auto& [id, values] : held)
+                everHeld.insert(everHeld.end(), values.begin(), values.end());
+            const std::vector<jettest::Record> known = jettest::recordsOf(def, everHeld);
+            for (const jettest::Record& record : listed)
+                EXPECT_NE(std::find(known.begin(), known.end(), record), known.end())
+                    << "mdb-export lists a row no post wrote";
+        } else if (listed != ours) {
             // The only difference allowed: the interrupted row's other copy, listed as well.
             ASSERT_TRUE(interrupted.has_value());
             std::vector<jettest::Record> extra;
@@ -174,9 +184,10 @@ TEST_F(UpdateCrash, EveryInterruptionLeavesEachRowOnceWithItsOldOrNewValues) {
     checkEveryInterruption(false);
 }
 
-// Posts of a batch share the lock and the last sync, yet each keeps the order of its own writes:
-// a stop anywhere in the batch leaves the rows before it new, the rows after it old, and the
-// one it stopped in old or new.
+// Posts of a batch share the lock and the syncs, yet each keeps the order of its own writes: a
+// row's new place is durable before the pointer to it is written, which waits for the batch's
+// next sync. A stop anywhere in the batch leaves each row once, with a value it held, and the
+// next writer frees what the rows that had not moved yet left behind.
 TEST_F(UpdateCrash, EveryInterruptionOfABatchLeavesEachRowOnceWithItsOldOrNewValues) {
     checkEveryInterruption(true);
 }
