@@ -54,6 +54,10 @@ MapRow loadMapRow(const PageFile& file, MapLocation location) {
     return row;
 }
 
+bool bitIsSet(std::span<const std::uint8_t> bitmap, std::uint64_t bit) {
+    return (bitmap[bit / 8] >> (bit % 8) & 1) != 0;
+}
+
 void setBit(std::span<std::uint8_t> bitmap, std::uint64_t bit, bool on) {
     auto mask = static_cast<std::uint8_t>(1u << (bit % 8));
     if (on)
@@ -228,7 +232,10 @@ void promoteToReference(PageFile& file, MapLocation location, const MapRow& row,
 void addToInlineMap(PageFile& file, MapLocation location, MapRow& row, std::uint32_t page) {
     std::uint32_t start = row.startPage();
     if (page >= start && page - start < row.inlineBits()) {
-        setBit(row.bytes().subspan(kInlineMapHeader), page - start, true);
+        auto bitmap = row.bytes().subspan(kInlineMapHeader);
+        if (bitIsSet(bitmap, page - start))
+            return;
+        setBit(bitmap, page - start, true);
         file.write(location.page, row.page);
         return;
     }
@@ -263,8 +270,10 @@ void addToReferenceMap(PageFile& file, MapLocation location, MapRow& row, std::u
     Page bitmap = file.read(bitmapPage);
     if (bitmap[0] != kUsageMapPageType)
         throw Error(file.where(bitmapPage) + ": not a usage map page");
-    setBit(std::span<std::uint8_t>(bitmap).subspan(kBitmapPageHeader),
-           page - firstOfBitmapPage(index), true);
+    auto bits = std::span<std::uint8_t>(bitmap).subspan(kBitmapPageHeader);
+    if (bitIsSet(bits, page - firstOfBitmapPage(index)))
+        return;
+    setBit(bits, page - firstOfBitmapPage(index), true);
     file.write(bitmapPage, bitmap);
 }
 
@@ -288,7 +297,7 @@ void markPageInUse(PageFile& file, std::uint32_t page) {
     if (reaches(row, page)) {
         std::uint64_t bit = page - row.startPage();
         auto bitmap = row.bytes().subspan(kInlineMapHeader);
-        if ((bitmap[bit / 8] >> (bit % 8) & 1) == 0)
+        if (!bitIsSet(bitmap, bit))
             return; // already in use
         setBit(bitmap, bit, false);
         file.write(kGlobalMap.page, row.page);
@@ -303,7 +312,7 @@ void markPageInUse(PageFile& file, std::uint32_t page) {
         throw Error(file.where(number) + ": not a usage map page");
     auto bits = std::span<std::uint8_t>(bitmap).subspan(kBitmapPageHeader);
     std::uint64_t bit = page - firstOfBitmapPage(page / kPagesPerBitmapPage);
-    if ((bits[bit / 8] >> (bit % 8) & 1) == 0)
+    if (!bitIsSet(bits, bit))
         return;
     setBit(bits, bit, false);
     file.write(number, bitmap);

@@ -26,7 +26,8 @@ std::uint32_t prepareNewPage(PageFile& file);
 // does not reach reads as in use already.
 void markPageInUse(PageFile& file, std::uint32_t page);
 
-// Adds `page` to the table map (owned pages or pages with free space) stored at `location`. An
+// Adds `page` to the table map (owned pages or pages with free space) stored at `location`;
+// nothing is written when the map lists it already. An
 // inline map that cannot reach the page moves its start page when its pages allow, otherwise it
 // becomes a reference map whose bitmap pages are appended to the file. Throws Error of kind
 // Unsupported when the map's row is too short to reach the page.

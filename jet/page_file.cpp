@@ -124,8 +124,9 @@ void PageFile::keepImageForUndo(std::uint32_t page) {
 }
 
 void PageFile::writeAfterSync(std::uint32_t page, const Page& data) {
-    // Enough to make the syncs few, little enough to keep in memory.
-    constexpr std::size_t kMostHeld = 1024;
+    // Enough for a sync or two over a lot of tens of thousands of positions, little enough (32 MB)
+    // to keep in memory.
+    constexpr std::size_t kMostHeld = 8192;
     if (!writable())
         throw Error::ofFile(Error::Kind::ReadOnly, path_,
                             where(page) + ": the file is open for reading only");

@@ -401,12 +401,8 @@ private:
 
     // Pages that gained room are listed in the free-space map, so later posts find them.
     void recordFreedRoom() {
-        if (freed_.empty())
-            return;
-        UsageMap listed = readUsageMap(file_, def_.freeSpacePages);
         for (std::uint32_t number : freed_)
-            if (!std::binary_search(listed.pages.begin(), listed.pages.end(), number))
-                addPageToMap(file_, def_.freeSpacePages, number);
+            addPageToMap(file_, def_.freeSpacePages, number);
     }
 
     // A sync between writes that must reach the disk in order; a batch keeps these too.
