@@ -97,14 +97,6 @@ void addNumbersWithMoreDecimals(const Problem& position, const data::Dataset& qr
     }
 }
 
-// The price as its column shows and prints it: the tender's decimals, the regional separator.
-QString shownPrice(double price, const data::Dataset& qrySpecs) {
-    return data::formatNumber(
-        price,
-        data::numberDisplayMask(qrySpecs.fieldByName(QStringLiteral("PP1_RAZRYAD")).asInteger()),
-        QLocale::system().decimalPoint().front());
-}
-
 // What a stored price above 0 may still hide: the decimals of its column show it as 0 (the
 // offer file would carry a price the printed offer shows as none), or it lies above the
 // authority's estimate, which authorities may reject the offer for.
@@ -113,24 +105,28 @@ void addPriceProblems(Problem position, const data::Dataset& qrySpecs,
     const double price = positions.fieldByName(kPrice).asFloat();
     position.column = kPrice;
     position.caption = text(qrySpecs, "PP1_IME");
-    const QString shown = shownPrice(price, qrySpecs);
+    const qint64 decimals = qrySpecs.fieldByName(QStringLiteral("PP1_RAZRYAD")).asInteger();
+    const QString mask = data::numberDisplayMask(decimals);
+    const QChar separator = QLocale::system().decimalPoint().front();
+    // As the price column shows and prints it.
+    const QString shown = data::formatNumber(price, mask, separator);
     if (std::none_of(shown.begin(), shown.end(),
                      [](QChar c) { return c.isDigit() && c != u'0'; })) {
-        position.message =
-            QStringLiteral("Цената е над 0, но с %1 знака след десетичния знак "
-                           "се показва и печата като %2.")
-                .arg(std::max<qint64>(
-                    qrySpecs.fieldByName(QStringLiteral("PP1_RAZRYAD")).asInteger(), 0))
-                .arg(shown);
+        position.message = QStringLiteral("Цената е над 0, но с %1 знака след десетичния знак "
+                                          "се показва и печата като %2.")
+                               .arg(std::max<qint64>(decimals, 0))
+                               .arg(shown);
         problems.push_back(position);
     }
     const data::Field& estimate = positions.fieldByName(QStringLiteral("MAX_CENA"));
     if (!estimate.isNull() && estimate.asFloat() > 0 && price > estimate.asFloat()) {
+        // Both whole: rounded to the column's decimals, the two could read as equal, or the
+        // price as another than the one stored.
         position.message =
             QStringLiteral("Цената %1 е над максималната цена на възложителя %2: такава оферта "
                            "може да бъде отстранена.")
-                .arg(shown, data::formatNumber(estimate.asFloat(), QString(),
-                                               QLocale::system().decimalPoint().front()));
+                .arg(data::formatStoredNumber(price, mask, separator),
+                     data::formatStoredNumber(estimate.asFloat(), mask, separator));
         position.warning = true;
         problems.push_back(position);
     }
