@@ -71,10 +71,35 @@ void addUnwritableTexts(const Problem& where, const data::Dataset& qrySpecs,
     }
 }
 
+// Each number of `record` among `numbers` that typing could never have stored, which the export
+// refuses: an infinity, a NaN, more significant digits than the offer file writes. Returns the
+// columns listed, whose other problems say nothing more to the bidder.
+QStringList addUnwritableNumbers(const Problem& where, const data::Dataset& qrySpecs,
+                                 const data::Dataset& record, const QStringList& numbers,
+                                 std::vector<Problem>& problems) {
+    QStringList listed;
+    for (const QString& column : numbers) {
+        const data::Field& number = record.fieldByName(column);
+        if (number.isNull())
+            continue;
+        const QString refusal = numberRefusal(number.asFloat(), QLocale::system().decimalPoint());
+        if (refusal.isEmpty())
+            continue;
+        Problem unwritable = where;
+        unwritable.column = column;
+        unwritable.caption = captionOf(qrySpecs, column);
+        unwritable.message = QString::fromUtf8(UnwritableNumber(column, refusal).what());
+        problems.push_back(unwritable);
+        listed << column;
+    }
+    return listed;
+}
+
 // Each offered number that holds more decimals than its input takes: shown whole on screen, it
 // goes into the offer file and the print whole as well, which the bidder may not have meant.
 void addNumbersWithMoreDecimals(const Problem& position, const data::Dataset& qrySpecs,
-                                const data::Dataset& positions, std::vector<Problem>& problems) {
+                                const data::Dataset& positions, const QStringList& refused,
+                                std::vector<Problem>& problems) {
     for (int n = 1; n <= 6; ++n) {
         const auto specs = [&qrySpecs, n](const char* suffix) -> const data::Field& {
             return qrySpecs.fieldByName(
@@ -84,7 +109,8 @@ void addNumbersWithMoreDecimals(const Problem& position, const data::Dataset& qr
             continue;
         const data::Field& number = positions.fieldByName(QStringLiteral("PP%1_NUMBER").arg(n));
         const qint64 taken = std::max<qint64>(specs("RAZRYAD").asInteger(), 0);
-        if (number.isNull() || data::decimalsOf(number.asFloat()) <= taken)
+        if (number.isNull() || refused.contains(number.name()) ||
+            data::decimalsOf(number.asFloat()) <= taken)
             continue;
         Problem more = position;
         more.column = number.name();
@@ -136,11 +162,16 @@ void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
                          data::Dataset& positions, const PositionFilled& PoziciaIsFill,
                          std::vector<Problem>& problems) {
     const QStringList texts = positionTextColumns(qrySpecs);
+    const QStringList numbers = positionNumberColumns(qrySpecs);
     for (positions.first(); !positions.eof(); positions.next()) {
         Problem position = lot;
         position.where = Where::Position;
         position.positionCode = text(positions, "CUSTOM_CODE");
         position.position = value(positions, "PRODUCT_CODE");
+        // Listed whether or not the position is offered: a NaN price leaves it unoffered, and
+        // the bidder should learn why.
+        const QStringList refused =
+            addUnwritableNumbers(position, qrySpecs, positions, numbers, problems);
         if (!PoziciaIsFill(positions)) {
             position.column = kPrice;
             position.caption = text(qrySpecs, "PP1_IME");
@@ -154,9 +185,10 @@ void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
             position.message = breach.message();
             problems.push_back(position);
         }
-        addNumbersWithMoreDecimals(position, qrySpecs, positions, problems);
+        addNumbersWithMoreDecimals(position, qrySpecs, positions, refused, problems);
         addUnwritableTexts(position, qrySpecs, positions, texts, problems);
-        addPriceProblems(position, qrySpecs, positions, problems);
+        if (!refused.contains(kPrice))
+            addPriceProblems(position, qrySpecs, positions, problems);
     }
 }
 
@@ -183,6 +215,7 @@ std::vector<Problem> offerProblems(const data::Dataset& qrySpecs, data::Connecti
         problems.push_back(
             {Where::Tender, {}, {}, {}, {}, breach.column, breach.caption, breach.message()});
     addUnwritableTexts({}, qrySpecs, qrySpecs, tenderTextColumns(), problems);
+    addUnwritableNumbers({}, qrySpecs, qrySpecs, tenderNumberColumns(), problems);
 
     const std::unique_ptr<data::Dataset> lots = data::makeQryObosobeniPozicii(connection);
     const std::unique_ptr<data::Dataset> positions = data::makeQryData(connection);
