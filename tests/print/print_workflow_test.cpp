@@ -199,6 +199,38 @@ TEST_F(PrintTest, TheOfferShowsTheCompanyNameBeingTypedOnceItIsStored) {
               jet::Value(std::string("Нова Фирма ЕООД")));
 }
 
+// The price offer filters the positions while its report is made; a report that fails then
+// (here a template whose band reads a dataset nobody registered) drops the filter on its way
+// out, and every position is listed again.
+TEST_F(PrintTest, APriceReportThatFailsWhileFilteredLeavesNoFilterBehind) {
+    start(offerTender(3, 2));
+    QTemporaryDir programFolder;
+    QFile::copy(data::programFilePath(QStringLiteral("rep2.fr3")),
+                programFolder.filePath(QStringLiteral("rep2.fr3")));
+    QFile real(data::programFilePath(QStringLiteral("rep1.fr3")));
+    ASSERT_TRUE(real.open(QIODevice::ReadOnly));
+    QByteArray broken = real.readAll();
+    ASSERT_TRUE(broken.contains("DataSetName=\"Data\""));
+    broken.replace("DataSetName=\"Data\"", "DataSetName=\"Nope\"");
+    QFile made(programFolder.filePath(QStringLiteral("rep1.fr3")));
+    ASSERT_TRUE(made.open(QIODevice::WriteOnly));
+    made.write(broken);
+    made.close();
+    TdmReports module(window->Connection, *window->qryData, dialogs,
+                      [&](const QString& name) { return programFolder.filePath(name); });
+    ASSERT_TRUE(guard.run([&] { module.DataModuleCreate(); }));
+
+    dialogs.offerTypeAnswers = {2};
+    EXPECT_FALSE(guard.run([&] { module.PrintObshtestvenaPorachka(); }));
+    ASSERT_EQ(dialogs.errors().size(), 1);
+    EXPECT_TRUE(dialogs.errors()[0].contains(QStringLiteral("„Nope“")))
+        << dialogs.errors()[0].toStdString();
+    EXPECT_TRUE(dialogs.previewPageCounts.empty());
+    EXPECT_FALSE(window->qryData->filtered());
+    EXPECT_EQ(window->qryData->recordCount(), 3);
+    EXPECT_FALSE(module.qrySpecs->active());
+}
+
 TEST_F(PrintTest, AMissingTechnicalTemplateLeavesBothReportsEmpty) {
     start(offerTender(1, 1));
     QTemporaryDir programFolder;
