@@ -352,8 +352,10 @@ QByteArray offerFileBytes(const QString& content) {
 bool OfferExport::SaveFile(const QString& FileName, const QString& content) {
     const QByteArray bytes = offerFileBytes(content);
     try {
-        data::writeOutputFile(FileName,
-                              [&](QFile& file) { return file.write(bytes) == bytes.size(); });
+        const QString moved = data::writeOutputFile(
+            FileName, [&](QFile& file) { return file.write(bytes) == bytes.size(); });
+        if (!moved.isEmpty())
+            dialogs_.warning(data::staleSignatureNotice(FileName, moved));
     } catch (const data::OutputError& error) {
         // The fixed first line is what the bidder knows this failure by; the second says where
         // and why, which the bidder needs to choose another place.

@@ -53,7 +53,8 @@ public:
     // (split at CR LF, lone CR and lone LF) in UTF-8, each ended by CR LF. The file is replaced
     // only once the new one is completely on disk (data::writeOutputFile): on any failure "Error
     // Saving File" is shown with the path and the reason on a second line, an earlier file of
-    // that name is left as it was and false is returned.
+    // that name is left as it was and false is returned. A signature beside the file, which
+    // the new content no longer matches, is moved aside and the bidder warned to sign again.
     bool SaveFile(const QString& FileName, const QString& content);
 
     // The offer document of the lot: the tender block from qrySpecs and one POZICII for every

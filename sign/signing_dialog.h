@@ -63,6 +63,9 @@ private:
 
     void addChoice(Choice choice);
     void showChoice();
+    // Says so when the signature beside the chosen file does not match it: the file was
+    // written again after it was signed.
+    void markStaleSignature();
     const Choice* chosen() const;
 
     ErrorGuard& guard_;

@@ -231,6 +231,28 @@ TEST_F(PrintTest, APriceReportThatFailsWhileFilteredLeavesNoFilterBehind) {
     EXPECT_FALSE(module.qrySpecs->active());
 }
 
+// The printed offer's PDF written again over a signed one: the old signature no longer matches
+// and is moved aside, and the bidder is told to sign again.
+TEST_F(PrintTest, APdfWrittenOverASignedOneMovesItsSignatureAside) {
+    start(offerTender(1, 1));
+    const QString pdf = folder.path() + QStringLiteral("/preview-1.pdf");
+    QFile signature(pdf + QStringLiteral(".p7s"));
+    ASSERT_TRUE(signature.open(QIODevice::WriteOnly));
+    signature.write("signature of an earlier print");
+    signature.close();
+    dialogs.offerTypeAnswers = {1};
+    window->btnPrint->click();
+
+    ASSERT_EQ(dialogs.pdfs, QStringList{pdf});
+    EXPECT_FALSE(QFile::exists(pdf + QStringLiteral(".p7s")));
+    QFile aside(pdf + QStringLiteral(".p7s.old"));
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), QByteArray("signature of an earlier print"));
+    ASSERT_EQ(dialogs.texts(Kind::Warning).size(), 1);
+    EXPECT_TRUE(dialogs.texts(Kind::Warning)[0].contains(QStringLiteral("Подпишете файла отново")));
+    EXPECT_EQ(dialogs.errors(), QStringList());
+}
+
 TEST_F(PrintTest, AMissingTechnicalTemplateLeavesBothReportsEmpty) {
     start(offerTender(1, 1));
     QTemporaryDir programFolder;

@@ -200,7 +200,8 @@ TEST(Preview, AnExportThatCannotBeWrittenIsTold) {
     PreviewDialog preview(report.pages(), {[](const QString&, const QString&) {
                                                return QStringLiteral("/nonexistent-folder/out.pdf");
                                            },
-                                           [&](const QString& text) { errors << text; }});
+                                           [&](const QString& text) { errors << text; },
+                                           {}});
     preview.exportToPdf();
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].contains(QStringLiteral("/nonexistent-folder/out.pdf")));
