@@ -494,13 +494,14 @@ void TfmMain::btnExitClick() {
 void TfmMain::btnPrintClick() {
     if (leaveRefused_)
         return;
+    offer::storeEditedRecords(*qrySpecs, *qryData);
     const QString problems = TdmMain::IsKonkOK(*qrySpecs);
     if (!problems.isEmpty()) {
         guard_.dialogs().error(
             QStringLiteral("Необходимо е данните за фирмата да са попълнени коректно:\n\r\n\r") +
             problems);
-        // The company page comes to the front without the page change handler, so the tender
-        // record is not stored; a position being edited is stored as leaving its page does.
+        // The company page comes to the front without the page change handler; the lots are
+        // read again as leaving the edit page does.
         leaveEditPage();
         if (onEditPage_)
             return;
@@ -525,6 +526,9 @@ void TfmMain::btnExportClick() {
 }
 
 int TfmMain::ExportXML() {
+    // An offer never holds a value the tender file does not: what is being edited is stored,
+    // through its check, before anything is read.
+    offer::storeEditedRecords(*qrySpecs, *qryData);
     OfferExport(guard_.dialogs()).ExportXML({*qrySpecs, *qryObosobeniPozicii, *qryData, [this] {
                                                  return PoziciaIsFill();
                                              }});

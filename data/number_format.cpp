@@ -4,6 +4,8 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 
 namespace data {
@@ -96,6 +98,19 @@ qint64 decimalsOf(double value) {
     const QString plain = QString::number(value, 'f', QLocale::FloatingPointShortest);
     const qsizetype point = plain.indexOf(QLatin1Char('.'));
     return point < 0 ? 0 : std::min(plain.size() - point - 1, kMaxDisplayDecimals);
+}
+
+qint64 significantDigitsOf(double value) {
+    if (!std::isfinite(value))
+        return 0;
+    // The scientific form keeps neither leading nor trailing zeros in its mantissa.
+    std::array<char, 32> chars{};
+    const char* const begin = chars.data();
+    const char* const end = std::to_chars(chars.data(), chars.data() + chars.size(), value,
+                                          std::chars_format::scientific)
+                                .ptr;
+    const char* const exponent = std::find(begin, end, 'e');
+    return std::count_if(begin, exponent, [](char c) { return c >= '0' && c <= '9'; });
 }
 
 } // namespace data

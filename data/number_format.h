@@ -31,5 +31,8 @@ inline constexpr qint64 kMaxDisplayDecimals = 15;
 // exactly and the offer file writes as they are (it writes 15 significant digits). A number with
 // more is not the number the bidder gave.
 inline constexpr qint64 kMaxNumberDigits = 15;
+// The significant digits of the shortest form that reads back as `value`: 1 for 0.001 and for
+// 1200, 17 for 0.30000000000000004. 0 for an infinity or a NaN, which have none.
+qint64 significantDigitsOf(double value);
 
 } // namespace data

@@ -94,16 +94,51 @@ QString createTemporary(const QString& userPath, const Target& target) {
     }
 }
 
+// Whether the files at `a` and `b` hold the same bytes; false when either cannot be read.
+bool sameContent(const QString& a, const QString& b) {
+    QFile first(a);
+    QFile second(b);
+    if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly) ||
+        first.size() != second.size())
+        return false;
+    constexpr qint64 kChunk = 1 << 16;
+    while (!first.atEnd()) {
+        const QByteArray left = first.read(kChunk);
+        if (left.isEmpty() || left != second.read(kChunk))
+            return false;
+    }
+    return true;
+}
+
+// The signature beside `path` that the content of `temporary` would no longer match, moved
+// aside; its new path, or empty when there is none or the content is the same as before.
+QString moveStaleSignatureAside(const QString& path, const Target& target,
+                                const QString& temporary) {
+    const QString signature = path + QStringLiteral(".p7s");
+    struct stat info {};
+    if (::stat(native(signature).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    if (target.existing && sameContent(target.path, temporary))
+        return {};
+    const QString aside = signature + QStringLiteral(".old");
+    if (::rename(native(signature).constData(), native(aside).constData()) != 0)
+        throw OutputError(path, QStringLiteral("подписът „%1“ до него не може да бъде "
+                                               "преместен: %2")
+                                    .arg(signature, systemReason(errno)));
+    return aside;
+}
+
 } // namespace
 
 OutputError::OutputError(const QString& path, const QString& reason)
     : Error(QStringLiteral("Файлът „%1“ не може да бъде записан: %2.").arg(path, reason)),
       path_(path), reason_(reason) {}
 
-void writeOutputFile(const QString& path, const std::function<bool(QFile&)>& write) {
+QString writeOutputFile(const QString& path, const std::function<bool(QFile&)>& write) {
     const Target target = resolve(path);
     const QString temporary = createTemporary(path, target);
     const auto removeTemporary = [&] { ::unlink(native(temporary).constData()); };
+    QString movedSignature;
     try {
         QFile file(temporary);
         if (!file.open(QIODevice::WriteOnly))
@@ -115,13 +150,28 @@ void writeOutputFile(const QString& path, const std::function<bool(QFile&)>& wri
         if (::fsync(file.handle()) != 0)
             throw OutputError(path, systemReason(errno));
         file.close();
-        if (::rename(native(temporary).constData(), native(target.path).constData()) != 0)
-            throw OutputError(path, systemReason(errno));
+        movedSignature = moveStaleSignatureAside(path, target, temporary);
+        if (::rename(native(temporary).constData(), native(target.path).constData()) != 0) {
+            const int error = errno;
+            // The old file stays, and so does the signature that matches it.
+            if (!movedSignature.isEmpty())
+                ::rename(native(movedSignature).constData(),
+                         native(path + QStringLiteral(".p7s")).constData());
+            throw OutputError(path, systemReason(error));
+        }
     } catch (...) {
         removeTemporary();
         throw;
     }
     syncFolder(folderOf(target.path));
+    return movedSignature;
+}
+
+QString staleSignatureNotice(const QString& path, const QString& movedTo) {
+    return QStringLiteral("Файлът „%1“ е променен и подписът до него вече не отговаря на "
+                          "съдържанието му: подписът е преместен в „%2“. Подпишете файла "
+                          "отново.")
+        .arg(path, movedTo);
 }
 
 QString systemReason(int error) {

@@ -35,8 +35,16 @@ private:
 // stays. A new file gets the mode the umask leaves of rw-rw-rw-. A path that names anything but
 // a regular file or nothing (a device, a pipe, a folder) is refused and left alone.
 //
+// A signature beside the file (FILE.p7s) signs the old content: when the new content differs,
+// it is moved aside to FILE.p7s.old before the file is replaced, so that no signature stands
+// beside a file it does not match. Returns the path it was moved to; empty when there was none
+// to move. Moving happens first: when it fails, nothing is replaced.
+//
 // Throws OutputError when the target is refused or the file cannot be written.
-void writeOutputFile(const QString& path, const std::function<bool(QFile&)>& write);
+QString writeOutputFile(const QString& path, const std::function<bool(QFile&)>& write);
+
+// What the bidder is told when writing `path` moved its signature aside to `movedTo`.
+QString staleSignatureNotice(const QString& path, const QString& movedTo);
 
 // The system's reason for a failed file operation (an errno value) in Bulgarian.
 QString systemReason(int error);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "export/BRX_XSD.h"
 
+#include "data/number_format.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -139,14 +141,36 @@ QString withUnwritableAsSpaces(QString text) {
     return text;
 }
 
+QString unwritableCharacterReason(const QString& text, qsizetype index) {
+    return QStringLiteral("съдържа на %1-о място знака U+%2, който не може да се запише в XML "
+                          "файл")
+        .arg(index + 1)
+        .arg(QString::number(text[index].unicode(), 16).toUpper().rightJustified(4, u'0'));
+}
+
+QString numberRefusal(double value, const QString& decimalSeparator) {
+    if (std::isnan(value))
+        return QStringLiteral("не е число (NaN)");
+    if (std::isinf(value))
+        return value > 0 ? QStringLiteral("е безкрайност (+∞)")
+                         : QStringLiteral("е минус безкрайност (−∞)");
+    const qint64 digits = data::significantDigitsOf(value);
+    if (digits <= data::kMaxNumberDigits)
+        return {};
+    return QStringLiteral("има %1 значещи цифри при най-много %2 (%3)")
+        .arg(digits)
+        .arg(data::kMaxNumberDigits)
+        .arg(QString::number(value, 'g', QLocale::FloatingPointShortest)
+                 .replace(QLatin1Char('.'), decimalSeparator));
+}
+
 UnwritableText::UnwritableText(const QString& element, const QString& text, qsizetype index)
-    : data::Error(QStringLiteral("Текстът на %1 съдържа на %2-о място знака U+%3, който не "
-                                 "може да се запише в XML файл.")
-                      .arg(element)
-                      .arg(index + 1)
-                      .arg(QString::number(text[index].unicode(), 16)
-                               .toUpper()
-                               .rightJustified(4, QLatin1Char('0')))) {}
+    : UnwritableValue(QStringLiteral("Текстът на %1 %2.")
+                          .arg(element, unwritableCharacterReason(text, index))) {}
+
+UnwritableNumber::UnwritableNumber(const QString& element, const QString& refusal)
+    : UnwritableValue(QStringLiteral("Стойността на %1 %2 и не може да се запише в XML файл.")
+                          .arg(element, refusal)) {}
 
 namespace {
 
@@ -305,6 +329,10 @@ void TXMLNode::setChildInteger(const QString& name, qint64 value) {
 }
 
 void TXMLNode::setChildFloat(const QString& name, double value) {
+    // Rounded to the form's digits, such a value would be read back as another one.
+    if (const QString refusal = numberRefusal(value, document_->decimalSeparator);
+        !refusal.isEmpty())
+        throw UnwritableNumber(name, refusal);
     setChildText(name, offerNumberText(value, document_->decimalSeparator));
 }
 

@@ -29,11 +29,33 @@ std::optional<qsizetype> firstUnwritableCharacter(const QString& text, qsizetype
 // text of the tender's own, which the bidder cannot correct, goes into the offer file.
 QString withUnwritableAsSpaces(QString text);
 
-// A text value refused because the file could not carry it: the authority's reader would
-// reject the whole offer. The message names the element, the character and its place.
-class UnwritableText : public data::Error {
+// Why character `index` of `text` cannot go into the file, as the rest of a sentence about the
+// text: "съдържа на 3-о място знака U+000B, който не може да се запише в XML файл".
+QString unwritableCharacterReason(const QString& text, qsizetype index);
+
+// Why the offer file cannot carry `value` as the number it is, as the rest of a sentence about
+// the value; empty when it can. No bidder can type such a value: an infinity or a NaN, or one of
+// more significant digits than the file's number form writes (shown whole, with
+// `decimalSeparator`), which would be written rounded to another number.
+QString numberRefusal(double value, const QString& decimalSeparator);
+
+// A value refused because the file could not carry it: the authority's reader would reject the
+// whole offer, or read another value than the one stored.
+class UnwritableValue : public data::Error {
+public:
+    using data::Error::Error;
+};
+
+// The message names the element, the character and its place.
+class UnwritableText : public UnwritableValue {
 public:
     UnwritableText(const QString& element, const QString& text, qsizetype index);
+};
+
+// The message names the element and numberRefusal's reason.
+class UnwritableNumber : public UnwritableValue {
+public:
+    UnwritableNumber(const QString& element, const QString& refusal);
 };
 
 // The generic node interface of the binding.

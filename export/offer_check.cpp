@@ -71,10 +71,35 @@ void addUnwritableTexts(const Problem& where, const data::Dataset& qrySpecs,
     }
 }
 
+// Each number of `record` among `numbers` that typing could never have stored, which the export
+// refuses: an infinity, a NaN, more significant digits than the offer file writes. Returns the
+// columns listed, whose other problems say nothing more to the bidder.
+QStringList addUnwritableNumbers(const Problem& where, const data::Dataset& qrySpecs,
+                                 const data::Dataset& record, const QStringList& numbers,
+                                 std::vector<Problem>& problems) {
+    QStringList listed;
+    for (const QString& column : numbers) {
+        const data::Field& number = record.fieldByName(column);
+        if (number.isNull())
+            continue;
+        const QString refusal = numberRefusal(number.asFloat(), QLocale::system().decimalPoint());
+        if (refusal.isEmpty())
+            continue;
+        Problem unwritable = where;
+        unwritable.column = column;
+        unwritable.caption = captionOf(qrySpecs, column);
+        unwritable.message = QString::fromUtf8(UnwritableNumber(column, refusal).what());
+        problems.push_back(unwritable);
+        listed << column;
+    }
+    return listed;
+}
+
 // Each offered number that holds more decimals than its input takes: shown whole on screen, it
 // goes into the offer file and the print whole as well, which the bidder may not have meant.
 void addNumbersWithMoreDecimals(const Problem& position, const data::Dataset& qrySpecs,
-                                const data::Dataset& positions, std::vector<Problem>& problems) {
+                                const data::Dataset& positions, const QStringList& refused,
+                                std::vector<Problem>& problems) {
     for (int n = 1; n <= 6; ++n) {
         const auto specs = [&qrySpecs, n](const char* suffix) -> const data::Field& {
             return qrySpecs.fieldByName(
@@ -84,7 +109,8 @@ void addNumbersWithMoreDecimals(const Problem& position, const data::Dataset& qr
             continue;
         const data::Field& number = positions.fieldByName(QStringLiteral("PP%1_NUMBER").arg(n));
         const qint64 taken = std::max<qint64>(specs("RAZRYAD").asInteger(), 0);
-        if (number.isNull() || data::decimalsOf(number.asFloat()) <= taken)
+        if (number.isNull() || refused.contains(number.name()) ||
+            data::decimalsOf(number.asFloat()) <= taken)
             continue;
         Problem more = position;
         more.column = number.name();
@@ -97,14 +123,6 @@ void addNumbersWithMoreDecimals(const Problem& position, const data::Dataset& qr
     }
 }
 
-// The price as its column shows and prints it: the tender's decimals, the regional separator.
-QString shownPrice(double price, const data::Dataset& qrySpecs) {
-    return data::formatNumber(
-        price,
-        data::numberDisplayMask(qrySpecs.fieldByName(QStringLiteral("PP1_RAZRYAD")).asInteger()),
-        QLocale::system().decimalPoint().front());
-}
-
 // What a stored price above 0 may still hide: the decimals of its column show it as 0 (the
 // offer file would carry a price the printed offer shows as none), or it lies above the
 // authority's estimate, which authorities may reject the offer for.
@@ -113,24 +131,28 @@ void addPriceProblems(Problem position, const data::Dataset& qrySpecs,
     const double price = positions.fieldByName(kPrice).asFloat();
     position.column = kPrice;
     position.caption = text(qrySpecs, "PP1_IME");
-    const QString shown = shownPrice(price, qrySpecs);
+    const qint64 decimals = qrySpecs.fieldByName(QStringLiteral("PP1_RAZRYAD")).asInteger();
+    const QString mask = data::numberDisplayMask(decimals);
+    const QChar separator = QLocale::system().decimalPoint().front();
+    // As the price column shows and prints it.
+    const QString shown = data::formatNumber(price, mask, separator);
     if (std::none_of(shown.begin(), shown.end(),
                      [](QChar c) { return c.isDigit() && c != u'0'; })) {
-        position.message =
-            QStringLiteral("Цената е над 0, но с %1 знака след десетичния знак "
-                           "се показва и печата като %2.")
-                .arg(std::max<qint64>(
-                    qrySpecs.fieldByName(QStringLiteral("PP1_RAZRYAD")).asInteger(), 0))
-                .arg(shown);
+        position.message = QStringLiteral("Цената е над 0, но с %1 знака след десетичния знак "
+                                          "се показва и печата като %2.")
+                               .arg(std::max<qint64>(decimals, 0))
+                               .arg(shown);
         problems.push_back(position);
     }
     const data::Field& estimate = positions.fieldByName(QStringLiteral("MAX_CENA"));
     if (!estimate.isNull() && estimate.asFloat() > 0 && price > estimate.asFloat()) {
+        // Both whole: rounded to the column's decimals, the two could read as equal, or the
+        // price as another than the one stored.
         position.message =
             QStringLiteral("Цената %1 е над максималната цена на възложителя %2: такава оферта "
                            "може да бъде отстранена.")
-                .arg(shown, data::formatNumber(estimate.asFloat(), QString(),
-                                               QLocale::system().decimalPoint().front()));
+                .arg(data::formatStoredNumber(price, mask, separator),
+                     data::formatStoredNumber(estimate.asFloat(), mask, separator));
         position.warning = true;
         problems.push_back(position);
     }
@@ -140,11 +162,16 @@ void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
                          data::Dataset& positions, const PositionFilled& PoziciaIsFill,
                          std::vector<Problem>& problems) {
     const QStringList texts = positionTextColumns(qrySpecs);
+    const QStringList numbers = positionNumberColumns(qrySpecs);
     for (positions.first(); !positions.eof(); positions.next()) {
         Problem position = lot;
         position.where = Where::Position;
         position.positionCode = text(positions, "CUSTOM_CODE");
         position.position = value(positions, "PRODUCT_CODE");
+        // Listed whether or not the position is offered: a NaN price leaves it unoffered, and
+        // the bidder should learn why.
+        const QStringList refused =
+            addUnwritableNumbers(position, qrySpecs, positions, numbers, problems);
         if (!PoziciaIsFill(positions)) {
             position.column = kPrice;
             position.caption = text(qrySpecs, "PP1_IME");
@@ -158,9 +185,10 @@ void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
             position.message = breach.message();
             problems.push_back(position);
         }
-        addNumbersWithMoreDecimals(position, qrySpecs, positions, problems);
+        addNumbersWithMoreDecimals(position, qrySpecs, positions, refused, problems);
         addUnwritableTexts(position, qrySpecs, positions, texts, problems);
-        addPriceProblems(position, qrySpecs, positions, problems);
+        if (!refused.contains(kPrice))
+            addPriceProblems(position, qrySpecs, positions, problems);
     }
 }
 
@@ -187,6 +215,7 @@ std::vector<Problem> offerProblems(const data::Dataset& qrySpecs, data::Connecti
         problems.push_back(
             {Where::Tender, {}, {}, {}, {}, breach.column, breach.caption, breach.message()});
     addUnwritableTexts({}, qrySpecs, qrySpecs, tenderTextColumns(), problems);
+    addUnwritableNumbers({}, qrySpecs, qrySpecs, tenderNumberColumns(), problems);
 
     const std::unique_ptr<data::Dataset> lots = data::makeQryObosobeniPozicii(connection);
     const std::unique_ptr<data::Dataset> positions = data::makeQryData(connection);

@@ -48,9 +48,11 @@ using PositionFilled = std::function<bool(const data::Dataset& qryData)>;
 // The problems in the order the bidder meets them: first the damage of the file itself (a table
 // whose rows do not number what its definition counts, or whose definition does not read), since
 // whatever else the check says of a damaged file is said of what is left of it; the tender
-// record's broken rules and its texts that an offer file cannot carry as they stand; then, for
-// every lot taken part in, in lot order, the lot's own (the export's refusal, or no positions at
-// all), then its positions in position order: each one not filled, and each rule a filled one
+// record's broken rules, its texts that an offer file cannot carry as they stand and its numbers
+// that typing could never have stored (an infinity, a NaN, more than 15 significant digits); then,
+// for every lot taken part in, in lot order, the lot's own (the export's refusal, or no positions
+// at all), then its positions in position order: each number no typing could have stored, each one
+// not filled, and each rule a filled one
 // breaks, each of its numbers holding more decimals than its input takes, each of its texts that
 // an offer file cannot carry, a price above 0 that its column's decimals show as 0, and (as a
 // warning) a price above the authority's estimate MAX_CENA where the tender gives one.

@@ -20,14 +20,15 @@ const QString kLotNotOffered =
     QStringLiteral("Не сте оферирали всички продукти за текущата обособена позиция!");
 const QString kErrorSavingFile = QStringLiteral("Error Saving File");
 
-// Runs `write`, prefixing the message of a refused text with what `where` names and saying that
+const QString kNotWritten = QStringLiteral(" Файлът на офертата не е записан.");
+
+// Runs `write`, prefixing the message of a refused value with what `where` names and saying that
 // nothing was written, so that the bidder knows which value to correct.
 template <typename Where, typename Write> void naming(Where where, Write write) {
     try {
         write();
-    } catch (const UnwritableText& refused) {
-        throw data::Error(where() + QString::fromUtf8(refused.what()) +
-                          QStringLiteral(" Файлът на офертата не е записан."));
+    } catch (const UnwritableValue& refused) {
+        throw data::Error(where() + QString::fromUtf8(refused.what()) + kNotWritten);
     }
 }
 
@@ -129,36 +130,62 @@ bool sameCount(const data::Dataset& lots, const char* a, const char* b) {
            lots.fieldByName(QLatin1String(b)).asInteger();
 }
 
-// Throws data::Error, naming the text and its position, when a text the bidder typed that an
-// offer of either type carries (the tender record's, and those of every position PoziciaIsFill
-// accepts) holds a character the file cannot carry: whatever would refuse the offer does so
-// before the bidder is asked anything, and only the chosen document is built.
-void refuseUnwritableTexts(const OfferSources& sources) {
-    // The texts of the tender's own go out with a space for such a character instead.
-    const auto typed = [](const data::Dataset& record, QStringList columns) {
-        columns.removeIf(isTendersOwnText);
-        std::vector<const data::Field*> fields;
-        for (const QString& column : columns)
-            fields.push_back(&record.fieldByName(column));
-        return fields;
-    };
-    const auto refuse = [](const std::vector<const data::Field*>& fields) {
-        for (const data::Field* field : fields) {
+// Throws UnwritableValue for the first of `fields` whose value the offer file cannot carry: a
+// text with a character XML cannot hold, a number no bidder can type.
+void refuseUnwritable(const std::vector<const data::Field*>& fields, const QString& separator) {
+    for (const data::Field* field : fields) {
+        if (field->isNull())
+            continue;
+        if (field->type() != data::FieldType::Double) {
             const QString text = field->asString();
             if (const auto bad = firstUnwritableCharacter(text))
                 throw UnwritableText(field->name(), text, *bad);
+        } else if (const QString refusal = numberRefusal(field->asFloat(), separator);
+                   !refusal.isEmpty()) {
+            throw UnwritableNumber(field->name(), refusal);
         }
-    };
-    naming([] { return QString(); }, [&] { refuse(typed(sources.qrySpecs, tenderTextColumns())); });
+    }
+}
+
+// The fields of `record` named by `columns`, without the texts of the tender's own, which go out
+// with a space for each character the file cannot carry.
+std::vector<const data::Field*> typedFields(const data::Dataset& record, QStringList columns) {
+    columns.removeIf(isTendersOwnText);
+    std::vector<const data::Field*> fields;
+    for (const QString& column : columns)
+        fields.push_back(&record.fieldByName(column));
+    return fields;
+}
+
+// Throws data::Error, naming the value and its position, when a value that an offer of either
+// type carries (the tender record's, and those of every position PoziciaIsFill accepts) is one
+// typing could never have stored: a text the file cannot carry, a number it cannot write as it
+// is, a position its check refuses. Whatever would refuse the offer does so before the bidder
+// is asked anything, and only the chosen document is built.
+void refuseUntypableValues(const OfferSources& sources, const QString& separator) {
+    const data::Dataset& specs = sources.qrySpecs;
+    naming([] { return QString(); },
+           [&] {
+               refuseUnwritable(typedFields(specs, tenderTextColumns() + tenderNumberColumns()),
+                                separator);
+           });
 
     data::Dataset& positions = sources.qryData;
-    const std::vector<const data::Field*> texts =
-        typed(positions, positionTextColumns(sources.qrySpecs));
+    const std::vector<const data::Field*> values =
+        typedFields(positions, positionTextColumns(specs) + positionNumberColumns(specs));
     const data::Field& code = positions.fieldByName(QStringLiteral("CUSTOM_CODE"));
     // Moving stores a position being edited, through its check; a refusal ends the export.
     for (positions.first(); !positions.eof(); positions.next()) {
-        if (sources.PoziciaIsFill())
-            naming([&] { return positionName(code); }, [&] { refuse(texts); });
+        if (!sources.PoziciaIsFill())
+            continue;
+        naming([&] { return positionName(code); }, [&] { refuseUnwritable(values, separator); });
+        const std::vector<RuleBreach> breaches = TdmMain::posBreaches(positions, specs);
+        if (!breaches.empty()) {
+            QStringList messages;
+            for (const RuleBreach& breach : breaches)
+                messages << breach.message();
+            throw data::Error(positionName(code) + messages.join(QLatin1Char(' ')) + kNotWritten);
+        }
     }
 }
 
@@ -177,7 +204,7 @@ OfferExport::OfferExport(Dialogs& dialogs, QLocale regional)
 
 QString OfferExport::ExportXML(const OfferSources& sources) {
     checkOffer(sources.qrySpecs, sources.qryObosobeniPozicii);
-    refuseUnwritableTexts(sources);
+    refuseUntypableValues(sources, regional_.decimalPoint());
 
     const int offerType = dialogs_.chooseOfferType(QStringLiteral("Избор на тип оферта"));
     if (offerType != TechnicalOffer && offerType != PriceOffer)
@@ -255,6 +282,18 @@ QStringList positionTextColumns(const data::Dataset& specs) {
     return columns;
 }
 
+QStringList positionNumberColumns(const data::Dataset& specs) {
+    QStringList columns{QStringLiteral("PP1_NUMBER")};
+    for (const int offerType : {TechnicalOffer, PriceOffer}) {
+        const Inclusion included = inclusion(specs, offerType);
+        for (int n = 2; n <= 6; ++n)
+            if (included.parameterTip[static_cast<std::size_t>(n)] == 3)
+                columns << parameterNumber(n);
+    }
+    columns.removeDuplicates();
+    return columns;
+}
+
 QStringList exportedPositionFields() {
     QStringList fields{QStringLiteral("PRODUCT_CODE"), QStringLiteral("CUSTOM_CODE"),
                        QStringLiteral("PP1_NUMBER")};
@@ -267,6 +306,11 @@ QStringList tenderTextColumns() {
     return {QStringLiteral("IME_NA_FIRMATA"), QStringLiteral("IME_NA_KONKURSA"),
             QStringLiteral("KP1_TEXT"),       QStringLiteral("KP2_TEXT"),
             QStringLiteral("KP3_TEXT"),       QStringLiteral("KP4_TEXT")};
+}
+
+QStringList tenderNumberColumns() {
+    return {QStringLiteral("KP1_NUMBER"), QStringLiteral("KP2_NUMBER"),
+            QStringLiteral("KP3_NUMBER"), QStringLiteral("KP4_NUMBER")};
 }
 
 bool isTendersOwnText(const QString& column) {
@@ -308,8 +352,10 @@ QByteArray offerFileBytes(const QString& content) {
 bool OfferExport::SaveFile(const QString& FileName, const QString& content) {
     const QByteArray bytes = offerFileBytes(content);
     try {
-        data::writeOutputFile(FileName,
-                              [&](QFile& file) { return file.write(bytes) == bytes.size(); });
+        const QString moved = data::writeOutputFile(
+            FileName, [&](QFile& file) { return file.write(bytes) == bytes.size(); });
+        if (!moved.isEmpty())
+            dialogs_.warning(data::staleSignatureNotice(FileName, moved));
     } catch (const data::OutputError& error) {
         // The fixed first line is what the bidder knows this failure by; the second says where
         // and why, which the bidder needs to choose another place.

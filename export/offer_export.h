@@ -42,8 +42,9 @@ public:
 
     // Checks the tender record and the lot, asks for the offer type, builds its document,
     // proposes a file name, asks for the path and writes the file. A failed check, a position
-    // whose unsaved changes fail their check, and a text the bidder typed that the file cannot
-    // carry (in an offer of either type) throw data::Error before anything is asked or written.
+    // whose unsaved changes fail their check, and a value that typing could never have stored
+    // (in an offer of either type: a text the file cannot carry, a number it cannot write as it
+    // is, a position its check refuses) throw data::Error before anything is asked or written.
     // Returns the path written; empty when the bidder cancelled or writing failed (which has been
     // reported as "Error Saving File").
     QString ExportXML(const OfferSources& sources);
@@ -52,7 +53,8 @@ public:
     // (split at CR LF, lone CR and lone LF) in UTF-8, each ended by CR LF. The file is replaced
     // only once the new one is completely on disk (data::writeOutputFile): on any failure "Error
     // Saving File" is shown with the path and the reason on a second line, an earlier file of
-    // that name is left as it was and false is returned.
+    // that name is left as it was and false is returned. A signature beside the file, which
+    // the new content no longer matches, is moved aside and the bidder warned to sign again.
     bool SaveFile(const QString& FileName, const QString& content);
 
     // The offer document of the lot: the tender block from qrySpecs and one POZICII for every
@@ -85,6 +87,11 @@ QStringList positionTextColumns(const data::Dataset& specs, int offerType);
 // The same for an offer of either type, each column once.
 QStringList positionTextColumns(const data::Dataset& specs);
 
+// The number columns of every position that an offer of either type carries, by the tender
+// record `specs`: the price, which every offer and print of the lot stands on, and each number
+// offer parameter an offer includes.
+QStringList positionNumberColumns(const data::Dataset& specs);
+
 // The fields of a lot's positions that an export reads, whatever offer parameters the tender
 // includes (the price among them, by which a position goes into the offer): a reader that only
 // exports may open the positions with these alone.
@@ -93,6 +100,9 @@ QStringList exportedPositionFields();
 // The texts of the tender record that every offer carries: the company name and the tender
 // parameters' texts, which the bidder types, and the tender's name.
 QStringList tenderTextColumns();
+
+// The numbers of the tender record that every offer carries: the tender parameters' numbers.
+QStringList tenderNumberColumns();
 
 // Whether `column` holds a text of the tender's own, which the bidder cannot edit: the tender's
 // name and the positions' codes. The offer file carries such a text with every character XML

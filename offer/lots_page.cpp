@@ -317,12 +317,9 @@ void LotsPage::btnImportClick() {
 }
 
 void LotsPage::btnPrenasyaneClick() {
-    // What is being edited is stored, or refused, first: the carry compares with the file.
-    if (positions_.state() == data::Dataset::State::Edit)
-        positions_.post();
+    // The carry compares with the file.
     data::Dataset& tender = *followers_.tender;
-    if (tender.state() == data::Dataset::State::Edit)
-        tender.post();
+    storeEditedRecords(tender, positions_);
     data::Connection& connection = *followers_.connection;
     const QString path = guard_.dialogs().openFileName(
         QFileInfo(QString::fromStdString(connection.database().path())).absolutePath(),
@@ -358,6 +355,9 @@ void LotsPage::rereadOnCurrentLot() {
 }
 
 void LotsPage::btnPodpisvaneClick() {
+    // A file is signed as it is, so it must hold what the tender file holds.
+    if (followers_.tender)
+        storeEditedRecords(*followers_.tender, positions_);
     QString proposed;
     if (hasLot() && followers_.tender)
         proposed = proposedSigningFile(

@@ -6,6 +6,7 @@
 #include "data/error.h"
 #include "data/number_format.h"
 #include "data/tender_datasets.h"
+#include "export/BRX_XSD.h"
 #include "export/dMain.h"
 #include "export/price_list.h"
 
@@ -14,7 +15,6 @@
 #include <QLocale>
 #include <QSet>
 
-#include <cmath>
 #include <optional>
 
 namespace offercarry {
@@ -121,6 +121,23 @@ struct Asked {
     int decimals = 0;
 };
 
+// Why `value` (a number when `number`) is one no bidder can type, which a file written by
+// another tool may hold: an offer file could not carry it as it is. Nothing when typing could
+// have stored it.
+std::optional<QString> untypableRefusal(const QVariant& value, bool number) {
+    if (value.isNull())
+        return std::nullopt;
+    if (number) {
+        const QString refusal = numberRefusal(value.toDouble(), QLocale::system().decimalPoint());
+        return refusal.isEmpty() ? std::nullopt
+                                 : std::optional(QStringLiteral("стойността ") + refusal);
+    }
+    const QString text = value.toString();
+    if (const auto bad = firstUnwritableCharacter(text))
+        return QStringLiteral("текстът ") + unwritableCharacterReason(text, *bad);
+    return std::nullopt;
+}
+
 // Why a value asked for as `before` cannot go where the new file asks for `after` (none when
 // it is not asked for); nothing when it can, as far as its kind goes.
 std::optional<QString> kindRefusal(const Asked& before, const std::optional<Asked>& after,
@@ -133,9 +150,8 @@ std::optional<QString> kindRefusal(const Asked& before, const std::optional<Aske
     if (after->caption.trimmed() != before.caption.trimmed())
         return QStringLiteral("наименованието на стойността е променено: „%1“ → „%2“")
             .arg(before.caption, after->caption);
-    // A damaged file may hold what no bidder can type.
-    if (before.number && !std::isfinite(value.toDouble()))
-        return QStringLiteral("не е число");
+    if (const auto refusal = untypableRefusal(value, before.number))
+        return refusal;
     if (before.number && decimalsOf(value.toDouble()) > std::max(after->decimals, 0))
         return decimalsReason(decimalsOf(value.toDouble()), after->decimals);
     return std::nullopt;
@@ -364,7 +380,7 @@ void compareTender(const data::Dataset& before, data::Dataset& after, Preview& p
         (refusal ? preview.refused : candidates).push_back(carried);
     };
     consider(QStringLiteral("IME_NA_FIRMATA"), QStringLiteral("Наименование на фирмата"),
-             std::nullopt);
+             untypableRefusal(before.fieldByName(QStringLiteral("IME_NA_FIRMATA")).value(), false));
     consider(QStringLiteral("NO_DDS"), QStringLiteral("Не е регистриран по ДДС"), std::nullopt);
     for (int n = 1; n <= 4; ++n) {
         const std::optional<Asked> old = tenderParameter(before, n);

@@ -14,6 +14,12 @@ void storeEditedPosition(data::Dataset& positions) {
         positions.post();
 }
 
+void storeEditedRecords(data::Dataset& tender, data::Dataset& positions) {
+    storeEditedPosition(positions);
+    if (tender.state() == data::Dataset::State::Edit)
+        tender.post();
+}
+
 PositionKeys::PositionKeys(data::Dataset& positions, ErrorGuard& guard, QObject* parent)
     : QObject(parent), positions_(positions), guard_(guard) {}
 

@@ -15,6 +15,11 @@ namespace offer {
 // Stores the position being edited, through its check; nothing when none is being edited.
 void storeEditedPosition(data::Dataset& positions);
 
+// Stores whatever is being edited before an action reads the file (an export, a print, a
+// signature, a carry), so that what it reads is what the file holds: the position, through its
+// check, whose refusal throws its message and so stops the action, then the tender record.
+void storeEditedRecords(data::Dataset& tender, data::Dataset& positions);
+
 // The keys that the lots grid, the positions grid and the edit page's fields share. Enter stores
 // a position being edited, through its check; Insert and Delete do nothing, so no key adds or
 // removes a row; Down on a grid's last row stays there instead of appending one.

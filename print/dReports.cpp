@@ -88,6 +88,7 @@ void TdmReports::showReport(report::Report& report) {
         return dialogs_.saveFileName(proposed, filter);
     };
     questions.error = [this](const QString& text) { dialogs_.error(text); };
+    questions.warning = [this](const QString& text) { dialogs_.warning(text); };
     // Laying out a lot of a thousand positions takes a second or more: the bidder sees it go and
     // may stop it, which only leaves the preview unshown.
     WaitProgress progress(nullptr, QStringLiteral("Подготовка на разпечатката…"));

@@ -57,6 +57,9 @@ public:
         pageFooter_ = firstOf(BandKind::PageFooter);
         printableHeight_ =
             (pageSpec.paperHeight - pageSpec.topMargin - pageSpec.bottomMargin) * kUnitsPerMm;
+        where_ = where;
+        if (pageHeader_ != nullptr)
+            requireRoomBelow(pageHeader_->band->height);
     }
 
     // Returns false when `proceed` stopped it.
@@ -97,9 +100,21 @@ private:
         pages_.push_back(std::move(page));
         context_.page = static_cast<int>(pages_.size());
         y_ = 0;
-        if (pages_.size() > 1 && pageHeader_ != nullptr)
+        if (pages_.size() > 1 && pageHeader_ != nullptr) {
             put(instance(*pageHeader_));
+            requireRoomBelow(y_); // as it stretched on this page
+        }
         contentStart_ = y_;
+    }
+
+    // Refuses the template when a page header of `height` leaves no room above the page footer:
+    // every row would go below the paper's edge, one blank page after another.
+    void requireRoomBelow(double height) const {
+        if (height + footerHeight() < printableHeight_)
+            return;
+        throw Error(QStringLiteral("Горният колонтитул %1%2 не оставя място за редовете: заедно с "
+                                   "долния колонтитул е по-висок от страницата.")
+                        .arg(pageHeader_->band->name, where_));
     }
 
     void finishPage() {
@@ -249,6 +264,7 @@ private:
     const BoundBand* pageFooter_ = nullptr;
     EvalContext context_;
     double printableHeight_ = 0;
+    QString where_; // the template, for the messages
     double y_ = 0;
     double contentStart_ = 0;
 };

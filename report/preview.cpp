@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "report/preview.h"
 
+#include "data/output_file.h"
 #include "report/error.h"
 #include "report/render.h"
 
@@ -76,6 +77,10 @@ PreviewDialog::PreviewDialog(const std::vector<PreparedPage>& pages, PreviewQues
     if (!questions_.error)
         questions_.error = [this](const QString& text) {
             QMessageBox::critical(this, windowTitle(), text);
+        };
+    if (!questions_.warning)
+        questions_.warning = [this](const QString& text) {
+            QMessageBox::warning(this, windowTitle(), text);
         };
 
     auto* tools = new QToolBar(this);
@@ -183,7 +188,8 @@ void PreviewDialog::exportToPdf() {
     if (path.isEmpty())
         return;
     try {
-        writePdf(pages_, path);
+        if (const QString moved = writePdf(pages_, path); !moved.isEmpty())
+            questions_.warning(data::staleSignatureNotice(path, moved));
     } catch (const Error& error) {
         questions_.error(QString::fromStdString(error.what()));
     }

@@ -41,16 +41,16 @@ void Report::showReport(const std::function<void(QDialog&)>& show, PreviewQuesti
     show(preview);
 }
 
-void Report::exportPdf(const QString& path) const {
-    writePdf(pages_, path);
+QString Report::exportPdf(const QString& path) const {
+    return writePdf(pages_, path);
 }
 
-void writePdf(const std::vector<PreparedPage>& pages, const QString& path) {
+QString writePdf(const std::vector<PreparedPage>& pages, const QString& path) {
     if (pages.empty())
         throw Error(
             QStringLiteral("Файлът „%1“ не може да бъде записан: няма страници.").arg(path));
     try {
-        data::writeOutputFile(path, [&](QFile& file) {
+        return data::writeOutputFile(path, [&](QFile& file) {
             QPdfWriter writer(&file);
             writer.setResolution(600);
             writer.setCreator(QStringLiteral("BRX Client"));

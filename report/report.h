@@ -15,10 +15,11 @@ class QDialog;
 namespace report {
 
 // What the preview asks of its user: where to save an export (an empty answer cancels), and
-// how to tell of an error.
+// how to tell of an error and of what an export did beside the file (a signature moved aside).
 struct PreviewQuestions {
     std::function<QString(const QString& proposedPath, const QString& filter)> saveFileName;
     std::function<void(const QString& text)> error;
+    std::function<void(const QString& text)> warning;
 };
 
 // One report: its model, read from a template or built in code, and the pages of its last
@@ -44,8 +45,9 @@ public:
     void showReport(const std::function<void(QDialog&)>& show, PreviewQuestions questions = {},
                     const LayoutProgress& proceed = {});
 
-    // Writes the prepared pages to a PDF file. Throws Error when it cannot be written.
-    void exportPdf(const QString& path) const;
+    // Writes the prepared pages to a PDF file, as writePdf does, and returns what it returns.
+    // Throws Error when it cannot be written.
+    QString exportPdf(const QString& path) const;
 
 private:
     ReportModel model_;
@@ -53,7 +55,9 @@ private:
 };
 
 // Writes `pages` to a PDF file, one sheet each, replacing the file only once the new one is
-// complete. Throws Error, an earlier file left as it was, when it cannot be written.
-void writePdf(const std::vector<PreparedPage>& pages, const QString& path);
+// complete. A signature beside the file, which no longer matches it, is moved aside: returns
+// where to, empty when there was none (data::writeOutputFile). Throws Error, an earlier file
+// left as it was, when it cannot be written.
+QString writePdf(const std::vector<PreparedPage>& pages, const QString& path);
 
 } // namespace report

@@ -19,6 +19,9 @@ namespace {
 // The delivered help text is 13 kB, its groups nest three deep.
 constexpr qsizetype kMostRtfChars = 1 << 20;
 constexpr int kMostRtfDepth = 100;
+// Laying out costs about a fifth of a millisecond a paragraph or line break: this many keep any
+// rich text at about a second, far more than a page or a help text holds.
+constexpr int kMostRtfBreaks = 5000;
 
 // Code page 1251 from 0x80 on; 0x98 is unassigned.
 constexpr std::array<char16_t, 64> kCp1251High = {
@@ -400,17 +403,42 @@ bool readRtf(const QString& rtf, QTextDocument& document) {
     return read(rtf, true, document);
 }
 
+namespace {
+
+// Whether the control word `word` starts at `at` of `rtf`, not as the start of a longer one.
+bool controlWordAt(QStringView rtf, qsizetype at, QLatin1StringView word) {
+    if (!rtf.sliced(at).startsWith(word))
+        return false;
+    const qsizetype after = at + word.size();
+    return after == rtf.size() || rtf[after].unicode() >= 0x80 || !rtf[after].isLetter();
+}
+
+// Whether the control symbol or word after the backslash at `at` breaks a paragraph or a line.
+bool breaksAt(QStringView rtf, qsizetype at) {
+    if (at >= rtf.size())
+        return false;
+    const QChar c = rtf[at];
+    return c == u'\r' || c == u'\n' || controlWordAt(rtf, at, QLatin1StringView("par")) ||
+           controlWordAt(rtf, at, QLatin1StringView("line"));
+}
+
+} // namespace
+
 QString rtfLimitProblem(QStringView rtf) {
     if (rtf.size() > kMostRtfChars)
         return QStringLiteral("RTF текстът е от %1 знака, а най-много са %2")
             .arg(rtf.size())
             .arg(kMostRtfChars);
     int depth = 0;
+    int breaks = 0;
     for (qsizetype i = 0; i < rtf.size(); ++i) {
         const QChar c = rtf[i];
-        if (c == u'\\')
+        if (c == u'\\') {
+            if (breaksAt(rtf, i + 1) && ++breaks > kMostRtfBreaks)
+                return QStringLiteral("RTF текстът има повече от %1 абзаца и нови реда")
+                    .arg(kMostRtfBreaks);
             ++i; // an escaped brace opens or closes nothing
-        else if (c == u'{' && ++depth > kMostRtfDepth)
+        } else if (c == u'{' && ++depth > kMostRtfDepth)
             return QStringLiteral("RTF текстът има групи, вложени на повече от %1 нива")
                 .arg(kMostRtfDepth);
         else if (c == u'}' && depth > 0)

@@ -24,8 +24,9 @@ bool readRtf(const QByteArray& rtf, QTextDocument& document);
 bool readRtf(const QString& rtf, QTextDocument& document);
 
 // Why an RTF text is more than the reader takes on: longer than a help text or a template's
-// rich text has any need to be, or with groups nested deeper than any editor writes them, which
-// would cost time and memory out of proportion. Empty when it is within bounds.
+// rich text has any need to be, with more paragraphs and line breaks than a second of layout
+// takes, or with groups nested deeper than any editor writes them, which would cost time and
+// memory out of proportion. Empty when it is within bounds.
 QString rtfLimitProblem(QStringView rtf);
 
 // Text put into RTF as it is: braces and backslashes escaped, characters beyond ASCII as \u.

@@ -101,8 +101,10 @@ SigningDialog::SigningDialog(ErrorGuard& guard, const QString& proposedFile, QWi
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
     connect(lstCertificates, &QListWidget::currentRowChanged, this, [this] { showChoice(); });
     connect(edtFile, &QLineEdit::textChanged, this, [this] { showChoice(); });
+    connect(edtFile, &QLineEdit::editingFinished, this, [this] { markStaleSignature(); });
     guard_.run([this] { readTokens(); });
     showChoice();
+    markStaleSignature();
 }
 
 SigningDialog::~SigningDialog() = default;
@@ -160,8 +162,10 @@ void SigningDialog::showChoice() {
 
 void SigningDialog::btnFileClick() {
     const QString path = guard_.dialogs().openFileName(folderOf(edtFile->text()), kAnyFileFilter);
-    if (!path.isEmpty())
-        edtFile->setText(path);
+    if (path.isEmpty())
+        return;
+    edtFile->setText(path);
+    markStaleSignature();
 }
 
 std::unique_ptr<SigningKey> SigningDialog::openKeyFile(const QString& path) {
@@ -234,6 +238,24 @@ void SigningDialog::btnVerifyClick() {
     lblResult->setText(verification.allHold()
                            ? QStringLiteral("Подписът е валиден.")
                            : QStringLiteral("Подписът НЕ е потвърден: вижте причините горе."));
+}
+
+void SigningDialog::markStaleSignature() {
+    lblResult->clear();
+    const QString path = edtFile->text().trimmed();
+    const QString signature = signaturePath(path);
+    if (path.isEmpty() || !QFileInfo(path).isFile() || !QFileInfo(signature).isFile())
+        return;
+    bool matches = false;
+    try {
+        matches = verifyFile(path, signature).contentIntact;
+    } catch (const data::Error&) {
+        // A signature that does not even read matches nothing.
+    }
+    if (!matches)
+        lblResult->setText(QStringLiteral("Подписът „%1“ не отговаря на файла: файлът е променян "
+                                          "след подписването. Подпишете го отново.")
+                               .arg(signature));
 }
 
 void SigningDialog::btnTrustClick() {

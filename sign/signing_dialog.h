@@ -65,6 +65,9 @@ private:
     std::unique_ptr<SigningKey> openKeyFile(const QString& path);
     void addChoice(Choice choice);
     void showChoice();
+    // Says so when the signature beside the chosen file does not match it: the file was
+    // written again after it was signed.
+    void markStaleSignature();
     const Choice* chosen() const;
 
     ErrorGuard& guard_;

@@ -5,6 +5,7 @@
 
 #include "data/connection.h"
 #include "data/dataset.h"
+#include "data/output_file.h"
 #include "data/tender_datasets.h"
 #include "export/offer_check.h"
 #include "export/offer_export.h"
@@ -292,7 +293,8 @@ int pdfCommand(const QStringList& args) {
     checkOffer(sources.qrySpecs, sources.qryObosobeniPozicii);
     bool written = false;
     reports.setOutput([&](const report::Report& offer) {
-        offer.exportPdf(arguments.output);
+        if (const QString moved = offer.exportPdf(arguments.output); !moved.isEmpty())
+            dialogs.warning(data::staleSignatureNotice(arguments.output, moved));
         written = true;
     });
     reports.PrintObshtestvenaPorachka();

@@ -8,11 +8,14 @@
 
 #include "tender_fixture.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <map>
@@ -139,10 +142,12 @@ std::vector<std::string> windowsNamed(const std::string& name) {
 
 class KeyboardRoadUnderXvfb : public ::testing::Test {
 protected:
+    virtual nlohmann::json tender() const { return roadTender(); }
+
     void SetUp() override {
         if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("BRX_CLIENT"))
             GTEST_SKIP() << "runs under xvfb-run with BRX_CLIENT set, as ctest starts it";
-        file = folder.write(roadTender());
+        file = folder.write(tender());
         expected = exported(file);
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -183,6 +188,7 @@ protected:
             names.push_back(c == ','   ? "comma"
                             : c == '.' ? "period"
                             : c == '-' ? "minus"
+                            : c == ' ' ? "space"
                                        : std::string(1, c));
         keys(names);
     }
@@ -300,6 +306,112 @@ TEST_F(KeyboardRoadUnderXvfb, TheFileHoldsExactlyWhatWasTypedAfterEveryStep) {
     keys({"ctrl+Prior", "ctrl+Prior", "Tab", "space"});
     answerTheOneBox("Return");
     expectFile({{{"20", "PP2_TEXT"}, ""}});
+}
+
+// One lot "1" taken part in, its one position priced; the payment terms a text tender parameter.
+nlohmann::json exportTender() {
+    return {{"SPECS",
+             {{{"IME_NA_FIRMATA", "Medix OOD"},
+               {"IME_NA_KONKURSA", "Konsumativi"},
+               {"KONKURS", 7},
+               {"KP1_TIP", 2},
+               {"KP1_IME", "Начин на плащане"},
+               {"KP1_TEXT", "po banka"},
+               {"PP1_IME", "Ед. цена"},
+               {"PP1_RAZRYAD", 2},
+               {"PP1_OFERTA", 2},
+               {"CAPTION_NOMER", "№"},
+               {"BROI_INFO_POLETA", 0}}}},
+            {"PREDLOGENIA",
+             {{{"PRODUCT_CODE", 10}, {"CUSTOM_CODE", "1"}, {"IME", "Igli"}, {"PP2_TEXT", "Да"}},
+              {{"PRODUCT_CODE", 11},
+               {"MASTER_CODE", 10},
+               {"CUSTOM_CODE", "1"},
+               {"IME", "Igla"},
+               {"PP1_NUMBER", 2.5}}}}};
+}
+
+// The tender record's column `column` as mdb-export reads it.
+std::string specsCell(const QString& file, const std::string& column) {
+    const tendertest::ExportedTable table = tendertest::mdbExport(file.toStdString(), "SPECS");
+    for (std::size_t c = 0; c < table.columns.size(); ++c)
+        if (table.columns[c] == column)
+            return table.rows.at(0).at(c);
+    return "(missing)";
+}
+
+// The text of the first element `name` of an offer file; "(missing)" when there is none.
+std::string element(const QByteArray& offer, const std::string& name) {
+    const QByteArray open = QByteArray::fromStdString("<" + name + ">");
+    const qsizetype start = offer.indexOf(open);
+    if (start < 0)
+        return "(missing)";
+    const qsizetype end = offer.indexOf(QByteArray::fromStdString("</" + name + ">"), start);
+    return offer.mid(start + open.size(), end - start - open.size()).toStdString();
+}
+
+class CompanyPageRoadUnderXvfb : public KeyboardRoadUnderXvfb {
+protected:
+    nlohmann::json tender() const override { return exportTender(); }
+
+    // The client's visible windows other than the main window: its dialogs.
+    std::vector<std::string> dialogs() const {
+        std::vector<std::string> found;
+        for (const std::string& id :
+             lines(xdotool({"search", "--onlyvisible", "--class", "brx-client"})))
+            if (id != mainWindow)
+                found.push_back(id);
+        return found;
+    }
+    // Waits for a dialog over the main window and sends it `names`.
+    void keysToDialog(const std::vector<std::string>& names) {
+        for (int tries = 0; tries < 50 && dialogs().empty(); ++tries)
+            std::this_thread::sleep_for(100ms);
+        ASSERT_FALSE(dialogs().empty()) << "a dialog was expected";
+        xdotool({"windowfocus", "--sync", dialogs().front()});
+        std::vector<std::string> arguments{"key", "--delay", "60"};
+        arguments.insert(arguments.end(), names.begin(), names.end());
+        xdotool(arguments);
+        std::this_thread::sleep_for(700ms);
+    }
+    QStringList offers() const {
+        return QDir(folder.path()).entryList({QStringLiteral("*.xml")}, QDir::Files);
+    }
+};
+
+// A payment term typed on the company page and entered, then "Генериране на изх. файл": the
+// tender file holds it before the export reads anything. Escape in the save dialog writes no
+// file and drops nothing; saving writes a file that holds what mdb-export reads, value by value.
+TEST_F(CompanyPageRoadUnderXvfb, TheOfferHoldsOnlyStoredValues) {
+    // To the company page's first control, the company name, then the payment terms.
+    keys({"ctrl+Tab", "ctrl+shift+Tab", "Tab", "Tab", "ctrl+a"});
+    type("v broi");
+    keys({"Return"});
+    // On to "Генериране на изх. файл" past "Печат", and press it.
+    keys({"Tab", "Tab", "space"});
+    keysToDialog({"Return"}); // the price offer
+    keysToDialog({"Escape"}); // the save dialog
+    EXPECT_TRUE(dialogs().empty()) << "a dialog is still open";
+    EXPECT_EQ(specsCell(file, "KP1_TEXT"), "v broi");
+    EXPECT_EQ(offers(), QStringList());
+
+    // The same again, saved under the proposed name in the tender's folder.
+    keys({"space"});
+    keysToDialog({"Return"});
+    keysToDialog({"Return"});
+    for (int tries = 0; tries < 20 && offers().isEmpty(); ++tries)
+        std::this_thread::sleep_for(100ms);
+    ASSERT_EQ(offers(), QStringList{QStringLiteral("CenovaOferta_Medix OOD_OP_1.xml")});
+    QFile written(folder.path() + QLatin1Char('/') + offers().front());
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray offer = written.readAll();
+    for (const char* column : {"IME_NA_FIRMATA", "KP1_TEXT"})
+        EXPECT_EQ(element(offer, column), specsCell(file, column)) << column;
+    EXPECT_EQ(element(offer, "KP1_TEXT"), "v broi");
+    // The offer file carries the regional decimal comma, mdb-export a point.
+    std::string price = element(offer, "PP1_NUMBER");
+    std::replace(price.begin(), price.end(), ',', '.');
+    EXPECT_TRUE(sameCell(price, exported(file).at("11").at("PP1_NUMBER"))) << price;
 }
 
 } // namespace

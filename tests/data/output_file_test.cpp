@@ -213,4 +213,30 @@ TEST(OutputFile, AFailedWriteKeepsTheEarlierFile) {
     EXPECT_EQ(scratch.entries(), before);
 }
 
+// A signature beside the file signs its old content. New content moves it aside and says where;
+// the same bytes leave it; and when it cannot be moved, the file is not replaced either, so the
+// old file and its signature stay together.
+TEST(OutputFile, MovesASignatureTheNewContentNoLongerMatchesAside) {
+    const Scratch scratch;
+    const QString offer = scratch.at(QStringLiteral("offer.xml"));
+    const QString signature = offer + QStringLiteral(".p7s");
+    const QString aside = signature + QStringLiteral(".old");
+    writeFile(offer, "new", 0644);
+    writeFile(signature, "signed", 0644);
+    EXPECT_EQ(data::writeOutputFile(offer, writeNew), QString());
+    EXPECT_EQ(contents(signature), QByteArray("signed"));
+
+    ASSERT_TRUE(QDir().mkpath(aside + QStringLiteral("/in-the-way")));
+    writeFile(offer, "old", 0644);
+    EXPECT_THROW(data::writeOutputFile(offer, writeNew), data::OutputError);
+    EXPECT_EQ(contents(offer), QByteArray("old"));
+    EXPECT_EQ(contents(signature), QByteArray("signed"));
+
+    ASSERT_TRUE(QDir(aside).removeRecursively());
+    EXPECT_EQ(data::writeOutputFile(offer, writeNew), aside);
+    EXPECT_EQ(contents(offer), QByteArray("new"));
+    EXPECT_FALSE(QFile::exists(signature));
+    EXPECT_EQ(contents(aside), QByteArray("signed"));
+}
+
 } // namespace

@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,6 +124,91 @@ TEST_F(BrxOffer, RefusesWithTheReasonAndWritesNothing) {
               QStringLiteral("Error Saving File\nФайлът „no folder/o.xml“ не може да бъде записан: "
                              "няма такъв файл или папка.\n"));
     EXPECT_EQ(outEntries(), QStringList());
+}
+
+// Values another tool stored that no bidder can type: the offer of either type is refused naming
+// the value, where it is and why, nothing is written, and the check lists each one. The file's
+// number form keeps at most 15 significant digits, so a value needing more would go out rounded.
+TEST_F(BrxOffer, RefusesStoredValuesTypingCouldNeverEnterAndTheCheckNamesThem) {
+    struct Stored {
+        const char* table;
+        std::int64_t product; // 0 for the tender record
+        const char* column;
+        jet::Value value;
+    };
+    struct Case {
+        std::vector<Stored> stored;
+        QString position; // the position's code; empty for the tender record
+        QString field;    // the check's field
+        QString message;
+    };
+    const auto position = [](const char* column, jet::Value value) {
+        return std::vector<Stored>{{"PREDLOGENIA", 301, column, std::move(value)}};
+    };
+    const double infinity = std::numeric_limits<double>::infinity();
+    const QString unwritable =
+        QStringLiteral("Стойността на %1 %2 и не може да се запише в XML файл.");
+    const auto digits = [&](const char* column, int count, const char* whole) {
+        return unwritable.arg(QLatin1String(column),
+                              QStringLiteral("има %1 значещи цифри при най-много 15 (%2)")
+                                  .arg(count)
+                                  .arg(QLatin1String(whole)));
+    };
+    const QString price = QStringLiteral("Ед. цена (PP1_NUMBER)");
+    const QString position10 = QStringLiteral("10");
+    const Case cases[] = {
+        {position("PP1_NUMBER", infinity), position10, price,
+         unwritable.arg(QStringLiteral("PP1_NUMBER"), QStringLiteral("е безкрайност (+∞)"))},
+        // Carried by the price offer only, and by the technical one only: either is refused.
+        {position("PP3_NUMBER", std::nan("")), position10, QStringLiteral("Отстъпка (PP3_NUMBER)"),
+         unwritable.arg(QStringLiteral("PP3_NUMBER"), QStringLiteral("не е число (NaN)"))},
+        {position("PP4_NUMBER", -infinity), position10, QStringLiteral("Опаковка (PP4_NUMBER)"),
+         unwritable.arg(QStringLiteral("PP4_NUMBER"), QStringLiteral("е минус безкрайност (−∞)"))},
+        {position("PP1_NUMBER", 0.30000000000000004), position10, price,
+         digits("PP1_NUMBER", 17, "0,30000000000000004")},
+        {position("PP1_NUMBER", 123456789012345.67), position10, price,
+         digits("PP1_NUMBER", 17, "123456789012345,67")},
+        {position("PP1_NUMBER", 999999999999999.9), position10, price,
+         digits("PP1_NUMBER", 16, "999999999999999,9")},
+        {{{"SPECS", 0, "KP1_NUMBER", std::numeric_limits<double>::max()}},
+         QString(),
+         QStringLiteral("Срок на доставка (KP1_NUMBER)"),
+         digits("KP1_NUMBER", 17, "1,7976931348623157e+308")},
+        {{{"SPECS", 0, "PP3_OGRANICHENIE", std::int64_t{3}},
+          {"PREDLOGENIA", 301, "PP3_NUMBER", 1.0},
+          {"PREDLOGENIA", 303, "PP3_NUMBER", -1.5}},
+         QStringLiteral("2"),
+         QStringLiteral("Отстъпка (PP3_NUMBER)"),
+         QStringLiteral("\"Отстъпка\" трябва да е по-голямо или равно на 0.")},
+    };
+    int made = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message.toStdString());
+        const QString stored = folder.file(QStringLiteral("stored%1.mdb").arg(++made));
+        ASSERT_TRUE(QFile::copy(file, stored));
+        for (const Stored& value : c.stored)
+            fixture::updateRow(stored, value.table, value.product == 0 ? "" : "PRODUCT_CODE",
+                               value.product == 0 ? jet::Value{} : jet::Value(value.product),
+                               {{value.column, value.value}});
+        for (const char* type : {"price", "technical"}) {
+            const ProgramRun run = brxOffer({QStringLiteral("xml"), stored, QStringLiteral("3"),
+                                             QStringLiteral("--type"), QLatin1String(type)},
+                                            out);
+            EXPECT_EQ(run.status, 1) << type;
+            const QString where =
+                c.position.isEmpty() ? QString() : QStringLiteral("Позиция №%1: ").arg(c.position);
+            EXPECT_EQ(run.err,
+                      where + c.message + QStringLiteral(" Файлът на офертата не е записан.\n"))
+                << type;
+            EXPECT_EQ(outEntries(), QStringList()) << type;
+        }
+        const ProgramRun check = brxOffer({QStringLiteral("check"), stored}, out);
+        EXPECT_EQ(check.status, 1);
+        const QString line = QStringList{c.position.isEmpty() ? QString() : QStringLiteral("3"),
+                                         c.position, c.field, c.message}
+                                 .join(u'\t');
+        EXPECT_TRUE(check.out.split(u'\n').contains(line)) << check.out.toStdString();
+    }
 }
 
 // One flipped byte in SPECS's definition moves IME_NA_KONKURSA's value to a variable slot no row

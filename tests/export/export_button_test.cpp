@@ -4,12 +4,17 @@
 #include "export/offer_export.h"
 #include "tools/tender_description.h"
 #include "ui/error_guard.h"
+#include "ui/frParameter.h"
 #include "ui/scripted_dialogs.h"
 
 #include "offer_tender.h"
 #include "tests/app/start_client.h"
+#include "tests/app/typing.h"
 
+#include <QFile>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -83,6 +88,35 @@ TEST_F(ExportButton, APriceBeingTypedIsStoredAndExported) {
     EXPECT_EQ(fixture::readColumn(folder.file(), "PREDLOGENIA", "PRODUCT_CODE", std::int64_t{302},
                                   "PP1_NUMBER"),
               jet::Value(99.0));
+}
+
+// A payment term typed on the company page and entered, then the export: the tender record is
+// stored before the export reads it, so the offer file, the tender file and the window agree,
+// whether the bidder saves the offer or cancels the save dialog.
+TEST_F(ExportButton, ATenderValueBeingTypedIsStoredBeforeTheExportReadsIt) {
+    window->pcMain->setCurrentWidget(window->tsInfo);
+    ValidatingEdit* term = window->frmKParam[1]->edtParam; // KP2, a text
+    const QString target = folder.file(QStringLiteral("offer.xml"));
+    for (const QString& typed : {QStringLiteral("в брой"), QStringLiteral("с карта")}) {
+        const bool saved = typed == QStringLiteral("с карта");
+        term->setFocus();
+        term->selectAll();
+        typing::keys(term, typed);
+        QTest::keyClick(term, Qt::Key_Return);
+        dialogs.offerTypeAnswers.push_back(PriceOffer);
+        if (saved)
+            dialogs.saveFileAnswers.push_back(target);
+        window->btnExport->click();
+        EXPECT_EQ(dialogs.errors(), QStringList());
+        EXPECT_EQ(fixture::readColumn(folder.file(), "SPECS", "", {}, "KP2_TEXT"),
+                  jet::Value(typed.toStdString()));
+        EXPECT_EQ(window->qrySpecs->fieldByName(QStringLiteral("KP2_TEXT")).asString(), typed);
+        EXPECT_EQ(term->text(), typed);
+        EXPECT_EQ(QFile::exists(target), saved);
+    }
+    EXPECT_TRUE(exporttest::contents(target).contains(
+        QStringLiteral("<KP2_TEXT>с карта</KP2_TEXT>").toUtf8()));
+    EXPECT_EQ(exporttest::xmllintProblems(target), QString());
 }
 
 } // namespace

@@ -13,7 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QLocale>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -163,6 +165,46 @@ TEST_F(OfferCheck, NamesAPriceShownAsZeroAndWarnsOfOneAboveTheEstimate) {
     EXPECT_FALSE(problems[2].warning);
     EXPECT_TRUE(problems[2].message.contains(QStringLiteral("се показва и печата като 0")))
         << problems[2].message.toStdString();
+}
+
+// Both numbers of the estimate warning as stored: rounded to the column's two decimals, 11.999
+// would read 12,00 and 0.114 would read as equal to its estimate 0.11.
+TEST_F(OfferCheck, TheEstimateWarningShowsBothNumbersWhole) {
+    struct Case {
+        double price;
+        double estimate;
+        const char* priceShown;
+        const char* estimateShown;
+    };
+    const Case cases[] = {
+        {11.999, 0.09, "11{sep}999", "0{sep}09"},
+        {0.114, 0.11, "0{sep}114", "0{sep}11"},
+        {12.5, 3.5, "12{sep}50", "3{sep}50"},
+        {7.0, 6.125, "7{sep}00", "6{sep}125"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.price);
+        nlohmann::json tender = fixture::offerProblemsTender(true);
+        for (nlohmann::json& row : tender["PREDLOGENIA"])
+            if (row["PRODUCT_CODE"] == 92) {
+                row["PP1_NUMBER"] = c.price;
+                row["MAX_CENA"] = c.estimate;
+            }
+        qrySpecs->close();
+        connection = data::Connection();
+        const std::vector<offercheck::Problem> problems = check(tender);
+        const auto warning = std::find_if(problems.begin(), problems.end(),
+                                          [](const offercheck::Problem& p) { return p.warning; });
+        ASSERT_NE(warning, problems.end());
+        const auto whole = [](const char* shown) {
+            return QString::fromUtf8(shown).replace(QStringLiteral("{sep}"),
+                                                    QLocale().decimalPoint());
+        };
+        EXPECT_EQ(warning->message,
+                  QStringLiteral("Цената %1 е над максималната цена на възложителя %2: такава "
+                                 "оферта може да бъде отстранена.")
+                      .arg(whole(c.priceShown), whole(c.estimateShown)));
+    }
 }
 
 // A file that lost a page of positions still reads well, every row left in order: the check

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -169,6 +170,51 @@ TEST(OfferDocument, TextThatXmlCannotCarryIsRefusedAndLeavesTheElementAsItWas) {
                 << message.toStdString();
         }
         EXPECT_EQ(predl->Get_IME_NA_FIRMATA(), QStringLiteral("стар"));
+    }
+}
+
+// The form writes at most 15 significant digits: a value needing more would be read back as
+// another number (the largest double as infinity), so the binding refuses it, as it refuses an
+// infinity or a NaN, and the element keeps what it held.
+TEST(OfferDocument, NumbersTheFormCannotWriteAsTheyAreAreRefused) {
+    struct Case {
+        double value;
+        const char* reason; // empty: written
+    };
+    const Case cases[] = {
+        {123456789012345.0, ""},
+        {0.000000000000001, ""},
+        {1e300, ""},
+        {std::numeric_limits<double>::infinity(), "е безкрайност (+∞)"},
+        {-std::numeric_limits<double>::infinity(), "е минус безкрайност (−∞)"},
+        {std::nan(""), "не е число (NaN)"},
+        {0.1 + 0.2, "има 17 значещи цифри при най-много 15 (0.30000000000000004)"},
+        {999999999999999.9, "има 16 значещи цифри при най-много 15 (999999999999999.9)"},
+        {std::numeric_limits<double>::max(),
+         "има 17 значещи цифри при най-много 15 (1.7976931348623157e+308)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        const auto predl = NewPREDL(kPoint);
+        const auto pozicia = predl->Get_POZICII()->Add();
+        pozicia->Set_PP1_NUMBER(2.5);
+        const QString reason = QString::fromUtf8(c.reason);
+        EXPECT_EQ(numberRefusal(c.value, QStringLiteral(".")), reason);
+        if (reason.isEmpty()) {
+            pozicia->Set_PP1_NUMBER(c.value);
+            EXPECT_EQ(pozicia->Get_PP1_NUMBER(), c.value);
+            continue;
+        }
+        try {
+            pozicia->Set_PP1_NUMBER(c.value);
+            ADD_FAILURE() << "written";
+        } catch (const UnwritableNumber& refused) {
+            EXPECT_EQ(QString::fromUtf8(refused.what()),
+                      QStringLiteral("Стойността на PP1_NUMBER %1 и не може да се запише в XML "
+                                     "файл.")
+                          .arg(reason));
+        }
+        EXPECT_EQ(pozicia->Get_PP1_NUMBER(), 2.5);
     }
 }
 

@@ -334,6 +334,45 @@ TEST_F(OfferExportTest, TheTendersOwnTextsGoOutWithASpaceForWhatXmlCannotCarry) 
               jet::Value(std::string("Доставка\vна консумативи\x01")));
 }
 
+// A signature beside the offer file signs what the file held: written again with the same bytes
+// it still matches and stays; written with a changed price it is moved aside, told, and the
+// bidder signs again. An old signature moved aside earlier is replaced.
+TEST_F(OfferExportTest, ASignatureTheNewFileNoLongerMatchesIsMovedAsideAndTold) {
+    const QString target = inFolder(QStringLiteral("offer.xml"));
+    const QString signature = target + QStringLiteral(".p7s");
+    const QString aside = signature + QStringLiteral(".old");
+    const auto writeFile = [](const QString& path, const QByteArray& bytes) {
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+    };
+    const auto exportPrice = [&] {
+        dialogs.offerTypeAnswers.push_back(PriceOffer);
+        dialogs.saveFileAnswers.push_back(target);
+        EXPECT_EQ(exportLot(QStringLiteral("3")), target);
+    };
+    exportPrice();
+    writeFile(signature, "signature of the first offer");
+    writeFile(aside, "an older signature");
+
+    exportPrice();
+    EXPECT_EQ(contents(signature), QByteArray("signature of the first offer"));
+    EXPECT_EQ(dialogs.texts(Kind::Warning), QStringList());
+
+    fixture::updateRow(file, "PREDLOGENIA", "PRODUCT_CODE", std::int64_t{302},
+                       {{"PP1_NUMBER", 13.5}});
+    exportPrice();
+    EXPECT_TRUE(contents(target).contains("<PP1_NUMBER>13"));
+    EXPECT_FALSE(QFile::exists(signature));
+    EXPECT_EQ(contents(aside), QByteArray("signature of the first offer"));
+    EXPECT_EQ(dialogs.texts(Kind::Warning),
+              QStringList{QStringLiteral("Файлът „%1“ е променен и подписът до него вече не "
+                                         "отговаря на съдържанието му: подписът е преместен в "
+                                         "„%2“. Подпишете файла отново.")
+                              .arg(target, aside)});
+    EXPECT_EQ(dialogs.errors(), QStringList());
+}
+
 TEST_F(OfferExportTest, SavingReplacesAnOldFileWithoutAskingAndKeepsThePathAsGiven) {
     const QString existing = inFolder(QStringLiteral("offer.xml"));
     const QString bare = inFolder(QStringLiteral("offer"));

@@ -138,6 +138,30 @@ TEST_F(LotsPage, WithdrawingKeepsThePricesAndPrintingFollowsTheCountsAlone) {
     EXPECT_EQ(positions().fieldByName(QStringLiteral("PP1_NUMBER")).asFloat(), 3.0);
 }
 
+// A file is signed as it stands, so signing first stores the position being edited, through its
+// check: a price the check takes is in the tender file before the signing window opens; one it
+// refuses stops with the check's message, and no window opens.
+TEST_F(LotsPage, SigningStoresThePositionBeingEditedOrStopsWithItsCheck) {
+    start();
+    chooseLot(QStringLiteral("4"));
+    positions().edit();
+    positions().fieldByName(QStringLiteral("PP1_NUMBER")).setValue(4.5);
+    window->tsObosobeniPozicii->btnPodpisvane->click();
+    EXPECT_EQ(onDisk(41, "PP1_NUMBER"), jet::Value(4.5));
+    EXPECT_EQ(dialogs.texts(Kind::Preview).size(), 1);
+    EXPECT_EQ(dialogs.errors(), QStringList());
+
+    positions().edit();
+    positions().fieldByName(QStringLiteral("PP1_NUMBER")).setValue(0.0);
+    window->tsObosobeniPozicii->btnPodpisvane->click();
+    ASSERT_EQ(dialogs.errors().size(), 1);
+    EXPECT_TRUE(dialogs.errors()[0].endsWith(QStringLiteral(" трябва да е по-голямо от 0.\r\n")))
+        << dialogs.errors()[0].toStdString();
+    EXPECT_EQ(dialogs.texts(Kind::Preview).size(), 1) << "the signing window opened";
+    EXPECT_EQ(onDisk(41, "PP1_NUMBER"), jet::Value(4.5));
+    positions().cancel();
+}
+
 TEST_F(LotsPage, PrintAndExportAreEnabledExactlyWhenEveryPositionIsOffered) {
     struct Case {
         const char* lot;

@@ -17,6 +17,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QLocale>
 
 #include <gtest/gtest.h>
 
@@ -246,17 +247,55 @@ TEST_F(OfferCarryTest, ALotGoneAndANumberGivenTwiceAreRefusedNotGuessed) {
     EXPECT_EQ(held.at("106"), (std::vector<std::string>{"", ""}));
 }
 
-TEST_F(OfferCarryTest, ANumberNoBidderCanTypeIsRefused) {
-    for (const double damaged : {std::nan(""), std::numeric_limits<double>::infinity()}) {
-        fixture::updateRow(oldFile, "PREDLOGENIA", "PRODUCT_CODE", std::int64_t{101},
-                           {{"PP3_NUMBER", damaged}});
+// Values another tool may have stored that no bidder can type, and that an offer file could not
+// carry as they are: each is refused with its reason, none reaches the new file.
+TEST_F(OfferCarryTest, AValueNoBidderCanTypeIsRefusedWithItsReason) {
+    struct Case {
+        const char* table;
+        std::int64_t position; // 0 for the tender record
+        const char* column;
+        jet::Value damaged;
+        QString reason;
+    };
+    const Case cases[] = {
+        {"PREDLOGENIA", 101, "PP3_NUMBER", std::nan(""), "стойността не е число (NaN)"},
+        {"PREDLOGENIA", 101, "PP3_NUMBER", std::numeric_limits<double>::infinity(),
+         "стойността е безкрайност (+∞)"},
+        {"PREDLOGENIA", 101, "PP3_NUMBER", -std::numeric_limits<double>::infinity(),
+         "стойността е минус безкрайност (−∞)"},
+        // One decimal, as the new file takes, but 16 digits: the offer file would round it.
+        {"PREDLOGENIA", 101, "PP3_NUMBER", 123456789012345.6,
+         "стойността има 16 значещи цифри при най-много 15 (123456789012345{sep}6)"},
+        {"PREDLOGENIA", 101, "PP2_TEXT", std::string("A\vB"),
+         "текстът съдържа на 2-о място знака U+000B, който не може да се запише в XML файл"},
+        {"SPECS", 0, "IME_NA_FIRMATA", std::string("Медикс\0ООД", 19),
+         "текстът съдържа на 7-о място знака U+0000, който не може да се запише в XML файл"},
+        {"SPECS", 0, "KP1_NUMBER", std::numeric_limits<double>::max(),
+         "стойността има 17 значещи цифри при най-много 15 (1{sep}7976931348623157e+308)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.column);
+        write(oldTender(), newTender());
+        if (c.position == 0)
+            fixture::updateRow(oldFile, c.table, "", {}, {{c.column, c.damaged}});
+        else
+            fixture::updateRow(oldFile, c.table, "PRODUCT_CODE", c.position,
+                               {{c.column, c.damaged}});
         const offercarry::Preview preview = carry->preview(oldFile);
         const auto found =
             std::find_if(preview.refused.begin(), preview.refused.end(),
-                         [](const offercarry::Value& value) { return value.position == "1"; });
+                         [&](const offercarry::Value& value) { return value.column == c.column; });
         ASSERT_NE(found, preview.refused.end()) << preview.text().toStdString();
-        EXPECT_EQ(found->column, "PP3_NUMBER");
-        EXPECT_EQ(found->reason, "не е число");
+        EXPECT_EQ(found->position, c.position == 0 ? QString() : QStringLiteral("1"));
+        // The reason names the value with the regional separator.
+        EXPECT_EQ(found->reason, QString(c.reason).replace(QStringLiteral("{sep}"),
+                                                           QLocale::system().decimalPoint()));
+        const auto carried = [&](const std::vector<offercarry::Value>& values) {
+            return std::any_of(values.begin(), values.end(), [&](const offercarry::Value& value) {
+                return value.column == c.column;
+            });
+        };
+        EXPECT_FALSE(carried(preview.tender));
     }
 }
 

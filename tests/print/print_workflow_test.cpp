@@ -180,7 +180,9 @@ TEST_F(PrintTest, CancellingTheOfferTypeTouchesNoDataset) {
     EXPECT_EQ(window->qryData->recordCount(), 2);
 }
 
-TEST_F(PrintTest, TheOfferShowsTheCompanyNameAsStoredNotAsBeingTyped) {
+// The printed offer holds only what the tender file holds: a company name being typed is stored
+// before the print reads anything, and is what the offer shows.
+TEST_F(PrintTest, TheOfferShowsTheCompanyNameBeingTypedOnceItIsStored) {
     start(offerTender(1, 1));
     window->qrySpecs->edit();
     window->qrySpecs->fieldByName(QStringLiteral("IME_NA_FIRMATA"))
@@ -190,9 +192,65 @@ TEST_F(PrintTest, TheOfferShowsTheCompanyNameAsStoredNotAsBeingTyped) {
 
     ASSERT_EQ(dialogs.pdfs.size(), 1);
     const QString text = words(pdfText(dialogs.pdfs[0]));
-    EXPECT_TRUE(text.contains(QStringLiteral("Участник: Медикс ООД")));
-    EXPECT_FALSE(text.contains(QStringLiteral("Нова Фирма")));
-    window->qrySpecs->cancel();
+    EXPECT_TRUE(text.contains(QStringLiteral("Участник: Нова Фирма ЕООД")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Медикс")));
+    EXPECT_EQ(window->qrySpecs->state(), data::Dataset::State::Browse);
+    EXPECT_EQ(fixture::readColumn(folder.file(), "SPECS", "", {}, "IME_NA_FIRMATA"),
+              jet::Value(std::string("Нова Фирма ЕООД")));
+}
+
+// The price offer filters the positions while its report is made; a report that fails then
+// (here a template whose band reads a dataset nobody registered) drops the filter on its way
+// out, and every position is listed again.
+TEST_F(PrintTest, APriceReportThatFailsWhileFilteredLeavesNoFilterBehind) {
+    start(offerTender(3, 2));
+    QTemporaryDir programFolder;
+    QFile::copy(data::programFilePath(QStringLiteral("rep2.fr3")),
+                programFolder.filePath(QStringLiteral("rep2.fr3")));
+    QFile real(data::programFilePath(QStringLiteral("rep1.fr3")));
+    ASSERT_TRUE(real.open(QIODevice::ReadOnly));
+    QByteArray broken = real.readAll();
+    ASSERT_TRUE(broken.contains("DataSetName=\"Data\""));
+    broken.replace("DataSetName=\"Data\"", "DataSetName=\"Nope\"");
+    QFile made(programFolder.filePath(QStringLiteral("rep1.fr3")));
+    ASSERT_TRUE(made.open(QIODevice::WriteOnly));
+    made.write(broken);
+    made.close();
+    TdmReports module(window->Connection, *window->qryData, dialogs,
+                      [&](const QString& name) { return programFolder.filePath(name); });
+    ASSERT_TRUE(guard.run([&] { module.DataModuleCreate(); }));
+
+    dialogs.offerTypeAnswers = {2};
+    EXPECT_FALSE(guard.run([&] { module.PrintObshtestvenaPorachka(); }));
+    ASSERT_EQ(dialogs.errors().size(), 1);
+    EXPECT_TRUE(dialogs.errors()[0].contains(QStringLiteral("„Nope“")))
+        << dialogs.errors()[0].toStdString();
+    EXPECT_TRUE(dialogs.previewPageCounts.empty());
+    EXPECT_FALSE(window->qryData->filtered());
+    EXPECT_EQ(window->qryData->recordCount(), 3);
+    EXPECT_FALSE(module.qrySpecs->active());
+}
+
+// The printed offer's PDF written again over a signed one: the old signature no longer matches
+// and is moved aside, and the bidder is told to sign again.
+TEST_F(PrintTest, APdfWrittenOverASignedOneMovesItsSignatureAside) {
+    start(offerTender(1, 1));
+    const QString pdf = folder.path() + QStringLiteral("/preview-1.pdf");
+    QFile signature(pdf + QStringLiteral(".p7s"));
+    ASSERT_TRUE(signature.open(QIODevice::WriteOnly));
+    signature.write("signature of an earlier print");
+    signature.close();
+    dialogs.offerTypeAnswers = {1};
+    window->btnPrint->click();
+
+    ASSERT_EQ(dialogs.pdfs, QStringList{pdf});
+    EXPECT_FALSE(QFile::exists(pdf + QStringLiteral(".p7s")));
+    QFile aside(pdf + QStringLiteral(".p7s.old"));
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), QByteArray("signature of an earlier print"));
+    ASSERT_EQ(dialogs.texts(Kind::Warning).size(), 1);
+    EXPECT_TRUE(dialogs.texts(Kind::Warning)[0].contains(QStringLiteral("Подпишете файла отново")));
+    EXPECT_EQ(dialogs.errors(), QStringList());
 }
 
 TEST_F(PrintTest, AMissingTechnicalTemplateLeavesBothReportsEmpty) {

@@ -156,6 +156,34 @@ TEST(Layout, ABandTallerThanAPageGoesOnAPageOfItsOwn) {
     EXPECT_EQ(pages.size(), 4u);
 }
 
+// A page header that leaves no room above the page footer would push every row below the
+// paper's edge, page after blank page: the template is refused before a page is made, naming
+// the band. One that leaves room lays out.
+TEST(Layout, APageHeaderLeavingNoRoomForRowsIsRefusedNamingIt) {
+    ListDataset rows(QStringLiteral("Rows"), {QStringLiteral("N")}, numbers(3));
+    const auto headed = [](double height) {
+        ReportModel model = rowsModel(QStringLiteral("Rows"));
+        model.sourceName = QStringLiteral("rep1.fr3");
+        Band& header = model.pages[0].bands[1];
+        header.name = QStringLiteral("PageHeader1");
+        header.height = height;
+        return model;
+    };
+    // The printable height is 100 units, the page footer 10.
+    for (const double height : {90.0, 250.0}) {
+        try {
+            layOutReport(headed(height), QDateTime());
+            ADD_FAILURE() << height;
+        } catch (const Error& refused) {
+            EXPECT_EQ(QString::fromUtf8(refused.what()),
+                      QStringLiteral("Горният колонтитул PageHeader1 в шаблона „rep1.fr3“ не "
+                                     "оставя място за редовете: заедно с долния колонтитул е "
+                                     "по-висок от страницата."));
+        }
+    }
+    EXPECT_FALSE(layOutReport(headed(60), QDateTime()).empty());
+}
+
 TEST(Preview, NavigatesZoomsAndExportsThroughItsQuestions) {
     ListDataset rows(QStringLiteral("Rows"), {QStringLiteral("N")}, numbers(20));
     Report report;
@@ -200,7 +228,8 @@ TEST(Preview, AnExportThatCannotBeWrittenIsTold) {
     PreviewDialog preview(report.pages(), {[](const QString&, const QString&) {
                                                return QStringLiteral("/nonexistent-folder/out.pdf");
                                            },
-                                           [&](const QString& text) { errors << text; }});
+                                           [&](const QString& text) { errors << text; },
+                                           {}});
     preview.exportToPdf();
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].contains(QStringLiteral("/nonexistent-folder/out.pdf")));

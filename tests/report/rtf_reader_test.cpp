@@ -70,6 +70,10 @@ TEST(RtfReader, RefusesTextsBeyondItsBounds) {
         "{\\rtf1 " + QByteArray(100, '{') + "x" + QByteArray(101, '}'),
         "{\\rtf1 " + QByteArray(5000000, '{'),
         "{\\rtf1 " + QByteArray(1 << 20, 'x') + "}",
+        // Each paragraph and line break costs layout time.
+        "{\\rtf1 " + QByteArray("x\\par ").repeated(2501) + QByteArray("y\\line ").repeated(2500) +
+            "}",
+        "{\\rtf1 " + QByteArray("x\\\n").repeated(5001) + "}",
     };
     for (const QByteArray& rtf : refused) {
         document.setPlainText(QStringLiteral("earlier"));
@@ -78,6 +82,9 @@ TEST(RtfReader, RefusesTextsBeyondItsBounds) {
         EXPECT_THROW(report::readRtf(QString::fromLatin1(rtf), document), report::Error);
         EXPECT_FALSE(report::rtfLimitProblem(QString::fromLatin1(rtf)).isEmpty());
     }
+    // As many breaks as the bound allows read; \\pard starts no paragraph.
+    EXPECT_TRUE(
+        report::readRtf("{\\rtf1 " + QByteArray("x\\par\\pard ").repeated(5000) + "}", document));
     // Escaped braces are text, not groups.
     EXPECT_TRUE(report::readRtf("{\\rtf1 " + QByteArray("\\{").repeated(200) + "}", document));
 }

@@ -163,6 +163,32 @@ TEST_F(SigningDialogTest, SignsWithAKeyFileAskingItsPasswordForEachSignature) {
     EXPECT_EQ(dialog.lstCertificates->count(), 3);
 }
 
+// A file written again after it was signed is marked when the window opens on it; the file as
+// signed is not.
+TEST_F(SigningDialogTest, MarksAFileWhoseSignatureNoLongerMatchesIt) {
+    {
+        sign::SigningDialog dialog(guard, offer);
+        dialogs.openFileAnswers = {SigningWorld::get().path(QStringLiteral("signer.p12"))};
+        dialogs.pinAnswers = {SigningWorld::kPassword};
+        QTest::mouseClick(dialog.btnKeyFile, Qt::LeftButton);
+        QTest::mouseClick(dialog.btnSign, Qt::LeftButton);
+        ASSERT_TRUE(QFileInfo::exists(signature));
+    }
+    EXPECT_EQ(sign::SigningDialog(guard, offer).lblResult->text(), QString());
+
+    QFile file(offer);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<PREDL><IME_NA_FIRMATA>Друга</IME_NA_FIRMATA></PREDL>\r\n");
+    file.close();
+    sign::SigningDialog dialog(guard, offer);
+    EXPECT_EQ(dialog.lblResult->text(),
+              QStringLiteral("Подписът „%1“ не отговаря на файла: файлът е променян след "
+                             "подписването. Подпишете го отново.")
+                  .arg(signature));
+    EXPECT_TRUE(dialogs.errors().isEmpty())
+        << dialogs.errors().join(QLatin1Char('\n')).toStdString();
+}
+
 TEST(PinDialog, ShowsNothingOfWhatIsTypedAndHandsItOver) {
     QtDialogs dialogs;
     QString shown;
