@@ -30,6 +30,13 @@ struct CertificateInfo {
     // A certificate without the key usage extension may be used for anything.
     bool usageRestricted = false;
     bool signingUsage = false; // digital signature or non-repudiation
+    bool authority = false;    // a certificate authority's (basic constraints CA:TRUE)
+    // The identifier of a critical extension the program does not know, which forbids relying
+    // on the certificate; empty when there is none.
+    QString unknownCriticalExtension;
+    QString keyAlgorithm; // "RSA", "EC/ECDSA"...
+    unsigned keyBits = 0;
+    unsigned keyBitsRequired = 0; // the fewest a qualified signature allows for such a key
 };
 
 // Reads a DER certificate; throws data::Error when it is not one.
@@ -38,15 +45,20 @@ CertificateInfo readCertificate(const QByteArray& der);
 // Subject, issuer, serial number and validity, one to a line, in the bidder's words.
 QString certificateText(const CertificateInfo& certificate);
 
-// Why `certificate` cannot sign at `now`: not valid yet, expired, or not meant for signatures.
-// Empty when it can.
+// Why `certificate` cannot make a bidder's signature at any time: not meant for signatures, a
+// certificate authority's, a critical extension not understood, or a key too weak for a
+// qualified signature. Empty when it can.
+QString certificateRefusal(const CertificateInfo& certificate);
+
+// Why `certificate` cannot sign at `now`: not valid yet, expired, or certificateRefusal. Empty
+// when it can.
 QString signingRefusal(const CertificateInfo& certificate, const QDateTime& now);
 
 // A moment as the bidder reads it: local date and time to the second.
 QString momentText(const QDateTime& moment);
 
-// The contents of `path`, refused with a message naming `what` when it is larger than
-// `maxBytes` or cannot be read.
+// The contents of `path`, refused with a message naming `what` when it is not a regular file,
+// is larger than `maxBytes` or cannot be read; the first two are known before a byte is read.
 QByteArray readBounded(const QString& path, qint64 maxBytes, const QString& what);
 
 } // namespace sign

@@ -27,6 +27,7 @@ using PrivateKey = Handle<gnutls_privkey_t, gnutls_privkey_deinit>;
 using X509PrivateKey = Handle<gnutls_x509_privkey_t, gnutls_x509_privkey_deinit>;
 using Pkcs7 = Handle<gnutls_pkcs7_t, gnutls_pkcs7_deinit>;
 using Pkcs12 = Handle<gnutls_pkcs12_t, gnutls_pkcs12_deinit>;
+using Pkcs12Bag = Handle<gnutls_pkcs12_bag_t, gnutls_pkcs12_bag_deinit>;
 inline void releaseTrustList(gnutls_x509_trust_list_t list) {
     gnutls_x509_trust_list_deinit(list, 1);
 }
@@ -57,7 +58,8 @@ inline gnutls_datum_t datumOf(const QByteArray& bytes) {
 // Throws data::Error with `what` and GnuTLS's reason when `result` is an error code.
 void check(int result, const QString& what);
 
-Certificate importCertificate(const QByteArray& der);
+Certificate importCertificate(const QByteArray& bytes,
+                              gnutls_x509_crt_fmt_t format = GNUTLS_X509_FMT_DER);
 QByteArray certificateDer(gnutls_x509_crt_t certificate);
 
 } // namespace sign::gnutls

@@ -31,10 +31,6 @@ QString folderOf(const QString& path) {
 
 } // namespace
 
-const CertificateInfo& SigningDialog::Choice::certificate() const {
-    return onToken ? onToken->certificate : fromFile->certificate();
-}
-
 SigningDialog::SigningDialog(ErrorGuard& guard, const QString& proposedFile, QWidget* parent)
     : QDialog(parent), guard_(guard) {
     setObjectName(QStringLiteral("SigningDialog"));
@@ -114,23 +110,23 @@ SigningDialog::~SigningDialog() = default;
 void SigningDialog::readTokens() {
     std::vector<Choice> kept;
     for (Choice& choice : choices_)
-        if (choice.fromFile)
+        if (!choice.onToken)
             kept.push_back(std::move(choice));
     choices_.clear();
     lstCertificates->clear();
-    for (TokenCertificate& certificate : tokenCertificates())
-        kept.push_back({std::move(certificate), nullptr, QString()});
-    for (Choice& choice : kept) {
-        if (choice.onToken)
-            choice.place = choice.onToken->tokenLabel;
-        addChoice(std::move(choice));
+    for (TokenCertificate& certificate : tokenCertificates()) {
+        const CertificateInfo info = certificate.certificate;
+        const QString label = certificate.tokenLabel;
+        kept.push_back({info, label, std::move(certificate), QString()});
     }
+    for (Choice& choice : kept)
+        addChoice(std::move(choice));
     if (lstCertificates->count() > 0 && lstCertificates->currentRow() < 0)
         lstCertificates->setCurrentRow(0);
 }
 
 void SigningDialog::addChoice(Choice choice) {
-    const CertificateInfo& certificate = choice.certificate();
+    const CertificateInfo& certificate = choice.certificate;
     const QString caption =
         QStringLiteral("%1 — %2 (до %3)")
             .arg(certificate.subject, choice.place, momentText(certificate.notAfter));
@@ -151,9 +147,9 @@ void SigningDialog::showChoice() {
             QStringLiteral("Няма сертификат за подписване на поставените карти. Поставете "
                            "картата и натиснете „Обновяване“ или изберете файл .p12/.pfx."));
     } else {
-        refusal = signingRefusal(choice->certificate(), QDateTime::currentDateTimeUtc());
+        refusal = signingRefusal(choice->certificate, QDateTime::currentDateTimeUtc());
         QString text =
-            certificateText(choice->certificate()) + QStringLiteral("\nНосител: ") + choice->place;
+            certificateText(choice->certificate) + QStringLiteral("\nНосител: ") + choice->place;
         if (!refusal.isEmpty())
             text += QStringLiteral("\n\nНе може да се подписва с него: ") + refusal;
         memDetails->setPlainText(text);
@@ -168,17 +164,25 @@ void SigningDialog::btnFileClick() {
         edtFile->setText(path);
 }
 
+std::unique_ptr<SigningKey> SigningDialog::openKeyFile(const QString& path) {
+    std::optional<QByteArray> password =
+        guard_.dialogs().askPin(QStringLiteral("Парола за „%1“:").arg(QFileInfo(path).fileName()));
+    if (!password)
+        return nullptr;
+    std::unique_ptr<SigningKey> key = SigningKey::fromKeyFile(path, *password);
+    password->fill('\0');
+    return key;
+}
+
 void SigningDialog::btnKeyFileClick() {
     const QString path = guard_.dialogs().openFileName(folderOf(edtFile->text()), kKeyFileFilter);
     if (path.isEmpty())
         return;
-    std::optional<QByteArray> password =
-        guard_.dialogs().askPin(QStringLiteral("Парола за „%1“:").arg(QFileInfo(path).fileName()));
-    if (!password)
+    // The password opens the file to show its certificate; the key is not kept.
+    const std::unique_ptr<SigningKey> key = openKeyFile(path);
+    if (!key)
         return;
-    std::shared_ptr<SigningKey> key = SigningKey::fromKeyFile(path, *password);
-    password->fill('\0');
-    addChoice({std::nullopt, std::move(key), QFileInfo(path).fileName()});
+    addChoice({key->certificate(), QFileInfo(path).fileName(), std::nullopt, path});
     lstCertificates->setCurrentRow(lstCertificates->count() - 1);
 }
 
@@ -190,10 +194,10 @@ void SigningDialog::btnSignClick() {
     lblResult->clear();
     // Checked again here, not only when chosen: the dialog may have stood open past midnight.
     if (const QString refusal =
-            signingRefusal(choice->certificate(), QDateTime::currentDateTimeUtc());
+            signingRefusal(choice->certificate, QDateTime::currentDateTimeUtc());
         !refusal.isEmpty())
         throw data::Error(refusal);
-    std::shared_ptr<SigningKey> key = choice->fromFile;
+    std::unique_ptr<SigningKey> key;
     if (choice->onToken) {
         try {
             key = SigningKey::onToken(*choice->onToken, [this](const QString& prompt) {
@@ -202,6 +206,14 @@ void SigningDialog::btnSignClick() {
         } catch (const Cancelled&) {
             return;
         }
+    } else {
+        key = openKeyFile(choice->keyFile);
+        if (!key)
+            return;
+        if (key->certificate().der != choice->certificate.der)
+            throw data::Error(QStringLiteral("Сертификатът в „%1“ вече не е показаният: изберете "
+                                             "файла отново.")
+                                  .arg(choice->keyFile));
     }
     const QString written = signFile(*key, path);
     lblResult->setText(QStringLiteral("Подписът е записан в „%1“.").arg(written));

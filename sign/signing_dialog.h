@@ -52,15 +52,17 @@ public:
     QPushButton* btnClose;
 
 private:
-    // A certificate of the list: on a card, or with its key from a file already opened.
+    // A certificate of the list: on a card, or in a .p12/.pfx file, whose password is asked
+    // again for each signature, as the card's PIN is.
     struct Choice {
-        std::optional<TokenCertificate> onToken;
-        std::shared_ptr<SigningKey> fromFile;
+        CertificateInfo certificate;
         QString place; // the card's label or the file's name
-
-        const CertificateInfo& certificate() const;
+        std::optional<TokenCertificate> onToken;
+        QString keyFile;
     };
 
+    // The key of the .p12/.pfx file `path` after its password; nothing when the bidder cancelled.
+    std::unique_ptr<SigningKey> openKeyFile(const QString& path);
     void addChoice(Choice choice);
     void showChoice();
     const Choice* chosen() const;

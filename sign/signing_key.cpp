@@ -25,10 +25,17 @@ struct PinSession {
     bool asked = false;
     bool wrong = false;
     bool cancelled = false;
-    unsigned flags = 0; // the token's word on the tries left, with the refusal
+    bool malformed = false; // holds a zero byte, which the token would read as its end
+    unsigned flags = 0;     // the token's word on the tries left, with the refusal
 
     ~PinSession() { pin.fill('\0'); }
 };
+
+// A secret with a zero byte would be cut there by every C interface that takes it, and a
+// different secret than the one typed would be tried.
+QString secretRefusal(const QString& what) {
+    return QStringLiteral("%1 съдържа нулев байт и не се приема: нищо не е подписано.").arg(what);
+}
 
 QString pinPrompt(const char* tokenLabel, unsigned flags) {
     QString prompt = QStringLiteral("ПИН за „%1“:").arg(QString::fromUtf8(tokenLabel));
@@ -57,8 +64,9 @@ int answerPin(void* userdata, int attempt, const char*, const char* tokenLabel, 
         }
         session.pin = *answer;
         answer->fill('\0');
+        session.malformed = session.pin.contains('\0');
     }
-    if (session.cancelled || std::size_t(session.pin.size()) >= pinMax)
+    if (session.cancelled || session.malformed || std::size_t(session.pin.size()) >= pinMax)
         return GNUTLS_E_PKCS11_PIN_ERROR;
     std::memcpy(pin, session.pin.constData(), std::size_t(session.pin.size()));
     pin[session.pin.size()] = '\0';
@@ -69,6 +77,8 @@ int answerPin(void* userdata, int attempt, const char*, const char* tokenLabel, 
 void refuseForPin(const PinSession& session) {
     if (session.cancelled)
         throw Cancelled(QStringLiteral("Подписването е отказано."));
+    if (session.malformed)
+        throw data::Error(secretRefusal(QStringLiteral("ПИН кодът")));
     if (!session.wrong)
         return;
     QString text = QStringLiteral("Грешен ПИН: нищо не е подписано.");
@@ -134,12 +144,6 @@ QString objectInfo(gnutls_pkcs11_obj_t object, gnutls_pkcs11_obj_info_t what) {
     return QString::fromUtf8(text, int(qstrnlen(text, sizeof text)));
 }
 
-bool isCertificateAuthority(const QByteArray& der) {
-    const gnutls::Certificate certificate = gnutls::importCertificate(der);
-    unsigned critical = 0;
-    return gnutls_x509_crt_get_ca_status(certificate.get(), &critical) > 0;
-}
-
 // The certificates `url` matches that a bidder signs with, appended to `found`.
 void collectCertificates(const QString& url, std::vector<TokenCertificate>& found) {
     gnutls_pkcs11_obj_t* objects = nullptr;
@@ -156,10 +160,11 @@ void collectCertificates(const QString& url, std::vector<TokenCertificate>& foun
             gnutls_pkcs11_obj_export2(object, &der) >= 0 &&
             gnutls_pkcs11_obj_export_url(object, GNUTLS_PKCS11_URL_GENERIC, &objectUrl) >= 0) {
             try {
-                if (!isCertificateAuthority(der.bytes()))
+                CertificateInfo certificate = readCertificate(der.bytes());
+                if (!certificate.authority)
                     found.push_back({QString::fromUtf8(objectUrl),
                                      objectInfo(object, GNUTLS_PKCS11_OBJ_TOKEN_LABEL),
-                                     readCertificate(der.bytes())});
+                                     std::move(certificate)});
             } catch (const data::Error&) {
                 // A certificate the token holds but no one can read signs nothing.
             }
@@ -168,6 +173,22 @@ void collectCertificates(const QString& url, std::vector<TokenCertificate>& foun
         gnutls_pkcs11_obj_deinit(object);
     }
     gnutls_free(objects);
+}
+
+// Whether a key lies in the file unencrypted: a plain key in a bag that is not encrypted.
+bool holdsPlainKey(gnutls_pkcs12_t pkcs12) {
+    for (unsigned i = 0;; ++i) {
+        gnutls_pkcs12_bag_t raw = nullptr;
+        if (gnutls_pkcs12_bag_init(&raw) < 0)
+            return false;
+        const gnutls::Pkcs12Bag bag(raw);
+        if (gnutls_pkcs12_get_bag(pkcs12, int(i), raw) < 0)
+            return false;
+        const int count = gnutls_pkcs12_bag_get_count(raw);
+        for (int j = 0; j < count; ++j)
+            if (gnutls_pkcs12_bag_get_type(raw, unsigned(j)) == GNUTLS_BAG_PKCS8_KEY)
+                return true;
+    }
 }
 
 // The certificates above `certificateDer` on its token, nearest first.
@@ -196,6 +217,11 @@ std::vector<QByteArray> tokenIssuers(const QString& tokenUrl, const QByteArray& 
 
 std::vector<TokenCertificate> tokenCertificates(const QString& url) {
     std::vector<TokenCertificate> found;
+    // GnuTLS reads a URL's values as C texts: "token=%00bidder" would name another token.
+    if (QByteArray::fromPercentEncoding(url.toUtf8()).contains('\0'))
+        throw data::Error(QStringLiteral("Адресът PKCS #11 „%1“ съдържа нулев байт (%2): такъв "
+                                         "адрес не се приема.")
+                              .arg(url, QStringLiteral("%00")));
     if (!url.isEmpty()) {
         collectCertificates(url, found);
         return found;
@@ -252,6 +278,8 @@ std::unique_ptr<SigningKey> SigningKey::onToken(const TokenCertificate& certific
 
 std::unique_ptr<SigningKey> SigningKey::fromKeyFile(const QString& path,
                                                     const QByteArray& password) {
+    if (password.contains('\0'))
+        throw data::Error(secretRefusal(QStringLiteral("Паролата")));
     const QByteArray bytes = readBounded(path, kMaxKeyFileBytes, QStringLiteral("Файлът"));
     gnutls_pkcs12_t raw = nullptr;
     gnutls::check(gnutls_pkcs12_init(&raw), QStringLiteral("Файлът не може да бъде прочетен"));
@@ -261,8 +289,17 @@ std::unique_ptr<SigningKey> SigningKey::fromKeyFile(const QString& path,
         gnutls_pkcs12_import(raw, &datum, GNUTLS_X509_FMT_PEM, 0) < 0)
         throw data::Error(
             QStringLiteral("„%1“ не е файл с ключ и сертификат (.p12, .pfx).").arg(path));
-    if (gnutls_pkcs12_verify_mac(raw, password.constData()) < 0)
-        throw data::Error(QStringLiteral("Грешна парола за „%1“: нищо не е подписано.").arg(path));
+    unsigned macAlgorithm = 0;
+    unsigned saltSize = 0;
+    if (gnutls_pkcs12_mac_info(raw, &macAlgorithm, nullptr, &saltSize, nullptr, nullptr) < 0)
+        throw data::Error(QStringLiteral("„%1“ няма код за цялост (MAC): не може да се провери, "
+                                         "че е непроменен; такъв файл не се приема.")
+                              .arg(path));
+    if (holdsPlainKey(raw))
+        throw data::Error(
+            QStringLiteral("Ключът в „%1“ не е защитен с парола: такъв файл не се приема.")
+                .arg(path));
+    const bool macHolds = gnutls_pkcs12_verify_mac(raw, password.constData()) >= 0;
 
     gnutls_x509_privkey_t x509Key = nullptr;
     gnutls_x509_crt_t* chain = nullptr;
@@ -275,11 +312,25 @@ std::unique_ptr<SigningKey> SigningKey::fromKeyFile(const QString& path,
     for (unsigned i = 0; i < chainSize; ++i)
         certificates.emplace_back(chain[i]);
     gnutls_free(chain);
+    // The code fails alike for a wrong password and for a changed byte; the key opening with
+    // the password tells them apart.
+    if (!macHolds && parsed >= 0)
+        throw data::Error(QStringLiteral("„%1“ е повреден: кодът му за цялост (MAC) не отговаря "
+                                         "на съдържанието; нищо не е подписано.")
+                              .arg(path));
+    if (!macHolds)
+        throw data::Error(QStringLiteral("Грешна парола за „%1“ (или файлът е повреден): нищо "
+                                         "не е подписано.")
+                              .arg(path));
     const QString unreadable = QStringLiteral("Ключът в „%1“ не може да бъде прочетен").arg(path);
     gnutls::check(parsed, unreadable);
-    if (certificates.empty() || certificates.size() > std::size_t(kMaxCertificates))
-        throw data::Error(
-            QStringLiteral("„%1“ съдържа %2 сертификата за ключа.").arg(path).arg(chainSize));
+    if (certificates.empty())
+        throw data::Error(QStringLiteral("„%1“ не съдържа сертификат за ключа.").arg(path));
+    // GnuTLS stops counting at a bound of its own: past ours, only "more" is known.
+    if (certificates.size() > std::size_t(kMaxCertificates))
+        throw data::Error(QStringLiteral("„%1“ съдържа повече от %2 сертификата за ключа.")
+                              .arg(path)
+                              .arg(kMaxCertificates));
 
     auto state = std::make_unique<State>();
     state->certificate = readCertificate(gnutls::certificateDer(certificates.front().get()));

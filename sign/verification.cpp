@@ -3,11 +3,13 @@
 
 #include "data/error.h"
 #include "sign/gnutls_handles.h"
+#include "sign/signed_attributes.h"
 #include "sign/signing_certificate.h"
 
 #include <QStringList>
 
-#include <cstring>
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 namespace sign {
@@ -72,18 +74,6 @@ public:
     SignatureInfo& operator=(const SignatureInfo&) = delete;
     ~SignatureInfo() { gnutls_pkcs7_signature_info_deinit(&info); }
 
-    // The value of the signed attribute `oid`; empty when it is not there.
-    QByteArray signedAttribute(const char* oid) const {
-        for (unsigned i = 0;; ++i) {
-            char* attributeOid = nullptr;
-            gnutls::OwnedDatum value;
-            if (gnutls_pkcs7_get_attr(info.signed_attrs, i, &attributeOid, &value, 0) < 0)
-                return QByteArray();
-            if (std::strcmp(attributeOid, oid) == 0)
-                return value.bytes();
-        }
-    }
-
     gnutls_pkcs7_signature_info_st info{};
 };
 
@@ -99,6 +89,17 @@ QString statusText(unsigned status) {
         {GNUTLS_CERT_SIGNATURE_FAILURE, "подпис във веригата не е верен"},
         {GNUTLS_CERT_SIGNER_NOT_CA, "издател във веригата не е удостоверяващ орган"},
         {GNUTLS_CERT_INSECURE_ALGORITHM, "веригата ползва несигурен алгоритъм"},
+        {GNUTLS_CERT_UNKNOWN_CRIT_EXTENSIONS,
+         "сертификат от веригата има критично разширение, което не е познато"},
+        {GNUTLS_CERT_SIGNER_CONSTRAINTS_FAILURE,
+         "ограниченията на издател във веригата са нарушени"},
+        {GNUTLS_CERT_PURPOSE_MISMATCH, "сертификат от веригата не е за тази употреба"},
+        {GNUTLS_CERT_UNEXPECTED_OWNER, "сертификатът не е на очаквания притежател"},
+        {GNUTLS_CERT_MISMATCH, "сертификатът не е очакваният"},
+        {GNUTLS_CERT_REVOCATION_DATA_SUPERSEDED, "данните за отмяна са остарели"},
+        {GNUTLS_CERT_REVOCATION_DATA_ISSUED_IN_FUTURE, "данните за отмяна са издадени в бъдещето"},
+        {GNUTLS_CERT_MISSING_OCSP_STATUS, "липсва състоянието по OCSP"},
+        {GNUTLS_CERT_INVALID_OCSP_STATUS, "състоянието по OCSP е невалидно"},
     };
     QStringList texts;
     for (const auto& reason : reasons)
@@ -109,6 +110,89 @@ QString statusText(unsigned status) {
     return texts.join(QStringLiteral("; "));
 }
 
+// The DER of a signature given as DER or PEM.
+QByteArray signatureDer(const QByteArray& bytes) {
+    if (!bytes.trimmed().startsWith("-----BEGIN"))
+        return bytes;
+    gnutls::OwnedDatum der;
+    const gnutls_datum_t pem = gnutls::datumOf(bytes);
+    if (gnutls_pem_base64_decode2(nullptr, &pem, &der) < 0)
+        unreadable(QStringLiteral("PEM записът е повреден"));
+    return der.bytes();
+}
+
+// The hashes a signature may rest on: those ETSI TS 119 312 holds secure for signatures.
+const gnutls_digest_algorithm_t kAllowedHashes[] = {
+    GNUTLS_DIG_SHA256,   GNUTLS_DIG_SHA384,   GNUTLS_DIG_SHA512,
+    GNUTLS_DIG_SHA3_256, GNUTLS_DIG_SHA3_384, GNUTLS_DIG_SHA3_512,
+};
+
+// Whether `content` is what the signer signed; a signature by a hash no longer allowed is not
+// checked at all, and says why.
+void checkContent(Verification& result, gnutls_pkcs7_t signature,
+                  const gnutls_pkcs7_signature_info_st& info, const QByteArray& signerDer,
+                  const QByteArray& content) {
+    const gnutls_digest_algorithm_t hash = gnutls_sign_get_hash_algorithm(info.algo);
+    if (std::find(std::begin(kAllowedHashes), std::end(kAllowedHashes), hash) ==
+        std::end(kAllowedHashes)) {
+        const char* name = gnutls_sign_get_name(info.algo);
+        result.contentProblem =
+            QStringLiteral("подписът е по алгоритъм %1, който вече не е допустим за подписи")
+                .arg(name ? QString::fromLatin1(name) : QStringLiteral("непознат"));
+        return;
+    }
+    const gnutls::Certificate signer = gnutls::importCertificate(signerDer);
+    const gnutls_datum_t data = gnutls::datumOf(content);
+    const int verified = gnutls_pkcs7_verify_direct(signature, signer.get(), 0, &data, 0);
+    result.contentIntact = verified >= 0;
+    // GnuTLS checks the signer's certificate against the signing time before the bytes: such a
+    // refusal leaves the file unchecked, not changed.
+    switch (verified) {
+    case GNUTLS_E_EXPIRED:
+        result.contentProblem = QStringLiteral("сертификатът на подписващия е бил изтекъл към "
+                                               "времето на подписване");
+        break;
+    case GNUTLS_E_NOT_YET_ACTIVATED:
+        result.contentProblem = QStringLiteral("сертификатът на подписващия още не е бил валиден "
+                                               "към времето на подписване");
+        break;
+    default:
+        if (!result.contentIntact && verified != GNUTLS_E_PK_SIG_VERIFY_FAILED &&
+            verified != GNUTLS_E_HASH_FAILED)
+            result.contentProblem = QString::fromUtf8(gnutls_strerror(verified));
+    }
+}
+
+// The certificates of a trust anchors' file: PEM blocks, each read on its own so that a broken
+// one is named and not taken for the end of the file, or one certificate in DER.
+std::vector<gnutls::Certificate> trustAnchorsOf(const QByteArray& bytes) {
+    const auto refuse = [](const QString& why) {
+        throw data::Error(QStringLiteral("Файлът с доверените издатели %1.").arg(why));
+    };
+    std::vector<gnutls::Certificate> anchors;
+    static const QByteArray begin("-----BEGIN "), end("-----END ");
+    qsizetype at = bytes.indexOf(begin);
+    if (at < 0) {
+        try {
+            anchors.push_back(gnutls::importCertificate(bytes));
+        } catch (const data::Error&) {
+            refuse(QStringLiteral("не е сертификат (DER) или списък от сертификати (PEM)"));
+        }
+        return anchors;
+    }
+    for (int block = 1; at >= 0; ++block) {
+        const qsizetype blockEnd = bytes.indexOf('\n', bytes.indexOf(end, at));
+        const QByteArray pem = bytes.mid(at, blockEnd < 0 ? -1 : blockEnd - at);
+        try {
+            anchors.push_back(gnutls::importCertificate(pem, GNUTLS_X509_FMT_PEM));
+        } catch (const data::Error&) {
+            refuse(QStringLiteral("е повреден: блок %1 не е сертификат").arg(block));
+        }
+        at = blockEnd < 0 ? -1 : bytes.indexOf(begin, blockEnd);
+    }
+    return anchors;
+}
+
 void checkChain(Verification& result, const std::vector<QByteArray>& certificates,
                 std::size_t signerIndex, const std::optional<QByteArray>& trustAnchors) {
     gnutls_x509_trust_list_t rawList = nullptr;
@@ -116,15 +200,17 @@ void checkChain(Verification& result, const std::vector<QByteArray>& certificate
                   QStringLiteral("Списъкът на доверените издатели не може да бъде съставен"));
     const gnutls::TrustList trust(rawList);
     if (trustAnchors) {
-        const gnutls_datum_t anchors = gnutls::datumOf(*trustAnchors);
-        int added = gnutls_x509_trust_list_add_trust_mem(rawList, &anchors, nullptr,
-                                                         GNUTLS_X509_FMT_PEM, 0, 0);
-        if (added <= 0)
-            added = gnutls_x509_trust_list_add_trust_mem(rawList, &anchors, nullptr,
-                                                         GNUTLS_X509_FMT_DER, 0, 0);
-        if (added <= 0)
-            throw data::Error(QStringLiteral("Файлът с доверените издатели не съдържа "
-                                             "сертификати."));
+        std::vector<gnutls::Certificate> anchors = trustAnchorsOf(*trustAnchors);
+        std::vector<gnutls_x509_crt_t> handed;
+        for (const gnutls::Certificate& anchor : anchors)
+            handed.push_back(anchor.get());
+        const int added =
+            gnutls_x509_trust_list_add_cas(rawList, handed.data(), unsigned(handed.size()), 0);
+        // The list owns what it took.
+        for (int i = 0; i < added; ++i)
+            (void)anchors[std::size_t(i)].release();
+        if (added != int(handed.size()))
+            throw data::Error(QStringLiteral("Доверените издатели не могат да бъдат добавени."));
     } else if (gnutls_x509_trust_list_add_system_trust(rawList, 0, 0) <= 0) {
         result.chainProblem = QStringLiteral("системата няма доверени издатели");
         return;
@@ -153,17 +239,18 @@ Verification verifyDetached(const QByteArray& content, const QByteArray& signatu
                             const std::optional<QByteArray>& trustAnchors) {
     if (signatureBytes.size() > kMaxSignatureBytes)
         unreadable(QStringLiteral("по-голям е от %1 байта").arg(kMaxSignatureBytes));
+    const QByteArray der = signatureDer(signatureBytes);
     gnutls_pkcs7_t raw = nullptr;
     gnutls::check(gnutls_pkcs7_init(&raw), QStringLiteral("Подписът не може да бъде прочетен"));
     const gnutls::Pkcs7 signature(raw);
-    const gnutls_datum_t datum = gnutls::datumOf(signatureBytes);
-    if (gnutls_pkcs7_import(raw, &datum, GNUTLS_X509_FMT_DER) < 0 &&
-        gnutls_pkcs7_import(raw, &datum, GNUTLS_X509_FMT_PEM) < 0)
+    const gnutls_datum_t datum = gnutls::datumOf(der);
+    if (gnutls_pkcs7_import(raw, &datum, GNUTLS_X509_FMT_DER) < 0)
         unreadable(QStringLiteral("това не е подпис CMS/PKCS #7"));
     const int signers = gnutls_pkcs7_get_signature_count(raw);
     if (signers != 1)
         unreadable(QStringLiteral("очаква се един подписващ, а има %1").arg(signers));
     const std::vector<QByteArray> certificates = embeddedCertificates(raw);
+    const SignedAttributes attributes = readSignedAttributes(der);
     const SignatureInfo info(raw);
 
     std::size_t signerIndex = certificates.size();
@@ -177,19 +264,24 @@ Verification verifyDetached(const QByteArray& content, const QByteArray& signatu
 
     Verification result;
     result.signer = readCertificate(certificates[signerIndex]);
-    if (info.info.signing_time != time_t(-1))
-        result.signingTime = QDateTime::fromSecsSinceEpoch(info.info.signing_time, Qt::UTC);
+    result.signingTime = attributes.signingTime;
+    checkContent(result, raw, info.info, certificates[signerIndex], content);
+    result.signerProblem = certificateRefusal(result.signer);
+    if (result.signerProblem.isEmpty() && result.signingTime.isValid() &&
+        (result.signingTime < result.signer.notBefore ||
+         result.signingTime > result.signer.notAfter))
+        result.signerProblem =
+            QStringLiteral("времето на подписване %1 е извън валидността на сертификата (от %2 "
+                           "до %3).")
+                .arg(momentText(result.signingTime), momentText(result.signer.notBefore),
+                     momentText(result.signer.notAfter));
 
-    const gnutls::Certificate signer = gnutls::importCertificate(certificates[signerIndex]);
-    const gnutls_datum_t data = gnutls::datumOf(content);
-    result.contentIntact = gnutls_pkcs7_verify_direct(raw, signer.get(), 0, &data, 0) >= 0;
-
-    const QByteArray attribute = info.signedAttribute(kSigningCertificateV2Oid);
-    if (attribute.isEmpty()) {
+    if (attributes.signingCertificateV2.isEmpty()) {
         result.certificateProblem = QStringLiteral("подписът не посочва сертификата си");
     } else {
         try {
-            result.certificateBound = namesCertificate(attribute, result.signer.der);
+            result.certificateBound =
+                namesCertificate(attributes.signingCertificateV2, result.signer.der);
             if (!result.certificateBound)
                 result.certificateProblem =
                     QStringLiteral("подписът посочва друг сертификат, не този в него");
@@ -211,8 +303,13 @@ QString Verification::text() const {
           << QStringLiteral("Време на подписване: ") +
                  (signingTime.isValid() ? momentText(signingTime) : QStringLiteral("не е посочено"))
           << (contentIntact ? QStringLiteral("Файлът: непроменен след подписването")
-                            : QStringLiteral("Файлът: ПРОМЕНЕН след подписването или подписът "
-                                             "не е негов"))
+              : contentProblem.isEmpty()
+                  ? QStringLiteral("Файлът: ПРОМЕНЕН след подписването или подписът не е негов")
+                  : QStringLiteral("Файлът: НЕ е проверен: ") + contentProblem)
+          << (signerProblem.isEmpty()
+                  ? QStringLiteral("Подписващият: сертификатът му е годен за този подпис")
+                  : QStringLiteral("Подписващият: сертификатът му НЕ е годен за този подпис: ") +
+                        signerProblem)
           << (certificateBound
                   ? QStringLiteral("Сертификатът: посочен в подписа")
                   : QStringLiteral("Сертификатът: НЕ е потвърден: ") + certificateProblem)

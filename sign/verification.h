@@ -17,12 +17,20 @@ struct Verification {
     CertificateInfo signer;
     QDateTime signingTime; // invalid when the signature states none
     bool contentIntact = false;
+    // Why the content could not be checked at all (an algorithm not allowed, say); empty when
+    // it was, whatever the outcome.
+    QString contentProblem;
+    // Why the signer's certificate cannot have made this signature: what it may not sign at
+    // all, or a signing time outside its validity. Empty when it can.
+    QString signerProblem;
     bool certificateBound = false; // the signed attributes name the signer's certificate
     QString certificateProblem;
     bool chainTrusted = false;
     QString chainProblem;
 
-    bool allHold() const { return contentIntact && certificateBound && chainTrusted; }
+    bool allHold() const {
+        return contentIntact && signerProblem.isEmpty() && certificateBound && chainTrusted;
+    }
     // One line a finding, in the bidder's words.
     QString text() const;
 };

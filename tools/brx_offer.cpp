@@ -431,15 +431,21 @@ sign::PinSource pinFrom(const QString& pinFile) {
                 quiet.c_lflag &= ~tcflag_t(ECHO);
                 ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
             }
+            // Byte by byte, not as a C text: a zero byte stays in the line, to be refused.
             char buffer[4096];
-            const bool read = std::fgets(buffer, sizeof buffer, stdin) != nullptr;
+            std::size_t length = 0;
+            for (int c = 0; length < sizeof buffer && (c = std::getc(stdin)) != EOF;) {
+                buffer[length++] = char(c);
+                if (c == '\n')
+                    break;
+            }
             if (terminal) {
                 ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
                 std::fputs("\n", stderr);
             }
-            if (!read)
+            if (length == 0)
                 return std::nullopt;
-            line = QByteArray(buffer);
+            line = QByteArray(buffer, qsizetype(length));
             std::fill(std::begin(buffer), std::end(buffer), '\0');
         }
         const qsizetype end = line.indexOf('\n');

@@ -7,7 +7,7 @@
 namespace exporttest {
 
 ProgramRun brxOffer(const QStringList& arguments, const QString& folder, const QByteArray& locale,
-                    const QString& program) {
+                    const QString& program, int boundMs) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(locale));
@@ -18,7 +18,7 @@ ProgramRun brxOffer(const QStringList& arguments, const QString& folder, const Q
     process.setWorkingDirectory(folder);
     process.start(program, arguments);
     ProgramRun run;
-    if (!process.waitForFinished(60000))
+    if (!process.waitForFinished(boundMs))
         return run;
     if (process.exitStatus() == QProcess::NormalExit)
         run.status = process.exitCode();

@@ -2,10 +2,12 @@
 # SPDX-License-Identifier: Apache-2.0
 # Makes, in the folder FOLDER, what the signing tests sign with: a test certificate authority
 # (ca.pem), certificates it issued to a bidder (signer: valid for signatures; expired; future:
-# not valid yet; encryption: not meant for signatures), each with its key in a .p12 protected by
-# the password "secret", and a SoftHSM2 token labelled "Bidder" (user PIN 1234) holding the
-# signer's and the expired certificate with their keys and the authority's certificate.
-# SOFTHSM2_CONF=FOLDER/softhsm2.conf reaches the token.
+# not valid yet; encryption: not meant for signatures; critical: with a critical extension no
+# one knows; weak: on a 1024-bit RSA key, weak.key; authority: a certificate authority's), each
+# with its key in a .p12 protected by the password "secret", and a SoftHSM2 token labelled
+# "Bidder" (user PIN 1234) holding the signer's and the expired certificate with their keys and
+# the authority's certificate. SOFTHSM2_CONF=FOLDER/softhsm2.conf reaches the token; the folder
+# tokens.pristine keeps the token as made, for tests that want one of their own.
 set -euo pipefail
 folder=$(realpath "$1")
 cd "$folder"
@@ -29,10 +31,18 @@ template expired "${bidder[@]}" 'serial = 2' signing_key \
 template future "${bidder[@]}" 'serial = 3' signing_key \
     'activation_date = "2090-01-01 00:00:00"' 'expiration_date = "2091-01-01 00:00:00"'
 template encryption "${bidder[@]}" 'serial = 4' encryption_key 'expiration_days = 365'
-for name in signer expired future encryption; do
-    certtool --generate-certificate --load-privkey bidder.key --load-ca-certificate ca.pem \
+template critical "${bidder[@]}" 'serial = 5' signing_key 'expiration_days = 365' \
+    'add_critical_extension = "1.3.6.1.4.1.55555.1 0x0500"'
+template weak "${bidder[@]}" 'serial = 6' signing_key 'expiration_days = 365'
+template authority "${bidder[@]}" 'serial = 7' ca signing_key cert_signing_key \
+    'expiration_days = 365'
+certtool --generate-privkey --key-type rsa --bits 1024 --outfile weak.key 2>/dev/null
+for name in signer expired future encryption critical weak authority; do
+    key=bidder.key
+    [ "$name" = weak ] && key=weak.key
+    certtool --generate-certificate --load-privkey "$key" --load-ca-certificate ca.pem \
         --load-ca-privkey ca.key --template "$name.tmpl" --outfile "$name.pem" 2>/dev/null
-    certtool --to-p12 --load-privkey bidder.key --load-certificate "$name.pem" \
+    certtool --to-p12 --load-privkey "$key" --load-certificate "$name.pem" \
         --load-ca-certificate ca.pem --p12-name "$name" --password secret --outder \
         --outfile "$name.p12" 2>/dev/null
 done
@@ -52,3 +62,4 @@ for entry in signer:01 expired:02; do
         >/dev/null 2>&1
 done
 p11tool --login --write --load-certificate ca.pem --label ca --mark-ca "$token" >/dev/null 2>&1
+cp -r tokens tokens.pristine

@@ -125,7 +125,7 @@ TEST_F(SigningDialogTest, AWrongOrCancelledPinSignsNothingAndIsAskedOnce) {
     }
 }
 
-TEST_F(SigningDialogTest, SignsWithAKeyFileAfterItsPassword) {
+TEST_F(SigningDialogTest, SignsWithAKeyFileAskingItsPasswordForEachSignature) {
     sign::SigningDialog dialog(guard, offer);
     dialogs.openFileAnswers = {SigningWorld::get().path(QStringLiteral("signer.p12"))};
     dialogs.pinAnswers = {SigningWorld::kPassword};
@@ -133,11 +133,31 @@ TEST_F(SigningDialogTest, SignsWithAKeyFileAfterItsPassword) {
     ASSERT_EQ(dialog.lstCertificates->count(), 3);
     EXPECT_EQ(dialog.lstCertificates->currentRow(), 2);
     EXPECT_TRUE(dialog.memDetails->toPlainText().contains(QStringLiteral("Носител: signer.p12")));
+    ASSERT_EQ(dialogs.texts(Kind::Pin).size(), 1);
+
+    // The password opened the file to show its certificate; each signature asks it again.
+    for (int press = 1; press <= 2; ++press) {
+        SCOPED_TRACE(press);
+        QFile::remove(signature);
+        dialogs.pinAnswers = {SigningWorld::kPassword};
+        QTest::mouseClick(dialog.btnSign, Qt::LeftButton);
+        EXPECT_TRUE(dialogs.errors().isEmpty())
+            << dialogs.errors().join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(dialogs.texts(Kind::Pin).size(), 1 + press);
+        EXPECT_TRUE(QFileInfo::exists(signature));
+    }
+    // Cancelled, the password signs nothing; wrong, it is refused.
+    QFile::remove(signature);
+    dialogs.pinAnswers = {QByteArray()};
     QTest::mouseClick(dialog.btnSign, Qt::LeftButton);
-    EXPECT_TRUE(dialogs.errors().isEmpty())
-        << dialogs.errors().join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(dialogs.texts(Kind::Pin).size(), 1) << "the file's password was asked again";
-    EXPECT_TRUE(QFileInfo::exists(signature));
+    EXPECT_TRUE(dialogs.errors().isEmpty());
+    dialogs.pinAnswers = {"wrong"};
+    QTest::mouseClick(dialog.btnSign, Qt::LeftButton);
+    ASSERT_EQ(dialogs.errors().size(), 1);
+    EXPECT_TRUE(dialogs.errors().front().startsWith(QStringLiteral("Грешна парола")));
+    EXPECT_EQ(dialogs.texts(Kind::Pin).size(), 5);
+    EXPECT_FALSE(QFileInfo::exists(signature));
+
     // The cards are read again; the file's certificate stays.
     QTest::mouseClick(dialog.btnRefresh, Qt::LeftButton);
     EXPECT_EQ(dialog.lstCertificates->count(), 3);

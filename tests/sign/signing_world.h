@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
 
 namespace signtest {
 
@@ -27,6 +28,27 @@ public:
 private:
     explicit SigningWorld(QString folder) : folder_(std::move(folder)) {}
     QString folder_;
+};
+
+// A token of its own for the programs one test starts: a copy of the world's token as it was
+// made, reached through SOFTHSM2_CONF while this object lives. A run that hangs on the token
+// and is ended leaves its token broken for no other test. The test program itself keeps the
+// world's token.
+class OwnToken {
+public:
+    OwnToken();
+    OwnToken(const OwnToken&) = delete;
+    OwnToken& operator=(const OwnToken&) = delete;
+    ~OwnToken();
+
+    // Puts the world's certificate `name` ("weak.pem" by name "weak") with its key `key` on
+    // this token under the identifier `id` (hexadecimal), as the card software of a bidder
+    // would; tokenUrl(name) reaches it.
+    void store(const QString& name, const QString& key, const QString& id);
+
+private:
+    QTemporaryDir folder_;
+    QByteArray worldConfiguration_;
 };
 
 } // namespace signtest
