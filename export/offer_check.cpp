@@ -143,7 +143,7 @@ void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
     for (positions.first(); !positions.eof(); positions.next()) {
         Problem position = lot;
         position.where = Where::Position;
-        position.positionCode = text(positions, "CUSTOM_CODE");
+        position.positionCode = positionName(positions);
         position.position = value(positions, "PRODUCT_CODE");
         if (!PoziciaIsFill(positions)) {
             position.column = kPrice;
@@ -165,6 +165,11 @@ void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
 }
 
 } // namespace
+
+QString positionName(const data::Dataset& positions) {
+    const QString code = text(positions, "CUSTOM_CODE").trimmed();
+    return code.isEmpty() ? QStringLiteral("„%1“").arg(text(positions, "IME")) : code;
+}
 
 QString Problem::field() const {
     if (column.isEmpty())
