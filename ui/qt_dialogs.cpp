@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -38,10 +39,34 @@ bool QtDialogs::confirm(const QString& text) {
 }
 
 bool QtDialogs::confirmWithDetails(const QString& text, const QString& details) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Потвърждение"), text,
-                    QMessageBox::NoButton, activeWindow());
-    box.setDetailedText(details);
-    return askYesOrNo(box);
+    // A preview runs to hundreds of lines: they are read in a list that grows with the window,
+    // where a message box would hold them in a few lines of its own size.
+    QDialog dialog(activeWindow());
+    dialog.setObjectName(QStringLiteral("ConfirmWithDetails"));
+    dialog.setWindowTitle(QStringLiteral("Потвърждение"));
+    dialog.setSizeGripEnabled(true);
+    auto* question = new QLabel(text, &dialog);
+    question->setWordWrap(true);
+    auto* list = new QPlainTextEdit(details, &dialog);
+    list->setObjectName(QStringLiteral("details"));
+    list->setReadOnly(true);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* yes = buttons->addButton(QStringLiteral("Да"), QDialogButtonBox::YesRole);
+    buttons->addButton(QStringLiteral("Не"), QDialogButtonBox::NoRole);
+    yes->setDefault(true);
+    yes->setFocus();
+    bool confirmed = false;
+    QObject::connect(buttons, &QDialogButtonBox::clicked, &dialog, [&](QAbstractButton* button) {
+        confirmed = button == yes;
+        dialog.done(confirmed ? QDialog::Accepted : QDialog::Rejected);
+    });
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(question);
+    layout->addWidget(list, 1);
+    layout->addWidget(buttons);
+    dialog.resize(720, 480);
+    dialog.exec();
+    return confirmed;
 }
 
 void QtDialogs::warning(const QString& text) {

@@ -4,14 +4,17 @@
 // check opened with what is left.
 #include "offer/offer_check_window.h"
 #include "tests/tools/tender_file_support.h"
+#include "ui/dialogs.h"
 #include "ui/validating_edit.h"
 
 #include "offer_pages_support.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 
 namespace {
 
@@ -107,6 +110,36 @@ TEST_F(CarryButton, NoStoresNothingAndOpensNoCheck) {
     EXPECT_EQ(dialogs.texts(Kind::Confirm).size(), 1);
     EXPECT_EQ(onDisk(105, "PP1_NUMBER"), before);
     EXPECT_EQ(window->fmProverka, nullptr);
+}
+
+// The preview's lines are read in a list that grows with its window.
+TEST(PreviewWindow, ItsDetailsGrowWithTheWindowAndYesIsTheDefault) {
+    QtDialogs dialogs;
+    int before = 0;
+    int after = 0;
+    QTimer::singleShot(0, [&] {
+        QWidget* window = QApplication::activeModalWidget();
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->objectName(), QStringLiteral("ConfirmWithDetails"));
+        auto* details = window->findChild<QPlainTextEdit*>(QStringLiteral("details"));
+        ASSERT_NE(details, nullptr);
+        EXPECT_TRUE(details->toPlainText().startsWith(QStringLiteral("ред 1\n")));
+        before = details->height();
+        window->resize(window->width() + 200, window->height() + 300);
+        QApplication::processEvents();
+        after = details->height();
+        QTest::keyClick(window, Qt::Key_Return);
+    });
+    QStringList lines;
+    for (int n = 1; n <= 200; ++n)
+        lines << QStringLiteral("ред %1").arg(n);
+    EXPECT_TRUE(dialogs.confirmWithDetails(QStringLiteral("Да се пренесе ли?"),
+                                           lines.join(QLatin1Char('\n'))));
+    EXPECT_GE(after - before, 250);
+
+    QTimer::singleShot(0,
+                       [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
+    EXPECT_FALSE(dialogs.confirmWithDetails(QStringLiteral("Да се пренесе ли?"), QString()));
 }
 
 } // namespace
