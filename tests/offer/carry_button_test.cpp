@@ -16,6 +16,8 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include <optional>
+
 namespace {
 
 using Kind = ScriptedDialogs::Kind;
@@ -27,9 +29,13 @@ protected:
         oldFile = folder.write(tendertest::readJson(BRX_CARRY_TENDERS "/old-tender.json"), {},
                                QStringLiteral("old.mdb"));
     }
-    void carry(bool answer) {
+    // `answer` to the preview's question; `takeOld` to whether the values the new file holds
+    // differently give way, where that is asked.
+    void carry(bool answer, std::optional<bool> takeOld = std::nullopt) {
         dialogs.openFileAnswers.push_back(oldFile);
         dialogs.confirmAnswers.push_back(answer);
+        if (takeOld)
+            dialogs.confirmAnswers.push_back(*takeOld);
         window->pcMain->setCurrentWidget(window->tsObosobeniPozicii);
         window->tsObosobeniPozicii->btnPrenasyane->click();
     }
@@ -57,9 +63,9 @@ TEST_F(CarryButton, AsksWithThePreviewStoresOnYesAndOpensTheCheckWithWhatIsLeft)
     const QStringList asked = dialogs.texts(Kind::Confirm);
     ASSERT_EQ(asked.size(), 1);
     EXPECT_TRUE(asked[0].contains(QStringLiteral("3 данни за фирмата и параметри, участие в 1 "
-                                                 "обособени позиции и стойностите на 3 позиции")))
+                                                 "обособени позиции и стойностите на 4 позиции")))
         << asked[0].toStdString();
-    EXPECT_TRUE(asked[0].contains(QStringLiteral("Отказани стойности: 5")));
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("Отказани стойности: 3")));
     EXPECT_EQ(onDisk(105, "PP1_NUMBER"), jet::Value(5.0));
     EXPECT_EQ(onDisk(200, "PP2_TEXT"), jet::Value(std::string("Да")));
     // The tender record and the lots are read again: the company page and the lot's status show
@@ -76,7 +82,7 @@ TEST_F(CarryButton, AsksWithThePreviewStoresOnYesAndOpensTheCheckWithWhatIsLeft)
               QStringLiteral("Пренесено от old.mdb:\n"
                              "Записани данни за фирмата и параметри: 3 от 3\n"
                              "Записано участие в обособени позиции: 1 от 1\n"
-                             "Записани позиции: 3 от 3"));
+                             "Записани позиции: 4 от 4"));
     const QStringList lines = checkLines();
     const auto listed = [&](const QString& part) {
         return std::any_of(lines.begin(), lines.end(),
@@ -111,6 +117,40 @@ TEST_F(CarryButton, NoStoresNothingAndOpensNoCheck) {
     EXPECT_EQ(onDisk(105, "PP1_NUMBER"), before);
     EXPECT_EQ(window->fmProverka, nullptr);
 }
+
+// The amended file holds position 1 of lot 2 at another price already; the old file's is taken
+// only when the bidder says so.
+class CarryOverAnotherValue : public CarryButton, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        nlohmann::json after = tendertest::readJson(BRX_CARRY_TENDERS "/new-tender.json");
+        for (nlohmann::json& row : after["PREDLOGENIA"])
+            if (row["PRODUCT_CODE"] == 201)
+                row["PP1_NUMBER"] = 7.5;
+        start(after);
+        oldFile = folder.write(tendertest::readJson(BRX_CARRY_TENDERS "/old-tender.json"), {},
+                               QStringLiteral("old.mdb"));
+    }
+};
+
+TEST_P(CarryOverAnotherValue, AsksWhetherTheOldFilesValueReplacesIt) {
+    const bool takeOld = GetParam();
+    carry(true, takeOld);
+    ASSERT_TRUE(dialogs.errors().isEmpty()) << dialogs.errors().join(u'\n').toStdString();
+    const QStringList asked = dialogs.texts(Kind::Confirm);
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("„Цена“: 7,5 → 7")) ||
+                asked[0].contains(QStringLiteral("„Цена“: 7.5 → 7")))
+        << asked[0].toStdString();
+    EXPECT_TRUE(asked[1].contains(QStringLiteral("Да се заменят ли")));
+    EXPECT_EQ(onDisk(201, "PP1_NUMBER"), jet::Value(takeOld ? 7.0 : 7.5));
+    EXPECT_EQ(onDisk(201, "PP2_TEXT"), jet::Value(std::string("F")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, CarryOverAnotherValue, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& answer) {
+                             return std::string(answer.param ? "TakeOld" : "KeepNew");
+                         });
 
 // The preview's lines are read in a list that grows with its window.
 TEST(PreviewWindow, ItsDetailsGrowWithTheWindowAndYesIsTheDefault) {
