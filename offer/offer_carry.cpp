@@ -869,6 +869,10 @@ Outcome OfferCarry::store(const Preview& preview, Replacements replacements) {
         tenderAndLots();
         storePositions(preview, replacements, postErrors);
     });
+    // Only the new file is written, but the bidder has two in mind.
+    if (!outcome.positions.error.isEmpty())
+        outcome.positions.error =
+            newFileNamed(connection_) + QStringLiteral(": ") + outcome.positions.error;
 
     // What the file holds now tells what was stored, whatever ended the pass.
     qrySpecs_->close();

@@ -66,6 +66,8 @@ TEST_F(CarryButton, AsksWithThePreviewStoresOnYesAndOpensTheCheckWithWhatIsLeft)
                                                  "обособени позиции и стойностите на 4 позиции")))
         << asked[0].toStdString();
     EXPECT_TRUE(asked[0].contains(QStringLiteral("Отказани стойности: 3")));
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("Позиции, които новият файл няма: 2; нови "
+                                                 "позиции: 3; позиции с променено описание: 1.")));
     EXPECT_EQ(onDisk(105, "PP1_NUMBER"), jet::Value(5.0));
     EXPECT_EQ(onDisk(200, "PP2_TEXT"), jet::Value(std::string("Да")));
     // The tender record and the lots are read again: the company page and the lot's status show

@@ -369,6 +369,8 @@ TEST_F(OfferCarryTest, AFailurePartWayLeavesEveryValueOldOrNewAndTheCountsTrue) 
         const offercarry::Outcome outcome = carry->store(preview);
         connection.database().file().failAfterWrites(std::nullopt);
         EXPECT_FALSE(outcome.complete());
+        EXPECT_TRUE(outcome.positions.error.startsWith("Новият файл " + newFile + ": "))
+            << outcome.positions.error.toStdString();
 
         // Read through our reader: mdb-export may list both copies of a row whose move was
         // cut short.
