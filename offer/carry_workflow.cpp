@@ -39,18 +39,22 @@ OfferCarryWorkflow::run(const QString& oldFile,
         (preview.refused.empty() ? QString()
                                  : QStringLiteral("\nОтказани стойности: %1; те не се пренасят.")
                                        .arg(preview.refused.size()));
-    if (!dialogs_.confirmWithDetails(question, preview.text()))
-        return report;
-    if (replacements)
-        report.replacements = *replacements;
-    else if (preview.replacements() > 0 &&
-             dialogs_.confirm(QStringLiteral("Новият файл вече съдържа различни стойности на %1 "
-                                             "места (виж подробностите). Да се заменят ли те със "
-                                             "стойностите от %2?\n\n„Не“ запазва стойностите на "
-                                             "новия файл.")
-                                  .arg(preview.replacements())
-                                  .arg(oldFile)))
-        report.replacements = offercarry::Replacements::TakeOld;
+    if (replacements || preview.replacements() == 0) {
+        if (!dialogs_.confirmWithDetails(question, preview.text()))
+            return report;
+        report.replacements = replacements.value_or(offercarry::Replacements::KeepNew);
+    } else {
+        // The new file's values are the newer: the box that gives them up starts unticked.
+        const std::optional<bool> takeOld = dialogs_.confirmWithChoice(
+            question, preview.text(),
+            QStringLiteral("Стойностите, които новият файл съдържа различно (%1), да се заменят "
+                           "със стойностите от стария файл")
+                .arg(preview.replacements()));
+        if (!takeOld)
+            return report;
+        report.replacements =
+            *takeOld ? offercarry::Replacements::TakeOld : offercarry::Replacements::KeepNew;
+    }
     report.outcome = carry_.store(preview, report.replacements);
     report.stored = true;
     if (!report.outcome.complete())

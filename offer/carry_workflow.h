@@ -28,8 +28,8 @@ public:
     // Reads `oldFile`; a file that cannot be read or is of another tender is shown as an error
     // and changes nothing. Otherwise asks, with the preview, whether to store, and stores on
     // Yes. Nothing to store: the preview is shown as a warning instead. Where the new file holds
-    // values differently already, `replacements` says which stay; without it the bidder is
-    // asked, keeping the new file's on No.
+    // values differently already, `replacements` says which stay; without it the bidder
+    // chooses beside the question, the new file's kept unless the box is ticked.
     Report run(const QString& oldFile,
                std::optional<offercarry::Replacements> replacements = std::nullopt);
 

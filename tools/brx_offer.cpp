@@ -240,6 +240,10 @@ public:
     }
     // The import's question; the answer is whether --dry-run was left out.
     bool confirmWithDetails(const QString&, const QString&) override { return storeImport_; }
+    // A choice comes from an option of its own: the box stays unticked.
+    std::optional<bool> confirmWithChoice(const QString&, const QString&, const QString&) override {
+        return storeImport_ ? std::optional<bool>(false) : std::nullopt;
+    }
     void warning(const QString& text) override { print(stderr, text); }
     void error(const QString& text) override {
         print(stderr, text);

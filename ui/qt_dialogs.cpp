@@ -5,6 +5,7 @@
 #include "ui/application_title.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -38,18 +39,31 @@ bool QtDialogs::confirm(const QString& text) {
     return askYesOrNo(box);
 }
 
-bool QtDialogs::confirmWithDetails(const QString& text, const QString& details) {
-    // A preview runs to hundreds of lines: they are read in a list that grows with the window,
-    // where a message box would hold them in a few lines of its own size.
+namespace {
+
+// A preview runs to hundreds of lines: they are read in a list that grows with the window,
+// where a message box would hold them in a few lines of its own size. With `choice`, a box the
+// bidder may tick stands between the question and the list. Nothing for No.
+std::optional<bool> askWithDetails(const QString& text, const QString& details,
+                                   const QString& choice) {
     QDialog dialog(activeWindow());
     dialog.setObjectName(QStringLiteral("ConfirmWithDetails"));
     dialog.setWindowTitle(QStringLiteral("Потвърждение"));
     dialog.setSizeGripEnabled(true);
+    auto* layout = new QVBoxLayout(&dialog);
     auto* question = new QLabel(text, &dialog);
     question->setWordWrap(true);
+    layout->addWidget(question);
+    QCheckBox* box = nullptr;
+    if (!choice.isEmpty()) {
+        box = new QCheckBox(choice, &dialog);
+        box->setObjectName(QStringLiteral("choice"));
+        layout->addWidget(box);
+    }
     auto* list = new QPlainTextEdit(details, &dialog);
     list->setObjectName(QStringLiteral("details"));
     list->setReadOnly(true);
+    layout->addWidget(list, 1);
     auto* buttons = new QDialogButtonBox(&dialog);
     QPushButton* yes = buttons->addButton(QStringLiteral("Да"), QDialogButtonBox::YesRole);
     buttons->addButton(QStringLiteral("Не"), QDialogButtonBox::NoRole);
@@ -60,13 +74,23 @@ bool QtDialogs::confirmWithDetails(const QString& text, const QString& details) 
         confirmed = button == yes;
         dialog.done(confirmed ? QDialog::Accepted : QDialog::Rejected);
     });
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(question);
-    layout->addWidget(list, 1);
     layout->addWidget(buttons);
     dialog.resize(720, 480);
     dialog.exec();
-    return confirmed;
+    if (!confirmed)
+        return std::nullopt;
+    return box != nullptr && box->isChecked();
+}
+
+} // namespace
+
+bool QtDialogs::confirmWithDetails(const QString& text, const QString& details) {
+    return askWithDetails(text, details, QString()).has_value();
+}
+
+std::optional<bool> QtDialogs::confirmWithChoice(const QString& text, const QString& details,
+                                                 const QString& choice) {
+    return askWithDetails(text, details, choice);
 }
 
 void QtDialogs::warning(const QString& text) {

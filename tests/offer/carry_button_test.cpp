@@ -9,6 +9,7 @@
 
 #include "offer_pages_support.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -29,13 +30,13 @@ protected:
         oldFile = folder.write(tendertest::readJson(BRX_CARRY_TENDERS "/old-tender.json"), {},
                                QStringLiteral("old.mdb"));
     }
-    // `answer` to the preview's question; `takeOld` to whether the values the new file holds
-    // differently give way, where that is asked.
+    // `answer` to the preview's question; `takeOld` ticks the box beside it that gives up the
+    // values the new file holds differently, where there is one.
     void carry(bool answer, std::optional<bool> takeOld = std::nullopt) {
         dialogs.openFileAnswers.push_back(oldFile);
         dialogs.confirmAnswers.push_back(answer);
         if (takeOld)
-            dialogs.confirmAnswers.push_back(*takeOld);
+            dialogs.choiceAnswers.push_back(*takeOld);
         window->pcMain->setCurrentWidget(window->tsObosobeniPozicii);
         window->tsObosobeniPozicii->btnPrenasyane->click();
     }
@@ -139,12 +140,13 @@ TEST_P(CarryOverAnotherValue, AsksWhetherTheOldFilesValueReplacesIt) {
     const bool takeOld = GetParam();
     carry(true, takeOld);
     ASSERT_TRUE(dialogs.errors().isEmpty()) << dialogs.errors().join(u'\n').toStdString();
+    // One question: the choice stands beside the preview.
     const QStringList asked = dialogs.texts(Kind::Confirm);
-    ASSERT_EQ(asked.size(), 2);
+    ASSERT_EQ(asked.size(), 1);
     EXPECT_TRUE(asked[0].contains(QStringLiteral("„Цена“: 7,5 → 7")) ||
                 asked[0].contains(QStringLiteral("„Цена“: 7.5 → 7")))
         << asked[0].toStdString();
-    EXPECT_TRUE(asked[1].contains(QStringLiteral("Да се заменят ли")));
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("различно (1), да се заменят")));
     EXPECT_EQ(onDisk(201, "PP1_NUMBER"), jet::Value(takeOld ? 7.0 : 7.5));
     EXPECT_EQ(onDisk(201, "PP2_TEXT"), jet::Value(std::string("F")));
 }
@@ -182,6 +184,24 @@ TEST(PreviewWindow, ItsDetailsGrowWithTheWindowAndYesIsTheDefault) {
     QTimer::singleShot(0,
                        [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
     EXPECT_FALSE(dialogs.confirmWithDetails(QStringLiteral("Да се пренесе ли?"), QString()));
+
+    // A choice beside the question: unticked at first, told with the Yes, nothing with the No.
+    for (const std::optional<bool> answer :
+         {std::optional<bool>(false), std::optional<bool>(true), std::optional<bool>()}) {
+        QTimer::singleShot(0, [answer] {
+            QWidget* window = QApplication::activeModalWidget();
+            ASSERT_NE(window, nullptr);
+            auto* box = window->findChild<QCheckBox*>(QStringLiteral("choice"));
+            ASSERT_NE(box, nullptr);
+            EXPECT_FALSE(box->isChecked());
+            if (answer.value_or(true))
+                box->click();
+            QTest::keyClick(window, answer ? Qt::Key_Return : Qt::Key_Escape);
+        });
+        EXPECT_EQ(dialogs.confirmWithChoice(QStringLiteral("Да се пренесе ли?"), QString(),
+                                            QStringLiteral("Да се заменят")),
+                  answer);
+    }
 }
 
 } // namespace
