@@ -664,16 +664,21 @@ TEST_F(OfferCarryTest, NothingToCarryIsShownAndNothingAsked) {
     EXPECT_EQ(digest(newFile), before);
 }
 
+// A tender file as tenderdb create writes it from `description`, in `folder` under `name`.
+QString created(const fixture::TenderFolder& folder, const nlohmann::json& description,
+                const QString& name) {
+    const std::string json = folder.file(name + ".json").toStdString();
+    std::ofstream(json) << description.dump();
+    const QString file = folder.file(name + ".mdb");
+    EXPECT_EQ(jettest::runProcess({TENDERDB_PATH, "create", json, file.toStdString()}).status, 0);
+    return file;
+}
+
 // brx-offer carry on files made by tenderdb create, as a bidder's script would run it.
 TEST(OfferCarryCommand, PreviewsWithDryRunThenStoresAndRefusesAnotherTender) {
     fixture::TenderFolder folder;
     const auto create = [&](const nlohmann::json& description, const QString& name) {
-        const std::string json = folder.file(name + ".json").toStdString();
-        std::ofstream(json) << description.dump();
-        const QString file = folder.file(name + ".mdb");
-        EXPECT_EQ(jettest::runProcess({TENDERDB_PATH, "create", json, file.toStdString()}).status,
-                  0);
-        return file;
+        return created(folder, description, name);
     };
     const QString oldFile = create(oldTender(), QStringLiteral("old"));
     const QString newFile = create(newTender(), QStringLiteral("new"));
@@ -707,6 +712,31 @@ TEST(OfferCarryCommand, PreviewsWithDryRunThenStoresAndRefusesAnotherTender) {
     EXPECT_TRUE(refused.err.contains("№4711") && refused.err.contains("№99"))
         << refused.err.toStdString();
     EXPECT_EQ(exporttest::brxOffer({"carry", oldFile}, folder.path()).status, 2);
+}
+
+// A value the new file holds differently stays unless --take-old is given.
+TEST(OfferCarryCommand, KeepsTheNewFilesValuesUnlessTakeOldIsGiven) {
+    fixture::TenderFolder folder;
+    nlohmann::json after = newTender();
+    for (nlohmann::json& row : after["PREDLOGENIA"])
+        if (row["PRODUCT_CODE"] == 201)
+            row["PP1_NUMBER"] = 7.5;
+    const QString oldFile = created(folder, oldTender(), QStringLiteral("old"));
+    for (const auto& [option, price] : {std::pair{"", 7.5}, std::pair{"--take-old", 7.0}}) {
+        SCOPED_TRACE(option);
+        const QString newFile = created(folder, after, QStringLiteral("new"));
+        QStringList args{"carry", oldFile, newFile};
+        if (*option != '\0')
+            args << option;
+        const exporttest::ProgramRun run = exporttest::brxOffer(args, folder.path());
+        EXPECT_TRUE(run.out.contains("Стойности, които новият файл съдържа различно: 1"))
+            << run.out.toStdString();
+        EXPECT_TRUE(run.out.contains("Записани позиции: 4 от 4")) << run.out.toStdString();
+        EXPECT_EQ(fixture::readColumn(newFile, "PREDLOGENIA", "PRODUCT_CODE", std::int64_t{201},
+                                      "PP1_NUMBER"),
+                  jet::Value(price));
+        QFile::remove(newFile);
+    }
 }
 
 } // namespace
