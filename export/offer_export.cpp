@@ -162,6 +162,22 @@ void refuseUnwritableTexts(const OfferSources& sources) {
     }
 }
 
+// Throws data::Error naming the first position PoziciaIsFill accepts that breaks the position
+// check. A position typed passed it when it was stored; one carried from an older file of the
+// tender may still lack a value the amended file requires.
+void refuseIncompletePositions(const OfferSources& sources) {
+    data::Dataset& positions = sources.qryData;
+    const data::Field& code = positions.fieldByName(QStringLiteral("CUSTOM_CODE"));
+    // Moving stores a position being edited, through its check; a refusal ends the export.
+    for (positions.first(); !positions.eof(); positions.next()) {
+        if (!sources.PoziciaIsFill())
+            continue;
+        if (const QString problems = TdmMain::IsPosOk(positions, sources.qrySpecs);
+            !problems.isEmpty())
+            throw data::Error(positionName(code) + problems);
+    }
+}
+
 } // namespace
 
 void checkOffer(const data::Dataset& qrySpecs, const data::Dataset& qryObosobeniPozicii) {
@@ -177,6 +193,7 @@ OfferExport::OfferExport(Dialogs& dialogs, QLocale regional)
 
 QString OfferExport::ExportXML(const OfferSources& sources) {
     checkOffer(sources.qrySpecs, sources.qryObosobeniPozicii);
+    refuseIncompletePositions(sources);
     refuseUnwritableTexts(sources);
 
     const int offerType = dialogs_.chooseOfferType(QStringLiteral("Избор на тип оферта"));

@@ -421,7 +421,8 @@ std::vector<QString> checkListing(data::Connection& connection, const QString& c
 }
 
 // The amendment authorities make most: a value that was optional is now required. Every other
-// value is carried; each position without it is stored incomplete and the offer check names it.
+// value is carried; each position without it is stored incomplete, the offer check names it and
+// the export refuses its lot.
 TEST_F(OfferCarryTest, ANewlyRequiredValueLeavesThePositionsIncompleteNotUncarried) {
     nlohmann::json before = oldTender();
     before["SPECS"][0].update({{"PP4_TIP", 2}, {"PP4_IME", "Рег. номер"}});
@@ -430,6 +431,12 @@ TEST_F(OfferCarryTest, ANewlyRequiredValueLeavesThePositionsIncompleteNotUncarri
             row["PP4_TEXT"] = "РН-1";
     nlohmann::json after = newTender();
     after["SPECS"][0].update({{"PP4_TIP", 2}, {"PP4_IME", "Рег. номер"}, {"PP4_OGRANICHENIE", 5}});
+    // Lot 2 with its one priced position only, so that nothing but the rule refuses its export.
+    nlohmann::json rows = nlohmann::json::array();
+    for (const nlohmann::json& row : after["PREDLOGENIA"])
+        if (row["PRODUCT_CODE"] != 202)
+            rows.push_back(row);
+    after["PREDLOGENIA"] = rows;
     write(before, after);
 
     const offercarry::Preview preview = carry->preview(oldFile);
@@ -448,6 +455,12 @@ TEST_F(OfferCarryTest, ANewlyRequiredValueLeavesThePositionsIncompleteNotUncarri
     // Position 2 has no price: the check lists it as not offered, before any other rule.
     EXPECT_EQ(checkListing(connection, QStringLiteral("PP4_TEXT")),
               (std::vector<QString>{"1/5", "2/1"}));
+    const exporttest::ProgramRun xml = exporttest::brxOffer(
+        {"xml", newFile, "2", "--type", "price", "-o", folder.file("offer.xml")}, folder.path());
+    EXPECT_EQ(xml.status, 1);
+    EXPECT_TRUE(xml.err.contains("Позиция №1: \"Рег. номер\" трябва да е попълнено."))
+        << xml.err.toStdString();
+    EXPECT_FALSE(QFile::exists(folder.file("offer.xml")));
 }
 
 // A value's caption changed, its kind and decimals not: the value is carried and the renamed
