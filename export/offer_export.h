@@ -42,8 +42,9 @@ public:
 
     // Checks the tender record and the lot, asks for the offer type, builds its document,
     // proposes a file name, asks for the path and writes the file. A failed check, a position
-    // whose unsaved changes fail their check, and a text the bidder typed that the file cannot
-    // carry (in an offer of either type) throw data::Error before anything is asked or written.
+    // whose unsaved changes fail their check, a priced position that breaks it as stored, and a
+    // text the bidder typed that the file cannot carry (in an offer of either type) throw
+    // data::Error before anything is asked or written.
     // Returns the path written; empty when the bidder cancelled or writing failed (which has been
     // reported as "Error Saving File").
     QString ExportXML(const OfferSources& sources);
