@@ -898,13 +898,29 @@ std::vector<offercheck::Problem> leftToLookAt(const Preview& preview) {
                             QStringLiteral("описанието е променено спрямо %1 (проверете цената): ")
                                     .arg(QFileInfo(preview.oldFile).fileName()) +
                                 differencesText(position.differences)});
-    for (const Renamed& renamed : preview.renamed)
-        problems.push_back(
-            {offercheck::Where::Tender, QString(), QVariant(), QString(), QVariant(),
-             renamed.column, renamed.after,
-             QStringLiteral("наименованието е променено спрямо %1 (стойността е пренесена; "
-                            "проверете я): „%2“ → „%3“")
-                 .arg(QFileInfo(preview.oldFile).fileName(), renamed.before, renamed.after)});
+    for (const Renamed& renamed : preview.renamed) {
+        const QString message =
+            QStringLiteral("наименованието е променено спрямо %1 (стойността е пренесена; "
+                           "проверете я): „%2“ → „%3“")
+                .arg(QFileInfo(preview.oldFile).fileName(), renamed.before, renamed.after);
+        // A tender parameter is looked at where it is typed; a value of the positions, in each
+        // lot whose positions it was carried into.
+        if (!renamed.column.startsWith(QLatin1String("PP"))) {
+            problems.push_back({offercheck::Where::Tender, QString(), QVariant(), QString(),
+                                QVariant(), renamed.column, renamed.after, message});
+            continue;
+        }
+        QSet<qint64> lots;
+        for (const Position& position : preview.positions)
+            for (const Value& value : position.values)
+                if (value.column == renamed.column &&
+                    !lots.contains(position.place.lotProductCode.toLongLong())) {
+                    lots.insert(position.place.lotProductCode.toLongLong());
+                    problems.push_back({offercheck::Where::Lot, position.place.lot,
+                                        position.place.lotProductCode, QString(), QVariant(),
+                                        renamed.column, renamed.after, message});
+                }
+    }
     for (const Value& value : preview.refused) {
         const offercheck::Where where = value.lot.isEmpty()        ? offercheck::Where::Tender
                                         : value.position.isEmpty() ? offercheck::Where::Lot

@@ -464,17 +464,22 @@ TEST_F(OfferCarryTest, ANewlyRequiredValueLeavesThePositionsIncompleteNotUncarri
 }
 
 // A value's caption changed, its kind and decimals not: the value is carried and the renamed
-// caption is listed to look at again, old and new side by side.
+// caption is listed to look at again, old and new side by side; a tender parameter where it is
+// typed, a value of the positions in each lot it was carried into.
 TEST_F(OfferCarryTest, ARenamedCaptionIsCarriedAndListedToLookAtAgain) {
     nlohmann::json after = newTender();
     after["SPECS"][0]["PP3_IME"] = "Гаранционен срок";
+    after["SPECS"][0]["KP1_IME"] = "Гаранция в месеци";
     write(oldTender(), after);
 
     const offercarry::Preview preview = carry->preview(oldFile);
-    ASSERT_EQ(preview.renamed.size(), 1u);
-    EXPECT_EQ(preview.renamed[0].column, "PP3_NUMBER");
-    EXPECT_EQ(preview.renamed[0].before, "Срок");
-    EXPECT_EQ(preview.renamed[0].after, "Гаранционен срок");
+    ASSERT_EQ(preview.renamed.size(), 2u);
+    EXPECT_EQ(preview.renamed[0].column, "KP1_NUMBER");
+    EXPECT_EQ(preview.renamed[1].column, "PP3_NUMBER");
+    EXPECT_EQ(preview.renamed[1].before, "Срок");
+    EXPECT_EQ(preview.renamed[1].after, "Гаранционен срок");
+    ASSERT_EQ(preview.tender.size(), 3u);
+    EXPECT_EQ(preview.tender[2].caption, "Гаранция в месеци");
     int carried = 0;
     for (const offercarry::Position& position : preview.positions)
         for (const offercarry::Value& value : position.values)
@@ -487,13 +492,15 @@ TEST_F(OfferCarryTest, ARenamedCaptionIsCarriedAndListedToLookAtAgain) {
     EXPECT_TRUE(preview.text().contains("PP3_NUMBER: „Срок“ → „Гаранционен срок“"))
         << preview.text().toStdString();
 
-    const std::vector<offercheck::Problem> left = offercarry::leftToLookAt(preview);
-    const auto renamed =
-        std::find_if(left.begin(), left.end(), [](const offercheck::Problem& problem) {
-            return problem.column == QLatin1String("PP3_NUMBER") && problem.position.isNull();
-        });
-    ASSERT_NE(renamed, left.end());
-    EXPECT_TRUE(renamed->message.contains("„Срок“ → „Гаранционен срок“"));
+    std::vector<QString> listed;
+    for (const offercheck::Problem& problem : offercarry::leftToLookAt(preview))
+        if (problem.message.contains("наименованието е променено"))
+            listed.push_back(QString::number(static_cast<int>(problem.where)) + problem.lotCode +
+                             QLatin1Char(' ') + problem.column);
+    EXPECT_EQ(listed,
+              (std::vector<QString>{
+                  QString::number(static_cast<int>(offercheck::Where::Tender)) + " KP1_NUMBER",
+                  QString::number(static_cast<int>(offercheck::Where::Lot)) + "1 PP3_NUMBER"}));
 }
 
 // Positions are matched by PRODUCT_CODE: one without a number is carried like the rest and
