@@ -108,7 +108,7 @@ struct Preview {
     std::vector<Value> refused;
     int equal = 0; // values the new file holds already
 
-    // How many values of the positions are carried.
+    // How many values of the positions are carried, those that replace another included.
     int positionValues() const;
     // The values, of the tender record and of the positions, that replace another.
     int replacements() const;
@@ -157,7 +157,8 @@ private:
 };
 
 // What the carry leaves the bidder to look at, as lines of the offer check: each position whose
-// description changed and each value refused. Positions still unpriced the check finds itself.
+// description changed, each renamed caption and each value refused. Positions still unpriced
+// or incomplete the check finds itself.
 std::vector<offercheck::Problem> leftToLookAt(const Preview& preview);
 
 } // namespace offercarry
