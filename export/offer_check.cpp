@@ -166,7 +166,7 @@ void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
     for (positions.first(); !positions.eof(); positions.next()) {
         Problem position = lot;
         position.where = Where::Position;
-        position.positionCode = text(positions, "CUSTOM_CODE");
+        position.positionCode = positionName(positions);
         position.position = value(positions, "PRODUCT_CODE");
         // Listed whether or not the position is offered: a NaN price leaves it unoffered, and
         // the bidder should learn why.
@@ -193,6 +193,11 @@ void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
 }
 
 } // namespace
+
+QString positionName(const data::Dataset& positions) {
+    const QString code = text(positions, "CUSTOM_CODE").trimmed();
+    return code.isEmpty() ? QStringLiteral("„%1“").arg(text(positions, "IME")) : code;
+}
 
 QString Problem::field() const {
     if (column.isEmpty())

@@ -25,11 +25,15 @@ enum class Where {
     Position, // one position of a lot
 };
 
+// How the bidder knows the current position of `positions`: by its number (CUSTOM_CODE), or by
+// its name in quotes where it has none.
+QString positionName(const data::Dataset& positions);
+
 struct Problem {
     Where where = Where::Tender;
     QString lotCode;      // the lot's CUSTOM_CODE; empty for the tender
     QVariant lot;         // the lot's PRODUCT_CODE, by which it is found again
-    QString positionCode; // the position's CUSTOM_CODE; empty unless a position's
+    QString positionCode; // the position's name as positionName gives it; empty unless a position's
     QVariant position;    // the position's PRODUCT_CODE
     QString column;       // the column of the value to correct; empty when it is no one value
     QString caption;      // the caption the tender gives that value

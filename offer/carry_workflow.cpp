@@ -6,7 +6,9 @@
 OfferCarryWorkflow::OfferCarryWorkflow(Dialogs& dialogs, data::Connection& connection)
     : dialogs_(dialogs), carry_(connection) {}
 
-OfferCarryWorkflow::Report OfferCarryWorkflow::run(const QString& oldFile) {
+OfferCarryWorkflow::Report
+OfferCarryWorkflow::run(const QString& oldFile,
+                        std::optional<offercarry::Replacements> replacements) {
     Report report;
     try {
         report.preview = carry_.preview(oldFile);
@@ -28,13 +30,32 @@ OfferCarryWorkflow::Report OfferCarryWorkflow::run(const QString& oldFile) {
             .arg(oldFile)
             .arg(preview.tender.size())
             .arg(preview.lots.size())
-            .arg(preview.positions.accepted.size()) +
+            .arg(preview.positions.size()) +
+        QStringLiteral("\nПозиции, които новият файл няма: %1; нови позиции: %2; позиции с "
+                       "променено описание: %3.")
+            .arg(preview.gone.size())
+            .arg(preview.added.size())
+            .arg(preview.changed.size()) +
         (preview.refused.empty() ? QString()
                                  : QStringLiteral("\nОтказани стойности: %1; те не се пренасят.")
                                        .arg(preview.refused.size()));
-    if (!dialogs_.confirmWithDetails(question, preview.text()))
-        return report;
-    report.outcome = carry_.store(preview);
+    if (replacements || preview.replacements() == 0) {
+        if (!dialogs_.confirmWithDetails(question, preview.text()))
+            return report;
+        report.replacements = replacements.value_or(offercarry::Replacements::KeepNew);
+    } else {
+        // The new file's values are the newer: the box that gives them up starts unticked.
+        const std::optional<bool> takeOld = dialogs_.confirmWithChoice(
+            question, preview.text(),
+            QStringLiteral("Стойностите, които новият файл съдържа различно (%1), да се заменят "
+                           "със стойностите от стария файл")
+                .arg(preview.replacements()));
+        if (!takeOld)
+            return report;
+        report.replacements =
+            *takeOld ? offercarry::Replacements::TakeOld : offercarry::Replacements::KeepNew;
+    }
+    report.outcome = carry_.store(preview, report.replacements);
     report.stored = true;
     if (!report.outcome.complete())
         dialogs_.error(report.outcome.text());

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class Dialogs;
 
 // The carry of an offer from an older tender file as the bidder goes through it: the old file
@@ -19,13 +21,17 @@ public:
         bool read = false;   // the old file was read and compared
         bool stored = false; // the bidder confirmed and the accepted values were stored
         offercarry::Preview preview;
+        offercarry::Replacements replacements = offercarry::Replacements::KeepNew;
         offercarry::Outcome outcome;
     };
 
     // Reads `oldFile`; a file that cannot be read or is of another tender is shown as an error
     // and changes nothing. Otherwise asks, with the preview, whether to store, and stores on
-    // Yes. Nothing to store: the preview is shown as a warning instead.
-    Report run(const QString& oldFile);
+    // Yes. Nothing to store: the preview is shown as a warning instead. Where the new file holds
+    // values differently already, `replacements` says which stay; without it the bidder
+    // chooses beside the question, the new file's kept unless the box is ticked.
+    Report run(const QString& oldFile,
+               std::optional<offercarry::Replacements> replacements = std::nullopt);
 
 private:
     Dialogs& dialogs_;

@@ -84,14 +84,17 @@ int decimalsOf(double value) {
     return point < 0 ? 0 : static_cast<int>(text.size() - point - 1);
 }
 
-// Whether two stored values are the same; a null and an empty text are both nothing.
+// A null, an empty text and a No are all nothing: a yes/no column reads a null as No.
+bool nothing(const QVariant& value) {
+    if (value.typeId() == QMetaType::Bool)
+        return !value.toBool();
+    return value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isEmpty());
+}
+
+// Whether two stored values are the same.
 bool sameValue(const QVariant& a, const QVariant& b) {
-    // A yes/no column reads a null as No.
     if (a.typeId() == QMetaType::Bool || b.typeId() == QMetaType::Bool)
         return a.toBool() == b.toBool();
-    const auto nothing = [](const QVariant& v) {
-        return v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isEmpty());
-    };
     if (nothing(a) || nothing(b))
         return nothing(a) && nothing(b);
     if (isNumber(a) || isNumber(b))
@@ -139,7 +142,8 @@ std::optional<QString> untypableRefusal(const QVariant& value, bool number) {
 }
 
 // Why a value asked for as `before` cannot go where the new file asks for `after` (none when
-// it is not asked for); nothing when it can, as far as its kind goes.
+// it is not asked for); nothing when it can, as far as its kind goes. A caption changed alone
+// refuses nothing: the bidder is shown it to look at again.
 std::optional<QString> kindRefusal(const Asked& before, const std::optional<Asked>& after,
                                    const QVariant& value) {
     if (!after)
@@ -147,9 +151,6 @@ std::optional<QString> kindRefusal(const Asked& before, const std::optional<Aske
     if (after->number != before.number)
         return after->number ? QStringLiteral("новият файл иска число вместо текст")
                              : QStringLiteral("новият файл иска текст вместо число");
-    if (after->caption.trimmed() != before.caption.trimmed())
-        return QStringLiteral("наименованието на стойността е променено: „%1“ → „%2“")
-            .arg(before.caption, after->caption);
     if (const auto refusal = untypableRefusal(value, before.number))
         return refusal;
     if (before.number && decimalsOf(value.toDouble()) > std::max(after->decimals, 0))
@@ -183,6 +184,59 @@ QHash<QString, Asked> offeredValues(const data::Dataset& specs) {
 std::optional<Asked> findAsked(const QHash<QString, Asked>& asked, const QString& parameter) {
     const auto found = asked.constFind(parameter);
     return found == asked.constEnd() ? std::nullopt : std::optional<Asked>(*found);
+}
+
+// The values of the tender record and of the positions the new file asks for as the old one
+// did, of the same kind, under another caption; by column.
+std::vector<Renamed> renamedColumns(const data::Dataset& before, const data::Dataset& after) {
+    std::vector<Renamed> renamed;
+    const auto compare = [&](const Asked& old, const std::optional<Asked>& now) {
+        if (now && now->number == old.number && now->caption.trimmed() != old.caption.trimmed())
+            renamed.push_back({old.column, old.caption, now->caption});
+    };
+    for (int n = 1; n <= 4; ++n)
+        if (const std::optional<Asked> old = tenderParameter(before, n))
+            compare(*old, tenderParameter(after, n));
+    const QHash<QString, Asked> asked = offeredValues(after);
+    for (const Asked& old : offeredValues(before))
+        compare(old, findAsked(asked, old.column.left(4)));
+    std::sort(renamed.begin(), renamed.end(),
+              [](const Renamed& a, const Renamed& b) { return a.column < b.column; });
+    return renamed;
+}
+
+// Which of the two files a message means.
+QString oldFileNamed(const QString& path) {
+    return QStringLiteral("Старият файл %1").arg(path);
+}
+QString newFileNamed(const data::Connection& connection) {
+    return QStringLiteral("Новият файл %1")
+        .arg(QString::fromStdString(connection.database().path()));
+}
+
+// Runs `read` on one of the files; whatever keeps it from being read is told with the file.
+template <typename Read> auto reading(const QString& file, Read&& read) {
+    try {
+        return read();
+    } catch (const std::exception& failure) {
+        throw data::Error(file + QStringLiteral(": ") +
+                          QString::fromUtf8(failure.what()).trimmed());
+    }
+}
+
+// The values are matched by PRODUCT_CODE: a code given twice leaves a value no single place.
+void refuseRepeats(const std::vector<QVariant>& codes, const QString& file) {
+    QSet<qint64> seen;
+    for (const QVariant& code : codes) {
+        if (code.isNull())
+            continue;
+        if (seen.contains(code.toLongLong()))
+            throw data::Error(QStringLiteral("%1 дава PRODUCT_CODE %2 на повече от един ред. "
+                                             "Офертата не се пренася.")
+                                  .arg(file)
+                                  .arg(code.toLongLong()));
+        seen.insert(code.toLongLong());
+    }
 }
 
 // A position of the old file's lots taken part in.
@@ -237,10 +291,25 @@ QString konkursText(const QVariant& konkurs) {
 
 } // namespace
 
+bool Value::replaces() const {
+    return !nothing(replacing);
+}
+
 int Preview::positionValues() const {
     int count = 0;
-    for (const priceimport::PositionValues& position : positions.accepted)
+    for (const Position& position : positions)
         count += static_cast<int>(position.values.size());
+    return count;
+}
+
+int Preview::replacements() const {
+    const auto replacing = [](const std::vector<Value>& values) {
+        return static_cast<int>(std::count_if(values.begin(), values.end(),
+                                              [](const Value& v) { return v.replaces(); }));
+    };
+    int count = replacing(tender);
+    for (const Position& position : positions)
+        count += replacing(position.values);
     return count;
 }
 
@@ -255,9 +324,17 @@ QString placeText(const QString& lot, const QString& position) {
     return where.isEmpty() ? QStringLiteral("данни за фирмата") : where.join(QStringLiteral(", "));
 }
 
+// A value as the lists show it: a replacement as what the new file holds and what the old
+// would put in its place.
+QString valueText(const Value& value) {
+    return QStringLiteral("„%1“: ").arg(value.caption) +
+           (value.replaces()
+                ? QStringLiteral("%1 → %2").arg(shown(value.replacing), shown(value.value))
+                : shown(value.value));
+}
+
 QString valueLine(const Value& value) {
-    QString line = placeText(value.lot, value.position) +
-                   QStringLiteral(", „%1“: %2").arg(value.caption, shown(value.value));
+    QString line = placeText(value.lot, value.position) + QStringLiteral(", ") + valueText(value);
     if (!value.reason.isEmpty())
         line += QStringLiteral(" – ") + value.reason;
     return line + QLatin1Char('\n');
@@ -269,6 +346,10 @@ QString differencesText(const std::vector<Difference>& differences) {
         parts << QStringLiteral("%1: „%2“ → „%3“")
                      .arg(difference.caption, difference.before, difference.after);
     return parts.join(QStringLiteral("; "));
+}
+
+QString renamedText(const Renamed& renamed) {
+    return QStringLiteral("%1: „%2“ → „%3“").arg(renamed.column, renamed.before, renamed.after);
 }
 
 } // namespace
@@ -286,14 +367,27 @@ QString Preview::text() const {
                        .arg(oldFile, konkursText(konkurs))
                        .arg(tender.size())
                        .arg(lots.size())
-                       .arg(positions.accepted.size())
+                       .arg(positions.size())
                        .arg(positionValues())
                        .arg(changed.size())
                        .arg(gone.size())
                        .arg(added.size())
                        .arg(refused.size())
                        .arg(equal) +
-                   QStringLiteral("Нови обособени позиции: %1\n").arg(newLots.size());
+                   QStringLiteral("Нови обособени позиции: %1\n"
+                                  "Позиции, които остават непълни: %2\n"
+                                  "Стойности, които новият файл съдържа различно: %3\n"
+                                  "Стойности с променено наименование: %4\n")
+                       .arg(newLots.size())
+                       .arg(std::count_if(
+                           positions.begin(), positions.end(),
+                           [](const Position& position) { return !position.stillNeeds.empty(); }))
+                       .arg(replacements())
+                       .arg(renamed.size());
+    if (replacements() > 0)
+        text += QStringLiteral("\nСтойност, която новият файл съдържа различно, е показана като "
+                               "„стойност в новия файл → стойност в стария файл“. Запазва се "
+                               "тази в новия файл, освен ако не изберете стойностите от стария.\n");
     if (!tender.empty()) {
         text += QStringLiteral("\nДанни за фирмата и параметри на поръчката:\n");
         for (const Value& value : tender)
@@ -309,16 +403,25 @@ QString Preview::text() const {
         for (const Place& lot : newLots)
             text += QStringLiteral("обособена позиция %1\n").arg(lot.lot);
     }
-    if (!positions.accepted.empty()) {
+    if (!positions.empty()) {
         text += QStringLiteral("\nСтойности на позициите:\n");
-        for (const priceimport::PositionValues& position : positions.accepted) {
+        for (const Position& position : positions) {
             QStringList values;
-            for (const auto& [column, value] : position.values)
-                values << QStringLiteral("„%1“ = %2")
-                              .arg(captions.value(column, column), shown(value));
-            text += placeText(position.lot, position.position) + QStringLiteral(": ") +
-                    values.join(QStringLiteral(", ")) + QLatin1Char('\n');
+            for (const Value& value : position.values)
+                values << valueText(value);
+            text += placeText(position.place.lot, position.place.position) + QStringLiteral(": ") +
+                    values.join(QStringLiteral(", "));
+            if (!position.stillNeeds.empty())
+                text += QStringLiteral(" – остава непълна: ") +
+                        position.stillNeeds.join(QLatin1Char(' '));
+            text += QLatin1Char('\n');
         }
+    }
+    if (!renamed.empty()) {
+        text += QStringLiteral("\nПроменено наименование на стойност (пренася се; проверете я "
+                               "отново):\n");
+        for (const Renamed& value : renamed)
+            text += renamedText(value) + QLatin1Char('\n');
     }
     if (!changed.empty()) {
         text += QStringLiteral("\nПроменено описание (проверете цената отново):\n");
@@ -357,6 +460,9 @@ QString Outcome::text() const {
 OfferCarry::OfferCarry(data::Connection& connection)
     : connection_(connection), qrySpecs_(data::makeQrySpecs(connection)) {
     import_ = std::make_unique<priceimport::PriceImport>(connection_, *qrySpecs_);
+    for (const jet::Column& column : connection.database().table("PREDLOGENIA").columns)
+        if (column.type == jet::ColumnType::Single)
+            singleColumns_.insert(QString::fromStdString(column.name));
 }
 
 OfferCarry::~OfferCarry() = default;
@@ -376,7 +482,16 @@ void compareTender(const data::Dataset& before, data::Dataset& after, Preview& p
             ++preview.equal;
             return;
         }
-        Value carried{{}, {}, {}, {}, column, caption, value, refusal.value_or(QString())};
+        const QVariant now = after.fieldByName(column).value();
+        Value carried{{},
+                      {},
+                      {},
+                      {},
+                      column,
+                      caption,
+                      value,
+                      refusal.value_or(QString()),
+                      nothing(now) ? QVariant() : now};
         (refusal ? preview.refused : candidates).push_back(carried);
     };
     consider(QStringLiteral("IME_NA_FIRMATA"), QStringLiteral("Наименование на фирмата"),
@@ -421,8 +536,7 @@ std::vector<std::pair<QVariant, OldPosition>> oldPositions(data::Connection& con
         dataset->open();
         for (dataset->first(); !dataset->eof(); dataset->next()) {
             OldPosition position{
-                lot.code, dataset->fieldByName(kCustomCode).asString(), lot.productCode, {}, {},
-                false};
+                lot.code, offercheck::positionName(*dataset), lot.productCode, {}, {}, false};
             for (const Described& column : described)
                 position.described.push_back(dataset->fieldByName(column.column).value());
             for (const Asked& value : asked)
@@ -437,30 +551,16 @@ std::vector<std::pair<QVariant, OldPosition>> oldPositions(data::Connection& con
     return positions;
 }
 
-QHash<QString, int> codeCounts(const data::Dataset& positions) {
-    QHash<QString, int> counts;
-    const int code = positions.fieldByName(kCustomCode).index();
-    for (int record = 0; record < positions.recordCount(); ++record)
-        ++counts[positions.valueAt(record, code).toString()];
-    return counts;
-}
-
 // The old position `old` against the new position `positions` stands on, in lot `lot`.
 void comparePosition(OldPosition& old, data::Dataset& positions, const NewLot& lot,
-                     const QHash<QString, Asked>& asked, const QHash<QString, int>& codes,
-                     const data::Dataset& specs, Preview& preview) {
+                     const QHash<QString, Asked>& asked, const data::Dataset& specs,
+                     Preview& preview) {
     old.matched = true;
-    const QString code = positions.fieldByName(kCustomCode).asString();
-    const QVariant productCode = positions.fieldByName(kProductCode).value();
-    const auto value = [&](const Asked& before, const QVariant& held, const QString& reason) {
-        const std::optional<Asked> now = findAsked(asked, before.column.left(4));
-        return Value{lot.code,    code,          lot.productCode,
-                     productCode, before.column, now ? now->caption : before.caption,
-                     held,        reason};
-    };
+    const Place place{lot.code, offercheck::positionName(positions), lot.productCode,
+                      positions.fieldByName(kProductCode).value()};
 
     const std::vector<Described>& described = describedColumns();
-    ChangedPosition change{lot.code, code, lot.productCode, productCode, {}};
+    ChangedPosition change{place.lot, place.position, place.lotProductCode, place.productCode, {}};
     for (std::size_t i = 0; i < described.size(); ++i) {
         const QVariant now = positions.fieldByName(described[i].column).value();
         if (!sameValue(old.described[i], now))
@@ -473,8 +573,10 @@ void comparePosition(OldPosition& old, data::Dataset& positions, const NewLot& l
     std::vector<Value> candidates;
     for (const auto& [before, held] : old.offered) {
         const std::optional<Asked> now = findAsked(asked, before.column.left(4));
-        if (now && now->column == before.column &&
-            sameValue(held, positions.fieldByName(now->column).value())) {
+        const QVariant there = now && now->column == before.column
+                                   ? positions.fieldByName(now->column).value()
+                                   : QVariant();
+        if (now && now->column == before.column && sameValue(held, there)) {
             ++preview.equal;
             continue;
         }
@@ -482,40 +584,72 @@ void comparePosition(OldPosition& old, data::Dataset& positions, const NewLot& l
         if (!lot.participating)
             reason = QStringLiteral("позицията е в обособена позиция %1, в която не участвате")
                          .arg(lot.code);
-        else if (code.isEmpty() || codes.value(code) > 1)
-            reason = QStringLiteral("номерът на позицията в новия файл не е единствен в "
-                                    "обособената позиция");
         else if (const auto refusal = kindRefusal(before, now, held))
             reason = *refusal;
-        (reason.isEmpty() ? candidates : preview.refused).push_back(value(before, held, reason));
+        Value value{place.lot,
+                    place.position,
+                    place.lotProductCode,
+                    place.productCode,
+                    before.column,
+                    now ? now->caption : before.caption,
+                    held,
+                    reason,
+                    nothing(there) ? QVariant() : there};
+        (reason.isEmpty() ? candidates : preview.refused).push_back(value);
     }
     if (candidates.empty())
         return;
-    // The check of typing, on the values the position would have.
+    // The check of typing, value by value: a value whose own column's rule it breaks is refused,
+    // and what the position lacks besides is left for the bidder to fill in.
+    Position carried{place, {}, {}};
     positions.edit();
     for (const Value& candidate : candidates)
         positions.fieldByName(candidate.column).setValue(candidate.value);
     const std::vector<RuleBreach> breaches = TdmMain::posBreaches(positions, specs);
-    positions.cancel();
-    if (!breaches.empty()) {
-        QStringList messages;
+    for (Value& candidate : candidates) {
         for (const RuleBreach& breach : breaches)
-            messages << breach.message();
-        for (Value& candidate : candidates) {
-            candidate.reason = QStringLiteral("позицията не минава проверката при въвеждане: ") +
-                               messages.join(QStringLiteral(" "));
+            if (breach.column == candidate.column)
+                candidate.reason = breach.message();
+        if (candidate.reason.isEmpty()) {
+            carried.values.push_back(candidate);
+        } else {
+            positions.fieldByName(candidate.column).setValue(candidate.replacing);
             preview.refused.push_back(candidate);
         }
-        return;
     }
-    priceimport::PositionValues accepted{0, lot.code, code, lot.productCode, productCode, {}, {}};
-    for (const Value& candidate : candidates)
-        accepted.values.emplace_back(candidate.column, candidate.value);
-    preview.positions.accepted.push_back(std::move(accepted));
+    for (const RuleBreach& breach : TdmMain::posBreaches(positions, specs))
+        carried.stillNeeds << breach.message();
+    positions.cancel();
+    if (!carried.values.empty())
+        preview.positions.push_back(std::move(carried));
 }
 
-bool holds(const data::Dataset& dataset, const QString& column, const QVariant& value) {
-    return sameValue(dataset.fieldByName(column).value(), value);
+// Whether `column` holds `value`; a column stored as Single holds a number as near as it can.
+bool holds(const data::Dataset& dataset, const QString& column, const QVariant& value,
+           bool single = false) {
+    const QVariant held = dataset.fieldByName(column).value();
+    if (single && isNumber(held) && isNumber(value))
+        return static_cast<float>(held.toDouble()) == static_cast<float>(value.toDouble());
+    return sameValue(held, value);
+}
+
+// The values of `values` that storing writes, with the bidder's choice of replacements.
+std::vector<const Value*> written(const std::vector<Value>& values, Replacements replacements) {
+    std::vector<const Value*> chosen;
+    for (const Value& value : values)
+        if (!value.replaces() || replacements == Replacements::TakeOld)
+            chosen.push_back(&value);
+    return chosen;
+}
+
+// Stands `positions` on the positions of the lot `lotProductCode`, opening them unless it is.
+void openLot(data::Dataset& positions, const QVariant& lotProductCode) {
+    if (positions.active() &&
+        positions.parameter(kMasterCode).toLongLong() == lotProductCode.toLongLong())
+        return;
+    positions.close();
+    positions.setParameter(kMasterCode, lotProductCode);
+    positions.open();
 }
 
 } // namespace
@@ -523,12 +657,22 @@ bool holds(const data::Dataset& dataset, const QString& column, const QVariant& 
 Preview OfferCarry::preview(const QString& oldFile) {
     Preview preview;
     preview.oldFile = oldFile;
+    const QString oldNamed = oldFileNamed(oldFile);
+    const QString newNamed = newFileNamed(connection_);
     data::Connection old;
-    old.openReadOnly(oldFile);
-    const std::unique_ptr<data::Dataset> oldSpecs = data::makeQrySpecs(old);
-    oldSpecs->open();
-    qrySpecs_->close();
-    qrySpecs_->open();
+    std::unique_ptr<data::Dataset> oldSpecs;
+    std::vector<OldLot> allOldLots;
+    reading(oldNamed, [&] {
+        old.openReadOnly(oldFile);
+        oldSpecs = data::makeQrySpecs(old);
+        oldSpecs->open();
+        allOldLots = oldLotsOf(old);
+    });
+    std::vector<NewLot> lots = reading(newNamed, [&] {
+        qrySpecs_->close();
+        qrySpecs_->open();
+        return newLots(connection_);
+    });
     const QVariant oldKonkurs = oldSpecs->fieldByName(QStringLiteral("KONKURS")).value();
     const QVariant newKonkurs = qrySpecs_->fieldByName(QStringLiteral("KONKURS")).value();
     if (oldKonkurs.isNull() || newKonkurs.isNull() ||
@@ -542,11 +686,9 @@ Preview OfferCarry::preview(const QString& oldFile) {
     compareTender(*oldSpecs, *qrySpecs_, preview);
 
     // Participation: the lots of the old offer the new file has.
-    std::vector<NewLot> lots = newLots(connection_);
     QHash<qint64, std::size_t> lotIndex;
     for (std::size_t i = 0; i < lots.size(); ++i)
         lotIndex.insert(lots[i].productCode.toLongLong(), i);
-    const std::vector<OldLot> allOldLots = oldLotsOf(old);
     QSet<qint64> oldLotCodes;
     std::vector<OldLot> oldLots; // taken part in
     for (const OldLot& lot : allOldLots) {
@@ -567,7 +709,8 @@ Preview OfferCarry::preview(const QString& oldFile) {
                                        kParticipation,
                                        QStringLiteral("Участие"),
                                        lot.mark,
-                                       QStringLiteral("новият файл няма тази обособена позиция")});
+                                       QStringLiteral("новият файл няма тази обособена позиция"),
+                                       {}});
             continue;
         }
         NewLot& now = lots[*found];
@@ -580,48 +723,137 @@ Preview OfferCarry::preview(const QString& oldFile) {
     }
 
     // Positions, in the new file's order of lots and positions.
-    auto oldOnes = oldPositions(old, *oldSpecs, oldLots);
+    auto oldOnes = reading(oldNamed, [&] { return oldPositions(old, *oldSpecs, oldLots); });
+    std::vector<QVariant> codes;
+    for (const OldLot& lot : allOldLots)
+        codes.push_back(lot.productCode);
+    for (const auto& [productCode, position] : oldOnes)
+        codes.push_back(productCode);
+    refuseRepeats(codes, oldNamed);
     QHash<qint64, std::size_t> oldIndex;
     for (std::size_t i = 0; i < oldOnes.size(); ++i)
         oldIndex.insert(oldOnes[i].first.toLongLong(), i);
     const QHash<QString, Asked> asked = offeredValues(*qrySpecs_);
-    for (const Asked& value : asked)
-        preview.captions.insert(value.column, value.caption);
-    const std::unique_ptr<data::Dataset> positions = data::makeQryData(connection_);
-    for (const NewLot& lot : lots) {
-        positions->close();
-        positions->setParameter(kMasterCode, lot.productCode);
-        positions->open();
-        const QHash<QString, int> codes = codeCounts(*positions);
-        for (positions->first(); !positions->eof(); positions->next()) {
-            const QVariant productCode = positions->fieldByName(kProductCode).value();
-            const auto found = oldIndex.constFind(productCode.toLongLong());
-            if (found != oldIndex.constEnd() && !productCode.isNull())
-                comparePosition(oldOnes[*found].second, *positions, lot, asked, codes, *qrySpecs_,
-                                preview);
-            else if (lot.participating)
-                preview.added.push_back({lot.code, positions->fieldByName(kCustomCode).asString(),
-                                         lot.productCode, productCode});
+    codes.clear();
+    for (const NewLot& lot : lots)
+        codes.push_back(lot.productCode);
+    reading(newNamed, [&] {
+        const std::unique_ptr<data::Dataset> positions = data::makeQryData(connection_);
+        for (const NewLot& lot : lots) {
+            positions->close();
+            positions->setParameter(kMasterCode, lot.productCode);
+            positions->open();
+            for (positions->first(); !positions->eof(); positions->next()) {
+                const QVariant productCode = positions->fieldByName(kProductCode).value();
+                codes.push_back(productCode);
+                const auto found = oldIndex.constFind(productCode.toLongLong());
+                if (found != oldIndex.constEnd() && !productCode.isNull())
+                    comparePosition(oldOnes[*found].second, *positions, lot, asked, *qrySpecs_,
+                                    preview);
+                else if (lot.participating)
+                    preview.added.push_back({lot.code, offercheck::positionName(*positions),
+                                             lot.productCode, productCode});
+            }
         }
-    }
+    });
+    refuseRepeats(codes, newNamed);
     for (const auto& [productCode, position] : oldOnes)
         if (!position.matched)
             preview.gone.push_back(
                 {position.lot, position.code, position.lotProductCode, productCode});
+
+    const auto carried = [&](const QString& column) {
+        const auto in = [&](const std::vector<Value>& values) {
+            return std::any_of(values.begin(), values.end(),
+                               [&](const Value& value) { return value.column == column; });
+        };
+        return in(preview.tender) ||
+               std::any_of(preview.positions.begin(), preview.positions.end(),
+                           [&](const Position& position) { return in(position.values); });
+    };
+    for (const Renamed& renamed : renamedColumns(*oldSpecs, *qrySpecs_))
+        if (carried(renamed.column))
+            preview.renamed.push_back(renamed);
     return preview;
 }
 
-Outcome OfferCarry::store(const Preview& preview) {
+void OfferCarry::storePositions(const Preview& preview, Replacements replacements,
+                                QHash<const Position*, QString>& postErrors) {
+    // Found by PRODUCT_CODE, as they were matched: a position without a number is stored too.
+    // No check guards the post: each value passed its own column's rule in the preview, and a
+    // position left incomplete is the offer check's to name.
+    const std::unique_ptr<data::Dataset> positions = data::makeQryData(connection_);
+    for (const Position& position : preview.positions) {
+        const std::vector<const Value*> values = written(position.values, replacements);
+        if (values.empty())
+            continue;
+        openLot(*positions, position.place.lotProductCode);
+        if (!positions->locate(kProductCode, position.place.productCode)) {
+            postErrors.insert(&position, QStringLiteral("позицията вече я няма във файла"));
+            continue;
+        }
+        positions->edit();
+        try {
+            for (const Value* value : values)
+                positions->fieldByName(value->column).setValue(value->value);
+            positions->post();
+        } catch (const data::FileError&) {
+            positions->cancel();
+            throw; // not this position's values: the file cannot take the batch
+        } catch (const std::exception& failure) {
+            positions->cancel();
+            postErrors.insert(&position, QString::fromUtf8(failure.what()).trimmed());
+        }
+    }
+}
+
+void OfferCarry::readPositionsBack(const Preview& preview, Replacements replacements,
+                                   const QHash<const Position*, QString>& postErrors,
+                                   Outcome& outcome) {
+    priceimport::Outcome& stored = outcome.positions;
+    const std::unique_ptr<data::Dataset> positions = data::makeQryData(connection_);
+    for (const Position& position : preview.positions) {
+        const std::vector<const Value*> values = written(position.values, replacements);
+        if (values.empty())
+            continue;
+        openLot(*positions, position.place.lotProductCode);
+        const QString reason = postErrors.value(&position, stored.error);
+        const priceimport::Refusal refusal{
+            0, position.place.lot, position.place.position, QString(),
+            reason.isEmpty() ? QStringLiteral("не е записана") : reason};
+        if (!positions->locate(kProductCode, position.place.productCode)) {
+            stored.notStored.push_back(refusal);
+            continue;
+        }
+        const auto holdsEvery = [&](bool carried) {
+            return std::all_of(values.begin(), values.end(), [&](const Value* value) {
+                return holds(*positions, value->column, carried ? value->value : value->replacing,
+                             singleColumns_.contains(value->column));
+            });
+        };
+        if (holdsEvery(true))
+            ++stored.stored;
+        else if (holdsEvery(false))
+            stored.notStored.push_back(refusal);
+        else
+            stored.storedOtherwise.push_back(
+                {0, position.place.lot, position.place.position, QString(),
+                 reason.isEmpty() ? QStringLiteral("файлът държи други стойности") : reason});
+    }
+}
+
+Outcome OfferCarry::store(const Preview& preview, Replacements replacements) {
     Outcome outcome;
-    outcome.tenderTotal = static_cast<int>(preview.tender.size());
+    const std::vector<const Value*> tender = written(preview.tender, replacements);
+    outcome.tenderTotal = static_cast<int>(tender.size());
     outcome.lotsTotal = static_cast<int>(preview.lots.size());
     const std::unique_ptr<data::Dataset> lots = data::makeQryObosobeniPozicii(connection_);
     const auto tenderAndLots = [&] {
-        if (!preview.tender.empty()) {
+        if (!tender.empty()) {
             qrySpecs_->edit();
             try {
-                for (const Value& value : preview.tender)
-                    qrySpecs_->fieldByName(value.column).setValue(value.value);
+                for (const Value* value : tender)
+                    qrySpecs_->fieldByName(value->column).setValue(value->value);
                 qrySpecs_->post();
             } catch (...) {
                 qrySpecs_->cancel();
@@ -645,13 +877,24 @@ Outcome OfferCarry::store(const Preview& preview) {
             }
         }
     };
-    outcome.positions = import_->store(preview.positions, tenderAndLots);
+    QHash<const Position*, QString> postErrors;
+    // The price import's store holds the batch, with no sheet's positions of its own: what the
+    // carry writes runs inside it, and a failure of the file or of the tender record rolls back
+    // all of it.
+    outcome.positions = import_->store(priceimport::Preview(), [&] {
+        tenderAndLots();
+        storePositions(preview, replacements, postErrors);
+    });
+    // Only the new file is written, but the bidder has two in mind.
+    if (!outcome.positions.error.isEmpty())
+        outcome.positions.error =
+            newFileNamed(connection_) + QStringLiteral(": ") + outcome.positions.error;
 
     // What the file holds now tells what was stored, whatever ended the pass.
     qrySpecs_->close();
     qrySpecs_->open();
-    for (const Value& value : preview.tender)
-        outcome.tenderStored += holds(*qrySpecs_, value.column, value.value) ? 1 : 0;
+    for (const Value* value : tender)
+        outcome.tenderStored += holds(*qrySpecs_, value->column, value->value) ? 1 : 0;
     lots->close();
     lots->open();
     for (const Place& lot : preview.lots)
@@ -659,6 +902,7 @@ Outcome OfferCarry::store(const Preview& preview) {
                                       !lots->fieldByName(kParticipation).isNull()
                                   ? 1
                                   : 0;
+    readPositionsBack(preview, replacements, postErrors, outcome);
     return outcome;
 }
 
@@ -670,6 +914,29 @@ std::vector<offercheck::Problem> leftToLookAt(const Preview& preview) {
                             QStringLiteral("описанието е променено спрямо %1 (проверете цената): ")
                                     .arg(QFileInfo(preview.oldFile).fileName()) +
                                 differencesText(position.differences)});
+    for (const Renamed& renamed : preview.renamed) {
+        const QString message =
+            QStringLiteral("наименованието е променено спрямо %1 (стойността е пренесена; "
+                           "проверете я): „%2“ → „%3“")
+                .arg(QFileInfo(preview.oldFile).fileName(), renamed.before, renamed.after);
+        // A tender parameter is looked at where it is typed; a value of the positions, in each
+        // lot whose positions it was carried into.
+        if (!renamed.column.startsWith(QLatin1String("PP"))) {
+            problems.push_back({offercheck::Where::Tender, QString(), QVariant(), QString(),
+                                QVariant(), renamed.column, renamed.after, message});
+            continue;
+        }
+        QSet<qint64> lots;
+        for (const Position& position : preview.positions)
+            for (const Value& value : position.values)
+                if (value.column == renamed.column &&
+                    !lots.contains(position.place.lotProductCode.toLongLong())) {
+                    lots.insert(position.place.lotProductCode.toLongLong());
+                    problems.push_back({offercheck::Where::Lot, position.place.lot,
+                                        position.place.lotProductCode, QString(), QVariant(),
+                                        renamed.column, renamed.after, message});
+                }
+    }
     for (const Value& value : preview.refused) {
         const offercheck::Where where = value.lot.isEmpty()        ? offercheck::Where::Tender
                                         : value.position.isEmpty() ? offercheck::Where::Lot

@@ -79,16 +79,18 @@ const char* const kUsage = R"(Употреба: brx-offer КОМАНДА ...
         Изход 0, когато всеки ред на таблицата е записан (с --dry-run: би
         бил записан); 1, когато ред е отказан, позиция не е записана или
         файлът не може да се прочете.
-  carry OLD.mdb NEW.mdb [--dry-run]
+  carry OLD.mdb NEW.mdb [--dry-run] [--take-old]
         пренася офертата от по-стария тръжен файл OLD.mdb (отваря се само за
         четене) в изменения файл NEW.mdb на същата поръчка (еднакъв KONKURS):
         данните за фирмата и параметрите, участието в обособените позиции и
         предлаганите стойности на позициите, съпоставени по PRODUCT_CODE;
         извежда прегледа: какво се пренася, позициите с променено описание,
         липсващите и новите позиции, отказаните стойности с причината; после
-        записва приетото с проверката на въвеждането и извежда какво е записано
-        и какво остава за проверка:
-        --dry-run  само прегледът; NEW.mdb се отваря само за четене
+        записва всяка стойност, която колоната ѝ в NEW.mdb приема, и извежда
+        какво е записано и какво остава за проверка:
+        --dry-run   само прегледът; NEW.mdb се отваря само за четене
+        --take-old  стойностите, които NEW.mdb вече съдържа различно, се
+                    заменят с тези от OLD.mdb (без нея остават тези на NEW.mdb)
         Изход 0, когато всичко е пренесено без отказ (с --dry-run: би било);
         1, когато стойност е отказана, не е записана или файл не се чете.
   sign FILE [--token URL | --p12 FILE.p12] [--pin-file F]
@@ -242,6 +244,10 @@ public:
     }
     // The import's question; the answer is whether --dry-run was left out.
     bool confirmWithDetails(const QString&, const QString&) override { return storeImport_; }
+    // A choice comes from an option of its own: the box stays unticked.
+    std::optional<bool> confirmWithChoice(const QString&, const QString&, const QString&) override {
+        return storeImport_ ? std::optional<bool>(false) : std::nullopt;
+    }
     void warning(const QString& text) override { print(stderr, text); }
     void error(const QString& text) override {
         print(stderr, text);
@@ -393,7 +399,10 @@ int importCommand(const QStringList& args) {
     return everything ? 0 : 1;
 }
 
-int carryCommand(const QStringList& args) {
+int carryCommand(QStringList args) {
+    const offercarry::Replacements replacements = args.removeAll(QStringLiteral("--take-old")) > 0
+                                                      ? offercarry::Replacements::TakeOld
+                                                      : offercarry::Replacements::KeepNew;
     const auto [files, dryRun] = parseDryRunArguments(args, QStringLiteral("OLD.mdb и NEW.mdb"));
     data::Connection connection;
     if (dryRun)
@@ -401,7 +410,8 @@ int carryCommand(const QStringList& args) {
     else
         connection.open(files[1]);
     ArgumentDialogs dialogs(NoOfferType, QString(), !dryRun);
-    const OfferCarryWorkflow::Report report = OfferCarryWorkflow(dialogs, connection).run(files[0]);
+    const OfferCarryWorkflow::Report report =
+        OfferCarryWorkflow(dialogs, connection).run(files[0], replacements);
     if (report.read)
         print(stdout, report.preview.text());
     if (report.stored) {

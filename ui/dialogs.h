@@ -20,6 +20,10 @@ public:
     // The same for a question that rests on a list too long for a message box, such as an
     // import's preview: `details` is shown beside the question, scrollable.
     virtual bool confirmWithDetails(const QString& text, const QString& details) = 0;
+    // The same with a box beside the question that the bidder may tick, `choice` its text,
+    // unticked at first: nothing for No, otherwise whether it was ticked.
+    virtual std::optional<bool> confirmWithChoice(const QString& text, const QString& details,
+                                                  const QString& choice) = 0;
     // An input problem, answered with OK.
     virtual void warning(const QString& text) = 0;
     // An error box with the error's text.
@@ -55,6 +59,8 @@ public:
 
     bool confirm(const QString& text) override;
     bool confirmWithDetails(const QString& text, const QString& details) override;
+    std::optional<bool> confirmWithChoice(const QString& text, const QString& details,
+                                          const QString& choice) override;
     void warning(const QString& text) override;
     void error(const QString& text) override;
     void warningWithDetails(const QString& text, const QString& details) override;

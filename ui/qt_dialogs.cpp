@@ -5,6 +5,7 @@
 #include "ui/application_title.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -76,11 +77,58 @@ bool QtDialogs::confirm(const QString& text) {
     return askYesOrNo(box);
 }
 
+namespace {
+
+// A preview runs to hundreds of lines: they are read in a list that grows with the window,
+// where a message box would hold them in a few lines of its own size. With `choice`, a box the
+// bidder may tick stands between the question and the list. Nothing for No.
+std::optional<bool> askWithDetails(const QString& text, const QString& details,
+                                   const QString& choice) {
+    QDialog dialog(activeWindow());
+    dialog.setObjectName(QStringLiteral("ConfirmWithDetails"));
+    dialog.setWindowTitle(QStringLiteral("Потвърждение"));
+    dialog.setSizeGripEnabled(true);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* question = new QLabel(text, &dialog);
+    question->setWordWrap(true);
+    layout->addWidget(question);
+    QCheckBox* box = nullptr;
+    if (!choice.isEmpty()) {
+        box = new QCheckBox(choice, &dialog);
+        box->setObjectName(QStringLiteral("choice"));
+        layout->addWidget(box);
+    }
+    auto* list = new QPlainTextEdit(details, &dialog);
+    list->setObjectName(QStringLiteral("details"));
+    list->setReadOnly(true);
+    layout->addWidget(list, 1);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* yes = buttons->addButton(QStringLiteral("Да"), QDialogButtonBox::YesRole);
+    buttons->addButton(QStringLiteral("Не"), QDialogButtonBox::NoRole);
+    yes->setDefault(true);
+    yes->setFocus();
+    bool confirmed = false;
+    QObject::connect(buttons, &QDialogButtonBox::clicked, &dialog, [&](QAbstractButton* button) {
+        confirmed = button == yes;
+        dialog.done(confirmed ? QDialog::Accepted : QDialog::Rejected);
+    });
+    layout->addWidget(buttons);
+    dialog.resize(720, 480);
+    dialog.exec();
+    if (!confirmed)
+        return std::nullopt;
+    return box != nullptr && box->isChecked();
+}
+
+} // namespace
+
 bool QtDialogs::confirmWithDetails(const QString& text, const QString& details) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Потвърждение"), text,
-                    QMessageBox::NoButton, activeWindow());
-    box.setDetailedText(details);
-    return askYesOrNo(box);
+    return askWithDetails(text, details, QString()).has_value();
+}
+
+std::optional<bool> QtDialogs::confirmWithChoice(const QString& text, const QString& details,
+                                                 const QString& choice) {
+    return askWithDetails(text, details, choice);
 }
 
 void QtDialogs::warning(const QString& text) {

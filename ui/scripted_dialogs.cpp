@@ -27,6 +27,14 @@ bool ScriptedDialogs::confirmWithDetails(const QString& text, const QString& det
     return confirm(text + QStringLiteral("\n\n") + details);
 }
 
+std::optional<bool> ScriptedDialogs::confirmWithChoice(const QString& text, const QString& details,
+                                                       const QString& choice) {
+    if (!confirm(text + QStringLiteral("\n\n") + choice + QStringLiteral("\n\n") + details))
+        return std::nullopt;
+    bool answered = false;
+    return take(choiceAnswers, false, answered);
+}
+
 void ScriptedDialogs::warning(const QString& text) {
     asked.push_back({Kind::Warning, text, true});
 }

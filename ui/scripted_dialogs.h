@@ -20,6 +20,7 @@ public:
     };
 
     std::deque<bool> confirmAnswers;
+    std::deque<bool> choiceAnswers; // whether the box of a confirmWithChoice is ticked
     std::deque<int> offerTypeAnswers;
     std::deque<QString> saveFileAnswers;
     std::deque<QString> openFileAnswers;
@@ -29,6 +30,10 @@ public:
     bool confirm(const QString& text) override;
     // Asked as a confirmation whose text is the question, an empty line and the details.
     bool confirmWithDetails(const QString& text, const QString& details) override;
+    // Asked as a confirmation whose text is the question, the choice and the details, each
+    // after an empty line; the box is ticked as choiceAnswers says, unticked without an answer.
+    std::optional<bool> confirmWithChoice(const QString& text, const QString& details,
+                                          const QString& choice) override;
     void warning(const QString& text) override;
     void error(const QString& text) override;
     // Asked as a warning or an error whose text is the text, an empty line and the details.

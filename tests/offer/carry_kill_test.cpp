@@ -60,7 +60,8 @@ TEST(CarryKilled, LeavesEveryPositionOldOrNewAndTheFileSound) {
         ASSERT_TRUE(QFile::copy(pristine, file));
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.setStandardOutputFile(QProcess::nullDevice());
-        process.start(QStringLiteral(BRX_OFFER_PROGRAM), {"carry", oldFile, file});
+        // The lots offered otherwise are the old file's values to take.
+        process.start(QStringLiteral(BRX_OFFER_PROGRAM), {"carry", oldFile, file, "--take-old"});
         ASSERT_TRUE(process.waitForStarted());
     };
 
