@@ -818,9 +818,13 @@ void OfferCarry::readPositionsBack(const Preview& preview, Replacements replacem
             continue;
         openLot(*positions, position.place.lotProductCode);
         const QString reason = postErrors.value(&position, stored.error);
-        const priceimport::Refusal refusal{
-            0, position.place.lot, position.place.position, QString(),
-            reason.isEmpty() ? QStringLiteral("не е записана") : reason};
+        const priceimport::Refusal refusal{0,
+                                           position.place.lot,
+                                           position.place.position,
+                                           QString(),
+                                           reason.isEmpty() ? QStringLiteral("не е записана")
+                                                            : reason,
+                                           QString()};
         if (!positions->locate(kProductCode, position.place.productCode)) {
             stored.notStored.push_back(refusal);
             continue;
@@ -838,7 +842,8 @@ void OfferCarry::readPositionsBack(const Preview& preview, Replacements replacem
         else
             stored.storedOtherwise.push_back(
                 {0, position.place.lot, position.place.position, QString(),
-                 reason.isEmpty() ? QStringLiteral("файлът държи други стойности") : reason});
+                 reason.isEmpty() ? QStringLiteral("файлът държи други стойности") : reason,
+                 QString()});
     }
 }
 
