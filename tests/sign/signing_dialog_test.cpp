@@ -169,7 +169,8 @@ TEST_F(SigningDialogTest, MarksAFileWhoseSignatureNoLongerMatchesIt) {
     {
         sign::SigningDialog dialog(guard, offer);
         dialogs.openFileAnswers = {SigningWorld::get().path(QStringLiteral("signer.p12"))};
-        dialogs.pinAnswers = {SigningWorld::kPassword};
+        // Once to show the file's certificate, once for the signature.
+        dialogs.pinAnswers = {SigningWorld::kPassword, SigningWorld::kPassword};
         QTest::mouseClick(dialog.btnKeyFile, Qt::LeftButton);
         QTest::mouseClick(dialog.btnSign, Qt::LeftButton);
         ASSERT_TRUE(QFileInfo::exists(signature));
