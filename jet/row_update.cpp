@@ -368,6 +368,14 @@ private:
             if (excluded.contains(*number))
                 continue;
             ++tried;
+            if (!pages_.contains(*number)) {
+                // Pages stay listed as they fill up: the header's count of free bytes turns most
+                // of them away before they are taken apart.
+                Page image = file_.read(*number);
+                if (!ofTable(image, def_) ||
+                    DataPage(image, file_.where(*number)).freeSpace() < row.size())
+                    continue;
+            }
             const SlotPage* candidate = tablePage(*number);
             if (candidate == nullptr)
                 continue;
