@@ -87,48 +87,30 @@ QString priceListOf(const QString& oldFile, const QString& folder) {
     return path;
 }
 
-// The wall and processor time of one pass; the processor time is the process's, which a machine
-// busy with other work disturbs far less than the wall time.
-struct Times {
-    double wall = 0;
-    double processor = 0;
-};
-
-template <typename Work> Times timed(Work work) {
-    const std::clock_t start = std::clock();
-    Times times;
-    times.wall = bench::median(1, work);
-    times.processor = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
-    return times;
-}
-
-Times carryOnce(const QString& file, const QString& oldFile) {
+bench::Times carryOnce(const QString& file, const QString& oldFile) {
     data::Connection connection;
     connection.open(file);
     offercarry::OfferCarry carry(connection);
-    return timed([&] { expectStored(carry.store(carry.preview(oldFile)).positions.stored); });
+    return bench::timed(
+        [&] { expectStored(carry.store(carry.preview(oldFile)).positions.stored); });
 }
 
-Times importOnce(const QString& file, const QString& csv) {
+bench::Times importOnce(const QString& file, const QString& csv) {
     data::Connection connection;
     connection.open(file);
     const std::unique_ptr<data::Dataset> specs = data::makeQrySpecs(connection);
     specs->open();
     priceimport::PriceImport import(connection, *specs);
-    return timed(
+    return bench::timed(
         [&] { expectStored(import.store(import.preview(sheet::readWorkbook(csv))).stored); });
 }
 
-Times onCopy(const QString& original, const std::function<Times(const QString&)>& pass) {
+bench::Times onCopy(const QString& original,
+                    const std::function<bench::Times(const QString&)>& pass) {
     QTemporaryDir folder;
     const QString copy = folder.filePath(QStringLiteral("DB.mdb"));
     std::filesystem::copy_file(original.toStdString(), copy.toStdString());
     return pass(copy);
-}
-
-double medianOf(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 } // namespace
@@ -153,17 +135,17 @@ int main(int argc, char** argv) {
     // The two passes take turns, so that a change in the machine's load meets both.
     std::vector<double> carryWall, carryProcessor, importWall, importProcessor;
     for (int run = 0; run < runs; ++run) {
-        const Times carried =
+        const bench::Times carried =
             onCopy(original, [&](const QString& file) { return carryOnce(file, oldFile); });
-        const Times imported =
+        const bench::Times imported =
             onCopy(original, [&](const QString& file) { return importOnce(file, csv); });
         carryWall.push_back(carried.wall);
         carryProcessor.push_back(carried.processor);
         importWall.push_back(imported.wall);
         importProcessor.push_back(imported.processor);
     }
-    const Times carried{medianOf(carryWall), medianOf(carryProcessor)};
-    const Times imported{medianOf(importWall), medianOf(importProcessor)};
+    const bench::Times carried{bench::medianOf(carryWall), bench::medianOf(carryProcessor)};
+    const bench::Times imported{bench::medianOf(importWall), bench::medianOf(importProcessor)};
 
     std::printf("## Carry of an offer of %d positions against the import of the same prices\n\n",
                 kPositions);

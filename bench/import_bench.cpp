@@ -8,6 +8,12 @@
 //   typing   10,000 posts through the positions dataset, each with the check, its own lock and
 //            its own sync, as the edit page stores a position
 //
+// Then times the import of every price of a tender of 50,500 positions into the file as the
+// authority delivers it, without offered values, against the same import into the file that
+// already holds values: in the first every row grows, those their page cannot hold move to other
+// pages, and the file and its maps grow with them; in the second every row stays where it is. The
+// two take turns on fresh copies.
+//
 // Run it by hand from the build folder: bench/import_bench [RUNS]. It prints Markdown for
 // bench/RESULTS.md.
 
@@ -35,6 +41,8 @@ namespace {
 
 constexpr int kLots = 20;
 constexpr int kPositions = 10000;
+constexpr int kLargeLots = 500;
+constexpr int kLargePositions = 50000;
 // The generated tender asks for the price and a trade name (PP2, which must be filled in).
 const QString kPrice = QStringLiteral("PP1_NUMBER");
 const QString kTradeName = QStringLiteral("PP2_TEXT");
@@ -43,12 +51,25 @@ QString tradeName(int round) {
     return QStringLiteral("Медикс %1").arg(round);
 }
 
+bool isLot(const nlohmann::json& row) {
+    return !row.contains("MASTER_CODE") || row["MASTER_CODE"].is_null();
+}
+
 // The generated tender with every lot taken part in, so that every position can be priced.
-nlohmann::json everyLotTakenPartIn() {
-    nlohmann::json tender = tender::generateTender(kLots, kPositions);
+nlohmann::json everyLotTakenPartIn(int lots = kLots, int positions = kPositions) {
+    nlohmann::json tender = tender::generateTender(lots, positions);
     for (nlohmann::json& row : tender["PREDLOGENIA"])
-        if (!row.contains("MASTER_CODE") || row["MASTER_CODE"].is_null())
+        if (isLot(row))
             row["PP2_TEXT"] = "Да";
+    return tender;
+}
+
+// The same with no position offered yet, as a bidder starts.
+nlohmann::json nothingOffered(nlohmann::json tender) {
+    for (nlohmann::json& row : tender["PREDLOGENIA"])
+        if (!isLot(row))
+            for (const char* offered : {"PP1_NUMBER", "PP2_TEXT", "PP3_TEXT"})
+                row.erase(offered);
     return tender;
 }
 
@@ -108,14 +129,19 @@ sheet::Table priceSheet(OpenTender& tender, int round) {
     return table;
 }
 
-double importOnce(const QString& file, int round) {
+// One timed pass (the next would find nothing to change): wall and processor time.
+bench::Times importOnce(const QString& file, int round) {
     OpenTender tender(file);
     const sheet::Table table = priceSheet(tender, round);
     priceimport::PriceImport import(tender.connection, *tender.qrySpecs);
-    return bench::median(1, [&] { // one timed pass: the next would find nothing to change
-        const priceimport::Outcome outcome = import.store(import.preview(table));
-        if (outcome.stored != kPositions) {
-            std::fprintf(stderr, "stored %d of %d\n", outcome.stored, kPositions);
+    return bench::timed([&] {
+        const priceimport::Preview preview = import.preview(table);
+        const priceimport::Outcome outcome = import.store(preview);
+        // A position whose sheet row repeats what it holds is not stored again.
+        if (!outcome.complete() ||
+            preview.accepted.size() + preview.unchanged + 1 != table.rows.size()) {
+            std::fprintf(stderr, "stored %d of %zu\n%s\n", outcome.stored, table.rows.size() - 1,
+                         outcome.text().left(3000).toUtf8().constData());
             std::exit(1);
         }
     });
@@ -135,28 +161,27 @@ double typeOnce(const QString& file, int round) {
     });
 }
 
-template <typename Pass> double medianOverCopies(int runs, const QString& original, Pass pass) {
-    std::vector<double> times;
-    for (int run = 0; run < runs; ++run) {
-        QTemporaryDir folder;
-        const QString copy = folder.filePath(QStringLiteral("DB.mdb"));
-        std::filesystem::copy_file(original.toStdString(), copy.toStdString());
-        times.push_back(pass(copy, run));
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+template <typename Pass> auto onCopy(const QString& original, int round, Pass pass) {
+    QTemporaryDir folder;
+    const QString copy = folder.filePath(QStringLiteral("DB.mdb"));
+    std::filesystem::copy_file(original.toStdString(), copy.toStdString());
+    return pass(copy, round);
 }
 
-} // namespace
+template <typename Pass> double medianOverCopies(int runs, const QString& original, Pass pass) {
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run)
+        times.push_back(onCopy(original, run, pass));
+    return bench::medianOf(times);
+}
 
-int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    QTemporaryDir folder;
-    const QString original = folder.filePath(QStringLiteral("tender.mdb"));
+void importAgainstTyping(int runs, const QString& folder) {
+    const QString original = folder + QStringLiteral("/tender.mdb");
     tender::writeTender(everyLotTakenPartIn(), original.toStdString());
 
-    const double imported = medianOverCopies(runs, original, importOnce);
+    const double imported = medianOverCopies(runs, original, [](const QString& file, int round) {
+        return importOnce(file, round).wall;
+    });
     const double typed = medianOverCopies(runs, original, typeOnce);
 
     std::printf("## Import of %d prices against %d single posts\n\n", kPositions, kPositions);
@@ -169,5 +194,63 @@ int main(int argc, char** argv) {
     std::printf("| import: preview and storing, one lock and one sync | %.3f s |\n", imported);
     std::printf("| typing: one post per position, each locked and synced | %.3f s |\n", typed);
     std::printf("\ntyping / import: **%.1f**\n", typed / imported);
+}
+
+void importIntoAGrowingFile(int runs, const QString& folder) {
+    const nlohmann::json offered =
+        tender::everyPositionOffered(everyLotTakenPartIn(kLargeLots, kLargePositions));
+    const QString empty = folder + QStringLiteral("/delivered.mdb");
+    const QString full = folder + QStringLiteral("/offered.mdb");
+    tender::writeTender(nothingOffered(offered), empty.toStdString());
+    tender::writeTender(offered, full.toStdString());
+    const auto pages = [](const QString& file) {
+        return std::filesystem::file_size(file.toStdString()) / 4096;
+    };
+
+    // The two take turns, so that a change in the machine's load meets both.
+    std::vector<double> growingWall, growingProcessor, inPlaceWall, inPlaceProcessor;
+    std::uintmax_t grownTo = 0;
+    for (int run = 0; run < runs; ++run) {
+        const bench::Times growing = onCopy(empty, run, [&](const QString& file, int round) {
+            const bench::Times times = importOnce(file, round);
+            grownTo = pages(file);
+            return times;
+        });
+        const bench::Times inPlace = onCopy(full, run, importOnce);
+        growingWall.push_back(growing.wall);
+        growingProcessor.push_back(growing.processor);
+        inPlaceWall.push_back(inPlace.wall);
+        inPlaceProcessor.push_back(inPlace.processor);
+    }
+    const bench::Times growing{bench::medianOf(growingWall), bench::medianOf(growingProcessor)};
+    const bench::Times inPlace{bench::medianOf(inPlaceWall), bench::medianOf(inPlaceProcessor)};
+
+    std::printf("## Import of %d prices into the file as delivered, without offered values\n\n",
+                kLargePositions);
+    std::printf("Written from `bench/import_bench %d`.\n\n", runs);
+    std::printf("- Machine: %s\n", bench::machine().c_str());
+    std::printf("- A generated tender of %d lots and %d positions, every lot taken part in; the "
+                "file as delivered has %ju pages and grows to %ju, the file already offered has "
+                "%ju; each run on a fresh copy, the two passes in turn, medians of %d runs\n\n",
+                kLargeLots, kLargePositions, pages(empty), grownTo, pages(full), runs);
+    std::printf("| pass | wall time | processor time |\n|---|---|---|\n");
+    std::printf("| into the file as delivered: every row grows, many move | %.3f s | %.3f s |\n",
+                growing.wall, growing.processor);
+    std::printf("| into the file already offered: every row stays in place | %.3f s | %.3f s |\n",
+                inPlace.wall, inPlace.processor);
+    std::printf("\ndelivered / offered: **%.2f** wall time, **%.2f** processor time (goal: at "
+                "most 1.5)\n",
+                growing.wall / inPlace.wall, growing.processor / inPlace.processor);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    QTemporaryDir folder;
+    importAgainstTyping(runs, folder.path());
+    std::printf("\n");
+    importIntoAGrowingFile(runs, folder.path());
     return 0;
 }
