@@ -118,6 +118,20 @@ std::optional<SlotPage> grownGlobalMap(const PageFile& file, const MapRow& row,
     return holder;
 }
 
+// Rewrites the map row at `location`, in its own bytes, as a reference map leading to `pointers`
+// (0 for none). The row is read again first, since recording the bitmap pages may have changed
+// its page: the global map's page holds other maps' rows in some files.
+void writeReferenceRow(PageFile& file, MapLocation location,
+                       const std::vector<std::uint32_t>& pointers) {
+    MapRow current = loadMapRow(file, location);
+    auto bytes = current.bytes();
+    std::fill(bytes.begin(), bytes.end(), std::uint8_t{0});
+    bytes[0] = kReferenceMap;
+    for (std::size_t i = 0; i < pointers.size(); ++i)
+        putU32(bytes, 1 + 4 * i, pointers[i]);
+    file.write(location.page, current.page);
+}
+
 // Rewrites the global map as a reference map reaching `page`, in the row's own bytes, when page
 // 1 has no room to lengthen it inline: Jet 4's files may reach 2 GB, far more than one page of
 // bits. Its bitmap pages are appended first, each already telling itself and the others in
@@ -148,13 +162,7 @@ void promoteGlobalMap(PageFile& file, const MapRow& row, std::uint32_t page) {
         });
         pointers.push_back(file.append(bitmap));
     }
-    MapRow current = loadMapRow(file, kGlobalMap);
-    auto bytes = current.bytes();
-    std::fill(bytes.begin(), bytes.end(), std::uint8_t{0});
-    bytes[0] = kReferenceMap;
-    for (std::size_t i = 0; i < pointers.size(); ++i)
-        putU32(bytes, 1 + 4 * i, pointers[i]);
-    file.write(kGlobalMap.page, current.page);
+    writeReferenceRow(file, kGlobalMap, pointers);
 }
 
 // Makes the global map reach `page`: lengthened on page 1 as Access does while the page has
@@ -204,9 +212,7 @@ std::uint32_t appendBitmapPage(PageFile& file, std::size_t index,
 }
 
 // Rewrites an inline map that cannot reach `page` as a reference map. The bitmap pages are
-// written before the row that points to them, so the map reads whole at every step; the row is
-// read again before it is written, since recording those pages may have changed its page (the
-// global map's page holds other maps' rows in some files).
+// written before the row that points to them, so the map reads whole at every step.
 void promoteToReference(PageFile& file, MapLocation location, const MapRow& row,
                         std::vector<std::uint32_t> pages) {
     std::uint32_t lastIndex = pages.back() / kPagesPerBitmapPage;
@@ -220,13 +226,7 @@ void promoteToReference(PageFile& file, MapLocation location, const MapRow& row,
         if (bitmapPages[index] == 0)
             bitmapPages[index] = appendBitmapPage(file, index, pages);
     }
-    MapRow current = loadMapRow(file, location);
-    auto bytes = current.bytes();
-    std::fill(bytes.begin(), bytes.end(), std::uint8_t{0});
-    bytes[0] = kReferenceMap;
-    for (std::size_t i = 0; i < bitmapPages.size(); ++i)
-        putU32(bytes, 1 + 4 * i, bitmapPages[i]);
-    file.write(location.page, current.page);
+    writeReferenceRow(file, location, bitmapPages);
 }
 
 void addToInlineMap(PageFile& file, MapLocation location, MapRow& row, std::uint32_t page) {
