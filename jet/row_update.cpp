@@ -361,9 +361,10 @@ private:
     // most room, and looking through every listed page would make a post cost the table.
     std::optional<RowId> placeOnPageWithRoom(const Bytes& row,
                                              const std::set<std::uint32_t>& excluded) {
-        std::vector<std::uint32_t> listed = readUsageMap(file_, def_.freeSpacePages).pages;
+        const std::vector<std::uint32_t> listed =
+            lastPagesOfMap(file_, def_.freeSpacePages, kPagesTriedForRoom + excluded.size());
         std::size_t tried = 0;
-        for (auto number = listed.rbegin(); number != listed.rend() && tried < kPagesTriedForRoom;
+        for (auto number = listed.begin(); number != listed.end() && tried < kPagesTriedForRoom;
              ++number) {
             if (excluded.contains(*number))
                 continue;

@@ -42,6 +42,11 @@ struct UsageMap {
 // and they are read as unused.
 UsageMap readUsageMap(const PageFile& file, MapLocation location);
 
+// The last `count` pages the map at `location` lists that the file has, the highest first: what
+// a writer looking for room needs, without listing the whole map.
+std::vector<std::uint32_t> lastPagesOfMap(const PageFile& file, MapLocation location,
+                                          std::size_t count);
+
 // The row of an inline map starting at `startPage` with the bits of `pages` set, its bitmap
 // `bitmapBytes` long. Throws Error when a page lies outside the bitmap's reach, so that a caller
 // learns it needs a start page nearer its pages or a reference map.

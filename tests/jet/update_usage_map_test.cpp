@@ -22,6 +22,12 @@ namespace {
 
 using Pages = std::vector<std::uint32_t>;
 
+// What a writer looking for room reads of a map listing `pages`: its last two, the highest first.
+Pages lastTwo(const Pages& pages) {
+    return Pages(pages.rbegin(), pages.rbegin() + static_cast<std::ptrdiff_t>(
+                                                      std::min<std::size_t>(2, pages.size())));
+}
+
 TEST(UsageMapUpdate, RecordsPagesWhereverTheMapReaches) {
     jettest::FileCopy copy("real/testV2000.mdb");
     jet::PageFile file(copy.path().string(), jet::PageFile::Access::ReadWrite);
@@ -50,6 +56,7 @@ TEST(UsageMapUpdate, RecordsPagesWhereverTheMapReaches) {
         jet::UsageMap map = jet::readUsageMap(file, step.map);
         EXPECT_EQ(map.kind, step.kind);
         EXPECT_EQ(map.pages, step.pages);
+        EXPECT_EQ(jet::lastPagesOfMap(file, step.map, 2), lastTwo(step.pages));
     }
     EXPECT_EQ(jet::readUsageMap(file, empty).startPage, 740u);
 
@@ -175,6 +182,7 @@ TEST(UsageMapUpdate, ReferenceMapsReachPagesThroughLaterBitmapPages) {
         jet::UsageMap read = jet::readUsageMap(file, map);
         EXPECT_EQ(read.pages, step.pages);
         EXPECT_EQ(read.pagesPastEnd, 0u);
+        EXPECT_EQ(jet::lastPagesOfMap(file, map, 2), lastTwo(step.pages));
     }
 }
 
