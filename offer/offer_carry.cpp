@@ -521,6 +521,16 @@ void compareTender(const data::Dataset& before, data::Dataset& after, Preview& p
     }
 }
 
+// Stands `positions` on the positions of the lot `lotProductCode`, opening them unless it is.
+void openLot(data::Dataset& positions, const QVariant& lotProductCode) {
+    if (positions.active() &&
+        positions.parameter(kMasterCode).toLongLong() == lotProductCode.toLongLong())
+        return;
+    positions.close();
+    positions.setParameter(kMasterCode, lotProductCode);
+    positions.open();
+}
+
 // The positions of the old file's lots taken part in, by PRODUCT_CODE, in lot and position
 // order.
 std::vector<std::pair<QVariant, OldPosition>> oldPositions(data::Connection& connection,
@@ -531,9 +541,7 @@ std::vector<std::pair<QVariant, OldPosition>> oldPositions(data::Connection& con
     std::vector<std::pair<QVariant, OldPosition>> positions;
     const std::unique_ptr<data::Dataset> dataset = data::makeQryData(connection);
     for (const OldLot& lot : lots) {
-        dataset->close();
-        dataset->setParameter(kMasterCode, lot.productCode);
-        dataset->open();
+        openLot(*dataset, lot.productCode);
         for (dataset->first(); !dataset->eof(); dataset->next()) {
             OldPosition position{
                 lot.code, offercheck::positionName(*dataset), lot.productCode, {}, {}, false};
@@ -642,16 +650,6 @@ std::vector<const Value*> written(const std::vector<Value>& values, Replacements
     return chosen;
 }
 
-// Stands `positions` on the positions of the lot `lotProductCode`, opening them unless it is.
-void openLot(data::Dataset& positions, const QVariant& lotProductCode) {
-    if (positions.active() &&
-        positions.parameter(kMasterCode).toLongLong() == lotProductCode.toLongLong())
-        return;
-    positions.close();
-    positions.setParameter(kMasterCode, lotProductCode);
-    positions.open();
-}
-
 } // namespace
 
 Preview OfferCarry::preview(const QString& oldFile) {
@@ -740,9 +738,7 @@ Preview OfferCarry::preview(const QString& oldFile) {
     reading(newNamed, [&] {
         const std::unique_ptr<data::Dataset> positions = data::makeQryData(connection_);
         for (const NewLot& lot : lots) {
-            positions->close();
-            positions->setParameter(kMasterCode, lot.productCode);
-            positions->open();
+            openLot(*positions, lot.productCode);
             for (positions->first(); !positions->eof(); positions->next()) {
                 const QVariant productCode = positions->fieldByName(kProductCode).value();
                 codes.push_back(productCode);
