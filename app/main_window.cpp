@@ -510,6 +510,9 @@ void TfmMain::btnPrintClick() {
         previousPage_ = tsInfo;
         return;
     }
+    refuseUntypableValues(
+        {*qrySpecs, *qryObosobeniPozicii, *qryData, [this] { return PoziciaIsFill(); }},
+        QLocale::system().decimalPoint(), OfferOutput::Print);
     if (dmReports != nullptr)
         dmReports->PrintObshtestvenaPorachka();
 }

@@ -42,8 +42,12 @@ jet::Value toEngineValue(const QVariant& value, FieldType type) {
     case FieldType::Double:
         return value.toDouble();
     case FieldType::Text:
-    case FieldType::Memo:
-        return value.toString().toStdString();
+    case FieldType::Memo: {
+        // Unit for unit, as the texts were read: UTF-8 has no form for half a surrogate pair.
+        const QString text = value.toString();
+        return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
+                              static_cast<std::size_t>(text.size()));
+    }
     }
     return std::monostate{};
 }

@@ -97,6 +97,11 @@ std::vector<FieldDef> tenderRecordFields() {
     return fields;
 }
 
+// Texts reach the datasets as UTF-16, the form they take there, decoded once and unit for unit
+// as stored: half a surrogate pair that another program wrote is shown, checked and refused as
+// what it is, not passed on as U+FFFD.
+constexpr jet::TextForm kTextsAsStored = jet::TextForm::Utf16;
+
 // The rows of SPECS in the order the file holds them, with _NO_DDS when asked for.
 Query specsQuery(bool withNoDds) {
     return [withNoDds](const jet::Database& database, const jet::TableDef& table, const Dataset&,
@@ -105,16 +110,19 @@ Query specsQuery(bool withNoDds) {
         if (withNoDds)
             noDds = pick.place(columnIndex(table, "NO_DDS"));
         std::vector<SnapshotRow> rows;
-        database.scan(table, pick.columns(), [&](jet::RowId id, const jet::Row& row) {
-            SnapshotRow snapshot{id, row, {}};
-            if (noDds) {
-                const auto* flag = std::get_if<bool>(&row[*noDds]);
-                snapshot.derived.insert(QStringLiteral("_NO_DDS"), flag != nullptr && *flag
-                                                                       ? QStringLiteral("Да")
-                                                                       : QStringLiteral("Не"));
-            }
-            rows.push_back(std::move(snapshot));
-        });
+        database.scan(
+            table, pick.columns(),
+            [&](jet::RowId id, const jet::Row& row) {
+                SnapshotRow snapshot{id, row, {}};
+                if (noDds) {
+                    const auto* flag = std::get_if<bool>(&row[*noDds]);
+                    snapshot.derived.insert(QStringLiteral("_NO_DDS"), flag != nullptr && *flag
+                                                                           ? QStringLiteral("Да")
+                                                                           : QStringLiteral("Не"));
+                }
+                rows.push_back(std::move(snapshot));
+            },
+            {}, kTextsAsStored);
         return rows;
     };
 }
@@ -232,7 +240,8 @@ Query lotsWithTotals(Connection& connection) {
 
         const std::size_t productCode = pick.place(columns[kProduct]);
         const std::size_t customCode = pick.place(columnIndex(table, "CUSTOM_CODE"));
-        std::vector<jet::Row> lotValues = database.read(table, lotRows, pick.columns());
+        std::vector<jet::Row> lotValues =
+            database.read(table, lotRows, pick.columns(), kTextsAsStored);
         std::vector<SnapshotRow> lots;
         lots.reserve(lotRows.size());
         for (std::size_t i = 0; i < lotRows.size(); ++i) {
@@ -272,8 +281,7 @@ std::optional<std::vector<SnapshotRow>> readPositions(const jet::Database& datab
                                                       std::size_t masterCode) {
     std::vector<jet::Row> read;
     try {
-        // The positions' texts go to the datasets as UTF-16: decoded once, straight to it.
-        read = database.read(table, ids, pick.columns(), jet::TextForm::Utf16);
+        read = database.read(table, ids, pick.columns(), kTextsAsStored);
     } catch (const jet::Error&) {
         return std::nullopt;
     }

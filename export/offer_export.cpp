@@ -22,13 +22,14 @@ const QString kErrorSavingFile = QStringLiteral("Error Saving File");
 
 const QString kNotWritten = QStringLiteral(" Файлът на офертата не е записан.");
 
-// Runs `write`, prefixing the message of a refused value with what `where` names and saying that
-// nothing was written, so that the bidder knows which value to correct.
-template <typename Where, typename Write> void naming(Where where, Write write) {
+// Runs `write`, prefixing the message of a refused value with what `where` names and ending it
+// with `outcome`, what was not done, so that the bidder knows which value to correct.
+template <typename Where, typename Write>
+void naming(Where where, Write write, const QString& outcome = kNotWritten) {
     try {
         write();
     } catch (const UnwritableValue& refused) {
-        throw data::Error(where() + QString::fromUtf8(refused.what()) + kNotWritten);
+        throw data::Error(where() + QString::fromUtf8(refused.what()) + outcome);
     }
 }
 
@@ -157,18 +158,19 @@ std::vector<const data::Field*> typedFields(const data::Dataset& record, QString
     return fields;
 }
 
-// Throws data::Error, naming the value and its position, when a value that an offer of either
-// type carries (the tender record's, and those of every position PoziciaIsFill accepts) is one
-// typing could never have stored: a text the file cannot carry, a number it cannot write as it
-// is, a position its check refuses. Whatever would refuse the offer does so before the bidder
-// is asked anything, and only the chosen document is built.
-void refuseUntypableValues(const OfferSources& sources, const QString& separator) {
+} // namespace
+
+void refuseUntypableValues(const OfferSources& sources, const QString& separator,
+                           OfferOutput output) {
+    const QString outcome =
+        output == OfferOutput::File ? kNotWritten : QStringLiteral(" Офертата не е отпечатана.");
     const data::Dataset& specs = sources.qrySpecs;
     naming([] { return QString(); },
            [&] {
                refuseUnwritable(typedFields(specs, tenderTextColumns() + tenderNumberColumns()),
                                 separator);
-           });
+           },
+           outcome);
 
     data::Dataset& positions = sources.qryData;
     const std::vector<const data::Field*> values =
@@ -178,18 +180,17 @@ void refuseUntypableValues(const OfferSources& sources, const QString& separator
     for (positions.first(); !positions.eof(); positions.next()) {
         if (!sources.PoziciaIsFill())
             continue;
-        naming([&] { return positionName(code); }, [&] { refuseUnwritable(values, separator); });
+        naming([&] { return positionName(code); }, [&] { refuseUnwritable(values, separator); },
+               outcome);
         const std::vector<RuleBreach> breaches = TdmMain::posBreaches(positions, specs);
         if (!breaches.empty()) {
             QStringList messages;
             for (const RuleBreach& breach : breaches)
                 messages << breach.message();
-            throw data::Error(positionName(code) + messages.join(QLatin1Char(' ')) + kNotWritten);
+            throw data::Error(positionName(code) + messages.join(QLatin1Char(' ')) + outcome);
         }
     }
 }
-
-} // namespace
 
 void checkOffer(const data::Dataset& qrySpecs, const data::Dataset& qryObosobeniPozicii) {
     const QString tenderProblems = TdmMain::IsKonkOK(qrySpecs);
@@ -204,7 +205,9 @@ OfferExport::OfferExport(Dialogs& dialogs, QLocale regional)
 
 QString OfferExport::ExportXML(const OfferSources& sources) {
     checkOffer(sources.qrySpecs, sources.qryObosobeniPozicii);
-    refuseUntypableValues(sources, regional_.decimalPoint());
+    // Whatever would refuse the offer does so before the bidder is asked anything, and only the
+    // chosen document is built.
+    refuseUntypableValues(sources, regional_.decimalPoint(), OfferOutput::File);
 
     const int offerType = dialogs_.chooseOfferType(QStringLiteral("Избор на тип оферта"));
     if (offerType != TechnicalOffer && offerType != PriceOffer)

@@ -34,6 +34,17 @@ struct OfferSources {
 // the first that fails.
 void checkOffer(const data::Dataset& qrySpecs, const data::Dataset& qryObosobeniPozicii);
 
+// What an offer is made into: the offer file, or the printed offer.
+enum class OfferOutput { File, Print };
+
+// Throws data::Error, naming the value and its position and saying that `output` was not made,
+// when a value that an offer of either type carries (the tender record's, and those of
+// every position PoziciaIsFill accepts) is one typing could never have stored: a text the file
+// cannot carry, a number it cannot write as it is, a position its check refuses. The printed
+// offer shows the same values as the file, so the print refuses them too.
+void refuseUntypableValues(const OfferSources& sources, const QString& separator,
+                           OfferOutput output);
+
 // The export of the current lot's offer to an XML file. Every question goes through `dialogs`:
 // the client answers with its windows, brx-offer from its arguments, tests from a script.
 class OfferExport {

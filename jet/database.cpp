@@ -165,7 +165,7 @@ void Database::scan(const TableDef& table, const RowVisitor& visit) const {
 }
 
 void Database::scan(const TableDef& table, std::span<const std::size_t> columns,
-                    const RowVisitor& visit, const ScanProgress& progress) const {
+                    const RowVisitor& visit, const ScanProgress& progress, TextForm texts) const {
     checkColumns(table, columns);
     Row values;
     // Where the rows of the current page are, built once for all of them.
@@ -179,10 +179,10 @@ void Database::scan(const TableDef& table, std::span<const std::size_t> columns,
                 page = file_->where(id.page);
             }
             try {
-                decodeColumns(*file_, table, bytes, columns, values, page);
+                decodeColumns(*file_, table, bytes, columns, values, page, texts);
             } catch (const Error&) {
                 // Decoded again to name the row in the message; it fails the same way.
-                decodeColumns(*file_, table, bytes, columns, values, file_->where(id));
+                decodeColumns(*file_, table, bytes, columns, values, file_->where(id), texts);
                 throw;
             }
             visit(id, values);

@@ -44,9 +44,10 @@ public:
     // Called after each page of a scan with the pages done and the pages to do in all.
     using ScanProgress = std::function<void(std::size_t done, std::size_t total)>;
     // The same rows, each with only the values of `columns` (indexes into table.columns), in
-    // that order: the other columns are neither decoded nor their long values read.
+    // that order: the other columns are neither decoded nor their long values read. Texts come
+    // in the form `texts` asks for.
     void scan(const TableDef& table, std::span<const std::size_t> columns, const RowVisitor& visit,
-              const ScanProgress& progress = {}) const;
+              const ScanProgress& progress = {}, TextForm texts = TextForm::Utf8) const;
     // One row by its id, following a relocation pointer. Throws Error when the id leads to a
     // deleted row or to no row of the table.
     Row read(const TableDef& table, RowId id) const;

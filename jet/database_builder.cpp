@@ -238,10 +238,12 @@ StoredValue storeLongValue(Plan& plan, const Column& column, const Value& value)
         return {false, {}};
     Bytes raw;
     if (column.type == ColumnType::Memo) {
-        const auto* text = std::get_if<std::string>(&value);
-        if (text == nullptr)
+        if (const auto* units = std::get_if<std::u16string>(&value))
+            raw = encodeText(*units, column.compressedUnicode);
+        else if (const auto* text = std::get_if<std::string>(&value))
+            raw = encodeText(*text, column.compressedUnicode);
+        else
             throw Error("column " + column.name + ": needs a text");
-        raw = encodeText(*text, column.compressedUnicode);
     } else {
         const auto* bytes = std::get_if<Bytes>(&value);
         if (bytes == nullptr)

@@ -137,9 +137,9 @@ void invert(Bytes& bytes, std::size_t from) {
         bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
 }
 
-// Returns the characters the encoder does not know, if any.
-std::optional<std::string> encodeText(const std::string& text, bool ascending, Bytes& out) {
-    Bytes units = jet::encodeText(text, false);
+// Keys a text given as its UTF-16LE bytes. Returns the characters the encoder does not know, if
+// any.
+std::optional<std::string> encodeText(const Bytes& units, bool ascending, Bytes& out) {
     std::size_t count = std::min(units.size() / 2, kMaxKeyCharacters);
     std::size_t start = out.size();
     Bytes accents;                // one mark per sorted character up to the last accented one
@@ -269,7 +269,9 @@ std::optional<std::string> appendIndexKey(const Column& column, const Value& val
     case ColumnType::Memo:
         if (column.sortOrder != kGeneralSortOrder)
             return "text in sort order " + std::to_string(column.sortOrder);
-        return encodeText(std::get<std::string>(value), ascending, out);
+        if (const auto* units = std::get_if<std::u16string>(&value))
+            return encodeText(jet::encodeText(*units, false), ascending, out);
+        return encodeText(jet::encodeText(std::get<std::string>(value), false), ascending, out);
     default:
         return std::string(columnTypeName(column.type)) + " keys";
     }

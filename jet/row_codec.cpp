@@ -313,13 +313,15 @@ StoredValue encodeValue(const Column& column, const Value& value) {
         return {true, littleEndian(static_cast<std::uint64_t>(money->scaled), 8)};
     }
     case ColumnType::Text: {
+        // A text comes as UTF-8 or as the UTF-16 units to store (see TextForm).
         const auto* text = std::get_if<std::string>(&value);
-        if (text == nullptr)
+        const auto* units = std::get_if<std::u16string>(&value);
+        if (text == nullptr && units == nullptr)
             throw misfit(Error::Kind::WrongType, column, "needs a text");
         std::size_t width = column.length / 2u;
         std::size_t length = 0;
         try {
-            length = utf16Length(*text);
+            length = units != nullptr ? units->size() : utf16Length(*text);
         } catch (const Error& error) {
             throw misfit(Error::Kind::WrongType, column, error.what());
         }
@@ -328,7 +330,8 @@ StoredValue encodeValue(const Column& column, const Value& value) {
                          "text of " + std::to_string(length) +
                              " characters is longer than the column's " + std::to_string(width),
                          static_cast<std::int64_t>(width));
-        Bytes stored = encodeText(*text, column.compressedUnicode);
+        Bytes stored = units != nullptr ? encodeText(*units, column.compressedUnicode)
+                                        : encodeText(*text, column.compressedUnicode);
         if (column.isFixed())
             stored.resize(column.length, 0);
         return {true, std::move(stored)};

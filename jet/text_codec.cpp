@@ -3,6 +3,7 @@
 
 #include "jet/error.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace jet {
@@ -141,45 +142,41 @@ std::u16string decodeTextUtf16(std::span<const std::uint8_t> stored) {
     char16_t* next = out.data();
     forEachUnit(stored, [&next](char16_t unit) { *next++ = unit; });
     out.resize(static_cast<std::size_t>(next - out.data()));
-    const auto high = [](char16_t u) { return u >= 0xD800 && u <= 0xDBFF; };
-    const auto low = [](char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; };
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        if (high(out[i]) && i + 1 < out.size() && low(out[i + 1]))
-            ++i;
-        else if (high(out[i]) || low(out[i]))
-            out[i] = u'\uFFFD';
+    return out;
+}
+
+Bytes encodeText(std::u16string_view units, bool compress) {
+    const bool compressible =
+        compress && !units.empty() &&
+        std::all_of(units.begin(), units.end(), [](char16_t u) { return u >= 0x01 && u <= 0xFF; });
+    Bytes out;
+    if (compressible) {
+        out.reserve(units.size() + 2);
+        out.push_back(0xFF);
+        out.push_back(0xFE);
+        for (char16_t unit : units)
+            out.push_back(static_cast<std::uint8_t>(unit));
+        return out;
+    }
+    out.reserve(units.size() * 2);
+    for (char16_t unit : units) {
+        out.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(unit >> 8));
     }
     return out;
 }
 
 Bytes encodeText(std::string_view utf8, bool compress) {
-    std::u32string codes = codePoints(utf8);
-    bool compressible = compress && !codes.empty();
-    for (char32_t code : codes)
-        compressible = compressible && code >= 0x01 && code <= 0xFF;
-    Bytes out;
-    if (compressible) {
-        out.reserve(codes.size() + 2);
-        out.push_back(0xFF);
-        out.push_back(0xFE);
-        for (char32_t code : codes)
-            out.push_back(static_cast<std::uint8_t>(code));
-        return out;
-    }
-    out.reserve(codes.size() * 2);
-    auto unit = [&](char32_t u) {
-        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
-        out.push_back(static_cast<std::uint8_t>(u >> 8));
-    };
-    for (char32_t code : codes) {
+    std::u16string units;
+    for (char32_t code : codePoints(utf8)) {
         if (code >= 0x10000) {
-            unit(0xD800 + ((code - 0x10000) >> 10));
-            unit(0xDC00 + ((code - 0x10000) & 0x3FF));
+            units += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+            units += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
         } else {
-            unit(code);
+            units += static_cast<char16_t>(code);
         }
     }
-    return out;
+    return encodeText(units, compress);
 }
 
 std::size_t utf16Length(std::string_view utf8) {

@@ -30,8 +30,9 @@ struct Decimal {
 
 // One column value. Text is UTF-8 throughout the engine; integers of every width are widened;
 // single and double precision are both double. std::monostate is null. A reader whose texts are
-// UTF-16 anyway may ask for them as such (TextForm::Utf16), which spares decoding them twice;
-// no other reader meets std::u16string.
+// UTF-16 anyway may ask for them as such (TextForm::Utf16), which spares decoding them twice and
+// gives them exactly as stored, unpaired surrogates included; such a writer may give texts as
+// std::u16string too, stored unit for unit.
 using Value = std::variant<std::monostate, bool, std::int64_t, double, std::string, Bytes, Currency,
                            DateTime, Decimal, std::u16string>;
 

@@ -297,6 +297,7 @@ int pdfCommand(const QStringList& args) {
     reports.DataModuleCreate();
     const OfferSources sources = lot.sources();
     checkOffer(sources.qrySpecs, sources.qryObosobeniPozicii);
+    refuseUntypableValues(sources, QLocale::system().decimalPoint(), OfferOutput::Print);
     bool written = false;
     reports.setOutput([&](const report::Report& offer) {
         if (const QString moved = offer.exportPdf(arguments.output); !moved.isEmpty())

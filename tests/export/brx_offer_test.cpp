@@ -127,8 +127,9 @@ TEST_F(BrxOffer, RefusesWithTheReasonAndWritesNothing) {
 }
 
 // Values another tool stored that no bidder can type: the offer of either type is refused naming
-// the value, where it is and why, nothing is written, and the check lists each one. The file's
-// number form keeps at most 15 significant digits, so a value needing more would go out rounded.
+// the value, where it is and why, nothing is written or printed, and the check lists each one. The
+// file's number form keeps at most 15 significant digits, so a value needing more would go out
+// rounded.
 TEST_F(BrxOffer, RefusesStoredValuesTypingCouldNeverEnterAndTheCheckNamesThem) {
     struct Stored {
         const char* table;
@@ -174,6 +175,16 @@ TEST_F(BrxOffer, RefusesStoredValuesTypingCouldNeverEnterAndTheCheckNamesThem) {
          QString(),
          QStringLiteral("Срок на доставка (KP1_NUMBER)"),
          digits("KP1_NUMBER", 17, "1,7976931348623157e+308")},
+        // Half a surrogate pair, which no keyboard enters and UTF-8 has no form for.
+        {position("PP2_TEXT", std::u16string(u"Ибупрофен") + char16_t{0xD83D}), position10,
+         QStringLiteral("Търговско наименование (PP2_TEXT)"),
+         QStringLiteral("Текстът на PP2_TEXT съдържа на 10-о място знака U+D83D, който не може "
+                        "да се запише в XML файл.")},
+        {{{"SPECS", 0, "IME_NA_FIRMATA", char16_t{0xDE00} + std::u16string(u"Фирма")}},
+         QString(),
+         QStringLiteral("Наименование на фирмата (IME_NA_FIRMATA)"),
+         QStringLiteral("Текстът на IME_NA_FIRMATA съдържа на 1-о място знака U+DE00, който не "
+                        "може да се запише в XML файл.")},
         {{{"SPECS", 0, "PP3_OGRANICHENIE", std::int64_t{3}},
           {"PREDLOGENIA", 301, "PP3_NUMBER", 1.0},
           {"PREDLOGENIA", 303, "PP3_NUMBER", -1.5}},
@@ -190,17 +201,23 @@ TEST_F(BrxOffer, RefusesStoredValuesTypingCouldNeverEnterAndTheCheckNamesThem) {
             fixture::updateRow(stored, value.table, value.product == 0 ? "" : "PRODUCT_CODE",
                                value.product == 0 ? jet::Value{} : jet::Value(value.product),
                                {{value.column, value.value}});
+        // The printed offer shows the same values as the file: it is refused alike.
+        const QString notMade[][2] = {
+            {QStringLiteral("xml"), QStringLiteral(" Файлът на офертата не е записан.\n")},
+            {QStringLiteral("pdf"), QStringLiteral(" Офертата не е отпечатана.\n")}};
         for (const char* type : {"price", "technical"}) {
-            const ProgramRun run = brxOffer({QStringLiteral("xml"), stored, QStringLiteral("3"),
-                                             QStringLiteral("--type"), QLatin1String(type)},
-                                            out);
-            EXPECT_EQ(run.status, 1) << type;
-            const QString where =
-                c.position.isEmpty() ? QString() : QStringLiteral("Позиция №%1: ").arg(c.position);
-            EXPECT_EQ(run.err,
-                      where + c.message + QStringLiteral(" Файлът на офертата не е записан.\n"))
-                << type;
-            EXPECT_EQ(outEntries(), QStringList()) << type;
+            for (const auto& [command, outcome] : notMade) {
+                const ProgramRun run =
+                    brxOffer({command, stored, QStringLiteral("3"), QStringLiteral("--type"),
+                              QLatin1String(type), QStringLiteral("-o"), QStringLiteral("offer")},
+                             out);
+                EXPECT_EQ(run.status, 1) << type << ' ' << command.toStdString();
+                const QString where = c.position.isEmpty()
+                                          ? QString()
+                                          : QStringLiteral("Позиция №%1: ").arg(c.position);
+                EXPECT_EQ(run.err, where + c.message + outcome) << type;
+                EXPECT_EQ(outEntries(), QStringList()) << type;
+            }
         }
         const ProgramRun check = brxOffer({QStringLiteral("check"), stored}, out);
         EXPECT_EQ(check.status, 1);

@@ -26,15 +26,17 @@ TEST(TextCodec, DecodesPlainAndCompressedForms) {
         // A zero byte switches to two-byte characters and back.
         {bytes({0xFF, 0xFE, 'a', 0, 0x14, 0x04, 0, 'b'}), "aДb", u"aДb"},
         {bytes({0x3D, 0xD8, 0x00, 0xDE}), "\xF0\x9F\x98\x80", u"\U0001F600"},
-        {bytes({0x3D, 0xD8}), "\xEF\xBF\xBD", u"\uFFFD"}, // lone surrogate
+        // Half a surrogate pair is no character in UTF-8; in UTF-16 it stays the unit stored.
+        {bytes({0x3D, 0xD8}), "\xEF\xBF\xBD", u"\xD83D"},
         // The most bytes two units can take: a high surrogate left alone, then a three-byte unit.
-        {bytes({0x3D, 0xD8, 0xAC, 0x20}), "\xEF\xBF\xBD\xE2\x82\xAC", u"\uFFFD\u20AC"},
+        {bytes({0x3D, 0xD8, 0xAC, 0x20}), "\xEF\xBF\xBD\xE2\x82\xAC", u"\xD83D\u20AC"},
         {bytes({0x00, 0xDC, 'a', 0}),
          "\xEF\xBF\xBD"
          "a",
-         u"\uFFFDa"},
+         u"\xDC00"
+         u"a"},
         {bytes({0x3D, 0xD8, 0x3D, 0xD8, 0x00, 0xDE}), "\xEF\xBF\xBD\xF0\x9F\x98\x80",
-         u"\uFFFD\U0001F600"},
+         u"\xD83D\U0001F600"},
         {bytes({}), "", u""},
         {bytes({0xFF, 0xFE}), "", u""},
     };
@@ -53,6 +55,16 @@ TEST(TextCodec, CompressesOnlyTextsInTheLatin1Range) {
     EXPECT_EQ(jet::encodeText("\xC4\x80", true), bytes({0x00, 0x01}));
     for (const char* text : {"Latin", "Кирилица", "mixed Ä and Ж", "\xF0\x9F\x98\x80"})
         EXPECT_EQ(jet::decodeText(jet::encodeText(text, true)), text);
+}
+
+// UTF-16 units go into the file as they are, half a surrogate pair too, and come back the same.
+TEST(TextCodec, StoresUtf16UnitsUnitForUnit) {
+    const std::u16string lone = u"a" + std::u16string(1, char16_t{0xD83D});
+    EXPECT_EQ(jet::encodeText(lone, true), bytes({'a', 0, 0x3D, 0xD8}));
+    EXPECT_EQ(jet::encodeText(std::u16string(u"aÿ"), true), bytes({0xFF, 0xFE, 'a', 0xFF}));
+    EXPECT_EQ(jet::encodeText(std::u16string(u"Да"), true), jet::encodeText("Да", true));
+    for (const std::u16string& units : {lone, std::u16string(u"😀x"), std::u16string()})
+        EXPECT_EQ(jet::decodeTextUtf16(jet::encodeText(units, true)), units);
 }
 
 TEST(TextCodec, CountsUtf16Units) {

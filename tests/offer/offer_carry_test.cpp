@@ -279,6 +279,9 @@ TEST_F(OfferCarryTest, AValueNoBidderCanTypeIsRefusedWithItsReason) {
          "текстът съдържа на 2-о място знака U+000B, който не може да се запише в XML файл"},
         {"SPECS", 0, "IME_NA_FIRMATA", std::string("Медикс\0ООД", 19),
          "текстът съдържа на 7-о място знака U+0000, който не може да се запише в XML файл"},
+        // Half a surrogate pair: UTF-8 has no form for it, so only UTF-16 units can store it.
+        {"PREDLOGENIA", 101, "PP2_TEXT", std::u16string(u"AB") + char16_t{0xDC00},
+         "текстът съдържа на 3-о място знака U+DC00, който не може да се запише в XML файл"},
         {"SPECS", 0, "KP1_NUMBER", std::numeric_limits<double>::max(),
          "стойността има 17 значещи цифри при най-много 15 (1{sep}7976931348623157e+308)"},
     };
