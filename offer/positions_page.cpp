@@ -59,6 +59,7 @@ PositionsPage::PositionsPage(data::Dataset& positions, ErrorGuard& guard, QWidge
             {numbered("PP%1_NUMBER", n), numbered("PP%1_NUMBER", n), 96, colours::kOffer});
     grdData = new QTableView(this);
     grdData->setObjectName(QStringLiteral("grdData"));
+    grdData->setAccessibleName(QStringLiteral("Предложения"));
     grdDataModel = new DatasetTableModel(positions, std::move(columns), this);
     setUpDatasetGrid(*grdData, *grdDataModel, guard);
     grdData->setTabKeyNavigation(false); // Tab leaves the grid, as in the rest of the window

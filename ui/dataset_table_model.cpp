@@ -53,6 +53,10 @@ QVariant DatasetTableModel::data(const QModelIndex& index, int role) const {
             return {};
         return field->displayText(dataset_.valueAt(index.row(), field->index()));
     }
+    case Qt::AccessibleTextRole: {
+        const QString text = data(index, Qt::DisplayRole).toString();
+        return shown.readAs.value(text, text);
+    }
     case Qt::BackgroundRole:
         return shown.color.isValid() ? QVariant(shown.color) : QVariant();
     case Qt::TextAlignmentRole: {

@@ -3,6 +3,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QHash>
 #include <QString>
 
 #include <optional>
@@ -22,6 +23,9 @@ struct GridColumn {
     QColor color;
     // Unset: numbers to the right, everything else to the left.
     std::optional<Qt::Alignment> alignment = std::nullopt;
+    // What a screen reader reads for a shown text that the eye reads by its place or colour,
+    // such as a blank or a dash; any other text is read as shown.
+    QHash<QString, QString> readAs = {};
 };
 
 // The visible records of a dataset as rows, the grid's columns as columns. Values show through
