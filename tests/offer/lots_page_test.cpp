@@ -3,6 +3,7 @@
 #include "data/error.h"
 #include "export/offer_export.h"
 #include "offer/lots_page.h"
+#include "ui/dataset_table_model.h"
 
 #include "offer_pages_support.h"
 
@@ -136,6 +137,37 @@ TEST_F(LotsPage, WithdrawingKeepsThePricesAndPrintingFollowsTheCountsAlone) {
     window->btnUchastieClick(); // the prices show again
     ASSERT_EQ(positions().recordCount(), 1);
     EXPECT_EQ(positions().fieldByName(QStringLiteral("PP1_NUMBER")).asFloat(), 3.0);
+}
+
+// What the eye reads by its place, a blank participation mark and the status dash, a screen reader
+// reads as words; the grid shows them as before.
+TEST_F(LotsPage, AScreenReaderReadsTheBlankMarkAndTheStatusDashAsWords) {
+    start();
+    chooseLot(QStringLiteral("4"));
+    dialogs.confirmAnswers.push_back(true);
+    window->btnOtkazUchastieClick();
+    const DatasetTableModel& grid = *window->grdObPozModel;
+    const int row = window->qryObosobeniPozicii->recNo();
+    struct ReadCase {
+        int column;
+        QString shown;
+        QString read;
+    };
+    const ReadCase cases[] = {
+        {0, QStringLiteral("4"), QStringLiteral("4")},
+        {2, QString(), QStringLiteral("Не")},
+        {5, QStringLiteral("-"), QStringLiteral("Без участие")},
+    };
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.column);
+        const QModelIndex cell = grid.index(row, c.column);
+        EXPECT_EQ(grid.data(cell, Qt::DisplayRole).toString(), c.shown);
+        EXPECT_EQ(grid.data(cell, Qt::AccessibleTextRole).toString(), c.read);
+    }
+    dialogs.confirmAnswers.push_back(true);
+    window->btnUchastieClick();
+    EXPECT_EQ(grid.data(grid.index(row, 2), Qt::AccessibleTextRole).toString(),
+              QStringLiteral("Да"));
 }
 
 // A file is signed as it stands, so signing first stores the position being edited, through its
