@@ -15,7 +15,6 @@ Run by ctest as ScreenReaderUnderXvfb, with BRX_CLIENT and TENDERDB set.
 """
 import json
 import os
-import re
 import subprocess
 import sys
 import tempfile
@@ -188,7 +187,7 @@ class Client:
                            QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
         self.process = subprocess.Popen([CLIENT], cwd=folder, env=environment)
         self.app = wait_for(self.find_app, "the client on the accessibility bus")
-        self.main = wait_for(lambda: self.window("ТЕНДИРО", pyatspi.ROLE_FRAME), "the main window")
+        self.main = wait_for(lambda: self.window(MAIN_TITLE, pyatspi.ROLE_FRAME), "the main window")
         wait_for(lambda: self.main.childCount > 0 and len(self.windows()) == 1,
                  "the main window alone")
         self.main_x = None
@@ -218,8 +217,9 @@ class Client:
         ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid",
                               str(self.process.pid), "--name", "."],
                              capture_output=True, text=True).stdout.split()
-        matching = [id for id in ids if subprocess.run(
-            ["xdotool", "getwindowname", id], capture_output=True, text=True).stdout.startswith(title)]
+        matching = [id for id in ids
+                    if subprocess.run(["xdotool", "getwindowname", id], capture_output=True,
+                                      text=True).stdout.startswith(title)]
         others = [id for id in matching if id != self.main_x]
         return (others or matching or [None])[0]
 
@@ -257,7 +257,11 @@ class Client:
 
 
 def main():
-    folder = tempfile.mkdtemp(prefix="brx-reader.")
+    with tempfile.TemporaryDirectory(prefix="brx-reader.") as folder:
+        return walk_the_client(folder)
+
+
+def walk_the_client(folder):
     for name, price in (("DB", None), ("old", 3.0)):
         with open(os.path.join(folder, name + ".json"), "w", encoding="utf-8") as f:
             json.dump(tender(price), f, ensure_ascii=False)
