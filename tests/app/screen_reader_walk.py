@@ -179,6 +179,36 @@ def expect_names(window, names, where):
     check(not missing, f"{where}: no control named {missing}; named are {sorted(shown)}")
 
 
+def expect_reachable(client, window, where, unlabelled=()):
+    """Every text input of `window` but the `unlabelled` is labelled by its caption, and its key
+    is Alt with a letter of that caption, a letter no other input of the page has; the key
+    reaches the input."""
+    inputs = [c for c in shown_controls(window)
+              if c.getRole() == pyatspi.ROLE_TEXT and c.name not in unlabelled]
+    keys = {}
+    for control in inputs:
+        labels = [r.getTarget(0).name for r in control.getRelationSet()
+                  if r.getRelationType() == pyatspi.RELATION_LABELLED_BY]
+        check(labels == [control.name], f"{where}: {control.name!r} is labelled by {labels}")
+        action = control.queryAction()
+        binding = next((action.getKeyBinding(i) for i in range(action.nActions)
+                        if action.getKeyBinding(i)), "")
+        letter = binding[len("Alt+"):]
+        if check(binding.startswith("Alt+") and len(letter) == 1 and
+                 letter.upper() in control.name.upper(),
+                 f"{where}: {control.name!r} has the key {binding!r}"):
+            check(letter.upper() not in keys,
+                  f"{where}: {control.name!r} and {keys.get(letter.upper())!r} share Alt+{letter}")
+            keys[letter.upper()] = control
+    # The last input's key, pressed as a keyboard presses it, moves the focus there.
+    if keys:
+        letter, control = list(keys.items())[-1]
+        client.keys(MAIN_TITLE, f"alt+U{ord(letter.lower()):04X}")
+        print(f"{where}: Alt+{letter} for {control.name!r}", flush=True)
+        check(has_state(control, pyatspi.STATE_FOCUSED),
+              f"{where}: Alt+{letter} did not reach {control.name!r}")
+
+
 class Client:
     def __init__(self, folder):
         # The accessibility bus is started first, so that the client finds it when it starts.
@@ -287,6 +317,7 @@ def walk_the_client(folder):
         expect_all_named(client.main, "company page")
         expect_names(client.main, ["Наименование на фирмата", "Фирмата не е регистрирана по ДДС",
                                    CAPTIONS["KP1_IME"], CAPTIONS["KP2_IME"]], "company page")
+        expect_reachable(client, client.main, "company page")
         # A character a file name cannot hold, refused in the company name: told as well as shown.
         company = named(client.main, "Наименование на фирмата", pyatspi.ROLE_TEXT)
         company.queryComponent().grabFocus()
@@ -336,6 +367,7 @@ def walk_the_client(folder):
             "CAPTION_NOMER", "CAPTION_PRODUCT", "CAPTION_GOD_POTREBLENIE", "CAPTION_INFO1",
             "CAPTION_INFO2", "CAPTION_INFO3", "PP1_IME", "PP2_IME", "PP3_IME")] + ["Мярка"],
                      "edit page")
+        expect_reachable(client, client.main, "edit page", {"Код на търсената позиция"})
         price = named(client.main, CAPTIONS["PP1_IME"], pyatspi.ROLE_TEXT)
         price.queryComponent().grabFocus()
         client.keys(MAIN_TITLE, "End", "x")
