@@ -436,8 +436,9 @@ void TfmMain::FormShow() {
 
     tsEdit->setCaptions(*qrySpecs);
     tsGrid->setUpColumns(*qrySpecs);
-    grdObPozModel->setColumnTitle(
-        0, qrySpecs->fieldByName(QStringLiteral("CAPTION_NOMER")).asString());
+    grdObPozModel->setColumnTitle(0,
+                                  qrySpecs->fieldByName(QStringLiteral("CAPTION_NOMER")).asString(),
+                                  nameForUncaptioned(QStringLiteral("CAPTION_NOMER")));
     tsEdit->setUpInfoRows(*qrySpecs);
     underlineCaptions(*tsInfo);
     underlineCaptions(*tsEdit);

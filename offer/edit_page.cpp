@@ -251,15 +251,14 @@ void EditPage::setUpOfferFrames(const data::Dataset& specs) {
 
 void EditPage::setCaptions(const data::Dataset& specs) {
     const auto text = [&specs](const QString& name) { return specs.fieldByName(name).asString(); };
-    // A caption the tender leaves empty still names its field for a screen reader.
+    const auto caption = [&specs](QLabel& label, const QString& column) {
+        setCaption(label, specs.fieldByName(column).asString(), nameForUncaptioned(column));
+    };
     for (int k = 1; k <= 8; ++k)
-        setCaption(*lblInfo[static_cast<std::size_t>(k - 1)], text(numbered("CAPTION_INFO%1", k)),
-                   QStringLiteral("Информация %1").arg(k));
-    setCaption(*lblCaptionKod, text(QStringLiteral("CAPTION_NOMER")), QStringLiteral("Код"));
-    setCaption(*lblCaptionProduct, text(QStringLiteral("CAPTION_PRODUCT")),
-               QStringLiteral("Наименование"));
-    setCaption(*lblCaptionGodPotreblenie, text(QStringLiteral("CAPTION_GOD_POTREBLENIE")),
-               QStringLiteral("Количество"));
+        caption(*lblInfo[static_cast<std::size_t>(k - 1)], numbered("CAPTION_INFO%1", k));
+    caption(*lblCaptionKod, QStringLiteral("CAPTION_NOMER"));
+    caption(*lblCaptionProduct, QStringLiteral("CAPTION_PRODUCT"));
+    caption(*lblCaptionGodPotreblenie, QStringLiteral("CAPTION_GOD_POTREBLENIE"));
     lblMaxCena->setText(text(QStringLiteral("CAPTION_MAX_CENA")));
 }
 

@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
@@ -53,6 +54,27 @@ qsizetype freeLetter(const QString& caption, const QSet<QChar>& taken) {
 }
 
 } // namespace
+
+QString nameForUncaptioned(const QString& captionColumn) {
+    static const QRegularExpression numbered(QStringLiteral("^(CAPTION_INFO|KP|PP)([1-8])"));
+    const QRegularExpressionMatch match = numbered.match(captionColumn);
+    const QString kind = match.captured(1);
+    const QString number = match.captured(2);
+    if (kind == QLatin1String("CAPTION_INFO"))
+        return QStringLiteral("Информация %1").arg(number);
+    if (kind == QLatin1String("KP"))
+        return QStringLiteral("Параметър на поръчката %1").arg(number);
+    if (kind == QLatin1String("PP"))
+        return number == QLatin1String("1") ? QStringLiteral("Цена")
+                                            : QStringLiteral("Предлагана стойност %1").arg(number);
+    if (captionColumn == QLatin1String("CAPTION_NOMER"))
+        return QStringLiteral("Код");
+    if (captionColumn == QLatin1String("CAPTION_PRODUCT"))
+        return QStringLiteral("Наименование");
+    if (captionColumn == QLatin1String("CAPTION_GOD_POTREBLENIE"))
+        return QStringLiteral("Количество");
+    return {};
+}
 
 QString captionOf(const QLabel& label) {
     const QString text = label.text();

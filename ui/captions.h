@@ -17,6 +17,11 @@ void tieCaption(QLabel& label, QWidget& input);
 // leaves empty names the input `unnamed`, so that no input is read as a bare "edit text".
 void setCaption(QLabel& label, const QString& caption, const QString& unnamed = QString());
 
+// What names the input or column that the tender's caption column `captionColumn` (such as
+// "CAPTION_NOMER", "CAPTION_INFO3", "KP2_IME", "PP1_IME") captions, when the tender leaves the
+// caption empty.
+QString nameForUncaptioned(const QString& captionColumn);
+
 // The caption `label` shows, without the mark of its underlined letter.
 QString captionOf(const QLabel& label);
 

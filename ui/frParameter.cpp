@@ -39,15 +39,9 @@ void TfrmParameter::InitFrame(data::DataSource& DS, int ParamType, int FracPartC
     lblParameter->setEnabled(inUse);
     edtParam->setEnabled(inUse);
     setVisible(inUse);
-    if (inUse) {
-        // A parameter the tender leaves uncaptioned is still told apart from the others.
-        const QString number = FieldPartName.mid(2, 1);
+    if (inUse)
         setCaption(*lblParameter, ParamName,
-                   FieldPartName.startsWith(QLatin1Char('K'))
-                       ? QStringLiteral("Параметър на поръчката %1").arg(number)
-                       : QStringLiteral("Предлагана стойност %1").arg(number));
-    }
-
+                   nameForUncaptioned(FieldPartName + QStringLiteral("IME")));
     if (ParamType == kTextParameter) {
         edtParam->setTextFormat();
         edtParam->setMaxLength(kMaxTextLength);

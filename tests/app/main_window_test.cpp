@@ -31,6 +31,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 namespace {
 
 using Kind = ScriptedDialogs::Kind;
@@ -174,6 +177,40 @@ TEST_F(MainWindow, EveryCaptionNamesItsInputAndItsUnderlinedLetterReachesIt) {
     }
     EXPECT_EQ(window->frmKParam[1]->edtParam->accessibleName(),
               QStringLiteral("Начин & срок на плащане"));
+}
+
+// What the tender leaves uncaptioned shows no caption, yet a screen reader still names it: the
+// inputs of the edit page and the heads of both grids.
+TEST_F(MainWindow, WhatTheTenderLeavesUncaptionedIsStillNamed) {
+    folder.writeSample({{"CAPTION_NOMER", jet::Value()},
+                        {"CAPTION_PRODUCT", std::string()},
+                        {"CAPTION_INFO2", jet::Value()},
+                        {"PP2_IME", jet::Value()}});
+    start();
+    const std::pair<QWidget*, QString> inputs[] = {
+        {window->edtKod, QStringLiteral("Код")},
+        {window->mmoIME, QStringLiteral("Наименование")},
+        {window->edtInfo[1], QStringLiteral("Информация 2")},
+        {window->frmParameter[1]->edtParam, QStringLiteral("Предлагана стойност 2")},
+    };
+    for (const auto& [input, name] : inputs) {
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_TRUE(input->isVisibleTo(window->tsEdit));
+        EXPECT_EQ(input->accessibleName(), name);
+    }
+    EXPECT_EQ(captionOf(*window->lblCaptionKod), QString());
+    const std::tuple<QAbstractItemModel*, int, QString> heads[] = {
+        {window->grdData->model(), 0, QStringLiteral("Код")},
+        {window->grdData->model(), 1, QStringLiteral("Наименование")},
+        {window->grdData->model(), 5, QStringLiteral("Предлагана стойност 2")},
+        {window->grdObPoz->model(), 0, QStringLiteral("Код")},
+    };
+    for (const auto& [grid, column, name] : heads) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_EQ(grid->headerData(column, Qt::Horizontal).toString(), QString());
+        EXPECT_EQ(grid->headerData(column, Qt::Horizontal, Qt::AccessibleTextRole).toString(),
+                  name);
+    }
 }
 
 struct GeometryCase {

@@ -154,6 +154,7 @@ TEST_F(ParameterFrame, TheCaptionNamesTheInputAndTheNameFollowsIt) {
         {"KP1_", QStringLiteral("Цена & отстъпка"), QStringLiteral("Цена & отстъпка")},
         {"KP2_", QString(), QStringLiteral("Параметър на поръчката 2")},
         {"PP3_", QString(), QStringLiteral("Предлагана стойност 3")},
+        {"PP1_", QString(), QStringLiteral("Цена")},
     };
     for (const NameCase& c : cases) {
         SCOPED_TRACE(c.name.toStdString());
