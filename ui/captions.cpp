@@ -88,8 +88,10 @@ QString captionOf(const QLabel& label) {
 }
 
 void tieCaption(QLabel& label, QWidget& input) {
+    // Until it has a buddy the label shows a "&" as it stands; from then on it would underline.
+    const QString caption = label.text();
     label.setBuddy(&input);
-    input.setAccessibleName(captionOf(label));
+    setCaption(label, caption);
 }
 
 void setCaption(QLabel& label, const QString& caption, const QString& unnamed) {

@@ -10,7 +10,8 @@ class QWidget;
 // an input names it, and Alt with the label's underlined letter moves the keyboard there. The
 // captions come from the tender, so they are set, named and underlined here, in one place.
 
-// Ties `label` to the input it captions and names the input after the label's caption.
+// Ties `label` to the input it captions and names the input after the label's text, which is
+// taken as it stands, a "&" in it included.
 void tieCaption(QLabel& label, QWidget& input);
 
 // Shows `caption` in `label` and names the input tied to it the same. A caption the tender

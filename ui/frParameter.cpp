@@ -42,6 +42,7 @@ void TfrmParameter::InitFrame(data::DataSource& DS, int ParamType, int FracPartC
     if (inUse)
         setCaption(*lblParameter, ParamName,
                    nameForUncaptioned(FieldPartName + QStringLiteral("IME")));
+
     if (ParamType == kTextParameter) {
         edtParam->setTextFormat();
         edtParam->setMaxLength(kMaxTextLength);
