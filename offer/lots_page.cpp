@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -236,6 +237,11 @@ void LotsPage::RefreshPozicii() {
                                       lots_.fieldByName(QStringLiteral("IME")).asString())
                                 : QString());
     pages.setTabText(editTab, takingPart ? QStringLiteral("Редактиране") : QString());
+    // A closed page shows no caption, yet a screen reader names it and says it is unavailable.
+    pages.tabBar()->setAccessibleTabName(positionsTab,
+                                         takingPart ? QString() : QStringLiteral("Предложения"));
+    pages.tabBar()->setAccessibleTabName(editTab,
+                                         takingPart ? QString() : QStringLiteral("Редактиране"));
 }
 
 void LotsPage::btnUchastieClick() {

@@ -345,6 +345,11 @@ def walk_the_client(folder):
             check(rows[0][5] == "Не са оферирани всички позиции!" and rows[1][5] == "Без участие",
                   f"lot status: {[row[5] for row in rows]}")
         expect_all_named(client.main, "lots page")
+        # On lot "2", not taken part in, the closed pages show no caption but keep their names.
+        lots.queryComponent().grabFocus()
+        client.keys(MAIN_TITLE, "Down")
+        expect_all_named(client.main, "lots page on a lot not taken part in")
+        client.keys(MAIN_TITLE, "Up")
 
         # The positions page.
         client.page(2)

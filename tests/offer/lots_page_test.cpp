@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -242,10 +243,15 @@ TEST_F(LotsPage, TheTabCaptionsFollowTheCurrentLot) {
     EXPECT_EQ(positionsCaption(),
               QStringLiteral("Предложения за: 2. ") + QString(47, u'N') + QStringLiteral("..."));
     EXPECT_EQ(editCaption(), QStringLiteral("Редактиране"));
+    const QTabBar& tabs = *window->pcMain->tabBar();
+    EXPECT_EQ(tabs.accessibleTabName(tab(window->tsGrid)), QString()); // read as shown
     chooseLot(QStringLiteral("1"));
     EXPECT_EQ(positionsCaption(), QString());
     EXPECT_EQ(editCaption(), QString());
     EXPECT_FALSE(positionsPageOpen());
+    // A closed page shows no caption, yet a screen reader names it (and says it is unavailable).
+    EXPECT_EQ(tabs.accessibleTabName(tab(window->tsGrid)), QStringLiteral("Предложения"));
+    EXPECT_EQ(tabs.accessibleTabName(tab(window->tsEdit)), QStringLiteral("Редактиране"));
 }
 
 TEST_F(LotsPage, DoubleClickAsksOnALotNotTakenPartInAndOpensThePositionsOfOneTakenPartIn) {
