@@ -8,6 +8,7 @@
 
 #include "data/dataset.h"
 #include "offer/dataset_rules.h"
+#include "ui/captions.h"
 #include "ui/field_check_box_binding.h"
 #include "ui/field_edit_binding.h"
 #include "ui/frParameter.h"
@@ -40,6 +41,7 @@ QWidget* TfmMain::createInfoPage() {
         QStringLiteral("знаците \" * / < > ? \\ | не стоят в името на фирмата: то става част от "
                        "името на файла на офертата"));
     new FieldEditBinding(*edtfirma, *dsSpecs, QStringLiteral("IME_NA_FIRMATA"), guard_);
+    tieCaption(*Label1, *edtfirma);
 
     chk1 = new QCheckBox(QStringLiteral("Фирмата не е регистрирана по ДДС"), page);
     chk1->setObjectName(QStringLiteral("chk1"));

@@ -15,6 +15,7 @@
 #include "print/report_source.h"
 #include "report/report.h"
 #include "ui/application_title.h"
+#include "ui/captions.h"
 #include "ui/dataset_table_model.h"
 #include "ui/dialogs.h"
 #include "ui/error_guard.h"
@@ -435,9 +436,12 @@ void TfmMain::FormShow() {
 
     tsEdit->setCaptions(*qrySpecs);
     tsGrid->setUpColumns(*qrySpecs);
-    grdObPozModel->setColumnTitle(
-        0, qrySpecs->fieldByName(QStringLiteral("CAPTION_NOMER")).asString());
+    grdObPozModel->setColumnTitle(0,
+                                  qrySpecs->fieldByName(QStringLiteral("CAPTION_NOMER")).asString(),
+                                  nameForUncaptioned(QStringLiteral("CAPTION_NOMER")));
     tsEdit->setUpInfoRows(*qrySpecs);
+    underlineCaptions(*tsInfo);
+    underlineCaptions(*tsEdit);
     fitHeightToOfferPanel();
     UpdateCaption();
 }

@@ -17,6 +17,8 @@ TfmSelectReport::TfmSelectReport(QWidget* parent)
 
     rgSelect = new QGroupBox(this);
     rgSelect->setObjectName(QStringLiteral("rgSelect"));
+    // The group has no title on screen; the dialog's caption says what is chosen.
+    rgSelect->setAccessibleName(QStringLiteral("Тип оферта"));
     rgSelect->setGeometry(8, 8, 342, 53);
     rgSelectItems = new QButtonGroup(this);
     auto* items = new QGridLayout(rgSelect);

@@ -3,6 +3,7 @@
 
 #include "data/dataset.h"
 #include "offer/position_keys.h"
+#include "ui/captions.h"
 #include "ui/colours.h"
 #include "ui/dialogs.h"
 #include "ui/error_guard.h"
@@ -111,13 +112,14 @@ QFrame* EditPage::createSpecPanel() {
         label = new QLabel(panel);
         label->setGeometry(left, top, width, 15);
         input->setGeometry(left, top + 16, width, height);
+        tieCaption(*label, *input);
     };
     QLabel* lblMeranEd = nullptr;
     edtKod = readOnlyEdit(panel);
     captioned(lblCaptionKod, edtKod, 8, 20, 121, 21);
     edtMeranEd = readOnlyEdit(panel);
     captioned(lblMeranEd, edtMeranEd, 8, 59, 121, 21);
-    lblMeranEd->setText(QStringLiteral("Мярка"));
+    setCaption(*lblMeranEd, QStringLiteral("Мярка"));
     edtGodProtr = readOnlyEdit(panel);
     captioned(lblCaptionGodPotreblenie, edtGodProtr, 8, 98, 121, 21);
     mmoIME = new QPlainTextEdit(panel);
@@ -145,6 +147,7 @@ QFrame* EditPage::createInfoPanel(int first) {
         edtInfo[i] = readOnlyEdit(panel);
         edtInfo[i]->setObjectName(numbered("edtInfo%1", k));
         edtInfo[i]->setGeometry(left, 20, 464, 21);
+        tieCaption(*lblInfo[i], *edtInfo[i]);
     }
     return panel;
 }
@@ -171,6 +174,8 @@ void EditPage::createNavigation() {
     edtGoTo->setObjectName(QStringLiteral("edtGoTo"));
     edtGoTo->setFixedWidth(66);
     edtGoTo->setStyleSheet(QStringLiteral("background-color: #E3EFFD;"));
+    // No caption stands beside it; "Търси позиция" after it says what it is for.
+    edtGoTo->setAccessibleName(QStringLiteral("Код на търсената позиция"));
     btnGoTo = fixedWidthButton(QStringLiteral("Търси позиция"), 119, this);
     auto* navigation = new QHBoxLayout;
     navigation->setContentsMargins(8, 4, 8, 4);
@@ -246,11 +251,14 @@ void EditPage::setUpOfferFrames(const data::Dataset& specs) {
 
 void EditPage::setCaptions(const data::Dataset& specs) {
     const auto text = [&specs](const QString& name) { return specs.fieldByName(name).asString(); };
+    const auto caption = [&specs](QLabel& label, const QString& column) {
+        setCaption(label, specs.fieldByName(column).asString(), nameForUncaptioned(column));
+    };
     for (int k = 1; k <= 8; ++k)
-        lblInfo[static_cast<std::size_t>(k - 1)]->setText(text(numbered("CAPTION_INFO%1", k)));
-    lblCaptionKod->setText(text(QStringLiteral("CAPTION_NOMER")));
-    lblCaptionProduct->setText(text(QStringLiteral("CAPTION_PRODUCT")));
-    lblCaptionGodPotreblenie->setText(text(QStringLiteral("CAPTION_GOD_POTREBLENIE")));
+        caption(*lblInfo[static_cast<std::size_t>(k - 1)], numbered("CAPTION_INFO%1", k));
+    caption(*lblCaptionKod, QStringLiteral("CAPTION_NOMER"));
+    caption(*lblCaptionProduct, QStringLiteral("CAPTION_PRODUCT"));
+    caption(*lblCaptionGodPotreblenie, QStringLiteral("CAPTION_GOD_POTREBLENIE"));
     lblMaxCena->setText(text(QStringLiteral("CAPTION_MAX_CENA")));
 }
 

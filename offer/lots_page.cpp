@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -82,15 +83,37 @@ LotsPage::LotsPage(data::Dataset& lots, data::Dataset& positions, ErrorGuard& gu
     setObjectName(QStringLiteral("tsObosobeniPozicii"));
     grdObPoz = new QTableView(this);
     grdObPoz->setObjectName(QStringLiteral("grdObPoz"));
+    grdObPoz->setAccessibleName(QStringLiteral("Обособени позиции"));
     grdObPozModel = new DatasetTableModel(
         lots,
         {
             {QStringLiteral("CUSTOM_CODE"), QStringLiteral("CUSTOM_CODE"), 70, colours::kTender},
             {QStringLiteral("IME"), QStringLiteral("Обособена позиция"), 414, colours::kTender},
-            {kParticipation, QStringLiteral("Участие"), 61, kParticipationColour, Qt::AlignCenter},
-            {QStringLiteral("_OBSHT_BROI_POZICII"), QStringLiteral("Общо поз."), 65, kTotalsColour},
-            {QStringLiteral("_OFERIRANI_POZICII"), QStringLiteral("Офер. поз."), 65, kTotalsColour},
-            {QStringLiteral("_STATUS"), QStringLiteral("Статус"), 256, kTotalsColour},
+            // A blank mark, a blank count and the status dash are read as words.
+            {kParticipation,
+             QStringLiteral("Участие"),
+             61,
+             kParticipationColour,
+             Qt::AlignCenter,
+             {{QString(), QStringLiteral("Не")}}},
+            {QStringLiteral("_OBSHT_BROI_POZICII"),
+             QStringLiteral("Общо поз."),
+             65,
+             kTotalsColour,
+             std::nullopt,
+             {{QString(), QStringLiteral("0")}}},
+            {QStringLiteral("_OFERIRANI_POZICII"),
+             QStringLiteral("Офер. поз."),
+             65,
+             kTotalsColour,
+             std::nullopt,
+             {{QString(), QStringLiteral("0")}}},
+            {QStringLiteral("_STATUS"),
+             QStringLiteral("Статус"),
+             256,
+             kTotalsColour,
+             std::nullopt,
+             {{QStringLiteral("-"), QStringLiteral("Без участие")}}},
         },
         this);
     setUpDatasetGrid(*grdObPoz, *grdObPozModel, guard);
@@ -214,6 +237,11 @@ void LotsPage::RefreshPozicii() {
                                       lots_.fieldByName(QStringLiteral("IME")).asString())
                                 : QString());
     pages.setTabText(editTab, takingPart ? QStringLiteral("Редактиране") : QString());
+    // A closed page shows no caption, yet a screen reader names it and says it is unavailable.
+    pages.tabBar()->setAccessibleTabName(positionsTab,
+                                         takingPart ? QString() : QStringLiteral("Предложения"));
+    pages.tabBar()->setAccessibleTabName(editTab,
+                                         takingPart ? QString() : QStringLiteral("Редактиране"));
 }
 
 void LotsPage::btnUchastieClick() {

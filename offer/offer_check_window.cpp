@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "offer/offer_check_window.h"
 
+#include "ui/captions.h"
 #include "ui/error_guard.h"
 
 #include <QHBoxLayout>
@@ -80,6 +81,10 @@ OfferCheckWindow::OfferCheckWindow(Find find, GoTo goTo, ErrorGuard& guard, QWid
     layout->addWidget(grdProblems);
     layout->addLayout(buttons);
 
+    // The list is read first, under the summary that captions it.
+    tieCaption(*lblSummary, *grdProblems);
+    grdProblems->setFocus();
+
     connect(btnObnovi, &QPushButton::clicked, this, [this] { btnObnoviClick(); });
     connect(btnClose, &QPushButton::clicked, this, &QDialog::close);
     // Double-click and Enter both activate a line.
@@ -107,8 +112,8 @@ void OfferCheckWindow::list(std::vector<offercheck::Problem> problems) {
     const int current = grdProblems->currentRow();
     problems_ = std::move(problems);
     const int count = static_cast<int>(problems_.size());
-    lblSummary->setText(count == 0 ? QStringLiteral("Няма открити проблеми.")
-                                   : QStringLiteral("Открити проблеми: %1").arg(count));
+    setCaption(*lblSummary, count == 0 ? QStringLiteral("Няма открити проблеми.")
+                                       : QStringLiteral("Открити проблеми: %1").arg(count));
     grdProblems->setRowCount(count);
     for (int row = 0; row < count; ++row) {
         const offercheck::Problem& problem = problems_[static_cast<std::size_t>(row)];

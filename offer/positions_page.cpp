@@ -3,6 +3,7 @@
 
 #include "data/dataset.h"
 #include "offer/position_keys.h"
+#include "ui/captions.h"
 #include "ui/colours.h"
 #include "ui/dataset_table_model.h"
 #include "ui/error_guard.h"
@@ -59,6 +60,7 @@ PositionsPage::PositionsPage(data::Dataset& positions, ErrorGuard& guard, QWidge
             {numbered("PP%1_NUMBER", n), numbered("PP%1_NUMBER", n), 96, colours::kOffer});
     grdData = new QTableView(this);
     grdData->setObjectName(QStringLiteral("grdData"));
+    grdData->setAccessibleName(QStringLiteral("Предложения"));
     grdDataModel = new DatasetTableModel(positions, std::move(columns), this);
     setUpDatasetGrid(*grdData, *grdDataModel, guard);
     grdData->setTabKeyNavigation(false); // Tab leaves the grid, as in the rest of the window
@@ -78,12 +80,15 @@ PositionsPage::PositionsPage(data::Dataset& positions, ErrorGuard& guard, QWidge
 }
 
 void PositionsPage::setUpColumns(const data::Dataset& specs) {
-    const auto text = [&specs](const QString& name) { return specs.fieldByName(name).asString(); };
-    grdDataModel->setColumnTitle(0, text(QStringLiteral("CAPTION_NOMER")));
-    grdDataModel->setColumnTitle(1, text(QStringLiteral("CAPTION_PRODUCT")));
-    grdDataModel->setColumnTitle(2, text(QStringLiteral("CAPTION_GOD_POTREBLENIE")));
+    const auto title = [this, &specs](int column, const QString& captionColumn) {
+        grdDataModel->setColumnTitle(column, specs.fieldByName(captionColumn).asString(),
+                                     nameForUncaptioned(captionColumn));
+    };
+    title(0, QStringLiteral("CAPTION_NOMER"));
+    title(1, QStringLiteral("CAPTION_PRODUCT"));
+    title(2, QStringLiteral("CAPTION_GOD_POTREBLENIE"));
     for (int n = 1; n <= 6; ++n)
-        grdDataModel->setColumnTitle(n + 3, text(numbered("PP%1_IME", n)));
+        title(n + 3, numbered("PP%1_IME", n));
 
     int shown = 1; // the price is always shown
     for (int n = 2; n <= 6; ++n) {

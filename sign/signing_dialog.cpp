@@ -2,6 +2,7 @@
 #include "sign/signing_dialog.h"
 
 #include "sign/verification.h"
+#include "ui/captions.h"
 #include "ui/dialogs.h"
 #include "ui/error_guard.h"
 
@@ -63,11 +64,18 @@ SigningDialog::SigningDialog(ErrorGuard& guard, const QString& proposedFile, QWi
     for (QPushButton* button : findChildren<QPushButton*>())
         button->setAutoDefault(false);
 
+    // Each field is named by the caption before it.
+    const auto captioned = [this](const QString& caption, QWidget& input) {
+        auto* label = new QLabel(caption, this);
+        tieCaption(*label, input);
+        return label;
+    };
+    memDetails->setAccessibleName(QStringLiteral("Данни на сертификата"));
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Файл:"), this), 0, 0);
+    grid->addWidget(captioned(QStringLiteral("Файл:"), *edtFile), 0, 0);
     grid->addWidget(edtFile, 0, 1);
     grid->addWidget(btnFile, 0, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Сертификат:"), this), 1, 0, Qt::AlignTop);
+    grid->addWidget(captioned(QStringLiteral("Сертификат:"), *lstCertificates), 1, 0, Qt::AlignTop);
     grid->addWidget(lstCertificates, 1, 1);
     auto* certificateButtons = new QVBoxLayout;
     certificateButtons->addWidget(btnRefresh);
@@ -75,7 +83,8 @@ SigningDialog::SigningDialog(ErrorGuard& guard, const QString& proposedFile, QWi
     certificateButtons->addStretch();
     grid->addLayout(certificateButtons, 1, 2);
     grid->addWidget(memDetails, 2, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Доверени издатели\nза проверката:"), this), 3, 0);
+    grid->addWidget(captioned(QStringLiteral("Доверени издатели\nза проверката:"), *edtTrust), 3,
+                    0);
     grid->addWidget(edtTrust, 3, 1);
     grid->addWidget(btnTrust, 3, 2);
     auto* buttons = new QHBoxLayout;

@@ -29,8 +29,9 @@ void DatasetTableModel::setColumnField(int index, const QString& field) {
         emit dataChanged(this->index(0, index), this->index(rowCount() - 1, index));
 }
 
-void DatasetTableModel::setColumnTitle(int index, const QString& title) {
+void DatasetTableModel::setColumnTitle(int index, const QString& title, const QString& untitled) {
     columns_.at(static_cast<std::size_t>(index)).title = title;
+    columns_.at(static_cast<std::size_t>(index)).untitled = untitled;
     emit headerDataChanged(Qt::Horizontal, index, index);
 }
 
@@ -53,6 +54,10 @@ QVariant DatasetTableModel::data(const QModelIndex& index, int role) const {
             return {};
         return field->displayText(dataset_.valueAt(index.row(), field->index()));
     }
+    case Qt::AccessibleTextRole: {
+        const QString text = data(index, Qt::DisplayRole).toString();
+        return shown.readAs.value(text, text);
+    }
     case Qt::BackgroundRole:
         return shown.color.isValid() ? QVariant(shown.color) : QVariant();
     case Qt::TextAlignmentRole: {
@@ -74,6 +79,8 @@ QVariant DatasetTableModel::headerData(int section, Qt::Orientation orientation,
         return {};
     if (role == Qt::DisplayRole)
         return column(section).title;
+    if (role == Qt::AccessibleTextRole)
+        return column(section).title.isEmpty() ? column(section).untitled : column(section).title;
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
     return {};

@@ -3,6 +3,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QHash>
 #include <QString>
 
 #include <optional>
@@ -22,6 +23,11 @@ struct GridColumn {
     QColor color;
     // Unset: numbers to the right, everything else to the left.
     std::optional<Qt::Alignment> alignment = std::nullopt;
+    // What a screen reader reads for a shown text that the eye reads by its place or colour,
+    // such as a blank or a dash; any other text is read as shown.
+    QHash<QString, QString> readAs = {};
+    // What a screen reader reads as the title while the title is empty.
+    QString untitled = QString();
 };
 
 // The visible records of a dataset as rows, the grid's columns as columns. Values show through
@@ -37,7 +43,8 @@ public:
         return columns_.at(static_cast<std::size_t>(index));
     }
     void setColumnField(int index, const QString& field);
-    void setColumnTitle(int index, const QString& title);
+    // A title the tender leaves empty is read as `untitled`.
+    void setColumnTitle(int index, const QString& title, const QString& untitled = QString());
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

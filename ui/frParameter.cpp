@@ -2,6 +2,7 @@
 #include "ui/frParameter.h"
 
 #include "data/dataset.h"
+#include "ui/captions.h"
 #include "ui/colours.h"
 #include "ui/field_edit_binding.h"
 #include "ui/validating_edit.h"
@@ -21,6 +22,7 @@ TfrmParameter::TfrmParameter(ErrorGuard& guard, QWidget* parent)
       guard_(guard) {
     setFixedHeight(37);
     edtParam->setStyleSheet(colours::background(colours::kOffer));
+    tieCaption(*lblParameter, *edtParam);
     // Until InitFrame says otherwise the parameter is not in use: a window whose start-up
     // failed shows no input that would take text and store it nowhere.
     hide();
@@ -38,7 +40,8 @@ void TfrmParameter::InitFrame(data::DataSource& DS, int ParamType, int FracPartC
     edtParam->setEnabled(inUse);
     setVisible(inUse);
     if (inUse)
-        lblParameter->setText(ParamName);
+        setCaption(*lblParameter, ParamName,
+                   nameForUncaptioned(FieldPartName + QStringLiteral("IME")));
 
     if (ParamType == kTextParameter) {
         edtParam->setTextFormat();

@@ -3,6 +3,7 @@
 
 #include "data/error.h"
 #include "ui/application_title.h"
+#include "ui/captions.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -54,8 +55,11 @@ void showWithDetails(QStyle::StandardPixmap icon, const QString& title, const QS
     auto* list = new QPlainTextEdit(details, &dialog);
     list->setObjectName(QStringLiteral("details"));
     list->setReadOnly(true);
+    // The message captions the list, which is read first.
+    tieCaption(*label, *list);
+    list->setFocus();
     auto* buttons = new QDialogButtonBox(&dialog);
-    buttons->addButton(QStringLiteral("Добре"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Добре"), QDialogButtonBox::AcceptRole)->setDefault(true);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     auto* layout = new QVBoxLayout(&dialog);
     layout->addLayout(head);
@@ -106,7 +110,9 @@ std::optional<bool> askWithDetails(const QString& text, const QString& details,
     QPushButton* yes = buttons->addButton(QStringLiteral("Да"), QDialogButtonBox::YesRole);
     buttons->addButton(QStringLiteral("Не"), QDialogButtonBox::NoRole);
     yes->setDefault(true);
-    yes->setFocus();
+    // The question captions the preview, which is read first; Enter still answers Yes.
+    tieCaption(*question, *list);
+    list->setFocus();
     bool confirmed = false;
     QObject::connect(buttons, &QDialogButtonBox::clicked, &dialog, [&](QAbstractButton* button) {
         confirmed = button == yes;
@@ -181,8 +187,9 @@ std::optional<QByteArray> QtDialogs::askPin(const QString& prompt) {
     pin->setEchoMode(QLineEdit::Password);
     pin->setContextMenuPolicy(Qt::NoContextMenu);
     pin->setDragEnabled(false);
+    tieCaption(*label, *pin);
     auto* buttons = new QDialogButtonBox(&dialog);
-    buttons->addButton(QStringLiteral("Добре"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Добре"), QDialogButtonBox::AcceptRole)->setDefault(true);
     buttons->addButton(QStringLiteral("Отказ"), QDialogButtonBox::RejectRole);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);

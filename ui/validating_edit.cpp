@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "ui/validating_edit.h"
 
+#include "ui/captions.h"
+
 #include "data/error.h"
 #include "data/number_format.h"
 
@@ -340,4 +342,5 @@ void ValidatingEdit::dropEvent(QDropEvent* event) {
 void refuseKeystroke(QWidget& input, const QString& rule) {
     QApplication::beep();
     QToolTip::showText(input.mapToGlobal(QPoint(0, input.height())), rule, &input);
+    announceRefusal(input, rule);
 }

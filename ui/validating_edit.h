@@ -95,5 +95,5 @@ private:
 };
 
 // Tells the bidder that a keystroke into `input` was refused: the platform's beep and a short
-// tooltip at the input naming `rule`.
+// tooltip at the input naming `rule`, which a screen reader is told as well.
 void refuseKeystroke(QWidget& input, const QString& rule);

@@ -2,6 +2,7 @@
 #include "app/main_window.h"
 #include "data/dataset.h"
 #include "ui/application_title.h"
+#include "ui/captions.h"
 #include "ui/error_guard.h"
 #include "ui/field_edit_binding.h"
 #include "ui/frParameter.h"
@@ -79,12 +80,16 @@ TEST_F(CompanyPage, TheCompanyNameRefusesTheCharactersAFileNameCannotHold) {
     typeCompanyName(QStringLiteral("<|"));
     EXPECT_EQ(window->edtfirma->text(), QString());
     EXPECT_EQ(window->qrySpecs->state(), State::Browse);
+    // A screen reader, which reads no tooltip, is told the same, until the text next changes.
+    EXPECT_EQ(window->edtfirma->accessibleDescription(), QToolTip::text());
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("името на файла на офертата")));
     typeCompanyName(QStringLiteral("А\"*/<Б>?\\|В: Г"));
     EXPECT_EQ(window->edtfirma->text(), QStringLiteral("АБВ: Г"));
     // A dropped character is told at the input, not lost in silence.
     EXPECT_TRUE(QToolTip::isVisible());
     EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("името на файла на офертата")))
         << QToolTip::text().toStdString();
+    EXPECT_EQ(window->edtfirma->accessibleDescription(), QString());
 
     // Text an input method commits, or pasted, meets the same rule: taken whole, or refused
     // whole and told.
@@ -228,7 +233,7 @@ TEST_F(CompanyPage, LaysOutTheNameTheVatChoiceAndTwoRowsOfParameters) {
     const QRect name = window->edtfirma->geometry();
     EXPECT_EQ(name.width(), 297);
     EXPECT_LT(window->Label1->geometry().bottom(), name.top());
-    EXPECT_EQ(window->Label1->text(), QStringLiteral("Наименование на фирмата"));
+    EXPECT_EQ(captionOf(*window->Label1), QStringLiteral("Наименование на фирмата"));
     EXPECT_GT(window->chk1->x(), name.right());
     EXPECT_TRUE(window->edtfirma->styleSheet().contains(QStringLiteral("#E9FEE7")));
     EXPECT_EQ(window->edtfirma->maxLength(), 255);
@@ -325,8 +330,8 @@ TEST_F(CompanyPage, TheTenFramesAreSetUpFromTheTenderAtTheFirstShowing) {
         EXPECT_EQ(e.frame->edtParam->format(), e.format);
         EXPECT_EQ(e.frame->edtParam->decimals(), e.decimals);
     }
-    EXPECT_EQ(window->frmKParam[0]->lblParameter->text(), QStringLiteral("Срок"));
-    EXPECT_EQ(window->frmParameter[0]->lblParameter->text(), QStringLiteral("Цена"));
+    EXPECT_EQ(captionOf(*window->frmKParam[0]->lblParameter), QStringLiteral("Срок"));
+    EXPECT_EQ(captionOf(*window->frmParameter[0]->lblParameter), QStringLiteral("Цена"));
 }
 
 } // namespace

@@ -6,11 +6,13 @@
 #include "data/error.h"
 #include "print/fHelp.h"
 #include "ui/application_title.h"
+#include "ui/captions.h"
 #include "ui/dataset_table_model.h"
 #include "ui/error_guard.h"
 #include "ui/field_edit_binding.h"
 #include "ui/frParameter.h"
 #include "ui/scripted_dialogs.h"
+#include "ui/validating_edit.h"
 
 #include "tender_fixture.h"
 
@@ -20,12 +22,17 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -106,10 +113,10 @@ TEST_F(MainWindow, HasFourPagesAndTheBottomButtons) {
 TEST_F(MainWindow, TakesCaptionsAndColumnTitlesFromTheTender) {
     folder.writeSample();
     start();
-    EXPECT_EQ(window->lblCaptionKod->text(), QStringLiteral("№ по ред"));
-    EXPECT_EQ(window->lblCaptionProduct->text(),
+    EXPECT_EQ(captionOf(*window->lblCaptionKod), QStringLiteral("№ по ред"));
+    EXPECT_EQ(captionOf(*window->lblCaptionProduct),
               QStringLiteral("Наименование на медицинското изделие"));
-    EXPECT_EQ(window->lblInfo[1]->text(), QStringLiteral("Вид на опаковката"));
+    EXPECT_EQ(captionOf(*window->lblInfo[1]), QStringLiteral("Вид на опаковката"));
     const QAbstractItemModel& grid = *window->grdData->model();
     EXPECT_EQ(grid.headerData(0, Qt::Horizontal).toString(), QStringLiteral("№ по ред"));
     EXPECT_EQ(grid.headerData(2, Qt::Horizontal).toString(),
@@ -123,6 +130,87 @@ TEST_F(MainWindow, TakesCaptionsAndColumnTitlesFromTheTender) {
     EXPECT_TRUE(window->qryObosobeniPozicii->active());
     EXPECT_TRUE(window->qryData->active());
     EXPECT_FALSE(window->qrySpecsInit->active());
+}
+
+// A screen reader names each input by the caption beside it, and Alt with the caption's
+// underlined letter moves there: on both pages that hold inputs every shown input is captioned,
+// named as its caption reads, and reached by a letter that no other caption of the page
+// underlines. A "&" in a tender's caption is shown as it stands.
+TEST_F(MainWindow, EveryCaptionNamesItsInputAndItsUnderlinedLetterReachesIt) {
+    folder.writeSample({{"KP2_IME", std::string("Начин & срок на плащане")}});
+    start();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    for (QWidget* page : {window->tsInfo, static_cast<QWidget*>(window->tsEdit)}) {
+        SCOPED_TRACE(page->objectName().toStdString());
+        window->pcMain->setCurrentWidget(page);
+        ASSERT_EQ(window->pcMain->currentWidget(), page);
+        QSet<int> letters;
+        int captioned = 0;
+        for (const QLabel* label : page->findChildren<QLabel*>()) {
+            QWidget* input = label->buddy();
+            if (input == nullptr || !input->isVisible())
+                continue;
+            ++captioned;
+            SCOPED_TRACE(captionOf(*label).toStdString());
+            EXPECT_EQ(input->accessibleName(), captionOf(*label));
+            const QKeySequence mnemonic = QKeySequence::mnemonic(label->text());
+            ASSERT_FALSE(mnemonic.isEmpty());
+            EXPECT_FALSE(letters.contains(mnemonic[0].key())) << "a letter underlined twice";
+            letters.insert(mnemonic[0].key());
+            // A Cyrillic key is sent with its text: QTest names only Latin keys by themselves.
+            const Qt::Key key = mnemonic[0].key();
+            QTest::sendKeyEvent(QTest::Click, window.get(), key, QString(QChar(key)).toLower(),
+                                mnemonic[0].keyboardModifiers());
+            EXPECT_EQ(QApplication::focusWidget(), input);
+        }
+        // Every input that shows is captioned but the code to search for, which no caption
+        // stands beside.
+        int inputs = 0;
+        for (const QWidget* input : page->findChildren<QWidget*>())
+            if ((qobject_cast<const QLineEdit*>(input) ||
+                 qobject_cast<const QPlainTextEdit*>(input)) &&
+                input->isVisible() && input != window->edtGoTo)
+                ++inputs;
+        EXPECT_EQ(captioned, inputs);
+        EXPECT_GE(captioned, 3);
+    }
+    EXPECT_EQ(window->frmKParam[1]->edtParam->accessibleName(),
+              QStringLiteral("Начин & срок на плащане"));
+}
+
+// What the tender leaves uncaptioned shows no caption, yet a screen reader still names it: the
+// inputs of the edit page and the heads of both grids.
+TEST_F(MainWindow, WhatTheTenderLeavesUncaptionedIsStillNamed) {
+    folder.writeSample({{"CAPTION_NOMER", jet::Value()},
+                        {"CAPTION_PRODUCT", std::string()},
+                        {"CAPTION_INFO2", jet::Value()},
+                        {"PP2_IME", jet::Value()}});
+    start();
+    const std::pair<QWidget*, QString> inputs[] = {
+        {window->edtKod, QStringLiteral("Код")},
+        {window->mmoIME, QStringLiteral("Наименование")},
+        {window->edtInfo[1], QStringLiteral("Информация 2")},
+        {window->frmParameter[1]->edtParam, QStringLiteral("Предлагана стойност 2")},
+    };
+    for (const auto& [input, name] : inputs) {
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_TRUE(input->isVisibleTo(window->tsEdit));
+        EXPECT_EQ(input->accessibleName(), name);
+    }
+    EXPECT_EQ(captionOf(*window->lblCaptionKod), QString());
+    const std::tuple<QAbstractItemModel*, int, QString> heads[] = {
+        {window->grdData->model(), 0, QStringLiteral("Код")},
+        {window->grdData->model(), 1, QStringLiteral("Наименование")},
+        {window->grdData->model(), 5, QStringLiteral("Предлагана стойност 2")},
+        {window->grdObPoz->model(), 0, QStringLiteral("Код")},
+    };
+    for (const auto& [grid, column, name] : heads) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_EQ(grid->headerData(column, Qt::Horizontal).toString(), QString());
+        EXPECT_EQ(grid->headerData(column, Qt::Horizontal, Qt::AccessibleTextRole).toString(),
+                  name);
+    }
 }
 
 struct GeometryCase {

@@ -2,6 +2,7 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/tender_datasets.h"
+#include "ui/captions.h"
 #include "ui/error_guard.h"
 #include "ui/field_edit_binding.h"
 #include "ui/frParameter.h"
@@ -135,6 +136,33 @@ TEST_F(ParameterFrame, TypeCodesDecideWhetherAndHowTheParameterIsInput) {
     typing::keys(frame->edtParam, QStringLiteral("12"));
     EXPECT_EQ(qrySpecs->state(), State::Browse);
     EXPECT_TRUE(dialogs.asked.empty());
+}
+
+// A screen reader names the input by the caption above it, and the name follows the caption when
+// the frame is set up for another tender; a caption the tender leaves empty still names it, and a
+// "&" in a caption is shown as it stands, not taken for the mark of an underlined letter.
+TEST_F(ParameterFrame, TheCaptionNamesTheInputAndTheNameFollowsIt) {
+    open();
+    EXPECT_EQ(frame->lblParameter->buddy(), frame->edtParam);
+    struct NameCase {
+        const char* prefix;
+        QString caption;
+        QString name;
+    };
+    const NameCase cases[] = {
+        {"KP1_", QStringLiteral("Срок на доставка"), QStringLiteral("Срок на доставка")},
+        {"KP1_", QStringLiteral("Цена & отстъпка"), QStringLiteral("Цена & отстъпка")},
+        {"KP2_", QString(), QStringLiteral("Параметър на поръчката 2")},
+        {"PP3_", QString(), QStringLiteral("Предлагана стойност 3")},
+        {"PP1_", QString(), QStringLiteral("Цена")},
+    };
+    for (const NameCase& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        frame->InitFrame(*dsSpecs, 2, 0, QString::fromLatin1(c.prefix), c.caption);
+        EXPECT_EQ(frame->edtParam->accessibleName(), c.name);
+        EXPECT_EQ(captionOf(*frame->lblParameter), c.caption);
+        EXPECT_EQ(QKeySequence::mnemonic(frame->lblParameter->text()), QKeySequence());
+    }
 }
 
 TEST_F(ParameterFrame, TheEditSitsBelowTheCaptionOnAGreenBackground) {

@@ -168,6 +168,9 @@ TEST(PreviewWindow, ItsDetailsGrowWithTheWindowAndYesIsTheDefault) {
         auto* details = window->findChild<QPlainTextEdit*>(QStringLiteral("details"));
         ASSERT_NE(details, nullptr);
         EXPECT_TRUE(details->toPlainText().startsWith(QStringLiteral("ред 1\n")));
+        // A screen reader starts on the list, named by the question as it stands.
+        EXPECT_EQ(window->focusWidget(), details);
+        EXPECT_EQ(details->accessibleName(), QStringLiteral("Да се пренесе ли „A&B.mdb“?"));
         before = details->height();
         window->resize(window->width() + 200, window->height() + 300);
         QApplication::processEvents();
@@ -177,7 +180,7 @@ TEST(PreviewWindow, ItsDetailsGrowWithTheWindowAndYesIsTheDefault) {
     QStringList lines;
     for (int n = 1; n <= 200; ++n)
         lines << QStringLiteral("ред %1").arg(n);
-    EXPECT_TRUE(dialogs.confirmWithDetails(QStringLiteral("Да се пренесе ли?"),
+    EXPECT_TRUE(dialogs.confirmWithDetails(QStringLiteral("Да се пренесе ли „A&B.mdb“?"),
                                            lines.join(QLatin1Char('\n'))));
     EXPECT_GE(after - before, 250);
 

@@ -3,6 +3,7 @@
 #include "data/error.h"
 #include "export/offer_export.h"
 #include "offer/lots_page.h"
+#include "ui/dataset_table_model.h"
 
 #include "offer_pages_support.h"
 
@@ -14,6 +15,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -138,6 +140,37 @@ TEST_F(LotsPage, WithdrawingKeepsThePricesAndPrintingFollowsTheCountsAlone) {
     EXPECT_EQ(positions().fieldByName(QStringLiteral("PP1_NUMBER")).asFloat(), 3.0);
 }
 
+// What the eye reads by its place, a blank participation mark and the status dash, a screen reader
+// reads as words; the grid shows them as before.
+TEST_F(LotsPage, AScreenReaderReadsTheBlankMarkAndTheStatusDashAsWords) {
+    start();
+    chooseLot(QStringLiteral("4"));
+    dialogs.confirmAnswers.push_back(true);
+    window->btnOtkazUchastieClick();
+    const DatasetTableModel& grid = *window->grdObPozModel;
+    const int row = window->qryObosobeniPozicii->recNo();
+    struct ReadCase {
+        int column;
+        QString shown;
+        QString read;
+    };
+    const ReadCase cases[] = {
+        {0, QStringLiteral("4"), QStringLiteral("4")},
+        {2, QString(), QStringLiteral("Не")},
+        {5, QStringLiteral("-"), QStringLiteral("Без участие")},
+    };
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.column);
+        const QModelIndex cell = grid.index(row, c.column);
+        EXPECT_EQ(grid.data(cell, Qt::DisplayRole).toString(), c.shown);
+        EXPECT_EQ(grid.data(cell, Qt::AccessibleTextRole).toString(), c.read);
+    }
+    dialogs.confirmAnswers.push_back(true);
+    window->btnUchastieClick();
+    EXPECT_EQ(grid.data(grid.index(row, 2), Qt::AccessibleTextRole).toString(),
+              QStringLiteral("Да"));
+}
+
 // A file is signed as it stands, so signing first stores the position being edited, through its
 // check: a price the check takes is in the tender file before the signing window opens; one it
 // refuses stops with the check's message, and no window opens.
@@ -210,10 +243,15 @@ TEST_F(LotsPage, TheTabCaptionsFollowTheCurrentLot) {
     EXPECT_EQ(positionsCaption(),
               QStringLiteral("Предложения за: 2. ") + QString(47, u'N') + QStringLiteral("..."));
     EXPECT_EQ(editCaption(), QStringLiteral("Редактиране"));
+    const QTabBar& tabs = *window->pcMain->tabBar();
+    EXPECT_EQ(tabs.accessibleTabName(tab(window->tsGrid)), QString()); // read as shown
     chooseLot(QStringLiteral("1"));
     EXPECT_EQ(positionsCaption(), QString());
     EXPECT_EQ(editCaption(), QString());
     EXPECT_FALSE(positionsPageOpen());
+    // A closed page shows no caption, yet a screen reader names it (and says it is unavailable).
+    EXPECT_EQ(tabs.accessibleTabName(tab(window->tsGrid)), QStringLiteral("Предложения"));
+    EXPECT_EQ(tabs.accessibleTabName(tab(window->tsEdit)), QStringLiteral("Редактиране"));
 }
 
 TEST_F(LotsPage, DoubleClickAsksOnALotNotTakenPartInAndOpensThePositionsOfOneTakenPartIn) {
