@@ -29,10 +29,12 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QShortcut>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -106,6 +108,7 @@ TfmMain::TfmMain(ErrorGuard& guard)
     centreOnScreen();
 
     connect(pcMain, &QTabWidget::currentChanged, this, &TfmMain::pageChosen);
+    pcMain->tabBar()->installEventFilter(this);
     connect(btnExit, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnExitClick(); }); });
     connect(btnPrint, &QPushButton::clicked, this,
@@ -238,7 +241,33 @@ void TfmMain::cancelPendingEdit() {
         record.cancel();
 }
 
+bool TfmMain::mayLeaveEditPage() {
+    if (pcMain->currentWidget() != tsEdit)
+        return true;
+    leaveEditPage();
+    if (!onEditPage_)
+        return true;
+    tsEdit->restoreFocus();
+    return false;
+}
+
+bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
+    // A click on another tab is a page change like the keys': the edit page is left first.
+    if (watched == pcMain->tabBar() && event->type() == QEvent::MouseButtonPress) {
+        const int tab =
+            pcMain->tabBar()->tabAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+        if (tab >= 0 && tab != pcMain->currentIndex() && pcMain->isTabEnabled(tab) &&
+            !mayLeaveEditPage())
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void TfmMain::choosePageBeside(int step) {
+    // The edit page is left before another page shows, so that a refusal is read over the page
+    // it concerns and the bidder goes on typing where they were.
+    if (!mayLeaveEditPage())
+        return;
     const int count = pcMain->count();
     const int from = pcMain->currentIndex();
     int index = from;
@@ -248,8 +277,7 @@ void TfmMain::choosePageBeside(int step) {
     if (index == from)
         return;
     pcMain->setCurrentIndex(index);
-    if (pcMain->currentIndex() == index) // not held back on the edit page
-        focusFirstControl(*pcMain->currentWidget());
+    focusFirstControl(*pcMain->currentWidget());
 }
 
 void TfmMain::pageChosen(int index) {

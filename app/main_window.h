@@ -172,6 +172,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -194,6 +195,9 @@ private:
     void connectPages();
     void pageChosen(int index);
     void leaveEditPage();
+    // Whether another page may be chosen: on the edit page its position is stored first; a
+    // refusal keeps the page and gives the focus back to the input being edited.
+    bool mayLeaveEditPage();
     void choosePageBeside(int step);
     void cancelPendingEdit();
 

@@ -340,6 +340,11 @@ void LotsPage::btnPrenasyaneClick() {
 
 void LotsPage::rereadOnCurrentLot() {
     const QVariant lot = hasLot() ? lots_.fieldByName(kProductCode).value() : QVariant();
+    // The refresh reopens the positions on the lot's first; the bidder's place is the position
+    // they stood on.
+    const QVariant position = positions_.active() && !positions_.isEmpty()
+                                  ? positions_.fieldByName(kProductCode).value()
+                                  : QVariant();
     grdObPoz->setUpdatesEnabled(false);
     const auto repaint = qScopeGuard([this] { grdObPoz->setUpdatesEnabled(true); });
     {
@@ -352,6 +357,7 @@ void LotsPage::rereadOnCurrentLot() {
     }
     if (!lots_.locate(kProductCode, lot))
         RefreshPozicii();
+    positions_.locate(kProductCode, position);
 }
 
 void LotsPage::btnPodpisvaneClick() {
