@@ -227,6 +227,8 @@ void TfmMain::connectPages() {
     pageKeys(QKeySequence(Qt::CTRL | Qt::Key_Tab), 1);
     pageKeys(QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1);
     pageKeys(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1);
+    // X servers differ in whether Shift turns the Tab key into Backtab.
+    pageKeys(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1);
     pageKeys(QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1);
 
     // Escape drops the changes of the record not yet stored, as data-aware forms do: the stored

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // The bidder's road through the real program, keyboard only: the client runs in its own process
-// on the X display of xvfb-run, under Bulgarian regional settings (decimal comma), and is driven
-// with xdotool as a keyboard drives it. After every step mdb-export, an independent reader,
-// must find exactly what was typed in the tender file and nothing else.
+// on the X display of xvfb-run, under Bulgarian regional settings (decimal comma) unless a road
+// says otherwise, and is driven with xdotool as a keyboard drives it. After every step mdb-export,
+// an independent reader, must find exactly what was typed in the tender file and nothing else.
 #include "../jet/process.h"
 #include "../tools/tender_file_support.h"
 
@@ -143,6 +143,8 @@ std::vector<std::string> windowsNamed(const std::string& name) {
 class KeyboardRoadUnderXvfb : public ::testing::Test {
 protected:
     virtual nlohmann::json tender() const { return roadTender(); }
+    // The regional settings of the session: Bulgarian, with the decimal comma.
+    virtual QString locale() const { return QStringLiteral("bg_BG.UTF-8"); }
 
     void SetUp() override {
         if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("BRX_CLIENT"))
@@ -151,7 +153,7 @@ protected:
         expected = exported(file);
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("bg_BG.UTF-8"));
+        environment.insert(QStringLiteral("LC_ALL"), locale());
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         client.setProcessEnvironment(environment);
         client.setWorkingDirectory(folder.path());
@@ -307,6 +309,87 @@ TEST_F(KeyboardRoadUnderXvfb, TheFileHoldsExactlyWhatWasTypedAfterEveryStep) {
     answerTheOneBox("Return");
     expectFile({{{"20", "PP2_TEXT"}, ""}});
 }
+
+// The same road in a comma and in a point locale: a price typed with either separator, the place
+// kept on leaving the edit page, and the focus kept where the bidder types.
+class PlaceAndFocusRoadUnderXvfb : public KeyboardRoadUnderXvfb,
+                                   public ::testing::WithParamInterface<const char*> {
+protected:
+    QString locale() const override { return QString::fromLatin1(GetParam()); }
+};
+
+TEST_P(PlaceAndFocusRoadUnderXvfb, SeparatorsPlaceAndFocusHoldInTheRealWindow) {
+    {
+        SCOPED_TRACE("either separator");
+        // To lot "2", taken part in, with the arrows of the lots grid, then its edit page.
+        keys({"ctrl+Tab", "Down", "ctrl+Next", "ctrl+Next", "ctrl+a"});
+        type("7,25");
+        keys({"Return", "Next", "ctrl+a"});
+        type("8.5");
+        keys({"Return"});
+        expectNoBox();
+        expectFile({{{"21", "PP1_NUMBER"}, "7.25"}, {{"22", "PP1_NUMBER"}, "8.5"}});
+        // A second separator is refused, whichever key types it.
+        keys({"Next", "ctrl+a"});
+        type("1,2.5");
+        keys({"Return"});
+        expectFile({{{"23", "PP1_NUMBER"}, "1.25"}});
+    }
+    {
+        SCOPED_TRACE("the place kept");
+        // Leaving stores "8"; back on the edit page the bidder is still on "8".
+        keys({"ctrl+a"});
+        type("4");
+        keys({"ctrl+shift+Tab"});
+        expectNoBox();
+        expectFile({{{"23", "PP1_NUMBER"}, "4"}});
+        keys({"ctrl+Tab", "ctrl+a"});
+        type("6");
+        keys({"Return"});
+        expectFile({{{"23", "PP1_NUMBER"}, "6"}});
+        // Through the lots page and back: the lot and the position are still the bidder's.
+        keys({"ctrl+shift+Tab", "ctrl+shift+Tab", "ctrl+Tab", "ctrl+Tab", "ctrl+a"});
+        type("9");
+        keys({"Return"});
+        expectNoBox();
+        expectFile({{{"23", "PP1_NUMBER"}, "9"}});
+    }
+    {
+        SCOPED_TRACE("the focus after a refused page change");
+        // A discount below 0 refuses leaving; after OK the next keys reach the discount.
+        keys({"Tab", "ctrl+a"});
+        type("-1");
+        keys({"ctrl+shift+Tab"});
+        answerTheOneBox("Return");
+        expectFile({});
+        keys({"ctrl+a"});
+        type("3");
+        keys({"Return"});
+        expectNoBox();
+        expectFile({{{"23", "PP2_NUMBER"}, "3"}});
+        // Escape after the refusal reaches the page too, and then the way out is open.
+        keys({"ctrl+a"});
+        type("-1");
+        keys({"ctrl+Tab"});
+        answerTheOneBox("Return");
+        keys({"Escape", "ctrl+shift+Tab"});
+        expectNoBox();
+        expectFile({});
+    }
+    {
+        SCOPED_TRACE("the focus on the lots page");
+        // Back on the lots page the arrows move the lot: lot "1" is asked for and taken part in.
+        keys({"ctrl+shift+Tab", "Up", "Tab", "space"});
+        answerTheOneBox("Return");
+        expectFile({{{"10", "PP2_TEXT"}, "Да"}});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, PlaceAndFocusRoadUnderXvfb,
+                         ::testing::Values("bg_BG.UTF-8", "en_US.UTF-8"),
+                         [](const ::testing::TestParamInfo<const char*>& locale) {
+                             return std::string(locale.param).substr(0, 5);
+                         });
 
 // One lot "1" taken part in, its one position priced; the payment terms a text tender parameter.
 nlohmann::json exportTender() {
