@@ -92,6 +92,9 @@ TfmMain::TfmMain(ErrorGuard& guard)
     setObjectName(QStringLiteral("fmMain"));
     offer::installDatasetRules(*qrySpecs, *qryObosobeniPozicii, *qryData);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    // Without a tender there is nothing to show: the failure ends the window's creation, before
+    // a control is made, and with it the program.
+    FormCreate();
 
     auto* client = new QWidget(this);
     auto* layout = new QVBoxLayout(client);
@@ -119,8 +122,6 @@ TfmMain::TfmMain(ErrorGuard& guard)
     rptReportAll->setModel(layouts::offerWithPriceAndNotes());
     connect(btnExport, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnExportClick(); }); });
-
-    guard_.run([this] { FormCreate(); });
 }
 
 TfmMain::~TfmMain() {
@@ -131,6 +132,7 @@ TfmMain::~TfmMain() {
 
 void TfmMain::FormCreate() {
     Connection.open(data::Connection::databasePath());
+    data::checkIsTender(Connection);
 }
 
 void TfmMain::createPages() {

@@ -48,8 +48,9 @@ class Report;
 class TfmMain : public QMainWindow {
     Q_OBJECT
 public:
-    // Connects the tender file of the working directory; a failure is shown in the error box
-    // and the window is made all the same. Handlers run inside `guard`.
+    // Connects the tender file of the working directory. Throws when it is missing, unreadable
+    // or not a tender: the window is then not made. A file the user may not write is opened
+    // read-only. Handlers run inside `guard`.
     explicit TfmMain(ErrorGuard& guard);
     ~TfmMain() override;
 

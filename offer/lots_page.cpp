@@ -282,10 +282,12 @@ void LotsPage::btnProverkaClick() {
 }
 
 void LotsPage::btnImportClick() {
+    data::Connection& connection = *followers_.connection;
+    // Told before a file is chosen, not after the preview.
+    connection.checkWritable();
     // A position being edited is stored, or refused, first, as before any lot switch.
     if (positions_.state() == data::Dataset::State::Edit)
         positions_.post();
-    data::Connection& connection = *followers_.connection;
     const QString path = guard_.dialogs().openFileName(
         QFileInfo(QString::fromStdString(connection.database().path())).absolutePath(),
         QStringLiteral("Таблици (*.xlsx *.csv)"));
@@ -319,8 +321,9 @@ void LotsPage::btnImportClick() {
 void LotsPage::btnPrenasyaneClick() {
     // The carry compares with the file.
     data::Dataset& tender = *followers_.tender;
-    storeEditedRecords(tender, positions_);
     data::Connection& connection = *followers_.connection;
+    connection.checkWritable();
+    storeEditedRecords(tender, positions_);
     const QString path = guard_.dialogs().openFileName(
         QFileInfo(QString::fromStdString(connection.database().path())).absolutePath(),
         QStringLiteral("Тръжни файлове (*.mdb)"));
