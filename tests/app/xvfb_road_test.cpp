@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -151,15 +153,37 @@ protected:
             GTEST_SKIP() << "runs under xvfb-run with BRX_CLIENT set, as ctest starts it";
         file = folder.write(tender());
         expected = exported(file);
+        launch();
+        awaitMainWindow();
+    }
 
+    // Starts the client in the tender's folder, as the user running the test or, given
+    // `asNobody`, as the user nobody, to whom nothing in the folder belongs.
+    void launch(bool asNobody = false) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("LC_ALL"), locale());
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        QString program = qEnvironmentVariable("BRX_CLIENT");
+        QStringList arguments;
+        if (asNobody) {
+            // The X server's key lies in a folder of the test's user; nobody gets a copy.
+            const QString key = folder.file(QStringLiteral("Xauthority"));
+            QFile::copy(qEnvironmentVariable("XAUTHORITY"), key);
+            QFile::setPermissions(key, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                           QFileDevice::ReadOther);
+            environment.insert(QStringLiteral("XAUTHORITY"), key);
+            environment.insert(QStringLiteral("HOME"), folder.path());
+            arguments = {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                         QStringLiteral("--clear-groups"), QStringLiteral("--"), program};
+            program = QStringLiteral("setpriv");
+        }
         client.setProcessEnvironment(environment);
         client.setWorkingDirectory(folder.path());
         client.setProcessChannelMode(QProcess::ForwardedChannels);
-        client.start(qEnvironmentVariable("BRX_CLIENT"), {});
+        client.start(program, arguments);
         ASSERT_TRUE(client.waitForStarted());
+    }
+    void awaitMainWindow() {
         for (int tries = 0; tries < 100 && windowsNamed(kMainTitle).empty(); ++tries)
             std::this_thread::sleep_for(100ms);
         ASSERT_EQ(windowsNamed(kMainTitle).size(), 1u) << "the main window did not appear";
@@ -390,6 +414,74 @@ INSTANTIATE_TEST_SUITE_P(Locales, PlaceAndFocusRoadUnderXvfb,
                          [](const ::testing::TestParamInfo<const char*>& locale) {
                              return std::string(locale.param).substr(0, 5);
                          });
+
+// Starting on a tender file that cannot be used as it is. Root may write any file whatever its
+// permissions say, so the client runs as the user nobody, to whom the file does not belong and who
+// may not write it.
+class StartUpRoadUnderXvfb : public KeyboardRoadUnderXvfb {
+protected:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("BRX_CLIENT"))
+            GTEST_SKIP() << "runs under xvfb-run with BRX_CLIENT set, as ctest starts it";
+    }
+};
+
+TEST_F(StartUpRoadUnderXvfb, ATenderTheUserMayNotWriteIsShownAndTypingIsRefused) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to start the client as another user";
+    file = folder.write(tender());
+    expected = exported(file);
+    const auto readable = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    ASSERT_TRUE(QFile::setPermissions(file, readable));
+    ASSERT_TRUE(QFile::setPermissions(folder.path(),
+                                      readable | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                          QFileDevice::ExeGroup | QFileDevice::ExeOther));
+    const auto bytes = [this] {
+        QFile tender(file);
+        return tender.open(QIODevice::ReadOnly) ? tender.readAll() : QByteArray();
+    };
+    const QByteArray before = bytes();
+    launch(true);
+    awaitMainWindow();
+    expectNoBox(); // the tender shows without a word
+
+    // The company name, then the price of lot "2": each key refused once, with what to do.
+    {
+        SCOPED_TRACE("the company name");
+        keys({"ctrl+Tab", "ctrl+shift+Tab"});
+        type("x");
+        answerTheOneBox("Return");
+    }
+    {
+        SCOPED_TRACE("the price");
+        keys({"ctrl+Tab", "Down", "ctrl+Next", "ctrl+Next", "ctrl+a"});
+        type("5");
+        answerTheOneBox("Return");
+    }
+    expectFile({});
+    EXPECT_EQ(bytes(), before);
+    EXPECT_EQ(client.state(), QProcess::Running);
+}
+
+TEST_F(StartUpRoadUnderXvfb, AFileThatIsNoTenderEndsTheProgramAfterOneMessage) {
+    QFile text(folder.file());
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("Оферта\n");
+    text.close();
+    launch();
+    // The one message bears the program's name; no main window comes before or after it.
+    std::vector<std::string> boxes;
+    for (int tries = 0; tries < 100 && boxes.empty(); ++tries) {
+        std::this_thread::sleep_for(100ms);
+        boxes = windowsNamed("BRX Client");
+    }
+    ASSERT_EQ(boxes.size(), 1u) << "the message did not appear";
+    EXPECT_TRUE(windowsNamed(kMainTitle).empty());
+    xdotool({"windowfocus", "--sync", boxes.front()});
+    xdotool({"key", "Return"});
+    ASSERT_TRUE(client.waitForFinished(10000)) << "the program did not end";
+    EXPECT_EQ(client.exitCode(), 1);
+}
 
 // One lot "1" taken part in, its one position priced; the payment terms a text tender parameter.
 nlohmann::json exportTender() {
