@@ -22,7 +22,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -129,6 +131,60 @@ TEST_F(MainWindow, TakesCaptionsAndColumnTitlesFromTheTender) {
     EXPECT_TRUE(window->qryObosobeniPozicii->active());
     EXPECT_TRUE(window->qryData->active());
     EXPECT_FALSE(window->qrySpecsInit->active());
+}
+
+// Long captions of the tender (the sample's "Прогнозно количество за 12 месеца") are shown
+// whole, and each header band of the positions grid stands over its own columns.
+TEST_F(MainWindow, CaptionsAreShownWholeAndTheBandsStandOverTheirColumns) {
+    folder.writeSample();
+    start();
+    window->pcMain->setCurrentWidget(window->tsEdit);
+    QApplication::processEvents();
+    std::vector<QLabel*> captions{window->lblCaptionKod, window->lblCaptionProduct,
+                                  window->lblCaptionGodPotreblenie};
+    captions.insert(captions.end(), window->lblInfo.begin(), window->lblInfo.end());
+    for (const QLabel* caption : captions) {
+        if (caption->isVisibleTo(window->tsEdit)) {
+            EXPECT_GE(caption->width(), caption->sizeHint().width())
+                << caption->text().toStdString();
+        }
+    }
+    for (const QWidget* left : {static_cast<QWidget*>(window->lblCaptionKod),
+                                static_cast<QWidget*>(window->lblCaptionGodPotreblenie),
+                                static_cast<QWidget*>(window->edtGodProtr)})
+        EXPECT_LT(left->geometry().right(), window->mmoIME->geometry().left());
+    EXPECT_LE(window->mmoIME->geometry().right(), window->pnlSpec->width());
+
+    window->pcMain->setCurrentWidget(window->tsGrid);
+    QApplication::processEvents();
+    const QTableView& grid = *window->grdData;
+    const auto onPage = [&](const QWidget& widget, QPoint at) {
+        return widget.mapTo(window->tsGrid, at).x();
+    };
+    const auto* specification =
+        window->tsGrid->findChild<QLabel*>(QStringLiteral("lblSpecifikacia"));
+    const auto* offer = window->tsGrid->findChild<QLabel*>(QStringLiteral("lblOferta"));
+    ASSERT_NE(specification, nullptr);
+    ASSERT_NE(offer, nullptr);
+    int lastOffer = 4;
+    for (int column = 4; column < grid.model()->columnCount(); ++column)
+        if (!grid.isColumnHidden(column))
+            lastOffer = column;
+    // Also with the grid scrolled across: its titles make it wider than the window.
+    ASSERT_GT(grid.horizontalScrollBar()->maximum(), 0);
+    for (const int scrolled : {0, grid.horizontalScrollBar()->maximum()}) {
+        SCOPED_TRACE(scrolled);
+        window->grdData->horizontalScrollBar()->setValue(scrolled);
+        const auto columnStart = [&](int column) {
+            return onPage(*grid.viewport(), QPoint(grid.columnViewportPosition(column), 0));
+        };
+        EXPECT_EQ(onPage(*specification, QPoint(specification->width(), 0)), columnStart(4));
+        EXPECT_EQ(onPage(*offer, QPoint(0, 0)), columnStart(4));
+        EXPECT_EQ(onPage(*offer, QPoint(offer->width(), 0)),
+                  columnStart(lastOffer) + grid.columnWidth(lastOffer));
+    }
+    window->grdData->horizontalScrollBar()->setValue(0);
+    EXPECT_EQ(onPage(*specification, QPoint(0, 0)), onPage(grid, QPoint(0, 0)));
 }
 
 struct GeometryCase {

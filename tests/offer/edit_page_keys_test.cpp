@@ -153,6 +153,17 @@ TEST_F(EditPageKeys, MovingToAnotherPositionPutsTheFocusInItsPrice) {
     EXPECT_EQ(positionCode(), QStringLiteral("07"));
     EXPECT_EQ(QApplication::focusWidget(), price());
 
+    // From the price itself, either way: the price of the position reached is selected, so that
+    // what is typed replaces it.
+    for (const auto& [key, code] :
+         {std::pair{Qt::Key_PageDown, "7"}, std::pair{Qt::Key_PageUp, "07"}}) {
+        price()->setCursorPosition(0);
+        press(key);
+        EXPECT_EQ(positionCode(), QString::fromLatin1(code));
+        EXPECT_FALSE(price()->text().isEmpty());
+        EXPECT_EQ(price()->selectedText(), price()->text()) << code;
+    }
+
     // Typed at once: the price of the next position, no key in between.
     press(Qt::Key_PageDown);
     press(Qt::Key_PageDown);
