@@ -241,8 +241,12 @@ void TfmMain::connectPages() {
 
 void TfmMain::cancelPendingEdit() {
     data::Dataset& record = pcMain->currentWidget() == tsInfo ? *qrySpecs : *qryData;
-    if (record.state() == data::Dataset::State::Edit)
-        record.cancel();
+    if (record.state() != data::Dataset::State::Edit)
+        return;
+    record.cancel();
+    // The company name taken back was already in the title.
+    if (&record == qrySpecs.get())
+        UpdateCaption();
 }
 
 bool TfmMain::mayLeaveEditPage() {
@@ -475,8 +479,25 @@ void TfmMain::FormShow() {
 }
 
 void TfmMain::fitHeightToOfferPanel() {
-    setFixedHeight(tsEdit->fitOfferPanel() + kWindowBelowOfferPanel);
+    outerHeight_ = tsEdit->fitOfferPanel() + kWindowBelowOfferPanel;
+    keepOuterHeight();
     centreOnScreen();
+}
+
+void TfmMain::keepOuterHeight() {
+    // The height is the window's outer one; the frame, known once the window has one, is not
+    // the pages'.
+    if (outerHeight_ == 0)
+        return;
+    const int inner = outerHeight_ - (frameGeometry().height() - height());
+    if (inner != height())
+        setFixedHeight(inner);
+}
+
+void TfmMain::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    // A window manager frames the window after it is shown, and moves it to make room.
+    keepOuterHeight();
 }
 
 void TfmMain::centreOnScreen() {

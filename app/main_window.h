@@ -173,6 +173,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -203,10 +204,13 @@ private:
     void cancelPendingEdit();
 
     void fitHeightToOfferPanel();
+    void keepOuterHeight();
     void centreOnScreen();
 
     ErrorGuard& guard_;
     bool shown_ = false;
+    // The window's outer height, frame included, once fitted to the tender; 0 before.
+    int outerHeight_ = 0;
     QWidget* previousPage_ = nullptr;
     // Set while the bidder is on the edit page and its leaving step has yet to run.
     bool onEditPage_ = false;

@@ -234,7 +234,8 @@ TEST_P(MainWindowGeometry, FitsColumnsPanelsAndHeightToTheTender) {
         EXPECT_EQ(!window->lblInfo[i]->isHidden(), k <= c.shownInfoFields) << "info " << k;
     }
     EXPECT_EQ(window->pnlOferta->height(), c.offerPanelHeight);
-    EXPECT_EQ(window->height(), c.windowHeight);
+    // The height the tender gives is the window's outer one, its frame included.
+    EXPECT_EQ(window->frameGeometry().height(), c.windowHeight);
 }
 
 INSTANTIATE_TEST_SUITE_P(Tenders, MainWindowGeometry,
@@ -568,7 +569,7 @@ TEST_F(MainWindow, AnEmptyTenderRecordShowsNoParametersAndEmptyNames) {
     for (std::size_t n = 1; n < 6; ++n)
         EXPECT_TRUE(window->frmParameter[n]->isHidden());
     EXPECT_EQ(window->grdData->columnWidth(4), 582);
-    EXPECT_EQ(window->height(), 373);
+    EXPECT_EQ(window->frameGeometry().height(), 373);
 }
 
 TEST_F(MainWindow, AMissingColumnShowsTheFieldErrorAndTheWindowStillCloses) {
