@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -399,6 +400,8 @@ TEST_F(MainWindow, ATenderTheUserMayNotWriteOpensReadOnlyAndRefusesTyping) {
         QTest::keyClick(window->edtfirma, Qt::Key_X);
     });
     EXPECT_EQ(window->edtfirma->text(), QStringLiteral("Medix OOD"));
+    expectRefused("the VAT choice", [&] { QTest::mouseClick(window->chk1, Qt::LeftButton); });
+    EXPECT_FALSE(window->chk1->isChecked());
     expectRefused("the price", [&] {
         window->pcMain->setCurrentWidget(window->tsEdit);
         window->frmParameter[0]->edtParam->selectAll();
