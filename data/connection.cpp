@@ -10,8 +10,8 @@
 
 #include <cerrno>
 
-#include <sys/stat.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace data {

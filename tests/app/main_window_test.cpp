@@ -16,10 +16,10 @@
 #include "tender_fixture.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
-#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
