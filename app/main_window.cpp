@@ -30,10 +30,12 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QShortcut>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -91,6 +93,9 @@ TfmMain::TfmMain(ErrorGuard& guard)
     setObjectName(QStringLiteral("fmMain"));
     offer::installDatasetRules(*qrySpecs, *qryObosobeniPozicii, *qryData);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    // Without a tender there is nothing to show: the failure ends the window's creation, before
+    // a control is made, and with it the program.
+    FormCreate();
 
     auto* client = new QWidget(this);
     auto* layout = new QVBoxLayout(client);
@@ -107,6 +112,7 @@ TfmMain::TfmMain(ErrorGuard& guard)
     centreOnScreen();
 
     connect(pcMain, &QTabWidget::currentChanged, this, &TfmMain::pageChosen);
+    pcMain->tabBar()->installEventFilter(this);
     connect(btnExit, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnExitClick(); }); });
     connect(btnPrint, &QPushButton::clicked, this,
@@ -117,8 +123,6 @@ TfmMain::TfmMain(ErrorGuard& guard)
     rptReportAll->setModel(layouts::offerWithPriceAndNotes());
     connect(btnExport, &QPushButton::clicked, this,
             [this] { guard_.run([this] { btnExportClick(); }); });
-
-    guard_.run([this] { FormCreate(); });
 }
 
 TfmMain::~TfmMain() {
@@ -129,6 +133,7 @@ TfmMain::~TfmMain() {
 
 void TfmMain::FormCreate() {
     Connection.open(data::Connection::databasePath());
+    data::checkIsTender(Connection);
 }
 
 void TfmMain::createPages() {
@@ -225,6 +230,8 @@ void TfmMain::connectPages() {
     pageKeys(QKeySequence(Qt::CTRL | Qt::Key_Tab), 1);
     pageKeys(QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1);
     pageKeys(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1);
+    // X servers differ in whether Shift turns the Tab key into Backtab.
+    pageKeys(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1);
     pageKeys(QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1);
 
     // Escape drops the changes of the record not yet stored, as data-aware forms do: the stored
@@ -235,11 +242,41 @@ void TfmMain::connectPages() {
 
 void TfmMain::cancelPendingEdit() {
     data::Dataset& record = pcMain->currentWidget() == tsInfo ? *qrySpecs : *qryData;
-    if (record.state() == data::Dataset::State::Edit)
-        record.cancel();
+    if (record.state() != data::Dataset::State::Edit)
+        return;
+    record.cancel();
+    // The company name taken back was already in the title.
+    if (&record == qrySpecs.get())
+        UpdateCaption();
+}
+
+bool TfmMain::mayLeaveEditPage() {
+    if (pcMain->currentWidget() != tsEdit)
+        return true;
+    leaveEditPage();
+    if (!onEditPage_)
+        return true;
+    tsEdit->restoreFocus();
+    return false;
+}
+
+bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
+    // A click on another tab is a page change like the keys': the edit page is left first.
+    if (watched == pcMain->tabBar() && event->type() == QEvent::MouseButtonPress) {
+        const int tab =
+            pcMain->tabBar()->tabAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+        if (tab >= 0 && tab != pcMain->currentIndex() && pcMain->isTabEnabled(tab) &&
+            !mayLeaveEditPage())
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TfmMain::choosePageBeside(int step) {
+    // The edit page is left before another page shows, so that a refusal is read over the page
+    // it concerns and the bidder goes on typing where they were.
+    if (!mayLeaveEditPage())
+        return;
     const int count = pcMain->count();
     const int from = pcMain->currentIndex();
     int index = from;
@@ -249,8 +286,7 @@ void TfmMain::choosePageBeside(int step) {
     if (index == from)
         return;
     pcMain->setCurrentIndex(index);
-    if (pcMain->currentIndex() == index) // not held back on the edit page
-        focusFirstControl(*pcMain->currentWidget());
+    focusFirstControl(*pcMain->currentWidget());
 }
 
 void TfmMain::pageChosen(int index) {
@@ -447,8 +483,25 @@ void TfmMain::FormShow() {
 }
 
 void TfmMain::fitHeightToOfferPanel() {
-    setFixedHeight(tsEdit->fitOfferPanel() + kWindowBelowOfferPanel);
+    outerHeight_ = tsEdit->fitOfferPanel() + kWindowBelowOfferPanel;
+    keepOuterHeight();
     centreOnScreen();
+}
+
+void TfmMain::keepOuterHeight() {
+    // The height is the window's outer one; the frame, known once the window has one, is not
+    // the pages'.
+    if (outerHeight_ == 0)
+        return;
+    const int inner = outerHeight_ - (frameGeometry().height() - height());
+    if (inner != height())
+        setFixedHeight(inner);
+}
+
+void TfmMain::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    // A window manager frames the window after it is shown, and moves it to make room.
+    keepOuterHeight();
 }
 
 void TfmMain::centreOnScreen() {

@@ -48,8 +48,9 @@ class Report;
 class TfmMain : public QMainWindow {
     Q_OBJECT
 public:
-    // Connects the tender file of the working directory; a failure is shown in the error box
-    // and the window is made all the same. Handlers run inside `guard`.
+    // Connects the tender file of the working directory. Throws when it is missing, unreadable
+    // or not a tender: the window is then not made. A file the user may not write is opened
+    // read-only. Handlers run inside `guard`.
     explicit TfmMain(ErrorGuard& guard);
     ~TfmMain() override;
 
@@ -172,6 +173,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -194,14 +197,20 @@ private:
     void connectPages();
     void pageChosen(int index);
     void leaveEditPage();
+    // Whether another page may be chosen: on the edit page its position is stored first; a
+    // refusal keeps the page and gives the focus back to the input being edited.
+    bool mayLeaveEditPage();
     void choosePageBeside(int step);
     void cancelPendingEdit();
 
     void fitHeightToOfferPanel();
+    void keepOuterHeight();
     void centreOnScreen();
 
     ErrorGuard& guard_;
     bool shown_ = false;
+    // The window's outer height, frame included, once fitted to the tender; 0 before.
+    int outerHeight_ = 0;
     QWidget* previousPage_ = nullptr;
     // Set while the bidder is on the edit page and its leaving step has yet to run.
     bool onEditPage_ = false;

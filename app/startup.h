@@ -26,5 +26,6 @@ struct ClientModules {
 
 // Creates the main window (which connects the tender file), the help window, the reports
 // module, the offer type dialog and the checks module, in this order; an error while creating
-// one is shown and the next is created all the same.
+// one is shown and the next is created all the same. Without a tender file to open there is no
+// main window, and the program ends after that one message.
 ClientModules createModules(ErrorGuard& guard);

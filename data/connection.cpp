@@ -8,7 +8,11 @@
 #include <QFile>
 #include <QStringList>
 
+#include <cerrno>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace data {
 
@@ -56,18 +60,44 @@ QString Connection::connectionString(const QString& path) {
     return parts.join(QLatin1Char(';'));
 }
 
+namespace {
+
+// Whether the user may not write `path` even after it was made writable: the file of another
+// user, or one on a read-only medium. A missing file is not one of these: opening says why.
+bool userMayNotWrite(const QString& path) {
+    if (::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), W_OK, AT_EACCESS) == 0)
+        return false;
+    return errno == EACCES || errno == EPERM || errno == EROFS;
+}
+
+} // namespace
+
 void Connection::open(const QString& path) {
     database_.reset();
     lotPositions_.clear();
     description_ = connectionString(path);
     makeWritable(path);
-    database_ = engineCall([&] {
-        return std::make_unique<jet::Database>(path.toStdString(), jet::Database::Mode::ReadWrite);
-    });
+    readOnly_ = userMayNotWrite(path);
+    const jet::Database::Mode mode =
+        readOnly_ ? jet::Database::Mode::ReadOnly : jet::Database::Mode::ReadWrite;
+    database_ =
+        engineCall([&] { return std::make_unique<jet::Database>(path.toStdString(), mode); });
+}
+
+void Connection::checkWritable() const {
+    if (!readOnly_)
+        return;
+    throw Error(
+        QStringLiteral("Нямате право да променяте файла „%1“, затова той е отворен само за "
+                       "четене: офертата може да се преглежда, проверява, печата и изнася, но "
+                       "нищо не се въвежда. За да въвеждате, копирайте файла в своя папка и "
+                       "стартирайте програмата оттам.")
+            .arg(QString::fromStdString(database().path())));
 }
 
 void Connection::openReadOnly(const QString& path) {
     database_.reset();
+    readOnly_ = false;
     description_ = connectionString(path);
     database_ = engineCall([&] {
         return std::make_unique<jet::Database>(path.toStdString(), jet::Database::Mode::ReadOnly);

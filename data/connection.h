@@ -27,14 +27,20 @@ public:
     // with page-level locking.
     static QString connectionString(const QString& path);
 
-    // Makes the file writable, then opens it shared for reading and writing. Throws the
-    // engine's error when the file is missing, locked or unreadable; the connection then stays
-    // closed.
+    // Makes the file writable, then opens it shared for reading and writing. A file the user may
+    // still not write (another user's, or on a read-only medium) is opened for reading only,
+    // and readOnly() tells so. Throws the engine's error when the file is missing, locked or
+    // unreadable; the connection then stays closed.
     void open(const QString& path);
     // Opens the file for reading only, changing nothing about it, not even its permissions;
     // a post through such a connection fails with the engine's error.
     void openReadOnly(const QString& path);
     bool connected() const { return database_ != nullptr; }
+    // Whether open() found a file the user may not write.
+    bool readOnly() const { return readOnly_; }
+    // Throws Error saying why nothing can be changed and what the bidder can do, when the file
+    // is one the user may not write.
+    void checkWritable() const;
     const QString& description() const { return description_; }
 
     // Throws Error when the connection is not open.
@@ -47,6 +53,7 @@ private:
     std::unique_ptr<jet::Database> database_;
     LotPositions lotPositions_;
     QString description_;
+    bool readOnly_ = false;
 };
 
 } // namespace data

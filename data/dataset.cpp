@@ -362,6 +362,7 @@ void Dataset::edit() {
     const Record* record = currentRecord();
     if (record == nullptr)
         throw Error(QStringLiteral("%1: Няма запис за редактиране").arg(name_));
+    connection_.checkWritable();
     editBuffer_ = *record;
     state_ = State::Edit;
     emit stateChanged();

@@ -2,6 +2,7 @@
 #include "data/tender_datasets.h"
 
 #include "data/connection.h"
+#include "data/engine_error.h"
 #include "data/error.h"
 
 #include <QHash>
@@ -443,6 +444,20 @@ std::unique_ptr<Dataset> makeQryData(Connection& connection, const QStringList& 
                                              std::move(fields), positionsOfLot(connection));
     dataset->setParameter(QStringLiteral("MASTER_CODE"), QVariant());
     return dataset;
+}
+
+void checkIsTender(const Connection& connection) {
+    const jet::Database& database = connection.database();
+    const std::vector<std::string> tables = engineCall([&] { return database.tableNames(); });
+    for (const char* needed : {"SPECS", "PREDLOGENIA"}) {
+        const QString name = QString::fromLatin1(needed);
+        const bool found = std::any_of(tables.begin(), tables.end(), [&](const std::string& t) {
+            return QString::fromStdString(t).compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (!found)
+            throw Error(QStringLiteral("Файлът „%1“ не е файл на търг: в него няма таблица %2.")
+                            .arg(QString::fromStdString(database.path()), name));
+    }
 }
 
 } // namespace data

@@ -19,6 +19,10 @@ class Connection;
 std::optional<QString> orderingKey(const QVariant& customCode);
 bool orderedBefore(const QVariant& customCodeA, const QVariant& customCodeB);
 
+// Throws Error naming the file when the connection's file holds no table SPECS or PREDLOGENIA:
+// a database of something else, where no dataset of the tender can open.
+void checkIsTender(const Connection& connection);
+
 // The datasets of the main window and of the reports module. Each is closed when made.
 
 // The tender record's descriptors of the tender parameters.

@@ -19,12 +19,18 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace offer {
 
 namespace {
 
 constexpr int kOneRowOfFrames = 61;
 constexpr int kTwoRowsOfFrames = 110;
+// The specification panel: a column of short fields at the left, the name to their right.
+constexpr int kPanelMargin = 8;
+constexpr int kShortFieldWidth = 121;
+constexpr int kColumnGap = 11;
 
 QString numbered(const char* pattern, int n) {
     return QString::fromLatin1(pattern).arg(n);
@@ -116,18 +122,19 @@ QFrame* EditPage::createSpecPanel() {
     };
     QLabel* lblMeranEd = nullptr;
     edtKod = readOnlyEdit(panel);
-    captioned(lblCaptionKod, edtKod, 8, 20, 121, 21);
+    captioned(lblCaptionKod, edtKod, kPanelMargin, 20, kShortFieldWidth, 21);
     edtMeranEd = readOnlyEdit(panel);
-    captioned(lblMeranEd, edtMeranEd, 8, 59, 121, 21);
+    captioned(lblMeranEd, edtMeranEd, kPanelMargin, 59, kShortFieldWidth, 21);
     setCaption(*lblMeranEd, QStringLiteral("Мярка"));
     edtGodProtr = readOnlyEdit(panel);
-    captioned(lblCaptionGodPotreblenie, edtGodProtr, 8, 98, 121, 21);
+    captioned(lblCaptionGodPotreblenie, edtGodProtr, kPanelMargin, 98, kShortFieldWidth, 21);
     mmoIME = new QPlainTextEdit(panel);
     mmoIME->setReadOnly(true);
     mmoIME->setTabChangesFocus(true);
     mmoIME->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mmoIME->setStyleSheet(colours::background(colours::kTender));
-    captioned(lblCaptionProduct, mmoIME, 140, 20, 678, 119);
+    captioned(lblCaptionProduct, mmoIME, kPanelMargin + kShortFieldWidth + kColumnGap, 20, 678,
+              119);
     // The maximum price is not shown to the bidder; its caption is kept with the others.
     lblMaxCena = new QLabel(panel);
     lblMaxCena->hide();
@@ -260,6 +267,17 @@ void EditPage::setCaptions(const data::Dataset& specs) {
     caption(*lblCaptionProduct, QStringLiteral("CAPTION_PRODUCT"));
     caption(*lblCaptionGodPotreblenie, QStringLiteral("CAPTION_GOD_POTREBLENIE"));
     lblMaxCena->setText(text(QStringLiteral("CAPTION_MAX_CENA")));
+
+    // A caption of the left column longer than its field is shown whole: the column widens to
+    // it and the name moves right.
+    int column = kShortFieldWidth;
+    for (const QLabel* label : {lblCaptionKod, lblCaptionGodPotreblenie})
+        column = std::max(column, label->sizeHint().width());
+    for (QLabel* label : {lblCaptionKod, lblCaptionGodPotreblenie})
+        label->resize(column, label->height());
+    const int nameLeft = kPanelMargin + column + kColumnGap;
+    lblCaptionProduct->move(nameLeft, lblCaptionProduct->y());
+    mmoIME->move(nameLeft, mmoIME->y());
 }
 
 void EditPage::setUpInfoRows(const data::Dataset& specs) {
@@ -308,8 +326,11 @@ void EditPage::btnDownClick() {
 }
 
 void EditPage::focusFirstOfferedValue() {
-    // Pricing one position after another needs no key between them.
-    frmParameter[0]->edtParam->setFocus(Qt::TabFocusReason);
+    // Pricing one position after another needs no key between them: the price shown is
+    // selected, also when the focus was in it already, and what is typed replaces it.
+    QLineEdit* price = frmParameter[0]->edtParam;
+    price->setFocus(Qt::TabFocusReason);
+    price->selectAll();
 }
 
 void EditPage::restoreFocus() {

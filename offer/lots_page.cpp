@@ -310,10 +310,12 @@ void LotsPage::btnProverkaClick() {
 }
 
 void LotsPage::btnImportClick() {
+    data::Connection& connection = *followers_.connection;
+    // Told before a file is chosen, not after the preview.
+    connection.checkWritable();
     // A position being edited is stored, or refused, first, as before any lot switch.
     if (positions_.state() == data::Dataset::State::Edit)
         positions_.post();
-    data::Connection& connection = *followers_.connection;
     const QString path = guard_.dialogs().openFileName(
         QFileInfo(QString::fromStdString(connection.database().path())).absolutePath(),
         QStringLiteral("Таблици (*.xlsx *.csv)"));
@@ -347,8 +349,9 @@ void LotsPage::btnImportClick() {
 void LotsPage::btnPrenasyaneClick() {
     // The carry compares with the file.
     data::Dataset& tender = *followers_.tender;
-    storeEditedRecords(tender, positions_);
     data::Connection& connection = *followers_.connection;
+    connection.checkWritable();
+    storeEditedRecords(tender, positions_);
     const QString path = guard_.dialogs().openFileName(
         QFileInfo(QString::fromStdString(connection.database().path())).absolutePath(),
         QStringLiteral("Тръжни файлове (*.mdb)"));
@@ -368,6 +371,11 @@ void LotsPage::btnPrenasyaneClick() {
 
 void LotsPage::rereadOnCurrentLot() {
     const QVariant lot = hasLot() ? lots_.fieldByName(kProductCode).value() : QVariant();
+    // The refresh reopens the positions on the lot's first; the bidder's place is the position
+    // they stood on.
+    const QVariant position = positions_.active() && !positions_.isEmpty()
+                                  ? positions_.fieldByName(kProductCode).value()
+                                  : QVariant();
     grdObPoz->setUpdatesEnabled(false);
     const auto repaint = qScopeGuard([this] { grdObPoz->setUpdatesEnabled(true); });
     {
@@ -380,6 +388,7 @@ void LotsPage::rereadOnCurrentLot() {
     }
     if (!lots_.locate(kProductCode, lot))
         RefreshPozicii();
+    positions_.locate(kProductCode, position);
 }
 
 void LotsPage::btnPodpisvaneClick() {

@@ -76,7 +76,7 @@ public:
     // current lot's positions again and hands on what is left to look at.
     void btnPrenasyaneClick();
     // Reads the lots again, so their counts and status follow what was stored, and stands on
-    // the same lot as before.
+    // the same lot and the same position of it as before.
     void rereadOnCurrentLot();
 
     QTableView* grdObPoz;

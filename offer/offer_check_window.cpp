@@ -117,11 +117,15 @@ void OfferCheckWindow::list(std::vector<offercheck::Problem> problems) {
     grdProblems->setRowCount(count);
     for (int row = 0; row < count; ++row) {
         const offercheck::Problem& problem = problems_[static_cast<std::size_t>(row)];
+        // The value by the caption the bidder sees on screen; its column, which support asks
+        // for, only in the tooltip.
         const QString cells[ColumnCount] = {
-            whereText(problem), problem.positionCode, problem.field(),
+            whereText(problem), problem.positionCode,
+            problem.caption.isEmpty() ? problem.column : problem.caption,
             (problem.warning ? QStringLiteral("Предупреждение: ") : QString()) + problem.message};
         for (int column = 0; column < ColumnCount; ++column)
             grdProblems->setItem(row, column, new QTableWidgetItem(cells[column]));
+        grdProblems->item(row, FieldColumn)->setToolTip(problem.column);
     }
     if (count > 0)
         grdProblems->setCurrentCell(std::clamp(current, 0, count - 1), 0);

@@ -8,8 +8,9 @@
 #include "ui/dataset_table_model.h"
 #include "ui/error_guard.h"
 
-#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -18,6 +19,7 @@ namespace offer {
 namespace {
 
 constexpr int kFirstOfferColumn = 4;
+constexpr int kBandHeight = 18;
 constexpr int kOfferColumnsWidth = 583;
 constexpr int kTextParameter = 2;
 constexpr int kNumberParameter = 3;
@@ -26,14 +28,14 @@ QString numbered(const char* pattern, int n) {
     return QString::fromLatin1(pattern).arg(n);
 }
 
-QLabel* headerBand(const QString& text, int width, QWidget* parent) {
+QLabel* headerBand(const QString& text, const QString& name, QWidget* parent) {
     auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setAlignment(Qt::AlignCenter);
-    label->setFixedSize(width, 18);
     return label;
 }
 
@@ -42,11 +44,12 @@ QLabel* headerBand(const QString& text, int width, QWidget* parent) {
 PositionsPage::PositionsPage(data::Dataset& positions, ErrorGuard& guard, QWidget* parent)
     : QWidget(parent), positions_(positions) {
     setObjectName(QStringLiteral("tsGrid"));
-    auto* bands = new QHBoxLayout;
-    bands->setSpacing(0);
-    bands->addWidget(headerBand(QStringLiteral("С П Е Ц И Ф И К А Ц И Я "), 355, this));
-    bands->addWidget(headerBand(QStringLiteral("О Ф Е Р Т А"), 585, this));
-    bands->addStretch();
+    // The bands stand over the grid's columns, which grow with their titles and scroll across.
+    auto* bands = new QWidget(this);
+    bands->setFixedHeight(kBandHeight);
+    specificationBand_ = headerBand(QStringLiteral("С П Е Ц И Ф И К А Ц И Я "),
+                                    QStringLiteral("lblSpecifikacia"), bands);
+    offerBand_ = headerBand(QStringLiteral("О Ф Е Р Т А"), QStringLiteral("lblOferta"), bands);
 
     std::vector<GridColumn> columns{
         {QStringLiteral("CUSTOM_CODE"), QStringLiteral("CUSTOM_CODE"), 57, colours::kTender},
@@ -68,8 +71,13 @@ PositionsPage::PositionsPage(data::Dataset& positions, ErrorGuard& guard, QWidge
     setFocusProxy(grdData);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(bands);
+    layout->addWidget(bands);
     layout->addWidget(grdData);
+    connect(grdData->horizontalHeader(), &QHeaderView::sectionResized, this,
+            &PositionsPage::fitBands);
+    connect(grdData->horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            &PositionsPage::fitBands);
+    fitBands();
 
     connect(grdData, &QTableView::doubleClicked, this, [this, &guard](const QModelIndex& index) {
         guard.run([this, index] {
@@ -104,6 +112,25 @@ void PositionsPage::setUpColumns(const data::Dataset& specs) {
     const int width = (kOfferColumnsWidth - shown) / shown;
     for (int column = kFirstOfferColumn; column < grdDataModel->columnCount(); ++column)
         setGridColumnWidth(*grdData, column, width);
+    fitBands();
+}
+
+void PositionsPage::fitBands() {
+    // Where a column starts, seen from the grid's left edge, which is the bands' too.
+    const auto start = [this](int column) {
+        return grdData->frameWidth() + grdData->columnViewportPosition(column);
+    };
+    int lastOffer = kFirstOfferColumn;
+    for (int column = kFirstOfferColumn; column < grdDataModel->columnCount(); ++column)
+        if (!grdData->isColumnHidden(column))
+            lastOffer = column;
+    const int offerStart = start(kFirstOfferColumn);
+    const int specificationStart = start(0) - grdData->frameWidth();
+    specificationBand_->setGeometry(specificationStart, 0, offerStart - specificationStart,
+                                    kBandHeight);
+    offerBand_->setGeometry(offerStart, 0,
+                            start(lastOffer) + grdData->columnWidth(lastOffer) - offerStart,
+                            kBandHeight);
 }
 
 void PositionsPage::grdDataDblClick() {

@@ -5,6 +5,7 @@
 
 class DatasetTableModel;
 class ErrorGuard;
+class QLabel;
 class QTableView;
 namespace data {
 class Dataset;
@@ -32,8 +33,12 @@ signals:
 
 private:
     void grdDataDblClick();
+    // Each band as wide as the columns below it, which grow with their titles.
+    void fitBands();
 
     data::Dataset& positions_;
+    QLabel* specificationBand_;
+    QLabel* offerBand_;
 };
 
 } // namespace offer

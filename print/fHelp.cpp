@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStringDecoder>
 #include <QTextEdit>
 
@@ -54,6 +55,9 @@ TfmHelp::TfmHelp(QWidget* parent, ProgramFile programFile)
 
 void TfmHelp::ShowHelp(Dialogs& dialogs) {
     LoadHelp(programFile_(QStringLiteral("Help Text.rtf")));
+    // The text is read in at the cursor, which is left at its end; the guide is read from its top.
+    edtHelp->moveCursor(QTextCursor::Start);
+    edtHelp->verticalScrollBar()->setValue(0);
     dialogs.showPreview(*this);
 }
 

@@ -100,7 +100,7 @@ PreviewDialog::PreviewDialog(const std::vector<PreparedPage>& pages, PreviewQues
         zoomBox_->addItem(QStringLiteral("%1%").arg(percent));
     zoomBox_->addItem(QStringLiteral("По ширина"));
     zoomBox_->addItem(QStringLiteral("Цяла страница"));
-    zoomBox_->setCurrentIndex(2);
+    zoomBox_->setCurrentIndex(static_cast<int>(std::size(kZooms)));
     tools->addWidget(zoomBox_);
     tools->addSeparator();
     tools->addAction(QStringLiteral("Затвори"), this, &QDialog::accept);
@@ -128,7 +128,7 @@ void PreviewDialog::setCurrentPage(int page) {
 
 void PreviewDialog::setZoom(double zoom) {
     zoom_ = std::clamp(zoom, 0.1, 8.0);
-    fit_ = 0;
+    fit_ = Fit::None;
     updateNavigation();
 }
 
@@ -137,18 +137,18 @@ void PreviewDialog::zoomChosen(int index) {
         setZoom(kZooms[index] / 100.0);
         return;
     }
-    fit_ = index == static_cast<int>(std::size(kZooms)) ? 1 : 2;
+    fit_ = index == static_cast<int>(std::size(kZooms)) ? Fit::PageWidth : Fit::WholePage;
     fitZoom();
 }
 
 void PreviewDialog::fitZoom() {
-    if (fit_ == 0 || pages_.empty())
+    if (fit_ == Fit::None || pages_.empty())
         return;
     const QSizeF page = pages_[static_cast<std::size_t>(current_)].size * (logicalDpiX() / 96.0);
     const QSize area = scroll_->viewport()->size() - QSize(30, 30);
     const double byWidth = area.width() / page.width();
     const double byHeight = area.height() / page.height();
-    zoom_ = std::max(0.1, fit_ == 1 ? byWidth : std::min(byWidth, byHeight));
+    zoom_ = std::max(0.1, fit_ == Fit::PageWidth ? byWidth : std::min(byWidth, byHeight));
     updateNavigation();
 }
 

@@ -18,7 +18,8 @@ namespace report {
 class PageView;
 
 // The modal preview of prepared pages: one page at a time at a chosen zoom, page navigation,
-// printing through the system's print dialog and export to PDF.
+// printing through the system's print dialog and export to PDF. It opens fitted to the page's
+// width, so that a landscape page shows whole across.
 class PreviewDialog : public QDialog {
     Q_OBJECT
 public:
@@ -30,6 +31,10 @@ public:
     // 0-based.
     int currentPage() const { return current_; }
     void setCurrentPage(int page);
+    // How the zoom follows the window: not at all (a zoom chosen in per cent), or fitting the
+    // page's width or the whole page into it.
+    enum class Fit { None, PageWidth, WholePage };
+    Fit fit() const { return fit_; }
     double zoom() const { return zoom_; }
     void setZoom(double zoom);
 
@@ -50,7 +55,7 @@ private:
     PreviewQuestions questions_;
     int current_ = 0;
     double zoom_ = 1;
-    int fit_ = 0; // 0: none, 1: page width, 2: whole page
+    Fit fit_ = Fit::PageWidth;
     QScrollArea* scroll_;
     PageView* view_;
     QSpinBox* pageNumber_;

@@ -136,17 +136,17 @@ QVariant ValidatingEdit::valueOf(const QString& text, const QString& caption) co
 
 QString ValidatingEdit::typedBy(const QKeyEvent& event) const {
     const QString text = event.text();
-    if (text.isEmpty() || !text.front().isPrint() || format_ == Format::Text)
+    // The keypad's separator key types a point or a comma, whichever it is marked with.
+    if (text.isEmpty() || !text.front().isPrint())
         return text;
-    const bool separatorKey = event.key() == Qt::Key_Period || event.key() == Qt::Key_Comma;
-    if (separatorKey && event.modifiers().testFlag(Qt::KeypadModifier))
-        return decimalPoint();
     return asTyped(text);
 }
 
 QString ValidatingEdit::asTyped(QString text) const {
-    if (format_ != Format::Text && QLocale::system().groupSeparator() != QStringLiteral("."))
-        text.replace(QLatin1Char('.'), decimalPoint());
+    if (format_ != Format::Text) {
+        const QChar point = decimalPoint().front();
+        text.replace(QLatin1Char('.'), point).replace(QLatin1Char(','), point);
+    }
     return text;
 }
 
@@ -177,16 +177,12 @@ QString ValidatingEdit::refusalOf(const QString& content, qsizetype at, qsizetyp
         return {};
 
     const QString point = decimalPoint();
-    const bool separator =
-        typed == point || typed == QStringLiteral(".") || typed == QStringLiteral(",");
-    if (separator && format_ == Format::Integer)
+    if (typed == point && format_ == Format::Integer)
         return QStringLiteral("само цяло число, без десетичен разделител");
     if (typed == point && QString(content).remove(at, replaced).contains(point))
         return QStringLiteral("само един десетичен разделител");
     if (typed == QStringLiteral("-"))
         return QStringLiteral("знакът минус стои само в началото на числото");
-    if (separator && typed != point)
-        return QStringLiteral("десетичният разделител е „%1“; хилядите не се отделят").arg(point);
     const bool digits =
         std::all_of(typed.begin(), typed.end(), [](QChar c) { return c.isDigit(); });
     if (!digits)

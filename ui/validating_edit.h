@@ -12,14 +12,13 @@
 // reads as null.
 //
 // Numbers are typed and shown with the decimal separator of the system's regional settings
-// (QLocale::system(), which on Unix follows LC_ALL, LC_NUMERIC and LANG). The separator key of
-// the numeric keypad always enters that separator, so in a comma locale the keypad's point key
-// types a comma. So does the main keyboard's point where the regional settings do not group
-// thousands with a point (Bulgarian groups with a space): there a point can only mean the
-// decimal separator, and a bidder typing "7.25" from a printed list means 7,25, not 725. Where
-// the point or the comma groups thousands it is refused, never read as the separator, which
-// would misread "1.234,5" as 1.234. A number input never accepts grouping, a sign other than a
-// leading minus, or more decimals than it shows, so what is stored is exactly what is seen.
+// (QLocale::system(), which on Unix follows LC_ALL, LC_NUMERIC and LANG). A number input never
+// takes digit grouping, so a point or a comma can only mean the decimal separator: both keys of
+// the main keyboard, and the separator key of the numeric keypad, enter the regional separator in
+// every locale. A bidder typing "7.25" from a printed list in a comma locale, or "7,25" in a
+// point locale, means 7.25, never 725; a second separator, as in "1.234,5", is refused. A number
+// input never accepts grouping, a sign other than a leading minus, or more decimals than it
+// shows, so what is stored is exactly what is seen.
 //
 // A refused keystroke is never silent: the edit beeps and names the rule in a tooltip, so that a
 // bidder typing fast from a printed list sees that a key did not arrive. Text put in at once
@@ -68,10 +67,10 @@ protected:
 private:
     void setNumberFormat(Format format, int decimals);
     // What a printable keystroke types into this edit: the separator keys as the decimal
-    // separator where they mean it, anything else as it is.
+    // separator in a number, anything else as it is.
     QString typedBy(const QKeyEvent& event) const;
-    // `text` as the main keyboard would type it: in a number, a point as the decimal separator
-    // where it cannot group thousands.
+    // `text` as the main keyboard would type it: in a number, a point or a comma as the decimal
+    // separator.
     QString asTyped(QString text) const;
     // The rule that refuses `typed` put into `content` at `at` in place of `replaced`
     // characters; empty when taken.

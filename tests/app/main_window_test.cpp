@@ -17,17 +17,24 @@
 #include "tender_fixture.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSet>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+
+#include <functional>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -213,6 +220,60 @@ TEST_F(MainWindow, WhatTheTenderLeavesUncaptionedIsStillNamed) {
     }
 }
 
+// Long captions of the tender (the sample's "Прогнозно количество за 12 месеца") are shown
+// whole, and each header band of the positions grid stands over its own columns.
+TEST_F(MainWindow, CaptionsAreShownWholeAndTheBandsStandOverTheirColumns) {
+    folder.writeSample();
+    start();
+    window->pcMain->setCurrentWidget(window->tsEdit);
+    QApplication::processEvents();
+    std::vector<QLabel*> captions{window->lblCaptionKod, window->lblCaptionProduct,
+                                  window->lblCaptionGodPotreblenie};
+    captions.insert(captions.end(), window->lblInfo.begin(), window->lblInfo.end());
+    for (const QLabel* caption : captions) {
+        if (caption->isVisibleTo(window->tsEdit)) {
+            EXPECT_GE(caption->width(), caption->sizeHint().width())
+                << caption->text().toStdString();
+        }
+    }
+    for (const QWidget* left : {static_cast<QWidget*>(window->lblCaptionKod),
+                                static_cast<QWidget*>(window->lblCaptionGodPotreblenie),
+                                static_cast<QWidget*>(window->edtGodProtr)})
+        EXPECT_LT(left->geometry().right(), window->mmoIME->geometry().left());
+    EXPECT_LE(window->mmoIME->geometry().right(), window->pnlSpec->width());
+
+    window->pcMain->setCurrentWidget(window->tsGrid);
+    QApplication::processEvents();
+    const QTableView& grid = *window->grdData;
+    const auto onPage = [&](const QWidget& widget, QPoint at) {
+        return widget.mapTo(window->tsGrid, at).x();
+    };
+    const auto* specification =
+        window->tsGrid->findChild<QLabel*>(QStringLiteral("lblSpecifikacia"));
+    const auto* offer = window->tsGrid->findChild<QLabel*>(QStringLiteral("lblOferta"));
+    ASSERT_NE(specification, nullptr);
+    ASSERT_NE(offer, nullptr);
+    int lastOffer = 4;
+    for (int column = 4; column < grid.model()->columnCount(); ++column)
+        if (!grid.isColumnHidden(column))
+            lastOffer = column;
+    // Also with the grid scrolled across: its titles make it wider than the window.
+    ASSERT_GT(grid.horizontalScrollBar()->maximum(), 0);
+    for (const int scrolled : {0, grid.horizontalScrollBar()->maximum()}) {
+        SCOPED_TRACE(scrolled);
+        window->grdData->horizontalScrollBar()->setValue(scrolled);
+        const auto columnStart = [&](int column) {
+            return onPage(*grid.viewport(), QPoint(grid.columnViewportPosition(column), 0));
+        };
+        EXPECT_EQ(onPage(*specification, QPoint(specification->width(), 0)), columnStart(4));
+        EXPECT_EQ(onPage(*offer, QPoint(0, 0)), columnStart(4));
+        EXPECT_EQ(onPage(*offer, QPoint(offer->width(), 0)),
+                  columnStart(lastOffer) + grid.columnWidth(lastOffer));
+    }
+    window->grdData->horizontalScrollBar()->setValue(0);
+    EXPECT_EQ(onPage(*specification, QPoint(0, 0)), onPage(grid, QPoint(0, 0)));
+}
+
 struct GeometryCase {
     const char* name;
     std::int64_t infoFields;                // BROI_INFO_POLETA
@@ -260,7 +321,8 @@ TEST_P(MainWindowGeometry, FitsColumnsPanelsAndHeightToTheTender) {
         EXPECT_EQ(!window->lblInfo[i]->isHidden(), k <= c.shownInfoFields) << "info " << k;
     }
     EXPECT_EQ(window->pnlOferta->height(), c.offerPanelHeight);
-    EXPECT_EQ(window->height(), c.windowHeight);
+    // The height the tender gives is the window's outer one, its frame included.
+    EXPECT_EQ(window->frameGeometry().height(), c.windowHeight);
 }
 
 INSTANTIATE_TEST_SUITE_P(Tenders, MainWindowGeometry,
@@ -338,18 +400,6 @@ TEST_F(MainWindow, TheTitleKeepsItsFrameWhenTheNamesAreEmpty) {
     EXPECT_EQ(window->windowTitle(), QStringLiteral("ТЕНДИРО  (Велдора, , )"));
 }
 
-TEST_F(MainWindow, AMissingFileShowsTheEnginesErrorAndTheWindowStillCloses) {
-    start();
-    const QStringList errors = dialogs.errors();
-    ASSERT_EQ(errors.size(), 2);
-    EXPECT_TRUE(errors[0].contains(QStringLiteral("DB.mdb"))) << errors[0].toStdString();
-    EXPECT_EQ(errors[1], QStringLiteral("Няма връзка с базата данни."));
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_FALSE(window->qrySpecs->active());
-    EXPECT_TRUE(window->close());
-    EXPECT_EQ(dialogs.errors().size(), 2);
-}
-
 TEST_F(MainWindow, AReadOnlyFileIsMadeWritableWithItsOtherPermissionsKept) {
     const QString file = folder.writeSample();
     const QFileDevice::Permissions readOnly =
@@ -360,6 +410,110 @@ TEST_F(MainWindow, AReadOnlyFileIsMadeWritableWithItsOtherPermissionsKept) {
     EXPECT_EQ(QFile::permissions(file) &
                   ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
               readOnly | QFileDevice::WriteOwner);
+}
+
+// The program runs as the user nobody while it opens the file, so that the file is truly not
+// theirs to write: permission bits alone do not stop root.
+class AsUserWhoMayNotWrite {
+public:
+    AsUserWhoMayNotWrite() : switched_(::geteuid() == 0 && ::seteuid(kNobody) == 0) {}
+    ~AsUserWhoMayNotWrite() {
+        if (switched_) {
+            EXPECT_EQ(::seteuid(0), 0);
+        }
+    }
+    bool switched() const { return switched_; }
+
+private:
+    static constexpr uid_t kNobody = 65534;
+    bool switched_;
+};
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A tender the bidder may not write is opened read-only: it shows, checks and exports as any
+// other, and every way of typing into it is refused with what to do, the file left untouched.
+TEST_F(MainWindow, ATenderTheUserMayNotWriteOpensReadOnlyAndRefusesTyping) {
+    const QString file = folder.write(
+        {{"SPECS",
+          {{{"IME_NA_FIRMATA", "Medix OOD"},
+            {"IME_NA_KONKURSA", "Konsumativi"},
+            {"PP1_IME", "Ед. цена"},
+            {"PP1_RAZRYAD", 2},
+            {"PP1_OFERTA", 2},
+            {"CAPTION_NOMER", "№"}}}},
+         {"PREDLOGENIA",
+          {{{"PRODUCT_CODE", 10}, {"CUSTOM_CODE", "1"}, {"IME", "Igli"}, {"PP2_TEXT", "Да"}},
+           {{"PRODUCT_CODE", 11},
+            {"MASTER_CODE", 10},
+            {"CUSTOM_CODE", "1"},
+            {"IME", "Igla"},
+            {"PP1_NUMBER", 2.5}}}}});
+    ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                                QFileDevice::ReadOther));
+    ASSERT_TRUE(QFile::setPermissions(
+        folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                           QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                           QFileDevice::ExeOther));
+    const QByteArray before = contentOf(file);
+    {
+        const AsUserWhoMayNotWrite nobody;
+        if (!nobody.switched())
+            GTEST_SKIP() << "needs root to run as a user who may not write the file";
+        start();
+    }
+    EXPECT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(u'|').toStdString();
+    EXPECT_TRUE(window->Connection.readOnly());
+    EXPECT_TRUE(window->windowTitle().contains(QStringLiteral("Medix OOD")));
+
+    const auto expectRefused = [&](const char* what, const std::function<void()>& typing) {
+        SCOPED_TRACE(what);
+        dialogs.asked.clear();
+        typing();
+        ASSERT_EQ(dialogs.errors().size(), 1) << dialogs.errors().join(u'|').toStdString();
+        EXPECT_TRUE(dialogs.errors().front().contains(QStringLiteral("само за четене")));
+        EXPECT_TRUE(
+            dialogs.errors().front().contains(QStringLiteral("копирайте файла в своя папка")));
+        EXPECT_EQ(dialogs.texts(Kind::OpenFile), QStringList());
+        EXPECT_EQ(window->qrySpecs->state(), State::Browse);
+        EXPECT_EQ(window->qryData->state(), State::Browse);
+    };
+    expectRefused("the company name", [&] {
+        window->edtfirma->setFocus();
+        QTest::keyClick(window->edtfirma, Qt::Key_X);
+    });
+    EXPECT_EQ(window->edtfirma->text(), QStringLiteral("Medix OOD"));
+    expectRefused("the VAT choice", [&] { QTest::mouseClick(window->chk1, Qt::LeftButton); });
+    EXPECT_FALSE(window->chk1->isChecked());
+    expectRefused("the price", [&] {
+        window->pcMain->setCurrentWidget(window->tsEdit);
+        window->frmParameter[0]->edtParam->selectAll();
+        QTest::keyClick(window->frmParameter[0]->edtParam, Qt::Key_7);
+    });
+    EXPECT_EQ(window->frmParameter[0]->edtParam->text(), QLocale::system().toString(2.5, 'f', 2));
+    expectRefused("the withdrawal", [&] {
+        window->pcMain->setCurrentWidget(window->tsObosobeniPozicii);
+        dialogs.confirmAnswers = {true};
+        guard.run([&] { window->btnOtkazUchastieClick(); });
+    });
+    expectRefused("the import",
+                  [&] { guard.run([&] { window->tsObosobeniPozicii->btnImportClick(); }); });
+
+    // Checked and exported all the same.
+    dialogs.asked.clear();
+    EXPECT_TRUE(window->findOfferProblems().empty());
+    fixture::TenderFolder elsewhere;
+    const QString offer = elsewhere.file(QStringLiteral("offer.xml"));
+    dialogs.offerTypeAnswers = {2};
+    dialogs.saveFileAnswers = {offer};
+    window->ExportXML();
+    EXPECT_TRUE(dialogs.errors().isEmpty()) << dialogs.errors().join(u'|').toStdString();
+    EXPECT_TRUE(QFile::exists(offer));
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(contentOf(file), before);
 }
 
 TEST_F(MainWindow, OpensTheTenderOfTheWorkingDirectoryNotOfTheProgramsFolder) {
@@ -504,7 +658,7 @@ TEST_F(MainWindow, AnEmptyTenderRecordShowsNoParametersAndEmptyNames) {
     for (std::size_t n = 1; n < 6; ++n)
         EXPECT_TRUE(window->frmParameter[n]->isHidden());
     EXPECT_EQ(window->grdData->columnWidth(4), 582);
-    EXPECT_EQ(window->height(), 373);
+    EXPECT_EQ(window->frameGeometry().height(), 373);
 }
 
 TEST_F(MainWindow, AMissingColumnShowsTheFieldErrorAndTheWindowStillCloses) {
@@ -518,19 +672,34 @@ TEST_F(MainWindow, AMissingColumnShowsTheFieldErrorAndTheWindowStillCloses) {
     EXPECT_TRUE(window->close());
 }
 
-TEST(StartUp, MakesEveryModuleEvenWhenTheTenderIsMissing) {
-    fixture::TenderFolder folder;
-    WorkingDirectory here(folder.path());
-    ScriptedDialogs dialogs;
-    ErrorGuard guard(dialogs);
-    ClientModules modules = createModules(guard);
-    EXPECT_NE(modules.fmMain, nullptr);
-    EXPECT_NE(modules.fmHelp, nullptr);
-    EXPECT_NE(modules.dmReports, nullptr);
-    EXPECT_NE(modules.fmSelectReport, nullptr);
-    EXPECT_NE(modules.dmMain, nullptr);
-    EXPECT_EQ(dialogs.errors().size(), 1); // the connection; nothing is shown yet
-    EXPECT_FALSE(modules.fmHelp->isVisible());
+// Without a tender to open there is nothing to show: one message, no main window (the program
+// then ends), and the modules that need no tender are made all the same.
+TEST(StartUp, WithoutATenderFileTellsOnceAndMakesNoMainWindow) {
+    const std::pair<const char*, QByteArray> files[] = {
+        {"missing", {}},
+        {"a text file", "Оферта за търга\n"},
+    };
+    for (const auto& [what, content] : files) {
+        SCOPED_TRACE(what);
+        fixture::TenderFolder folder;
+        if (!content.isNull()) {
+            QFile text(folder.file());
+            ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+            text.write(content);
+        }
+        WorkingDirectory here(folder.path());
+        ScriptedDialogs dialogs;
+        ErrorGuard guard(dialogs);
+        ClientModules modules = createModules(guard);
+        EXPECT_EQ(modules.fmMain, nullptr);
+        ASSERT_EQ(dialogs.errors().size(), 1);
+        EXPECT_TRUE(dialogs.errors().front().contains(QStringLiteral("DB.mdb")))
+            << dialogs.errors().front().toStdString();
+        EXPECT_NE(modules.fmHelp, nullptr);
+        EXPECT_NE(modules.fmSelectReport, nullptr);
+        EXPECT_NE(modules.dmMain, nullptr);
+        EXPECT_FALSE(modules.fmHelp->isVisible());
+    }
 }
 
 TEST(ErrorGuard, ShowsTheErrorAndLetsTheProgramGoOn) {

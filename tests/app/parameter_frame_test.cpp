@@ -221,14 +221,8 @@ void expectKeystrokes(TfrmParameter& frame, const std::vector<KeystrokeCase>& ca
     QObject::disconnect(listening);
 }
 
-// Whether the main keyboard's point groups thousands under these regional settings, where it
-// cannot stand for the decimal separator.
-bool pointGroupsThousands() {
-    return QLocale::system().groupSeparator() == QStringLiteral(".");
-}
-
 const char* const kOnlyIntegers = "само цяло число, без десетичен разделител";
-const char* const kSeparatorIs = "десетичният разделител е „{sep}“; хилядите не се отделят";
+const char* const kOneSeparator = "само един десетичен разделител";
 
 TEST_F(ParameterFrame, AnIntegerParameterRefusesTheDecimalSeparatorAndSaysSo) {
     open();
@@ -250,24 +244,22 @@ TEST_F(ParameterFrame, ADecimalParameterTakesTheRegionalSeparatorAndItsDecimalsO
     open();
     init(3, 2);
     const std::string manyNines(400, '9');
-    // The main keyboard's point means the decimal separator wherever it does not group
-    // thousands: "7.25" typed from a printed list is 7,25 in a comma locale, never 725. Where
-    // it groups thousands, as the comma does in a point locale, it is refused and says why.
-    const KeystrokeCase point = pointGroupsThousands() ? KeystrokeCase{"7.25", "725", kSeparatorIs}
-                                                       : KeystrokeCase{"7.25", "7{sep}25"};
-    const KeystrokeCase other = typing::other() == QStringLiteral(".")
-                                    ? point
-                                    : KeystrokeCase{"12{other}5", "125", kSeparatorIs};
+    // The input takes no grouping, so the point and the comma of the main keyboard both mean the
+    // decimal separator, as the keypad's separator key does: "7,25" typed in a point locale is
+    // 7.25, never 725, and "7.25" in a comma locale 7,25.
     expectKeystrokes(*frame,
                      {
                          {"12{sep}5", "12{sep}5"},
+                         {"12{other}5", "12{sep}5"},
+                         {"7.25", "7{sep}25"},
+                         {"7,25", "7{sep}25"},
                          // The keypad's separator key enters the regional separator,
                          // whether the keypad marks it with a point or a comma.
                          {"12{keypad}5", "12{sep}5"},
                          {"12{keypadcomma}5", "12{sep}5"},
-                         point,
-                         other,
-                         {"1{sep}2{sep}3", "1{sep}23", "само един десетичен разделител"},
+                         {"1{sep}2{sep}3", "1{sep}23", kOneSeparator},
+                         {"1{sep}2{other}3", "1{sep}23", kOneSeparator},
+                         {"1{other}2{keypad}3", "1{sep}23", kOneSeparator},
                          {"1{sep}234", "1{sep}23", "най-много 2 знака след десетичния разделител"},
                          {"{sep}5", "{sep}5"},
                          {"-3{sep}25", "-3{sep}25"},
@@ -371,8 +363,11 @@ TEST_F(ParameterFrame, TextPutInAtOnceMeetsTheRulesOfTyping) {
     init(3, 2);
     expectPut({
         {"12{sep}5", "12{sep}5"},
-        pointGroupsThousands() ? KeystrokeCase{"7.25", "", kSeparatorIs}
-                               : KeystrokeCase{"7.25", "7{sep}25"},
+        {"7.25", "7{sep}25"},
+        {"7,25", "7{sep}25"},
+        // Grouped digits, written under any settings, are never taken as another number.
+        {"1.23,5", "", kOneSeparator},
+        {"1,23.5", "", kOneSeparator},
         {"1 234{sep}50", "", "само цифри и десетичният разделител „{sep}“"},
         {"1{sep}234", "", "най-много 2 знака след десетичния разделител"},
         {"1234567890123456", "", "най-много 15 цифри"},
@@ -392,15 +387,17 @@ TEST_F(ParameterFrame, TextPutInAtOnceMeetsTheRulesOfTyping) {
     expectPut({{fits.c_str(), fits.c_str()}, {over.c_str(), "", "най-много 255 знака"}});
 }
 
-TEST_F(ParameterFrame, AValueTypedWithThePointIsStoredAsTyped) {
+TEST_F(ParameterFrame, AValueTypedWithThePointOrTheCommaIsStoredAsTyped) {
     open();
     init(3, 2);
-    frame->edtParam->selectAll();
-    typeAndLeave(QStringLiteral("7.25"));
-    qrySpecs->post();
-    // 725 would be a price a hundred times too high; where the point groups thousands nothing
-    // of it is stored silently: it was refused, and told.
-    EXPECT_EQ(stored("KP1_NUMBER"), jet::Value(pointGroupsThousands() ? 725.0 : 7.25));
+    // 725 would be a price a hundred times too high, which nothing refuses.
+    const std::pair<const char*, double> cases[] = {{"7.25", 7.25}, {"8,5", 8.5}};
+    for (const auto& [typed, value] : cases) {
+        frame->edtParam->selectAll();
+        typeAndLeave(QString::fromLatin1(typed));
+        qrySpecs->post();
+        EXPECT_EQ(stored("KP1_NUMBER"), jet::Value(value)) << typed;
+    }
 }
 
 TEST_F(ParameterFrame, ADecimalParameterShowsExactlyItsDecimals) {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // The bidder's road through the real program, keyboard only: the client runs in its own process
-// on the X display of xvfb-run, under Bulgarian regional settings (decimal comma), and is driven
-// with xdotool as a keyboard drives it. After every step mdb-export, an independent reader,
-// must find exactly what was typed in the tender file and nothing else.
+// on the X display of xvfb-run, under Bulgarian regional settings (decimal comma) unless a road
+// says otherwise, and is driven with xdotool as a keyboard drives it. After every step mdb-export,
+// an independent reader, must find exactly what was typed in the tender file and nothing else.
 #include "../jet/process.h"
 #include "../tools/tender_file_support.h"
 
@@ -14,6 +14,8 @@
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -143,21 +145,45 @@ std::vector<std::string> windowsNamed(const std::string& name) {
 class KeyboardRoadUnderXvfb : public ::testing::Test {
 protected:
     virtual nlohmann::json tender() const { return roadTender(); }
+    // The regional settings of the session: Bulgarian, with the decimal comma.
+    virtual QString locale() const { return QStringLiteral("bg_BG.UTF-8"); }
 
     void SetUp() override {
         if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("BRX_CLIENT"))
             GTEST_SKIP() << "runs under xvfb-run with BRX_CLIENT set, as ctest starts it";
         file = folder.write(tender());
         expected = exported(file);
+        launch();
+        awaitMainWindow();
+    }
 
+    // Starts the client in the tender's folder, as the user running the test or, given
+    // `asNobody`, as the user nobody, to whom nothing in the folder belongs.
+    void launch(bool asNobody = false) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("bg_BG.UTF-8"));
+        environment.insert(QStringLiteral("LC_ALL"), locale());
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        QString program = qEnvironmentVariable("BRX_CLIENT");
+        QStringList arguments;
+        if (asNobody) {
+            // The X server's key lies in a folder of the test's user; nobody gets a copy.
+            const QString key = folder.file(QStringLiteral("Xauthority"));
+            QFile::copy(qEnvironmentVariable("XAUTHORITY"), key);
+            QFile::setPermissions(key, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                           QFileDevice::ReadOther);
+            environment.insert(QStringLiteral("XAUTHORITY"), key);
+            environment.insert(QStringLiteral("HOME"), folder.path());
+            arguments = {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                         QStringLiteral("--clear-groups"), QStringLiteral("--"), program};
+            program = QStringLiteral("setpriv");
+        }
         client.setProcessEnvironment(environment);
         client.setWorkingDirectory(folder.path());
         client.setProcessChannelMode(QProcess::ForwardedChannels);
-        client.start(qEnvironmentVariable("BRX_CLIENT"), {});
+        client.start(program, arguments);
         ASSERT_TRUE(client.waitForStarted());
+    }
+    void awaitMainWindow() {
         for (int tries = 0; tries < 100 && windowsNamed(kMainTitle).empty(); ++tries)
             std::this_thread::sleep_for(100ms);
         ASSERT_EQ(windowsNamed(kMainTitle).size(), 1u) << "the main window did not appear";
@@ -306,6 +332,155 @@ TEST_F(KeyboardRoadUnderXvfb, TheFileHoldsExactlyWhatWasTypedAfterEveryStep) {
     keys({"ctrl+Prior", "ctrl+Prior", "Tab", "space"});
     answerTheOneBox("Return");
     expectFile({{{"20", "PP2_TEXT"}, ""}});
+}
+
+// The same road in a comma and in a point locale: a price typed with either separator, the place
+// kept on leaving the edit page, and the focus kept where the bidder types.
+class PlaceAndFocusRoadUnderXvfb : public KeyboardRoadUnderXvfb,
+                                   public ::testing::WithParamInterface<const char*> {
+protected:
+    QString locale() const override { return QString::fromLatin1(GetParam()); }
+};
+
+TEST_P(PlaceAndFocusRoadUnderXvfb, SeparatorsPlaceAndFocusHoldInTheRealWindow) {
+    {
+        SCOPED_TRACE("either separator");
+        // To lot "2", taken part in, with the arrows of the lots grid, then its edit page.
+        keys({"ctrl+Tab", "Down", "ctrl+Next", "ctrl+Next", "ctrl+a"});
+        type("7,25");
+        keys({"Return", "Next", "ctrl+a"});
+        type("8.5");
+        keys({"Return"});
+        expectNoBox();
+        expectFile({{{"21", "PP1_NUMBER"}, "7.25"}, {{"22", "PP1_NUMBER"}, "8.5"}});
+        // A second separator is refused, whichever key types it.
+        keys({"Next", "ctrl+a"});
+        type("1,2.5");
+        keys({"Return"});
+        expectFile({{{"23", "PP1_NUMBER"}, "1.25"}});
+    }
+    {
+        SCOPED_TRACE("the place kept");
+        // Leaving stores "8"; back on the edit page the bidder is still on "8".
+        keys({"ctrl+a"});
+        type("4");
+        keys({"ctrl+shift+Tab"});
+        expectNoBox();
+        expectFile({{{"23", "PP1_NUMBER"}, "4"}});
+        keys({"ctrl+Tab", "ctrl+a"});
+        type("6");
+        keys({"Return"});
+        expectFile({{{"23", "PP1_NUMBER"}, "6"}});
+        // Through the lots page and back: the lot and the position are still the bidder's.
+        keys({"ctrl+shift+Tab", "ctrl+shift+Tab", "ctrl+Tab", "ctrl+Tab", "ctrl+a"});
+        type("9");
+        keys({"Return"});
+        expectNoBox();
+        expectFile({{{"23", "PP1_NUMBER"}, "9"}});
+    }
+    {
+        SCOPED_TRACE("the focus after a refused page change");
+        // A discount below 0 refuses leaving; after OK the next keys reach the discount.
+        keys({"Tab", "ctrl+a"});
+        type("-1");
+        keys({"ctrl+shift+Tab"});
+        answerTheOneBox("Return");
+        expectFile({});
+        keys({"ctrl+a"});
+        type("3");
+        keys({"Return"});
+        expectNoBox();
+        expectFile({{{"23", "PP2_NUMBER"}, "3"}});
+        // Escape after the refusal reaches the page too, and then the way out is open.
+        keys({"ctrl+a"});
+        type("-1");
+        keys({"ctrl+Tab"});
+        answerTheOneBox("Return");
+        keys({"Escape", "ctrl+shift+Tab"});
+        expectNoBox();
+        expectFile({});
+    }
+    {
+        SCOPED_TRACE("the focus on the lots page");
+        // Back on the lots page the arrows move the lot: lot "1" is asked for and taken part in.
+        keys({"ctrl+shift+Tab", "Up", "Tab", "space"});
+        answerTheOneBox("Return");
+        expectFile({{{"10", "PP2_TEXT"}, "Да"}});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, PlaceAndFocusRoadUnderXvfb,
+                         ::testing::Values("bg_BG.UTF-8", "en_US.UTF-8"),
+                         [](const ::testing::TestParamInfo<const char*>& locale) {
+                             return std::string(locale.param).substr(0, 5);
+                         });
+
+// Starting on a tender file that cannot be used as it is. Root may write any file whatever its
+// permissions say, so the client runs as the user nobody, to whom the file does not belong and who
+// may not write it.
+class StartUpRoadUnderXvfb : public KeyboardRoadUnderXvfb {
+protected:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("BRX_CLIENT"))
+            GTEST_SKIP() << "runs under xvfb-run with BRX_CLIENT set, as ctest starts it";
+    }
+};
+
+TEST_F(StartUpRoadUnderXvfb, ATenderTheUserMayNotWriteIsShownAndTypingIsRefused) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to start the client as another user";
+    file = folder.write(tender());
+    expected = exported(file);
+    const auto readable = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    ASSERT_TRUE(QFile::setPermissions(file, readable));
+    ASSERT_TRUE(QFile::setPermissions(folder.path(),
+                                      readable | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                          QFileDevice::ExeGroup | QFileDevice::ExeOther));
+    const auto bytes = [this] {
+        QFile tender(file);
+        return tender.open(QIODevice::ReadOnly) ? tender.readAll() : QByteArray();
+    };
+    const QByteArray before = bytes();
+    launch(true);
+    awaitMainWindow();
+    expectNoBox(); // the tender shows without a word
+
+    // The company name, then the price of lot "2": each key refused once, with what to do.
+    {
+        SCOPED_TRACE("the company name");
+        keys({"ctrl+Tab", "ctrl+shift+Tab"});
+        type("x");
+        answerTheOneBox("Return");
+    }
+    {
+        SCOPED_TRACE("the price");
+        keys({"ctrl+Tab", "Down", "ctrl+Next", "ctrl+Next", "ctrl+a"});
+        type("5");
+        answerTheOneBox("Return");
+    }
+    expectFile({});
+    EXPECT_EQ(bytes(), before);
+    EXPECT_EQ(client.state(), QProcess::Running);
+}
+
+TEST_F(StartUpRoadUnderXvfb, AFileThatIsNoTenderEndsTheProgramAfterOneMessage) {
+    QFile text(folder.file());
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("Оферта\n");
+    text.close();
+    launch();
+    // The one message bears the program's name; no main window comes before or after it.
+    std::vector<std::string> boxes;
+    for (int tries = 0; tries < 100 && boxes.empty(); ++tries) {
+        std::this_thread::sleep_for(100ms);
+        boxes = windowsNamed("BRX Client");
+    }
+    ASSERT_EQ(boxes.size(), 1u) << "the message did not appear";
+    EXPECT_TRUE(windowsNamed(kMainTitle).empty());
+    xdotool({"windowfocus", "--sync", boxes.front()});
+    xdotool({"key", "Return"});
+    ASSERT_TRUE(client.waitForFinished(10000)) << "the program did not end";
+    EXPECT_EQ(client.exitCode(), 1);
 }
 
 // One lot "1" taken part in, its one position priced; the payment terms a text tender parameter.

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 
 namespace {
@@ -62,6 +63,9 @@ TEST_F(EditPageKeys, ARefusedLeaveIsToldOnceAndKeepsThePageAndTheInputBeingEdite
     discount()->selectAll();
     type(QStringLiteral("-1"));
     ASSERT_EQ(positions().state(), State::Edit);
+    // The page the bidder sees while each refusal is read.
+    std::vector<QWidget*> behind;
+    dialogs.whileShown = [&] { behind.push_back(window->pcMain->currentWidget()); };
 
     const std::pair<Qt::Key, Qt::KeyboardModifiers> leaves[] = {
         {Qt::Key_Tab, Qt::ControlModifier},
@@ -81,6 +85,15 @@ TEST_F(EditPageKeys, ARefusedLeaveIsToldOnceAndKeepsThePageAndTheInputBeingEdite
         EXPECT_EQ(discount()->text(), QStringLiteral("-1"));
         EXPECT_EQ(positions().state(), State::Edit);
     }
+    // A click on another tab, likewise.
+    dialogs.asked.clear();
+    QTabBar& tabs = *window->pcMain->tabBar();
+    QTest::mouseClick(&tabs, Qt::LeftButton, {},
+                      tabs.tabRect(window->pcMain->indexOf(window->tsGrid)).center());
+    EXPECT_EQ(dialogs.errors().size(), 1) << dialogs.errors().join(u'|').toStdString();
+    EXPECT_EQ(window->pcMain->currentWidget(), window->tsEdit);
+    EXPECT_EQ(QApplication::focusWidget(), discount());
+    EXPECT_EQ(behind, std::vector<QWidget*>(std::size(leaves) + 1, window->tsEdit));
     // The keys typed next reach the input, and the discount corrected leaves at once.
     press(Qt::Key_Home);
     press(Qt::Key_Delete);
@@ -116,14 +129,15 @@ TEST_F(EditPageKeys, EscapeDropsAHalfTypedPositionAndTheBidderCanLeave) {
     EXPECT_TRUE(jet::isNull(onDisk(23, "PP1_NUMBER")));
     EXPECT_EQ(onDisk(22, "PP1_NUMBER"), jet::Value(2.0));
 
-    // In the grids too.
+    // In the grids too, on the position left.
     ASSERT_EQ(QApplication::focusWidget(), window->grdData);
+    ASSERT_EQ(positionCode(), QStringLiteral("7"));
     positions().edit();
     positions().fieldByName(QStringLiteral("PP1_NUMBER")).setValue(9.0);
     press(Qt::Key_Escape);
     EXPECT_EQ(positions().state(), State::Browse);
-    EXPECT_EQ(positions().fieldByName(QStringLiteral("PP1_NUMBER")).value(), QVariant(1.5));
-    EXPECT_EQ(onDisk(21, "PP1_NUMBER"), jet::Value(1.5));
+    EXPECT_EQ(positions().fieldByName(QStringLiteral("PP1_NUMBER")).value(), QVariant(2.0));
+    EXPECT_EQ(onDisk(22, "PP1_NUMBER"), jet::Value(2.0));
 }
 
 TEST_F(EditPageKeys, MovingToAnotherPositionPutsTheFocusInItsPrice) {
@@ -138,6 +152,17 @@ TEST_F(EditPageKeys, MovingToAnotherPositionPutsTheFocusInItsPrice) {
     press(Qt::Key_PageUp);
     EXPECT_EQ(positionCode(), QStringLiteral("07"));
     EXPECT_EQ(QApplication::focusWidget(), price());
+
+    // From the price itself, either way: the price of the position reached is selected, so that
+    // what is typed replaces it.
+    for (const auto& [key, code] :
+         {std::pair{Qt::Key_PageDown, "7"}, std::pair{Qt::Key_PageUp, "07"}}) {
+        price()->setCursorPosition(0);
+        press(key);
+        EXPECT_EQ(positionCode(), QString::fromLatin1(code));
+        EXPECT_FALSE(price()->text().isEmpty());
+        EXPECT_EQ(price()->selectedText(), price()->text()) << code;
+    }
 
     // Typed at once: the price of the next position, no key in between.
     press(Qt::Key_PageDown);
@@ -169,6 +194,14 @@ TEST_F(EditPageKeys, LeavingTheEditPageLandsOnThePageChosenWhateverTheFirstLot) 
         EXPECT_EQ(window->pcMain->currentWidget(), window->tsGrid);
         EXPECT_EQ(lotText("CUSTOM_CODE"), QStringLiteral("2"));
         EXPECT_TRUE(dialogs.asked.empty()) << dialogs.errors().join(u'|').toStdString();
+        // The grid stands on the position left, the lots grid on the lot and has the keys.
+        EXPECT_EQ(positionCode(), QString::fromLatin1(edited ? "8" : "07"));
+        EXPECT_EQ(window->grdData->currentIndex().row(), edited ? 2 : 0);
+        press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(window->pcMain->currentWidget(), window->tsObosobeniPozicii);
+        EXPECT_EQ(QApplication::focusWidget(), window->grdObPoz);
+        EXPECT_EQ(window->grdObPoz->currentIndex().row(), lots().recNo());
+        EXPECT_EQ(lotText("CUSTOM_CODE"), QStringLiteral("2"));
     }
     EXPECT_EQ(onDisk(23, "PP1_NUMBER"), jet::Value(4.0));
     EXPECT_EQ(lotText("_OFERIRANI_POZICII"), QStringLiteral("3"));

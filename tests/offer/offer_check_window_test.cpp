@@ -73,7 +73,14 @@ TEST_F(OfferCheckWindow, ListsTheProblemsAndActivatingALineLandsOnItsValue) {
                            QStringLiteral("10")};
     for (int row = 0; row < 8; ++row)
         EXPECT_EQ(line(row, 0), lots[row]) << row;
-    EXPECT_EQ(line(7, 2), QStringLiteral("Производител (PP4_TEXT)"));
+    // The tender's captions; the columns only in the tooltips.
+    const std::pair<int, const char*> fields[] = {
+        {0, "IME_NA_FIRMATA"}, {1, "KP2_TEXT"}, {7, "PP4_TEXT"}};
+    for (const auto& [row, column] : fields) {
+        EXPECT_FALSE(line(row, 2).contains(QLatin1Char('('))) << line(row, 2).toStdString();
+        EXPECT_EQ(check.grdProblems->item(row, 2)->toolTip(), QString::fromLatin1(column));
+    }
+    EXPECT_EQ(line(7, 2), QStringLiteral("Производител"));
     EXPECT_EQ(line(7, 3), QStringLiteral("\"Производител\" трябва да е попълнено."));
 
     struct Case {

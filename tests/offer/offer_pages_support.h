@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace pages {
@@ -72,6 +73,8 @@ inline nlohmann::json smallTender() {
 class ModalDialogs : public ScriptedDialogs {
 public:
     bool modal = false;
+    // Runs as each box shows, to look at the window behind it.
+    std::function<void()> whileShown;
 
     bool confirm(const QString& text) override {
         show(QMessageBox::Question, text);
@@ -90,6 +93,8 @@ private:
     void show(QMessageBox::Icon icon, const QString& text) const {
         if (!modal)
             return;
+        if (whileShown)
+            whileShown();
         QWidget* over = QApplication::activeWindow();
         QMessageBox box(icon, QStringLiteral("BRX"), text, QMessageBox::Ok, over);
         QTimer closing;

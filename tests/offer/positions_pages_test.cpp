@@ -254,9 +254,10 @@ TEST_F(Positions, APriceEnteredAndTheLotsPageChosenIsStoredAndCountedAtOnce) {
     EXPECT_TRUE(window->btnPrint->isEnabled());
     EXPECT_TRUE(window->btnExport->isEnabled());
 
+    // The positions were read again; the bidder's place is the position priced.
     window->pcMain->setCurrentWidget(window->tsGrid);
-    EXPECT_EQ(positionCode(), QStringLiteral("07"));
-    EXPECT_EQ(window->grdData->currentIndex().row(), 0);
+    EXPECT_EQ(positionCode(), QStringLiteral("8"));
+    EXPECT_EQ(window->grdData->currentIndex().row(), 2);
 }
 
 TEST_F(Positions, LeavingWithAPositionTheCheckRefusesKeepsTheBidderOnTheEditPage) {

@@ -11,8 +11,10 @@
 
 #include <QFile>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
@@ -53,6 +55,39 @@ TEST_F(HelpWindow, ShowingTheHelpTwiceShowsItsTextOnce) {
               (QStringList{QStringLiteral("Помощ"), QStringLiteral("Помощ")}));
     EXPECT_EQ(help.edtHelp->toPlainText().trimmed(), QStringLiteral("Помощ за печат"));
     EXPECT_TRUE(help.edtHelp->isReadOnly());
+}
+
+// The window really shown, as the bidder sees it, where the scroll bar finds its range.
+class ShownDialogs : public ScriptedDialogs {
+public:
+    // The scroll positions of the help text, and their maxima, at each showing.
+    std::vector<std::pair<int, int>> scrolled;
+
+    void showPreview(QDialog& preview) override {
+        ScriptedDialogs::showPreview(preview);
+        preview.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&preview));
+        const QScrollBar& bar = *preview.findChild<QTextEdit*>()->verticalScrollBar();
+        scrolled.emplace_back(bar.value(), bar.maximum());
+        preview.hide();
+    }
+};
+
+TEST_F(HelpWindow, OpensAtTheTopOfItsTextEveryTime) {
+    QByteArray rtf = "{\\rtf1\\ansi ";
+    for (int line = 1; line <= 200; ++line)
+        rtf += "Line " + QByteArray::number(line) + "\\par ";
+    writeHelp(rtf + "}");
+    ShownDialogs shown;
+    help.ShowHelp(shown);
+    // The bidder scrolls down and closes; the next showing starts at the top again.
+    help.edtHelp->verticalScrollBar()->setValue(help.edtHelp->verticalScrollBar()->maximum());
+    help.ShowHelp(shown);
+    ASSERT_EQ(shown.scrolled.size(), 2u);
+    for (const auto& [position, maximum] : shown.scrolled) {
+        EXPECT_GT(maximum, 0); // the text is longer than the window
+        EXPECT_EQ(position, 0);
+    }
 }
 
 TEST_F(HelpWindow, AChangedFileShowsAtTheNextPress) {

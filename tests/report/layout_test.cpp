@@ -5,7 +5,10 @@
 #include "report/report.h"
 #include "report/report_dataset.h"
 
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -217,6 +220,26 @@ TEST(Preview, NavigatesZoomsAndExportsThroughItsQuestions) {
     EXPECT_EQ(shownPages, 3); // 6 rows below the title, then 7 a page
     EXPECT_EQ(asked, QStringList{QStringLiteral("Оферта.pdf")});
     EXPECT_TRUE(QFileInfo(pdf).size() > 0);
+}
+
+// A landscape page is wider than the preview at 100 %: the preview opens fitted to its width,
+// with nothing to scroll across.
+TEST(Preview, OpensFittedToThePageWidth) {
+    const std::vector<PreparedPage> pages{{QSizeF(1123, 794), {}}, {QSizeF(1123, 794), {}}};
+    PreviewDialog preview(pages, {});
+    preview.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+    EXPECT_EQ(preview.fit(), PreviewDialog::Fit::PageWidth);
+    EXPECT_EQ(preview.findChild<QComboBox*>()->currentText(), QStringLiteral("По ширина"));
+    EXPECT_LT(preview.zoom(), 1.0);
+    const QScrollArea& scroll = *preview.findChild<QScrollArea*>();
+    EXPECT_EQ(scroll.horizontalScrollBar()->maximum(), 0);
+    EXPECT_LE(scroll.widget()->width(), scroll.viewport()->width());
+    // It stays fitted from page to page, until a zoom is chosen.
+    QTest::keyClick(&preview, Qt::Key_PageDown);
+    EXPECT_EQ(preview.fit(), PreviewDialog::Fit::PageWidth);
+    preview.setZoom(1);
+    EXPECT_EQ(preview.fit(), PreviewDialog::Fit::None);
 }
 
 TEST(Preview, AnExportThatCannotBeWrittenIsTold) {
