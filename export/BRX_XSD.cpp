@@ -7,27 +7,64 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <memory_resource>
+#include <new>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 struct OfferDocument {
+    explicit OfferDocument(QString separator) : decimalSeparator(std::move(separator)) {}
+
     QString decimalSeparator;
-    // Where the elements live: an offer of 10,000 positions has some 40,000, made one by one and
-    // dropped all at once, which the general heap does at several times the cost.
-    std::pmr::monotonic_buffer_resource room;
+    // The names of the elements, each kept once; the elements' names are views of these.
+    std::vector<QString> names;
+    // Where the elements and their texts live: an offer of 10,000 positions has some 40,000
+    // elements, made one by one and dropped all at once, which the general heap would do an
+    // allocation each. Their names and texts hold nothing of the heap, so nothing of them is
+    // destroyed one by one either.
+    std::pmr::monotonic_buffer_resource room{std::size_t{64} * 1024};
 };
 
 namespace {
 
-std::shared_ptr<OfferElement> newElement(OfferDocument& document, QString name) {
-    return std::allocate_shared<OfferElement>(
-        std::pmr::polymorphic_allocator<OfferElement>(&document.room), std::move(name),
-        &document.room);
+QStringView keptName(OfferDocument& document, QStringView name) {
+    for (const QString& known : document.names)
+        if (known == name)
+            return known;
+    return document.names.emplace_back(name.toString());
 }
 
-} // namespace
+OfferElement* newElement(OfferDocument& document, QStringView name) {
+    void* const place = document.room.allocate(sizeof(OfferElement), alignof(OfferElement));
+    auto* const element = new (place) OfferElement;
+    element->name = keptName(document, name);
+    return element;
+}
 
-namespace {
+// A copy of `text` in the document's room.
+QStringView keptText(OfferDocument& document, QStringView text) {
+    if (text.isEmpty())
+        return {};
+    const std::size_t size = static_cast<std::size_t>(text.size());
+    auto* const chars =
+        static_cast<char16_t*>(document.room.allocate(size * sizeof(char16_t), alignof(char16_t)));
+    std::copy_n(text.utf16(), size, chars);
+    return QStringView(chars, text.size());
+}
+
+void appendChild(OfferElement& parent, OfferElement* child) {
+    (parent.lastChild == nullptr ? parent.firstChild : parent.lastChild->next) = child;
+    parent.lastChild = child;
+}
+
+// The last of `parent`'s children, found again after children were taken out.
+OfferElement* lastOf(const OfferElement& parent) {
+    OfferElement* last = parent.firstChild;
+    while (last != nullptr && last->next != nullptr)
+        last = last->next;
+    return last;
+}
 
 // The general form of at most 15 significant digits, with no exponent's leading zero, as the
 // C locale of Qt writes it.
@@ -198,7 +235,7 @@ QLatin1StringView reference(const QChar* chars, qsizetype i) {
     }
 }
 
-qsizetype escapedSize(const QString& text) {
+qsizetype escapedSize(QStringView text) {
     qsizetype size = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QLatin1StringView escape = reference(text.constData(), i);
@@ -219,7 +256,7 @@ QChar* put(QChar* out, QLatin1StringView text) {
     return out;
 }
 
-QChar* putEscaped(QChar* out, const QString& text) {
+QChar* putEscaped(QChar* out, QStringView text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QLatin1StringView escape = reference(text.constData(), i);
         if (escape.isNull())
@@ -233,11 +270,11 @@ QChar* putEscaped(QChar* out, const QString& text) {
 QChar* putMarkup(QChar* out, const OfferElement& element) {
     *out++ = u'<';
     out = put(out, element.name);
-    if (element.text.isEmpty() && element.children.empty())
+    if (element.text.isEmpty() && element.firstChild == nullptr)
         return put(out, QLatin1StringView("/>"));
     *out++ = u'>';
     out = putEscaped(out, element.text);
-    for (const auto& child : element.children)
+    for (const OfferElement* child = element.firstChild; child != nullptr; child = child->next)
         out = putMarkup(out, *child);
     out = put(out, QLatin1StringView("</"));
     out = put(out, element.name);
@@ -247,17 +284,17 @@ QChar* putMarkup(QChar* out, const OfferElement& element) {
 
 // The characters putMarkup writes.
 qsizetype markupSize(const OfferElement& element) {
-    if (element.text.isEmpty() && element.children.empty())
+    if (element.text.isEmpty() && element.firstChild == nullptr)
         return element.name.size() + 3;
     qsizetype size = 2 * element.name.size() + 5 + escapedSize(element.text);
-    for (const auto& child : element.children)
+    for (const OfferElement* child = element.firstChild; child != nullptr; child = child->next)
         size += markupSize(*child);
     return size;
 }
 
 QString textOf(const OfferElement& element) {
-    QString text = element.text;
-    for (const auto& child : element.children)
+    QString text = element.text.toString();
+    for (const OfferElement* child = element.firstChild; child != nullptr; child = child->next)
         text += textOf(*child);
     return text;
 }
@@ -266,11 +303,11 @@ QString textOf(const OfferElement& element) {
 
 // ---- the generic element node
 
-TXMLNode::TXMLNode(std::shared_ptr<OfferDocument> document, std::shared_ptr<OfferElement> element)
-    : document_(std::move(document)), element_(std::move(element)) {}
+TXMLNode::TXMLNode(std::shared_ptr<OfferDocument> document, OfferElement* element)
+    : document_(std::move(document)), element_(element) {}
 
 QString TXMLNode::NodeName() const {
-    return element_->name;
+    return element_->name.toString();
 }
 
 QString TXMLNode::XML() const {
@@ -280,17 +317,17 @@ QString TXMLNode::XML() const {
     return markup;
 }
 
-const std::shared_ptr<OfferElement>& TXMLNode::ChildNode(const QString& name) {
-    auto& children = element_->children;
-    const auto found = std::find_if(children.begin(), children.end(),
-                                    [&name](const auto& child) { return child->name == name; });
-    if (found != children.end())
-        return *found;
-    return children.emplace_back(newElement(*document_, name));
+OfferElement& TXMLNode::ChildNode(const QString& name) {
+    for (OfferElement* child = element_->firstChild; child != nullptr; child = child->next)
+        if (child->name == name)
+            return *child;
+    OfferElement* const child = newElement(*document_, name);
+    appendChild(*element_, child);
+    return *child;
 }
 
 QString TXMLNode::childText(const QString& name) {
-    return textOf(*ChildNode(name));
+    return textOf(ChildNode(name));
 }
 
 qint64 TXMLNode::childInteger(const QString& name) {
@@ -319,9 +356,9 @@ double TXMLNode::childFloat(const QString& name) {
 void TXMLNode::setChildText(const QString& name, const QString& value) {
     if (const auto bad = firstUnwritableCharacter(value))
         throw UnwritableText(name, value, *bad);
-    OfferElement& child = *ChildNode(name);
-    child.children.clear();
-    child.text = value;
+    OfferElement& child = ChildNode(name);
+    child.firstChild = child.lastChild = nullptr;
+    child.text = keptText(*document_, value);
 }
 
 void TXMLNode::setChildInteger(const QString& name, qint64 value) {
@@ -429,53 +466,81 @@ void IXMLPOZICII::Set_PP_TEXT(int n, const QString& value) {
 
 // ---- the list of POZICII
 
-TXMLPOZICIIList::TXMLPOZICIIList(std::shared_ptr<OfferDocument> document,
-                                 std::shared_ptr<OfferElement> owner, QString itemTag)
-    : document_(std::move(document)), owner_(std::move(owner)), itemTag_(std::move(itemTag)) {}
+TXMLPOZICIIList::TXMLPOZICIIList(std::shared_ptr<OfferDocument> document, OfferElement* owner,
+                                 QString itemTag)
+    : document_(std::move(document)), owner_(owner), itemTag_(std::move(itemTag)) {}
 
 int TXMLPOZICIIList::Count() const {
-    return static_cast<int>(std::count_if(owner_->children.begin(), owner_->children.end(),
-                                          [this](const auto& e) { return e->name == itemTag_; }));
+    int count = 0;
+    for (const OfferElement* child = owner_->firstChild; child != nullptr; child = child->next)
+        count += child->name == itemTag_ ? 1 : 0;
+    return count;
 }
 
-std::size_t TXMLPOZICIIList::item(int index) const {
+OfferElement** TXMLPOZICIIList::itemLink(int index) const {
     int seen = 0;
-    for (std::size_t i = 0; i < owner_->children.size(); ++i)
-        if (owner_->children[i]->name == itemTag_ && seen++ == index)
-            return i;
+    for (OfferElement** link = &owner_->firstChild; *link != nullptr; link = &(*link)->next)
+        if ((*link)->name == itemTag_ && seen++ == index)
+            return link;
     throw std::out_of_range("POZICII item index out of range");
 }
 
-std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::bind(std::shared_ptr<OfferElement> element) const {
-    return std::make_shared<TXMLPOZICII>(document_, std::move(element));
+OfferElement* TXMLPOZICIIList::newItem() const {
+    return newElement(*document_, itemTag_);
+}
+
+std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::bind(OfferElement* element) const {
+    return std::make_shared<TXMLPOZICII>(document_, element);
 }
 
 void TXMLPOZICIIList::Clear() {
-    std::erase_if(owner_->children, [this](const auto& e) { return e->name == itemTag_; });
+    for (OfferElement** link = &owner_->firstChild; *link != nullptr;) {
+        if ((*link)->name == itemTag_)
+            *link = (*link)->next;
+        else
+            link = &(*link)->next;
+    }
+    owner_->lastChild = lastOf(*owner_);
 }
 
 void TXMLPOZICIIList::Delete(int index) {
-    owner_->children.erase(owner_->children.begin() + static_cast<std::ptrdiff_t>(item(index)));
+    OfferElement** const link = itemLink(index);
+    OfferElement* const removed = *link;
+    *link = removed->next;
+    removed->next = nullptr;
+    owner_->lastChild = lastOf(*owner_);
 }
 
 std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::Add() {
-    return bind(owner_->children.emplace_back(newElement(*document_, itemTag_)));
+    OfferElement* const item = newItem();
+    appendChild(*owner_, item);
+    return bind(item);
 }
 
 std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::Insert(int index) {
     if (index == Count())
         return Add();
-    const auto before = owner_->children.begin() + static_cast<std::ptrdiff_t>(item(index));
-    return bind(*owner_->children.insert(before, newElement(*document_, itemTag_)));
+    OfferElement** const link = itemLink(index);
+    OfferElement* const item = newItem();
+    item->next = *link;
+    *link = item;
+    return bind(item);
 }
 
 std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::Get_Item(int index) {
-    return bind(owner_->children[item(index)]);
+    return bind(*itemLink(index));
+}
+
+void TXMLPOZICIIList::AddFilled(const std::function<void(IXMLPOZICII&)>& fill) {
+    OfferElement* const item = newItem();
+    appendChild(*owner_, item);
+    TXMLPOZICII binding(document_, item);
+    fill(binding);
 }
 
 // ---- PREDL
 
-TXMLPREDL::TXMLPREDL(std::shared_ptr<OfferDocument> document, std::shared_ptr<OfferElement> element)
+TXMLPREDL::TXMLPREDL(std::shared_ptr<OfferDocument> document, OfferElement* element)
     : TXMLNode(document, element),
       POZICII_(std::make_shared<TXMLPOZICIIList>(document, element, QStringLiteral("POZICII"))) {}
 
@@ -484,7 +549,7 @@ QString TXMLPREDL::Get_IME_NA_FIRMATA() {
 }
 
 std::shared_ptr<IXMLKONKURS> TXMLPREDL::Get_KONKURS() {
-    return std::make_shared<TXMLKONKURS>(document_, ChildNode(QStringLiteral("KONKURS")));
+    return std::make_shared<TXMLKONKURS>(document_, &ChildNode(QStringLiteral("KONKURS")));
 }
 
 std::shared_ptr<IXMLPOZICIIList> TXMLPREDL::Get_POZICII() {
@@ -496,7 +561,6 @@ void TXMLPREDL::Set_IME_NA_FIRMATA(const QString& value) {
 }
 
 std::shared_ptr<IXMLPREDL> NewPREDL(const QLocale& regional) {
-    auto document = std::make_shared<OfferDocument>();
-    document->decimalSeparator = regional.decimalPoint();
+    auto document = std::make_shared<OfferDocument>(regional.decimalPoint());
     return std::make_shared<TXMLPREDL>(document, newElement(*document, QStringLiteral("PREDL")));
 }

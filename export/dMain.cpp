@@ -3,6 +3,8 @@
 
 #include "data/dataset.h"
 
+#include <array>
+
 namespace {
 
 const QString kGreaterThanZero = QStringLiteral(" трябва да е по-голямо от 0.");
@@ -23,8 +25,34 @@ bool isBlank(const QVariant& text) {
     return text.isNull() || trimControls(text.toString()).isEmpty();
 }
 
-QString numbered(const QString& prefix, int n, const char* suffix) {
-    return prefix + QString::number(n) + QLatin1Char('_') + QLatin1String(suffix);
+// The tender's parameters: KP1 ... KP4 of the tender record, PP1 ... PP6 of each position.
+enum class Parameter { Tender, Position };
+
+// The columns of parameter `kind` n: its value as a number and as a text, its limit code and its
+// caption. Made once: the checks run for every position of a lot.
+struct ParameterColumns {
+    QString number;
+    QString text;
+    QString limit;
+    QString caption;
+};
+
+const ParameterColumns& parameterColumns(Parameter kind, int n) {
+    static const auto table = [] {
+        std::array<std::array<ParameterColumns, 7>, 2> made;
+        for (const Parameter each : {Parameter::Tender, Parameter::Position}) {
+            for (int i = 1; i <= 6; ++i) {
+                const QString prefix =
+                    (each == Parameter::Tender ? QStringLiteral("KP%1_") : QStringLiteral("PP%1_"))
+                        .arg(i);
+                made[static_cast<std::size_t>(each)][static_cast<std::size_t>(i)] = {
+                    prefix + QStringLiteral("NUMBER"), prefix + QStringLiteral("TEXT"),
+                    prefix + QStringLiteral("OGRANICHENIE"), prefix + QStringLiteral("IME")};
+            }
+        }
+        return made;
+    }();
+    return table[static_cast<std::size_t>(kind)][static_cast<std::size_t>(n)];
 }
 
 bool greaterThanZero(const QVariant& number) {
@@ -35,20 +63,21 @@ bool notNegative(const QVariant& number) {
     return !number.isNull() && number.toDouble() >= 0;
 }
 
-// Adds to `breaches` the limit that parameter `prefix`n carries in `descriptors` (its limit code
+// Adds to `breaches` the limit that parameter `kind` n carries in `descriptors` (its limit code
 // and caption) when its value in `values` breaks it.
-void checkLimit(const data::Dataset& values, const data::Dataset& descriptors,
-                const QString& prefix, int n, std::vector<RuleBreach>& breaches) {
+void checkLimit(const data::Dataset& values, const data::Dataset& descriptors, Parameter kind,
+                int n, std::vector<RuleBreach>& breaches) {
     const auto value = [&](const QString& column) { return values.fieldByName(column).value(); };
-    const QString number = numbered(prefix, n, "NUMBER");
-    const QString text = numbered(prefix, n, "TEXT");
+    const ParameterColumns& columns = parameterColumns(kind, n);
+    const QString& number = columns.number;
+    const QString& text = columns.text;
     QString column;
     QString suffix;
     const auto broken = [&](const QString& brokenColumn, const QString& brokenSuffix) {
         column = brokenColumn;
         suffix = brokenSuffix;
     };
-    switch (descriptors.fieldByName(numbered(prefix, n, "OGRANICHENIE")).asInteger()) {
+    switch (descriptors.fieldByName(columns.limit).asInteger()) {
     case GreaterThanZero:
         if (!greaterThanZero(value(number)))
             broken(number, kGreaterThanZero);
@@ -65,8 +94,7 @@ void checkLimit(const data::Dataset& values, const data::Dataset& descriptors,
         break;
     }
     if (!suffix.isEmpty())
-        breaches.push_back(
-            {column, descriptors.fieldByName(numbered(prefix, n, "IME")).asString(), suffix});
+        breaches.push_back({column, descriptors.fieldByName(columns.caption).asString(), suffix});
 }
 
 // The Latin spelling of each Bulgarian letter, lower case first; a blank second letter means
@@ -107,7 +135,7 @@ std::vector<RuleBreach> TdmMain::konkBreaches(const data::Dataset& qry) {
     if (isBlank(qry.fieldByName(company).value()))
         breaches.push_back({company, QStringLiteral("Наименование на фирмата"), kFilledIn});
     for (int n = 1; n <= 4; ++n)
-        checkLimit(qry, qry, QStringLiteral("KP"), n, breaches);
+        checkLimit(qry, qry, Parameter::Tender, n, breaches);
     return breaches;
 }
 
@@ -119,7 +147,7 @@ std::vector<RuleBreach> TdmMain::posBreaches(const data::Dataset& qry,
         breaches.push_back(
             {price, qryKonk.fieldByName(QStringLiteral("PP1_IME")).asString(), kGreaterThanZero});
     for (int n = 2; n <= 6; ++n)
-        checkLimit(qry, qryKonk, QStringLiteral("PP"), n, breaches);
+        checkLimit(qry, qryKonk, Parameter::Position, n, breaches);
     return breaches;
 }
 

@@ -238,7 +238,9 @@ std::shared_ptr<IXMLPREDL> OfferExport::buildDocument(const OfferSources& source
         if (!sources.PoziciaIsFill())
             continue;
         naming([&] { return positionName(fields.customCode); },
-               [&] { writePosition(*list->Add(), fields); });
+               [&] {
+                   list->AddFilled([&](IXMLPOZICII& pozicia) { writePosition(pozicia, fields); });
+               });
     }
     return document;
 }
