@@ -267,26 +267,50 @@ QChar* putEscaped(QChar* out, QStringView text) {
     return out;
 }
 
-QChar* putMarkup(QChar* out, const OfferElement& element) {
+bool isEmpty(const OfferElement& element) {
+    return element.text.isEmpty() && element.firstChild == nullptr;
+}
+
+// The start tag of an element that is not empty, then its text.
+QChar* putOpening(QChar* out, const OfferElement& element) {
     *out++ = u'<';
     out = put(out, element.name);
-    if (element.text.isEmpty() && element.firstChild == nullptr)
-        return put(out, QLatin1StringView("/>"));
     *out++ = u'>';
-    out = putEscaped(out, element.text);
-    for (const OfferElement* child = element.firstChild; child != nullptr; child = child->next)
-        out = putMarkup(out, *child);
+    return putEscaped(out, element.text);
+}
+
+qsizetype openingSize(const OfferElement& element) {
+    return element.name.size() + 2 + escapedSize(element.text);
+}
+
+QChar* putClosing(QChar* out, const OfferElement& element) {
     out = put(out, QLatin1StringView("</"));
     out = put(out, element.name);
     *out++ = u'>';
     return out;
 }
 
+qsizetype closingSize(const OfferElement& element) {
+    return element.name.size() + 3;
+}
+
+QChar* putMarkup(QChar* out, const OfferElement& element) {
+    if (isEmpty(element)) {
+        *out++ = u'<';
+        out = put(out, element.name);
+        return put(out, QLatin1StringView("/>"));
+    }
+    out = putOpening(out, element);
+    for (const OfferElement* child = element.firstChild; child != nullptr; child = child->next)
+        out = putMarkup(out, *child);
+    return putClosing(out, element);
+}
+
 // The characters putMarkup writes.
 qsizetype markupSize(const OfferElement& element) {
-    if (element.text.isEmpty() && element.firstChild == nullptr)
+    if (isEmpty(element))
         return element.name.size() + 3;
-    qsizetype size = 2 * element.name.size() + 5 + escapedSize(element.text);
+    qsizetype size = openingSize(element) + closingSize(element);
     for (const OfferElement* child = element.firstChild; child != nullptr; child = child->next)
         size += markupSize(*child);
     return size;
@@ -315,6 +339,35 @@ QString TXMLNode::XML() const {
     [[maybe_unused]] const QChar* const end = putMarkup(markup.data(), *element_);
     Q_ASSERT(end == markup.constData() + markup.size());
     return markup;
+}
+
+void TXMLNode::WriteXML(const std::function<void(QStringView)>& write) const {
+    const OfferElement& element = *element_;
+    if (isEmpty(element)) {
+        write(XML());
+        return;
+    }
+    // The opening, each child's whole markup and the closing gather in one piece of room, which
+    // is handed on whenever the next would not fit.
+    constexpr qsizetype kPiece = 16 * 1024;
+    QString room(kPiece, Qt::Uninitialized);
+    qsizetype used = 0;
+    const auto add = [&](qsizetype size, const auto& putPart) {
+        if (used + size > room.size() && used > 0) {
+            write(QStringView(room).first(used));
+            used = 0;
+        }
+        if (size > room.size())
+            room.resize(size);
+        [[maybe_unused]] const QChar* const end = putPart(room.data() + used);
+        Q_ASSERT(end == room.constData() + used + size);
+        used += size;
+    };
+    add(openingSize(element), [&](QChar* out) { return putOpening(out, element); });
+    for (const OfferElement* child = element.firstChild; child != nullptr; child = child->next)
+        add(markupSize(*child), [&](QChar* out) { return putMarkup(out, *child); });
+    add(closingSize(element), [&](QChar* out) { return putClosing(out, element); });
+    write(QStringView(room).first(used));
 }
 
 OfferElement& TXMLNode::ChildNode(const QString& name) {

@@ -65,6 +65,10 @@ public:
     // The serialised markup of this element and everything below it: no declaration, no
     // whitespace added between elements.
     virtual QString XML() const = 0;
+    // The same markup handed to `write` piece by piece, in order, for a caller that writes it out
+    // without holding all of it: each piece some thousands of characters, or one child element's
+    // whole markup where that is longer; no piece ends inside an element's text.
+    virtual void WriteXML(const std::function<void(QStringView)>& write) const = 0;
 };
 
 // The generic node-collection interface.
@@ -187,6 +191,7 @@ public:
 
     QString NodeName() const override;
     QString XML() const override;
+    void WriteXML(const std::function<void(QStringView)>& write) const override;
 
 protected:
     // The first child element named `name`; a new one appended as the last child when none.

@@ -474,4 +474,26 @@ TEST(OfferFileBytes, StartWithTheByteOrderMarkAndEndEveryLineWithCrLf) {
                          "a\xEF\xBF\xBD\r\nba\xEF\xBF\xBD\r\n"));
 }
 
+// The export hands its markup to the file in pieces: wherever the pieces split the content, a CR
+// LF across two of them included, the bytes are those of the whole.
+TEST(OfferFileBytes, ComeOutTheSameFromContentInPieces) {
+    const QString content = QString::fromUtf8("\r\n\rцена\r\r\n\n\nа\rб\n\r");
+    for (qsizetype split = 0; split <= content.size(); ++split) {
+        for (const bool single : {false, true}) {
+            OfferFileEncoder encoder;
+            QByteArray bytes(OfferFileEncoder::room(content.size()), Qt::Uninitialized);
+            char* out = bytes.data();
+            // Single: every character after the split a piece of its own.
+            out = encoder.add(out, QStringView(content).first(split));
+            const QStringView rest = QStringView(content).sliced(split);
+            for (qsizetype at = 0; single && at < rest.size(); ++at)
+                out = encoder.add(out, rest.sliced(at, 1));
+            if (!single)
+                out = encoder.add(out, rest);
+            bytes.truncate(encoder.finish(out) - bytes.constData());
+            EXPECT_EQ(bytes, offerFileBytes(content)) << "split at " << split << single;
+        }
+    }
+}
+
 } // namespace
