@@ -19,10 +19,13 @@ struct OfferDocument {
     QString decimalSeparator;
     // The names of the elements, each kept once; the elements' names are views of these.
     std::vector<QString> names;
-    // Where the elements and their texts live: an offer of 10,000 positions has some 40,000
-    // elements, made one by one and dropped all at once, which the general heap would do an
-    // allocation each. Their names and texts hold nothing of the heap, so nothing of them is
-    // destroyed one by one either.
+    // The texts handed in, shared with whoever handed them rather than copied: a position's
+    // texts are the dataset's own, and long ones are megabytes in a large lot.
+    std::vector<QString> sharedTexts;
+    // Where the elements and the texts the document makes itself (numbers) live: an offer of
+    // 10,000 positions has some 40,000 elements, made one by one and dropped all at once, which
+    // the general heap would do an allocation each. The elements hold views only, so nothing of
+    // them is destroyed one by one either.
     std::pmr::monotonic_buffer_resource room{std::size_t{64} * 1024};
 };
 
@@ -51,6 +54,23 @@ QStringView keptText(OfferDocument& document, QStringView text) {
         static_cast<char16_t*>(document.room.allocate(size * sizeof(char16_t), alignof(char16_t)));
     std::copy_n(text.utf16(), size, chars);
     return QStringView(chars, text.size());
+}
+
+// `text` kept as long as the document: shared when it has data of its own on the heap and is
+// longer than a QString to share it, else (a short text, a literal, raw data) copied into the
+// document's room.
+QStringView sharedText(OfferDocument& document, const QString& text) {
+    const bool shorterThanShared =
+        text.size() * qsizetype{sizeof(char16_t)} <= qsizetype{sizeof(QString)};
+    if (shorterThanShared || !text.data_ptr().isMutable())
+        return keptText(document, text);
+    return document.sharedTexts.emplace_back(text);
+}
+
+// `element` holding `text` alone, its children (if any) taken out.
+void setChild(OfferElement& element, QStringView text) {
+    element.firstChild = element.lastChild = nullptr;
+    element.text = text;
 }
 
 void appendChild(OfferElement& parent, OfferElement* child) {
@@ -409,13 +429,11 @@ double TXMLNode::childFloat(const QString& name) {
 void TXMLNode::setChildText(const QString& name, const QString& value) {
     if (const auto bad = firstUnwritableCharacter(value))
         throw UnwritableText(name, value, *bad);
-    OfferElement& child = ChildNode(name);
-    child.firstChild = child.lastChild = nullptr;
-    child.text = keptText(*document_, value);
+    setChild(ChildNode(name), sharedText(*document_, value));
 }
 
 void TXMLNode::setChildInteger(const QString& name, qint64 value) {
-    setChildText(name, QString::number(value));
+    setChild(ChildNode(name), keptText(*document_, QString::number(value)));
 }
 
 void TXMLNode::setChildFloat(const QString& name, double value) {
@@ -423,7 +441,8 @@ void TXMLNode::setChildFloat(const QString& name, double value) {
     if (const QString refusal = numberRefusal(value, document_->decimalSeparator);
         !refusal.isEmpty())
         throw UnwritableNumber(name, refusal);
-    setChildText(name, offerNumberText(value, document_->decimalSeparator));
+    setChild(ChildNode(name),
+             keptText(*document_, offerNumberText(value, document_->decimalSeparator)));
 }
 
 // ---- KONKURS
