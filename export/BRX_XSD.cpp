@@ -31,14 +31,19 @@ struct OfferDocument {
 
 namespace {
 
-QStringView keptName(OfferDocument& document, QStringView name) {
+// The document's own `name`. A name usually comes from the same literal each time, so the
+// known names are first compared by where their characters lie, which is cheaper.
+QStringView keptName(OfferDocument& document, const QString& name) {
+    for (const QString& known : document.names)
+        if (known.constData() == name.constData() && known.size() == name.size())
+            return known;
     for (const QString& known : document.names)
         if (known == name)
             return known;
-    return document.names.emplace_back(name.toString());
+    return document.names.emplace_back(name);
 }
 
-OfferElement* newElement(OfferDocument& document, QStringView name) {
+OfferElement* newElement(OfferDocument& document, const QString& name) {
     void* const place = document.room.allocate(sizeof(OfferElement), alignof(OfferElement));
     auto* const element = new (place) OfferElement;
     element->name = keptName(document, name);
@@ -336,6 +341,15 @@ qsizetype markupSize(const OfferElement& element) {
     return size;
 }
 
+// At least the characters putMarkup writes, found without reading the texts: a character of
+// text takes at most five ("&amp;", "&#xd;").
+qsizetype markupBound(const OfferElement& element) {
+    qsizetype size = 2 * element.name.size() + 5 + 5 * element.text.size();
+    for (const OfferElement* child = element.firstChild; child != nullptr; child = child->next)
+        size += markupBound(*child);
+    return size;
+}
+
 QString textOf(const OfferElement& element) {
     QString text = element.text.toString();
     for (const OfferElement* child = element.firstChild; child != nullptr; child = child->next)
@@ -372,20 +386,19 @@ void TXMLNode::WriteXML(const std::function<void(QStringView)>& write) const {
     constexpr qsizetype kPiece = 16 * 1024;
     QString room(kPiece, Qt::Uninitialized);
     qsizetype used = 0;
-    const auto add = [&](qsizetype size, const auto& putPart) {
-        if (used + size > room.size() && used > 0) {
+    const auto add = [&](qsizetype bound, const auto& putPart) {
+        if (used + bound > room.size() && used > 0) {
             write(QStringView(room).first(used));
             used = 0;
         }
-        if (size > room.size())
-            room.resize(size);
-        [[maybe_unused]] const QChar* const end = putPart(room.data() + used);
-        Q_ASSERT(end == room.constData() + used + size);
-        used += size;
+        if (bound > room.size())
+            room.resize(bound);
+        const QChar* const end = putPart(room.data() + used);
+        used = end - room.constData();
     };
     add(openingSize(element), [&](QChar* out) { return putOpening(out, element); });
     for (const OfferElement* child = element.firstChild; child != nullptr; child = child->next)
-        add(markupSize(*child), [&](QChar* out) { return putMarkup(out, *child); });
+        add(markupBound(*child), [&](QChar* out) { return putMarkup(out, *child); });
     add(closingSize(element), [&](QChar* out) { return putClosing(out, element); });
     write(QStringView(room).first(used));
 }

@@ -173,12 +173,13 @@ void refuseUntypableValues(const OfferSources& sources, const QString& separator
     const std::vector<const data::Field*> values =
         typedFields(positions, positionTextColumns(specs) + positionNumberColumns(specs));
     const data::Field& code = positions.fieldByName(QStringLiteral("CUSTOM_CODE"));
+    const PositionRules rules(positions, specs);
     // Moving stores a position being edited, through its check; a refusal ends the export.
     for (positions.first(); !positions.eof(); positions.next()) {
         if (!sources.PoziciaIsFill())
             continue;
         naming([&] { return positionName(code); }, [&] { refuseUnwritable(values, separator); });
-        const std::vector<RuleBreach> breaches = TdmMain::posBreaches(positions, specs);
+        const std::vector<RuleBreach> breaches = rules.breaches();
         if (!breaches.empty()) {
             QStringList messages;
             for (const RuleBreach& breach : breaches)
