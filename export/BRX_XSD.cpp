@@ -2,6 +2,7 @@
 #include "export/BRX_XSD.h"
 
 #include "data/number_format.h"
+#include "export/plain_blocks.h"
 
 #include <algorithm>
 #include <array>
@@ -19,6 +20,7 @@ struct OfferDocument {
     QString decimalSeparator;
     // The names of the elements, each kept once; the elements' names are views of these.
     std::vector<QString> names;
+    std::size_t lastName = 0; // the index of the name found or added last
     // The texts handed in, shared with whoever handed them rather than copied: a position's
     // texts are the dataset's own, and long ones are megabytes in a large lot.
     std::vector<QString> sharedTexts;
@@ -31,15 +33,26 @@ struct OfferDocument {
 
 namespace {
 
-// The document's own `name`. A name usually comes from the same literal each time, so the
-// known names are first compared by where their characters lie, which is cheaper.
+// The document's own `name`. A name usually comes from the same literal each time, and the
+// elements of one kind are made in the same order each time: the known names are compared by
+// where their characters lie first, from the one after the name found last.
 QStringView keptName(OfferDocument& document, const QString& name) {
-    for (const QString& known : document.names)
-        if (known.constData() == name.constData() && known.size() == name.size())
+    const std::size_t count = document.names.size();
+    for (std::size_t step = 1; step <= count; ++step) {
+        const std::size_t at = (document.lastName + step) % count;
+        const QString& known = document.names[at];
+        if (known.constData() == name.constData() && known.size() == name.size()) {
+            document.lastName = at;
             return known;
-    for (const QString& known : document.names)
-        if (known == name)
-            return known;
+        }
+    }
+    for (std::size_t at = 0; at < count; ++at) {
+        if (document.names[at] == name) {
+            document.lastName = at;
+            return document.names[at];
+        }
+    }
+    document.lastName = count;
     return document.names.emplace_back(name);
 }
 
@@ -181,18 +194,31 @@ QString offerNumberText(double value, const QString& decimalSeparator) {
 }
 
 std::optional<qsizetype> firstUnwritableCharacter(const QString& text, qsizetype from) {
-    for (qsizetype i = from; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c)) {
-            if (i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-                ++i;
-                continue;
-            }
-            return i;
+    const char16_t* const chars = QStringView(text).utf16();
+    const qsizetype size = text.size();
+    // Below U+0020 or from the surrogates on: a character to look at on its own.
+    const auto plain = [](char16_t c) { return char16_t(c - 0x20) < char16_t(0xD800 - 0x20); };
+    for (qsizetype i = from; i < size;) {
+        const qsizetype blockEnd = std::min(size, i + kPlainBlock);
+        if (allPlain(chars + i, blockEnd - i, plain)) {
+            i = blockEnd;
+            continue;
         }
-        const bool control = c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r';
-        if (control || QChar::isLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF)
-            return i;
+        for (; i < blockEnd; ++i) {
+            const char16_t c = chars[i];
+            if (plain(c))
+                continue;
+            if (QChar::isHighSurrogate(c)) {
+                if (i + 1 < size && QChar::isLowSurrogate(chars[i + 1])) {
+                    ++i;
+                    continue;
+                }
+                return i;
+            }
+            const bool control = c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r';
+            if (control || QChar::isLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF)
+                return i;
+        }
     }
     return std::nullopt;
 }
@@ -260,11 +286,24 @@ QLatin1StringView reference(const QChar* chars, qsizetype i) {
     }
 }
 
+// Whether `c` is written as it is wherever it stands.
+bool needsNoReference(char16_t c) {
+    return (c != u'<') & (c != u'&') & (c != u'\r') & (c != u'>');
+}
+
 qsizetype escapedSize(QStringView text) {
     qsizetype size = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QLatin1StringView escape = reference(text.constData(), i);
-        size += escape.isNull() ? 1 : escape.size();
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype blockEnd = std::min(text.size(), i + kPlainBlock);
+        if (allPlain(text.utf16() + i, blockEnd - i, needsNoReference)) {
+            size += blockEnd - i;
+            i = blockEnd;
+            continue;
+        }
+        for (; i < blockEnd; ++i) {
+            const QLatin1StringView escape = reference(text.constData(), i);
+            size += escape.isNull() ? 1 : escape.size();
+        }
     }
     return size;
 }
@@ -282,12 +321,20 @@ QChar* put(QChar* out, QLatin1StringView text) {
 }
 
 QChar* putEscaped(QChar* out, QStringView text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QLatin1StringView escape = reference(text.constData(), i);
-        if (escape.isNull())
-            *out++ = text[i];
-        else
-            out = put(out, escape);
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype blockEnd = std::min(text.size(), i + kPlainBlock);
+        if (allPlain(text.utf16() + i, blockEnd - i, needsNoReference)) {
+            out = put(out, text.sliced(i, blockEnd - i));
+            i = blockEnd;
+            continue;
+        }
+        for (; i < blockEnd; ++i) {
+            const QLatin1StringView escape = reference(text.constData(), i);
+            if (escape.isNull())
+                *out++ = text[i];
+            else
+                out = put(out, escape);
+        }
     }
     return out;
 }

@@ -5,6 +5,7 @@
 #include "data/output_file.h"
 #include "export/BRX_XSD.h"
 #include "export/dMain.h"
+#include "export/plain_blocks.h"
 #include "ui/dialogs.h"
 
 #include <QFileInfo>
@@ -336,19 +337,34 @@ bool isTendersOwnText(const QString& column) {
     return column == QLatin1String("IME_NA_KONKURSA") || column == QLatin1String("CUSTOM_CODE");
 }
 
+namespace {
+
+// The index of the first CR or LF of `chars` from `from` on; `size` when there is none.
+qsizetype nextLineEnd(const char16_t* chars, qsizetype from, qsizetype size) {
+    const auto plain = [](char16_t c) { return (c != u'\r') & (c != u'\n'); };
+    qsizetype i = from;
+    while (size - i >= kPlainBlock && allPlain(chars + i, kPlainBlock, plain))
+        i += kPlainBlock;
+    while (i < size && plain(chars[i]))
+        ++i;
+    return i;
+}
+
+} // namespace
+
 char* OfferFileEncoder::add(char* out, QStringView piece) {
     if (!started_) {
         out = std::copy_n("\xEF\xBB\xBF", 3, out); // the byte order mark
         started_ = true;
     }
     qsizetype lineStart = 0;
-    for (qsizetype i = 0; i < piece.size(); ++i) {
-        const char16_t c = piece[i].unicode();
-        if (c != u'\r' && c != u'\n') {
+    for (qsizetype i = nextLineEnd(piece.utf16(), 0, piece.size()); i < piece.size();
+         i = nextLineEnd(piece.utf16(), i + 1, piece.size())) {
+        if (i > lineStart) {
             afterCr_ = false;
             lineOpen_ = true;
-            continue;
         }
+        const char16_t c = piece[i].unicode();
         out = utf8_.appendToBuffer(out, piece.sliced(lineStart, i - lineStart));
         lineStart = i + 1;
         // The LF of a CR LF, in this piece or across two, ends no second line.
@@ -360,6 +376,10 @@ char* OfferFileEncoder::add(char* out, QStringView piece) {
         *out++ = '\n';
         afterCr_ = c == u'\r';
         lineOpen_ = false;
+    }
+    if (lineStart < piece.size()) {
+        afterCr_ = false;
+        lineOpen_ = true;
     }
     return utf8_.appendToBuffer(out, piece.sliced(lineStart));
 }
