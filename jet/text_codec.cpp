@@ -141,6 +141,13 @@ std::u16string decodeTextUtf16(std::span<const std::uint8_t> stored) {
     char16_t* next = out.data();
     forEachUnit(stored, [&next](char16_t unit) { *next++ = unit; });
     out.resize(static_cast<std::size_t>(next - out.data()));
+    // Most texts hold no surrogate at all: one pass that the compiler makes many units at a time
+    // tells, and the pairs are looked at only when it finds one.
+    unsigned surrogates = 0;
+    for (const char16_t u : out)
+        surrogates |= static_cast<char16_t>(u - 0xD800) < 0x800 ? 1U : 0U;
+    if (surrogates == 0)
+        return out;
     const auto high = [](char16_t u) { return u >= 0xD800 && u <= 0xDBFF; };
     const auto low = [](char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; };
     for (std::size_t i = 0; i < out.size(); ++i) {
