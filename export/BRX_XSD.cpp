@@ -185,12 +185,20 @@ std::optional<QString> fewDigitsGeneralForm(double value) {
 
 } // namespace
 
-QString offerNumberText(double value, const QString& decimalSeparator) {
-    // Tens of thousands of prices go into one offer.
-    std::optional<QString> few = fewDigitsGeneralForm(value);
+namespace {
+
+// offerNumberText of `value`, whose fewDigitsGeneralForm is `few`.
+QString numberText(std::optional<QString> few, double value, const QString& decimalSeparator) {
     QString text = few ? std::move(*few) : localeGeneralForm(value);
     text.replace(QLatin1Char('.'), decimalSeparator);
     return text;
+}
+
+} // namespace
+
+QString offerNumberText(double value, const QString& decimalSeparator) {
+    // Tens of thousands of prices go into one offer.
+    return numberText(fewDigitsGeneralForm(value), value, decimalSeparator);
 }
 
 std::optional<qsizetype> firstUnwritableCharacter(const QString& text, qsizetype from) {
@@ -497,12 +505,16 @@ void TXMLNode::setChildInteger(const QString& name, qint64 value) {
 }
 
 void TXMLNode::setChildFloat(const QString& name, double value) {
-    // Rounded to the form's digits, such a value would be read back as another one.
-    if (const QString refusal = numberRefusal(value, document_->decimalSeparator);
-        !refusal.isEmpty())
-        throw UnwritableNumber(name, refusal);
+    // A value whose shortest form has at most 15 digits is written as it is; another, rounded to
+    // the form's digits, could be read back as another value.
+    std::optional<QString> few = fewDigitsGeneralForm(value);
+    if (!few) {
+        if (const QString refusal = numberRefusal(value, document_->decimalSeparator);
+            !refusal.isEmpty())
+            throw UnwritableNumber(name, refusal);
+    }
     setChild(ChildNode(name),
-             keptText(*document_, offerNumberText(value, document_->decimalSeparator)));
+             keptText(*document_, numberText(std::move(few), value, document_->decimalSeparator)));
 }
 
 // ---- KONKURS
