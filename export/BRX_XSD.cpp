@@ -206,27 +206,19 @@ std::optional<qsizetype> firstUnwritableCharacter(const QString& text, qsizetype
     const qsizetype size = text.size();
     // Below U+0020 or from the surrogates on: a character to look at on its own.
     const auto plain = [](char16_t c) { return char16_t(c - 0x20) < char16_t(0xD800 - 0x20); };
-    for (qsizetype i = from; i < size;) {
-        const qsizetype blockEnd = std::min(size, i + kPlainBlock);
-        if (allPlain(chars + i, blockEnd - i, plain)) {
-            i = blockEnd;
-            continue;
-        }
-        for (; i < blockEnd; ++i) {
-            const char16_t c = chars[i];
-            if (plain(c))
+    for (qsizetype i = nextNotPlain(chars, from, size, plain); i < size;
+         i = nextNotPlain(chars, i + 1, size, plain)) {
+        const char16_t c = chars[i];
+        if (QChar::isHighSurrogate(c)) {
+            if (i + 1 < size && QChar::isLowSurrogate(chars[i + 1])) {
+                ++i;
                 continue;
-            if (QChar::isHighSurrogate(c)) {
-                if (i + 1 < size && QChar::isLowSurrogate(chars[i + 1])) {
-                    ++i;
-                    continue;
-                }
-                return i;
             }
-            const bool control = c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r';
-            if (control || QChar::isLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF)
-                return i;
+            return i;
         }
+        const bool control = c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r';
+        if (control || QChar::isLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF)
+            return i;
     }
     return std::nullopt;
 }
@@ -294,26 +286,23 @@ QLatin1StringView reference(const QChar* chars, qsizetype i) {
     }
 }
 
-// Whether `c` is written as it is wherever it stands.
-bool needsNoReference(char16_t c) {
+// Whether a character is written as it is wherever it stands. A closure rather than a function,
+// so that the scans take it in and check many characters at once.
+constexpr auto needsNoReference = [](char16_t c) {
     return (c != u'<') & (c != u'&') & (c != u'\r') & (c != u'>');
-}
+};
 
 qsizetype escapedSize(QStringView text) {
     qsizetype size = 0;
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype blockEnd = std::min(text.size(), i + kPlainBlock);
-        if (allPlain(text.utf16() + i, blockEnd - i, needsNoReference)) {
-            size += blockEnd - i;
-            i = blockEnd;
-            continue;
-        }
-        for (; i < blockEnd; ++i) {
-            const QLatin1StringView escape = reference(text.constData(), i);
-            size += escape.isNull() ? 1 : escape.size();
-        }
+    for (qsizetype i = 0;;) {
+        const qsizetype next = nextNotPlain(text.utf16(), i, text.size(), needsNoReference);
+        size += next - i;
+        if (next == text.size())
+            return size;
+        const QLatin1StringView escape = reference(text.constData(), next);
+        size += escape.isNull() ? 1 : escape.size();
+        i = next + 1;
     }
-    return size;
 }
 
 // The markup is written straight into room counted beforehand: an offer of 10,000 positions is
@@ -329,22 +318,18 @@ QChar* put(QChar* out, QLatin1StringView text) {
 }
 
 QChar* putEscaped(QChar* out, QStringView text) {
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype blockEnd = std::min(text.size(), i + kPlainBlock);
-        if (allPlain(text.utf16() + i, blockEnd - i, needsNoReference)) {
-            out = put(out, text.sliced(i, blockEnd - i));
-            i = blockEnd;
-            continue;
-        }
-        for (; i < blockEnd; ++i) {
-            const QLatin1StringView escape = reference(text.constData(), i);
-            if (escape.isNull())
-                *out++ = text[i];
-            else
-                out = put(out, escape);
-        }
+    for (qsizetype i = 0;;) {
+        const qsizetype next = nextNotPlain(text.utf16(), i, text.size(), needsNoReference);
+        out = put(out, text.sliced(i, next - i));
+        if (next == text.size())
+            return out;
+        const QLatin1StringView escape = reference(text.constData(), next);
+        if (escape.isNull())
+            *out++ = text[next];
+        else
+            out = put(out, escape);
+        i = next + 1;
     }
-    return out;
 }
 
 bool isEmpty(const OfferElement& element) {

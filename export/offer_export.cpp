@@ -341,13 +341,7 @@ namespace {
 
 // The index of the first CR or LF of `chars` from `from` on; `size` when there is none.
 qsizetype nextLineEnd(const char16_t* chars, qsizetype from, qsizetype size) {
-    const auto plain = [](char16_t c) { return (c != u'\r') & (c != u'\n'); };
-    qsizetype i = from;
-    while (size - i >= kPlainBlock && allPlain(chars + i, kPlainBlock, plain))
-        i += kPlainBlock;
-    while (i < size && plain(chars[i]))
-        ++i;
-    return i;
+    return nextNotPlain(chars, from, size, [](char16_t c) { return (c != u'\r') & (c != u'\n'); });
 }
 
 } // namespace

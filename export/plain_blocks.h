@@ -18,3 +18,15 @@ template <typename Plain> bool allPlain(const char16_t* chars, qsizetype count, 
         notPlain |= plain(chars[i]) ? 0U : 1U;
     return notPlain == 0;
 }
+
+// The index of the first character from `from` on, of the `size` at `chars`, for which `plain`
+// does not hold; `size` when there is none.
+template <typename Plain>
+qsizetype nextNotPlain(const char16_t* chars, qsizetype from, qsizetype size, Plain plain) {
+    qsizetype i = from;
+    while (size - i >= kPlainBlock && allPlain(chars + i, kPlainBlock, plain))
+        i += kPlainBlock;
+    while (i < size && plain(chars[i]))
+        ++i;
+    return i;
+}
