@@ -31,7 +31,7 @@ std::string programFolder() {
     return file.substr(0, file.rfind('/') + 1);
 }
 
-// The program that runs brx-offer's commands: beside this one in a build, in the libexec folder
+// The program that runs brx-offer's commands: beside this one in a build, in lib/brx-client
 // beside the bin folder once installed. When neither holds it, the path beside this one, so that
 // the error names where it was looked for first.
 std::string helperPath(const char* name) {
@@ -39,7 +39,7 @@ std::string helperPath(const char* name) {
     const std::string beside = folder + name;
     if (::access(beside.c_str(), X_OK) == 0)
         return beside;
-    const std::string installed = folder + "../libexec/" + name;
+    const std::string installed = folder + "../lib/brx-client/" + name;
     if (::access(installed.c_str(), X_OK) == 0)
         return installed;
     return beside;
