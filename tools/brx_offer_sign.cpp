@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // brx-offer-sign: brx-offer sign and verify, started by brx-offer. It alone of brx-offer's
-// programs loads GnuTLS, whose start costs more than a whole export of a small lot.
+// programs loads GnuTLS, whose start costs milliseconds of processor time that no other command
+// needs to spend.
 
 #include "sign/signing_key.h"
 #include "sign/verification.h"
