@@ -28,6 +28,38 @@ offer_tender() {
     "$tenderdb" create "$dir/DB.json" "$dir/DB.mdb" >/dev/null
 }
 
+# Writes DIR/DB.mdb as offer_tender does, but with every offer parameter in the price offer and
+# filled in at every position: three long texts (up to 250 characters, '&' and '<' among them)
+# and two numbers beside the price, six offered values a position. Needs $tenderdb.
+long_offer_tender() {
+    local dir=$1 positions=$2
+    offer_tender "$dir" "$positions"
+    jq '.SPECS[0] += {"PP1_OFERTA": 2,
+            "PP2_TIP": 2, "PP2_OFERTA": 2, "PP2_OGRANICHENIE": 5, "PP2_IME": "Търговско наименование",
+            "PP3_TIP": 2, "PP3_OFERTA": 2, "PP3_OGRANICHENIE": 5, "PP3_IME": "Производител",
+            "PP4_TIP": 3, "PP4_OFERTA": 2, "PP4_OGRANICHENIE": 2, "PP4_RAZRYAD": 2,
+            "PP4_IME": "Срок на доставка (дни)",
+            "PP5_TIP": 2, "PP5_OFERTA": 2, "PP5_OGRANICHENIE": 0,
+            "PP5_IME": "Описание на предлаганото изделие",
+            "PP6_TIP": 3, "PP6_OFERTA": 2, "PP6_OGRANICHENIE": 3, "PP6_RAZRYAD": 0,
+            "PP6_IME": "Гаранционен срок (месеци)"}
+        | .PREDLOGENIA |= map(if .MASTER_CODE then . + {
+            "PP2_TEXT": ("„" + .IME + "“ – модел " + (.PRODUCT_CODE | tostring)
+                + ", серия „Стандарт & Плюс“, каталожен номер BG-" + (.PRODUCT_CODE | tostring)
+                + "/2027, в опаковка <стерилна>")[0:250],
+            "PP3_TEXT": ("„Медицинска техника & Консумативи“ ЕООД, гр. Пловдив, бул. „Христо Ботев“ № "
+                + ((.PRODUCT_CODE % 200) | tostring) + ", производствена база в гр. Асеновград; "
+                + "сертификат ISO 13485:2016 № " + (.PRODUCT_CODE | tostring)
+                + ", СЕ маркировка, декларация за съответствие на производителя")[0:250],
+            "PP4_NUMBER": ((.PRODUCT_CODE % 97) + 1.25),
+            "PP5_TEXT": ("Изделието отговаря на техническата спецификация: " + .IME + "; "
+                + (.INFO1 // "") + "; " + (.INFO2 // "") + "; срок на годност не по-малко от 24 "
+                + "месеца от датата на доставка, съхранение при температура от 5 до 25 °C")[0:250],
+            "PP6_NUMBER": (12 + (.PRODUCT_CODE % 25))} else . end)' \
+        "$dir/DB.json" >"$dir/long.json"
+    "$tenderdb" create --force "$dir/long.json" "$dir/DB.mdb" >/dev/null
+}
+
 # Replaces the section of bench/RESULTS.md between the lines "<!-- NAME: begin -->" and
 # "<!-- NAME: end -->" with SECTION, which holds both lines; appends it when there is none.
 # RESULTS.md is shared by the benchmarks: the others' sections stay as they are.

@@ -12,10 +12,13 @@ QString programFilePath(const QString& fileName) {
     const QString beside = programFolder.absoluteFilePath(fileName);
     if (QFileInfo::exists(beside))
         return beside;
-    const QString installed =
-        programFolder.absoluteFilePath(QStringLiteral("../share/brx-client/") + fileName);
-    if (QFileInfo::exists(installed))
-        return QDir::cleanPath(installed);
+    // A program in bin, or one in the package's own folder lib/brx-client.
+    for (const QLatin1StringView share : {QLatin1StringView("../share/brx-client/"),
+                                          QLatin1StringView("../../share/brx-client/")}) {
+        const QString installed = programFolder.absoluteFilePath(share + fileName);
+        if (QFileInfo::exists(installed))
+            return QDir::cleanPath(installed);
+    }
     return beside;
 }
 

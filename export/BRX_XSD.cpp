@@ -2,32 +2,107 @@
 #include "export/BRX_XSD.h"
 
 #include "data/number_format.h"
+#include "export/plain_blocks.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <memory_resource>
+#include <new>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 struct OfferDocument {
+    explicit OfferDocument(QString separator) : decimalSeparator(std::move(separator)) {}
+
     QString decimalSeparator;
-    // Where the elements live: an offer of 10,000 positions has some 40,000, made one by one and
-    // dropped all at once, which the general heap does at several times the cost.
-    std::pmr::monotonic_buffer_resource room;
+    // The names of the elements, each kept once; the elements' names are views of these.
+    std::vector<QString> names;
+    std::size_t lastName = 0; // the index of the name found or added last
+    // The texts handed in, shared with whoever handed them rather than copied: a position's
+    // texts are the dataset's own, and long ones are megabytes in a large lot.
+    std::vector<QString> sharedTexts;
+    // Where the elements and the texts the document makes itself (numbers) live: an offer of
+    // 10,000 positions has some 40,000 elements, made one by one and dropped all at once, which
+    // the general heap would do an allocation each. The elements hold views only, so nothing of
+    // them is destroyed one by one either.
+    std::pmr::monotonic_buffer_resource room{std::size_t{64} * 1024};
 };
 
 namespace {
 
-std::shared_ptr<OfferElement> newElement(OfferDocument& document, QString name) {
-    return std::allocate_shared<OfferElement>(
-        std::pmr::polymorphic_allocator<OfferElement>(&document.room), std::move(name),
-        &document.room);
+// The document's own `name`. A name usually comes from the same literal each time, and the
+// elements of one kind are made in the same order each time: the known names are compared by
+// where their characters lie first, from the one after the name found last.
+QStringView keptName(OfferDocument& document, const QString& name) {
+    const std::size_t count = document.names.size();
+    for (std::size_t step = 1; step <= count; ++step) {
+        const std::size_t at = (document.lastName + step) % count;
+        const QString& known = document.names[at];
+        if (known.constData() == name.constData() && known.size() == name.size()) {
+            document.lastName = at;
+            return known;
+        }
+    }
+    for (std::size_t at = 0; at < count; ++at) {
+        if (document.names[at] == name) {
+            document.lastName = at;
+            return document.names[at];
+        }
+    }
+    document.lastName = count;
+    return document.names.emplace_back(name);
 }
 
-} // namespace
+OfferElement* newElement(OfferDocument& document, const QString& name) {
+    void* const place = document.room.allocate(sizeof(OfferElement), alignof(OfferElement));
+    auto* const element = new (place) OfferElement;
+    element->name = keptName(document, name);
+    return element;
+}
 
-namespace {
+// A copy of `text` in the document's room.
+QStringView keptText(OfferDocument& document, QStringView text) {
+    if (text.isEmpty())
+        return {};
+    const std::size_t size = static_cast<std::size_t>(text.size());
+    auto* const chars =
+        static_cast<char16_t*>(document.room.allocate(size * sizeof(char16_t), alignof(char16_t)));
+    std::copy_n(text.utf16(), size, chars);
+    return QStringView(chars, text.size());
+}
+
+// `text` kept as long as the document: shared when it has data of its own on the heap and is
+// longer than a QString to share it, else (a short text, a literal, raw data) copied into the
+// document's room.
+QStringView sharedText(OfferDocument& document, const QString& text) {
+    const bool shorterThanShared =
+        text.size() * qsizetype{sizeof(char16_t)} <= qsizetype{sizeof(QString)};
+    if (shorterThanShared || !text.data_ptr().isMutable())
+        return keptText(document, text);
+    return document.sharedTexts.emplace_back(text);
+}
+
+// `element` holding `text` alone, its children (if any) taken out.
+void setChild(OfferElement& element, QStringView text) {
+    element.firstChild = element.lastChild = nullptr;
+    element.text = text;
+}
+
+void appendChild(OfferElement& parent, OfferElement* child) {
+    (parent.lastChild == nullptr ? parent.firstChild : parent.lastChild->next) = child;
+    parent.lastChild = child;
+}
+
+// The last of `parent`'s children, found again after children were taken out.
+OfferElement* lastOf(const OfferElement& parent) {
+    OfferElement* last = parent.firstChild;
+    while (last != nullptr && last->next != nullptr)
+        last = last->next;
+    return last;
+}
 
 // The general form of at most 15 significant digits, with no exponent's leading zero, as the
 // C locale of Qt writes it.
@@ -110,19 +185,32 @@ std::optional<QString> fewDigitsGeneralForm(double value) {
 
 } // namespace
 
-QString offerNumberText(double value, const QString& decimalSeparator) {
-    // Tens of thousands of prices go into one offer.
-    std::optional<QString> few = fewDigitsGeneralForm(value);
+namespace {
+
+// offerNumberText of `value`, whose fewDigitsGeneralForm is `few`.
+QString numberText(std::optional<QString> few, double value, const QString& decimalSeparator) {
     QString text = few ? std::move(*few) : localeGeneralForm(value);
     text.replace(QLatin1Char('.'), decimalSeparator);
     return text;
 }
 
+} // namespace
+
+QString offerNumberText(double value, const QString& decimalSeparator) {
+    // Tens of thousands of prices go into one offer.
+    return numberText(fewDigitsGeneralForm(value), value, decimalSeparator);
+}
+
 std::optional<qsizetype> firstUnwritableCharacter(const QString& text, qsizetype from) {
-    for (qsizetype i = from; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
+    const char16_t* const chars = QStringView(text).utf16();
+    const qsizetype size = text.size();
+    // Below U+0020 or from the surrogates on: a character to look at on its own.
+    const auto plain = [](char16_t c) { return char16_t(c - 0x20) < char16_t(0xD800 - 0x20); };
+    for (qsizetype i = nextNotPlain(chars, from, size, plain); i < size;
+         i = nextNotPlain(chars, i + 1, size, plain)) {
+        const char16_t c = chars[i];
         if (QChar::isHighSurrogate(c)) {
-            if (i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            if (i + 1 < size && QChar::isLowSurrogate(chars[i + 1])) {
                 ++i;
                 continue;
             }
@@ -198,13 +286,23 @@ QLatin1StringView reference(const QChar* chars, qsizetype i) {
     }
 }
 
-qsizetype escapedSize(const QString& text) {
+// Whether a character is written as it is wherever it stands. A closure rather than a function,
+// so that the scans take it in and check many characters at once.
+constexpr auto needsNoReference = [](char16_t c) {
+    return (c != u'<') & (c != u'&') & (c != u'\r') & (c != u'>');
+};
+
+qsizetype escapedSize(QStringView text) {
     qsizetype size = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QLatin1StringView escape = reference(text.constData(), i);
+    for (qsizetype i = 0;;) {
+        const qsizetype next = nextNotPlain(text.utf16(), i, text.size(), needsNoReference);
+        size += next - i;
+        if (next == text.size())
+            return size;
+        const QLatin1StringView escape = reference(text.constData(), next);
         size += escape.isNull() ? 1 : escape.size();
+        i = next + 1;
     }
-    return size;
 }
 
 // The markup is written straight into room counted beforehand: an offer of 10,000 positions is
@@ -219,45 +317,82 @@ QChar* put(QChar* out, QLatin1StringView text) {
     return out;
 }
 
-QChar* putEscaped(QChar* out, const QString& text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QLatin1StringView escape = reference(text.constData(), i);
+QChar* putEscaped(QChar* out, QStringView text) {
+    for (qsizetype i = 0;;) {
+        const qsizetype next = nextNotPlain(text.utf16(), i, text.size(), needsNoReference);
+        out = put(out, text.sliced(i, next - i));
+        if (next == text.size())
+            return out;
+        const QLatin1StringView escape = reference(text.constData(), next);
         if (escape.isNull())
-            *out++ = text[i];
+            *out++ = text[next];
         else
             out = put(out, escape);
+        i = next + 1;
     }
-    return out;
 }
 
-QChar* putMarkup(QChar* out, const OfferElement& element) {
+bool isEmpty(const OfferElement& element) {
+    return element.text.isEmpty() && element.firstChild == nullptr;
+}
+
+// The start tag of an element that is not empty, then its text.
+QChar* putOpening(QChar* out, const OfferElement& element) {
     *out++ = u'<';
     out = put(out, element.name);
-    if (element.text.isEmpty() && element.children.empty())
-        return put(out, QLatin1StringView("/>"));
     *out++ = u'>';
-    out = putEscaped(out, element.text);
-    for (const auto& child : element.children)
-        out = putMarkup(out, *child);
+    return putEscaped(out, element.text);
+}
+
+qsizetype openingSize(const OfferElement& element) {
+    return element.name.size() + 2 + escapedSize(element.text);
+}
+
+QChar* putClosing(QChar* out, const OfferElement& element) {
     out = put(out, QLatin1StringView("</"));
     out = put(out, element.name);
     *out++ = u'>';
     return out;
 }
 
+qsizetype closingSize(const OfferElement& element) {
+    return element.name.size() + 3;
+}
+
+QChar* putMarkup(QChar* out, const OfferElement& element) {
+    if (isEmpty(element)) {
+        *out++ = u'<';
+        out = put(out, element.name);
+        return put(out, QLatin1StringView("/>"));
+    }
+    out = putOpening(out, element);
+    for (const OfferElement* child = element.firstChild; child != nullptr; child = child->next)
+        out = putMarkup(out, *child);
+    return putClosing(out, element);
+}
+
 // The characters putMarkup writes.
 qsizetype markupSize(const OfferElement& element) {
-    if (element.text.isEmpty() && element.children.empty())
+    if (isEmpty(element))
         return element.name.size() + 3;
-    qsizetype size = 2 * element.name.size() + 5 + escapedSize(element.text);
-    for (const auto& child : element.children)
+    qsizetype size = openingSize(element) + closingSize(element);
+    for (const OfferElement* child = element.firstChild; child != nullptr; child = child->next)
         size += markupSize(*child);
     return size;
 }
 
+// At least the characters putMarkup writes, found without reading the texts: a character of
+// text takes at most five ("&amp;", "&#xd;").
+qsizetype markupBound(const OfferElement& element) {
+    qsizetype size = 2 * element.name.size() + 5 + 5 * element.text.size();
+    for (const OfferElement* child = element.firstChild; child != nullptr; child = child->next)
+        size += markupBound(*child);
+    return size;
+}
+
 QString textOf(const OfferElement& element) {
-    QString text = element.text;
-    for (const auto& child : element.children)
+    QString text = element.text.toString();
+    for (const OfferElement* child = element.firstChild; child != nullptr; child = child->next)
         text += textOf(*child);
     return text;
 }
@@ -266,11 +401,11 @@ QString textOf(const OfferElement& element) {
 
 // ---- the generic element node
 
-TXMLNode::TXMLNode(std::shared_ptr<OfferDocument> document, std::shared_ptr<OfferElement> element)
-    : document_(std::move(document)), element_(std::move(element)) {}
+TXMLNode::TXMLNode(std::shared_ptr<OfferDocument> document, OfferElement* element)
+    : document_(std::move(document)), element_(element) {}
 
 QString TXMLNode::NodeName() const {
-    return element_->name;
+    return element_->name.toString();
 }
 
 QString TXMLNode::XML() const {
@@ -280,17 +415,45 @@ QString TXMLNode::XML() const {
     return markup;
 }
 
-const std::shared_ptr<OfferElement>& TXMLNode::ChildNode(const QString& name) {
-    auto& children = element_->children;
-    const auto found = std::find_if(children.begin(), children.end(),
-                                    [&name](const auto& child) { return child->name == name; });
-    if (found != children.end())
-        return *found;
-    return children.emplace_back(newElement(*document_, name));
+void TXMLNode::WriteXML(const std::function<void(QStringView)>& write) const {
+    const OfferElement& element = *element_;
+    if (isEmpty(element)) {
+        write(XML());
+        return;
+    }
+    // The opening, each child's whole markup and the closing gather in one piece of room, which
+    // is handed on whenever the next would not fit.
+    constexpr qsizetype kPiece = 16 * 1024;
+    QString room(kPiece, Qt::Uninitialized);
+    qsizetype used = 0;
+    const auto add = [&](qsizetype bound, const auto& putPart) {
+        if (used + bound > room.size() && used > 0) {
+            write(QStringView(room).first(used));
+            used = 0;
+        }
+        if (bound > room.size())
+            room.resize(bound);
+        const QChar* const end = putPart(room.data() + used);
+        used = end - room.constData();
+    };
+    add(openingSize(element), [&](QChar* out) { return putOpening(out, element); });
+    for (const OfferElement* child = element.firstChild; child != nullptr; child = child->next)
+        add(markupBound(*child), [&](QChar* out) { return putMarkup(out, *child); });
+    add(closingSize(element), [&](QChar* out) { return putClosing(out, element); });
+    write(QStringView(room).first(used));
+}
+
+OfferElement& TXMLNode::ChildNode(const QString& name) {
+    for (OfferElement* child = element_->firstChild; child != nullptr; child = child->next)
+        if (child->name == name)
+            return *child;
+    OfferElement* const child = newElement(*document_, name);
+    appendChild(*element_, child);
+    return *child;
 }
 
 QString TXMLNode::childText(const QString& name) {
-    return textOf(*ChildNode(name));
+    return textOf(ChildNode(name));
 }
 
 qint64 TXMLNode::childInteger(const QString& name) {
@@ -319,21 +482,24 @@ double TXMLNode::childFloat(const QString& name) {
 void TXMLNode::setChildText(const QString& name, const QString& value) {
     if (const auto bad = firstUnwritableCharacter(value))
         throw UnwritableText(name, value, *bad);
-    OfferElement& child = *ChildNode(name);
-    child.children.clear();
-    child.text = value;
+    setChild(ChildNode(name), sharedText(*document_, value));
 }
 
 void TXMLNode::setChildInteger(const QString& name, qint64 value) {
-    setChildText(name, QString::number(value));
+    setChild(ChildNode(name), keptText(*document_, QString::number(value)));
 }
 
 void TXMLNode::setChildFloat(const QString& name, double value) {
-    // Rounded to the form's digits, such a value would be read back as another one.
-    if (const QString refusal = numberRefusal(value, document_->decimalSeparator);
-        !refusal.isEmpty())
-        throw UnwritableNumber(name, refusal);
-    setChildText(name, offerNumberText(value, document_->decimalSeparator));
+    // A value whose shortest form has at most 15 digits is written as it is; another, rounded to
+    // the form's digits, could be read back as another value.
+    std::optional<QString> few = fewDigitsGeneralForm(value);
+    if (!few) {
+        if (const QString refusal = numberRefusal(value, document_->decimalSeparator);
+            !refusal.isEmpty())
+            throw UnwritableNumber(name, refusal);
+    }
+    setChild(ChildNode(name),
+             keptText(*document_, numberText(std::move(few), value, document_->decimalSeparator)));
 }
 
 // ---- KONKURS
@@ -429,53 +595,81 @@ void IXMLPOZICII::Set_PP_TEXT(int n, const QString& value) {
 
 // ---- the list of POZICII
 
-TXMLPOZICIIList::TXMLPOZICIIList(std::shared_ptr<OfferDocument> document,
-                                 std::shared_ptr<OfferElement> owner, QString itemTag)
-    : document_(std::move(document)), owner_(std::move(owner)), itemTag_(std::move(itemTag)) {}
+TXMLPOZICIIList::TXMLPOZICIIList(std::shared_ptr<OfferDocument> document, OfferElement* owner,
+                                 QString itemTag)
+    : document_(std::move(document)), owner_(owner), itemTag_(std::move(itemTag)) {}
 
 int TXMLPOZICIIList::Count() const {
-    return static_cast<int>(std::count_if(owner_->children.begin(), owner_->children.end(),
-                                          [this](const auto& e) { return e->name == itemTag_; }));
+    int count = 0;
+    for (const OfferElement* child = owner_->firstChild; child != nullptr; child = child->next)
+        count += child->name == itemTag_ ? 1 : 0;
+    return count;
 }
 
-std::size_t TXMLPOZICIIList::item(int index) const {
+OfferElement** TXMLPOZICIIList::itemLink(int index) const {
     int seen = 0;
-    for (std::size_t i = 0; i < owner_->children.size(); ++i)
-        if (owner_->children[i]->name == itemTag_ && seen++ == index)
-            return i;
+    for (OfferElement** link = &owner_->firstChild; *link != nullptr; link = &(*link)->next)
+        if ((*link)->name == itemTag_ && seen++ == index)
+            return link;
     throw std::out_of_range("POZICII item index out of range");
 }
 
-std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::bind(std::shared_ptr<OfferElement> element) const {
-    return std::make_shared<TXMLPOZICII>(document_, std::move(element));
+OfferElement* TXMLPOZICIIList::newItem() const {
+    return newElement(*document_, itemTag_);
+}
+
+std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::bind(OfferElement* element) const {
+    return std::make_shared<TXMLPOZICII>(document_, element);
 }
 
 void TXMLPOZICIIList::Clear() {
-    std::erase_if(owner_->children, [this](const auto& e) { return e->name == itemTag_; });
+    for (OfferElement** link = &owner_->firstChild; *link != nullptr;) {
+        if ((*link)->name == itemTag_)
+            *link = (*link)->next;
+        else
+            link = &(*link)->next;
+    }
+    owner_->lastChild = lastOf(*owner_);
 }
 
 void TXMLPOZICIIList::Delete(int index) {
-    owner_->children.erase(owner_->children.begin() + static_cast<std::ptrdiff_t>(item(index)));
+    OfferElement** const link = itemLink(index);
+    OfferElement* const removed = *link;
+    *link = removed->next;
+    removed->next = nullptr;
+    owner_->lastChild = lastOf(*owner_);
 }
 
 std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::Add() {
-    return bind(owner_->children.emplace_back(newElement(*document_, itemTag_)));
+    OfferElement* const item = newItem();
+    appendChild(*owner_, item);
+    return bind(item);
 }
 
 std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::Insert(int index) {
     if (index == Count())
         return Add();
-    const auto before = owner_->children.begin() + static_cast<std::ptrdiff_t>(item(index));
-    return bind(*owner_->children.insert(before, newElement(*document_, itemTag_)));
+    OfferElement** const link = itemLink(index);
+    OfferElement* const item = newItem();
+    item->next = *link;
+    *link = item;
+    return bind(item);
 }
 
 std::shared_ptr<IXMLPOZICII> TXMLPOZICIIList::Get_Item(int index) {
-    return bind(owner_->children[item(index)]);
+    return bind(*itemLink(index));
+}
+
+void TXMLPOZICIIList::AddFilled(const std::function<void(IXMLPOZICII&)>& fill) {
+    OfferElement* const item = newItem();
+    appendChild(*owner_, item);
+    TXMLPOZICII binding(document_, item);
+    fill(binding);
 }
 
 // ---- PREDL
 
-TXMLPREDL::TXMLPREDL(std::shared_ptr<OfferDocument> document, std::shared_ptr<OfferElement> element)
+TXMLPREDL::TXMLPREDL(std::shared_ptr<OfferDocument> document, OfferElement* element)
     : TXMLNode(document, element),
       POZICII_(std::make_shared<TXMLPOZICIIList>(document, element, QStringLiteral("POZICII"))) {}
 
@@ -484,7 +678,7 @@ QString TXMLPREDL::Get_IME_NA_FIRMATA() {
 }
 
 std::shared_ptr<IXMLKONKURS> TXMLPREDL::Get_KONKURS() {
-    return std::make_shared<TXMLKONKURS>(document_, ChildNode(QStringLiteral("KONKURS")));
+    return std::make_shared<TXMLKONKURS>(document_, &ChildNode(QStringLiteral("KONKURS")));
 }
 
 std::shared_ptr<IXMLPOZICIIList> TXMLPREDL::Get_POZICII() {
@@ -496,7 +690,6 @@ void TXMLPREDL::Set_IME_NA_FIRMATA(const QString& value) {
 }
 
 std::shared_ptr<IXMLPREDL> NewPREDL(const QLocale& regional) {
-    auto document = std::make_shared<OfferDocument>();
-    document->decimalSeparator = regional.decimalPoint();
+    auto document = std::make_shared<OfferDocument>(regional.decimalPoint());
     return std::make_shared<TXMLPREDL>(document, newElement(*document, QStringLiteral("PREDL")));
 }

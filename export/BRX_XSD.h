@@ -11,10 +11,9 @@
 #include <QLocale>
 #include <QString>
 
+#include <functional>
 #include <memory>
-#include <memory_resource>
 #include <optional>
-#include <vector>
 
 // The text form of a floating value: the shortest general form of at most 15 significant
 // digits, no grouping, no trailing zeros, `decimalSeparator` between the whole and the fraction.
@@ -66,6 +65,10 @@ public:
     // The serialised markup of this element and everything below it: no declaration, no
     // whitespace added between elements.
     virtual QString XML() const = 0;
+    // The same markup handed to `write` piece by piece, in order, for a caller that writes it out
+    // without holding all of it: each piece some thousands of characters, or one child element's
+    // whole markup where that is longer; no piece ends inside an element's text.
+    virtual void WriteXML(const std::function<void(QStringView)>& write) const = 0;
 };
 
 // The generic node-collection interface.
@@ -146,6 +149,9 @@ public:
     // A new item at 0-based `index` among the items (Count() appends after the last item).
     virtual std::shared_ptr<IXMLPOZICII> Insert(int index) = 0;
     virtual std::shared_ptr<IXMLPOZICII> Get_Item(int index) = 0;
+    // The same as Add, with the new item bound only while `fill` runs: a document built in one
+    // go keeps no binding of its items, so none is made for each.
+    virtual void AddFilled(const std::function<void(IXMLPOZICII&)>& fill) = 0;
 };
 
 class IXMLPREDL : public virtual IXMLNode {
@@ -165,29 +171,31 @@ std::shared_ptr<IXMLPREDL> NewPREDL(const QLocale& regional = QLocale::system())
 struct OfferDocument; // what every element of one document shares: the text form of numbers
 
 // One element of an offer document: a name, then either text or child elements (the binding
-// never mixes them). An element removed from its parent lives on while a binding holds it. The
-// elements and their lists of children take their room from their document, which every binding
-// holding an element keeps alive as well.
+// never mixes them), the children linked from the first to the last. The element and its text
+// take their room from their document, its name is one the document keeps, and none of them is
+// freed before the document: an element removed from its parent lives on while a binding holds
+// it, and every binding holding an element keeps its document alive.
 struct OfferElement {
-    OfferElement(QString elementName, std::pmr::memory_resource* room)
-        : name(std::move(elementName)), children(room) {}
-    QString name;
-    QString text;
-    std::pmr::vector<std::shared_ptr<OfferElement>> children;
+    QStringView name;
+    QStringView text;
+    OfferElement* firstChild = nullptr;
+    OfferElement* lastChild = nullptr;
+    OfferElement* next = nullptr; // the next child of the same parent
 };
 
 // The generic element node: child access by name, creating a missing child at the end, and the
 // text forms of the values.
 class TXMLNode : public virtual IXMLNode {
 public:
-    TXMLNode(std::shared_ptr<OfferDocument> document, std::shared_ptr<OfferElement> element);
+    TXMLNode(std::shared_ptr<OfferDocument> document, OfferElement* element);
 
     QString NodeName() const override;
     QString XML() const override;
+    void WriteXML(const std::function<void(QStringView)>& write) const override;
 
 protected:
     // The first child element named `name`; a new one appended as the last child when none.
-    const std::shared_ptr<OfferElement>& ChildNode(const QString& name);
+    OfferElement& ChildNode(const QString& name);
     QString childText(const QString& name);
     qint64 childInteger(const QString& name);
     double childFloat(const QString& name);
@@ -196,7 +204,7 @@ protected:
     void setChildFloat(const QString& name, double value);
 
     std::shared_ptr<OfferDocument> document_;
-    std::shared_ptr<OfferElement> element_;
+    OfferElement* element_;
 };
 
 class TXMLKONKURS final : public TXMLNode, public IXMLKONKURS {
@@ -264,8 +272,7 @@ public:
 // The POZICII children of one PREDL element, as a list.
 class TXMLPOZICIIList final : public IXMLPOZICIIList {
 public:
-    TXMLPOZICIIList(std::shared_ptr<OfferDocument> document, std::shared_ptr<OfferElement> owner,
-                    QString itemTag);
+    TXMLPOZICIIList(std::shared_ptr<OfferDocument> document, OfferElement* owner, QString itemTag);
 
     int Count() const override;
     void Clear() override;
@@ -273,20 +280,23 @@ public:
     std::shared_ptr<IXMLPOZICII> Add() override;
     std::shared_ptr<IXMLPOZICII> Insert(int index) override;
     std::shared_ptr<IXMLPOZICII> Get_Item(int index) override;
+    void AddFilled(const std::function<void(IXMLPOZICII&)>& fill) override;
 
 private:
-    // The place of item `index` among the owner's children; throws std::out_of_range.
-    std::size_t item(int index) const;
-    std::shared_ptr<IXMLPOZICII> bind(std::shared_ptr<OfferElement> element) const;
+    // The link to item `index` among the owner's children: the owner's first-child link or the
+    // next link of the child before it. Throws std::out_of_range.
+    OfferElement** itemLink(int index) const;
+    OfferElement* newItem() const;
+    std::shared_ptr<IXMLPOZICII> bind(OfferElement* element) const;
 
     std::shared_ptr<OfferDocument> document_;
-    std::shared_ptr<OfferElement> owner_;
+    OfferElement* owner_;
     QString itemTag_;
 };
 
 class TXMLPREDL final : public TXMLNode, public IXMLPREDL {
 public:
-    TXMLPREDL(std::shared_ptr<OfferDocument> document, std::shared_ptr<OfferElement> element);
+    TXMLPREDL(std::shared_ptr<OfferDocument> document, OfferElement* element);
 
     QString Get_IME_NA_FIRMATA() override;
     std::shared_ptr<IXMLKONKURS> Get_KONKURS() override;

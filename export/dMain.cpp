@@ -3,11 +3,14 @@
 
 #include "data/dataset.h"
 
+#include <array>
+
 namespace {
 
 const QString kGreaterThanZero = QStringLiteral(" трябва да е по-голямо от 0.");
 const QString kNotNegative = QStringLiteral(" трябва да е по-голямо или равно на 0.");
 const QString kFilledIn = QStringLiteral(" трябва да е попълнено.");
+const QString kPrice = QStringLiteral("PP1_NUMBER");
 
 // The limit codes of the tender's parameters; any other code puts no limit on the value.
 enum Limit : qint64 { GreaterThanZero = 2, NotNegative = 3, FilledIn = 5 };
@@ -23,8 +26,34 @@ bool isBlank(const QVariant& text) {
     return text.isNull() || trimControls(text.toString()).isEmpty();
 }
 
-QString numbered(const QString& prefix, int n, const char* suffix) {
-    return prefix + QString::number(n) + QLatin1Char('_') + QLatin1String(suffix);
+// The tender's parameters: KP1 ... KP4 of the tender record, PP1 ... PP6 of each position.
+enum class Parameter { Tender, Position };
+
+// The columns of parameter `kind` n: its value as a number and as a text, its limit code and its
+// caption. Made once: the checks run for every position of a lot.
+struct ParameterColumns {
+    QString number;
+    QString text;
+    QString limit;
+    QString caption;
+};
+
+const ParameterColumns& parameterColumns(Parameter kind, int n) {
+    static const auto table = [] {
+        std::array<std::array<ParameterColumns, 7>, 2> made;
+        for (const Parameter each : {Parameter::Tender, Parameter::Position}) {
+            for (int i = 1; i <= 6; ++i) {
+                const QString prefix =
+                    (each == Parameter::Tender ? QStringLiteral("KP%1_") : QStringLiteral("PP%1_"))
+                        .arg(i);
+                made[static_cast<std::size_t>(each)][static_cast<std::size_t>(i)] = {
+                    prefix + QStringLiteral("NUMBER"), prefix + QStringLiteral("TEXT"),
+                    prefix + QStringLiteral("OGRANICHENIE"), prefix + QStringLiteral("IME")};
+            }
+        }
+        return made;
+    }();
+    return table[static_cast<std::size_t>(kind)][static_cast<std::size_t>(n)];
 }
 
 bool greaterThanZero(const QVariant& number) {
@@ -35,39 +64,54 @@ bool notNegative(const QVariant& number) {
     return !number.isNull() && number.toDouble() >= 0;
 }
 
-// Adds to `breaches` the limit that parameter `prefix`n carries in `descriptors` (its limit code
-// and caption) when its value in `values` breaks it.
-void checkLimit(const data::Dataset& values, const data::Dataset& descriptors,
-                const QString& prefix, int n, std::vector<RuleBreach>& breaches) {
-    const auto value = [&](const QString& column) { return values.fieldByName(column).value(); };
-    const QString number = numbered(prefix, n, "NUMBER");
-    const QString text = numbered(prefix, n, "TEXT");
-    QString column;
-    QString suffix;
-    const auto broken = [&](const QString& brokenColumn, const QString& brokenSuffix) {
-        column = brokenColumn;
-        suffix = brokenSuffix;
-    };
-    switch (descriptors.fieldByName(numbered(prefix, n, "OGRANICHENIE")).asInteger()) {
-    case GreaterThanZero:
-        if (!greaterThanZero(value(number)))
-            broken(number, kGreaterThanZero);
-        break;
-    case NotNegative:
-        if (!notNegative(value(number)))
-            broken(number, kNotNegative);
-        break;
-    case FilledIn:
-        if (isBlank(value(text)))
-            broken(text, kFilledIn);
-        break;
-    default:
-        break;
+} // namespace
+
+// The limit that parameter `kind` n carries in `descriptors` (its limit code and caption), bound
+// to the field of `values` it reads.
+struct LimitRule {
+    LimitRule(const data::Dataset& values, const data::Dataset& descriptors, Parameter kind, int n)
+        : descriptors_(descriptors), columns_(parameterColumns(kind, n)) {
+        switch (descriptors.fieldByName(columns_.limit).asInteger()) {
+        case GreaterThanZero:
+            bind(values, columns_.number, kGreaterThanZero, &greaterThanZero);
+            break;
+        case NotNegative:
+            bind(values, columns_.number, kNotNegative, &notNegative);
+            break;
+        case FilledIn:
+            bind(values, columns_.text, kFilledIn,
+                 [](const QVariant& text) { return !isBlank(text); });
+            break;
+        default:
+            break;
+        }
     }
-    if (!suffix.isEmpty())
-        breaches.push_back(
-            {column, descriptors.fieldByName(numbered(prefix, n, "IME")).asString(), suffix});
-}
+
+    // Adds to `breaches` the limit when the current value breaks it.
+    void check(std::vector<RuleBreach>& breaches) const {
+        if (value_ != nullptr && !holds_(value_->value()))
+            breaches.push_back(
+                {*column_, descriptors_.fieldByName(columns_.caption).asString(), *suffix_});
+    }
+
+private:
+    void bind(const data::Dataset& values, const QString& column, const QString& suffix,
+              bool (*holds)(const QVariant&)) {
+        value_ = &values.fieldByName(column);
+        column_ = &column;
+        suffix_ = &suffix;
+        holds_ = holds;
+    }
+
+    const data::Dataset& descriptors_;
+    const ParameterColumns& columns_;
+    const data::Field* value_ = nullptr; // none: the limit code asks nothing
+    const QString* column_ = nullptr;
+    const QString* suffix_ = nullptr;
+    bool (*holds_)(const QVariant&) = nullptr;
+};
+
+namespace {
 
 // The Latin spelling of each Bulgarian letter, lower case first; a blank second letter means
 // there is none. The halves differ on purpose: ж gives zh but Ж gives Jh, ц gives c but Ц Ts.
@@ -107,19 +151,30 @@ std::vector<RuleBreach> TdmMain::konkBreaches(const data::Dataset& qry) {
     if (isBlank(qry.fieldByName(company).value()))
         breaches.push_back({company, QStringLiteral("Наименование на фирмата"), kFilledIn});
     for (int n = 1; n <= 4; ++n)
-        checkLimit(qry, qry, QStringLiteral("KP"), n, breaches);
+        LimitRule(qry, qry, Parameter::Tender, n).check(breaches);
     return breaches;
 }
 
 std::vector<RuleBreach> TdmMain::posBreaches(const data::Dataset& qry,
                                              const data::Dataset& qryKonk) {
-    std::vector<RuleBreach> breaches;
-    const QString price = QStringLiteral("PP1_NUMBER");
-    if (!greaterThanZero(qry.fieldByName(price).value()))
-        breaches.push_back(
-            {price, qryKonk.fieldByName(QStringLiteral("PP1_IME")).asString(), kGreaterThanZero});
+    return PositionRules(qry, qryKonk).breaches();
+}
+
+PositionRules::PositionRules(const data::Dataset& qry, const data::Dataset& qryKonk)
+    : qryKonk_(qryKonk), price_(qry.fieldByName(kPrice)) {
     for (int n = 2; n <= 6; ++n)
-        checkLimit(qry, qryKonk, QStringLiteral("PP"), n, breaches);
+        limits_.emplace_back(qry, qryKonk, Parameter::Position, n);
+}
+
+PositionRules::~PositionRules() = default;
+
+std::vector<RuleBreach> PositionRules::breaches() const {
+    std::vector<RuleBreach> breaches;
+    if (!greaterThanZero(price_.value()))
+        breaches.push_back(
+            {kPrice, qryKonk_.fieldByName(QStringLiteral("PP1_IME")).asString(), kGreaterThanZero});
+    for (const LimitRule& limit : limits_)
+        limit.check(breaches);
     return breaches;
 }
 

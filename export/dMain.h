@@ -8,7 +8,8 @@
 
 namespace data {
 class Dataset;
-}
+class Field;
+} // namespace data
 
 // One rule of the offer checks that a record breaks.
 struct RuleBreach {
@@ -47,6 +48,24 @@ public:
     // `S` with every Bulgarian letter spelt in Latin letters by the program's own table, one or
     // two letters each; every other character is kept as it is. For the names of offer files.
     static QString StrBGToEn(const QString& S);
+};
+
+struct LimitRule;
+
+// posBreaches for the positions of `qry` against the tender record `qryKonk`, each column the
+// rules read looked up once, by the limit codes of the record as it stands: for a walk over the
+// positions of a lot while the tender record stays where it is.
+class PositionRules {
+public:
+    PositionRules(const data::Dataset& qry, const data::Dataset& qryKonk);
+    ~PositionRules();
+    // The rules the current position breaks.
+    std::vector<RuleBreach> breaches() const;
+
+private:
+    const data::Dataset& qryKonk_;
+    const data::Field& price_;
+    std::vector<LimitRule> limits_;
 };
 
 // `text` without its leading and trailing spaces and control characters (codes up to 32).

@@ -163,6 +163,7 @@ void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
                          std::vector<Problem>& problems) {
     const QStringList texts = positionTextColumns(qrySpecs);
     const QStringList numbers = positionNumberColumns(qrySpecs);
+    const PositionRules rules(positions, qrySpecs);
     for (positions.first(); !positions.eof(); positions.next()) {
         Problem position = lot;
         position.where = Where::Position;
@@ -179,7 +180,7 @@ void addPositionProblems(const Problem& lot, const data::Dataset& qrySpecs,
             problems.push_back(position);
             continue;
         }
-        for (const RuleBreach& breach : TdmMain::posBreaches(positions, qrySpecs)) {
+        for (const RuleBreach& breach : rules.breaches()) {
             position.column = breach.column;
             position.caption = breach.caption;
             position.message = breach.message();

@@ -5,10 +5,10 @@
 #include "data/output_file.h"
 #include "export/BRX_XSD.h"
 #include "export/dMain.h"
+#include "export/plain_blocks.h"
 #include "ui/dialogs.h"
 
 #include <QFileInfo>
-#include <QStringEncoder>
 
 #include <algorithm>
 #include <array>
@@ -176,13 +176,14 @@ void refuseUntypableValues(const OfferSources& sources, const QString& separator
     const std::vector<const data::Field*> values =
         typedFields(positions, positionTextColumns(specs) + positionNumberColumns(specs));
     const data::Field& code = positions.fieldByName(QStringLiteral("CUSTOM_CODE"));
+    const PositionRules rules(positions, specs);
     // Moving stores a position being edited, through its check; a refusal ends the export.
     for (positions.first(); !positions.eof(); positions.next()) {
         if (!sources.PoziciaIsFill())
             continue;
         naming([&] { return positionName(code); }, [&] { refuseUnwritable(values, separator); },
                outcome);
-        const std::vector<RuleBreach> breaches = TdmMain::posBreaches(positions, specs);
+        const std::vector<RuleBreach> breaches = rules.breaches();
         if (!breaches.empty()) {
             QStringList messages;
             for (const RuleBreach& breach : breaches)
@@ -220,10 +221,27 @@ QString OfferExport::ExportXML(const OfferSources& sources) {
     const QString path = dialogs_.saveFileName(proposed, QStringLiteral("XML файлове (*.xml)"));
     if (path.isEmpty())
         return {};
-    // The document goes before the file is made, whose markup and bytes need the room.
-    const QString markup = document->XML();
-    document.reset();
-    return SaveFile(path, markup) ? path : QString();
+    // The markup goes to the file piece by piece, so that neither it nor its bytes are ever held
+    // whole: an offer of 10,000 positions is megabytes of each.
+    return save(path,
+                [&](QFile& file) {
+                    OfferFileEncoder encoder;
+                    QByteArray bytes;
+                    bool written = true;
+                    const auto writeBytes = [&](QStringView piece, bool last) {
+                        bytes.resize(OfferFileEncoder::room(piece.size()));
+                        char* out = encoder.add(bytes.data(), piece);
+                        if (last)
+                            out = encoder.finish(out);
+                        const qint64 size = out - bytes.constData();
+                        written = written && file.write(bytes.constData(), size) == size;
+                    };
+                    document->WriteXML([&](QStringView piece) { writeBytes(piece, false); });
+                    writeBytes({}, true);
+                    return written;
+                })
+               ? path
+               : QString();
 }
 
 std::shared_ptr<IXMLPREDL> OfferExport::buildDocument(const OfferSources& sources,
@@ -241,7 +259,9 @@ std::shared_ptr<IXMLPREDL> OfferExport::buildDocument(const OfferSources& source
         if (!sources.PoziciaIsFill())
             continue;
         naming([&] { return positionName(fields.customCode); },
-               [&] { writePosition(*list->Add(), fields); });
+               [&] {
+                   list->AddFilled([&](IXMLPOZICII& pozicia) { writePosition(pozicia, fields); });
+               });
     }
     return document;
 }
@@ -320,43 +340,82 @@ bool isTendersOwnText(const QString& column) {
     return column == QLatin1String("IME_NA_KONKURSA") || column == QLatin1String("CUSTOM_CODE");
 }
 
-QByteArray offerFileBytes(const QString& content) {
-    // Encoded in one piece into room made once, each line end (CR LF, lone CR, lone LF) written
-    // as CR LF on the way: an offer of 10,000 positions is megabytes, and each copy of it costs.
-    static constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
-    static constexpr qsizetype kMarkSize = sizeof kByteOrderMark - 1;
-    // Stateless: the pieces split only at line ends, never inside a pair of surrogates, and a
-    // lone surrogate at the end of one is not held back for the next.
-    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
-    QByteArray bytes(kMarkSize + utf8.requiredSpace(content.size() + 1), Qt::Uninitialized);
-    char* out = std::copy_n(kByteOrderMark, kMarkSize, bytes.data());
-    const QStringView text(content);
+namespace {
+
+// The index of the first CR or LF of `chars` from `from` on; `size` when there is none.
+qsizetype nextLineEnd(const char16_t* chars, qsizetype from, qsizetype size) {
+    return nextNotPlain(chars, from, size, [](char16_t c) { return (c != u'\r') & (c != u'\n'); });
+}
+
+} // namespace
+
+char* OfferFileEncoder::add(char* out, QStringView piece) {
+    if (!started_) {
+        out = std::copy_n("\xEF\xBB\xBF", 3, out); // the byte order mark
+        started_ = true;
+    }
     qsizetype lineStart = 0;
-    const auto endLine = [&](qsizetype lineEnd) {
-        out = utf8.appendToBuffer(out, text.sliced(lineStart, lineEnd - lineStart));
+    for (qsizetype i = nextLineEnd(piece.utf16(), 0, piece.size()); i < piece.size();
+         i = nextLineEnd(piece.utf16(), i + 1, piece.size())) {
+        if (i > lineStart) {
+            afterCr_ = false;
+            lineOpen_ = true;
+        }
+        const char16_t c = piece[i].unicode();
+        out = utf8_.appendToBuffer(out, piece.sliced(lineStart, i - lineStart));
+        lineStart = i + 1;
+        // The LF of a CR LF, in this piece or across two, ends no second line.
+        if (c == u'\n' && afterCr_) {
+            afterCr_ = false;
+            continue;
+        }
         *out++ = '\r';
         *out++ = '\n';
-    };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c != u'\r' && c != u'\n')
-            continue;
-        endLine(i);
-        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-            ++i;
-        lineStart = i + 1;
+        afterCr_ = c == u'\r';
+        lineOpen_ = false;
     }
-    if (lineStart < text.size())
-        endLine(text.size());
-    bytes.truncate(out - bytes.constData());
+    if (lineStart < piece.size()) {
+        afterCr_ = false;
+        lineOpen_ = true;
+    }
+    return utf8_.appendToBuffer(out, piece.sliced(lineStart));
+}
+
+char* OfferFileEncoder::finish(char* out) {
+    if (!started_)
+        out = add(out, {});
+    if (lineOpen_) {
+        *out++ = '\r';
+        *out++ = '\n';
+    }
+    lineOpen_ = false;
+    return out;
+}
+
+qsizetype OfferFileEncoder::room(qsizetype characters) {
+    // The byte order mark, at most three bytes a character (a line end becomes two), and the
+    // last line's end.
+    return 3 + 3 * characters + 2;
+}
+
+QByteArray offerFileBytes(const QString& content) {
+    // Encoded in one piece into room made once: an offer of 10,000 positions is megabytes, and
+    // each copy of it costs.
+    OfferFileEncoder encoder;
+    QByteArray bytes(OfferFileEncoder::room(content.size()), Qt::Uninitialized);
+    const char* const end = encoder.finish(encoder.add(bytes.data(), content));
+    bytes.truncate(end - bytes.constData());
     return bytes;
 }
 
 bool OfferExport::SaveFile(const QString& FileName, const QString& content) {
     const QByteArray bytes = offerFileBytes(content);
+    return save(FileName, [&](QFile& file) { return file.write(bytes) == bytes.size(); });
+}
+
+bool OfferExport::save(const QString& FileName, const std::function<bool(QFile&)>& write) {
     try {
-        const QString moved = data::writeOutputFile(
-            FileName, [&](QFile& file) { return file.write(bytes) == bytes.size(); });
+        const QString moved = data::writeOutputFile(FileName, write);
         if (!moved.isEmpty())
             dialogs_.warning(data::staleSignatureNotice(FileName, moved));
     } catch (const data::OutputError& error) {

@@ -3,12 +3,14 @@
 
 #include <QLocale>
 #include <QString>
+#include <QStringEncoder>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
 
 class Dialogs;
+class QFile;
 class IXMLPREDL;
 namespace data {
 class Dataset;
@@ -78,6 +80,9 @@ public:
                                     const QString& lotCode);
 
 private:
+    // SaveFile's writing and its failures, with `write` putting the bytes into the new file.
+    bool save(const QString& FileName, const std::function<bool(QFile&)>& write);
+
     Dialogs& dialogs_;
     QLocale regional_;
 };
@@ -123,3 +128,23 @@ bool isTendersOwnText(const QString& column);
 
 // The bytes of an offer file holding `content`, as SaveFile writes them.
 QByteArray offerFileBytes(const QString& content);
+
+// The bytes of an offer file made from its content handed in pieces: the UTF-8 byte order mark,
+// then every line in UTF-8 ended by CR LF, whichever of CR LF, a lone CR or a lone LF ended it, a
+// CR LF split between two pieces included. No piece may end inside a pair of surrogates.
+class OfferFileEncoder {
+public:
+    // The bytes of `piece` written to `out`, which has room(piece.size()) bytes; returns their
+    // end.
+    char* add(char* out, QStringView piece);
+    // Ends the last line when it has no line end; `out` needs room(0) bytes.
+    char* finish(char* out);
+    // The most bytes add and then finish write for `characters` characters.
+    static qsizetype room(qsizetype characters);
+
+private:
+    QStringEncoder utf8_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
+    bool started_ = false;
+    bool afterCr_ = false;  // the last character added was a CR
+    bool lineOpen_ = false; // characters were added since the last line end
+};

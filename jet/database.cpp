@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <span>
 
 namespace jet {
 
@@ -28,12 +29,27 @@ std::int64_t asInteger(const Value& value) {
     return 0;
 }
 
+// The error of row id `id` pointing to `page`, which lies past the end of the file.
+Error pastTheEnd(const PageFile& file, RowId id, std::uint32_t page) {
+    return Error(file.where(id) + ": points to page " + std::to_string(page) +
+                 " past the end of the file");
+}
+
 // The page a row id leads to, checked to lie in the file.
 Page readRowPage(const PageFile& file, RowId id, std::uint32_t page) {
     if (page >= file.pageCount())
-        throw Error(file.where(id) + ": points to page " + std::to_string(page) +
-                    " past the end of the file");
+        throw pastTheEnd(file, id, page);
     return file.read(page);
+}
+
+// How many of `pages`, from `first` on, one read takes together: the pages that follow each
+// other in the file, at most kPagesPerRead.
+std::size_t runLength(std::span<const std::uint32_t> pages, std::size_t first) {
+    std::size_t count = 1;
+    while (first + count < pages.size() && count < kPagesPerRead &&
+           pages[first + count] == pages[first] + count)
+        ++count;
+    return count;
 }
 
 // The stored bytes of the row `id` whose page `home` holds: there, or on `moved`, the page its
@@ -124,10 +140,7 @@ void Database::scanBytes(const TableDef& table, const BytesVisitor& visit,
     const std::vector<std::uint32_t>& pages = owned.pages;
     for (std::size_t first = 0; first < pages.size();) {
         // Consecutive pages are read together: one system call instead of one a page.
-        std::size_t count = 1;
-        while (first + count < pages.size() && count < kPagesPerRead &&
-               pages[first + count] == pages[first] + count)
-            ++count;
+        const std::size_t count = runLength(pages, first);
         run.resize(count);
         file_->readRun(pages[first], run);
         for (std::size_t k = 0; k < count; ++k) {
@@ -205,17 +218,39 @@ std::vector<Row> Database::read(const TableDef& table, std::span<const RowId> id
     checkColumns(table, columns);
     std::vector<Row> rows;
     rows.reserve(ids.size());
-    Page home;
+    // The pages the rows lie on, in the order the rows come to them: the rows of a lot mostly
+    // follow each other over consecutive pages, which are read together, as a scan reads them.
+    std::vector<std::uint32_t> pages;
+    for (RowId id : ids)
+        if (pages.empty() || pages.back() != id.page)
+            pages.push_back(id.page);
+    std::vector<Page> run;
+    std::size_t runFirst = 0; // the index in `pages` of run[0]
+    std::size_t next = 0;     // the index in `pages` of the next home page
+    const Page* home = nullptr;
     std::optional<std::uint32_t> homeNumber;
     std::string page; // where the rows of the home page are, built once for all of them
     Page moved;
     for (RowId id : ids) {
         if (homeNumber != id.page) {
-            home = readRowPage(*file_, id, id.page);
+            if (next == runFirst + run.size()) {
+                const std::uint32_t pageCount = file_->pageCount();
+                if (id.page >= pageCount)
+                    throw pastTheEnd(*file_, id, id.page);
+                // A page past the end is read alone, when its row comes to it.
+                std::size_t count = runLength(pages, next);
+                while (pages[next + count - 1] >= pageCount)
+                    --count;
+                run.resize(count);
+                file_->readRun(id.page, run);
+                runFirst = next;
+            }
+            home = &run[next - runFirst];
+            ++next;
             homeNumber = id.page;
             page = file_->where(id.page);
         }
-        const std::span<const std::uint8_t> bytes = rowBytes(*file_, table, id, home, moved);
+        const std::span<const std::uint8_t> bytes = rowBytes(*file_, table, id, *home, moved);
         Row& values = rows.emplace_back();
         try {
             decodeColumns(*file_, table, bytes, columns, values, page, texts);

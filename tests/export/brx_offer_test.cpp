@@ -11,6 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -388,6 +391,70 @@ TEST_F(BrxOffer, AnswersHelpAndWrongUsage) {
         EXPECT_TRUE(run.err.contains(QStringLiteral("Употреба: brx-offer")));
     }
     EXPECT_EQ(outEntries(), QStringList());
+}
+
+// The libraries the dynamic loader names while brx-offer runs `arguments` in `folder`: its log
+// of every library it looked for, mapped and initialised, the programs brx-offer starts included.
+QString loaderLog(const QStringList& arguments, const QString& folder) {
+    QTemporaryDir logs;
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("libs"));
+    environment.insert(QStringLiteral("LD_DEBUG_OUTPUT"), logs.filePath(QStringLiteral("ld")));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder);
+    process.start(QStringLiteral(BRX_OFFER_PROGRAM), arguments);
+    // What the command finds is not the point here: check exits with 1 on a tender with problems.
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return QStringLiteral("did not end");
+    QString log;
+    for (const QFileInfo& file : QDir(logs.path()).entryInfoList(QDir::Files))
+        log += contents(file.filePath());
+    return log;
+}
+
+// Each command starts with what it uses alone: Qt Core, and of the heavier libraries Qt's GUI
+// libraries (with the session bus they bring) only to paint, GnuTLS only to sign or verify, the
+// zip library of XLSX files only for the price commands; --help and --version load no Qt at all.
+TEST_F(BrxOffer, EachCommandLoadsOnlyTheLibrariesItUses) {
+    const QStringList libraries{
+        QStringLiteral("libQt6Core.so"),    QStringLiteral("libQt6Gui.so"),
+        QStringLiteral("libQt6Widgets.so"), QStringLiteral("libQt6PrintSupport.so"),
+        QStringLiteral("libQt6DBus.so"),    QStringLiteral("libgnutls.so"),
+        QStringLiteral("libquazip1-qt6.so")};
+    const QStringList gui = libraries.mid(0, 5);
+    struct Case {
+        QStringList arguments;
+        QStringList loaded;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("--version")}, {}},
+        {{QStringLiteral("check"), QStringLiteral("--help")}, {}},
+        {{QStringLiteral("xml"), file, QStringLiteral("3"), QStringLiteral("--type"),
+          QStringLiteral("price"), QStringLiteral("-o"), QStringLiteral("offer.xml")},
+         {libraries[0]}},
+        {{QStringLiteral("check"), file}, {libraries[0]}},
+        {{QStringLiteral("template"), file, QStringLiteral("3"), QStringLiteral("-o"),
+          QStringLiteral("prices.csv")},
+         {libraries[0], libraries[6]}},
+        {{QStringLiteral("verify"), QStringLiteral("offer.xml"), QStringLiteral("offer.xml.p7s")},
+         {libraries[0], libraries[5]}},
+        {{QStringLiteral("pdf"), file, QStringLiteral("3"), QStringLiteral("--type"),
+          QStringLiteral("price"), QStringLiteral("-o"), QStringLiteral("offer.pdf")},
+         gui},
+    };
+    for (const Case& c : cases) {
+        const QString log = loaderLog(c.arguments, out);
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        ASSERT_TRUE(log.contains(QStringLiteral("calling init:"))) << log.toStdString();
+        for (const QString& library : libraries)
+            EXPECT_EQ(log.contains(library), c.loaded.contains(library)) << library.toStdString();
+    }
+    EXPECT_EQ(outEntries(), (QStringList{QStringLiteral("offer.pdf"), QStringLiteral("offer.xml"),
+                                         QStringLiteral("prices.csv")}));
 }
 
 // The import from the command line: the preview on standard output, storing without --dry-run,

@@ -120,6 +120,34 @@ TEST(OfferDocument, ListItemsCanBeDeletedAndCleared) {
     EXPECT_EQ(predl->XML(), QStringLiteral("<PREDL><IME_NA_FIRMATA>x</IME_NA_FIRMATA></PREDL>"));
 }
 
+// The markup in pieces, as the export writes it: the pieces make XML() whole, none is much longer
+// than its room unless one item alone is, and an empty or a leaf element comes whole.
+TEST(OfferDocument, MarkupInPiecesMakesTheWholeMarkup) {
+    const auto predl = NewPREDL(kComma);
+    predl->Set_IME_NA_FIRMATA(QStringLiteral("ЕТ <Иван>"));
+    predl->Get_KONKURS()->Set_KP1_NUMBER(0.5);
+    const auto list = predl->Get_POZICII();
+    for (int code = 1; code <= 2000; ++code)
+        list->AddFilled([code](IXMLPOZICII& pozicia) {
+            pozicia.Set_PRODUCT_CODE(code);
+            pozicia.Set_PP1_NUMBER(code / 8.0);
+        });
+    // One item longer than any piece.
+    list->Add()->Set_PP2_TEXT(QString(40000, QLatin1Char('&')));
+    const auto pieces = [](const IXMLNode& node) {
+        QStringList made;
+        node.WriteXML([&made](QStringView piece) { made << piece.toString(); });
+        return made;
+    };
+    const QStringList whole = pieces(*predl);
+    EXPECT_GT(whole.size(), 3);
+    EXPECT_EQ(whole.join(QString()), predl->XML());
+    for (const QString& piece : whole.first(whole.size() - 2))
+        EXPECT_LE(piece.size(), 16 * 1024);
+    EXPECT_EQ(pieces(*list->Get_Item(7)), QStringList{list->Get_Item(7)->XML()});
+    EXPECT_EQ(pieces(*NewPREDL(kComma)), QStringList{QStringLiteral("<PREDL/>")});
+}
+
 TEST(OfferDocument, AnItemOutlivesTheDocumentItWasMadeIn) {
     std::shared_ptr<IXMLPOZICII> item;
     {

@@ -10,8 +10,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -472,6 +475,53 @@ TEST(OfferFileBytes, StartWithTheByteOrderMarkAndEndEveryLineWithCrLf) {
     EXPECT_EQ(offerFileBytes(lone + QStringLiteral("\nb") + lone),
               QByteArray("\xEF\xBB\xBF"
                          "a\xEF\xBF\xBD\r\nba\xEF\xBF\xBD\r\n"));
+}
+
+// The file's UTF-8 is what Qt's own encoder makes of the text (half a surrogate pair the
+// replacement character), its line ends made CR LF: over
+// texts drawn from characters at the edges of the UTF-8 lengths, pairs and halves of surrogate
+// pairs and every kind of line end.
+TEST(OfferFileBytes, AreTheUtf8OfTheTextWithItsLineEndsMadeCrLf) {
+    const QString alphabet = QString::fromUtf16(u"a~\u007f\u0080Ж\u07ff\u0800\ufffd\uffff\r\n") +
+                             QString::fromUtf16(u"\U0001F600") + QChar(0xD83D) + QChar(0xDE00);
+    std::mt19937 dice(37);
+    for (int round = 0; round < 2000; ++round) {
+        QString content;
+        const int length = static_cast<int>(dice() % 12);
+        for (int i = 0; i < length; ++i)
+            content += alphabet[static_cast<qsizetype>(dice() % alphabet.size())];
+        QString lines = content;
+        lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+            .replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        if (!lines.isEmpty() && !lines.endsWith(QLatin1Char('\n')))
+            lines += QLatin1Char('\n');
+        lines.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+        QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+        EXPECT_EQ(offerFileBytes(content), QByteArray("\xEF\xBB\xBF") + QByteArray(utf8(lines)))
+            << content.toStdU16String().size();
+    }
+}
+
+// The export hands its markup to the file in pieces: wherever the pieces split the content, a CR
+// LF across two of them included, the bytes are those of the whole.
+TEST(OfferFileBytes, ComeOutTheSameFromContentInPieces) {
+    const QString content = QString::fromUtf8("\r\n\rцена\r\r\n\n\nа\rб\n\r");
+    for (qsizetype split = 0; split <= content.size(); ++split) {
+        for (const bool single : {false, true}) {
+            OfferFileEncoder encoder;
+            QByteArray bytes(OfferFileEncoder::room(content.size()), Qt::Uninitialized);
+            char* out = bytes.data();
+            // Single: every character after the split a piece of its own.
+            out = encoder.add(out, QStringView(content).first(split));
+            const QStringView rest = QStringView(content).sliced(split);
+            for (qsizetype at = 0; single && at < rest.size(); ++at)
+                out = encoder.add(out, rest.sliced(at, 1));
+            if (!single)
+                out = encoder.add(out, rest);
+            bytes.truncate(encoder.finish(out) - bytes.constData());
+            EXPECT_EQ(bytes, offerFileBytes(content)) << "split at " << split << single;
+        }
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -121,10 +122,15 @@ TEST_F(PrintTest, BrxOfferPdfRefusesWithTheReasonAndWritesNothing) {
                                           {}, QStringLiteral("outsider.mdb"));
     const QString unpriced = folder.write(offerTender(3, 2), {}, QStringLiteral("unpriced.mdb"));
 
-    // brx-offer in a folder of its own that lacks the technical offer's template.
+    // brx-offer, and the program that paints for it, in a folder of their own that lacks the
+    // technical offer's template.
     QTemporaryDir program;
     const QString lonely = program.filePath(QStringLiteral("brx-offer"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(BRX_OFFER_PROGRAM), lonely));
+    ASSERT_TRUE(QFile::copy(QFileInfo(QStringLiteral(BRX_OFFER_PROGRAM))
+                                .dir()
+                                .filePath(QStringLiteral("brx-offer-pdf")),
+                            program.filePath(QStringLiteral("brx-offer-pdf"))));
     ASSERT_TRUE(QFile::copy(data::programFilePath(QStringLiteral("rep1.fr3")),
                             program.filePath(QStringLiteral("rep1.fr3"))));
     const QString usual = QStringLiteral(BRX_OFFER_PROGRAM);
