@@ -27,7 +27,8 @@ namespace {
 
 constexpr int kOneRowOfFrames = 61;
 constexpr int kTwoRowsOfFrames = 110;
-// The specification panel: a column of short fields at the left, the name to their right.
+// The panel of the position as the tender describes it: a column of short fields at the left,
+// the name to their right.
 constexpr int kPanelMargin = 8;
 constexpr int kShortFieldWidth = 121;
 constexpr int kColumnGap = 11;

@@ -248,10 +248,10 @@ TEST_F(MainWindow, CaptionsAreShownWholeAndTheBandsStandOverTheirColumns) {
     const auto onPage = [&](const QWidget& widget, QPoint at) {
         return widget.mapTo(window->tsGrid, at).x();
     };
-    const auto* specification =
+    const auto* describedBand =
         window->tsGrid->findChild<QLabel*>(QStringLiteral("lblSpecifikacia"));
     const auto* offer = window->tsGrid->findChild<QLabel*>(QStringLiteral("lblOferta"));
-    ASSERT_NE(specification, nullptr);
+    ASSERT_NE(describedBand, nullptr);
     ASSERT_NE(offer, nullptr);
     int lastOffer = 4;
     for (int column = 4; column < grid.model()->columnCount(); ++column)
@@ -265,13 +265,13 @@ TEST_F(MainWindow, CaptionsAreShownWholeAndTheBandsStandOverTheirColumns) {
         const auto columnStart = [&](int column) {
             return onPage(*grid.viewport(), QPoint(grid.columnViewportPosition(column), 0));
         };
-        EXPECT_EQ(onPage(*specification, QPoint(specification->width(), 0)), columnStart(4));
+        EXPECT_EQ(onPage(*describedBand, QPoint(describedBand->width(), 0)), columnStart(4));
         EXPECT_EQ(onPage(*offer, QPoint(0, 0)), columnStart(4));
         EXPECT_EQ(onPage(*offer, QPoint(offer->width(), 0)),
                   columnStart(lastOffer) + grid.columnWidth(lastOffer));
     }
     window->grdData->horizontalScrollBar()->setValue(0);
-    EXPECT_EQ(onPage(*specification, QPoint(0, 0)), onPage(grid, QPoint(0, 0)));
+    EXPECT_EQ(onPage(*describedBand, QPoint(0, 0)), onPage(grid, QPoint(0, 0)));
 }
 
 struct GeometryCase {
